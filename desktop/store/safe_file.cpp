@@ -1,0 +1,89 @@
+#include "safe_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+namespace quillet {
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_;
+};
+
+SaveResult failure(const std::filesystem::path& path, const char* step, int err) {
+    return {false, std::string("Could not save ") + path.string() + " (" + step + ": " +
+                       std::strerror(err) + ")"};
+}
+
+bool write_all(int fd, const uint8_t* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+SaveResult save_file_atomically(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+    std::string temp = path.string() + ".XXXXXX";
+    Fd fd(::mkstemp(temp.data()));
+    if (fd.get() < 0) return failure(path, "create", errno);
+    ::fchmod(fd.get(), 0644);
+    const auto discard = [&](const char* step) {
+        const int err = errno;
+        ::unlink(temp.c_str());
+        return failure(path, step, err);
+    };
+    if (!write_all(fd.get(), bytes.data(), bytes.size())) return discard("write");
+    if (::fsync(fd.get()) != 0) return discard("flush");
+    if (::close(fd.release()) != 0) return discard("close");
+    if (::rename(temp.c_str(), path.c_str()) != 0) return discard("rename");
+    // The rename itself reaches the disk with the folder.
+    Fd dir(::open(path.parent_path().empty() ? "." : path.parent_path().c_str(),
+                  O_RDONLY | O_DIRECTORY));
+    if (dir.get() >= 0) ::fsync(dir.get());
+    return {};
+}
+
+SaveResult save_file_atomically(const std::filesystem::path& path, std::string_view bytes) {
+    return save_file_atomically(
+        path, std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+}
+
+bool read_whole_file(const std::filesystem::path& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0) return false;
+    in.seekg(0);
+    out.resize(static_cast<size_t>(size));
+    in.read(out.data(), size);
+    return in.gcount() == size;
+}
+
+}  // namespace quillet

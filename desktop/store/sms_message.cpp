@@ -1,0 +1,71 @@
+#include "sms_message.h"
+
+namespace quillet {
+
+std::string normalise_number(std::string_view source) {
+    std::string out;
+    for (char c : source) {
+        if (c == '+' && out.empty()) {
+            out += c;
+        } else if (c >= '0' && c <= '9') {
+            out += c;
+        }
+    }
+    return out;
+}
+
+void SmsMessage::set_time_now() { time_ = filetime_now(); }
+
+void SmsMessage::set_number(std::string_view number) {
+    set_text_field(number_, normalise_number(number));
+}
+
+void SmsMessage::set_number_raw(std::string_view number) { set_text_field(number_, number); }
+
+SmsMessage SmsMessage::from_wire(const SmsWireRecord& w) {
+    SmsMessage m;
+    m.set_number(text_field(w.address));
+    m.text_ = w.text;
+    m.time_ = w.time;
+    m.message_class_ = w.message_class;
+    m.entry_id_ = w.entry_id;
+    m.read_ = w.flags != 0 ? 1 : 0;
+    m.on_phone_ = 0;
+    return m;
+}
+
+SmsWireRecord SmsMessage::to_wire() const {
+    SmsWireRecord w;
+    w.address = number_;
+    w.time = time_;
+    w.message_class = message_class_;
+    w.entry_id = entry_id_;
+    w.flags = 0;
+    w.text = text_view();
+    return w;
+}
+
+bool SmsMessage::same_message(const SmsMessage& other) const {
+    if (text_view() != other.text_view()) return false;
+    if (number() != other.number()) return false;
+    if (time_ / kTicksPerSecond == other.time_ / kTicksPerSecond) return true;
+    return local_seconds(time_) == local_seconds(other.time_);
+}
+
+void SmsMessage::strip_cr() {
+    if (!text_) return;
+    std::erase(*text_, u'\r');
+}
+
+void SmsMessage::expand_lf() {
+    if (!text_) return;
+    std::u16string out;
+    out.reserve(text_->size() + 16);
+    for (char16_t c : *text_) {
+        if (c == u'\n') out += u'\r';
+        out += c;
+    }
+    text_ = std::move(out);
+}
+
+}  // namespace quillet

@@ -1,0 +1,75 @@
+// The desktop's copy of one text message, and one contact.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "protocol/filetime.h"
+#include "protocol/wire_format.h"
+
+namespace quillet {
+
+// One address-book entry: name and number, 32 bytes of 8-bit text each,
+// byte for byte the record that travels on the link and in "contacts.sql".
+using Contact = ContactWireRecord;
+
+// Keeps an optional leading "+" and every digit; drops everything else.
+std::string normalise_number(std::string_view source);
+
+class SmsMessage {
+public:
+    SmsMessage() = default;
+    virtual ~SmsMessage() = default;
+    SmsMessage(const SmsMessage&) = default;
+    SmsMessage& operator=(const SmsMessage&) = default;
+    SmsMessage(SmsMessage&&) = default;
+    SmsMessage& operator=(SmsMessage&&) = default;
+
+    // Absent only in a record that has not been filled yet.
+    const std::optional<std::u16string>& text() const { return text_; }
+    // The text, or an empty one when absent.
+    std::u16string_view text_view() const { return text_ ? std::u16string_view(*text_) : u""; }
+    std::string_view number() const { return text_field(number_); }
+    const TextField& number_field() const { return number_; }
+    FileTime time() const { return time_; }
+    uint8_t message_class() const { return message_class_; }
+    const EntryId& entry_id() const { return entry_id_; }
+    uint8_t read() const { return read_; }
+    uint8_t on_phone() const { return on_phone_; }
+
+    void set_text(std::u16string_view text) { text_ = std::u16string(text); }
+    void set_read(uint8_t v) { read_ = v; }
+    void set_on_phone(uint8_t v) { on_phone_ = v; }
+    void set_message_class(uint8_t v) { message_class_ = v; }
+    void set_time(FileTime t) { time_ = t; }
+    void set_time_now();
+    void set_entry_id(const EntryId& id) { entry_id_ = id; }
+    // Stores the normalised form of `number`.
+    void set_number(std::string_view number);
+    // Stores `number` exactly as given (cut to 31 bytes); box files keep
+    // what they hold.
+    void set_number_raw(std::string_view number);
+
+    static SmsMessage from_wire(const SmsWireRecord& w);
+    // Requires a present text.
+    SmsWireRecord to_wire() const;
+    // Same text, same number, same local second. Requires present texts.
+    bool same_message(const SmsMessage& other) const;
+    // Removes every CR.
+    void strip_cr();
+    // Puts a CR before every LF; the whole text is kept, however long.
+    void expand_lf();
+
+private:
+    std::optional<std::u16string> text_;
+    TextField number_{};
+    FileTime time_ = 0;
+    uint8_t message_class_ = 0;
+    EntryId entry_id_{};
+    uint8_t read_ = 0;
+    uint8_t on_phone_ = 0;
+};
+
+}  // namespace quillet

@@ -1,0 +1,135 @@
+#include "link_socket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdlib>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <utility>
+
+#include "wire_format.h"
+
+namespace quillet {
+
+LinkSocket::~LinkSocket() { close(); }
+
+LinkSocket::LinkSocket(LinkSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+
+LinkSocket& LinkSocket::operator=(LinkSocket&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+void LinkSocket::close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+void LinkSocket::shutdown() {
+    if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+}
+
+bool LinkSocket::send_all(std::span<const uint8_t> bytes) {
+    if (fd_ < 0) return false;
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool LinkSocket::receive_exact(std::span<uint8_t> out) {
+    if (fd_ < 0) return false;
+    size_t got = 0;
+    while (got < out.size()) {
+        const ssize_t n = ::recv(fd_, out.data() + got, out.size() - got, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            int pending = 0;
+            socklen_t len = sizeof pending;
+            ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &pending, &len);  // cleared, not used
+            return false;
+        }
+        got += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+static sockaddr_in ipv4_address(uint32_t ipv4, uint16_t port) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(ipv4);
+    return addr;
+}
+
+static void set_no_delay(int fd) {
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
+LinkSocket LinkSocket::listen_loopback(uint16_t port, int backlog) {
+    LinkSocket s(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!s.valid()) return s;
+    int one = 1;
+    ::setsockopt(s.fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    const sockaddr_in addr = ipv4_address(INADDR_LOOPBACK, port);
+    if (::bind(s.fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(s.fd_, backlog) != 0) {
+        s.close();
+    }
+    return s;
+}
+
+LinkSocket LinkSocket::accept_one(int timeout_ms, uint32_t* peer_ipv4) {
+    if (fd_ < 0) return LinkSocket();
+    pollfd p{fd_, POLLIN, 0};
+    int ready = 0;
+    do {
+        ready = ::poll(&p, 1, timeout_ms);
+    } while (ready < 0 && errno == EINTR);
+    if (ready <= 0 || (p.revents & POLLIN) == 0) return LinkSocket();
+    sockaddr_in peer{};
+    socklen_t len = sizeof peer;
+    LinkSocket s(::accept4(fd_, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC));
+    if (s.valid()) {
+        set_no_delay(s.fd_);
+        if (peer_ipv4) *peer_ipv4 = ntohl(peer.sin_addr.s_addr);
+    }
+    return s;
+}
+
+LinkSocket LinkSocket::connect_ipv4(uint32_t ipv4, uint16_t port) {
+    LinkSocket s(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!s.valid()) return s;
+    const sockaddr_in addr = ipv4_address(ipv4, port);
+    if (::connect(s.fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+        s.close();
+        return s;
+    }
+    set_no_delay(s.fd_);
+    return s;
+}
+
+uint16_t link_port() {
+    const char* v = std::getenv("QUILLET_LINK_PORT");
+    if (v == nullptr || *v == '\0') return kLinkPort;
+    char* end = nullptr;
+    const long port = std::strtol(v, &end, 10);
+    if (*end != '\0' || port <= 0 || port > 65535) return kLinkPort;
+    return static_cast<uint16_t>(port);
+}
+
+}  // namespace quillet

@@ -1,0 +1,53 @@
+// A TCP socket owned by one object, used by both ends of the link.
+//
+// Reads take exactly the bytes asked for: a receive error or the peer closing
+// the connection (zero bytes) is a failure. Each send hands one whole piece to
+// the connection. SIGPIPE is never raised; a broken connection shows as a
+// failed send.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace quillet {
+
+class LinkSocket {
+public:
+    LinkSocket() = default;
+    explicit LinkSocket(int fd) : fd_(fd) {}
+    ~LinkSocket();
+    LinkSocket(LinkSocket&& other) noexcept;
+    LinkSocket& operator=(LinkSocket&& other) noexcept;
+    LinkSocket(const LinkSocket&) = delete;
+    LinkSocket& operator=(const LinkSocket&) = delete;
+
+    bool valid() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    void close();
+    // Wakes a thread blocked in receive or accept on this socket (it then
+    // fails); the descriptor stays owned until close().
+    void shutdown();
+
+    // True when all of `bytes` went out.
+    bool send_all(std::span<const uint8_t> bytes);
+    // True when exactly out.size() bytes came in.
+    bool receive_exact(std::span<uint8_t> out);
+
+    // A listening IPv4 socket on 127.0.0.1:port (SO_REUSEADDR), or invalid.
+    static LinkSocket listen_loopback(uint16_t port, int backlog);
+    // Waits up to timeout_ms for a connection and accepts it; invalid on
+    // timeout or error. `peer_ipv4` receives the peer's address (host order).
+    LinkSocket accept_one(int timeout_ms, uint32_t* peer_ipv4 = nullptr);
+    // Connects to ipv4:port (host order), or invalid.
+    static LinkSocket connect_ipv4(uint32_t ipv4, uint16_t port);
+
+private:
+    int fd_ = -1;
+};
+
+// The port of the link: 12121, unless QUILLET_LINK_PORT names another one
+// (tests that run side by side).
+uint16_t link_port();
+
+}  // namespace quillet

@@ -1,0 +1,158 @@
+#include "wire_format.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "byte_order.h"
+
+namespace quillet {
+
+void set_text_field(TextField& field, std::string_view text) {
+    field.fill('\0');
+    const size_t n = std::min(text.size(), kTextFieldSize - 1);
+    std::copy_n(text.begin(), n, field.begin());
+}
+
+std::string_view text_field(const TextField& field) {
+    const auto end = std::find(field.begin(), field.begin() + (kTextFieldSize - 1), '\0');
+    return std::string_view(field.data(), static_cast<size_t>(end - field.begin()));
+}
+
+CommandBlock CommandBlock::with_code(CommandCode c) {
+    CommandBlock block;
+    block.code = static_cast<int32_t>(c);
+    return block;
+}
+
+std::array<uint8_t, kCommandBlockSize> CommandBlock::encode() const {
+    std::array<uint8_t, kCommandBlockSize> out{};
+    put_i32le(out, 0, code);
+    put_i32le(out, 4, index);
+    std::copy(payload.begin(), payload.end(), out.begin() + wire_offset::kBlockPayload);
+    return out;
+}
+
+CommandBlock CommandBlock::decode(std::span<const uint8_t, kCommandBlockSize> bytes) {
+    CommandBlock block;
+    block.code = get_i32le(bytes, 0);
+    block.index = get_i32le(bytes, 4);
+    std::copy_n(bytes.begin() + wire_offset::kBlockPayload, kRecordHeadSize, block.payload.begin());
+    return block;
+}
+
+uint32_t SmsWireRecord::size() const {
+    return static_cast<uint32_t>(kMinSmsRecordSize + 2 * text.size());
+}
+
+static void encode_head(const SmsWireRecord& r, std::span<uint8_t> out) {
+    put_u32le(out, wire_offset::kSize, r.size());
+    std::copy(r.address.begin(), r.address.end(), out.begin() + wire_offset::kAddress);
+    put_u64le(out, wire_offset::kTime, r.time);
+    out[wire_offset::kClass] = r.message_class;
+    std::copy(r.entry_id.begin(), r.entry_id.end(), out.begin() + wire_offset::kEntryId);
+    put_u32le(out, wire_offset::kFlags, r.flags);
+}
+
+std::vector<uint8_t> SmsWireRecord::encode() const {
+    std::vector<uint8_t> out(size(), 0);
+    encode_head(*this, out);
+    for (size_t i = 0; i < text.size(); ++i) {
+        put_u16le(out, wire_offset::kText + 2 * i, static_cast<uint16_t>(text[i]));
+    }
+    return out;
+}
+
+std::array<uint8_t, kRecordHeadSize> SmsWireRecord::head() const {
+    std::array<uint8_t, kRecordHeadSize> out{};
+    encode_head(*this, out);
+    return out;
+}
+
+std::optional<RecordError> check_record_size(uint32_t announced) {
+    if (announced < kMinSmsRecordSize) return RecordError::TooShort;
+    if (announced > kMaxSmsRecordSize) return RecordError::TooLarge;
+    if (announced % 2 != 0) return RecordError::OddSize;
+    return std::nullopt;
+}
+
+std::string_view record_error_text(RecordError e) {
+    switch (e) {
+        case RecordError::TooShort: return "record shorter than 70 bytes";
+        case RecordError::OddSize: return "record size is odd";
+        case RecordError::TooLarge: return "record larger than 1 MiB";
+        case RecordError::SizeMismatch: return "record size field differs from its length prefix";
+        case RecordError::NoTerminator: return "record text has no terminator";
+    }
+    return "bad record";
+}
+
+SmsWireRecord decode_record_head(std::span<const uint8_t, kRecordHeadSize> head) {
+    SmsWireRecord r;
+    std::copy_n(head.begin() + wire_offset::kAddress, kTextFieldSize, r.address.begin());
+    r.time = get_u64le(head, wire_offset::kTime);
+    r.message_class = head[wire_offset::kClass];
+    std::copy_n(head.begin() + wire_offset::kEntryId, kEntryIdSize, r.entry_id.begin());
+    r.flags = get_u32le(head, wire_offset::kFlags);
+    return r;
+}
+
+DecodedRecord decode_sms_record(std::span<const uint8_t> bytes) {
+    if (bytes.size() > UINT32_MAX) return {std::nullopt, RecordError::TooLarge};
+    if (auto e = check_record_size(static_cast<uint32_t>(bytes.size()))) return {std::nullopt, *e};
+    if (get_u32le(bytes, wire_offset::kSize) != bytes.size()) {
+        return {std::nullopt, RecordError::SizeMismatch};
+    }
+    const size_t units = (bytes.size() - wire_offset::kText) / 2;
+    size_t length = units;
+    for (size_t i = 0; i < units; ++i) {
+        if (get_u16le(bytes, wire_offset::kText + 2 * i) == 0) {
+            length = i;
+            break;
+        }
+    }
+    if (length == units) return {std::nullopt, RecordError::NoTerminator};
+
+    SmsWireRecord r = decode_record_head(bytes.first<kRecordHeadSize>());
+    r.text.resize(length);
+    for (size_t i = 0; i < length; ++i) {
+        r.text[i] = static_cast<char16_t>(get_u16le(bytes, wire_offset::kText + 2 * i));
+    }
+    return {std::move(r), RecordError::TooShort};
+}
+
+WriteSmsRequest encode_write_sms(const SmsWireRecord& record) {
+    WriteSmsRequest request;
+    const CommandBlock block = block_with_head(CommandCode::WRITESMS, record);
+    request.block = block.encode();
+    const std::vector<uint8_t> bytes = record.encode();
+    request.second_piece.assign(request.block.begin(),
+                                request.block.begin() + kWriteSmsPrefixSize);
+    request.second_piece.insert(request.second_piece.end(), bytes.begin(), bytes.end());
+    return request;
+}
+
+CommandBlock block_with_head(CommandCode code, const SmsWireRecord& record) {
+    CommandBlock block = CommandBlock::with_code(code);
+    block.payload = record.head();
+    return block;
+}
+
+std::array<uint8_t, kContactRecordSize> ContactWireRecord::encode() const {
+    std::array<uint8_t, kContactRecordSize> out{};
+    std::copy(name.begin(), name.end(), out.begin());
+    std::copy(number.begin(), number.end(), out.begin() + kTextFieldSize);
+    return out;
+}
+
+ContactWireRecord ContactWireRecord::decode(std::span<const uint8_t, kContactRecordSize> bytes) {
+    ContactWireRecord r;
+    std::copy_n(bytes.begin(), kTextFieldSize, r.name.begin());
+    std::copy_n(bytes.begin() + kTextFieldSize, kTextFieldSize, r.number.begin());
+    return r;
+}
+
+bool ContactWireRecord::is_end_marker() const {
+    return name[0] == '\0' && number[0] == '\0';
+}
+
+}  // namespace quillet
