@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-multimedia-dev libqt6svg6
+    qt6-base-dev qt6-multimedia-dev
     libsqlite3-dev sqlite3
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libbenchmark-dev
     xvfb xauth
 )
 # The fuzz preset builds with clang and libFuzzer.
