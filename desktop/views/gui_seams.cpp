@@ -1,0 +1,86 @@
+#include "gui_seams.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QSoundEffect>
+#include <QUrl>
+#include <QPointer>
+
+namespace quillet {
+namespace {
+
+std::function<void(const MessageBoxRequest&)>& message_box_handler() {
+    static std::function<void(const MessageBoxRequest&)> h;
+    return h;
+}
+
+std::function<QString(const QString&)>& file_dialog_handler() {
+    static std::function<QString(const QString&)> h;
+    return h;
+}
+
+std::function<void(const QString&)>& sound_handler() {
+    static std::function<void(const QString&)> h;
+    return h;
+}
+
+}  // namespace
+
+void show_message_box(QWidget* parent, const QString& text, QMessageBox::Icon icon,
+                      const QString& caption) {
+    if (message_box_handler()) {
+        message_box_handler()({caption, text, icon});
+        return;
+    }
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+QString ask_save_file_name(QWidget* parent, const QString& caption, const QString& filter,
+                           const QString& default_suffix) {
+    if (file_dialog_handler()) return file_dialog_handler()(caption);
+    QFileDialog dialog(parent, caption, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(default_suffix);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString ask_open_file_name(QWidget* parent, const QString& caption, const QString& filter) {
+    if (file_dialog_handler()) return file_dialog_handler()(caption);
+    return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+}
+
+void play_sound_file(const QString& path) {
+    if (sound_handler()) {
+        sound_handler()(path);
+        return;
+    }
+    if (!QFileInfo(path).isReadable()) {
+        QApplication::beep();
+        return;
+    }
+    // One effect at a time; a new notification replaces the one playing. The
+    // application owns it, so it goes before the sound system does.
+    static QPointer<QSoundEffect> effect;
+    delete effect.data();
+    effect = new QSoundEffect(qApp);
+    effect->setSource(QUrl::fromLocalFile(path));
+    effect->play();
+}
+
+void set_message_box_handler(std::function<void(const MessageBoxRequest&)> handler) {
+    message_box_handler() = std::move(handler);
+}
+
+void set_file_dialog_handler(std::function<QString(const QString&)> handler) {
+    file_dialog_handler() = std::move(handler);
+}
+
+void set_sound_handler(std::function<void(const QString&)> handler) {
+    sound_handler() = std::move(handler);
+}
+
+}  // namespace quillet

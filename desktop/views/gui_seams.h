@@ -1,0 +1,42 @@
+// The places where the program waits for the user or the sound card: message
+// boxes, file dialogs and sound. Each goes through one function here, so a
+// test can answer it instead of a person, and see what was asked.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace quillet {
+
+// A modal message box with caption "Quillet" and an OK button. `icon` is
+// QMessageBox::Warning (the exclamation) for failures, NoIcon for the new
+// message popup.
+void show_message_box(QWidget* parent, const QString& text,
+                      QMessageBox::Icon icon = QMessageBox::Warning,
+                      const QString& caption = QStringLiteral("Quillet"));
+
+// A save-file dialog; an empty string when the user cancelled.
+QString ask_save_file_name(QWidget* parent, const QString& caption, const QString& filter,
+                           const QString& default_suffix);
+// An open-file dialog; an empty string when the user cancelled.
+QString ask_open_file_name(QWidget* parent, const QString& caption, const QString& filter);
+
+// Plays a WAV file without waiting; a file that cannot be played gives the
+// system's beep.
+void play_sound_file(const QString& path);
+
+// Test seams. While a handler is set, it replaces the real thing.
+struct MessageBoxRequest {
+    QString caption;
+    QString text;
+    QMessageBox::Icon icon;
+};
+void set_message_box_handler(std::function<void(const MessageBoxRequest&)> handler);
+// Answers the next file dialogs in order; an empty name is a Cancel.
+void set_file_dialog_handler(std::function<QString(const QString& caption)> handler);
+void set_sound_handler(std::function<void(const QString& path)> handler);
+
+}  // namespace quillet
