@@ -1,0 +1,26 @@
+// Merging the messages fetched from a phone folder into a box.
+//
+// The rule is the first-match scan: for each fetched record in order, the
+// first message of the box (counting those appended by this merge) that is
+// the same message (same text, same number, same local second) is replaced by
+// the fetched one; a record that matches none is appended and a copy queued
+// as new. Every merged message is marked on the phone. The merge keeps a hash
+// index, so its cost grows with the sizes, not with their product, and its
+// result is exactly the scan's.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+#include "desktop/store/sms_message.h"
+#include "protocol/wire_format.h"
+
+namespace quillet {
+
+// Clears on_phone of every message, then merges `fetched` (oldest first).
+// Returns how many messages were appended (and queued).
+size_t merge_fetched(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_messages,
+                     std::span<const SmsWireRecord> fetched);
+
+}  // namespace quillet

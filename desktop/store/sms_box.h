@@ -1,0 +1,116 @@
+// One message box (Inbox, Sent Items or Deleted Items): its messages in
+// storage order, the queue of messages the last imports added, and the
+// message list's sort state. Lives in memory; read and written whole.
+//
+// Indices are positions in storage order. An index out of range throws
+// std::out_of_range; it never reads or writes outside the box.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "desktop/store/device_operations.h"
+#include "desktop/store/safe_file.h"
+#include "desktop/store/sms_message.h"
+
+namespace quillet {
+
+inline constexpr std::u16string_view kInboxFileName = u"inbox1.sms";
+inline constexpr std::u16string_view kSentFileName = u"sent1.sms";
+inline constexpr std::u16string_view kDeletedFileName = u"deleted1.sms";
+
+// The box file of a kind: "inbox1.sms", "sent1.sms" or "deleted1.sms".
+std::u16string_view box_file_name(BoxKind kind);
+
+// What load_box found, for the GUI to tell the user.
+struct LoadBoxResult {
+    enum class Status {
+        Missing,        // no file: an empty box, nothing to say
+        Loaded,         // read whole (a version 1.00 file too)
+        UnknownHeader,  // not a box file of a known version: the box is empty
+        Damaged,        // broke off: the complete records before the break were kept
+        Unreadable,     // exists but could not be read: the box is empty
+    };
+    Status status = Status::Missing;
+    size_t records = 0;  // messages loaded
+    // UnknownHeader, Unreadable: where the file was moved ("<file>.unknown-<n>")
+    // so that saving the box cannot destroy it; empty when it could not be moved
+    // yet (save_box then tries again and refuses to overwrite it).
+    // Damaged: where a copy of the file as found was kept ("<file>.damaged-<n>").
+    std::filesystem::path kept_aside;
+    std::string detail;     // Damaged, Unreadable: what was wrong
+    bool upgraded = false;  // a version 1.00 file: saving writes it as 1.10
+};
+
+class SmsBox {
+  public:
+    // An empty box of that kind, sort_column -1, sort_order -1.
+    explicit SmsBox(BoxKind kind);
+    virtual ~SmsBox() = default;
+    SmsBox(const SmsBox&) = default;
+    SmsBox& operator=(const SmsBox&) = default;
+
+    BoxKind kind() const { return kind_; }
+
+    // Reads the box file `file_name` (resolved by app_file_path) into the box,
+    // appending to its messages, and takes the sort state from it. A file of
+    // an unknown header, or one that cannot be read, is moved aside at once.
+    LoadBoxResult load_box(std::u16string_view file_name);
+    // Writes the whole box as a version 1.10 file, atomically: a failed save
+    // leaves the old file whole and says why. Refuses to overwrite a file that
+    // load_box found unreadable or of unknown header and could not move aside.
+    SaveResult save_box(std::u16string_view file_name);
+
+    size_t count() const { return messages_.size(); }
+    // A copy of the message at `index`.
+    SmsMessage message_at(size_t index) const { return messages_.at(index); }
+    // The message at `index` without a copy; valid until the box next changes.
+    const SmsMessage& message_ref(size_t index) const { return messages_.at(index); }
+    const std::vector<SmsMessage>& messages() const { return messages_; }
+
+    // Appends a copy; the queue of new messages is not touched.
+    void append(const SmsMessage& message);
+    void set_read(uint8_t value, size_t index);
+
+    // Clears on_phone of message `index`, then asks the phone to delete it
+    // (the phone's answer is not examined). ORX_Exception from the link passes
+    // to the caller, with on_phone already cleared.
+    void delete_message_on_phone(size_t index, DeviceOperations& device);
+    // delete_message_on_phone, then removes the message; later messages move
+    // up by one. When the link throws, the message stays in the box.
+    void delete_message(size_t index, DeviceOperations& device);
+
+    bool has_new() const { return !new_messages_.empty(); }
+    // Moves the newest queued message into `out` (last in, first out).
+    // False, and `out` untouched, when the queue is empty.
+    bool pop_new(SmsMessage& out);
+
+    // Fetches the kind's phone folder and merges it (message_merge.h).
+    // Throws ORX_Exception "import_new_smses()" when the fetch reports -1, and
+    // lets the link's own ORX_Exception pass; in both cases the box is
+    // unchanged. Returns how many messages were appended and queued.
+    size_t import_new_smses(DeviceOperations& device);
+
+    // The message list's sort state, saved in the box file.
+    int32_t sort_column() const { return sort_column_; }
+    void set_sort_column(int32_t column) { sort_column_ = column; }
+    int32_t sort_order() const { return sort_order_; }
+    void set_sort_order(int32_t order) { sort_order_ = order; }
+
+  private:
+    bool keep_aside_if_pending(const std::filesystem::path& path, std::string& error);
+
+    BoxKind kind_;
+    int32_t sort_column_ = -1;
+    int32_t sort_order_ = -1;
+    std::vector<SmsMessage> messages_;
+    std::vector<SmsMessage> new_messages_;
+    // A file load_box had to protect but could not yet move aside.
+    std::filesystem::path pending_keep_aside_;
+};
+
+}  // namespace quillet
