@@ -84,6 +84,7 @@ class ContactList {
     // characters whole, longer ones by their last 7.
     std::unordered_map<std::string, size_t> short_numbers_;
     std::unordered_map<std::string, size_t> long_tails_;
+    std::vector<std::u16string> names_;  // each contact's name in UTF-16
 };
 
 // Keeps every "+" and digit of `number`, in order.

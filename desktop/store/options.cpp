@@ -1,0 +1,101 @@
+#include "options.h"
+
+#include <array>
+#include <string_view>
+
+#include "desktop/store/app_paths.h"
+#include "desktop/store/config_list.h"
+#include "platform/registry/registry.h"
+#include "protocol/text_codec.h"
+
+namespace quillet {
+namespace {
+
+struct FlagKey {
+    std::string_view name;
+    uint8_t Options::*field;
+};
+
+// The file's flag keys, in the order they are written.
+constexpr std::array<FlagKey, 8> kFlagKeys{{
+    {"minimize_to_tray", &Options::minimize_to_tray},
+    {"import_inbox", &Options::import_inbox},
+    {"import_sent_items", &Options::import_sent_items},
+    {"import_deleted_items", &Options::import_deleted_items},
+    {"sound_notification", &Options::sound_notification},
+    {"popup_message", &Options::popup_message},
+    {"minimize_on_open", &Options::minimize_on_open},
+    {"sync_on_open", &Options::sync_on_open},
+}};
+
+constexpr std::string_view kSoundKey = "sound_filename";
+constexpr std::string_view kPopupKey = "popup_message_text";
+
+std::u16string cut_text(std::u16string_view text) {
+    return std::u16string(text.substr(0, std::min(text.size(), Options::kMaxText)));
+}
+
+// The 8-bit form of a text setting; a line break would end the line in the
+// file, so it is written as a space.
+std::string setting_text(std::u16string_view text) {
+    std::string out = to_ansi(cut_text(text));
+    for (char& c : out) {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+    return out;
+}
+
+}  // namespace
+
+Options::Options() {
+    std::u16string folder = from_utf8(program_folder().string());
+    if (folder.empty() || folder.back() != u'/')
+        folder += u'/';
+    sound_filename = cut_text(folder + std::u16string(kDefaultSoundName));
+}
+
+std::u16string auto_start_command() {
+    return from_utf8((program_folder() / "quillet").string());
+}
+
+bool load_options(Options& options) {
+    ConfigList list;
+    const bool read = list.load_config(kOptionsFileName);
+    if (read) {
+        for (const FlagKey& key : kFlagKeys) {
+            if (list.find(key.name))
+                options.*key.field = list.get_int(key.name) != 0 ? 1 : 0;
+        }
+        if (const auto v = list.find(kSoundKey))
+            options.sound_filename = cut_text(from_ansi(*v));
+        if (const auto v = list.find(kPopupKey))
+            options.popup_message_text = cut_text(from_ansi(*v));
+    }
+    // Any value there means on, whatever the length of the path it holds.
+    options.start_on_connect =
+        registry::query_string(registry::kAutoStartKey, kAutoStartValueName) ? 1 : 0;
+    return read;
+}
+
+OptionsSaveResult save_options(const Options& options) {
+    ConfigList list;
+    list.load_config(kOptionsFileName);  // keeps the keys others own
+    for (const FlagKey& key : kFlagKeys)
+        list.set_bool(key.name, options.*key.field != 0);
+    list.set_string(kSoundKey, setting_text(options.sound_filename));
+    list.set_string(kPopupKey, setting_text(options.popup_message_text));
+
+    OptionsSaveResult result;
+    result.file = list.save_config(kOptionsFileName);
+    if (options.start_on_connect != 0) {
+        result.registry_written = registry::set_string(registry::kAutoStartKey, kAutoStartValueName,
+                                                       auto_start_command());
+    } else {
+        result.registry_written =
+            registry::delete_value(registry::kAutoStartKey, kAutoStartValueName);
+    }
+    return result;
+}
+
+}  // namespace quillet

@@ -1,0 +1,159 @@
+#include "sms_box.h"
+
+#include <system_error>
+
+#include "desktop/store/app_paths.h"
+#include "desktop/store/box_file.h"
+#include "desktop/store/message_merge.h"
+#include "desktop/store/orx_exception.h"
+
+namespace quillet {
+namespace fs = std::filesystem;
+namespace {
+
+// "<file><suffix><n>" for the first n from 1 that names nothing yet.
+fs::path free_name(const fs::path& path, std::string_view suffix) {
+    for (int n = 1;; ++n) {
+        fs::path candidate = path;
+        candidate += std::string(suffix) + std::to_string(n);
+        std::error_code ec;
+        if (!fs::exists(fs::symlink_status(candidate, ec)))
+            return candidate;
+    }
+}
+
+bool move_aside(const fs::path& path, fs::path& moved_to) {
+    const fs::path target = free_name(path, ".unknown-");
+    std::error_code ec;
+    fs::rename(path, target, ec);
+    if (ec)
+        return false;
+    moved_to = target;
+    return true;
+}
+
+}  // namespace
+
+std::u16string_view box_file_name(BoxKind kind) {
+    switch (kind) {
+        case BoxKind::Inbox:
+            return kInboxFileName;
+        case BoxKind::SentItems:
+            return kSentFileName;
+        case BoxKind::DeletedItems:
+            return kDeletedFileName;
+    }
+    return kInboxFileName;
+}
+
+SmsBox::SmsBox(BoxKind kind) : kind_(kind) {}
+
+LoadBoxResult SmsBox::load_box(std::u16string_view file_name) {
+    using Status = LoadBoxResult::Status;
+    LoadBoxResult result;
+    const fs::path path = app_file_path(file_name);
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (st.type() == fs::file_type::not_found)
+        return result;
+
+    std::string bytes;
+    if (ec || !read_whole_file(path, bytes)) {
+        result.status = Status::Unreadable;
+        result.detail = ec ? ec.message() : "the file could not be read";
+        if (!move_aside(path, result.kept_aside))
+            pending_keep_aside_ = path;
+        return result;
+    }
+    const DecodedBox box =
+        decode_box_file(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    if (box.version == BoxFileVersion::Unknown) {
+        result.status = Status::UnknownHeader;
+        if (!move_aside(path, result.kept_aside))
+            pending_keep_aside_ = path;
+        return result;
+    }
+    sort_column_ = box.sort_column;
+    sort_order_ = box.sort_order;
+    messages_.insert(messages_.end(), std::make_move_iterator(box.messages.begin()),
+                     std::make_move_iterator(box.messages.end()));
+    result.records = box.messages.size();
+    result.upgraded = box.version == BoxFileVersion::V100;
+    result.status = Status::Loaded;
+    if (!box.damage.empty()) {
+        result.status = Status::Damaged;
+        result.detail = box.damage;
+        // The file is rewritten from the kept records at the end of the run;
+        // a copy of what was found stays for whoever wants to look closer.
+        const fs::path copy = free_name(path, ".damaged-");
+        if (fs::copy_file(path, copy, ec))
+            result.kept_aside = copy;
+    }
+    return result;
+}
+
+bool SmsBox::keep_aside_if_pending(const fs::path& path, std::string& error) {
+    if (pending_keep_aside_.empty() || pending_keep_aside_ != path)
+        return true;
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(path, ec))) {
+        pending_keep_aside_.clear();
+        return true;
+    }
+    fs::path moved;
+    if (!move_aside(path, moved)) {
+        error = "Could not save " + path.string() +
+                ": the file found there at start could not be read or kept aside, and is "
+                "left untouched";
+        return false;
+    }
+    pending_keep_aside_.clear();
+    return true;
+}
+
+SaveResult SmsBox::save_box(std::u16string_view file_name) {
+    const fs::path path = app_file_path(file_name);
+    std::string error;
+    if (!keep_aside_if_pending(path, error))
+        return {false, error};
+    const std::vector<uint8_t> bytes = encode_box_file(sort_column_, sort_order_, messages_);
+    return save_file_atomically(path, std::span<const uint8_t>(bytes));
+}
+
+void SmsBox::append(const SmsMessage& message) {
+    messages_.push_back(message);
+}
+
+void SmsBox::set_read(uint8_t value, size_t index) {
+    messages_.at(index).set_read(value);
+}
+
+void SmsBox::delete_message_on_phone(size_t index, DeviceOperations& device) {
+    SmsMessage& m = messages_.at(index);
+    m.set_on_phone(0);
+    const SmsWireRecord record = m.to_wire();
+    device.delete_on_device(kind_, record);
+}
+
+void SmsBox::delete_message(size_t index, DeviceOperations& device) {
+    delete_message_on_phone(index, device);
+    messages_.erase(messages_.begin() + static_cast<ptrdiff_t>(index));
+}
+
+bool SmsBox::pop_new(SmsMessage& out) {
+    if (new_messages_.empty())
+        return false;
+    out = std::move(new_messages_.back());
+    new_messages_.pop_back();
+    return true;
+}
+
+size_t SmsBox::import_new_smses(DeviceOperations& device) {
+    std::vector<SmsWireRecord> fetched;
+    const int announced = device.fetch_folder(kind_, fetched);
+    if (announced < 0)
+        throw ORX_Exception(u"import_new_smses()");
+    return merge_fetched(messages_, new_messages_, fetched);
+}
+
+}  // namespace quillet
