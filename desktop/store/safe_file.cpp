@@ -12,11 +12,10 @@ namespace quillet {
 namespace {
 
 class Fd {
-  public:
+public:
     explicit Fd(int fd) : fd_(fd) {}
     ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
+        if (fd_ >= 0) ::close(fd_);
     }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
@@ -27,7 +26,7 @@ class Fd {
         return fd;
     }
 
-  private:
+private:
     int fd_;
 };
 
@@ -39,10 +38,8 @@ SaveResult failure(const std::filesystem::path& path, const char* step, int err)
 bool write_all(int fd, const uint8_t* data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
         data += n;
         size -= static_cast<size_t>(n);
     }
@@ -54,27 +51,21 @@ bool write_all(int fd, const uint8_t* data, size_t size) {
 SaveResult save_file_atomically(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
     std::string temp = path.string() + ".XXXXXX";
     Fd fd(::mkstemp(temp.data()));
-    if (fd.get() < 0)
-        return failure(path, "create", errno);
+    if (fd.get() < 0) return failure(path, "create", errno);
     ::fchmod(fd.get(), 0644);
     const auto discard = [&](const char* step) {
         const int err = errno;
         ::unlink(temp.c_str());
         return failure(path, step, err);
     };
-    if (!write_all(fd.get(), bytes.data(), bytes.size()))
-        return discard("write");
-    if (::fsync(fd.get()) != 0)
-        return discard("flush");
-    if (::close(fd.release()) != 0)
-        return discard("close");
-    if (::rename(temp.c_str(), path.c_str()) != 0)
-        return discard("rename");
+    if (!write_all(fd.get(), bytes.data(), bytes.size())) return discard("write");
+    if (::fsync(fd.get()) != 0) return discard("flush");
+    if (::close(fd.release()) != 0) return discard("close");
+    if (::rename(temp.c_str(), path.c_str()) != 0) return discard("rename");
     // The rename itself reaches the disk with the folder.
     Fd dir(::open(path.parent_path().empty() ? "." : path.parent_path().c_str(),
                   O_RDONLY | O_DIRECTORY));
-    if (dir.get() >= 0)
-        ::fsync(dir.get());
+    if (dir.get() >= 0) ::fsync(dir.get());
     return {};
 }
 
@@ -85,12 +76,10 @@ SaveResult save_file_atomically(const std::filesystem::path& path, std::string_v
 
 bool read_whole_file(const std::filesystem::path& path, std::string& out) {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
+    if (!in) return false;
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
-    if (size < 0)
-        return false;
+    if (size < 0) return false;
     in.seekg(0);
     out.resize(static_cast<size_t>(size));
     in.read(out.data(), size);

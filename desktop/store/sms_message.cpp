@@ -14,17 +14,13 @@ std::string normalise_number(std::string_view source) {
     return out;
 }
 
-void SmsMessage::set_time_now() {
-    time_ = filetime_now();
-}
+void SmsMessage::set_time_now() { time_ = filetime_now(); }
 
 void SmsMessage::set_number(std::string_view number) {
     set_text_field(number_, normalise_number(number));
 }
 
-void SmsMessage::set_number_raw(std::string_view number) {
-    set_text_field(number_, number);
-}
+void SmsMessage::set_number_raw(std::string_view number) { set_text_field(number_, number); }
 
 SmsMessage SmsMessage::from_wire(const SmsWireRecord& w) {
     SmsMessage m;
@@ -50,29 +46,23 @@ SmsWireRecord SmsMessage::to_wire() const {
 }
 
 bool SmsMessage::same_message(const SmsMessage& other) const {
-    if (text_view() != other.text_view())
-        return false;
-    if (number() != other.number())
-        return false;
-    if (time_ / kTicksPerSecond == other.time_ / kTicksPerSecond)
-        return true;
+    if (text_view() != other.text_view()) return false;
+    if (number() != other.number()) return false;
+    if (time_ / kTicksPerSecond == other.time_ / kTicksPerSecond) return true;
     return local_seconds(time_) == local_seconds(other.time_);
 }
 
 void SmsMessage::strip_cr() {
-    if (!text_)
-        return;
+    if (!text_) return;
     std::erase(*text_, u'\r');
 }
 
 void SmsMessage::expand_lf() {
-    if (!text_)
-        return;
+    if (!text_) return;
     std::u16string out;
     out.reserve(text_->size() + 16);
     for (char16_t c : *text_) {
-        if (c == u'\n')
-            out += u'\r';
+        if (c == u'\n') out += u'\r';
         out += c;
     }
     text_ = std::move(out);

@@ -19,7 +19,7 @@ using Contact = ContactWireRecord;
 std::string normalise_number(std::string_view source);
 
 class SmsMessage {
-  public:
+public:
     SmsMessage() = default;
     virtual ~SmsMessage() = default;
     SmsMessage(const SmsMessage&) = default;
@@ -62,7 +62,7 @@ class SmsMessage {
     // Puts a CR before every LF; the whole text is kept, however long.
     void expand_lf();
 
-  private:
+private:
     std::optional<std::u16string> text_;
     TextField number_{};
     FileTime time_ = 0;
