@@ -1,0 +1,207 @@
+// Merging fetched records into a box: the rules of the import, and proof on
+// random data that the indexed merge gives exactly what the first-match scan
+// gives.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "desktop/store/message_merge.h"
+#include "store_test_support.h"
+
+namespace quillet {
+namespace {
+using namespace quillet::test;
+
+constexpr FileTime kSecond = kTicksPerSecond;
+const FileTime kNoon = filetime_from_unix(1'780'000'000);
+
+SmsWireRecord wire(std::u16string_view text, std::string_view address, FileTime time,
+                   uint32_t flags = 0, uint8_t id = 0) {
+    SmsWireRecord w;
+    w.text = text;
+    set_text_field(w.address, address);
+    w.time = time;
+    w.flags = flags;
+    w.entry_id.fill(id);
+    return w;
+}
+
+SmsMessage stored(std::u16string_view text, std::string_view number, FileTime time) {
+    SmsMessage m;
+    m.set_text(text);
+    m.set_number(number);
+    m.set_time(time);
+    return m;
+}
+
+// The import as first described: for each record, a scan from the first
+// message for the first same_message.
+size_t merge_by_scan(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& queue,
+                     std::span<const SmsWireRecord> fetched) {
+    for (SmsMessage& m : messages)
+        m.set_on_phone(0);
+    size_t appended = 0;
+    for (const SmsWireRecord& w : fetched) {
+        SmsMessage m = SmsMessage::from_wire(w);
+        bool found = false;
+        for (SmsMessage& e : messages) {
+            if (m.same_message(e)) {
+                e = m;
+                e.set_on_phone(1);
+                found = true;
+                break;
+            }
+        }
+        if (found)
+            continue;
+        m.set_on_phone(1);
+        messages.push_back(m);
+        queue.push_back(m);
+        ++appended;
+    }
+    return appended;
+}
+
+bool same_fields(const SmsMessage& a, const SmsMessage& b) {
+    return a.text() == b.text() && a.number_field() == b.number_field() && a.time() == b.time() &&
+           a.message_class() == b.message_class() && a.entry_id() == b.entry_id() &&
+           a.read() == b.read() && a.on_phone() == b.on_phone();
+}
+
+void expect_same_lists(const std::vector<SmsMessage>& a, const std::vector<SmsMessage>& b) {
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); ++i)
+        EXPECT_TRUE(same_fields(a[i], b[i])) << "at " << i;
+}
+
+TEST(MergeTest, SameFolderTwiceAppendsNothingTheSecondTime) {
+    const std::vector<SmsWireRecord> folder = {wire(u"a", "1", kNoon), wire(u"b", "2", kNoon)};
+    std::vector<SmsMessage> box, queue;
+    EXPECT_EQ(merge_fetched(box, queue, folder), 2u);
+    EXPECT_EQ(merge_fetched(box, queue, folder), 0u);
+    ASSERT_EQ(box.size(), 2u);
+    EXPECT_EQ(queue.size(), 2u);
+    for (const SmsMessage& m : box)
+        EXPECT_EQ(m.on_phone(), 1);
+}
+
+TEST(MergeTest, MessageGoneFromThePhoneKeepsItsPlaceWithOnPhoneCleared) {
+    std::vector<SmsMessage> box, queue;
+    merge_fetched(box, queue, std::vector{wire(u"a", "1", kNoon), wire(u"b", "2", kNoon)});
+    merge_fetched(box, queue, std::vector{wire(u"b", "2", kNoon)});
+    ASSERT_EQ(box.size(), 2u);
+    EXPECT_EQ(box[0].text_view(), u"a");
+    EXPECT_EQ(box[0].on_phone(), 0);
+    EXPECT_EQ(box[1].on_phone(), 1);
+}
+
+TEST(MergeTest, EmptyFolderClearsEveryOnPhoneFlag) {
+    std::vector<SmsMessage> box = {stored(u"a", "1", kNoon)};
+    box[0].set_on_phone(1);
+    std::vector<SmsMessage> queue;
+    EXPECT_EQ(merge_fetched(box, queue, {}), 0u);
+    EXPECT_EQ(box[0].on_phone(), 0);
+}
+
+TEST(MergeTest, TwoEqualPhoneMessagesInOneSecondBecomeOneQueuedOnce) {
+    std::vector<SmsMessage> box, queue;
+    const size_t n = merge_fetched(
+        box, queue,
+        std::vector{wire(u"hi", "1", kNoon + 1000, 0, 1), wire(u"hi", "1", kNoon + 9000, 1, 2)});
+    EXPECT_EQ(n, 1u);
+    ASSERT_EQ(box.size(), 1u);
+    EXPECT_EQ(box[0].time(), kNoon + 9000);  // the second replaced the first
+    EXPECT_EQ(box[0].read(), 1);
+    ASSERT_EQ(queue.size(), 1u);
+    EXPECT_EQ(queue[0].time(), kNoon + 1000);
+}
+
+TEST(MergeTest, OnlyTheFirstOfTwoEqualStoredMessagesIsRefreshed) {
+    std::vector<SmsMessage> box = {stored(u"x", "5", kNoon), stored(u"x", "5", kNoon)};
+    std::vector<SmsMessage> queue;
+    merge_fetched(box, queue, std::vector{wire(u"x", "5", kNoon, 1, 9)});
+    EXPECT_EQ(box[0].on_phone(), 1);
+    EXPECT_EQ(box[0].entry_id()[0], 9);
+    EXPECT_EQ(box[1].on_phone(), 0);
+    EXPECT_EQ(box[1].entry_id()[0], 0);
+}
+
+TEST(MergeTest, KnownMessagesTakeReadStateAndEntryIdFromThePhone) {
+    std::vector<SmsMessage> box = {stored(u"x", "5", kNoon)};
+    box[0].set_read(1);
+    std::vector<SmsMessage> queue;
+    merge_fetched(box, queue, std::vector{wire(u"x", "5", kNoon, 0, 4)});
+    EXPECT_EQ(box[0].read(), 0);
+    EXPECT_EQ(box[0].entry_id()[5], 4);
+    EXPECT_TRUE(queue.empty());
+}
+
+TEST(MergeTest, NumbersThatDifferOnlyInSpacesAndDashesMatch) {
+    std::vector<SmsMessage> box = {stored(u"x", "+49 151-12 34", kNoon)};
+    std::vector<SmsMessage> queue;
+    EXPECT_EQ(merge_fetched(box, queue, std::vector{wire(u"x", "+4915112-34", kNoon)}), 0u);
+    EXPECT_EQ(box.size(), 1u);
+}
+
+TEST(MergeTest, DifferentSecondsAndLetterCaseAreDifferentMessages) {
+    std::vector<SmsMessage> box = {stored(u"x", "5", kNoon + 9 * kSecond / 10)};
+    std::vector<SmsMessage> queue;
+    EXPECT_EQ(merge_fetched(box, queue,
+                            std::vector{wire(u"x", "5", kNoon + kSecond), wire(u"X", "5", kNoon)}),
+              2u);
+}
+
+// When clocks go back, one local second is shown for two instants an hour
+// apart; they count as the same second, and the merge must agree.
+TEST(MergeTest, TheRepeatedHourOfTheClockChangeJoinsAsSameMessage) {
+    ScopedTimeZone tz("CET-1CEST,M3.5.0,M10.5.0/3");
+    const FileTime first = filetime_from_unix(1'792'889'400);  // 2026-10-25 00:50 UTC, 02:50 CEST
+    const FileTime again = first + 3600 * kSecond;             // 01:50 UTC, 02:50 CET
+    ASSERT_TRUE(stored(u"x", "1", first).same_message(stored(u"x", "1", again)));
+    std::vector<SmsMessage> box = {stored(u"x", "1", first)};
+    std::vector<SmsMessage> queue;
+    EXPECT_EQ(merge_fetched(box, queue, std::vector{wire(u"x", "1", again)}), 0u);
+    EXPECT_EQ(box[0].time(), again);
+}
+
+// Random boxes and folders with many duplicates (few texts, few numbers,
+// times in few seconds, across a clock change): the indexed merge and the
+// scan give the same box and the same queue.
+TEST(MergeTest, IndexedMergeEqualsTheFirstMatchScanOnRandomData) {
+    ScopedTimeZone tz("CET-1CEST,M3.5.0,M10.5.0/3");
+    std::mt19937 rng(20260101);
+    const FileTime base = filetime_from_unix(1'792'889'400);
+    const auto random_wire = [&] {
+        const std::u16string text(1 + rng() % 3, static_cast<char16_t>(u'a' + rng() % 3));
+        const std::string number = std::string(rng() % 2 ? "+49 " : "0") + char('1' + rng() % 3);
+        // Seconds spread over both copies of the repeated hour.
+        const FileTime t = base + (rng() % 3) * 3600 * kSecond + (rng() % 4) * kSecond / 2;
+        return wire(text, number, t, rng() % 2, static_cast<uint8_t>(rng()));
+    };
+    for (int round = 0; round < 200; ++round) {
+        std::vector<SmsMessage> box;
+        const size_t stored_count = rng() % 40;
+        for (size_t i = 0; i < stored_count; ++i) {
+            SmsMessage m = SmsMessage::from_wire(random_wire());
+            m.set_on_phone(static_cast<uint8_t>(rng() % 2));
+            box.push_back(m);
+        }
+        std::vector<SmsWireRecord> fetched;
+        const size_t fetched_count = rng() % 40;
+        for (size_t i = 0; i < fetched_count; ++i)
+            fetched.push_back(random_wire());
+
+        std::vector<SmsMessage> scan_box = box, scan_queue;
+        std::vector<SmsMessage> fast_box = box, fast_queue;
+        const size_t scan_n = merge_by_scan(scan_box, scan_queue, fetched);
+        const size_t fast_n = merge_fetched(fast_box, fast_queue, fetched);
+        ASSERT_EQ(scan_n, fast_n) << "round " << round;
+        expect_same_lists(fast_box, scan_box);
+        expect_same_lists(fast_queue, scan_queue);
+        if (HasFailure())
+            return;
+    }
+}
+
+}  // namespace
+}  // namespace quillet
