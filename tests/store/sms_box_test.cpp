@@ -1,8 +1,6 @@
 // Box files on disk: both versions byte for byte, the upgrade, damaged files
 // by fault class, files of an unknown header kept aside, and saves that fail.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include "desktop/store/box_file.h"
 #include "desktop/store/sms_box.h"
@@ -233,28 +231,6 @@ TEST(BoxFileTest, FilesTooShortForAHeaderAreKeptAsideToo) {
         EXPECT_EQ(file_contents(r.kept_aside), bytes);
     }
 }
-
-// Writes fail past `bytes` (as on a full disk) while it lives.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        ::getrlimit(RLIMIT_FSIZE, &old_);
-        old_handler_ = ::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = old_;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        ::setrlimit(RLIMIT_FSIZE, &old_);
-        ::signal(SIGXFSZ, old_handler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-  private:
-    rlimit old_{};
-    sighandler_t old_handler_;
-};
 
 TEST(BoxFileTest, SaveThatCannotWriteLeavesTheOldFileWhole) {
     AppFolders folders;
