@@ -1,0 +1,214 @@
+#include "phonelet/command_session.h"
+
+#include <vector>
+
+#include "platform/ce/ce_system.h"
+#include "protocol/byte_order.h"
+
+namespace quillet {
+namespace {
+
+// The text of a WRITESMS record: from offset 68 to its terminator or, in a
+// record without one, to its end. Nothing past the record is read.
+std::u16string record_text(std::span<const uint8_t> record) {
+    std::u16string text;
+    for (size_t at = wire_offset::kText; at + 1 < record.size(); at += 2) {
+        const auto unit = static_cast<char16_t>(get_u16le(record, at));
+        if (unit == u'\0')
+            break;
+        text += unit;
+    }
+    return text;
+}
+
+}  // namespace
+
+// Indexed by command code.
+const std::array<CommandSession::Handler, 14> CommandSession::kHandlers = {
+    &CommandSession::write_sms,           // 0 WRITESMS
+    &CommandSession::count_contacts,      // 1 READNCON
+    &CommandSession::read_contact,        // 2 READCON
+    &CommandSession::count_inbox,         // 3 READNSMS
+    &CommandSession::read_inbox_message,  // 4 READSMS
+    &CommandSession::sentinel,            // 5 SMSSENTINEL
+    &CommandSession::unhandled,           // 6 RESETCOMM
+    &CommandSession::read_all_contacts,   // 7 READALLCON
+    &CommandSession::read_inbox,          // 8 READINBOX
+    &CommandSession::delete_inbox,        // 9 DELINBOX
+    &CommandSession::delete_sent,         // 10 DELSENT
+    &CommandSession::delete_deleted,      // 11 DELDELETED
+    &CommandSession::read_sent,           // 12 READSENT
+    &CommandSession::read_deleted,        // 13 READDELETED
+};
+
+CommandSession::CommandSession(DesktopConnection& connection) : connection_(connection) {}
+
+CommandSession::~CommandSession() = default;
+
+bool CommandSession::dispatch(const CommandBlock& block) {
+    if (block.code < 0 || static_cast<size_t>(block.code) >= kHandlers.size()) {
+        return unhandled(block);
+    }
+    return (this->*kHandlers[static_cast<size_t>(block.code)])(block);
+}
+
+void CommandSession::reply(uint8_t byte) {
+    connection_.send(std::span(&byte, 1));
+}
+
+bool CommandSession::write_sms(const CommandBlock& block) {
+    const uint32_t size = get_u32le(block.payload, wire_offset::kSize);
+    // A size no record can have means the stream is out of step: reading
+    // on would take later commands for text.
+    if (check_record_size(size))
+        return false;
+    std::vector<uint8_t> piece(kWriteSmsPrefixSize + size);
+    if (connection_.receive(piece) < 0)
+        return false;
+    const std::span<const uint8_t> bytes(piece);
+    const auto record_bytes = bytes.subspan(kWriteSmsPrefixSize);
+    SmsWireRecord record = decode_record_head(record_bytes.first<kRecordHeadSize>());
+    record.text = record_text(record_bytes);
+
+    if (!sms_.open()) {
+        reply(kReplyFailed);
+        return true;
+    }
+    const bool sent = sms_.send(record);
+    sms_.close();
+    reply(sent ? kReplySent : kReplyFailed);
+    return true;
+}
+
+bool CommandSession::count_contacts(const CommandBlock&) {
+    int count = 0;
+    if (contacts_.open()) {
+        count = contacts_.count();
+        contacts_.close();
+    }
+    connection_.send_int32(count);
+    return true;
+}
+
+bool CommandSession::read_contact(const CommandBlock& block) {
+    bool sent = false;
+    if (contacts_.open()) {
+        sent = contacts_.send_one(connection_, block.index);
+        contacts_.close();
+    }
+    if (!sent)
+        connection_.send(ContactWireRecord{}.encode());
+    return true;
+}
+
+bool CommandSession::count_inbox(const CommandBlock&) {
+    int count = 0;
+    if (folders_.open(FolderKind::Inbox, SortOrder::OldestFirst) == 0) {
+        count = folders_.find(-1);
+        folders_.close();
+    }
+    connection_.send_int32(count);
+    return true;
+}
+
+bool CommandSession::read_inbox_message(const CommandBlock& block) {
+    bool sent = false;
+    if (folders_.open(FolderKind::Inbox, SortOrder::OldestFirst) == 0) {
+        if (block.index >= 0 && block.index < folders_.find(-1) &&
+            folders_.find(block.index) == 0) {
+            sent = folders_.send_current_record(connection_);
+        }
+        folders_.close();
+    }
+    if (!sent)
+        connection_.send_int32(0);
+    return true;
+}
+
+bool CommandSession::sentinel(const CommandBlock&) {
+    if (folders_.open(FolderKind::Inbox, SortOrder::NewestFirst) != 0) {
+        connection_.send_int32(0);
+        return true;
+    }
+    if (folders_.find(-1) == 0) {
+        connection_.send_int32(0);
+    } else {
+        folders_.find(0);
+        connection_.send_int32(1);
+        folders_.send_current_record(connection_);
+    }
+    folders_.close();
+    return true;
+}
+
+bool CommandSession::read_all_contacts(const CommandBlock&) {
+    if (sim_.open()) {
+        sim_.send_all(connection_);
+        sim_.close();
+    }
+    if (contacts_.open()) {
+        contacts_.send_all(connection_);
+        contacts_.close();
+    }
+    connection_.send(ContactWireRecord{}.encode());
+    return true;
+}
+
+void CommandSession::read_folder(FolderKind kind) {
+    if (folders_.open(kind, SortOrder::OldestFirst) != 0) {
+        connection_.send_int32(0);
+        return;
+    }
+    const int count = folders_.find(-1);
+    connection_.send_int32(count);
+    folders_.send_all(connection_, count);
+    folders_.close();
+}
+
+bool CommandSession::read_inbox(const CommandBlock&) {
+    read_folder(FolderKind::Inbox);
+    return true;
+}
+
+bool CommandSession::read_sent(const CommandBlock&) {
+    read_folder(FolderKind::SentItems);
+    return true;
+}
+
+bool CommandSession::read_deleted(const CommandBlock&) {
+    read_folder(FolderKind::DeletedItems);
+    return true;
+}
+
+void CommandSession::delete_in_folder(FolderKind kind, const CommandBlock& block) {
+    bool deleted = false;
+    if (folders_.open(kind, SortOrder::OldestFirst) == 0) {
+        const auto entry_id =
+            std::span(block.payload).subspan<wire_offset::kEntryId, kEntryIdSize>();
+        deleted = folders_.delete_message(entry_id);
+        folders_.close();
+    }
+    reply(deleted ? kReplySent : kReplyFailed);
+}
+
+bool CommandSession::delete_inbox(const CommandBlock& block) {
+    delete_in_folder(FolderKind::Inbox, block);
+    return true;
+}
+
+bool CommandSession::delete_sent(const CommandBlock& block) {
+    delete_in_folder(FolderKind::SentItems, block);
+    return true;
+}
+
+bool CommandSession::delete_deleted(const CommandBlock& block) {
+    delete_in_folder(FolderKind::DeletedItems, block);
+    return true;
+}
+
+bool CommandSession::unhandled(const CommandBlock&) {
+    ce::MessageBoxW(nullptr, u"default", u"", ce::MB_OK);
+    return true;
+}
+
+}  // namespace quillet

@@ -1,0 +1,46 @@
+#include "phonelet/desktop_connection.h"
+
+#include <array>
+
+#include "platform/ce/ce_system.h"
+#include "protocol/byte_order.h"
+
+namespace quillet {
+
+DesktopConnection::DesktopConnection(uint16_t port) : port_(port) {}
+
+DesktopConnection::~DesktopConnection() = default;
+
+bool DesktopConnection::connect() {
+    if (ce::WSAStartup(ce::MAKEWORD(1, 0)) != 0)
+        return false;
+    ce::HostEntry host;
+    if (!ce::gethostbyname(ce::kDesktopHostName, host) || host.addresses.empty())
+        return false;
+    for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
+        socket_ = LinkSocket::connect_ipv4(host.addresses.front(), port_);
+        ce::Sleep(kAttemptPauseMs);
+        if (socket_.valid())
+            return true;
+    }
+    return false;
+}
+
+void DesktopConnection::send(std::span<const uint8_t> bytes) {
+    if (socket_.valid())
+        socket_.send_all(bytes);
+}
+
+void DesktopConnection::send_int32(int32_t value) {
+    std::array<uint8_t, 4> bytes{};
+    put_i32le(bytes, 0, value);
+    send(bytes);
+}
+
+int DesktopConnection::receive(std::span<uint8_t> bytes) {
+    if (!socket_.receive_exact(bytes))
+        return -1;
+    return static_cast<int>(bytes.size());
+}
+
+}  // namespace quillet

@@ -1,0 +1,65 @@
+// Reads the text messages of one folder of the phone's store and deletes
+// single messages, for one command at a time.
+//
+// A text message is a row whose message class begins with "IPM.SMSText" or
+// "IPM.Note" (compared ignoring case, as the store treats classes); every
+// other row is neither counted nor sent.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+
+#include "phonelet/desktop_connection.h"
+#include "platform/ce/mapi.h"
+#include "protocol/wire_format.h"
+
+namespace quillet {
+
+enum class FolderKind { Inbox = 0, SentItems = 1, DeletedItems = 2 };
+enum class SortOrder { OldestFirst, NewestFirst };
+
+class MessageFolderReader {
+  public:
+    MessageFolderReader();
+    virtual ~MessageFolderReader();
+    MessageFolderReader(const MessageFolderReader&) = delete;
+    MessageFolderReader& operator=(const MessageFolderReader&) = delete;
+
+    // Opens the folder with its rows sorted on delivery time. 0 on success,
+    // else the number of the step that failed (1 to 10); nothing stays open
+    // after a failure.
+    int open(FolderKind kind, SortOrder order);
+    // position -1: the number of text messages. position p >= 0: reads the
+    // p-th text message (in sort order) into the current record and returns
+    // 0; with fewer text messages returns their number and keeps the
+    // current record.
+    int find(int position);
+    // Sends the size and the current record; false when there is none.
+    bool send_current_record(DesktopConnection& connection);
+    // Walks the folder once from its beginning and sends each text message
+    // (size and record) as it is read, at most `count` of them; the number
+    // sent. The folder's table is a snapshot, so after find(-1) gave
+    // `count` exactly that many are sent, in the same order.
+    int send_all(DesktopConnection& connection, int count);
+    // Deletes the message of the open folder whose entry id is these 16
+    // bytes; true when the store reports success.
+    bool delete_message(std::span<const uint8_t, kEntryIdSize> entry_id);
+    // Releases the folder and its table and ends the session.
+    void close();
+
+  private:
+    int open_folder(FolderKind kind);
+    // The next text-message row from the table's cursor on; false at the end.
+    bool next_text_row(ce::SRow& row);
+    void read_row(const ce::SRow& row);
+
+    std::unique_ptr<ce::IMAPISession> session_;
+    std::unique_ptr<ce::IMAPIFolder> folder_;
+    std::unique_ptr<ce::IMAPITable> table_;
+    bool mapi_initialised_ = false;
+    std::optional<SmsWireRecord> current_;
+};
+
+}  // namespace quillet

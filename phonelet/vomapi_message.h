@@ -1,0 +1,43 @@
+// One message of the phone's store, opened by its entry id for what the
+// folder's table does not show: the body and the first recipient.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <source_location>
+#include <string>
+
+#include "platform/ce/mapi.h"
+
+namespace quillet {
+
+class VOMAPIMessage {
+  public:
+    // The longest body kept, in UTF-16 units.
+    static constexpr size_t kMaxBodyUnits = 1023;
+    static constexpr size_t kBodyChunkBytes = 255;
+
+    // Opens the entry through the session; a failure is traced and leaves
+    // the object without a message. `session` is used only here.
+    VOMAPIMessage(ce::IMAPISession& session, const ce::SBinary& entry_id);
+    virtual ~VOMAPIMessage();
+    VOMAPIMessage(const VOMAPIMessage&) = delete;
+    VOMAPIMessage& operator=(const VOMAPIMessage&) = delete;
+
+    bool is_open() const { return message_ != nullptr; }
+    // The Unicode body, read in 255-byte chunks, at most kMaxBodyUnits
+    // units, up to its first NUL. Empty (and traced) when it cannot be read.
+    std::u16string body();
+    // The first recipient's address as 8-bit text of at most 31 bytes: its
+    // e-mail address, or its display-to text when the address is "SMS".
+    // None when the message has no recipient.
+    std::optional<std::string> first_recipient();
+
+  private:
+    // "CEMAPI: FAILED(%x) at VOMAPIMessage:%d" on the phone's debug output.
+    static void trace(ce::HRESULT hr, std::source_location where = std::source_location::current());
+
+    std::unique_ptr<ce::IMessage> message_;
+};
+
+}  // namespace quillet

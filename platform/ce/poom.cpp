@@ -1,0 +1,99 @@
+#include "platform/ce/poom.h"
+
+#include "platform/ce/mapi.h"
+#include "platform/phone/phone_image.h"
+
+namespace quillet::ce {
+
+IContact::IContact(phone::PhoneContact contact) : contact_(std::move(contact)) {}
+IContact::~IContact() = default;
+
+HRESULT IContact::get_FirstName(std::u16string& value) const {
+    value = contact_.first_name;
+    return S_OK;
+}
+
+HRESULT IContact::get_LastName(std::u16string& value) const {
+    value = contact_.last_name;
+    return S_OK;
+}
+
+HRESULT IContact::get_MobileTelephoneNumber(std::u16string& value) const {
+    value = contact_.mobile;
+    return S_OK;
+}
+
+HRESULT IContact::get_OtherTelephoneNumber(std::u16string& value) const {
+    value = contact_.other_numbers;
+    return S_OK;
+}
+
+IPOutlookItemCollection::IPOutlookItemCollection(std::vector<phone::PhoneContact> items)
+    : items_(std::move(items)) {}
+IPOutlookItemCollection::~IPOutlookItemCollection() = default;
+
+HRESULT IPOutlookItemCollection::get_Count(int* count) const {
+    if (count == nullptr)
+        return E_INVALIDARG;
+    *count = static_cast<int>(items_.size());
+    return S_OK;
+}
+
+HRESULT IPOutlookItemCollection::Item(int index, std::unique_ptr<IContact>& item) const {
+    if (index < 1 || static_cast<size_t>(index) > items_.size())
+        return E_INVALIDARG;
+    item = std::make_unique<IContact>(items_[static_cast<size_t>(index) - 1]);
+    return S_OK;
+}
+
+IFolder::IFolder(std::shared_ptr<phone::PhoneStore> store) : store_(std::move(store)) {}
+IFolder::~IFolder() = default;
+
+HRESULT IFolder::get_Items(std::unique_ptr<IPOutlookItemCollection>& items) {
+    try {
+        items = std::make_unique<IPOutlookItemCollection>(store_->contacts());
+    } catch (const phone::PhoneDbError&) {
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+IPOutlookApp::IPOutlookApp() = default;
+IPOutlookApp::~IPOutlookApp() = default;
+
+HRESULT IPOutlookApp::Logon(long /*window*/) {
+    try {
+        store_ = std::make_shared<phone::PhoneStore>(phone::device_image());
+    } catch (const phone::PhoneDbError&) {
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT IPOutlookApp::Logoff() {
+    store_.reset();
+    return S_OK;
+}
+
+HRESULT IPOutlookApp::GetDefaultFolder(int folder, std::unique_ptr<IFolder>& result) {
+    if (!store_)
+        return E_FAIL;
+    if (folder != olFolderContacts)
+        return E_INVALIDARG;
+    result = std::make_unique<IFolder>(store_);
+    return S_OK;
+}
+
+HRESULT CoCreateInstance(const CLSID& clsid, void* /*outer*/, DWORD /*context*/, const IID& iid,
+                         std::unique_ptr<IPOutlookApp>& app) {
+    if (!com_initialized())
+        return CO_E_NOTINITIALIZED;
+    if (!(clsid == CLSID_Application))
+        return REGDB_E_CLASSNOTREG;
+    if (!(iid == IID_IPOutlookApp))
+        return E_NOINTERFACE;
+    app = std::make_unique<IPOutlookApp>();
+    return S_OK;
+}
+
+}  // namespace quillet::ce

@@ -1,0 +1,78 @@
+// The phone's own contacts (the Pocket Outlook object model), emulated over
+// the phone image: the application object, logon and logoff, the default
+// contacts folder, its items and three string properties of a contact.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ce/ce_types.h"
+#include "platform/phone/phone_store.h"
+
+namespace quillet::ce {
+
+inline constexpr CLSID CLSID_Application = {
+    0x05058F23, 0x20BE, 0x11D2, {0x8F, 0x18, 0x00, 0x00, 0xF8, 0x7A, 0x43, 0x35}};
+inline constexpr IID IID_IPOutlookApp = {
+    0x05058F22, 0x20BE, 0x11D2, {0x8F, 0x18, 0x00, 0x00, 0xF8, 0x7A, 0x43, 0x35}};
+inline constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
+inline constexpr int olFolderContacts = 10;
+
+class IContact {
+  public:
+    explicit IContact(phone::PhoneContact contact);
+    virtual ~IContact();
+    HRESULT get_FirstName(std::u16string& value) const;
+    HRESULT get_LastName(std::u16string& value) const;
+    HRESULT get_MobileTelephoneNumber(std::u16string& value) const;
+    // The contact's other numbers, as the phone keeps them.
+    HRESULT get_OtherTelephoneNumber(std::u16string& value) const;
+
+  private:
+    phone::PhoneContact contact_;
+};
+
+// The items of a folder, as they were when the collection was made.
+class IPOutlookItemCollection {
+  public:
+    explicit IPOutlookItemCollection(std::vector<phone::PhoneContact> items);
+    virtual ~IPOutlookItemCollection();
+    HRESULT get_Count(int* count) const;
+    // 1-based; E_INVALIDARG outside 1..count.
+    HRESULT Item(int index, std::unique_ptr<IContact>& item) const;
+
+  private:
+    std::vector<phone::PhoneContact> items_;
+};
+
+class IFolder {
+  public:
+    explicit IFolder(std::shared_ptr<phone::PhoneStore> store);
+    virtual ~IFolder();
+    HRESULT get_Items(std::unique_ptr<IPOutlookItemCollection>& items);
+
+  private:
+    std::shared_ptr<phone::PhoneStore> store_;
+};
+
+class IPOutlookApp {
+  public:
+    IPOutlookApp();
+    virtual ~IPOutlookApp();
+    // Opens the phone's contact store; E_FAIL when the image cannot be opened.
+    HRESULT Logon(long window);
+    HRESULT Logoff();
+    // Only olFolderContacts; E_FAIL before Logon.
+    HRESULT GetDefaultFolder(int folder, std::unique_ptr<IFolder>& result);
+
+  private:
+    std::shared_ptr<phone::PhoneStore> store_;
+};
+
+// Only CLSID_Application with IID_IPOutlookApp; CO_E_NOTINITIALIZED before
+// CoInitializeEx on this thread.
+HRESULT CoCreateInstance(const CLSID& clsid, void* outer, DWORD context, const IID& iid,
+                         std::unique_ptr<IPOutlookApp>& app);
+
+}  // namespace quillet::ce
