@@ -1,0 +1,126 @@
+// CSV and XML exports compared byte for byte.
+#include <gtest/gtest.h>
+
+#include "desktop/store/export.h"
+#include "store_test_support.h"
+
+namespace quillet {
+namespace {
+using namespace quillet::test;
+
+// 2026-03-14 23:30:00 UTC
+const FileTime kLateEvening = filetime_from_unix(1'773'531'000);
+
+SmsMessage message(std::u16string_view text, std::string_view number, FileTime time) {
+    SmsMessage m;
+    m.set_text(text);
+    m.set_number(number);
+    m.set_time(time);
+    return m;
+}
+
+Contact contact(std::string_view name, std::string_view number) {
+    Contact c;
+    set_text_field(c.name, name);
+    set_text_field(c.number, number);
+    return c;
+}
+
+std::string xml(std::u16string_view text) {
+    return utf16le(u"\uFEFF") + utf16le(text);
+}
+
+constexpr std::u16string_view kXmlStart =
+    u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n\n<smsbox>\n";
+
+TEST(ExportTest, EmptyBoxGivesAnEmptyCsvAndTheBareXml) {
+    AppFolders folders;
+    const SmsBox box(BoxKind::Inbox);
+    const ContactList contacts;
+    ASSERT_TRUE(export_csv(folders.data() / "out.csv", box, contacts));
+    ASSERT_TRUE(export_xml(folders.data() / "out.xml", box, contacts));
+    EXPECT_EQ(file_contents(folders.data() / "out.csv"), "");
+    EXPECT_EQ(file_contents(folders.data() / "out.xml"),
+              xml(std::u16string(kXmlStart) + u"</smsbox>\n"));
+}
+
+TEST(ExportTest, MessagesInStorageOrderWithNamesNumbersDatesAndTexts) {
+    ScopedTimeZone tz("UTC0");
+    SmsBox box(BoxKind::SentItems);
+    box.append(message(u"Say \"hi\"", "+49 151 1234 5678", kLateEvening));
+    box.append(message(u"line one\r\nline two", "12", kLateEvening + 60 * kTicksPerSecond));
+    ContactList contacts;
+    contacts.append(contact("Nora", "0151 12345678"));
+    contacts.sort_contacts();
+
+    EXPECT_EQ(csv_bytes(box, contacts),
+              "Nora, +4915112345678, 03/14/26 23:30, \"Say \"\"hi\"\"\"\r\n"
+              "12, 12, 03/14/26 23:31, \"line one\r\r\nline two\"\r\n");
+    EXPECT_EQ(xml_bytes(box, contacts),
+              xml(std::u16string(kXmlStart) +
+                  u"  <sms>\n    <sendername>Nora</sendername>\n"
+                  u"    <phonenumber>+4915112345678</phonenumber>\n"
+                  u"    <date>03/14/26 23:30</date>\n"
+                  u"    <message>\n<![CDATA[Say \"hi\"]]></message>\n  </sms>\n\n"
+                  u"  <sms>\n    <sendername>12</sendername>\n"
+                  u"    <phonenumber>12</phonenumber>\n"
+                  u"    <date>03/14/26 23:31</date>\n"
+                  u"    <message>\n<![CDATA[line one\r\nline two]]></message>\n  </sms>\n\n"
+                  u"</smsbox>\n"));
+}
+
+TEST(ExportTest, DateIsTheUtcDayWithTheLocalClock) {
+    ScopedTimeZone tz("CET-1");  // one hour ahead of UTC all year
+    SmsBox box(BoxKind::Inbox);
+    box.append(message(u"x", "1", kLateEvening));
+    const ContactList contacts;
+    EXPECT_EQ(csv_bytes(box, contacts), "1, 1, 03/14/26 00:30, \"x\"\r\n");
+    EXPECT_NE(xml_bytes(box, contacts).find(utf16le(u"<date>03/14/26 00:30</date>")),
+              std::string::npos);
+}
+
+TEST(ExportTest, CsvQuotesNamesThatHoldSeparatorsAndConvertsTo1252) {
+    ScopedTimeZone tz("UTC0");
+    SmsBox box(BoxKind::Inbox);
+    box.append(message(u"Gr\u00fc\u00dfe \u263a", "5551234", kLateEvening));
+    ContactList contacts;
+    contacts.append(contact("Smith, \"Jo\"", "555 1234"));
+    EXPECT_EQ(csv_bytes(box, contacts),
+              "\"Smith, \"\"Jo\"\"\", 5551234, 03/14/26 23:30, \"Gr\xfc\xdf"
+              "e ?\"\r\n");
+}
+
+TEST(ExportTest, XmlEscapesMarkupAndSplitsCdataEnds) {
+    ScopedTimeZone tz("UTC0");
+    SmsBox box(BoxKind::Inbox);
+    box.append(message(u"a]]>b]]]>c\u0001", "5551234", kLateEvening));
+    ContactList contacts;
+    contacts.append(contact("Tom & <Jerry> \"TJ\"", "5551234"));
+    EXPECT_EQ(xml_bytes(box, contacts),
+              xml(std::u16string(kXmlStart) +
+                  u"  <sms>\n    <sendername>Tom &amp; &lt;Jerry&gt; &quot;TJ&quot;</sendername>\n"
+                  u"    <phonenumber>5551234</phonenumber>\n"
+                  u"    <date>03/14/26 23:30</date>\n"
+                  u"    <message>\n<![CDATA[a]]]]><![CDATA[>b]]]]]><![CDATA[>c\uFFFD]]></message>\n"
+                  u"  </sms>\n\n</smsbox>\n"));
+}
+
+TEST(ExportTest, XmlKeepsSurrogatePairsAndReplacesLoneHalves) {
+    ScopedTimeZone tz("UTC0");
+    SmsBox box(BoxKind::Inbox);
+    const std::u16string text = u"\U0001F600 \xD800x";
+    box.append(message(text, "1", kLateEvening));
+    const std::string bytes = xml_bytes(box, ContactList());
+    EXPECT_NE(bytes.find(utf16le(u"CDATA[\U0001F600 \uFFFDx]]>")), std::string::npos);
+}
+
+TEST(ExportTest, ExportIntoAMissingFolderFailsAndSaysSo) {
+    AppFolders folders;
+    const SmsBox box(BoxKind::Inbox);
+    const SaveResult r = export_xml(folders.data() / "missing" / "out.xml", box, ContactList());
+    EXPECT_FALSE(r);
+    EXPECT_FALSE(r.error.empty());
+}
+
+}  // namespace
+}  // namespace quillet
