@@ -53,6 +53,12 @@ QString ask_open_file_name(QWidget* parent, const QString& caption, const QStrin
     return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
 }
 
+QString ask_open_file_name(QFileDialog& dialog) {
+    if (file_dialog_handler()) return file_dialog_handler()(dialog.windowTitle());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 void play_sound_file(const QString& path) {
     if (sound_handler()) {
         sound_handler()(path);

@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+class QFileDialog;
 class QWidget;
 
 namespace quillet {
@@ -23,6 +24,10 @@ QString ask_save_file_name(QWidget* parent, const QString& caption, const QStrin
                            const QString& default_suffix);
 // An open-file dialog; an empty string when the user cancelled.
 QString ask_open_file_name(QWidget* parent, const QString& caption, const QString& filter);
+
+// The same on a dialog the caller has set up (for instance one that acts on
+// each selection); its window title is the caption a test handler sees.
+QString ask_open_file_name(QFileDialog& dialog);
 
 // Plays a WAV file without waiting; a file that cannot be played gives the
 // system's beep.

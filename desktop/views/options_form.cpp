@@ -1,0 +1,225 @@
+#include "desktop/views/options_form.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "desktop/views/gui_seams.h"
+#include "desktop/views/sound_file_dialog.h"
+
+namespace quillet {
+namespace {
+
+QString to_qstring(const std::u16string& text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+template <typename T>
+T* named(T* widget, const char* name) {
+    widget->setObjectName(QLatin1StringView(name));
+    return widget;
+}
+
+QCheckBox* check_box(const QString& caption, const char* name, QWidget* parent) {
+    return named(new QCheckBox(caption, parent), name);
+}
+
+QLineEdit* text_edit(const char* name, QWidget* parent) {
+    auto* edit = named(new QLineEdit(parent), name);
+    edit->setMaxLength(32767);
+    return edit;
+}
+
+QPushButton* push_button(const QString& caption, const char* name, QWidget* parent) {
+    auto* button = named(new QPushButton(caption, parent), name);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+void set_flag(uint8_t& flag, const QAbstractButton* button) {
+    flag = button->isChecked() ? 1 : 0;
+}
+
+}  // namespace
+
+std::u16string settings_text(const QString& text) {
+    std::u16string result = text.toStdU16String();
+    if (result.size() <= Options::kMaxText)
+        return result;
+    size_t cut = Options::kMaxText;
+    // Never keep half of a surrogate pair.
+    if (QChar::isHighSurrogate(result[cut - 1]))
+        --cut;
+    result.resize(cut);
+    return result;
+}
+
+OptionsForm::OptionsForm(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("optionsForm"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(build_startup_group());
+    layout->addWidget(build_import_group());
+    layout->addWidget(build_minimize_group());
+    layout->addWidget(build_notification_group());
+    layout->addStretch(1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    cancel_ = push_button(QStringLiteral("Cancel"), "cancelButton", this);
+    ok_ = push_button(QStringLiteral("OK"), "okButton", this);
+    buttons->addWidget(cancel_);
+    buttons->addWidget(ok_);
+    layout->addLayout(buttons);
+
+    connect(ok_, &QPushButton::clicked, this, &OptionsForm::apply);
+    connect(cancel_, &QPushButton::clicked, this, &OptionsForm::cancel);
+    connect(browse_, &QPushButton::clicked, this, &OptionsForm::browse_sound_file);
+    set_tab_order();
+}
+
+QWidget* OptionsForm::build_startup_group() {
+    auto* group = new QGroupBox(QStringLiteral("Startup options"), this);
+    auto* layout = new QVBoxLayout(group);
+    sync_on_open_ =
+        check_box(QStringLiteral("Automatic sync on startup"), "syncOnOpenCheck", group);
+    minimize_on_open_ = check_box(QStringLiteral("Start minimized"), "minimizeOnOpenCheck", group);
+    start_on_connect_ = check_box(QStringLiteral("Start Quillet! on ActiveSync connection"),
+                                  "startOnConnectCheck", group);
+    layout->addWidget(sync_on_open_);
+    layout->addWidget(minimize_on_open_);
+    layout->addWidget(start_on_connect_);
+    return group;
+}
+
+QWidget* OptionsForm::build_import_group() {
+    auto* group = new QGroupBox(QStringLiteral("Import from Phone"), this);
+    auto* layout = new QGridLayout(group);
+    import_inbox_ = check_box(QStringLiteral("Inbox"), "importInboxCheck", group);
+    import_sent_ = check_box(QStringLiteral("Sent Items"), "importSentCheck", group);
+    import_deleted_ = check_box(QStringLiteral("Deleted Items"), "importDeletedCheck", group);
+    layout->addWidget(import_inbox_, 0, 0);
+    layout->addWidget(import_sent_, 0, 1);
+    layout->addWidget(import_deleted_, 0, 2);
+    for (int column = 0; column < 3; ++column)
+        layout->setColumnStretch(column, 1);
+    return group;
+}
+
+QWidget* OptionsForm::build_minimize_group() {
+    auto* group = new QGroupBox(QStringLiteral("Minimize to"), this);
+    auto* layout = new QGridLayout(group);
+    taskbar_ = named(new QRadioButton(QStringLiteral("Taskbar"), group), "taskbarRadio");
+    tray_ = named(new QRadioButton(QStringLiteral("System Tray"), group), "trayRadio");
+    auto* choice = new QButtonGroup(group);
+    choice->addButton(taskbar_);
+    choice->addButton(tray_);
+    layout->setContentsMargins(40, layout->contentsMargins().top(), 10,
+                               layout->contentsMargins().bottom());
+    layout->addWidget(taskbar_, 0, 0);
+    layout->addWidget(tray_, 0, 1);
+    layout->setColumnStretch(0, 1);
+    layout->setColumnStretch(1, 1);
+    return group;
+}
+
+QWidget* OptionsForm::build_notification_group() {
+    auto* group = new QGroupBox(QStringLiteral("Notification"), this);
+    auto* layout = new QGridLayout(group);
+    sound_ = check_box(QStringLiteral("Sound Notification"), "soundCheck", group);
+    sound_file_ = text_edit("soundFileEdit", group);
+    browse_ = push_button(QStringLiteral("Browse"), "browseButton", group);
+    popup_ = check_box(QStringLiteral("Popup Message"), "popupCheck", group);
+    popup_text_ = text_edit("popupTextEdit", group);
+    layout->addWidget(sound_, 0, 0);
+    layout->addWidget(sound_file_, 0, 1);
+    layout->addWidget(browse_, 0, 2);
+    layout->addWidget(popup_, 1, 0);
+    layout->addWidget(popup_text_, 1, 1, 1, 2);
+    layout->setColumnStretch(1, 1);
+    return group;
+}
+
+// The order of the original dialog's controls, which is its tab order.
+void OptionsForm::set_tab_order() {
+    QWidget* const order[] = {cancel_,
+                              ok_,
+                              sound_,
+                              popup_,
+                              sound_file_,
+                              browse_,
+                              popup_text_,
+                              import_inbox_,
+                              import_sent_,
+                              import_deleted_,
+                              taskbar_,
+                              tray_,
+                              start_on_connect_,
+                              minimize_on_open_,
+                              sync_on_open_};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void OptionsForm::load_from(Options& options) {
+    options_ = &options;
+    (options.minimize_to_tray != 0 ? tray_ : taskbar_)->setChecked(true);
+    import_inbox_->setChecked(options.import_inbox != 0);
+    import_sent_->setChecked(options.import_sent_items != 0);
+    import_deleted_->setChecked(options.import_deleted_items != 0);
+    start_on_connect_->setChecked(options.start_on_connect != 0);
+    minimize_on_open_->setChecked(options.minimize_on_open != 0);
+    sync_on_open_->setChecked(options.sync_on_open != 0);
+    sound_->setChecked(options.sound_notification != 0);
+    popup_->setChecked(options.popup_message != 0);
+    sound_file_->setText(to_qstring(options.sound_filename));
+    popup_text_->setText(to_qstring(options.popup_message_text));
+}
+
+void OptionsForm::apply() {
+    if (options_ != nullptr) {
+        Options& o = *options_;
+        set_flag(o.minimize_to_tray, tray_);
+        set_flag(o.import_inbox, import_inbox_);
+        set_flag(o.import_sent_items, import_sent_);
+        set_flag(o.import_deleted_items, import_deleted_);
+        set_flag(o.start_on_connect, start_on_connect_);
+        set_flag(o.minimize_on_open, minimize_on_open_);
+        set_flag(o.sync_on_open, sync_on_open_);
+        set_flag(o.sound_notification, sound_);
+        set_flag(o.popup_message, popup_);
+        o.sound_filename = settings_text(sound_file_->text());
+        o.popup_message_text = settings_text(popup_text_->text());
+
+        const OptionsSaveResult saved = save_options(o);
+        if (!saved.file.ok)
+            show_message_box(this, QStringLiteral("Could not save the settings.\nDetails:\n") +
+                                       QString::fromStdString(saved.file.error));
+        else if (!saved.registry_written)
+            show_message_box(this, QStringLiteral("Could not change whether Quillet! starts "
+                                                  "on an ActiveSync connection."));
+    }
+    Q_EMIT finished();
+}
+
+void OptionsForm::cancel() {
+    Q_EMIT finished();
+}
+
+void OptionsForm::browse_sound_file() {
+    const QString chosen = SoundFileDialog::choose(this);
+    if (chosen.isEmpty())
+        return;
+    const std::u16string kept = settings_text(chosen);
+    if (options_ != nullptr)
+        options_->sound_filename = kept;
+    sound_file_->setText(to_qstring(kept));
+}
+
+}  // namespace quillet

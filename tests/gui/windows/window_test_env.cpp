@@ -1,0 +1,90 @@
+#include "window_test_env.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+
+#include "desktop/store/app_paths.h"
+
+namespace quillet::testing {
+
+quint16 free_loopback_port() {
+    QTcpServer server;
+    if (!server.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return server.serverPort();
+}
+
+WindowTestEnv::WindowTestEnv() {
+    QDir(dir_.path()).mkpath(QStringLiteral("data"));
+    QDir(dir_.path()).mkpath(QStringLiteral("platform"));
+    qputenv("QUILLET_PLATFORM_ROOT", platform_root().toUtf8());
+    qputenv("QUILLET_LINK_PORT", QByteArray::number(free_loopback_port()));
+    set_app_folders_for_testing(QUILLET_PROGRAM_DIR, data_path({}).toStdString());
+    set_message_box_handler(
+        [this](const MessageBoxRequest& request) { boxes_.push_back(request); });
+    set_sound_handler([this](const QString& path) { sounds_.push_back(path); });
+    set_file_dialog_handler([this](const QString& caption) {
+        dialogs_.push_back(caption);
+        return answers_.isEmpty() ? QString() : answers_.takeFirst();
+    });
+}
+
+WindowTestEnv::~WindowTestEnv() {
+    set_message_box_handler({});
+    set_sound_handler({});
+    set_file_dialog_handler({});
+}
+
+QString WindowTestEnv::data_path(const QString& name) const {
+    return QDir(dir_.filePath(QStringLiteral("data"))).filePath(name);
+}
+
+QString WindowTestEnv::temp_path(const QString& name) const {
+    return dir_.filePath(name);
+}
+
+QString WindowTestEnv::platform_root() const {
+    return dir_.filePath(QStringLiteral("platform"));
+}
+
+std::vector<MessageBoxRequest> WindowTestEnv::take_message_boxes() {
+    std::vector<MessageBoxRequest> taken;
+    taken.swap(boxes_);
+    return taken;
+}
+
+void WindowTestEnv::answer_file_dialogs(QStringList answers) {
+    answers_ = std::move(answers);
+}
+
+bool WindowTestEnv::phone(const QStringList& args, QByteArray* out) const {
+    QProcess process;
+    process.start(QStringLiteral(QUILLET_TOOLS_DIR "/quillet-phone"), args);
+    if (!process.waitForFinished(30000))
+        return false;
+    if (out != nullptr)
+        *out = process.readAllStandardOutput();
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        qWarning("quillet-phone %s: %s", qPrintable(args.join(u' ')),
+                 process.readAllStandardError().constData());
+        return false;
+    }
+    return true;
+}
+
+QByteArray WindowTestEnv::phone_output(const QStringList& args) const {
+    QByteArray out;
+    phone(args, &out);
+    return out;
+}
+
+QByteArray WindowTestEnv::read_file(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+}  // namespace quillet::testing
