@@ -124,11 +124,13 @@ class IMAPITable {
 
   private:
     HRESULT load();
+    void sort();
     SRow project(const SRow& row) const;
 
     Loader loader_;
     bool loaded_ = false;
-    SRowSet rows_;
+    SRowSet rows_;              // as loaded
+    std::vector<size_t> view_;  // rows_ in sort order
     SPropTagArray columns_;
     SSortOrderSet order_;
     size_t cursor_ = 0;

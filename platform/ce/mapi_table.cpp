@@ -57,29 +57,33 @@ HRESULT IMAPITable::SetColumns(const SPropTagArray& columns, ULONG /*flags*/) {
 HRESULT IMAPITable::SortTable(const SSortOrderSet& order, ULONG /*flags*/) {
     order_ = order;
     cursor_ = 0;
-    if (!loaded_)
-        return S_OK;  // sorted when loaded
-    const HRESULT hr = load();
-    return hr;
+    if (loaded_)
+        sort();  // otherwise sorted when loaded
+    return S_OK;
 }
 
 HRESULT IMAPITable::load() {
-    if (!loaded_) {
-        try {
-            rows_ = loader_();
-        } catch (const phone::PhoneDbError&) {
-            return MAPI_E_CALL_FAILED;
-        }
-        loaded_ = true;
-    }
-    if (order_.empty())
+    if (loaded_)
         return S_OK;
-    // Ties keep the rows' own order, reversed with a descending first key,
+    try {
+        rows_ = loader_();
+    } catch (const phone::PhoneDbError&) {
+        return MAPI_E_CALL_FAILED;
+    }
+    loaded_ = true;
+    sort();
+    return S_OK;
+}
+
+void IMAPITable::sort() {
+    view_.resize(rows_.size());
+    std::iota(view_.begin(), view_.end(), size_t{0});
+    if (order_.empty())
+        return;
+    // Ties keep the rows' loaded order, reversed with a descending first key,
     // so that "newest first" is the exact reverse of "oldest first".
-    std::vector<size_t> index(rows_.size());
-    std::iota(index.begin(), index.end(), size_t{0});
     const bool descending = order_.front().ulOrder == TABLE_SORT_DESCEND;
-    std::stable_sort(index.begin(), index.end(), [&](size_t x, size_t y) {
+    std::stable_sort(view_.begin(), view_.end(), [&](size_t x, size_t y) {
         for (const SSortOrder& key : order_) {
             int c = compare(find_prop(rows_[x], key.ulPropTag), find_prop(rows_[y], key.ulPropTag));
             if (key.ulOrder == TABLE_SORT_DESCEND)
@@ -89,12 +93,6 @@ HRESULT IMAPITable::load() {
         }
         return descending ? x > y : x < y;
     });
-    SRowSet sorted;
-    sorted.reserve(rows_.size());
-    for (size_t i : index)
-        sorted.push_back(std::move(rows_[i]));
-    rows_ = std::move(sorted);
-    return S_OK;
 }
 
 HRESULT IMAPITable::SeekRow(LONG origin, LONG row_count, LONG* rows_sought) {
@@ -123,7 +121,7 @@ HRESULT IMAPITable::QueryRows(LONG row_count, ULONG /*flags*/, SRowSet& rows) {
     if (const HRESULT hr = load(); FAILED(hr))
         return hr;
     while (rows.size() < static_cast<size_t>(row_count) && cursor_ < rows_.size()) {
-        rows.push_back(project(rows_[cursor_++]));
+        rows.push_back(project(rows_[view_[cursor_++]]));
     }
     return S_OK;
 }
