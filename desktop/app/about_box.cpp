@@ -1,0 +1,59 @@
+#include "about_box.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "desktop/app/pictures.h"
+
+namespace quillet {
+namespace {
+
+QLabel* picture_label(const QPixmap& pixmap, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setPixmap(pixmap);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
+}  // namespace
+
+AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("aboutBox"));
+    setWindowTitle(QStringLiteral("About Quillet"));
+    const qreal scale = devicePixelRatioF();
+
+    auto* pictures = new QVBoxLayout;
+    pictures->addWidget(picture_label(about_emblem(64, scale), this));
+    pictures->addWidget(picture_label(about_link_picture(64, scale), this));
+    pictures->addStretch();
+
+    auto* text = new QLabel(this);
+    text->setObjectName(QStringLiteral("aboutText"));
+    text->setTextFormat(Qt::RichText);
+    text->setWordWrap(true);
+    text->setText(QStringLiteral("<p><b style='font-size:large'>Quillet</b><br>Version %1</p>"
+                                 "<p>Reads, keeps, exports and sends the text messages of your "
+                                 "phone, and shows its contacts by name.</p>"
+                                 "<p>The phone's agent, phonelet, is copied to the phone and "
+                                 "started there each time the phone is connected.</p>")
+                      .arg(QLatin1String(kQuilletVersion)));
+
+    auto* body = new QHBoxLayout;
+    body->addLayout(pictures);
+    body->addSpacing(12);
+    body->addWidget(text, 1);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("aboutOkButton"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(body);
+    layout->addWidget(buttons);
+    setMinimumWidth(380);
+}
+
+}  // namespace quillet

@@ -1,0 +1,127 @@
+#include "html_form_view.h"
+
+#include <QFile>
+#include <QVBoxLayout>
+#include <fstream>
+#include <system_error>
+
+#include "desktop/store/app_paths.h"
+#include "desktop/store/safe_file.h"
+#include "desktop/store/shown_time.h"
+#include "desktop/views/message_page.h"
+#include "protocol/text_codec.h"
+
+namespace quillet {
+namespace fs = std::filesystem;
+namespace {
+
+QString qstring(std::u16string_view text) {
+    return QString(reinterpret_cast<const QChar*>(text.data()),
+                   static_cast<qsizetype>(text.size()));
+}
+
+QUrl file_url(const fs::path& path) {
+    return QUrl::fromLocalFile(QString::fromStdString(path.string()));
+}
+
+fs::path program_templates() {
+    return resource_path(u"templates");
+}
+
+bool write_page(const fs::path& path, std::u16string_view page) {
+    std::error_code ec;
+    fs::create_directories(path.parent_path(), ec);
+    const std::vector<uint8_t> bytes = page_file_bytes(page);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return false;
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return !out.fail();
+}
+
+}  // namespace
+
+TemplateBrowser::TemplateBrowser(QWidget* parent) : QTextBrowser(parent) {
+    setObjectName(QStringLiteral("messageBrowser"));
+    setOpenLinks(false);
+    setSearchPaths({QString::fromStdString(program_templates().string())});
+}
+
+QVariant TemplateBrowser::loadResource(int type, const QUrl& name) {
+    if (type == QTextDocument::HtmlResource)
+        return QTextBrowser::loadResource(type, name);
+    // A picture or style sheet beside the page: the page lives in the data
+    // folder, its resources in the program folder.
+    const QString local = name.isLocalFile() ? name.toLocalFile() : name.path();
+    if (!local.isEmpty() && QFile::exists(local))
+        return QTextBrowser::loadResource(type, name);
+    const fs::path page_folder = HtmlFormView::page_path().parent_path();
+    fs::path wanted(local.toStdString());
+    if (wanted.is_absolute())
+        wanted = wanted.lexically_relative(page_folder);
+    if (wanted.empty() || *wanted.begin() == "..")
+        return QTextBrowser::loadResource(type, name);
+    QFile file(QString::fromStdString((program_templates() / wanted).string()));
+    if (!file.open(QIODevice::ReadOnly))
+        return QTextBrowser::loadResource(type, name);
+    return file.readAll();
+}
+
+HtmlFormView::HtmlFormView(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("messageView"));
+    browser_ = new TemplateBrowser(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(browser_);
+}
+
+fs::path HtmlFormView::page_path() {
+    return app_file_path(kPageFile);
+}
+
+void HtmlFormView::show_message(const SmsMessage* message, std::u16string_view template_name) {
+    if (message == nullptr) {
+        show_idle();
+        return;
+    }
+    render_template(template_name, *message);
+}
+
+bool HtmlFormView::render_template(std::u16string_view template_name, const SmsMessage& message) {
+    std::string template_bytes;
+    if (!read_whole_file(resource_path(template_name), template_bytes)) {
+        show_idle();
+        return false;
+    }
+    PageFields fields;
+    fields.message = std::u16string(message.text_view());
+    fields.phone = from_ansi(message.number());
+    fields.sender =
+        contacts_ != nullptr ? contacts_->find_name_by_number(message.number()) : fields.phone;
+    fields.date = shown_date_time(message.time());
+    const std::u16string page = render_page(template_bytes, fields);
+    const fs::path path = page_path();
+    if (!write_page(path, page)) {
+        // The data folder refused the page: show the message all the same
+        // rather than whatever the old page said.
+        browser_->setHtml(qstring(page));
+        return false;
+    }
+    show_file(path);
+    return true;
+}
+
+void HtmlFormView::show_idle() {
+    show_file(resource_path(kIdleTemplate));
+}
+
+void HtmlFormView::show_file(const fs::path& file) {
+    // The same page file is rewritten for every message: load it afresh.
+    browser_->setSource(QUrl());
+    browser_->setSource(file_url(file));
+    browser_->clearHistory();
+}
+
+}  // namespace quillet

@@ -1,0 +1,60 @@
+// The message view of the main window (objectName "messageView"): the
+// selected message as a page, shown in a QTextBrowser ("messageBrowser"),
+// which runs no scripts.
+//
+// For a message it fills the box's template (message_page.h) and writes the
+// page to "templates\tmp.html" in the data folder (UTF-16LE with a
+// byte-order mark), then shows that file. Pictures and style sheets that the
+// page names relative to itself come from the program's "templates" folder,
+// so a program installed read-only shows them all the same. Without a
+// message it shows "templates\idle_template.html" as it is.
+#pragma once
+
+#include <QTextBrowser>
+#include <QWidget>
+#include <filesystem>
+#include <string>
+
+#include "desktop/store/contact_list.h"
+#include "desktop/views/message_display.h"
+
+namespace quillet {
+
+// A text browser whose relative pictures and style sheets come from the
+// program's "templates" folder.
+class TemplateBrowser : public QTextBrowser {
+    Q_OBJECT
+
+  public:
+    explicit TemplateBrowser(QWidget* parent = nullptr);
+    QVariant loadResource(int type, const QUrl& name) override;
+};
+
+class HtmlFormView : public QWidget, public MessageDisplay {
+    Q_OBJECT
+
+  public:
+    explicit HtmlFormView(QWidget* parent = nullptr);
+
+    // Names for the "sender" placeholder; null gives the number. Not owned.
+    void set_contacts(const ContactList* contacts) { contacts_ = contacts; }
+
+    void show_message(const SmsMessage* message, std::u16string_view template_name) override;
+    // Fills `template_name` with `message`, writes the page file and shows
+    // it. A template that cannot be read shows the idle page; a page file
+    // that cannot be written is shown from memory. False in both cases.
+    bool render_template(std::u16string_view template_name, const SmsMessage& message);
+
+    QTextBrowser& browser() { return *browser_; }
+    // Where the page is written: "templates/tmp.html" in the data folder.
+    static std::filesystem::path page_path();
+
+  private:
+    void show_file(const std::filesystem::path& file);
+    void show_idle();
+
+    TemplateBrowser* browser_ = nullptr;
+    const ContactList* contacts_ = nullptr;
+};
+
+}  // namespace quillet

@@ -1,0 +1,78 @@
+#include "key_table.h"
+
+#include <QKeyEvent>
+
+namespace quillet {
+namespace {
+
+constexpr quint32 kRightShiftCodes[] = {62, 54};
+
+}  // namespace
+
+FrameKey frame_key(int key, bool ctrl, bool left_shift) {
+    if (ctrl) {
+        switch (key) {
+            case Qt::Key_A:
+                return FrameKey::SelectAll;
+            case Qt::Key_F:
+                return FrameKey::Forward;
+            case Qt::Key_G:
+                return FrameKey::GetSms;
+            case Qt::Key_M:
+                return FrameKey::MarkRead;
+            case Qt::Key_N:
+                return FrameKey::NewSms;
+            case Qt::Key_R:
+                return FrameKey::Reply;
+            case Qt::Key_U:
+                return FrameKey::MarkUnread;
+            default:
+                return FrameKey::None;
+        }
+    }
+    if (left_shift)
+        return key == Qt::Key_Delete ? FrameKey::DeleteOnDevice : FrameKey::None;
+    switch (key) {
+        case Qt::Key_Delete:
+            return FrameKey::Delete;
+        case Qt::Key_F1:
+            return FrameKey::Help;
+        case Qt::Key_F4:
+            return FrameKey::Contacts;
+        default:
+            return FrameKey::None;
+    }
+}
+
+bool ShiftTracker::is_right_shift(quint32 native_scan_code) {
+    for (const quint32 code : kRightShiftCodes) {
+        if (native_scan_code == code)
+            return true;
+    }
+    return false;
+}
+
+void ShiftTracker::key_event(const QKeyEvent& event) {
+    if (event.key() != Qt::Key_Shift) {
+        // No Shift held: forget a release that happened elsewhere.
+        if (!(event.modifiers() & Qt::ShiftModifier))
+            left_down_ = right_down_ = false;
+        return;
+    }
+    const bool down = event.type() == QEvent::KeyPress;
+    if (is_right_shift(event.nativeScanCode())) {
+        right_down_ = down;
+    } else {
+        left_down_ = down;
+    }
+}
+
+bool ShiftTracker::left_shift_held(const QKeyEvent& event) const {
+    if (!(event.modifiers() & Qt::ShiftModifier))
+        return false;
+    // Shift is held; a Shift pressed before the window had the keyboard was
+    // never seen, and counts as the left one unless the right one was.
+    return left_down_ || !right_down_;
+}
+
+}  // namespace quillet

@@ -1,0 +1,222 @@
+// The main window (objectName "mainFrame"): the owner of the program's data
+// (the three boxes, the settings, the message last shown) and of its panes:
+// the box tree on the left, the message list above the message view on the
+// right. It runs every command of the menu, the toolbar, the keys and the
+// list's context menu, one at a time on the GUI thread, with the wait cursor
+// and a status text, and saves the boxes a command changed when it ends.
+//
+// Widgets (objectName):
+//   "mainSplitter", "rightSplitter"  the splitters
+//   "boxTree" (SmsTreeView), "messageList" (SmsListView), "messageView"
+//   (HtmlFormView)
+//   "mainToolBar" with "toolGetSms", "toolNew", "toolReply", "toolForward",
+//   "toolContacts"
+//   "statusPane" (the message pane), "statusProgress" (a fetch's progress),
+//   "capsPane", "numPane", "scrollPane"
+//   menu actions: "getSmsAction", "contactsAction", "exportCsvAction",
+//   "exportXmlAction", "optionsAction", "exitAction", "newAction",
+//   "replyAction", "forwardAction", "markReadAction", "markUnreadAction",
+//   "deleteAction", "deleteOnDeviceAction", "toolbarAction",
+//   "statusBarAction", "helpAction", "aboutAction"
+//   "trayIcon" (QSystemTrayIcon)
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "desktop/app/key_table.h"
+#include "desktop/link/smartphone_sms_connect.h"
+#include "desktop/link/status_sink.h"
+#include "desktop/store/options.h"
+#include "desktop/store/sms_box.h"
+
+class QAction;
+class QLabel;
+class QProgressBar;
+class QSplitter;
+class QSystemTrayIcon;
+class QToolBar;
+
+namespace quillet {
+
+class ContactsWindow;
+class HelpWindow;
+class HtmlFormView;
+class NewSmsWindow;
+class OptionsWindow;
+class SmsListView;
+class SmsTreeView;
+struct NotificationRelay;
+
+class MainFrame : public QMainWindow, public StatusSink {
+    Q_OBJECT
+
+  public:
+    // The title the window gets once start-up is done; a later start of the
+    // program looks for it.
+    static constexpr std::u16string_view kTitle = u"Quillet!";
+
+    // Builds the panes and bars at the default size. `link` is the
+    // program's one way to the phone; it must outlive the frame's commands.
+    explicit MainFrame(SmartphoneSmsConnect& link, QWidget* parent = nullptr);
+    // Closes the composers still open; the contacts, options and help windows
+    // go with the frame.
+    ~MainFrame() override;
+
+    // Once, after the window is shown: the settings, the log, the box files,
+    // the hidden contacts and options windows, the Inbox, the link's
+    // keep-alive thread with the new-message callback, then "start
+    // minimised" and "synchronise on start".
+    void start_up();
+    // Once, when the window closes: saves the settings and the three boxes
+    // and ends the log. Later calls do nothing.
+    void shut_down();
+    bool has_shut_down() const { return shut_down_; }
+
+    // --- Commands -----------------------------------------------------------
+    void show_box(int kind);
+    // Get SMSes: imports the boxes the settings select, counts what is new,
+    // refills the list and says "%d new imported messages". A link failure
+    // shows "Please Check your ActiveSync connection.\nDetails:\n" and the
+    // link's text. Asked for while another command runs, it runs after it.
+    void on_button_get_sms();
+    // A new composer at the main window's left+50, top+100, 400x400; null
+    // before start-up made the contacts window.
+    NewSmsWindow* new_sms();
+    // Both act only once a message was shown: Reply addresses a new composer
+    // to its sender, Forward puts its text in one.
+    void reply();
+    void forward();
+    void delete_messages();
+    void delete_messages_on_device();
+    void mark_read();
+    void mark_unread();
+    void select_all();
+    void show_contacts();
+    void show_options();
+    void show_help();
+    void show_about();
+    void export_csv();
+    void export_xml();
+
+    // --- Tray and notification ---------------------------------------------
+    // Puts the icon in the tray and hides the window.
+    void hide_to_tray();
+    // Out of the tray (or restored, unless maximised) and in front.
+    void bring_to_front();
+    bool in_tray() const { return in_tray_; }
+    QSystemTrayIcon& tray_icon() { return *tray_; }
+    // The link's callback, called on its keep-alive thread: queues, on the
+    // GUI thread, a Get SMS and, as the settings say, the window brought
+    // forward, the sound and the popup. Safe after the frame is gone.
+    void new_message_arrived();
+
+    // --- StatusSink ---------------------------------------------------------
+    void set_status_text(std::u16string_view text) override;
+    void set_progress(int percent) override;
+    QString status_text() const;
+
+    // --- Data and panes -----------------------------------------------------
+    SmsBox& inbox() { return inbox_; }
+    SmsBox& sent_items() { return sent_items_; }
+    SmsBox& deleted_items() { return deleted_items_; }
+    SmsBox& box(BoxKind kind);
+    SmsBox& current_box() { return *current_box_; }
+    const SmsMessage& selected_message() const { return selected_message_; }
+    Options& options() { return options_; }
+    ContactsWindow* contacts_window() { return contacts_window_.get(); }
+    OptionsWindow* options_window() { return options_window_.get(); }
+    HelpWindow* help_window() { return help_window_.get(); }
+    // The composer that new_sms made last, while it is open.
+    NewSmsWindow* composer();
+    SmsTreeView& tree_view() { return *tree_view_; }
+    SmsListView& list_view() { return *list_view_; }
+    HtmlFormView& html_view() { return *html_view_; }
+    QToolBar& toolbar() { return *toolbar_; }
+
+  Q_SIGNALS:
+    // A Get SMS ended: the count reported, or -1 when the link failed.
+    void getSmsFinished(int count);
+    // The window was closed (File > Exit, the close box, a termination
+    // signal); shut_down has run. The program then ends.
+    void closed();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    class CommandScope;
+    friend class CommandScope;
+
+    void build_panes();
+    void build_menus();
+    void build_toolbar();
+    void build_status_bar();
+    void create_side_windows();
+    void load_boxes();
+    void run_frame_key(FrameKey key);
+    void refresh_lock_panes();
+    void on_message_shown(const SmsMessage& message, bool read_changed);
+    void on_messages_stored();
+    void on_new_message();
+    void export_box(bool xml);
+    void ask_for_get_sms();
+
+    // Saving after a command: the boxes it changed, atomically.
+    void mark_changed(const SmsBox& box);
+    void save_changed_boxes();
+    void report_save_failures(const QStringList& failures);
+
+    // Declared first: everything below may refer to them.
+    SmartphoneSmsConnect& link_;
+    SmsBox inbox_{BoxKind::Inbox};
+    SmsBox sent_items_{BoxKind::SentItems};
+    SmsBox deleted_items_{BoxKind::DeletedItems};
+    SmsBox* current_box_ = &inbox_;
+    SmsMessage selected_message_;
+    Options options_;
+    bool changed_[3] = {false, false, false};
+    bool save_failure_shown_ = false;
+    bool shut_down_ = false;
+    bool started_ = false;
+
+    std::unique_ptr<ContactsWindow> contacts_window_;
+    std::unique_ptr<OptionsWindow> options_window_;
+    std::unique_ptr<HelpWindow> help_window_;
+    std::vector<QPointer<NewSmsWindow>> composers_;
+    QPointer<NewSmsWindow> composer_;
+
+    QSplitter* main_splitter_ = nullptr;
+    QSplitter* right_splitter_ = nullptr;
+    SmsTreeView* tree_view_ = nullptr;
+    SmsListView* list_view_ = nullptr;
+    HtmlFormView* html_view_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    QLabel* status_pane_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QLabel* lock_panes_[3] = {nullptr, nullptr, nullptr};
+    QSystemTrayIcon* tray_ = nullptr;
+    bool in_tray_ = false;
+
+    // Commands running now (a message box inside one lets events in), and
+    // whether a Get SMS waits for them to end.
+    int busy_ = 0;
+    bool get_sms_waiting_ = false;
+
+    ShiftTracker shift_;
+    struct SeenKey {
+        const void* event = nullptr;
+        quint64 timestamp = 0;
+        QPointer<QWidget> receiver;
+    };
+    SeenKey last_key_;
+
+    std::shared_ptr<NotificationRelay> relay_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,351 @@
+// The main window's commands.
+#include <QApplication>
+#include <QHeaderView>
+#include <QTextStream>
+
+#include "desktop/app/about_box.h"
+#include "desktop/app/help_window.h"
+#include "desktop/app/html_form_view.h"
+#include "desktop/app/main_frame.h"
+#include "desktop/composer/new_sms_window.h"
+#include "desktop/store/export.h"
+#include "desktop/store/log_file.h"
+#include "desktop/store/orx_exception.h"
+#include "desktop/views/contacts_window.h"
+#include "desktop/views/gui_seams.h"
+#include "desktop/views/options_window.h"
+#include "desktop/views/sms_list_view.h"
+#include "desktop/views/sms_tree_view.h"
+#include "protocol/text_codec.h"
+
+namespace quillet {
+namespace {
+
+constexpr int kSenderColumnWidth = 150;
+
+QString qstring(std::u16string_view text) {
+    return QString(reinterpret_cast<const QChar*>(text.data()),
+                   static_cast<qsizetype>(text.size()));
+}
+
+std::u16string u16(const QString& text) {
+    return text.toStdU16String();
+}
+
+std::filesystem::path local_path(const QString& path) {
+    return std::filesystem::path(path.toStdString());
+}
+
+}  // namespace
+
+// One command: the wait cursor while it runs, and the saving of what it
+// changed when it ends. A Get SMS asked for meanwhile runs afterwards.
+class MainFrame::CommandScope {
+  public:
+    explicit CommandScope(MainFrame& frame) : frame_(frame) {
+        ++frame_.busy_;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~CommandScope() {
+        end_wait();
+        frame_.save_changed_boxes();
+        if (--frame_.busy_ == 0 && frame_.get_sms_waiting_) {
+            frame_.get_sms_waiting_ = false;
+            QMetaObject::invokeMethod(&frame_, &MainFrame::on_button_get_sms, Qt::QueuedConnection);
+        }
+    }
+    CommandScope(const CommandScope&) = delete;
+    CommandScope& operator=(const CommandScope&) = delete;
+
+    // The arrow again, before a message box or at the end.
+    void end_wait() {
+        if (!waiting_)
+            return;
+        waiting_ = false;
+        QApplication::restoreOverrideCursor();
+    }
+
+  private:
+    MainFrame& frame_;
+    bool waiting_ = true;
+};
+
+void MainFrame::load_boxes() {
+    for (SmsBox* box : {&inbox_, &sent_items_, &deleted_items_}) {
+        const std::u16string_view name = box_file_name(box->kind());
+        const LoadBoxResult result = box->load_box(name);
+        const QString kept = QString::fromStdString(result.kept_aside.string());
+        switch (result.status) {
+            case LoadBoxResult::Status::UnknownHeader:
+                show_message_box(this,
+                                 kept.isEmpty()
+                                     ? QStringLiteral("Unknown version of Quillet in inbox files.")
+                                     : QStringLiteral("Unknown version of Quillet in inbox files.\n"
+                                                      "The file was kept as %1.")
+                                           .arg(kept));
+                break;
+            case LoadBoxResult::Status::Damaged:
+                show_message_box(this,
+                                 QStringLiteral("The box file %1 is damaged: %2 messages could be "
+                                                "read.\nDetails:\n%3\nThe file as found was kept "
+                                                "as %4.")
+                                     .arg(qstring(name))
+                                     .arg(result.records)
+                                     .arg(QString::fromStdString(result.detail), kept));
+                break;
+            case LoadBoxResult::Status::Unreadable:
+                show_message_box(this,
+                                 QStringLiteral("The box file %1 could not be read; the box starts "
+                                                "empty.\nDetails:\n%2")
+                                     .arg(qstring(name), QString::fromStdString(result.detail)));
+                break;
+            case LoadBoxResult::Status::Missing:
+            case LoadBoxResult::Status::Loaded:
+                break;
+        }
+    }
+}
+
+void MainFrame::mark_changed(const SmsBox& box) {
+    changed_[static_cast<int>(box.kind())] = true;
+}
+
+void MainFrame::save_changed_boxes() {
+    if (shut_down_)
+        return;
+    QStringList failures;
+    for (SmsBox* box : {&inbox_, &sent_items_, &deleted_items_}) {
+        bool& changed = changed_[static_cast<int>(box->kind())];
+        if (!changed)
+            continue;
+        const std::u16string_view name = box_file_name(box->kind());
+        const SaveResult result = box->save_box(name);
+        if (result) {
+            changed = false;
+        } else {
+            failures << qstring(name) + QStringLiteral(": ") + QString::fromStdString(result.error);
+        }
+    }
+    report_save_failures(failures);
+}
+
+void MainFrame::report_save_failures(const QStringList& failures) {
+    if (failures.isEmpty()) {
+        save_failure_shown_ = false;
+        return;
+    }
+    // Said once until a save works again; the boxes stay marked and are
+    // tried again after every later command.
+    if (save_failure_shown_)
+        return;
+    save_failure_shown_ = true;
+    show_message_box(this, QStringLiteral("Unable to save your messages.\nDetails:\n") +
+                               failures.join(QLatin1Char('\n')));
+}
+
+void MainFrame::show_box(int kind) {
+    if (kind < 0 || kind > 2)
+        return;
+    current_box_ = &box(static_cast<BoxKind>(kind));
+    if (isVisible())
+        html_view_->show_message(nullptr, kIdleTemplate);
+    list_view_->fill_from_box(*current_box_);
+    list_view_->setColumnWidth(MessageListModel::kSender, kSenderColumnWidth);
+}
+
+void MainFrame::ask_for_get_sms() {
+    on_button_get_sms();
+}
+
+void MainFrame::on_button_get_sms() {
+    if (busy_ > 0) {
+        get_sms_waiting_ = true;
+        return;
+    }
+    CommandScope scope(*this);
+    program_log().log_line("on_button_get_sms() {");
+    set_status_text(u"Retrieving messages...");
+    int count = 0;
+    try {
+        const struct {
+            uint8_t on;
+            SmsBox* box;
+            const char* line;
+        } imports[] = {
+            {options_.import_inbox, &inbox_, "importing inbox..."},
+            {options_.import_sent_items, &sent_items_, "importing sent items..."},
+            {options_.import_deleted_items, &deleted_items_, "importing deleted items..."}};
+        for (const auto& import : imports) {
+            if (!import.on)
+                continue;
+            program_log().log_line(import.line);
+            import.box->import_new_smses(link_);
+            mark_changed(*import.box);
+        }
+        set_progress(-1);
+        SmsMessage popped;
+        for (SmsBox* box : {&inbox_, &sent_items_, &deleted_items_}) {
+            while (box->pop_new(popped))
+                ++count;
+        }
+        list_view_->fill_from_box(*current_box_);
+    } catch (const ORX_Exception& e) {
+        set_progress(-1);
+        scope.end_wait();
+        set_status_text(u"");
+        show_message_box(
+            this, qstring(e.with_prefix(u"Please Check your ActiveSync connection.\nDetails:\n")));
+        Q_EMIT getSmsFinished(-1);
+        return;
+    }
+    scope.end_wait();
+    set_status_text(u16(QStringLiteral("%1 new imported messages").arg(count)));
+    Q_EMIT getSmsFinished(count);
+}
+
+NewSmsWindow* MainFrame::new_sms() {
+    if (!contacts_window_)
+        return nullptr;
+    auto* composer = new NewSmsWindow(link_, sent_items_, *contacts_window_);
+    composer_ = composer;
+    composers_.erase(std::remove_if(composers_.begin(), composers_.end(),
+                                    [](const QPointer<NewSmsWindow>& p) { return p.isNull(); }),
+                     composers_.end());
+    composers_.emplace_back(composer);
+    connect(composer, &NewSmsWindow::messagesStored, this, &MainFrame::on_messages_stored);
+    const QRect frame = frameGeometry();
+    composer->setGeometry(frame.left() + 50, frame.top() + 100, 400, 400);
+    composer->show();
+    composer->raise();
+    composer->activateWindow();
+    return composer;
+}
+
+NewSmsWindow* MainFrame::composer() {
+    return composer_.data();
+}
+
+void MainFrame::on_messages_stored() {
+    mark_changed(sent_items_);
+    save_changed_boxes();
+    if (current_box_ == &sent_items_)
+        list_view_->fill_from_box(sent_items_);
+}
+
+void MainFrame::on_message_shown(const SmsMessage& message, bool read_changed) {
+    selected_message_ = message;
+    if (!read_changed)
+        return;
+    mark_changed(*current_box_);
+    if (busy_ == 0)
+        save_changed_boxes();
+}
+
+void MainFrame::reply() {
+    if (list_view_->current_row() == -1 || !contacts_window_)
+        return;
+    NewSmsWindow* composer = new_sms();
+    if (composer == nullptr)
+        return;
+    const std::u16string name =
+        contacts_window_->contacts().find_name_by_number(selected_message_.number());
+    Contact contact;
+    set_text_field(contact.name, to_ansi_field(name));
+    contact.number = selected_message_.number_field();
+    composer->add_recipient(contact);
+}
+
+void MainFrame::forward() {
+    if (list_view_->current_row() == -1)
+        return;
+    NewSmsWindow* composer = new_sms();
+    if (composer == nullptr)
+        return;
+    composer->set_message_text(selected_message_.text_view());
+}
+
+void MainFrame::delete_messages() {
+    CommandScope scope(*this);
+    set_status_text(u"Deleting SMS message(s)...");
+    if (list_view_->delete_selected())
+        mark_changed(*current_box_);
+    scope.end_wait();
+    set_status_text(u"Message(s) deleted.");
+}
+
+void MainFrame::delete_messages_on_device() {
+    CommandScope scope(*this);
+    set_status_text(u"Deleting SMS message(s) on device...");
+    if (list_view_->delete_selected_on_device())
+        mark_changed(*current_box_);
+    scope.end_wait();
+    set_status_text(u"SMS Message(s) deleted.");
+}
+
+void MainFrame::mark_read() {
+    CommandScope scope(*this);
+    if (list_view_->mark_selected_read())
+        mark_changed(*current_box_);
+}
+
+void MainFrame::mark_unread() {
+    CommandScope scope(*this);
+    if (list_view_->mark_selected_unread())
+        mark_changed(*current_box_);
+}
+
+void MainFrame::select_all() {
+    CommandScope scope(*this);
+    list_view_->select_all();
+}
+
+void MainFrame::show_contacts() {
+    if (contacts_window_)
+        contacts_window_->show_for(nullptr);
+}
+
+void MainFrame::show_options() {
+    if (options_window_)
+        options_window_->show_with(options_);
+}
+
+void MainFrame::show_help() {
+    if (!help_window_)
+        help_window_ = std::make_unique<HelpWindow>();
+    help_window_->show_manual();
+}
+
+void MainFrame::show_about() {
+    AboutBox about(this);
+    about.exec();
+}
+
+void MainFrame::export_csv() {
+    export_box(false);
+}
+
+void MainFrame::export_xml() {
+    export_box(true);
+}
+
+void MainFrame::export_box(bool xml) {
+    const QString path =
+        xml ? ask_save_file_name(this, QStringLiteral("Export to XML file"),
+                                 QStringLiteral("XML files (*.xml)"), QStringLiteral("xml"))
+            : ask_save_file_name(this, QStringLiteral("Export to CSV file"),
+                                 QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv"));
+    if (path.isEmpty())
+        return;
+    CommandScope scope(*this);
+    static const ContactList no_contacts;
+    const ContactList& contacts = contacts_window_ ? contacts_window_->contacts() : no_contacts;
+    const SaveResult result = xml ? quillet::export_xml(local_path(path), *current_box_, contacts)
+                                  : quillet::export_csv(local_path(path), *current_box_, contacts);
+    if (result)
+        return;
+    scope.end_wait();
+    show_message_box(this, QStringLiteral("Unable to export the messages to %1.\nDetails:\n%2")
+                               .arg(path, QString::fromStdString(result.error)));
+}
+
+}  // namespace quillet

@@ -1,0 +1,272 @@
+#include "message_list_model.h"
+
+#include <QFont>
+#include <algorithm>
+#include <numeric>
+
+#include "desktop/store/shown_time.h"
+#include "protocol/text_codec.h"
+
+namespace quillet {
+namespace {
+
+constexpr size_t kMessageCellLength = 64;
+
+QString qstring(std::u16string_view text) {
+    return QString(reinterpret_cast<const QChar*>(text.data()),
+                   static_cast<qsizetype>(text.size()));
+}
+
+template <typename Key>
+std::vector<int> stable_order(const std::vector<Key>& keys, int order) {
+    std::vector<int> positions(keys.size());
+    std::iota(positions.begin(), positions.end(), 0);
+    if (order > 0) {
+        std::stable_sort(positions.begin(), positions.end(),
+                         [&keys](int a, int b) { return keys[b] < keys[a]; });
+    } else {
+        std::stable_sort(positions.begin(), positions.end(),
+                         [&keys](int a, int b) { return keys[a] < keys[b]; });
+    }
+    return positions;
+}
+
+}  // namespace
+
+MessageListModel::MessageListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void MessageListModel::set_contacts(const ContactList* contacts) {
+    contacts_ = contacts;
+    names_changed();
+}
+
+void MessageListModel::fill_from_box(SmsBox* box) {
+    beginResetModel();
+    box_ = box;
+    rows_.clear();
+    if (box_ != nullptr) {
+        rows_.resize(box_->count());
+        std::iota(rows_.begin(), rows_.end(), 0);
+    }
+    endResetModel();
+    Q_EMIT headerDataChanged(Qt::Horizontal, kSender, kSender);
+    sort_rows();
+}
+
+void MessageListModel::sort_rows() {
+    if (box_ == nullptr)
+        return;
+    const int column = box_->sort_column();
+    if (column < 0 || column >= kColumnCount)
+        return;
+    apply_order(sorted_positions(column, box_->sort_order()));
+}
+
+void MessageListModel::click_column(int column) {
+    if (box_ == nullptr || column < 0 || column >= kColumnCount)
+        return;
+    if (box_->sort_column() == column) {
+        box_->set_sort_order(box_->sort_order() > 0 ? -1 : 1);
+    } else {
+        box_->set_sort_column(column);
+        box_->set_sort_order(-1);
+    }
+    sort_rows();
+}
+
+std::vector<int> MessageListModel::sorted_positions(int column, int order) const {
+    const std::vector<SmsMessage>& messages = box_->messages();
+    const size_t n = rows_.size();
+    auto message = [&](size_t p) -> const SmsMessage& { return messages[rows_[p]]; };
+    switch (column) {
+        case kDate: {
+            // One local-time conversion per row, none per comparison.
+            std::vector<int64_t> keys(n);
+            for (size_t p = 0; p < n; ++p)
+                keys[p] = local_seconds(message(p).time());
+            return stable_order(keys, order);
+        }
+        case kUnread:
+        case kOnPhone: {
+            // "" sorts before "*".
+            std::vector<int> keys(n);
+            for (size_t p = 0; p < n; ++p) {
+                const SmsMessage& m = message(p);
+                keys[p] = column == kUnread ? (m.read() == 0) : (m.on_phone() == 1);
+            }
+            return stable_order(keys, order);
+        }
+        default: {
+            std::vector<std::u16string> keys(n);
+            for (size_t p = 0; p < n; ++p) {
+                keys[p] = column == kMessage ? message_cell(message(p).text_view())
+                                             : sender_cell(message(p));
+            }
+            return stable_order(keys, order);
+        }
+    }
+}
+
+void MessageListModel::apply_order(const std::vector<int>& positions) {
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> new_position(positions.size());
+    std::vector<int> rows(positions.size());
+    for (size_t p = 0; p < positions.size(); ++p) {
+        new_position[static_cast<size_t>(positions[p])] = static_cast<int>(p);
+        rows[p] = rows_[static_cast<size_t>(positions[p])];
+    }
+    rows_ = std::move(rows);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& index : before) {
+        after.append(this->index(new_position[static_cast<size_t>(index.row())], index.column()));
+    }
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+int MessageListModel::message_index(int row) const {
+    if (row < 0 || static_cast<size_t>(row) >= rows_.size())
+        return -1;
+    return rows_[static_cast<size_t>(row)];
+}
+
+void MessageListModel::remove_row(int row) {
+    const int removed = message_index(row);
+    if (removed < 0)
+        return;
+    beginRemoveRows(QModelIndex(), row, row);
+    rows_.erase(rows_.begin() + row);
+    for (int& index : rows_) {
+        if (index > removed)
+            --index;
+    }
+    endRemoveRows();
+}
+
+void MessageListModel::rows_changed(int first, int last) {
+    if (rows_.empty())
+        return;
+    first = std::max(first, 0);
+    last = std::min(last, rowCount() - 1);
+    if (first > last)
+        return;
+    Q_EMIT dataChanged(index(first, 0), index(last, kColumnCount - 1));
+}
+
+void MessageListModel::names_changed() {
+    if (rows_.empty())
+        return;
+    Q_EMIT dataChanged(index(0, kSender), index(rowCount() - 1, kSender), {Qt::DisplayRole});
+}
+
+std::u16string MessageListModel::message_cell(std::u16string_view text) {
+    std::u16string_view cell = text.substr(0, kMessageCellLength);
+    const size_t cut = cell.find_first_of(u"\r\n\t");
+    if (cut != std::u16string_view::npos)
+        cell = cell.substr(0, cut);
+    return std::u16string(cell);
+}
+
+std::u16string MessageListModel::sender_cell(const SmsMessage& message) const {
+    if (contacts_ == nullptr)
+        return from_ansi(message.number());
+    return contacts_->find_name_by_number(message.number());
+}
+
+QString MessageListModel::sender_header(BoxKind kind) {
+    return kind == BoxKind::SentItems ? QStringLiteral("Recipient") : QStringLiteral("Sender");
+}
+
+int MessageListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int MessageListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+const SmsMessage* MessageListModel::message_for_row(int row) const {
+    const int index = message_index(row);
+    if (box_ == nullptr || index < 0 || static_cast<size_t>(index) >= box_->count())
+        return nullptr;
+    return &box_->message_ref(static_cast<size_t>(index));
+}
+
+QString MessageListModel::cell_text(const SmsMessage& message, int column) const {
+    switch (column) {
+        case kMessage:
+            return qstring(message_cell(message.text_view()));
+        case kSender:
+            return qstring(sender_cell(message));
+        case kDate:
+            return qstring(shown_date_time(message.time()));
+        case kUnread:
+            return message.read() == 0 ? QStringLiteral("*") : QString();
+        case kOnPhone:
+            return message.on_phone() == 1 ? QStringLiteral("*") : QString();
+        default:
+            return {};
+    }
+}
+
+QVariant MessageListModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
+        return {};
+    }
+    const SmsMessage* message = message_for_row(index.row());
+    if (message == nullptr)
+        return {};
+    switch (role) {
+        case Qt::DisplayRole:
+        case Qt::ToolTipRole:
+            if (role == Qt::ToolTipRole && index.column() != kMessage)
+                return {};
+            if (role == Qt::ToolTipRole)
+                return qstring(message->text_view());
+            return cell_text(*message, index.column());
+        case Qt::TextAlignmentRole:
+            if (index.column() >= kDate) {
+                return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+            }
+            return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+        case Qt::FontRole: {
+            if (message->read() != 0)
+                return {};
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        default:
+            return {};
+    }
+}
+
+QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
+        return {};
+    if (role == Qt::TextAlignmentRole) {
+        return QVariant::fromValue(section >= kDate
+                                       ? Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter)
+                                       : Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    }
+    if (role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+        case kMessage:
+            return QStringLiteral("Message");
+        case kSender:
+            return sender_header(box_ != nullptr ? box_->kind() : BoxKind::Inbox);
+        case kDate:
+            return QStringLiteral("Date");
+        case kUnread:
+            return QStringLiteral("Unread");
+        case kOnPhone:
+            return QStringLiteral("On phone");
+        default:
+            return {};
+    }
+}
+
+}  // namespace quillet

@@ -1,0 +1,85 @@
+// The rows of the message list: a table over the current box, computed from
+// the box on demand. The model keeps no message of its own, only the order
+// of its rows: row_to_message() maps each row to its message's index in the
+// box, exactly, after every fill, sort and deletion.
+//
+// Columns: 0 "Message" (the first 64 characters of the text, cut at the
+// first CR, LF or tab), 1 "Sender" ("Recipient" for Sent Items; the contact
+// name for the number, else the number), 2 "Date" (the shown date and time),
+// 3 "Unread" ("*" for an unread message), 4 "On phone" ("*" while it is on
+// the phone). Unread rows are bold.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "desktop/store/contact_list.h"
+#include "desktop/store/sms_box.h"
+
+namespace quillet {
+
+class MessageListModel : public QAbstractTableModel {
+    Q_OBJECT
+
+  public:
+    enum Column : int { kMessage = 0, kSender, kDate, kUnread, kOnPhone, kColumnCount };
+
+    explicit MessageListModel(QObject* parent = nullptr);
+
+    // Names for column 1; null shows the numbers. Not owned: it must outlive
+    // the model or be replaced first.
+    void set_contacts(const ContactList* contacts);
+    // Makes `box` current and builds one row per message (row i is message
+    // i), then sort_rows(). Not owned; the box must outlive its showing.
+    void fill_from_box(SmsBox* box);
+    SmsBox* box() const { return box_; }
+
+    // Orders the rows by the box's sort state: sort_column (-1: box order
+    // as it stands) and sort_order (-1 ascending, +1 descending). The Date
+    // column compares the messages' local times in whole seconds, the others
+    // compare their cell texts code unit by code unit. Rows of equal keys
+    // keep their order. Selections follow their rows.
+    void sort_rows();
+    // A click on a column header: the same column again reverses the order,
+    // another column sorts ascending by it. Then sort_rows().
+    void click_column(int column);
+
+    // The box index of the message of `row`; -1 when there is no such row.
+    int message_index(int row) const;
+    const std::vector<int>& row_to_message() const { return rows_; }
+
+    // The box has just removed the message of `row`: the row goes, later rows
+    // move up by one, and every index above the removed one drops by one.
+    void remove_row(int row);
+    // The read or on-phone flags of rows first..last changed in the box.
+    void rows_changed(int first, int last);
+    // The contact list changed: every name again.
+    void names_changed();
+
+    // Cell texts.
+    static std::u16string message_cell(std::u16string_view text);
+    std::u16string sender_cell(const SmsMessage& message) const;
+    // The header of column 1 for a box kind: "Sender" or "Recipient".
+    static QString sender_header(BoxKind kind);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+  private:
+    const SmsMessage* message_for_row(int row) const;
+    QString cell_text(const SmsMessage& message, int column) const;
+    std::vector<int> sorted_positions(int column, int order) const;
+    void apply_order(const std::vector<int>& positions);
+
+    SmsBox* box_ = nullptr;
+    const ContactList* contacts_ = nullptr;
+    std::vector<int> rows_;
+};
+
+}  // namespace quillet

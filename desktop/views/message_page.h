@@ -1,0 +1,50 @@
+// The page of the message view: a template from the program's "templates"
+// folder with the message's fields filled in.
+//
+// Template language: the template is 8-bit text, each byte the character of
+// the same code (Latin-1). It is read as a text-mode file: CR LF becomes LF
+// and a byte 0x1A ends it; a byte 0xFF ends it too. A placeholder is a name
+// between "{" and "}", compared exactly (case matters):
+//   {message}  the text as HTML: "&", "<", ">" and the double quote escaped,
+//              every LF written as "<br>" (CR passes through)
+//   {sender}   the display name for the number, escaped
+//   {phone}    the number as stored, escaped
+//   {date}     the shown date and time
+//   {other}    "[other not defined]"
+// A placeholder still open at the end of the template is dropped; a "}"
+// outside one is written as it is. Of a name only its first 31 characters
+// are kept.
+//
+// The written page is UTF-16LE: the byte-order mark, then every character as
+// two bytes, low byte first.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillet {
+
+// The fields a template can name; the texts as they are, unescaped.
+struct PageFields {
+    std::u16string message;
+    std::u16string sender;
+    std::u16string phone;
+    std::u16string date;
+};
+
+inline constexpr size_t kMaxPlaceholderName = 31;
+
+// "&", "<", ">" and the double quote as character references.
+std::u16string html_escaped(std::u16string_view text);
+// html_escaped, with every LF written as "<br>".
+std::u16string message_as_html(std::u16string_view text);
+
+// The page text for the raw bytes of a template file.
+std::u16string render_page(std::string_view template_bytes, const PageFields& fields);
+
+// The bytes of the page file: the byte-order mark and `page` in UTF-16LE.
+std::vector<uint8_t> page_file_bytes(std::u16string_view page);
+
+}  // namespace quillet

@@ -1,0 +1,277 @@
+#include "sms_list_view.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <algorithm>
+
+#include "desktop/store/orx_exception.h"
+#include "desktop/views/gui_seams.h"
+
+namespace quillet {
+namespace {
+
+constexpr int kColumnWidths[MessageListModel::kColumnCount] = {300, 150, 100, 50, 70};
+
+QString qstring(std::u16string_view text) {
+    return QString(reinterpret_cast<const QChar*>(text.data()),
+                   static_cast<qsizetype>(text.size()));
+}
+
+QString delete_failure_text(const ORX_Exception& e) {
+    return qstring(e.with_prefix(
+        u"Unable to delete on device. Please Check your ActiveSync connection.\nDetails:\n"));
+}
+
+class QuietScope {
+  public:
+    explicit QuietScope(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
+    ~QuietScope() { flag_ = before_; }
+    QuietScope(const QuietScope&) = delete;
+    QuietScope& operator=(const QuietScope&) = delete;
+
+  private:
+    bool& flag_;
+    bool before_;
+};
+
+}  // namespace
+
+SmsListView::SmsListView(QWidget* parent) : QTreeView(parent) {
+    setObjectName(QStringLiteral("messageList"));
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false);
+    setModel(&model_);
+    header()->setSectionsClickable(true);
+    header()->setSortIndicatorShown(false);
+    header()->setStretchLastSection(false);
+    connect(header(), &QHeaderView::sectionClicked, this, [this](int column) {
+        model_.click_column(column);
+        header()->setSortIndicatorShown(true);
+        header()->setSortIndicator(column, model_.box() != nullptr && model_.box()->sort_order() > 0
+                                               ? Qt::DescendingOrder
+                                               : Qt::AscendingOrder);
+    });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &SmsListView::on_selection_changed);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &SmsListView::on_current_changed);
+    build_menu();
+}
+
+void SmsListView::build_menu() {
+    menu_ = new QMenu(this);
+    menu_->setObjectName(QStringLiteral("messageListMenu"));
+    auto add = [this](const QString& text, const QString& name, void (SmsListView::*request)()) {
+        QAction* action = menu_->addAction(text);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, request);
+    };
+    add(QStringLiteral("Forward"), QStringLiteral("menuForward"), &SmsListView::forwardRequested);
+    add(QStringLiteral("Reply"), QStringLiteral("menuReply"), &SmsListView::replyRequested);
+    add(QStringLiteral("Mark read"), QStringLiteral("menuMarkRead"),
+        &SmsListView::markReadRequested);
+    add(QStringLiteral("Mark unread"), QStringLiteral("menuMarkUnread"),
+        &SmsListView::markUnreadRequested);
+    add(QStringLiteral("Delete"), QStringLiteral("menuDelete"), &SmsListView::deleteRequested);
+    add(QStringLiteral("Delete on device"), QStringLiteral("menuDeleteOnDevice"),
+        &SmsListView::deleteOnDeviceRequested);
+}
+
+void SmsListView::contextMenuEvent(QContextMenuEvent* event) {
+    menu_->exec(event->globalPos());
+}
+
+void SmsListView::setup_columns() {
+    for (int column = 0; column < MessageListModel::kColumnCount; ++column) {
+        setColumnWidth(column, kColumnWidths[column]);
+    }
+}
+
+void SmsListView::fill_from_box(SmsBox& box) {
+    ++generation_;
+    model_.fill_from_box(&box);
+    const int column = box.sort_column();
+    header()->setSortIndicatorShown(column >= 0 && column < MessageListModel::kColumnCount);
+    if (column >= 0) {
+        header()->setSortIndicator(column,
+                                   box.sort_order() > 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
+    }
+}
+
+bool SmsListView::mark_read_quietly(int row) {
+    SmsBox* box = model_.box();
+    const int index = model_.message_index(row);
+    if (box == nullptr || index < 0)
+        return false;
+    if (box->message_ref(static_cast<size_t>(index)).read() != 0)
+        return false;
+    box->set_read(1, static_cast<size_t>(index));
+    model_.rows_changed(row, row);
+    return true;
+}
+
+void SmsListView::show_row(int row) {
+    if (row < 0) {
+        shown_ = {};
+        if (display_ != nullptr)
+            display_->show_message(nullptr, kIdleTemplate);
+        return;
+    }
+    SmsBox* box = model_.box();
+    const int index = model_.message_index(row);
+    if (box == nullptr || index < 0)
+        return;
+    current_row_ = row;
+    const bool read_changed = mark_read_quietly(row);
+    const Shown now{box, index, generation_};
+    if (now == shown_ && !read_changed)
+        return;
+    shown_ = now;
+    const SmsMessage message = box->message_at(static_cast<size_t>(index));
+    if (display_ != nullptr)
+        display_->show_message(&message, template_for(box->kind()));
+    Q_EMIT messageShown(message, read_changed);
+}
+
+void SmsListView::on_selection_changed(const QItemSelection& selected, const QItemSelection&) {
+    if (quiet_)
+        return;
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : selected) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.push_back(row);
+    }
+    if (rows.empty())
+        return;
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    // Every newly selected message is read; the last one is shown.
+    const int last = rows.back();
+    rows.pop_back();
+    const bool others_changed = set_read_of(rows, 1);
+    show_row(last);
+    if (others_changed)
+        Q_EMIT messagesMarkedRead();
+}
+
+void SmsListView::on_current_changed(const QModelIndex& current, const QModelIndex&) {
+    if (quiet_ || !current.isValid())
+        return;
+    show_row(current.row());
+}
+
+std::vector<int> SmsListView::selected_rows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+bool SmsListView::set_read_of(const std::vector<int>& rows, uint8_t value) {
+    SmsBox* box = model_.box();
+    if (box == nullptr || rows.empty())
+        return false;
+    bool changed = false;
+    for (const int row : rows) {
+        const int index = model_.message_index(row);
+        if (index < 0)
+            continue;
+        if (box->message_ref(static_cast<size_t>(index)).read() == value)
+            continue;
+        box->set_read(value, static_cast<size_t>(index));
+        changed = true;
+    }
+    if (changed)
+        model_.rows_changed(rows.front(), rows.back());
+    return changed;
+}
+
+bool SmsListView::mark_selected_read() {
+    return set_read_of(selected_rows(), 1);
+}
+
+bool SmsListView::mark_selected_unread() {
+    return set_read_of(selected_rows(), 0);
+}
+
+void SmsListView::select_all() {
+    selectAll();
+    setFocus();
+}
+
+void SmsListView::select_row(int row) {
+    const QModelIndex index = model_.index(row, 0);
+    selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+bool SmsListView::delete_selected() {
+    SmsBox* box = model_.box();
+    if (box == nullptr || device_ == nullptr)
+        return false;
+    const std::vector<int> rows = selected_rows();
+    const int remembered = rows.size() == 1 ? rows.front() : -1;
+    bool changed = false;
+    {
+        QuietScope quiet(quiet_);
+        for (size_t done = 0; done < rows.size(); ++done) {
+            // Rows above have gone already, each one place up.
+            const int row = rows[done] - static_cast<int>(done);
+            const int index = model_.message_index(row);
+            try {
+                box->delete_message(static_cast<size_t>(index), *device_);
+            } catch (const ORX_Exception& e) {
+                ++generation_;
+                show_message_box(this, delete_failure_text(e));
+                return changed;
+            }
+            changed = true;
+            ++generation_;
+            model_.remove_row(row);
+        }
+        fill_from_box(*box);
+    }
+    const int row = std::min(remembered, model_.rowCount() - 1);
+    if (row < 0) {
+        show_row(-1);
+        return changed;
+    }
+    {
+        QuietScope quiet(quiet_);
+        select_row(row);
+    }
+    show_row(row);
+    return changed;
+}
+
+bool SmsListView::delete_selected_on_device() {
+    SmsBox* box = model_.box();
+    if (box == nullptr || device_ == nullptr)
+        return false;
+    bool changed = false;
+    for (const int row : selected_rows()) {
+        const int index = model_.message_index(row);
+        if (index < 0)
+            continue;
+        changed = true;  // on_phone is cleared before the phone is asked
+        try {
+            box->delete_message_on_phone(static_cast<size_t>(index), *device_);
+        } catch (const ORX_Exception& e) {
+            model_.rows_changed(row, row);
+            show_message_box(this, delete_failure_text(e));
+            return changed;
+        }
+    }
+    fill_from_box(*box);
+    return changed;
+}
+
+}  // namespace quillet

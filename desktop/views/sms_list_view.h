@@ -1,0 +1,118 @@
+// The message list of the main window (objectName "messageList"): the
+// messages of the current box in five columns, one row each, over a
+// MessageListModel. It shows the message of a row that becomes selected or
+// current in the message view and marks it read, marks selections read or
+// unread, deletes selections, and sorts on a header click (the sort state is
+// kept in the box).
+//
+// The context menu (objectName "messageListMenu") holds "Forward", "Reply",
+// "Mark read", "Mark unread", "Delete" and "Delete on device"; each entry
+// only emits its request signal, the main window runs the command.
+#pragma once
+
+#include <QTreeView>
+
+#include "desktop/store/device_operations.h"
+#include "desktop/store/sms_box.h"
+#include "desktop/views/message_display.h"
+#include "desktop/views/message_list_model.h"
+
+class QMenu;
+
+namespace quillet {
+
+class SmsListView : public QTreeView {
+    Q_OBJECT
+
+  public:
+    explicit SmsListView(QWidget* parent = nullptr);
+
+    // Where rows are shown; not owned, must outlive the view.
+    void set_display(MessageDisplay* display) { display_ = display; }
+    // Names for the sender column; not owned.
+    void set_contacts(const ContactList* contacts) { model_.set_contacts(contacts); }
+    // The phone, for the deletions; not owned.
+    void set_device(DeviceOperations* device) { device_ = device; }
+
+    MessageListModel& list_model() { return model_; }
+    const MessageListModel& list_model() const { return model_; }
+    QMenu* context_menu() const { return menu_; }
+
+    // The five columns' widths (300, 150, 100, 50, 70 pixels).
+    void setup_columns();
+    // Makes `box` current, rebuilds every row from it and sorts.
+    void fill_from_box(SmsBox& box);
+    SmsBox* current_box() const { return model_.box(); }
+    void sort_rows() { model_.sort_rows(); }
+
+    // Shows the message of `row` and marks it read; a row below 0 shows the
+    // idle page. Emits messageShown.
+    void show_row(int row);
+    // The row last shown; -1 until one was. A fill does not reset it.
+    int current_row() const { return current_row_; }
+
+    // Sets or clears the read flag of every selected row's message. True
+    // when a flag changed.
+    bool mark_selected_read();
+    bool mark_selected_unread();
+    // Selects every row (so every message is read) and takes the focus.
+    void select_all();
+
+    // Deletes every selected message on the phone and from the box, then
+    // refills; one row selected before: the row at its place (or the last)
+    // is selected and shown, else the idle page. A link failure is reported
+    // in a message box and ends the deletion: what was deleted stays deleted,
+    // the rest stays in the box and the list. True when the box changed.
+    bool delete_selected();
+    // Deletes every selected message on the phone only; the messages stay,
+    // marked as not on the phone. A link failure is reported and ends it.
+    // True when the box changed.
+    bool delete_selected_on_device();
+
+    // The rows selected now, top to bottom.
+    std::vector<int> selected_rows() const;
+
+  Q_SIGNALS:
+    // A row's message was shown; `read_changed` when showing it marked it
+    // read (the box changed).
+    void messageShown(const quillet::SmsMessage& message, bool read_changed);
+    // Selecting rows marked messages read without showing them.
+    void messagesMarkedRead();
+    void forwardRequested();
+    void replyRequested();
+    void markReadRequested();
+    void markUnreadRequested();
+    void deleteRequested();
+    void deleteOnDeviceRequested();
+
+  protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    void build_menu();
+    void on_selection_changed(const QItemSelection& selected, const QItemSelection& deselected);
+    void on_current_changed(const QModelIndex& current, const QModelIndex& previous);
+    bool set_read_of(const std::vector<int>& rows, uint8_t value);
+    bool mark_read_quietly(int row);
+    void select_row(int row);
+
+    MessageListModel model_;
+    MessageDisplay* display_ = nullptr;
+    DeviceOperations* device_ = nullptr;
+    QMenu* menu_ = nullptr;
+    int current_row_ = -1;
+    // What the display shows now, so a row reported twice (selected, then
+    // current) is shown once.
+    struct Shown {
+        const SmsBox* box = nullptr;
+        int index = -1;
+        uint64_t generation = 0;
+        bool operator==(const Shown&) const = default;
+    };
+    Shown shown_;
+    uint64_t generation_ = 1;
+    // Set while a deletion rearranges rows: selection changes then show nothing.
+    bool quiet_ = false;
+};
+
+}  // namespace quillet

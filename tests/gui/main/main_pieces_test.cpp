@@ -1,0 +1,323 @@
+// The main window's pieces on their own: the message page, the list model
+// over a box in memory, the key table, the lock-key panes' source and the
+// pictures.
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QFile>
+#include <QFont>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QTest>
+#include <numeric>
+
+#include "desktop/app/key_table.h"
+#include "desktop/app/lock_keys.h"
+#include "desktop/app/pictures.h"
+#include "desktop/views/message_list_model.h"
+#include "desktop/views/message_page.h"
+
+using namespace quillet;
+
+namespace {
+
+SmsMessage message(std::u16string_view text, std::string_view number, int64_t unix_time,
+                   uint8_t read = 1, uint8_t on_phone = 1) {
+    SmsMessage m;
+    m.set_text(text);
+    m.set_number(number);
+    m.set_time(filetime_from_unix(unix_time));
+    m.set_read(read);
+    m.set_on_phone(on_phone);
+    return m;
+}
+
+QString cell(const MessageListModel& model, int row, int column) {
+    return model.data(model.index(row, column)).toString();
+}
+
+// The box indices in row order must be a permutation of 0..n-1.
+bool is_permutation(std::vector<int> rows) {
+    std::sort(rows.begin(), rows.end());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i] != static_cast<int>(i))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+class MainPiecesTest : public QObject {
+    Q_OBJECT
+
+  private Q_SLOTS:
+    // --- The message page -------------------------------------------------
+    void pageJoinsLinesWithBreaksInsideTheParagraph() {
+        PageFields fields;
+        fields.message = u"first\nsecond";
+        QCOMPARE(render_page("<p>{message}</p>", fields),
+                 std::u16string(u"<p>first<br>second</p>"));
+    }
+
+    void pageEscapesMarkupInEveryField() {
+        PageFields fields;
+        fields.message = u"<b>bold</b> & \"quoted\"\r\nnext";
+        fields.sender = u"<i>Eve</i>";
+        fields.phone = u"+1\"2";
+        fields.date = u"1/2/26 10:00";
+        const std::u16string page = render_page("{message}|{sender}|{phone}|{date}", fields);
+        QCOMPARE(page, std::u16string(u"&lt;b&gt;bold&lt;/b&gt; &amp; &quot;quoted&quot;\r<br>next|"
+                                      u"&lt;i&gt;Eve&lt;/i&gt;|+1&quot;2|1/2/26 10:00"));
+    }
+
+    void pageNamesAnUnknownPlaceholder() {
+        QCOMPARE(render_page("a{Message}b", {}), std::u16string(u"a[Messagenot defined]b"));
+    }
+
+    void pageReadsTemplateBytesAsLatin1() {
+        QCOMPARE(render_page("caf\xE9", {}), std::u16string(u"caf\u00E9"));
+    }
+
+    void pageEndsAtByteFFAndAt1A() {
+        QCOMPARE(render_page("kept\xFFgone {message}", {}), std::u16string(u"kept"));
+        QCOMPARE(render_page("kept\x1Agone", {}), std::u16string(u"kept"));
+    }
+
+    void pageTurnsCrLfIntoLf() {
+        QCOMPARE(render_page("a\r\nb\rc", {}), std::u16string(u"a\nb\rc"));
+    }
+
+    void pageDropsAnOpenPlaceholderAndKeepsAStrayBrace() {
+        PageFields fields;
+        fields.phone = u"+49";
+        QCOMPARE(render_page("x}y{phone", fields), std::u16string(u"x}y"));
+    }
+
+    void pageKeepsOnly31CharactersOfAName() {
+        const std::string name(40, 'n');
+        const std::u16string page = render_page("{" + name + "}", {});
+        QCOMPARE(page, u"[" + std::u16string(kMaxPlaceholderName, u'n') + u"not defined]");
+    }
+
+    void pageFileIsUtf16LittleEndianWithMark() {
+        const std::vector<uint8_t> bytes = page_file_bytes(u"A\u00E9\u20AC");
+        const std::vector<uint8_t> expected = {0xFF, 0xFE, 'A', 0, 0xE9, 0, 0xAC, 0x20};
+        QCOMPARE(bytes, expected);
+    }
+
+    // --- The list model ---------------------------------------------------
+    void cellsFollowTheColumnRules() {
+        SmsBox box(BoxKind::Inbox);
+        box.append(message(u"\nstarts with a line feed", "+49123", 1000));
+        box.append(message(u"tab\there", "+49123", 1000, 0, 0));
+        box.append(message(std::u16string(100, u'x'), "+49123", 1000));
+        MessageListModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.fill_from_box(&box);
+        QCOMPARE(cell(model, 0, MessageListModel::kMessage), QString());
+        QCOMPARE(cell(model, 1, MessageListModel::kMessage), QStringLiteral("tab"));
+        QCOMPARE(cell(model, 2, MessageListModel::kMessage).size(), 64);
+        QCOMPARE(cell(model, 1, MessageListModel::kUnread), QStringLiteral("*"));
+        QCOMPARE(cell(model, 0, MessageListModel::kUnread), QString());
+        QCOMPARE(cell(model, 0, MessageListModel::kOnPhone), QStringLiteral("*"));
+        QCOMPARE(cell(model, 1, MessageListModel::kOnPhone), QString());
+        QCOMPARE(cell(model, 0, MessageListModel::kSender), QStringLiteral("+49123"));
+        QVERIFY(model.data(model.index(1, 0), Qt::FontRole).value<QFont>().bold());
+        QVERIFY(!model.data(model.index(0, 0), Qt::FontRole).isValid());
+    }
+
+    void senderColumnShowsContactNames() {
+        SmsBox box(BoxKind::SentItems);
+        box.append(message(u"hi", "+491701234567", 1000));
+        ContactList contacts;
+        Contact anna;
+        set_text_field(anna.name, "Anna");
+        set_text_field(anna.number, "0170 1234567");
+        contacts.append(anna);
+        contacts.sort_contacts();
+        MessageListModel model;
+        model.set_contacts(&contacts);
+        model.fill_from_box(&box);
+        QCOMPARE(cell(model, 0, MessageListModel::kSender), QStringLiteral("Anna"));
+        QCOMPARE(model.headerData(MessageListModel::kSender, Qt::Horizontal).toString(),
+                 QStringLiteral("Recipient"));
+    }
+
+    void dateSortsAscendingThenDescendingAndKeepsTheMap() {
+        SmsBox box(BoxKind::Inbox);
+        const int64_t times[] = {5000, 1000, 9000, 3000};
+        for (const int64_t t : times)
+            box.append(message(u"m" + std::u16string(1, char16_t(u'0' + t / 1000)), "1", t));
+        MessageListModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.fill_from_box(&box);
+        model.click_column(MessageListModel::kDate);
+        QCOMPARE(box.sort_column(), 2);
+        QCOMPARE(box.sort_order(), -1);
+        QCOMPARE(model.row_to_message(), (std::vector<int>{1, 3, 0, 2}));
+        QCOMPARE(cell(model, 0, MessageListModel::kMessage), QStringLiteral("m1"));
+        model.click_column(MessageListModel::kDate);
+        QCOMPARE(box.sort_order(), 1);
+        QCOMPARE(model.row_to_message(), (std::vector<int>{2, 0, 3, 1}));
+        // The state lives in the box: a new fill sorts the same way.
+        MessageListModel again;
+        again.fill_from_box(&box);
+        QCOMPARE(again.row_to_message(), (std::vector<int>{2, 0, 3, 1}));
+    }
+
+    void unreadSortsReadRowsFirst() {
+        SmsBox box(BoxKind::Inbox);
+        box.append(message(u"a", "1", 1, 0));
+        box.append(message(u"b", "1", 2, 1));
+        box.append(message(u"c", "1", 3, 0));
+        box.append(message(u"d", "1", 4, 1));
+        MessageListModel model;
+        model.fill_from_box(&box);
+        model.click_column(MessageListModel::kUnread);
+        QCOMPARE(model.row_to_message(), (std::vector<int>{1, 3, 0, 2}));
+        model.click_column(MessageListModel::kUnread);
+        QCOMPARE(model.row_to_message(), (std::vector<int>{0, 2, 1, 3}));
+    }
+
+    void textSortIsOrdinalAndAnotherColumnStartsAscending() {
+        SmsBox box(BoxKind::Inbox);
+        box.append(message(u"banana", "3", 1));
+        box.append(message(u"Apple", "1", 2));
+        box.append(message(u"apple", "2", 3));
+        MessageListModel model;
+        model.fill_from_box(&box);
+        model.click_column(MessageListModel::kMessage);
+        model.click_column(MessageListModel::kMessage);
+        QCOMPARE(box.sort_order(), 1);
+        model.click_column(MessageListModel::kSender);
+        QCOMPARE(box.sort_column(), 1);
+        QCOMPARE(box.sort_order(), -1);
+        QCOMPARE(model.row_to_message(), (std::vector<int>{1, 2, 0}));
+        model.click_column(MessageListModel::kMessage);
+        QCOMPARE(model.row_to_message(),
+                 (std::vector<int>{1, 2, 0}));  // "Apple" < "apple" < "banana"
+    }
+
+    void neverSortedBoxKeepsBoxOrderAndOddOrderReadsAsDescending() {
+        SmsBox box(BoxKind::Inbox);
+        for (int i = 0; i < 3; ++i)
+            box.append(message(u"x", "1", 10 - i));
+        MessageListModel model;
+        model.fill_from_box(&box);
+        QCOMPARE(model.row_to_message(), (std::vector<int>{0, 1, 2}));
+        box.set_sort_column(MessageListModel::kDate);
+        box.set_sort_order(7);  // only a damaged file holds this
+        model.fill_from_box(&box);
+        QCOMPARE(model.row_to_message(), (std::vector<int>{0, 1, 2}));
+        box.set_sort_column(99);
+        model.fill_from_box(&box);
+        QCOMPARE(model.row_to_message(), (std::vector<int>{0, 1, 2}));
+    }
+
+    void removingARowShiftsTheMapExactly() {
+        SmsBox box(BoxKind::Inbox);
+        const int64_t times[] = {40, 10, 30, 20, 50};
+        for (const int64_t t : times)
+            box.append(message(u"t", "1", t));
+        MessageListModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.fill_from_box(&box);
+        model.click_column(MessageListModel::kDate);
+        QCOMPARE(model.row_to_message(), (std::vector<int>{1, 3, 2, 0, 4}));
+        // Row 2 shows message 2; the box drops it, then the model its row.
+        model.remove_row(2);
+        QCOMPARE(model.row_to_message(), (std::vector<int>{1, 2, 0, 3}));
+        QVERIFY(is_permutation(model.row_to_message()));
+        QCOMPARE(model.message_index(4), -1);
+        QCOMPARE(model.message_index(-1), -1);
+    }
+
+    void selectionFollowsItsRowWhenSorted() {
+        SmsBox box(BoxKind::Inbox);
+        for (const int64_t t : {3, 1, 2})
+            box.append(message(u"t", "1", t));
+        MessageListModel model;
+        model.fill_from_box(&box);
+        const QPersistentModelIndex kept = model.index(0, 0);  // message 0, time 3
+        model.click_column(MessageListModel::kDate);
+        QCOMPARE(kept.row(), 2);
+        QCOMPARE(model.message_index(kept.row()), 0);
+    }
+
+    // --- Keys -------------------------------------------------------------
+    void keyTableFollowsCtrlAndLeftShift() {
+        QCOMPARE(frame_key(Qt::Key_A, true, false), FrameKey::SelectAll);
+        QCOMPARE(frame_key(Qt::Key_G, true, true), FrameKey::GetSms);
+        QCOMPARE(frame_key(Qt::Key_Delete, true, false), FrameKey::None);
+        QCOMPARE(frame_key(Qt::Key_Delete, false, true), FrameKey::DeleteOnDevice);
+        QCOMPARE(frame_key(Qt::Key_Delete, false, false), FrameKey::Delete);
+        QCOMPARE(frame_key(Qt::Key_F1, false, true), FrameKey::None);
+        QCOMPARE(frame_key(Qt::Key_F4, false, false), FrameKey::Contacts);
+        QCOMPARE(frame_key(Qt::Key_G, false, false), FrameKey::None);
+    }
+
+    void shiftTrackerTellsTheLeftShiftFromTheRight() {
+        ShiftTracker tracker;
+        const QKeyEvent delete_with_shift(QEvent::KeyPress, Qt::Key_Delete, Qt::ShiftModifier);
+        const QKeyEvent right_down(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier, 62, 0, 0);
+        const QKeyEvent right_up(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier, 62, 0, 0);
+        const QKeyEvent left_down(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier, 50, 0, 0);
+        tracker.key_event(right_down);
+        QVERIFY(!tracker.left_shift_held(delete_with_shift));
+        tracker.key_event(left_down);
+        QVERIFY(tracker.left_shift_held(delete_with_shift));
+        tracker.key_event(right_up);
+        const QKeyEvent plain(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier);
+        tracker.key_event(plain);  // every Shift was let go meanwhile
+        QVERIFY(!tracker.left_shift_held(plain));
+        tracker.key_event(right_down);
+        QVERIFY(!tracker.left_shift_held(delete_with_shift));
+    }
+
+    // --- Lock keys and pictures -------------------------------------------
+    void lockKeysComeFromTheKeyboardLeds() {
+        QTemporaryDir leds;
+        auto led = [&leds](const QString& name, const char* brightness) {
+            QDir(leds.path()).mkpath(name);
+            QFile file(QDir(leds.path()).filePath(name + QStringLiteral("/brightness")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(brightness);
+        };
+        led(QStringLiteral("input3::capslock"), "1\n");
+        led(QStringLiteral("input3::numlock"), "0\n");
+        led(QStringLiteral("input3::scrolllock"), "0\n");
+        led(QStringLiteral("input7::scrolllock"), "1\n");
+        const LockKeys keys = read_lock_keys(leds.path().toStdString());
+        QVERIFY(keys.caps);
+        QVERIFY(!keys.num);
+        QVERIFY(keys.scroll);
+        QCOMPARE(read_lock_keys("/no/such/folder"), LockKeys{});
+    }
+
+    void picturesAreDrawnAtBothScales() {
+        for (const ToolbarPicture picture :
+             {ToolbarPicture::GetSms, ToolbarPicture::NewSms, ToolbarPicture::Reply,
+              ToolbarPicture::Forward, ToolbarPicture::Contacts}) {
+            const QIcon icon = toolbar_icon(picture);
+            const QPixmap normal = icon.pixmap(QSize(32, 32), 1.0);
+            const QPixmap sharp = icon.pixmap(QSize(32, 32), 2.0);
+            QCOMPARE(normal.size(), QSize(32, 32));
+            QCOMPARE(sharp.size(), QSize(64, 64));
+            // Something was drawn: not every pixel is transparent.
+            const QImage image = sharp.toImage();
+            int painted = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x)
+                    painted += qAlpha(image.pixel(x, y)) > 0;
+            }
+            QVERIFY(painted > 200);
+        }
+        QVERIFY(!application_icon().pixmap(QSize(16, 16)).isNull());
+    }
+};
+
+QTEST_MAIN(MainPiecesTest)
+#include "main_pieces_test.moc"
