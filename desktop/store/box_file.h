@@ -27,11 +27,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "desktop/store/safe_file.h"
 #include "desktop/store/sms_message.h"
 
 namespace quillet {
@@ -68,9 +71,18 @@ struct DecodedBox {
 // An unknown header gives version Unknown and no messages.
 DecodedBox decode_box_file(std::span<const uint8_t> bytes);
 
+// Reads and decodes the box file at `path` a piece at a time, as
+// decode_box_file does its bytes. nullopt when it cannot be opened (or is
+// not a regular file); `error` says why.
+std::optional<DecodedBox> read_box_file(const std::filesystem::path& path, std::string& error);
+
 // The version 1.10 bytes of a box. Texts are written up to their first NUL
 // (an absent text is written as empty).
 std::vector<uint8_t> encode_box_file(int32_t sort_column, int32_t sort_order,
                                      std::span<const SmsMessage> messages);
+// The same bytes handed to `write` in pieces of a few hundred KiB, so a large
+// box needs no buffer of its whole size. False when a write failed.
+bool write_box_file(int32_t sort_column, int32_t sort_order, std::span<const SmsMessage> messages,
+                    const ChunkWriter& write);
 
 }  // namespace quillet

@@ -49,6 +49,11 @@ bool write_all(int fd, const uint8_t* data, size_t size) {
 }  // namespace
 
 SaveResult save_file_atomically(const std::filesystem::path& path, std::span<const uint8_t> bytes) {
+    return save_file_atomically(path, [&](const ChunkWriter& write) { return write(bytes); });
+}
+
+SaveResult save_file_atomically(const std::filesystem::path& path,
+                                const std::function<bool(const ChunkWriter&)>& produce) {
     std::string temp = path.string() + ".XXXXXX";
     Fd fd(::mkstemp(temp.data()));
     if (fd.get() < 0) return failure(path, "create", errno);
@@ -58,7 +63,10 @@ SaveResult save_file_atomically(const std::filesystem::path& path, std::span<con
         ::unlink(temp.c_str());
         return failure(path, step, err);
     };
-    if (!write_all(fd.get(), bytes.data(), bytes.size())) return discard("write");
+    const ChunkWriter write = [&](std::span<const uint8_t> piece) {
+        return write_all(fd.get(), piece.data(), piece.size());
+    };
+    if (!produce(write)) return discard("write");
     if (::fsync(fd.get()) != 0) return discard("flush");
     if (::close(fd.release()) != 0) return discard("close");
     if (::rename(temp.c_str(), path.c_str()) != 0) return discard("rename");

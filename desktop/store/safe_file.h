@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -20,6 +21,14 @@ struct SaveResult {
 
 SaveResult save_file_atomically(const std::filesystem::path& path, std::span<const uint8_t> bytes);
 SaveResult save_file_atomically(const std::filesystem::path& path, std::string_view bytes);
+
+// Takes one piece of the new contents; false when it could not be written.
+using ChunkWriter = std::function<bool(std::span<const uint8_t>)>;
+// The same save for contents made piece by piece, so a large file needs no
+// buffer of its whole size: `produce` hands the pieces in order to the
+// writer it is given, and returns false when a write failed.
+SaveResult save_file_atomically(const std::filesystem::path& path,
+                                const std::function<bool(const ChunkWriter&)>& produce);
 
 // The whole file, or nothing when it cannot be read.
 bool read_whole_file(const std::filesystem::path& path, std::string& out);

@@ -1,5 +1,6 @@
 #include "sms_box.h"
 
+#include <optional>
 #include <system_error>
 
 #include "desktop/store/app_paths.h"
@@ -57,27 +58,32 @@ LoadBoxResult SmsBox::load_box(std::u16string_view file_name) {
     if (st.type() == fs::file_type::not_found)
         return result;
 
-    std::string bytes;
-    if (ec || !read_whole_file(path, bytes)) {
+    std::string error = ec ? ec.message() : std::string();
+    std::optional<DecodedBox> read = ec ? std::nullopt : read_box_file(path, error);
+    if (!read) {
         result.status = Status::Unreadable;
-        result.detail = ec ? ec.message() : "the file could not be read";
+        result.detail = error;
         if (!move_aside(path, result.kept_aside))
             pending_keep_aside_ = path;
         return result;
     }
-    const DecodedBox box =
-        decode_box_file(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+    DecodedBox& box = *read;
     if (box.version == BoxFileVersion::Unknown) {
         result.status = Status::UnknownHeader;
         if (!move_aside(path, result.kept_aside))
             pending_keep_aside_ = path;
         return result;
     }
+    const size_t before = messages_.size();
     sort_column_ = box.sort_column;
     sort_order_ = box.sort_order;
-    messages_.insert(messages_.end(), std::make_move_iterator(box.messages.begin()),
-                     std::make_move_iterator(box.messages.end()));
-    result.records = box.messages.size();
+    if (messages_.empty()) {
+        messages_ = std::move(box.messages);
+    } else {
+        messages_.insert(messages_.end(), std::make_move_iterator(box.messages.begin()),
+                         std::make_move_iterator(box.messages.end()));
+    }
+    result.records = messages_.size() - before;
     result.upgraded = box.version == BoxFileVersion::V100;
     result.status = Status::Loaded;
     if (!box.damage.empty()) {
@@ -116,8 +122,9 @@ SaveResult SmsBox::save_box(std::u16string_view file_name) {
     std::string error;
     if (!keep_aside_if_pending(path, error))
         return {false, error};
-    const std::vector<uint8_t> bytes = encode_box_file(sort_column_, sort_order_, messages_);
-    return save_file_atomically(path, std::span<const uint8_t>(bytes));
+    return save_file_atomically(path, [&](const ChunkWriter& write) {
+        return write_box_file(sort_column_, sort_order_, messages_, write);
+    });
 }
 
 void SmsBox::append(const SmsMessage& message) {

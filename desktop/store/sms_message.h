@@ -40,6 +40,8 @@ public:
     uint8_t on_phone() const { return on_phone_; }
 
     void set_text(std::u16string_view text) { text_ = std::u16string(text); }
+    // Takes the text over without a copy (box files are read fast this way).
+    void take_text(std::u16string&& text) { text_ = std::move(text); }
     void set_read(uint8_t v) { read_ = v; }
     void set_on_phone(uint8_t v) { on_phone_ = v; }
     void set_message_class(uint8_t v) { message_class_ = v; }
