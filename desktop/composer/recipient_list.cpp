@@ -31,14 +31,12 @@ bool RecipientModel::add_recipient(const Contact& contact) {
     return true;
 }
 
-// The placeholder row becomes the new recipient and a new placeholder row
-// follows it, so an editor open on the placeholder stays on that row.
+// The new recipient goes before the placeholder, which stays last.
 void RecipientModel::append(Recipient recipient) {
     const int row = static_cast<int>(recipients_.size());
-    beginInsertRows({}, row + 1, row + 1);
+    beginInsertRows({}, row, row);
     recipients_.push_back(std::move(recipient));
     endInsertRows();
-    Q_EMIT dataChanged(index(row, NumberColumn), index(row, NameColumn));
 }
 
 Contact RecipientModel::recipient_at(size_t i) const {

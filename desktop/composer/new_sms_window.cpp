@@ -1,0 +1,190 @@
+#include "desktop/composer/new_sms_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <exception>
+#include <string>
+
+#include "desktop/composer/new_sms_form.h"
+#include "desktop/store/orx_exception.h"
+#include "desktop/views/gui_seams.h"
+#include "protocol/text_codec.h"
+
+namespace quillet {
+namespace {
+
+constexpr std::u16string_view kSendFailed =
+    u"Could not send message. Please check your ActiveSync connection and if the phone numbers "
+    u"are valid.\nDetails:\n";
+
+QString to_qstring(std::u16string_view text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The wait cursor for as long as a command runs.
+class WaitCursor {
+  public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+QLabel* indicator(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setFrameShape(QFrame::Panel);
+    label->setFrameShadow(QFrame::Sunken);
+    label->setAlignment(Qt::AlignCenter);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 10);
+    return label;
+}
+
+QAction* named_action(QAction* action, const char* name, const QString& prompt = {}) {
+    action->setObjectName(QLatin1StringView(name));
+    if (!prompt.isEmpty()) {
+        action->setStatusTip(prompt);
+        action->setToolTip(prompt);
+    }
+    return action;
+}
+
+// Hands one message to the phone. A phone that says no without raising is
+// reported the way the link reports a refusal.
+void send_one(DeviceOperations& phone, const SmsMessage& message) {
+    if (phone.send_sms(message.to_wire()))
+        return;
+    throw ORX_Exception(u"OnDeviceError: could not send sms to " + from_ansi(message.number()));
+}
+
+}  // namespace
+
+NewSmsWindow::NewSmsWindow(DeviceOperations& phone, SmsBox& sent_items, ContactsWindow& contacts,
+                           QWidget* parent)
+    : QMainWindow(parent), phone_(phone), sent_items_(sent_items), contacts_(&contacts) {
+    setObjectName(QStringLiteral("newSmsWindow"));
+    setWindowTitle(QStringLiteral("New SMS"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    form_ = new NewSmsForm(this);
+    setCentralWidget(form_);
+    build_bars();
+
+    // Taken before the focused control sees the key.
+    auto* send_key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
+    connect(send_key, &QShortcut::activated, this, &NewSmsWindow::send_message);
+    auto* contacts_key = new QShortcut(QKeySequence(Qt::Key_F4), this);
+    connect(contacts_key, &QShortcut::activated, this, &NewSmsWindow::show_contacts);
+}
+
+NewSmsWindow::~NewSmsWindow() {
+    if (contacts_)
+        contacts_->forget_target(this);
+}
+
+void NewSmsWindow::build_bars() {
+    auto* sms_menu = menuBar()->addMenu(QStringLiteral("&Sms"));
+    auto* send =
+        named_action(sms_menu->addAction(QStringLiteral("&Send\tCTRL+S")), "sendMenuAction");
+    auto* cancel = named_action(sms_menu->addAction(QStringLiteral("&Cancel")), "cancelMenuAction");
+    auto* contacts_menu = menuBar()->addMenu(QStringLiteral("&Contacts"));
+    auto* add = named_action(contacts_menu->addAction(QStringLiteral("&Add\tF4")), "addMenuAction");
+    connect(send, &QAction::triggered, this, &NewSmsWindow::send_message);
+    connect(cancel, &QAction::triggered, this, &QWidget::close);
+    connect(add, &QAction::triggered, this, &NewSmsWindow::show_contacts);
+
+    auto* toolbar = addToolBar(QStringLiteral("New SMS"));
+    toolbar->setObjectName(QStringLiteral("newSmsToolBar"));
+    toolbar->setMovable(false);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    auto* send_tool =
+        named_action(toolbar->addAction(style()->standardIcon(QStyle::SP_DialogApplyButton),
+                                        QStringLiteral("Send message")),
+                     "sendToolAction", QStringLiteral("Send message"));
+    auto* contacts_tool =
+        named_action(toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView),
+                                        QStringLiteral("Get from contacts")),
+                     "contactsToolAction", QStringLiteral("Get from contacts"));
+    connect(send_tool, &QAction::triggered, this, &NewSmsWindow::send_message);
+    connect(contacts_tool, &QAction::triggered, this, &NewSmsWindow::show_contacts);
+
+    status_pane_ = new QLabel(this);
+    status_pane_->setObjectName(QStringLiteral("statusPane"));
+    statusBar()->addWidget(status_pane_, 1);
+    for (const QString& text :
+         {QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")})
+        statusBar()->addPermanentWidget(indicator(text, this));
+}
+
+void NewSmsWindow::add_recipient(const Contact& contact) {
+    form_->add_recipient(contact);
+}
+
+void NewSmsWindow::set_message_text(std::u16string_view text) {
+    form_->set_message_text(text);
+}
+
+void NewSmsWindow::show_contacts() {
+    if (contacts_)
+        contacts_->show_for(this);
+}
+
+void NewSmsWindow::set_status(const QString& text) {
+    status_pane_->setText(text);
+    status_pane_->repaint();
+}
+
+void NewSmsWindow::send_message() {
+    {
+        WaitCursor wait;
+        set_status(QStringLiteral("Sending SMS Message..."));
+        form_->commit_to_line();
+
+        SmsMessage message;
+        message.set_text(form_->message_text());
+        message.strip_cr();  // the phone takes line breaks as LF only
+        message.set_message_class(form_->message_class());
+        message.set_time_now();
+
+        const size_t count = form_->recipient_count();
+        if (count == 0) {
+            show_message_box(this, QStringLiteral("Please fill in a recipient."));
+            return;
+        }
+        for (size_t i = 0; i < count; ++i) {
+            message.set_number(text_field(form_->recipient_at(i).number));
+            try {
+                send_one(phone_, message);
+            } catch (const ORX_Exception& e) {
+                show_message_box(this, to_qstring(e.with_prefix(kSendFailed)));
+            } catch (const std::exception& e) {
+                show_message_box(this, to_qstring(kSendFailed) + QString::fromUtf8(e.what()));
+            }
+        }
+
+        // Every recipient gets a copy, refused ones included, with CR LF line
+        // breaks as stored messages have them.
+        message.expand_lf();
+        message.set_read(1);
+        for (size_t j = 0; j < count; ++j) {
+            message.set_number(text_field(form_->recipient_at(j).number));
+            sent_items_.append(message);
+        }
+        Q_EMIT messagesStored();
+    }
+    set_status(QStringLiteral("SMS Message Sent."));
+    close();
+}
+
+void NewSmsWindow::closeEvent(QCloseEvent* event) {
+    if (contacts_)
+        contacts_->forget_target(this);
+    QMainWindow::closeEvent(event);
+}
+
+}  // namespace quillet

@@ -1,0 +1,78 @@
+// The composer: a window in which one message is written, addressed and
+// sent through the phone, one SMS per recipient, with a copy per recipient
+// kept in Sent Items. Several composers may be open at once; each deletes
+// itself when it closes, and stops being the contacts window's target then.
+//
+// Widgets (objectName):
+//   "newSmsWindow"       the window, titled "New SMS"
+//   "newSmsForm"         NewSmsForm (which documents its controls)
+//   "sendMenuAction"     menu "&Sms" > "&Send\tCTRL+S"
+//   "cancelMenuAction"   menu "&Sms" > "&Cancel"
+//   "addMenuAction"      menu "&Contacts" > "&Add\tF4"
+//   "sendToolAction"     toolbar "Send message"
+//   "contactsToolAction" toolbar "Get from contacts"
+//   "statusPane"         QLabel, status pane 0 ("Sending SMS Message...",
+//                        "SMS Message Sent.")
+// Keys: Ctrl+S sends, F4 opens the contacts window, wherever the focus is.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <string_view>
+
+#include "desktop/store/device_operations.h"
+#include "desktop/store/sms_box.h"
+#include "desktop/views/contacts_window.h"
+#include "desktop/views/recipient_sink.h"
+
+class QLabel;
+
+namespace quillet {
+
+class NewSmsForm;
+
+class NewSmsWindow : public QMainWindow, public RecipientSink {
+    Q_OBJECT
+
+  public:
+    // `phone` and `sent_items` must outlive the window.
+    NewSmsWindow(DeviceOperations& phone, SmsBox& sent_items, ContactsWindow& contacts,
+                 QWidget* parent = nullptr);
+    ~NewSmsWindow() override;
+
+    // A recipient from the contacts window or Reply; a number already
+    // listed is ignored.
+    void add_recipient(const Contact& contact) override;
+    // Forward: the message text (its CR LF line breaks as they are stored).
+    void set_message_text(std::u16string_view text);
+
+    // Sends the message to every recipient, one SMS each, reporting each
+    // refused one in a message box; then appends one copy per recipient
+    // (refused ones included) to Sent Items, emits messagesStored and closes.
+    // Without a recipient it says "Please fill in a recipient." and stays.
+    void send_message();
+    // Shows the contacts window with this composer as its target.
+    void show_contacts();
+
+    NewSmsForm& form() { return *form_; }
+
+  Q_SIGNALS:
+    // Sent Items received this composer's copies.
+    void messagesStored();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void build_bars();
+    void set_status(const QString& text);
+
+    DeviceOperations& phone_;
+    SmsBox& sent_items_;
+    // Guarded: at shutdown the contacts window may go first.
+    QPointer<ContactsWindow> contacts_;
+    NewSmsForm* form_ = nullptr;
+    QLabel* status_pane_ = nullptr;
+};
+
+}  // namespace quillet

@@ -1,0 +1,176 @@
+#include "desktop/views/contacts_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+
+#include "desktop/link/smartphone_sms_connect.h"
+#include "desktop/views/contacts_list_view.h"
+#include "desktop/views/gui_seams.h"
+
+namespace quillet {
+namespace {
+
+QString to_qstring(std::u16string_view text) {
+    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Makes the window the link's contacts status sink while a fetch runs.
+class ContactsSinkScope {
+  public:
+    ContactsSinkScope(DeviceOperations& phone, StatusSink& sink)
+        : link_(dynamic_cast<SmartphoneSmsConnect*>(&phone)) {
+        if (link_ != nullptr)
+            link_->set_contacts_status_sink(&sink);
+    }
+    ~ContactsSinkScope() {
+        if (link_ != nullptr)
+            link_->set_contacts_status_sink(nullptr);
+    }
+    ContactsSinkScope(const ContactsSinkScope&) = delete;
+    ContactsSinkScope& operator=(const ContactsSinkScope&) = delete;
+
+  private:
+    SmartphoneSmsConnect* link_;
+};
+
+// The wait cursor for as long as a command runs.
+class WaitCursor {
+  public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+QLabel* indicator(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setFrameShape(QFrame::Panel);
+    label->setFrameShadow(QFrame::Sunken);
+    label->setAlignment(Qt::AlignCenter);
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 10);
+    return label;
+}
+
+}  // namespace
+
+ContactsWindow::ContactsWindow(DeviceOperations& phone, QWidget* parent)
+    : QMainWindow(parent), phone_(phone) {
+    setObjectName(QStringLiteral("contactsWindow"));
+    setWindowTitle(QStringLiteral("Contacts"));
+    contacts_.load_contacts(kContactsFileName);
+    list_ = new ContactsListView(contacts_, this);
+    setCentralWidget(list_);
+    build_bars();
+    show_add_button(false);
+    connect(list_, &ContactsListView::addRequested, this, &ContactsWindow::add_selected);
+}
+
+ContactsWindow::~ContactsWindow() = default;
+
+void ContactsWindow::build_bars() {
+    toolbar_ = addToolBar(QStringLiteral("Contacts"));
+    toolbar_->setObjectName(QStringLiteral("contactsToolBar"));
+    toolbar_->setMovable(false);
+    toolbar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+
+    auto* get_action = toolbar_->addAction(style()->standardIcon(QStyle::SP_BrowserReload),
+                                           QStringLiteral("Get Contacts from SIM"));
+    get_action->setObjectName(QStringLiteral("getContactsAction"));
+    get_action->setStatusTip(QStringLiteral("Get Contacts from SIM"));
+    get_action->setToolTip(QStringLiteral("Get Contacts from SIM"));
+    connect(get_action, &QAction::triggered, this, &ContactsWindow::import_from_phone);
+    toolbar_->addSeparator();
+    add_action_ = toolbar_->addAction(style()->standardIcon(QStyle::SP_ArrowForward),
+                                      QStringLiteral("Add Contact"));
+    add_action_->setObjectName(QStringLiteral("addContactAction"));
+    add_action_->setStatusTip(QStringLiteral("Add Contact"));
+    add_action_->setToolTip(QStringLiteral("Add Contact"));
+    connect(add_action_, &QAction::triggered, this, &ContactsWindow::add_selected);
+
+    auto* menu = menuBar()->addMenu(QStringLiteral("Contacts"));
+    auto* import_action = menu->addAction(QStringLiteral("Import from phone"));
+    import_action->setObjectName(QStringLiteral("importAction"));
+    connect(import_action, &QAction::triggered, this, &ContactsWindow::import_from_phone);
+
+    status_pane_ = new QLabel(this);
+    status_pane_->setObjectName(QStringLiteral("statusPane"));
+    statusBar()->addWidget(status_pane_, 1);
+    for (const QString& text :
+         {QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")})
+        statusBar()->addPermanentWidget(indicator(text, this));
+}
+
+void ContactsWindow::show_add_button(bool shown) {
+    add_action_->setVisible(shown);
+    add_action_->setEnabled(shown);
+}
+
+void ContactsWindow::show_for(RecipientSink* target) {
+    target_ = target;
+    show_add_button(target != nullptr);
+    show();
+    raise();
+    activateWindow();
+}
+
+void ContactsWindow::forget_target(RecipientSink* target) {
+    if (target == nullptr || target != target_)
+        return;
+    target_ = nullptr;
+    show_add_button(false);
+}
+
+void ContactsWindow::import_from_phone() {
+    {
+        WaitCursor wait;
+        set_status_text(u"Retrieving contacts...");
+        ContactsSinkScope reporting(phone_, *this);
+        const ImportContactsResult result = contacts_.import_contacts(phone_);
+        if (result.status != ImportContactsResult::Status::Imported)
+            show_message_box(this, to_qstring(result.message()));
+        if (result.status != ImportContactsResult::Status::LinkFailed) {
+            const SaveResult saved = contacts_.save_contacts(kContactsFileName);
+            if (!saved.ok)
+                show_message_box(this,
+                                 QStringLiteral("Could not save the contacts file.\nDetails:\n") +
+                                     QString::fromStdString(saved.error));
+        }
+        refill();
+    }
+    set_status_text(u"Contact list Updated");
+    Q_EMIT contactsChanged();
+}
+
+void ContactsWindow::add_selected() {
+    if (target_ == nullptr)
+        return;
+    for (int row : list_->selected_rows()) {
+        target_->add_recipient(list_->contact_of_row(row));
+        list_->deselect_row(row);
+    }
+}
+
+void ContactsWindow::refill() {
+    list_->refill();
+}
+
+void ContactsWindow::set_status_text(std::u16string_view text) {
+    status_pane_->setText(to_qstring(text));
+    // The link reports from inside a fetch that blocks the event loop.
+    status_pane_->repaint();
+}
+
+void ContactsWindow::set_progress(int) {}
+
+void ContactsWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    hide();
+}
+
+}  // namespace quillet
