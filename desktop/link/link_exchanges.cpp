@@ -1,0 +1,216 @@
+// The device operations: one request and its whole reply each, under the
+// link lock. Every length and count in a reply is checked before anything
+// is allocated for it.
+#include <string>
+
+#include "desktop/link/smartphone_sms_connect.h"
+#include "desktop/store/log_file.h"
+#include "desktop/store/orx_exception.h"
+#include "protocol/byte_order.h"
+#include "protocol/text_codec.h"
+
+namespace quillet {
+namespace {
+
+void log(std::string_view text) {
+    program_log().log_line(text);
+}
+
+std::u16string number_text(int n) {
+    return from_utf8(std::to_string(n));
+}
+
+// No phone holds this many contacts; a longer list means the stream is broken.
+constexpr int kMaxContacts = kMaxFolderCount;
+
+// Ends the progress bar however the fetch ends.
+class ProgressEnd {
+  public:
+    explicit ProgressEnd(StatusSink* sink) : sink_(sink) {}
+    ~ProgressEnd() {
+        if (sink_)
+            sink_->set_progress(-1);
+    }
+    ProgressEnd(const ProgressEnd&) = delete;
+    ProgressEnd& operator=(const ProgressEnd&) = delete;
+
+  private:
+    StatusSink* sink_;
+};
+
+}  // namespace
+
+struct SmartphoneSmsConnect::FolderTexts {
+    std::u16string_view start;     // "importing inbox..."
+    std::u16string_view progress;  // "importing inbox: " before the percentage
+};
+
+void SmartphoneSmsConnect::send_command(const CommandBlock& block) {
+    log("SPC::send_command()");
+    send_piece(block.encode());
+    log("SPC::send_command() end");
+}
+
+void SmartphoneSmsConnect::send_piece(std::span<const uint8_t> bytes) {
+    // No connection left (an earlier exchange failed): the link is broken
+    // until the sentinel sets it up again.
+    if (send_data(bytes) < 0) {
+        log("SPC: send_data socket error");
+        throw ORX_Exception("send_data socket error");
+    }
+}
+
+void SmartphoneSmsConnect::receive_piece(std::span<uint8_t> bytes) {
+    if (receive_data(bytes) < 0)
+        throw ORX_Exception("receive_data socket error");
+}
+
+int32_t SmartphoneSmsConnect::receive_int32() {
+    std::array<uint8_t, 4> bytes{};
+    receive_piece(bytes);
+    return get_i32le(bytes, 0);
+}
+
+void SmartphoneSmsConnect::reject_reply(const std::string& text) {
+    close_socket();
+    log("SPC: " + text);
+    throw ORX_Exception(text);
+}
+
+SmsWireRecord SmartphoneSmsConnect::receive_record() {
+    const auto size = static_cast<uint32_t>(receive_int32());
+    if (const auto error = check_record_size(size)) {
+        reject_reply(
+            "receive_data: bad record from device: " + std::string(record_error_text(*error)) +
+            " (size " + std::to_string(size) + ")");
+    }
+    std::vector<uint8_t> bytes(size);
+    receive_piece(bytes);
+    DecodedRecord decoded = decode_sms_record(bytes);
+    if (!decoded.record) {
+        reject_reply("receive_data: bad record from device: " +
+                     std::string(record_error_text(decoded.error)));
+    }
+    return std::move(*decoded.record);
+}
+
+bool SmartphoneSmsConnect::send_sms(const SmsWireRecord& record) {
+    connect();
+    const WriteSmsRequest request = encode_write_sms(record);
+    std::array<uint8_t, 1> reply{};
+    {
+        std::lock_guard guard(lock_);
+        log("SPC::send_command()");
+        send_piece(request.block);
+        log("SPC::send_command() end");
+        send_piece(request.second_piece);
+        receive_piece(reply);
+    }
+    if (reply[0] == kReplySent)
+        return true;
+    throw ORX_Exception(u"OnDeviceError: could not send sms to " +
+                        from_ansi(text_field(record.address)));
+}
+
+bool SmartphoneSmsConnect::delete_on_device(BoxKind kind, const SmsWireRecord& record) {
+    CommandCode code = CommandCode::DELINBOX;
+    switch (kind) {
+        case BoxKind::Inbox:
+            code = CommandCode::DELINBOX;
+            break;
+        case BoxKind::SentItems:
+            code = CommandCode::DELSENT;
+            break;
+        case BoxKind::DeletedItems:
+            code = CommandCode::DELDELETED;
+            break;
+        default:
+            return false;
+    }
+    connect();
+    std::array<uint8_t, 1> reply{};
+    {
+        std::lock_guard guard(lock_);
+        send_command(block_with_head(code, record));
+        receive_piece(reply);
+    }
+    return reply[0] == kReplySent;
+}
+
+int SmartphoneSmsConnect::fetch(CommandCode code, const FolderTexts& texts,
+                                std::vector<SmsWireRecord>& records) {
+    StatusSink* sink = folder_sink_;
+    if (sink)
+        sink->set_status_text(texts.start);
+    const ProgressEnd progress_end(sink);
+    connect();
+    std::lock_guard guard(lock_);
+    send_command(CommandBlock::with_code(code));
+    const int32_t count = receive_int32();
+    if (count < 0 || count > kMaxFolderCount) {
+        reject_reply("receive_data: bad message count from device (" + std::to_string(count) + ")");
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        records.push_back(receive_record());
+        const int percent = i * 100 / count;
+        if (sink) {
+            sink->set_status_text(std::u16string(texts.progress) + number_text(percent) + u"%");
+            sink->set_progress(percent);
+        }
+    }
+    return count;
+}
+
+int SmartphoneSmsConnect::fetch_inbox(std::vector<SmsWireRecord>& records) {
+    static constexpr FolderTexts kTexts{u"importing inbox...", u"importing inbox: "};
+    return fetch(CommandCode::READINBOX, kTexts, records);
+}
+
+int SmartphoneSmsConnect::fetch_sent(std::vector<SmsWireRecord>& records) {
+    static constexpr FolderTexts kTexts{u"importing sent sms...", u"importing sent sms: "};
+    return fetch(CommandCode::READSENT, kTexts, records);
+}
+
+int SmartphoneSmsConnect::fetch_deleted(std::vector<SmsWireRecord>& records) {
+    static constexpr FolderTexts kTexts{u"importing deleted sms...", u"importing deleted sms: "};
+    return fetch(CommandCode::READDELETED, kTexts, records);
+}
+
+int SmartphoneSmsConnect::fetch_folder(BoxKind kind, std::vector<SmsWireRecord>& records) {
+    switch (kind) {
+        case BoxKind::Inbox:
+            return fetch_inbox(records);
+        case BoxKind::SentItems:
+            return fetch_sent(records);
+        case BoxKind::DeletedItems:
+            return fetch_deleted(records);
+    }
+    return -1;
+}
+
+int SmartphoneSmsConnect::fetch_contacts(std::vector<Contact>& contacts) {
+    connect();
+    std::lock_guard guard(lock_);
+    send_command(CommandBlock::with_code(CommandCode::READALLCON));
+    int appended = 0;
+    for (;;) {
+        std::array<uint8_t, kContactRecordSize> bytes{};
+        receive_piece(bytes);
+        const ContactWireRecord contact = ContactWireRecord::decode(bytes);
+        // Only the end marker ends the list: an entry with a name and no
+        // number is still the agent's, and its rest must be read.
+        if (contact.is_end_marker())
+            break;
+        if (appended >= kMaxContacts)
+            reject_reply("receive_data: too many contacts from device");
+        contacts.push_back(contact);
+        if (StatusSink* sink = contacts_sink_) {
+            sink->set_status_text(u"retrieving contact " + number_text(appended) + u": " +
+                                  from_ansi(text_field(contact.name)));
+        }
+        ++appended;
+    }
+    return appended;
+}
+
+}  // namespace quillet

@@ -1,0 +1,29 @@
+// The waits of the device link. The defaults are the program's; tests
+// shorten them.
+#pragma once
+
+#include <chrono>
+
+namespace quillet {
+
+struct LinkSettings {
+    using ms = std::chrono::milliseconds;
+
+    // Opening the remote API: each try waits this long for the phone.
+    ms rapi_wait{3000};
+    int rapi_tries = 3;
+    // connect() looks for a finished set-up this often, this many times.
+    ms connect_poll{100};
+    int connect_polls = 30;
+    // After a lost link the sentinel pauses in these steps (cut short when a
+    // caller asks for the link).
+    ms pause_step{100};
+    int pause_steps = 30;
+    // The longest wait for the agent's connection; longer than the agent's
+    // own 25 seconds of attempts.
+    ms accept_limit{30000};
+    // Between two sentinel ticks, unless start_sentinel() is given another.
+    ms sentinel_interval{500};
+};
+
+}  // namespace quillet

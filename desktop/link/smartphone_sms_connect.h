@@ -1,0 +1,198 @@
+// The desktop end of the link to the phone, and the program's only way to it.
+//
+// One instance lives for the whole run. Its sentinel thread sets the link up
+// (opens the remote API, copies the agent "ondevice\phonelet.exe" to the
+// phone's "\Temp\quillet\phonelet.exe", starts it and accepts its TCP
+// connection on the loopback address), then asks the agent for the newest
+// Inbox message every interval and calls the new-message callback when one
+// is newer than any seen before. When an exchange fails the link is LOST; the
+// sentinel pauses and sets it up again with a fresh agent.
+//
+// The device operations run one exchange each on the caller's thread. Every
+// exchange, and the whole set-up, holds the link lock (recursive), so the
+// sentinel and the caller take turns. Failures are thrown as ORX_Exception
+// with fixed texts ("Could not connect", "Unable to open RAPI",
+// "receive_data socket error", ...). A reply that breaks the link's rules
+// (a record size or count out of bounds) is thrown the same way and closes
+// the connection, because the stream can no longer be trusted; records that
+// arrived before stay in the caller's list.
+//
+// Destroying the object stops and joins the sentinel: a wait for the agent's
+// connection or a blocked receive is woken by shutting the socket down.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "desktop/link/link_settings.h"
+#include "desktop/link/status_sink.h"
+#include "desktop/store/device_operations.h"
+#include "protocol/filetime.h"
+#include "protocol/link_socket.h"
+#include "protocol/wire_format.h"
+
+namespace quillet {
+
+enum class LinkState : int32_t {
+    PLEASE_CONNECT = 0,  // a caller wants a link
+    CONNECTED = 1,       // set-up finished
+    LOST = 2,            // the sentinel's run ended
+};
+
+// Called on the sentinel thread, outside the link lock, once per newly seen
+// Inbox message. It must not wait for the thread that destroys the link.
+using NewMessageCallback = std::function<void()>;
+
+class SmartphoneSmsConnect : public DeviceOperations {
+  public:
+    explicit SmartphoneSmsConnect(LinkSettings settings = {});
+    // Stops and joins the sentinel, then closes the connection (the agent
+    // ends when it sees it closed).
+    ~SmartphoneSmsConnect() override;
+    SmartphoneSmsConnect(const SmartphoneSmsConnect&) = delete;
+    SmartphoneSmsConnect& operator=(const SmartphoneSmsConnect&) = delete;
+
+    // --- Session --------------------------------------------------------
+
+    // Returns at once when CONNECTED. Otherwise asks the sentinel for a link
+    // (PLEASE_CONNECT) and waits for it; throws "Could not connect" when it
+    // is not CONNECTED within the settings' connect wait. Never sets the
+    // link up itself.
+    void connect();
+    // The whole set-up under the link lock: open_rapi, install_soft,
+    // run_remote_exe, init_socket; then CONNECTED. Returns 0, or 1 without
+    // doing anything while the sentinel holds a link it set up. Throws the
+    // failing step's exception; the remote API session is ended either way.
+    int init();
+
+    void lock() { lock_.lock(); }
+    void unlock() { lock_.unlock(); }
+
+    // Sends all of `bytes`: returns their count, or -1 (nothing sent) when
+    // there is no connection. A failed send closes the connection and throws
+    // "send_data socket error". Call with the link lock held.
+    std::ptrdiff_t send_data(std::span<const uint8_t> bytes);
+    // Reads exactly buffer.size() bytes: returns their count, or -1 (nothing
+    // read) when there is no connection. A failed read (error or the agent
+    // closed) closes the connection and throws "receive_data socket error".
+    // Call with the link lock held.
+    std::ptrdiff_t receive_data(std::span<uint8_t> buffer);
+
+    // Steps of init(), each under the link lock.
+    // Up to `tries` times opens the remote API and waits `wait` for the
+    // phone; throws "Unable to open RAPI".
+    bool open_rapi(std::chrono::milliseconds wait, int tries);
+    // Copies the agent to the phone. False (not an error) when the file on
+    // the phone cannot be created, e.g. because the agent still runs from it;
+    // throws "InstallSoft: ..." and "init_dir: ..." texts on other failures.
+    bool install_soft();
+    // Starts the copied agent; throws "do_command: Unable to CeCreateProcess".
+    bool run_remote_exe();
+    // Keeps an existing connection; otherwise listens on the loopback address
+    // and accepts the agent's connection, closing any from another address.
+    // Throws when it cannot listen or no agent connected within the settings'
+    // accept limit.
+    void init_socket();
+
+    // --- Device operations (each calls connect() first) ------------------
+
+    // WRITESMS. True when the phone sent it; throws "OnDeviceError: could not
+    // send sms to " followed by the record's address when it refused.
+    bool send_sms(const SmsWireRecord& record) override;
+    // DELINBOX, DELSENT or DELDELETED with the record's 68-byte head. True
+    // when the phone reports the message deleted.
+    bool delete_on_device(BoxKind kind, const SmsWireRecord& record) override;
+    // READINBOX, READSENT, READDELETED: appends each record as it arrives and
+    // returns the count the agent announced. Reports "importing inbox..."
+    // and "importing inbox: N%" (sent sms, deleted sms) to the folder sink.
+    int fetch_inbox(std::vector<SmsWireRecord>& records);
+    int fetch_sent(std::vector<SmsWireRecord>& records);
+    int fetch_deleted(std::vector<SmsWireRecord>& records);
+    int fetch_folder(BoxKind kind, std::vector<SmsWireRecord>& records) override;
+    // READALLCON: appends the contacts (SIM first) up to the end marker and
+    // returns how many; reports "retrieving contact N: NAME" to the contacts
+    // sink.
+    int fetch_contacts(std::vector<Contact>& contacts) override;
+
+    // Sinks may be set or cleared (nullptr) at any time; they must outlive
+    // their use. Called on the fetching thread.
+    void set_folder_status_sink(StatusSink* sink) { folder_sink_ = sink; }
+    void set_contacts_status_sink(StatusSink* sink) { contacts_sink_ = sink; }
+
+    // --- Sentinel -----------------------------------------------------------
+
+    // Starts the sentinel thread once; false when it could not be created or
+    // already runs.
+    bool start_sentinel(NewMessageCallback callback, std::chrono::milliseconds interval);
+    bool start_sentinel(NewMessageCallback callback);
+    // One SMSSENTINEL exchange. The first tick of a set-up only records the
+    // newest Inbox time; a later one calls the callback when the newest time
+    // is later than any seen. Returns true; throws on link failures.
+    bool SentinelTick(bool first);
+
+    // --- Observers (safe from any thread) -----------------------------------
+
+    LinkState state() const { return state_; }
+    // True while the sentinel holds a link it set up.
+    bool initialised() const { return initialised_; }
+    // Delivery time of the newest Inbox message the sentinel has seen.
+    FileTime newest_seen() const { return newest_seen_; }
+    // SMSSENTINEL exchanges completed so far.
+    uint64_t tick_count() const { return ticks_; }
+
+  private:
+    void sentinel_main();
+    int run();
+    void pause_after_loss();
+    void notify_new_message();
+    // Sleeps up to `d`; returns early when the link is being destroyed.
+    void sleep_unless_stopping(std::chrono::milliseconds d);
+
+    void send_command(const CommandBlock& block);
+    void send_piece(std::span<const uint8_t> bytes);
+    void receive_piece(std::span<uint8_t> bytes);
+    int32_t receive_int32();
+    SmsWireRecord receive_record();
+    // Closes the connection and throws `text`: the reply broke the rules.
+    [[noreturn]] void reject_reply(const std::string& text);
+    struct FolderTexts;
+    int fetch(CommandCode code, const FolderTexts& texts, std::vector<SmsWireRecord>& records);
+
+    void close_socket();
+
+    const LinkSettings settings_;
+    std::recursive_mutex lock_;
+    std::atomic<LinkState> state_{LinkState::PLEASE_CONNECT};
+    std::u16string device_folder_;
+
+    // Guards replacing or closing the sockets against the destructor's
+    // wake-up, which runs without the link lock.
+    std::mutex socket_mutex_;
+    LinkSocket socket_;
+    LinkSocket listener_;
+
+    std::atomic<StatusSink*> folder_sink_{nullptr};
+    std::atomic<StatusSink*> contacts_sink_{nullptr};
+
+    NewMessageCallback callback_;
+    std::chrono::milliseconds interval_{500};
+    std::atomic<bool> initialised_{false};
+    std::atomic<bool> stop_{false};
+    std::atomic<FileTime> newest_seen_{0};
+    std::atomic<uint64_t> ticks_{0};
+    std::mutex wake_mutex_;
+    std::condition_variable wake_;
+    std::thread sentinel_;
+};
+
+}  // namespace quillet
