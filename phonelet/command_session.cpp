@@ -160,8 +160,10 @@ void CommandSession::read_folder(FolderKind kind) {
         return;
     }
     const int count = folders_.find(-1);
+    connection_.hold_output(true);
     connection_.send_int32(count);
     folders_.send_all(connection_, count);
+    connection_.hold_output(false);
     folders_.close();
 }
 

@@ -1,5 +1,9 @@
 #include "phonelet/desktop_connection.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <array>
 
 #include "platform/ce/ce_system.h"
@@ -41,6 +45,17 @@ int DesktopConnection::receive(std::span<uint8_t> bytes) {
     if (!socket_.receive_exact(bytes))
         return -1;
     return static_cast<int>(bytes.size());
+}
+
+}  // namespace quillet
+
+namespace quillet {
+
+void DesktopConnection::hold_output(bool on) {
+    if (!socket_.valid())
+        return;
+    int flag = on ? 1 : 0;
+    ::setsockopt(socket_.fd(), IPPROTO_TCP, TCP_CORK, &flag, sizeof flag);
 }
 
 }  // namespace quillet

@@ -33,6 +33,11 @@ class DesktopConnection {
     // Reads exactly bytes.size() bytes: returns that number, or -1 when the
     // desktop closed the connection or it broke.
     int receive(std::span<uint8_t> bytes);
+    // While held, sent pieces leave in full segments rather than one packet
+    // each; releasing sends what is left at once. A long reply (a whole
+    // folder) is held so that the desktop wakes per segment, not per piece.
+    // The bytes and their order do not change.
+    void hold_output(bool on);
 
   private:
     uint16_t port_;

@@ -61,28 +61,45 @@ std::vector<uint8_t> utf16le_bytes(std::u16string_view text) {
 
 }  // namespace
 
-IMessage::IMessage(phone::Message message) : message_(std::move(message)) {}
+IMessage::IMessage(std::shared_ptr<phone::PhoneStore> store, int64_t id, SBinary entry_id)
+    : store_(std::move(store)), id_(id), entry_id_(std::move(entry_id)) {}
 
 IMessage::~IMessage() = default;
 
+HRESULT IMessage::read(phone::Message& message) const {
+    try {
+        auto found = store_->message(entry_id_, false);
+        if (!found)
+            return MAPI_E_NOT_FOUND;
+        message = std::move(*found);
+    } catch (const phone::PhoneDbError&) {
+        return MAPI_E_CALL_FAILED;
+    }
+    return S_OK;
+}
+
 SRow IMessage::properties() const {
-    SRow row = contents_row(message_);
-    if (message_.body)
-        row.push_back(unicode(PR_BODY, *message_.body));
+    phone::Message m;
+    if (FAILED(read(m)))
+        return {};
+    SRow row = contents_row(m);
+    if (m.body)
+        row.push_back(unicode(PR_BODY, *m.body));
     return row;
 }
 
 HRESULT IMessage::GetRecipientTable(ULONG /*flags*/, std::unique_ptr<IMAPITable>& table) {
-    table = std::make_unique<IMAPITable>([recipients = message_.recipients] {
-        SRowSet rows;
+    table = std::make_unique<IMAPITable>([store = store_, id = id_] {
+        TableData data;
         uint32_t number = 0;
-        for (const phone::Recipient& r : recipients) {
-            SBinary id(4, 0);
-            id.push_back(static_cast<uint8_t>(number++));
-            rows.push_back({binary(PR_ENTRYID, std::move(id)), unicode(PR_DISPLAY_TO, r.display_to),
-                            unicode(PR_EMAIL_ADDRESS, r.email)});
+        for (const phone::Recipient& r : store->recipients(id)) {
+            SBinary recipient_id(4, 0);
+            recipient_id.push_back(static_cast<uint8_t>(number++));
+            data.rows.push_back({binary(PR_ENTRYID, std::move(recipient_id)),
+                                 unicode(PR_DISPLAY_TO, r.display_to),
+                                 unicode(PR_EMAIL_ADDRESS, r.email)});
         }
-        return rows;
+        return data;
     });
     return S_OK;
 }
@@ -93,9 +110,12 @@ HRESULT IMessage::OpenProperty(ULONG tag, const IID* iid, ULONG /*interface_opti
         return MAPI_E_INTERFACE_NOT_SUPPORTED;
     if (tag != PR_BODY)
         return MAPI_E_NO_SUPPORT;
-    if (!message_.body)
+    phone::Message m;
+    if (const HRESULT hr = read(m); FAILED(hr))
+        return hr;
+    if (!m.body)
         return MAPI_E_NOT_FOUND;
-    stream = std::make_unique<IStream>(utf16le_bytes(*message_.body));
+    stream = std::make_unique<IStream>(utf16le_bytes(*m.body));
     return S_OK;
 }
 
@@ -114,13 +134,16 @@ SRow IMAPIFolder::properties() const {
 
 HRESULT IMAPIFolder::GetContentsTable(ULONG /*flags*/, std::unique_ptr<IMAPITable>& table) {
     table = std::make_unique<IMAPITable>([store = store_, id = folder_id_] {
+        // The rows, and every message opened while the table lives, come
+        // from one read snapshot of the image.
+        TableData data;
+        data.keep_alive = std::make_shared<phone::ReadSnapshot>(store);
         phone::Folder folder;
         folder.id = id;
-        SRowSet rows;
         for (const phone::Message& m : store->messages(folder, false)) {
-            rows.push_back(contents_row(m));
+            data.rows.push_back(contents_row(m));
         }
-        return rows;
+        return data;
     });
     return S_OK;
 }
@@ -177,8 +200,10 @@ HRESULT IMAPISession::GetMsgStoresTable(ULONG /*flags*/, std::unique_ptr<IMAPITa
     if (!logged_on_)
         return MAPI_E_LOGON_FAILED;
     table = std::make_unique<IMAPITable>([store = store_] {
-        return SRowSet{
-            {binary(PR_ENTRYID, store->store_entry_id()), unicode(PR_DISPLAY_NAME, u"SMS")}};
+        TableData data;
+        data.rows.push_back(
+            {binary(PR_ENTRYID, store->store_entry_id()), unicode(PR_DISPLAY_NAME, u"SMS")});
+        return data;
     });
     return S_OK;
 }
@@ -204,17 +229,17 @@ HRESULT IMAPISession::OpenEntry(const SBinary& entry_id, const IID* /*iid*/, ULO
     if (entry_id.size() != phone::kEntryIdBytes)
         return MAPI_E_INVALID_ENTRYID;
     try {
+        if (auto id = store_->message_id(entry_id)) {
+            object = std::make_unique<IMessage>(store_, *id, entry_id);
+            if (object_type != nullptr)
+                *object_type = MAPI_MESSAGE;
+            return S_OK;
+        }
         if (auto folder = store_->folder_by_entry_id(entry_id)) {
             object = std::make_unique<IMAPIFolder>(store_, folder->id, folder->entry_id,
                                                    widen(folder->name));
             if (object_type != nullptr)
                 *object_type = MAPI_FOLDER;
-            return S_OK;
-        }
-        if (auto message = store_->message(entry_id)) {
-            object = std::make_unique<IMessage>(std::move(*message));
-            if (object_type != nullptr)
-                *object_type = MAPI_MESSAGE;
             return S_OK;
         }
     } catch (const phone::PhoneDbError&) {

@@ -103,11 +103,18 @@ using SSortOrderSet = std::vector<SSortOrder>;
 
 SPropValue prop_error(ULONG tag, HRESULT code);
 
+// What a table loader gives: the rows, and whatever must stay alive while
+// the table does (such as a read snapshot of the image).
+struct TableData {
+    SRowSet rows;
+    std::shared_ptr<void> keep_alive;
+};
+
 // A table of rows. Rows come from a loader, called once when the table is
 // first read: the table is a snapshot from then on.
 class IMAPITable {
   public:
-    using Loader = std::function<SRowSet()>;
+    using Loader = std::function<TableData()>;
     explicit IMAPITable(Loader loader);
     virtual ~IMAPITable();
 
@@ -129,6 +136,7 @@ class IMAPITable {
 
     Loader loader_;
     bool loaded_ = false;
+    std::shared_ptr<void> keep_alive_;
     SRowSet rows_;              // as loaded
     std::vector<size_t> view_;  // rows_ in sort order
     SPropTagArray columns_;
@@ -165,8 +173,9 @@ class IStream {
 
 class IMessage : public IMAPIProp {
   public:
-    // The message as read at open: its properties, body and recipients.
-    explicit IMessage(phone::Message message);
+    // The message of that row of `store`. Its properties, body and
+    // recipients are read when asked for: opening costs one lookup.
+    IMessage(std::shared_ptr<phone::PhoneStore> store, int64_t id, SBinary entry_id);
     ~IMessage() override;
     // Rows of PR_ENTRYID, PR_DISPLAY_TO, PR_EMAIL_ADDRESS, in recipient order.
     HRESULT GetRecipientTable(ULONG flags, std::unique_ptr<IMAPITable>& table);
@@ -179,7 +188,12 @@ class IMessage : public IMAPIProp {
     SRow properties() const override;
 
   private:
-    phone::Message message_;
+    // The message as it is now; MAPI_E_NOT_FOUND once it was deleted.
+    HRESULT read(phone::Message& message) const;
+
+    std::shared_ptr<phone::PhoneStore> store_;
+    int64_t id_;
+    SBinary entry_id_;
 };
 
 class IMAPIFolder : public IMAPIProp {

@@ -66,7 +66,9 @@ HRESULT IMAPITable::load() {
     if (loaded_)
         return S_OK;
     try {
-        rows_ = loader_();
+        TableData data = loader_();
+        rows_ = std::move(data.rows);
+        keep_alive_ = std::move(data.keep_alive);
     } catch (const phone::PhoneDbError&) {
         return MAPI_E_CALL_FAILED;
     }
@@ -83,7 +85,7 @@ void IMAPITable::sort() {
     // Ties keep the rows' loaded order, reversed with a descending first key,
     // so that "newest first" is the exact reverse of "oldest first".
     const bool descending = order_.front().ulOrder == TABLE_SORT_DESCEND;
-    std::stable_sort(view_.begin(), view_.end(), [&](size_t x, size_t y) {
+    const auto before = [&](size_t x, size_t y) {
         for (const SSortOrder& key : order_) {
             int c = compare(find_prop(rows_[x], key.ulPropTag), find_prop(rows_[y], key.ulPropTag));
             if (key.ulOrder == TABLE_SORT_DESCEND)
@@ -92,7 +94,12 @@ void IMAPITable::sort() {
                 return c < 0;
         }
         return descending ? x > y : x < y;
-    });
+    };
+    // Stores hand rows over mostly in time order already.
+    if (descending)
+        std::reverse(view_.begin(), view_.end());
+    if (!std::is_sorted(view_.begin(), view_.end(), before))
+        std::stable_sort(view_.begin(), view_.end(), before);
 }
 
 HRESULT IMAPITable::SeekRow(LONG origin, LONG row_count, LONG* rows_sought) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -123,8 +124,12 @@ class PhoneStore {
     // The folder's rows by delivery time, then by insertion, without bodies
     // and recipients unless `details`.
     std::vector<Message> messages(const Folder& folder, bool details);
-    // The message with exactly this entry id, with body and recipients.
-    std::optional<Message> message(std::span<const uint8_t> entry_id);
+    // The message with exactly this entry id, with its body; its
+    // recipients too when `with_recipients`.
+    std::optional<Message> message(std::span<const uint8_t> entry_id, bool with_recipients = true);
+    std::vector<Recipient> recipients(int64_t message_id);
+    // The row number of the message with exactly this entry id.
+    std::optional<int64_t> message_id(std::span<const uint8_t> entry_id);
     // True when a message of that folder with that entry id was removed.
     bool delete_message(const Folder& folder, std::span<const uint8_t> entry_id);
 
@@ -147,11 +152,27 @@ class PhoneStore {
     int64_t setting(std::string_view key, int64_t fallback);
     void set_setting(std::string_view key, int64_t value);
     void initialise();
-    std::vector<Recipient> recipients(int64_t message_id);
+    friend class ReadSnapshot;
 
     PhoneDb db_;
     std::optional<Statement> message_by_entry_id_;
     std::optional<Statement> recipients_of_;
+    std::optional<Statement> id_by_entry_id_;
+    int snapshot_holds_ = 0;
+};
+
+// While alive, every read of the store sees the image as it was at the
+// first read after construction (one read transaction), and needs no new
+// locks. Holds nest. Writes of the same connection may fail meanwhile.
+class ReadSnapshot {
+  public:
+    explicit ReadSnapshot(std::shared_ptr<PhoneStore> store);
+    ~ReadSnapshot();
+    ReadSnapshot(const ReadSnapshot&) = delete;
+    ReadSnapshot& operator=(const ReadSnapshot&) = delete;
+
+  private:
+    std::shared_ptr<PhoneStore> store_;
 };
 
 std::string_view folder_role_name(FolderRole role);

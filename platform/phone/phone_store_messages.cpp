@@ -9,6 +9,10 @@ namespace {
 constexpr const char* kMessageColumns =
     "SELECT id, entry_id, message_class, subject, delivery_time, sender, flags, body "
     "FROM messages";
+// The same columns without the body, which a folder's table does not show.
+constexpr const char* kRowColumns =
+    "SELECT id, entry_id, message_class, subject, delivery_time, sender, flags, NULL "
+    "FROM messages";
 
 Message message_from_row(const Statement& s) {
     Message m;
@@ -83,15 +87,12 @@ std::vector<std::vector<uint8_t>> PhoneStore::add_messages(const Folder& folder,
 }
 
 std::vector<Message> PhoneStore::messages(const Folder& folder, bool details) {
-    Statement s = db_.prepare(std::string(kMessageColumns) +
+    Statement s = db_.prepare(std::string(details ? kMessageColumns : kRowColumns) +
                               " WHERE folder_id = ? ORDER BY delivery_time, id");
     s.bind(1, folder.id);
     std::vector<Message> out;
-    while (s.step()) {
+    while (s.step())
         out.push_back(message_from_row(s));
-        if (!details)
-            out.back().body.reset();
-    }
     if (details) {
         for (Message& m : out)
             m.recipients = recipients(m.id);
@@ -99,7 +100,8 @@ std::vector<Message> PhoneStore::messages(const Folder& folder, bool details) {
     return out;
 }
 
-std::optional<Message> PhoneStore::message(std::span<const uint8_t> entry_id) {
+std::optional<Message> PhoneStore::message(std::span<const uint8_t> entry_id,
+                                           bool with_recipients) {
     if (!message_by_entry_id_) {
         message_by_entry_id_.emplace(
             db_.prepare(std::string(kMessageColumns) + " WHERE entry_id = ?"));
@@ -111,8 +113,22 @@ std::optional<Message> PhoneStore::message(std::span<const uint8_t> entry_id) {
         return std::nullopt;
     Message m = message_from_row(s);
     s.reset();
-    m.recipients = recipients(m.id);
+    if (with_recipients)
+        m.recipients = recipients(m.id);
     return m;
+}
+
+std::optional<int64_t> PhoneStore::message_id(std::span<const uint8_t> entry_id) {
+    if (!id_by_entry_id_)
+        id_by_entry_id_.emplace(db_.prepare("SELECT id FROM messages WHERE entry_id = ?"));
+    Statement& s = *id_by_entry_id_;
+    s.reset();
+    s.bind_blob(1, entry_id);
+    std::optional<int64_t> id;
+    if (s.step())
+        id = s.integer(0);
+    s.reset();
+    return id;
 }
 
 std::vector<Recipient> PhoneStore::recipients(int64_t message_id) {
@@ -136,6 +152,26 @@ bool PhoneStore::delete_message(const Folder& folder, std::span<const uint8_t> e
         .bind_blob(2, entry_id)
         .run();
     return db_.changes() > 0;
+}
+
+}  // namespace quillet::phone
+
+namespace quillet::phone {
+
+ReadSnapshot::ReadSnapshot(std::shared_ptr<PhoneStore> store) : store_(std::move(store)) {
+    if (store_->snapshot_holds_ == 0)
+        store_->db_.exec("BEGIN");
+    ++store_->snapshot_holds_;
+}
+
+ReadSnapshot::~ReadSnapshot() {
+    if (--store_->snapshot_holds_ > 0)
+        return;
+    try {
+        store_->db_.exec("COMMIT");
+    } catch (const PhoneDbError&) {
+        // A read transaction has nothing to lose; closing ends it.
+    }
 }
 
 }  // namespace quillet::phone
