@@ -1,7 +1,14 @@
 // The phone tool, run as a program against a temporary platform root.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
 #include "platform/phone/phone_image.h"
+#include "platform/registry/registry.h"
 #include "tests/phonelet/agent_harness.h"
 #include "tests/phonelet/json_value.h"
 
@@ -159,6 +166,26 @@ TEST_F(ToolTest, ServicesAreSetAndListed) {
     EXPECT_FALSE(phone::is_plugged(root() / "phone"));
     ASSERT_EQ(tool({"plug"}).exit_code, 0);
     EXPECT_TRUE(phone::is_plugged(root() / "phone"));
+}
+
+TEST_F(ToolTest, PlugStartsTheProgramsListedForAutoStart) {
+    init();
+    const auto marker = temp.path() / "started";
+    const auto script = temp.path() / "on-connect.sh";
+    std::ofstream(script) << "#!/bin/sh\necho started > '" << marker.string() << "'\n";
+    chmod(script.c_str(), 0755);
+    setenv(phone::kPlatformRootEnv, root().c_str(), 1);
+    ASSERT_TRUE(registry::set_string(registry::kAutoStartKey, "Quillet",
+                                     std::u16string(script.u16string())));
+    unsetenv(phone::kPlatformRootEnv);
+    ASSERT_EQ(tool({"unplug"}).exit_code, 0);
+    EXPECT_FALSE(std::filesystem::exists(marker));
+    const ToolResult r = tool({"plug"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    for (int i = 0; i < 500 && !std::filesystem::exists(marker); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(std::filesystem::exists(marker)) << r.out;
 }
 
 TEST_F(ToolTest, BulkAddsManyMessagesInOneGo) {
