@@ -1,7 +1,11 @@
 // load_box's reading of a box file: any bytes must decode without reading
 // past them or allocating from their length fields, and what decodes must
 // survive a save and a second load unchanged.
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "desktop/store/box_file.h"
 

@@ -216,8 +216,9 @@ DecodedBox decode_box_file(std::span<const uint8_t> bytes) {
     return decode_box(in);
 }
 
-std::optional<DecodedBox> read_box_file(const std::filesystem::path& path, std::string& error) {
-    FileReader in(path);
+std::optional<DecodedBox> read_box_file(const std::filesystem::path& path, std::string& error,
+                                        size_t chunk) {
+    FileReader in(path, chunk);
     if (!in.ok()) {
         error = in.error();
         return std::nullopt;

@@ -34,6 +34,7 @@
 #include <string_view>
 #include <vector>
 
+#include "desktop/store/file_reader.h"
 #include "desktop/store/safe_file.h"
 #include "desktop/store/sms_message.h"
 
@@ -74,7 +75,9 @@ DecodedBox decode_box_file(std::span<const uint8_t> bytes);
 // Reads and decodes the box file at `path` a piece at a time, as
 // decode_box_file does its bytes. nullopt when it cannot be opened (or is
 // not a regular file); `error` says why.
-std::optional<DecodedBox> read_box_file(const std::filesystem::path& path, std::string& error);
+// `chunk` is the size of the pieces read (tests make it tiny).
+std::optional<DecodedBox> read_box_file(const std::filesystem::path& path, std::string& error,
+                                        size_t chunk = FileReader::kDefaultChunk);
 
 // The version 1.10 bytes of a box. Texts are written up to their first NUL
 // (an absent text is written as empty).

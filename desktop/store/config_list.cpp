@@ -104,7 +104,10 @@ void ConfigList::parse_piece(std::string_view piece) {
         return;  // only "=" signs
     std::string_view name = piece.substr(name_start);
     name = trim(cut(name, name.find('=')));
-    entries_.push_back({std::string(cut(name, kMaxName)), std::string(cut(value, kMaxValue))});
+    // A name or value cut to its limit is trimmed again, so that it reads back
+    // as it is written.
+    entries_.push_back(
+        {std::string(trim(cut(name, kMaxName))), std::string(trim(cut(value, kMaxValue)))});
 }
 
 std::string ConfigList::serialise() const {

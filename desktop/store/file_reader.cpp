@@ -9,14 +9,8 @@
 #include <cstring>
 
 namespace quillet {
-namespace {
-
-constexpr size_t kChunk = 256 * 1024;
-
-}  // namespace
-
-FileReader::FileReader(const std::filesystem::path& path)
-    : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+FileReader::FileReader(const std::filesystem::path& path, size_t chunk)
+    : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), chunk_(std::max<size_t>(chunk, 1)) {
     struct stat st {};
     if (fd_ < 0 || ::fstat(fd_, &st) != 0) {
         error_ = std::strerror(errno);
@@ -40,13 +34,14 @@ bool FileReader::fill(size_t n) {
     if (end_ - begin_ >= n)
         return true;
     // Keep what is buffered, at the front, and read on behind it.
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    if (end_ > begin_)
+        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
     end_ -= begin_;
     begin_ = 0;
     if (buffer_.size() < n)
-        buffer_.resize(std::max(n, kChunk));
-    if (buffer_.size() < kChunk)
-        buffer_.resize(kChunk);
+        buffer_.resize(std::max(n, chunk_));
+    if (buffer_.size() < chunk_)
+        buffer_.resize(chunk_);
     while (end_ < n) {
         const ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
         if (got < 0 && errno == EINTR)

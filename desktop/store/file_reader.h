@@ -15,8 +15,11 @@ namespace quillet {
 
 class FileReader {
   public:
-    // Opens `path`; on failure ok() is false and error() says why.
-    explicit FileReader(const std::filesystem::path& path);
+    static constexpr size_t kDefaultChunk = 256 * 1024;
+
+    // Opens `path`; on failure ok() is false and error() says why. Reads
+    // `chunk` bytes at a time (tests use tiny pieces to cross many borders).
+    explicit FileReader(const std::filesystem::path& path, size_t chunk = kDefaultChunk);
     ~FileReader();
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
@@ -35,6 +38,7 @@ class FileReader {
     bool fill(size_t n);
 
     int fd_ = -1;
+    size_t chunk_;
     std::string error_;
     size_t size_ = 0;
     size_t consumed_ = 0;

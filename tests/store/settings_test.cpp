@@ -96,6 +96,21 @@ TEST(ConfigListTest, LinesLongerThanAnyEntryAreReadInPieces) {
     EXPECT_EQ(second.entries()[1].value, "2");
 }
 
+// Found by fuzzing: a name cut to 63 bytes ended in tabs, which the next
+// read dropped, so a saved file read back differently.
+TEST(ConfigListTest, OverlongNamesAndValuesCutAtBlanksReadBackAsWritten) {
+    const std::string name = "1impor" + std::string(96, '\t') + "t_sent_items";
+    const std::string value = std::string(1020, 'v') + "   \t  tail";
+    const ConfigList list = parsed(name + " = 1\n" + "key = " + value + "\n");
+    ASSERT_EQ(list.entries().size(), 2u);
+    EXPECT_EQ(list.entries()[0].name, "1impor");
+    EXPECT_EQ(list.entries()[1].value, std::string(1020, 'v'));
+    const ConfigList back = parsed(list.serialise());
+    ASSERT_EQ(back.entries().size(), 2u);
+    EXPECT_EQ(back.entries()[0].name, list.entries()[0].name);
+    EXPECT_EQ(back.entries()[1].value, list.entries()[1].value);
+}
+
 TEST(ConfigListTest, FilesOfTheEarlierWriterReadAsBefore) {
     // Lines of at most 127 characters with CR LF, as every file written so far.
     const std::string path_value = "C:\\Program Files\\Quillet\\templates/voice/message4you.wav";

@@ -203,6 +203,39 @@ TEST(BoxFileTest, DamagedFilesKeepTheCompleteRecordsBeforeTheDamage) {
     }
 }
 
+// Read from the file in pieces of a few bytes, every damaged file decodes
+// exactly as its bytes do at once.
+TEST(BoxFileTest, ReadingInSmallPiecesDecodesAsTheWholeBytes) {
+    TempFolder dir;
+    const fs::path file = dir.path() / "box.sms";
+    std::vector<DamagedCase> cases = damaged_cases();
+    cases.push_back({"whole 1.00 file",
+                     preamble(kBoxHeader100, -1, -1, 2) + record100("one", "1", kTime, 1, 0) +
+                         record100("two", "2", kTime, 1, 1),
+                     2});
+    for (const DamagedCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_file(file, c.bytes);
+        const DecodedBox whole = decode_box_file(
+            std::span(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size()));
+        for (size_t chunk : {1u, 3u, 64u}) {
+            std::string error;
+            const auto pieces = read_box_file(file, error, chunk);
+            ASSERT_TRUE(pieces);
+            EXPECT_EQ(pieces->damage, whole.damage);
+            ASSERT_EQ(pieces->messages.size(), whole.messages.size());
+            for (size_t i = 0; i < whole.messages.size(); ++i) {
+                EXPECT_EQ(pieces->messages[i].text_view(), whole.messages[i].text_view());
+                EXPECT_EQ(pieces->messages[i].number(), whole.messages[i].number());
+            }
+        }
+    }
+    std::string error;
+    EXPECT_FALSE(read_box_file(dir.path() / "missing.sms", error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(read_box_file(dir.path(), error));
+}
+
 TEST(BoxFileTest, UnknownHeaderIsKeptAsideBeforeTheEmptyBoxIsSaved) {
     AppFolders folders;
     const fs::path file = folders.data() / "deleted1.sms";
@@ -259,6 +292,42 @@ TEST(BoxFileTest, SaveIntoAMissingFolderFailsAndSaysSo) {
     const SaveResult r = box.save_box(u"no-such-folder/inbox1.sms");
     EXPECT_FALSE(r);
     EXPECT_FALSE(r.error.empty());
+}
+
+// Large boxes are read and written in pieces: records that cross the pieces'
+// borders, and one larger than a piece, come back unchanged.
+TEST(BoxFileTest, LargeBoxesSurviveSaveAndLoadAcrossPieceBorders) {
+    AppFolders folders;
+    SmsBox box(BoxKind::Inbox);
+    for (size_t i = 0; i < 3000; ++i) {
+        box.append(message(std::u16string(i % 211, static_cast<char16_t>(u'a' + i % 26)),
+                           std::to_string(i), kTime + i));
+    }
+    box.append(message(std::u16string(300'000, u'L'), "9", kTime));
+    box.append(message(u"after", "10", kTime));
+    box.set_sort_column(3);
+    ASSERT_TRUE(box.save_box(u"inbox1.sms"));
+    EXPECT_EQ(file_contents(folders.data() / "inbox1.sms"),
+              as_string(encode_box_file(3, -1, box.messages())));
+
+    SmsBox back(BoxKind::Inbox);
+    const LoadBoxResult r = back.load_box(u"inbox1.sms");
+    ASSERT_EQ(r.status, LoadBoxResult::Status::Loaded);
+    ASSERT_EQ(back.count(), box.count());
+    EXPECT_EQ(back.sort_column(), 3);
+    for (size_t i = 0; i < box.count(); ++i) {
+        ASSERT_EQ(back.message_ref(i).text_view(), box.message_ref(i).text_view()) << i;
+        ASSERT_EQ(back.message_ref(i).number(), box.message_ref(i).number()) << i;
+        ASSERT_EQ(back.message_ref(i).time(), box.message_ref(i).time()) << i;
+    }
+}
+
+TEST(BoxFileTest, TextsAreStoredUpToTheirFirstNul) {
+    SmsMessage m = message(std::u16string(u"cut\0here", 8), "1", kTime);
+    const std::vector<uint8_t> bytes = encode_box_file(-1, -1, std::span(&m, 1));
+    const DecodedBox back = decode_box_file(bytes);
+    ASSERT_EQ(back.messages.size(), 1u);
+    EXPECT_EQ(back.messages[0].text_view(), u"cut");
 }
 
 TEST(SmsBoxTest, NewBoxIsEmptyAndUnsorted) {
