@@ -133,6 +133,16 @@ RecipientList::RecipientList(QWidget* parent) : QTreeView(parent) {
     header()->setSectionsMovable(false);
     header()->resizeSection(RecipientModel::NumberColumn, kNumberWidth);
     header()->resizeSection(RecipientModel::NameColumn, kNameWidth);
+    connect(&model_, &QAbstractItemModel::rowsInserted, this, &RecipientList::widen_to_contents);
+    connect(&model_, &QAbstractItemModel::dataChanged, this, &RecipientList::widen_to_contents);
+}
+
+// The Number column starts at its set width and grows when a number would
+// not fit.
+void RecipientList::widen_to_contents() {
+    const int needed = sizeHintForColumn(RecipientModel::NumberColumn);
+    if (needed > header()->sectionSize(RecipientModel::NumberColumn))
+        header()->resizeSection(RecipientModel::NumberColumn, needed);
 }
 
 void RecipientList::keyPressEvent(QKeyEvent* event) {

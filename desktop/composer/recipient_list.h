@@ -1,5 +1,6 @@
-// The composer's recipients: a two-column list ("Number" 100 pixels, "Name"
-// 130) with one row per recipient and, always last, the placeholder row
+// The composer's recipients: a two-column list ("Number" 100 pixels, wider
+// when a number needs it; "Name" 130) with one row per recipient and, always last, the placeholder
+// row
 // "(new number)", which is not a recipient.
 //
 // The Number cell of any row can be edited in place (F2, a click on the
@@ -81,6 +82,8 @@ class RecipientList : public QTreeView {
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
 
   private:
+    void widen_to_contents();
+
     RecipientModel model_;
 };
 

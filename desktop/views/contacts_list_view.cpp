@@ -82,6 +82,16 @@ void ContactsListView::toggle_name_order() {
 
 void ContactsListView::refill() {
     model_.refill(order_);
+    widen_to_contents();
+}
+
+// The columns start at their set widths and grow when a text would not fit.
+void ContactsListView::widen_to_contents() {
+    for (int column = 0; column < ContactsModel::ColumnCount; ++column) {
+        const int needed = sizeHintForColumn(column);
+        if (needed > header()->sectionSize(column))
+            header()->resizeSection(column, needed);
+    }
 }
 
 std::vector<int> ContactsListView::selected_rows() const {

@@ -1,9 +1,8 @@
 // The contacts window's list: columns "Name" (180 pixels) and "Number"
-// (100), whole rows selected, several at a time. A click on either column
-// header switches the name order, which is kept as "contacts_sort" in
-// "options.cfg". A double click on a selected row asks for all the selected
-// rows to be added to the composer that opened the window (a double click
-// elsewhere, for the row clicked).
+// (100), each widened when a text needs more; whole rows selected, several at a time. A click on
+// either column header switches the name order, which is kept as "contacts_sort" in "options.cfg".
+// A double click on a selected row asks for all the selected rows to be added to the composer that
+// opened the window (a double click elsewhere, for the row clicked).
 //
 // objectName "contactsList".
 #pragma once
@@ -49,6 +48,7 @@ class ContactsListView : public QTreeView {
 
   private:
     void load_name_order();
+    void widen_to_contents();
     void store_name_order();
 
     ContactsModel model_;
