@@ -60,8 +60,10 @@ class ConfigList {
     // is no such entry.
     int32_t get_int(std::string_view name) const;
     // Replaces the first entry's value, or appends an entry. False, and the
-    // list unchanged, when the name is empty or over 63 bytes or the value
-    // over 1023 bytes: a value is never cut.
+    // list unchanged, when the name is empty, over 63 bytes or holds "=", "#"
+    // or a line break, or the value is over 1023 bytes or holds a line
+    // break: a value is never cut, and every entry reads back as written
+    // (but for a "#" in a value, which starts a comment when read).
     bool set_string(std::string_view name, std::string_view value);
     // set_string with "1" or "0".
     bool set_bool(std::string_view name, bool value);

@@ -198,6 +198,21 @@ TEST(OptionsTest, TextsAreKeptToTheirFieldOnSaveAndLoad) {
     EXPECT_EQ(back.popup_message_text, std::u16string(Options::kMaxText, u'p'));
 }
 
+TEST(OptionsTest, ASaveThatCannotWriteLeavesTheOldFileWholeAndSaysSo) {
+    AppFolders folders;
+    write_file(folders.data() / "options.cfg", "contacts_sort = 1\r\n");
+    Options options;
+    options.sound_filename = std::u16string(400, u's');
+    OptionsSaveResult r;
+    {
+        FileSizeLimit limit(100);
+        r = save_options(options);
+    }
+    EXPECT_FALSE(r);
+    EXPECT_NE(r.file.error.find("options.cfg"), std::string::npos);
+    EXPECT_EQ(file_contents(folders.data() / "options.cfg"), "contacts_sort = 1\r\n");
+}
+
 TEST(OptionsTest, StartOnConnectIsTheRegistryValue) {
     AppFolders folders;
     Options options;
