@@ -1,0 +1,104 @@
+// What the link's tests share: a temporary world with its own platform root,
+// link port, program folder and data folder; the real phone tool; the agents
+// running on the test's phone; and a hostile agent played by the test.
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "desktop/link/link_settings.h"
+#include "protocol/link_socket.h"
+
+namespace quillet::test {
+
+struct ProgramResult {
+    int exit_code = -1;
+    std::string output;  // standard output
+};
+
+// Runs a program to its end.
+ProgramResult run_program(const std::filesystem::path& exe, const std::vector<std::string>& args);
+
+// A port nobody listens on right now.
+uint16_t free_port();
+
+// Waits up to `limit` for `ready`; true when it became true.
+bool wait_until(const std::function<bool()>& ready,
+                std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+// Waits short enough for tests, long enough for a loaded machine.
+LinkSettings quick_settings();
+
+// Which agent the program folder offers the phone.
+enum class Agent {
+    Real,     // the build's program folder with the real phonelet
+    Silent,   // a phonelet.exe that ends at once: the test plays the agent
+    Missing,  // no ondevice/phonelet.exe at all
+};
+
+// One test's world, set up on the main thread before any link exists: a
+// temporary folder holding the platform root and the data folder,
+// QUILLET_PLATFORM_ROOT and QUILLET_LINK_PORT set, and a program folder with
+// the chosen agent. Agents still running on its phone are killed at the end.
+class LinkWorld {
+  public:
+    explicit LinkWorld(Agent agent = Agent::Real);
+    ~LinkWorld();
+    LinkWorld(const LinkWorld&) = delete;
+    LinkWorld& operator=(const LinkWorld&) = delete;
+
+    const std::filesystem::path& folder() const { return folder_; }
+    std::filesystem::path image() const { return folder_ / "root" / "phone"; }
+    // Where the desktop copies the agent on this phone.
+    std::filesystem::path agent_on_phone() const;
+    uint16_t port() const { return port_; }
+
+    // Runs quillet-phone with these arguments.
+    ProgramResult phone(const std::vector<std::string>& args) const;
+    // The same, failing the test unless it exits 0.
+    std::string phone_ok(const std::vector<std::string>& args) const;
+
+    // Processes running the agent copy of this world's phone.
+    std::vector<pid_t> agent_pids() const;
+    void kill_agents() const;
+
+  private:
+    std::filesystem::path folder_;
+    uint16_t port_;
+};
+
+// Plays the agent on a thread: connects to the desktop's port (retrying while
+// it is not listening yet), then runs `script` on the connection.
+class FakeAgent {
+  public:
+    using Script = std::function<void(LinkSocket&)>;
+    FakeAgent(uint16_t port, Script script);
+    // Shuts its connection down (ending a blocked read) and joins.
+    ~FakeAgent();
+    FakeAgent(const FakeAgent&) = delete;
+    FakeAgent& operator=(const FakeAgent&) = delete;
+    // Waits for the script to end by itself.
+    void join();
+
+  private:
+    std::mutex mutex_;
+    bool stopping_ = false;
+    LinkSocket socket_;
+    std::thread thread_;
+};
+
+// Reads one command block; its code, or -1 when the desktop closed.
+int read_command(LinkSocket& s);
+// Sends little-endian int32 values.
+void send_int32(LinkSocket& s, int32_t v);
+// True when the desktop has closed its end (a read sees the end).
+bool desktop_closed(LinkSocket& s);
+
+}  // namespace quillet::test
