@@ -36,6 +36,7 @@ TEST_F(ToolTest, BadUsageExitsWithTwoAndOneLine) {
     const std::vector<std::vector<std::string>> bad = {
         {},
         {"frobnicate"},
+        {"list", "two\nlines"},
         {"deliver", "--text", "no sender"},
         {"deliver", "--from", "+1"},
         {"deliver", "--from", "+1", "--text", "x", "--time", "yesterday"},

@@ -54,6 +54,16 @@ is missing or cannot be used.
 
 using Command = void (*)(const quillet::phone_tool::Words&);
 
+// The message on one line, whatever the arguments it quotes hold.
+void report(const char* what) {
+    std::string line = what;
+    for (char& c : line) {
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    }
+    std::cerr << "quillet-phone: " << line << "\n";
+}
+
 int run(const std::string& name, const quillet::phone_tool::Words& words) {
     using namespace quillet::phone_tool;
     static const std::map<std::string, Command> kCommands = {
@@ -92,10 +102,10 @@ int main(int argc, char** argv) {
     try {
         return run(all[0], {all.begin() + 1, all.end()});
     } catch (const quillet::phone_tool::UsageError& e) {
-        std::cerr << "quillet-phone: " << e.what() << "\n";
+        report(e.what());
         return 2;
     } catch (const std::exception& e) {
-        std::cerr << "quillet-phone: " << e.what() << "\n";
+        report(e.what());
         return 1;
     }
 }
