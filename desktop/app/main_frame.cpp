@@ -348,11 +348,12 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
     // The press travels from the focused pane up to the frame: act once.
-    if (last_key_.event == key && last_key_.timestamp == key->timestamp() && last_key_.receiver &&
+    if (last_key_.event == key && last_key_.timestamp == key->timestamp() &&
+        last_key_.key == key->key() && last_key_.receiver && widget != last_key_.receiver &&
         widget->isAncestorOf(last_key_.receiver)) {
         return false;
     }
-    last_key_ = {key, key->timestamp(), widget};
+    last_key_ = {key, key->timestamp(), key->key(), widget};
     shift_.key_event(*key);
     const bool ctrl = key->modifiers().testFlag(Qt::ControlModifier);
     run_frame_key(frame_key(key->key(), ctrl, shift_.left_shift_held(*key)));

@@ -212,6 +212,7 @@ class MainFrame : public QMainWindow, public StatusSink {
     struct SeenKey {
         const void* event = nullptr;
         quint64 timestamp = 0;
+        int key = 0;
         QPointer<QWidget> receiver;
     };
     SeenKey last_key_;

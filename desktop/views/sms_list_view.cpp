@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "desktop/store/orx_exception.h"
+#include "desktop/store/shown_time.h"
 #include "desktop/views/gui_seams.h"
 
 namespace quillet {
@@ -89,8 +90,20 @@ void SmsListView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void SmsListView::setup_columns() {
+    // The classic widths, widened where this screen's fonts need more room:
+    // a header with its sort mark, and a date in bold.
+    QFont bold = font();
+    bold.setBold(true);
+    const QFontMetrics header_metrics(header()->font());
+    const int date_width = QFontMetrics(bold).horizontalAdvance(
+                               qstring(shown_date_time(filetime_from_unix(1'700'000'000)))) +
+                           16;
     for (int column = 0; column < MessageListModel::kColumnCount; ++column) {
-        setColumnWidth(column, kColumnWidths[column]);
+        const QString title = model_.headerData(column, Qt::Horizontal).toString();
+        int width = std::max(kColumnWidths[column], header_metrics.horizontalAdvance(title) + 28);
+        if (column == MessageListModel::kDate)
+            width = std::max(width, date_width);
+        setColumnWidth(column, width);
     }
 }
 

@@ -1,0 +1,623 @@
+// The main window over the real link, the real agent and a phone image made
+// by the real phone tool: start-up, Get SMS, the list, the message page,
+// deletions, marking, Reply and Forward, exports, and failures.
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QJsonObject>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include "desktop/app/html_form_view.h"
+#include "desktop/composer/new_sms_form.h"
+#include "desktop/composer/new_sms_window.h"
+#include "desktop/store/box_file.h"
+#include "desktop/store/export.h"
+#include "desktop/store/shown_time.h"
+#include "desktop/views/contacts_window.h"
+#include "desktop/views/options_window.h"
+#include "desktop/views/sms_list_view.h"
+#include "desktop/views/sms_tree_view.h"
+#include "main_test_env.h"
+#include "protocol/text_codec.h"
+
+using namespace quillet;
+using namespace quillet::testing;
+
+namespace {
+
+const QString kUnreadStart = QStringLiteral("Quillet test:");
+const QString kUnreadText =
+    QStringLiteral("Quillet test: dinner at <b>8</b> & \"bring\" wine\nsecond line");
+
+QString qstring(std::u16string_view text) {
+    return QString::fromStdU16String(std::u16string(text));
+}
+
+// The row whose message text starts with `start`; -1 when none.
+int row_of(SmsListView& list, const QString& start) {
+    const MessageListModel& model = list.list_model();
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const SmsMessage& m = list.current_box()->message_ref(model.message_index(row));
+        if (qstring(m.text_view()).startsWith(start))
+            return row;
+    }
+    return -1;
+}
+
+void click_row(SmsListView& list, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    list.scrollTo(list.list_model().index(row, 0));
+    const QRect rect = list.visualRect(list.list_model().index(row, 0));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, modifiers, rect.center());
+}
+
+void click_header(SmsListView& list, int column) {
+    QHeaderView* header = list.header();
+    const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(x, header->height() / 2));
+}
+
+// A Shift key press as the platform reports it: its native scan code tells
+// the side (50 left, 62 right).
+void press_shift(QWidget* widget, quint32 scan_code) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier, scan_code, 0, 0);
+    QApplication::sendEvent(widget, &press);
+}
+
+void release_shift(QWidget* widget, quint32 scan_code) {
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier, scan_code, 0, 0);
+    QApplication::sendEvent(widget, &release);
+}
+
+// Delete while a Shift key is held (QTest would press a Shift of its own).
+void shift_delete(QWidget* widget) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::ShiftModifier);
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Delete, Qt::ShiftModifier);
+    QApplication::sendEvent(widget, &release);
+}
+
+SmsBox reload(BoxKind kind) {
+    SmsBox box(kind);
+    box.load_box(box_file_name(kind));
+    return box;
+}
+
+int find_text(const SmsBox& box, const QString& start) {
+    for (size_t i = 0; i < box.count(); ++i) {
+        if (qstring(box.message_ref(i).text_view()).startsWith(start))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+bool phone_has(const MainTestEnv& env, const QString& folder, const QString& start) {
+    for (const QJsonValue& row : env.phone_folder(folder)) {
+        if (row.toObject().value(QStringLiteral("body")).toString().startsWith(start))
+            return true;
+    }
+    return false;
+}
+
+QString page_text(const MainTestEnv& env) {
+    const QByteArray bytes =
+        MainTestEnv::read_file(env.data_path(QStringLiteral("templates/tmp.html")));
+    if (bytes.size() < 2 || static_cast<uint8_t>(bytes[0]) != 0xFF ||
+        static_cast<uint8_t>(bytes[1]) != 0xFE) {
+        return {};
+    }
+    return QString(reinterpret_cast<const QChar*>(bytes.constData() + 2), (bytes.size() - 2) / 2);
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<MainTestEnv> env_;
+
+    // A sample phone with one unread message more, all imported.
+    std::unique_ptr<RunningFrame> imported_frame() {
+        if (!env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}))
+            return nullptr;
+        if (!env_->phone({QStringLiteral("deliver"), QStringLiteral("--from"),
+                          QStringLiteral("+4930555000"), QStringLiteral("--text"), kUnreadText,
+                          QStringLiteral("--time"), QStringLiteral("2026-12-05T10:00:00Z")})) {
+            return nullptr;
+        }
+        auto frame = std::make_unique<RunningFrame>();
+        if (frame->get_sms() <= 0)
+            return nullptr;
+        env_->take_message_boxes();
+        return frame;
+    }
+
+  private Q_SLOTS:
+    void init() { env_ = std::make_unique<MainTestEnv>(); }
+    void cleanup() { env_.reset(); }
+
+    void firstStartShowsThreeEmptyBoxesAndLeavesEmptyBoxFiles() {
+        {
+            RunningFrame f;
+            SmsTreeView& tree = f->tree_view();
+            QCOMPARE(tree.topLevelItemCount(), 3);
+            QCOMPARE(tree.topLevelItem(0)->text(0), QStringLiteral("Inbox"));
+            QCOMPARE(tree.topLevelItem(1)->text(0), QStringLiteral("Sent Items"));
+            QCOMPARE(tree.topLevelItem(2)->text(0), QStringLiteral("Deleted on device"));
+            QCOMPARE(f->list_view().list_model().rowCount(), 0);
+            QCOMPARE(&f->current_box(), &f->inbox());
+            QCOMPARE(f->status_text(), QStringLiteral("Ready"));
+            QVERIFY(f->contacts_window() != nullptr && !f->contacts_window()->isVisible());
+            QVERIFY(f->options_window() != nullptr && !f->options_window()->isVisible());
+            QVERIFY(env_->message_boxes().empty());
+            f->close();
+        }
+        for (const char* name : {"inbox1.sms", "sent1.sms", "deleted1.sms"}) {
+            const QByteArray bytes = MainTestEnv::read_file(env_->data_path(QLatin1String(name)));
+            QCOMPARE(bytes.size(), 32);
+            QCOMPARE(bytes.left(20), QByteArray("quillet version 1.10"));
+            QCOMPARE(bytes.mid(20), QByteArray("\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\0\0\0\0", 12));
+        }
+        QVERIFY(QFileInfo::exists(env_->data_path(QStringLiteral("options.cfg"))));
+        QVERIFY(!QFileInfo::exists(env_->data_path(QStringLiteral("logfile.txt"))));
+    }
+
+    void layoutStartsWithItsShares() {
+        RunningFrame f;
+        const QList<int> across = f->findChild<QSplitter*>(QStringLiteral("mainSplitter"))->sizes();
+        const QList<int> down = f->findChild<QSplitter*>(QStringLiteral("rightSplitter"))->sizes();
+        QCOMPARE(across.size(), 2);
+        QCOMPARE(down.size(), 2);
+        // A fifth and four fifths, whatever the splitter handles take.
+        QVERIFY(qAbs(across[1] - 4 * across[0]) < 20);
+        QVERIFY(qAbs(down[1] - 4 * down[0]) < 20);
+        QCOMPARE(f->list_view().columnWidth(0), 300);
+        const int least[] = {300, 150, 100, 50, 70};
+        for (int column = 0; column < 5; ++column)
+            QVERIFY(f->list_view().columnWidth(column) >= least[column]);
+        // A date in bold is not cut.
+        QFont bold = f->list_view().font();
+        bold.setBold(true);
+        const QString date = qstring(shown_date_time(filetime_from_unix(1'700'000'000)));
+        QVERIFY(f->list_view().columnWidth(2) > QFontMetrics(bold).horizontalAdvance(date));
+        QCOMPARE(f->toolbar().actions().size(), 8);  // five buttons, three gaps
+    }
+
+    void getSmsImportsThenFindsNothingNew() {
+        QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}));
+        RunningFrame f;
+        const int first = f.get_sms();
+        QVERIFY2(first > 0, qPrintable(QString::number(first)));
+        QCOMPARE(first, static_cast<int>(f->inbox().count() + f->sent_items().count() +
+                                         f->deleted_items().count()));
+        QCOMPARE(f->status_text(), QStringLiteral("%1 new imported messages").arg(first));
+        QCOMPARE(f->list_view().list_model().rowCount(), static_cast<int>(f->inbox().count()));
+        for (const SmsMessage& m : f->inbox().messages())
+            QCOMPARE(m.on_phone(), uint8_t{1});
+        QCOMPARE(f.get_sms(), 0);
+        QCOMPARE(f->status_text(), QStringLiteral("0 new imported messages"));
+        // Saved when the command ended, not only at exit.
+        QCOMPARE(reload(BoxKind::Inbox).count(), f->inbox().count());
+        QCOMPARE(reload(BoxKind::SentItems).count(), f->sent_items().count());
+        QVERIFY(env_->message_boxes().empty());
+    }
+
+    void getSmsWithEveryImportOffLeavesThePhoneAlone() {
+        QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}));
+        RunningFrame f;
+        f->options().import_inbox = 0;
+        f->options().import_sent_items = 0;
+        f->options().import_deleted_items = 0;
+        QCOMPARE(f.get_sms(), 0);
+        QCOMPARE(f->inbox().count(), size_t{0});
+        QCOMPARE(f->status_text(), QStringLiteral("0 new imported messages"));
+    }
+
+    void unpluggedPhoneReportsTheLinkFailure() {
+        QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}));
+        QVERIFY(env_->phone({QStringLiteral("unplug")}));
+        RunningFrame f(1000);
+        QCOMPARE(f.get_sms(), -1);
+        const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QCOMPARE(boxes[0].caption, QStringLiteral("Quillet"));
+        QCOMPARE(boxes[0].icon, QMessageBox::Warning);
+        QCOMPARE(boxes[0].text,
+                 QStringLiteral(
+                     "Please Check your ActiveSync connection.\nDetails:\nCould not connect"));
+        QCOMPARE(f->status_text(), QString());
+        QCOMPARE(f->inbox().count(), size_t{0});
+    }
+
+    void dateSortsAscendingThenDescending() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        SmsListView& list = (*f)->list_view();
+        click_header(list, MessageListModel::kDate);
+        QCOMPARE((*f)->inbox().sort_column(), 2);
+        QCOMPARE((*f)->inbox().sort_order(), -1);
+        auto times = [&list] {
+            std::vector<int64_t> out;
+            for (const int index : list.list_model().row_to_message()) {
+                out.push_back(local_seconds(list.current_box()->message_ref(index).time()));
+            }
+            return out;
+        };
+        std::vector<int64_t> shown = times();
+        QVERIFY(std::is_sorted(shown.begin(), shown.end()));
+        click_header(list, MessageListModel::kDate);
+        QCOMPARE((*f)->inbox().sort_order(), 1);
+        shown = times();
+        QVERIFY(std::is_sorted(shown.rbegin(), shown.rend()));
+        // Each box keeps its own sort.
+        (*f)->show_box(1);
+        QCOMPARE((*f)->sent_items().sort_column(), -1);
+        (*f)->show_box(0);
+        shown = times();
+        QVERIFY(std::is_sorted(shown.rbegin(), shown.rend()));
+    }
+
+    void selectingARowMarksItReadAndWritesItsPage() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        SmsListView& list = (*f)->list_view();
+        click_header(list, MessageListModel::kDate);  // rows no longer in box order
+        const int row = row_of(list, kUnreadStart);
+        QVERIFY(row >= 0);
+        const int index = list.list_model().message_index(row);
+        QCOMPARE((*f)->inbox().message_ref(index).read(), uint8_t{0});
+        QVERIFY(list.list_model()
+                    .data(list.list_model().index(row, 0), Qt::FontRole)
+                    .value<QFont>()
+                    .bold());
+        click_row(list, row);
+        QCOMPARE(list.current_row(), row);
+        QCOMPARE((*f)->inbox().message_ref(index).read(), uint8_t{1});
+        QVERIFY(!list.list_model().data(list.list_model().index(row, 0), Qt::FontRole).isValid());
+        // Every other message keeps its flag.
+        QCOMPARE(find_text((*f)->inbox(), kUnreadStart), index);
+
+        const SmsMessage& shown = (*f)->inbox().message_ref(index);
+        const QString page = page_text(*env_);
+        QVERIFY(
+            page.contains(QStringLiteral("Quillet test: dinner at &lt;b&gt;8&lt;/b&gt; &amp; "
+                                         "&quot;bring&quot; wine<br>second line")));
+        QVERIFY(!page.contains(QStringLiteral("<b>8</b>")));
+        QVERIFY(page.contains(QStringLiteral("+4930555000")));
+        QVERIFY(page.contains(qstring(shown_date_time(shown.time()))));
+        QVERIFY(!page.contains(QStringLiteral("not defined]")));
+        QCOMPARE(qstring((*f)->selected_message().text_view()), kUnreadText);
+
+        // The browser shows that page, with the program's pictures.
+        HtmlFormView& view = (*f)->html_view();
+        QCOMPARE(view.browser().source(),
+                 QUrl::fromLocalFile(env_->data_path(QStringLiteral("templates/tmp.html"))));
+        QVERIFY(view.browser().toPlainText().contains(QStringLiteral("second line")));
+        QVERIFY(!view.browser()
+                     .loadResource(QTextDocument::ImageResource,
+                                   QUrl(QStringLiteral("images/received.png")))
+                     .toByteArray()
+                     .isEmpty());
+        // Reading it was saved at once.
+        const SmsBox saved = reload(BoxKind::Inbox);
+        QCOMPARE(saved.message_ref(find_text(saved, kUnreadStart)).read(), uint8_t{1});
+    }
+
+    void sentItemsUseTheSendTemplate() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        (*f)->show_box(1);
+        QCOMPARE(&(*f)->current_box(), &(*f)->sent_items());
+        QCOMPARE((*f)->list_view().list_model().headerData(1, Qt::Horizontal).toString(),
+                 QStringLiteral("Recipient"));
+        click_row((*f)->list_view(), 0);
+        QVERIFY(page_text(*env_).contains(QStringLiteral("images/sent.png")));
+        (*f)->show_box(0);
+        QVERIFY((*f)->html_view().browser().source().toLocalFile().endsWith(
+            QStringLiteral("idle_template.html")));
+    }
+
+    void treeSwitchesBoxesOnAClickOnly() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        SmsTreeView& tree = (*f)->tree_view();
+        const QRect sent = tree.visualItemRect(tree.topLevelItem(1));
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, Qt::NoModifier, sent.center());
+        QCOMPARE(&(*f)->current_box(), &(*f)->sent_items());
+        QCOMPARE((*f)->list_view().list_model().rowCount(),
+                 static_cast<int>((*f)->sent_items().count()));
+        tree.setFocus();
+        QTest::keyClick(&tree, Qt::Key_Down);
+        QCOMPARE(tree.currentItem(), tree.topLevelItem(2));
+        QCOMPARE(&(*f)->current_box(), &(*f)->sent_items());
+    }
+
+    void deleteRemovesTheMessageHereAndOnThePhone() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        SmsListView& list = (*f)->list_view();
+        click_header(list, MessageListModel::kDate);
+        const int row = row_of(list, kUnreadStart);
+        QVERIFY(row >= 0);
+        const size_t before = (*f)->inbox().count();
+        QVERIFY(phone_has(*env_, QStringLiteral("inbox"), kUnreadStart));
+        click_row(list, row);
+        list.setFocus();
+        QTest::keyClick(&list, Qt::Key_Delete);
+        QCOMPARE((*f)->inbox().count(), before - 1);
+        QCOMPARE(find_text((*f)->inbox(), kUnreadStart), -1);
+        QVERIFY(!phone_has(*env_, QStringLiteral("inbox"), kUnreadStart));
+        QCOMPARE((*f)->status_text(), QStringLiteral("Message(s) deleted."));
+        // The row at the same place is selected and shown now.
+        const int expected = std::min(row, static_cast<int>(before) - 2);
+        QCOMPARE(list.selected_rows(), std::vector<int>{expected});
+        QCOMPARE(list.current_row(), expected);
+        QCOMPARE(reload(BoxKind::Inbox).count(), before - 1);
+        QVERIFY(env_->message_boxes().empty());
+    }
+
+    void deletingSeveralRowsLeavesNoneSelected() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        SmsListView& list = (*f)->list_view();
+        const size_t before = (*f)->inbox().count();
+        click_row(list, 0);
+        click_row(list, 2, Qt::ControlModifier);
+        QCOMPARE(list.selected_rows(), (std::vector<int>{0, 2}));
+        const SmsMessage first = (*f)->inbox().message_at(list.list_model().message_index(0));
+        const SmsMessage third = (*f)->inbox().message_at(list.list_model().message_index(2));
+        (*f)->delete_messages();
+        QCOMPARE((*f)->inbox().count(), before - 2);
+        for (const SmsMessage& m : (*f)->inbox().messages()) {
+            QVERIFY(!m.same_message(first));
+            QVERIFY(!m.same_message(third));
+        }
+        QVERIFY(list.selected_rows().empty());
+        QVERIFY((*f)->html_view().browser().source().toLocalFile().endsWith(
+            QStringLiteral("idle_template.html")));
+    }
+
+    void leftShiftDeleteDeletesOnThePhoneOnly() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        SmsListView& list = (*f)->list_view();
+        const int row = row_of(list, kUnreadStart);
+        click_row(list, row);
+        list.setFocus();
+        const size_t before = (*f)->inbox().count();
+        press_shift(&list, 50);
+        shift_delete(&list);
+        release_shift(&list, 50);
+        QCOMPARE((*f)->inbox().count(), before);
+        const int index = find_text((*f)->inbox(), kUnreadStart);
+        QVERIFY(index >= 0);
+        QCOMPARE((*f)->inbox().message_ref(index).on_phone(), uint8_t{0});
+        QVERIFY(!phone_has(*env_, QStringLiteral("inbox"), kUnreadStart));
+        QCOMPARE((*f)->status_text(), QStringLiteral("SMS Message(s) deleted."));
+        const SmsBox saved = reload(BoxKind::Inbox);
+        QCOMPARE(saved.message_ref(find_text(saved, kUnreadStart)).on_phone(), uint8_t{0});
+        // Asking again for a message no longer on the phone is no error.
+        click_row(list, row_of(list, kUnreadStart));
+        (*f)->delete_messages_on_device();
+        QVERIFY(env_->message_boxes().empty());
+    }
+
+    void rightShiftDeleteDeletesEverywhereAndCtrlDeleteNothing() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        SmsListView& list = (*f)->list_view();
+        click_row(list, row_of(list, kUnreadStart));
+        list.setFocus();
+        const size_t before = (*f)->inbox().count();
+        QTest::keyClick(&list, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE((*f)->inbox().count(), before);
+        QVERIFY(phone_has(*env_, QStringLiteral("inbox"), kUnreadStart));
+        press_shift(&list, 62);
+        shift_delete(&list);
+        release_shift(&list, 62);
+        QCOMPARE((*f)->inbox().count(), before - 1);
+        QVERIFY(!phone_has(*env_, QStringLiteral("inbox"), kUnreadStart));
+    }
+
+    void markUnreadAndReadByKeysAreSaved() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        SmsListView& list = (*f)->list_view();
+        const int row = row_of(list, kUnreadStart);
+        click_row(list, row);
+        const int index = list.list_model().message_index(row);
+        list.setFocus();
+        QTest::keyClick(&list, Qt::Key_U, Qt::ControlModifier);
+        QCOMPARE((*f)->inbox().message_ref(index).read(), uint8_t{0});
+        QCOMPARE(list.list_model()
+                     .data(list.list_model().index(row, MessageListModel::kUnread))
+                     .toString(),
+                 QStringLiteral("*"));
+        QCOMPARE(reload(BoxKind::Inbox).message_ref(index).read(), uint8_t{0});
+        QTest::keyClick(&list, Qt::Key_M, Qt::ControlModifier);
+        QCOMPARE((*f)->inbox().message_ref(index).read(), uint8_t{1});
+        QCOMPARE(reload(BoxKind::Inbox).message_ref(index).read(), uint8_t{1});
+    }
+
+    void selectAllReadsEveryMessage() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        SmsListView& list = (*f)->list_view();
+        list.setFocus();
+        QTest::keyClick(&list, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(list.selected_rows().size(), (*f)->inbox().count());
+        for (const SmsMessage& m : (*f)->inbox().messages())
+            QCOMPARE(m.read(), uint8_t{1});
+        const SmsBox saved = reload(BoxKind::Inbox);
+        for (const SmsMessage& m : saved.messages())
+            QCOMPARE(m.read(), uint8_t{1});
+    }
+
+    void replyAndForwardPrefillAComposer() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        (*f)->reply();
+        (*f)->forward();
+        QVERIFY((*f)->composer() == nullptr);  // nothing shown yet
+        SmsListView& list = (*f)->list_view();
+        click_row(list, row_of(list, kUnreadStart));
+        list.setFocus();
+        QTest::keyClick(&list, Qt::Key_R, Qt::ControlModifier);
+        NewSmsWindow* reply = (*f)->composer();
+        QVERIFY(reply != nullptr);
+        QCOMPARE(reply->form().recipient_count(), size_t{1});
+        QCOMPARE(text_field(reply->form().recipient_at(0).number), std::string_view("+4930555000"));
+        // No contact has that number: the name is the number.
+        QCOMPARE(text_field(reply->form().recipient_at(0).name), std::string_view("+4930555000"));
+        QCOMPARE(reply->size(), QSize(400, 400));
+
+        (*f)->forward();
+        NewSmsWindow* forward = (*f)->composer();
+        QVERIFY(forward != nullptr && forward != reply);
+        QCOMPARE(forward->form().recipient_count(), size_t{0});
+        QCOMPARE(qstring(forward->form().message_text()), kUnreadText);
+        QVERIFY(reply->isVisible());
+    }
+
+    void sentMessageIsStoredAndSaved() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        (*f)->show_box(1);
+        const size_t before = (*f)->sent_items().count();
+        NewSmsWindow* composer = (*f)->new_sms();
+        QVERIFY(composer != nullptr);
+        Contact to;
+        set_text_field(to.name, "Test");
+        set_text_field(to.number, "+4930777000");
+        composer->add_recipient(to);
+        composer->set_message_text(u"Sent from the main window test");
+        composer->send_message();
+        QCOMPARE((*f)->sent_items().count(), before + 1);
+        QCOMPARE((*f)->list_view().list_model().rowCount(), static_cast<int>(before + 1));
+        QCOMPARE(reload(BoxKind::SentItems).count(), before + 1);
+    }
+
+    void exportsWriteTheCurrentBox() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        const QString csv = env_->temp_path(QStringLiteral("inbox.csv"));
+        const QString xml = env_->temp_path(QStringLiteral("inbox.xml"));
+        env_->answer_file_dialogs({csv, xml, QString()});
+        (*f)->export_csv();
+        (*f)->export_xml();
+        (*f)->export_csv();  // cancelled
+        QCOMPARE(env_->file_dialogs().size(), 3);
+        const ContactList& contacts = (*f)->contacts_window()->contacts();
+        QCOMPARE(MainTestEnv::read_file(csv),
+                 QByteArray::fromStdString(csv_bytes((*f)->inbox(), contacts)));
+        QCOMPARE(MainTestEnv::read_file(xml),
+                 QByteArray::fromStdString(xml_bytes((*f)->inbox(), contacts)));
+        QVERIFY(MainTestEnv::read_file(csv).contains("dinner at <b>8</b>"));
+        QVERIFY(env_->message_boxes().empty());
+    }
+
+    void exportThatCannotBeWrittenIsReported() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        env_->answer_file_dialogs({env_->temp_path(QStringLiteral("no/such/folder/inbox.csv"))});
+        (*f)->export_csv();
+        const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QVERIFY(boxes[0].text.startsWith(QStringLiteral("Unable to export")));
+    }
+
+    void failedSaveIsReportedOnceUntilSavingWorksAgain() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        SmsListView& list = (*f)->list_view();
+        click_row(list, 0);
+        // A folder where the box file belongs: nothing can replace it.
+        QVERIFY(QFile::remove(env_->data_path(QStringLiteral("inbox1.sms"))));
+        QVERIFY(QDir(env_->data_path()).mkdir(QStringLiteral("inbox1.sms")));
+        (*f)->mark_unread();
+        (*f)->mark_read();
+        (*f)->mark_unread();
+        std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QVERIFY(boxes[0].text.startsWith(
+            QStringLiteral("Unable to save your messages.\nDetails:\ninbox1.sms")));
+        QVERIFY(QDir(env_->data_path()).rmdir(QStringLiteral("inbox1.sms")));
+        (*f)->mark_read();
+        QVERIFY(env_->message_boxes().empty());
+        QCOMPARE(reload(BoxKind::Inbox).count(), (*f)->inbox().count());
+    }
+
+    void unknownBoxFileIsReportedAndKeptAside() {
+        QFile junk(env_->data_path(QStringLiteral("sent1.sms")));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("not a box file at all, not at all");
+        junk.close();
+        RunningFrame f;
+        const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QVERIFY(
+            boxes[0].text.startsWith(QStringLiteral("Unknown version of Quillet in inbox files.")));
+        QCOMPARE(f->sent_items().count(), size_t{0});
+        const QStringList kept = QDir(env_->data_path()).entryList({QStringLiteral("sent1.sms.*")});
+        QCOMPARE(kept.size(), 1);
+    }
+
+    void contextMenuRunsTheCommands() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        SmsListView& list = (*f)->list_view();
+        QMenu* menu = list.context_menu();
+        QStringList texts;
+        for (QAction* action : menu->actions())
+            texts << action->text();
+        QCOMPARE(texts,
+                 (QStringList{QStringLiteral("Forward"), QStringLiteral("Reply"),
+                              QStringLiteral("Mark read"), QStringLiteral("Mark unread"),
+                              QStringLiteral("Delete"), QStringLiteral("Delete on device")}));
+        click_row(list, row_of(list, kUnreadStart));
+        const size_t before = (*f)->inbox().count();
+        menu->findChild<QAction*>(QStringLiteral("menuDelete"))->trigger();
+        QCOMPARE((*f)->inbox().count(), before - 1);
+        QCOMPARE((*f)->status_text(), QStringLiteral("Message(s) deleted."));
+    }
+
+    // A picture of the window with the sample phone's messages, for people to
+    // look at (saved under /tmp/screens when that can be made).
+    void screenshotOfTheSampleMessages() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        (*f)->resize(1100, 760);
+        SmsListView& list = (*f)->list_view();
+        click_header(list, MessageListModel::kDate);
+        click_header(list, MessageListModel::kDate);
+        click_row(list, row_of(list, kUnreadStart));
+        QTest::qWait(50);
+        const QPixmap picture = (*f)->grab();
+        QVERIFY(!picture.isNull());
+        if (QDir().mkpath(QStringLiteral("/tmp/screens"))) {
+            picture.save(QStringLiteral("/tmp/screens/main_window.png"));
+        }
+    }
+
+    void newSmsKeyOpensAComposerEachTime() {
+        RunningFrame f;
+        QTest::keyClick(&f->list_view(), Qt::Key_N, Qt::ControlModifier);
+        NewSmsWindow* first = f->composer();
+        QVERIFY(first != nullptr);
+        QTest::keyClick(&f->list_view(), Qt::Key_N, Qt::ControlModifier);
+        QVERIFY(f->composer() != nullptr && f->composer() != first);
+        QVERIFY(first->isVisible());
+        QTest::keyClick(&f->list_view(), Qt::Key_F4);
+        QVERIFY(f->contacts_window()->isVisible());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
