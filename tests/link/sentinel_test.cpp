@@ -115,6 +115,8 @@ class KillingSink : public StatusSink {
 };
 
 TEST_F(SentinelTest, AgentKilledDuringAFetchKeepsWhatArrivedAndTheLinkComesBack) {
+    // About 9 MB of records: when the agent dies, the desktop has taken one
+    // record, so at most the socket buffers (a few MB) have left the agent.
     constexpr int kMessages = 20000;
     world_.phone_ok({"bulk", "inbox", "--count", std::to_string(kMessages)});
     world_.phone_ok({"add", "sent", "--body", "still there", "--to", "+492"});
