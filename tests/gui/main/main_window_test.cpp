@@ -5,14 +5,19 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QJsonObject>
+#include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "desktop/app/help_window.h"
 #include "desktop/app/html_form_view.h"
 #include "desktop/composer/new_sms_form.h"
 #include "desktop/composer/new_sms_window.h"
@@ -604,6 +609,43 @@ class MainWindowTest : public QObject {
         if (QDir().mkpath(QStringLiteral("/tmp/screens"))) {
             picture.save(QStringLiteral("/tmp/screens/main_window.png"));
         }
+    }
+
+    void helpKeyShowsTheManual() {
+        RunningFrame f;
+        QTest::keyClick(&f->list_view(), Qt::Key_F1);
+        HelpWindow* help = f->help_window();
+        QVERIFY(help != nullptr);
+        QVERIFY(help->isVisible());
+        QVERIFY(help->browser().source().toLocalFile().endsWith(QStringLiteral("help/index.html")));
+        const QString text = help->browser().toPlainText();
+        for (const char* section :
+             {"Getting started", "Deleting", "Options", "Your files", "Keys"}) {
+            QVERIFY2(text.contains(QLatin1String(section)), section);
+        }
+        help->resize(760, 700);
+        if (QDir().mkpath(QStringLiteral("/tmp/screens")))
+            help->grab().save(QStringLiteral("/tmp/screens/help.png"));
+    }
+
+    void aboutBoxNamesTheVersion() {
+        RunningFrame f;
+        QString title;
+        QString text;
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            if (box == nullptr)
+                return;
+            title = box->windowTitle();
+            text = box->findChild<QLabel*>(QStringLiteral("aboutText"))->text();
+            if (QDir().mkpath(QStringLiteral("/tmp/screens")))
+                box->grab().save(QStringLiteral("/tmp/screens/about.png"));
+            QTest::mouseClick(box->findChild<QPushButton*>(QStringLiteral("aboutOkButton")),
+                              Qt::LeftButton);
+        });
+        f->findChild<QAction*>(QStringLiteral("aboutAction"))->trigger();
+        QCOMPARE(title, QStringLiteral("About Quillet"));
+        QVERIFY(text.contains(QStringLiteral("Version 1.12")));
     }
 
     void newSmsKeyOpensAComposerEachTime() {
