@@ -12,19 +12,24 @@ namespace quillet {
 namespace fs = std::filesystem;
 namespace {
 
-// "<file><suffix><n>" for the first n from 1 that names nothing yet.
+// "<file><suffix><n>" for the first n from 1 that names nothing yet; empty
+// when a folder somehow holds all of them.
 fs::path free_name(const fs::path& path, std::string_view suffix) {
-    for (int n = 1;; ++n) {
+    constexpr int kMostKeptAside = 10'000;
+    for (int n = 1; n <= kMostKeptAside; ++n) {
         fs::path candidate = path;
         candidate += std::string(suffix) + std::to_string(n);
         std::error_code ec;
         if (!fs::exists(fs::symlink_status(candidate, ec)))
             return candidate;
     }
+    return {};
 }
 
 bool move_aside(const fs::path& path, fs::path& moved_to) {
     const fs::path target = free_name(path, ".unknown-");
+    if (target.empty())
+        return false;
     std::error_code ec;
     fs::rename(path, target, ec);
     if (ec)
