@@ -264,7 +264,6 @@ void MainFrame::start_up() {
     load_boxes();
     create_side_windows();
     show_box(static_cast<int>(BoxKind::Inbox));
-    tree_view_->select_quietly(BoxKind::Inbox);
     std::weak_ptr<NotificationRelay> relay = relay_;
     link_.start_sentinel([relay] {
         if (auto alive = relay.lock())

@@ -147,6 +147,7 @@ void MainFrame::show_box(int kind) {
     if (kind < 0 || kind > 2)
         return;
     current_box_ = &box(static_cast<BoxKind>(kind));
+    tree_view_->select_quietly(current_box_->kind());
     if (isVisible())
         html_view_->show_message(nullptr, kIdleTemplate);
     list_view_->fill_from_box(*current_box_);

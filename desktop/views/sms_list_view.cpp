@@ -1,5 +1,6 @@
 #include "sms_list_view.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
@@ -22,6 +23,19 @@ QString qstring(std::u16string_view text) {
 QString delete_failure_text(const ORX_Exception& e) {
     return qstring(e.with_prefix(
         u"Unable to delete on device. Please Check your ActiveSync connection.\nDetails:\n"));
+}
+
+// A failure reported in the middle of a command: the arrow while the box is
+// open, the wait cursor again afterwards.
+void report_failure(QWidget* parent, const QString& text) {
+    int waiting = 0;
+    while (QApplication::overrideCursor() != nullptr) {
+        QApplication::restoreOverrideCursor();
+        ++waiting;
+    }
+    show_message_box(parent, text);
+    while (waiting-- > 0)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 class QuietScope {
@@ -243,7 +257,7 @@ bool SmsListView::delete_selected() {
                 box->delete_message(static_cast<size_t>(index), *device_);
             } catch (const ORX_Exception& e) {
                 ++generation_;
-                show_message_box(this, delete_failure_text(e));
+                report_failure(this, delete_failure_text(e));
                 return changed;
             }
             changed = true;
@@ -279,7 +293,7 @@ bool SmsListView::delete_selected_on_device() {
             box->delete_message_on_phone(static_cast<size_t>(index), *device_);
         } catch (const ORX_Exception& e) {
             model_.rows_changed(row, row);
-            show_message_box(this, delete_failure_text(e));
+            report_failure(this, delete_failure_text(e));
             return changed;
         }
     }

@@ -1,5 +1,9 @@
 #include "main_test_env.h"
 
+#include <signal.h>
+
+#include <filesystem>
+
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -72,6 +76,22 @@ QJsonArray MainTestEnv::phone_folder(const QString& folder) const {
     if (!phone({QStringLiteral("list"), folder, QStringLiteral("--json")}, &out))
         return {};
     return QJsonDocument::fromJson(out).array();
+}
+
+void MainTestEnv::kill_agents() const {
+    const std::string agent =
+        (platform_root() + QStringLiteral("/phone/fs/Temp/quillet/phonelet.exe")).toStdString();
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::error_code link_ec;
+        const std::filesystem::path exe =
+            std::filesystem::read_symlink(entry.path() / "exe", link_ec);
+        if (!link_ec && exe.string().starts_with(agent))
+            ::kill(static_cast<pid_t>(std::stoi(name)), SIGKILL);
+    }
 }
 
 std::vector<MessageBoxRequest> MainTestEnv::take_message_boxes() {

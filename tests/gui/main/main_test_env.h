@@ -36,6 +36,8 @@ class MainTestEnv {
     bool phone(const QStringList& args, QByteArray* out = nullptr) const;
     // A folder of the phone ("inbox", "sent", "deleted") as its JSON rows.
     QJsonArray phone_folder(const QString& folder) const;
+    // Kills every agent running from this phone's image: the link breaks.
+    void kill_agents() const;
 
     std::vector<MessageBoxRequest> take_message_boxes();
     const std::vector<MessageBoxRequest>& message_boxes() const { return boxes_; }

@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -198,7 +199,13 @@ class MainWindowTest : public QObject {
     void getSmsImportsThenFindsNothingNew() {
         QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}));
         RunningFrame f;
+        QProgressBar* progress = f->findChild<QProgressBar*>(QStringLiteral("statusProgress"));
+        QVERIFY(progress != nullptr);
+        QSignalSpy progress_shown(progress, &QProgressBar::valueChanged);
         const int first = f.get_sms();
+        // The fetch showed its progress, and the bar went when it ended.
+        QVERIFY(!progress_shown.isEmpty());
+        QVERIFY(!progress->isVisible());
         QVERIFY2(first > 0, qPrintable(QString::number(first)));
         QCOMPARE(first, static_cast<int>(f->inbox().count() + f->sent_items().count() +
                                          f->deleted_items().count()));
@@ -320,6 +327,7 @@ class MainWindowTest : public QObject {
         QVERIFY(f);
         (*f)->show_box(1);
         QCOMPARE(&(*f)->current_box(), &(*f)->sent_items());
+        QCOMPARE((*f)->tree_view().currentItem(), (*f)->tree_view().topLevelItem(1));
         QCOMPARE((*f)->list_view().list_model().headerData(1, Qt::Horizontal).toString(),
                  QStringLiteral("Recipient"));
         click_row((*f)->list_view(), 0);
@@ -412,6 +420,36 @@ class MainWindowTest : public QObject {
         click_row(list, row_of(list, kUnreadStart));
         (*f)->delete_messages_on_device();
         QVERIFY(env_->message_boxes().empty());
+    }
+
+    void deletionWithTheLinkDownIsReportedAndKeepsTheMessages() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        SmsListView& list = (*f)->list_view();
+        click_row(list, 0);
+        click_row(list, 1, Qt::ControlModifier);
+        const size_t before = (*f)->inbox().count();
+        // The phone goes away and its agent with it.
+        QVERIFY(env_->phone({QStringLiteral("unplug")}));
+        env_->kill_agents();
+        QVERIFY(QTest::qWaitFor([&f] { return f->link->state() != LinkState::CONNECTED; }, 10000));
+        (*f)->delete_messages();
+        std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QVERIFY(boxes[0].text.startsWith(QStringLiteral(
+            "Unable to delete on device. Please Check your ActiveSync connection.\nDetails:\n")));
+        QVERIFY(boxes[0].text.size() > 70);  // the link's own words follow
+        QCOMPARE((*f)->inbox().count(), before);
+        QCOMPARE(list.list_model().rowCount(), static_cast<int>(before));
+        QCOMPARE((*f)->status_text(), QStringLiteral("Message(s) deleted."));
+
+        const int first = list.list_model().message_index(list.selected_rows().front());
+        (*f)->delete_messages_on_device();
+        boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        // The first one was marked off the phone before the phone was asked.
+        QCOMPARE((*f)->inbox().message_ref(first).on_phone(), uint8_t{0});
+        QCOMPARE((*f)->status_text(), QStringLiteral("SMS Message(s) deleted."));
     }
 
     void rightShiftDeleteDeletesEverywhereAndCtrlDeleteNothing() {
