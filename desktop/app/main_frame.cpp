@@ -2,18 +2,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QHeaderView>
 #include <QLabel>
-#include <QMenuBar>
 #include <QProgressBar>
-#include <QSplitter>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
-#include <QToolBar>
 
 #include "desktop/app/help_window.h"
 #include "desktop/app/html_form_view.h"
-#include "desktop/app/lock_keys.h"
 #include "desktop/app/notification_relay.h"
 #include "desktop/app/pictures.h"
 #include "desktop/composer/new_sms_window.h"
@@ -66,155 +61,6 @@ MainFrame::~MainFrame() {
     // Composers refer to Sent Items and the contacts window: they go first.
     for (const QPointer<NewSmsWindow>& composer : composers_)
         delete composer.data();
-}
-
-void MainFrame::build_panes() {
-    main_splitter_ = new QSplitter(Qt::Horizontal, this);
-    main_splitter_->setObjectName(QStringLiteral("mainSplitter"));
-    tree_view_ = new SmsTreeView(main_splitter_);
-    right_splitter_ = new QSplitter(Qt::Vertical, main_splitter_);
-    right_splitter_->setObjectName(QStringLiteral("rightSplitter"));
-    list_view_ = new SmsListView(right_splitter_);
-    html_view_ = new HtmlFormView(right_splitter_);
-    main_splitter_->setChildrenCollapsible(false);
-    right_splitter_->setChildrenCollapsible(false);
-    setCentralWidget(main_splitter_);
-
-    // First sizes from the window's size: the tree a fifth of the width, the
-    // list a fifth of the height, the view the rest.
-    const int w = width();
-    const int h = height();
-    main_splitter_->setSizes({w / 5, w * 4 / 5});
-    right_splitter_->setSizes({h / 5, h * 4 / 5});
-
-    list_view_->setup_columns();
-    list_view_->set_display(html_view_);
-    list_view_->set_device(&link_);
-    connect(tree_view_, &SmsTreeView::boxChosen, this, &MainFrame::show_box);
-    connect(list_view_, &SmsListView::messageShown, this, &MainFrame::on_message_shown);
-    connect(list_view_, &SmsListView::messagesMarkedRead, this, [this] {
-        mark_changed(*current_box_);
-        if (busy_ == 0)
-            save_changed_boxes();
-    });
-    connect(list_view_, &SmsListView::forwardRequested, this, &MainFrame::forward);
-    connect(list_view_, &SmsListView::replyRequested, this, &MainFrame::reply);
-    connect(list_view_, &SmsListView::markReadRequested, this, &MainFrame::mark_read);
-    connect(list_view_, &SmsListView::markUnreadRequested, this, &MainFrame::mark_unread);
-    connect(list_view_, &SmsListView::deleteRequested, this, &MainFrame::delete_messages);
-    connect(list_view_, &SmsListView::deleteOnDeviceRequested, this,
-            &MainFrame::delete_messages_on_device);
-}
-
-void MainFrame::build_menus() {
-    auto add = [this](QMenu* menu, const QString& text, const char* name, auto handler) {
-        QAction* action = menu->addAction(text);
-        action->setObjectName(QLatin1String(name));
-        connect(action, &QAction::triggered, this, handler);
-        return action;
-    };
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    add(file, QStringLiteral("&Get SMSes\tCTRL+G"), "getSmsAction", &MainFrame::ask_for_get_sms);
-    add(file, QStringLiteral("&Contacts\tF4"), "contactsAction", &MainFrame::show_contacts);
-    file->addSeparator();
-    QMenu* export_menu = file->addMenu(QStringLiteral("Export"));
-    add(export_menu, QStringLiteral("to CSV file"), "exportCsvAction", &MainFrame::export_csv);
-    add(export_menu, QStringLiteral("to XML file"), "exportXmlAction", &MainFrame::export_xml);
-    file->addSeparator();
-    add(file, QStringLiteral("Options"), "optionsAction", &MainFrame::show_options);
-    file->addSeparator();
-    add(file, QStringLiteral("E&xit"), "exitAction", &QWidget::close);
-
-    QMenu* sms = menuBar()->addMenu(QStringLiteral("&Sms"));
-    add(sms, QStringLiteral("&New\tCTRL+N"), "newAction", &MainFrame::new_sms);
-    sms->addSeparator();
-    add(sms, QStringLiteral("&Reply\tCTRL+R"), "replyAction", &MainFrame::reply);
-    add(sms, QStringLiteral("&Forward\tCTRL+F"), "forwardAction", &MainFrame::forward);
-    sms->addSeparator();
-    add(sms, QStringLiteral("&Mark read \tCTRL+M"), "markReadAction", &MainFrame::mark_read);
-    add(sms, QStringLiteral("Mark &unread\tCTRL+U"), "markUnreadAction", &MainFrame::mark_unread);
-    sms->addSeparator();
-    add(sms, QStringLiteral("&Delete\tDEL"), "deleteAction", &MainFrame::delete_messages);
-    add(sms, QStringLiteral("Delete only &on device\tSHIFT+DEL"), "deleteOnDeviceAction",
-        &MainFrame::delete_messages_on_device);
-
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    QAction* toolbar = toolbar_->toggleViewAction();
-    toolbar->setText(QStringLiteral("&Toolbar"));
-    toolbar->setObjectName(QStringLiteral("toolbarAction"));
-    view->addAction(toolbar);
-    QAction* status = view->addAction(QStringLiteral("&Status Bar"));
-    status->setObjectName(QStringLiteral("statusBarAction"));
-    status->setCheckable(true);
-    status->setChecked(true);
-    connect(status, &QAction::toggled, statusBar(), &QWidget::setVisible);
-
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    add(help, QStringLiteral("&Help\tF1"), "helpAction", &MainFrame::show_help);
-    add(help, QStringLiteral("&About Quillet..."), "aboutAction", &MainFrame::show_about);
-}
-
-void MainFrame::build_toolbar() {
-    toolbar_ = addToolBar(QStringLiteral("Toolbar"));
-    toolbar_->setObjectName(QStringLiteral("mainToolBar"));
-    toolbar_->setIconSize(QSize(32, 32));
-    toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    toolbar_->setAllowedAreas(Qt::AllToolBarAreas);
-    auto add = [this](ToolbarPicture picture, const QString& label, const QString& prompt,
-                      const char* name, auto handler) {
-        QAction* action = toolbar_->addAction(toolbar_icon(picture), label);
-        action->setObjectName(QLatin1String(name));
-        action->setToolTip(prompt);
-        action->setStatusTip(prompt);
-        connect(action, &QAction::triggered, this, handler);
-    };
-    add(ToolbarPicture::GetSms, QStringLiteral("Get SMS"), QStringLiteral("Get new SMS messages"),
-        "toolGetSms", &MainFrame::ask_for_get_sms);
-    toolbar_->addSeparator();
-    add(ToolbarPicture::NewSms, QStringLiteral("New"), QStringLiteral("Create new SMS message"),
-        "toolNew", &MainFrame::new_sms);
-    toolbar_->addSeparator();
-    add(ToolbarPicture::Reply, QStringLiteral("Reply"), QStringLiteral("Reply"), "toolReply",
-        &MainFrame::reply);
-    add(ToolbarPicture::Forward, QStringLiteral("Forward"), QStringLiteral("Forward"),
-        "toolForward", &MainFrame::forward);
-    toolbar_->addSeparator();
-    add(ToolbarPicture::Contacts, QStringLiteral("Contacts"), QStringLiteral("Contacts"),
-        "toolContacts", &MainFrame::show_contacts);
-}
-
-void MainFrame::build_status_bar() {
-    status_pane_ = new QLabel(QStringLiteral("Ready"), this);
-    status_pane_->setObjectName(QStringLiteral("statusPane"));
-    status_pane_->setMinimumWidth(120);
-    statusBar()->addWidget(status_pane_, 1);
-    progress_ = new QProgressBar(this);
-    progress_->setObjectName(QStringLiteral("statusProgress"));
-    progress_->setRange(0, 100);
-    progress_->setMaximumWidth(180);
-    progress_->setMaximumHeight(statusBar()->fontMetrics().height() + 4);
-    progress_->hide();
-    statusBar()->addWidget(progress_);
-    const QString names[] = {QStringLiteral("capsPane"), QStringLiteral("numPane"),
-                             QStringLiteral("scrollPane")};
-    for (int i = 0; i < 3; ++i) {
-        lock_panes_[i] = new QLabel(this);
-        lock_panes_[i]->setObjectName(names[i]);
-        lock_panes_[i]->setAlignment(Qt::AlignCenter);
-        lock_panes_[i]->setFrameShape(QFrame::Panel);
-        lock_panes_[i]->setFrameShadow(QFrame::Sunken);
-        lock_panes_[i]->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) +
-                                        10);
-        statusBar()->addPermanentWidget(lock_panes_[i]);
-    }
-    refresh_lock_panes();
-}
-
-void MainFrame::refresh_lock_panes() {
-    const LockKeys keys = read_lock_keys();
-    lock_panes_[0]->setText(keys.caps ? QStringLiteral("CAP") : QString());
-    lock_panes_[1]->setText(keys.num ? QStringLiteral("NUM") : QString());
-    lock_panes_[2]->setText(keys.scroll ? QStringLiteral("SCRL") : QString());
 }
 
 void MainFrame::set_status_text(std::u16string_view text) {

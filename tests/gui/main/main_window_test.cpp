@@ -322,6 +322,21 @@ class MainWindowTest : public QObject {
         QCOMPARE(saved.message_ref(find_text(saved, kUnreadStart)).read(), uint8_t{1});
     }
 
+    void pageThatCannotBeWrittenIsShownAllTheSame() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        // A file where the page's folder belongs.
+        QDir(env_->data_path(QStringLiteral("templates"))).removeRecursively();
+        QFile blocker(env_->data_path(QStringLiteral("templates")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        SmsListView& list = (*f)->list_view();
+        click_row(list, row_of(list, kUnreadStart));
+        const QString shown = (*f)->html_view().browser().toPlainText();
+        QVERIFY(shown.contains(QStringLiteral("dinner at <b>8</b>")));
+        QVERIFY(shown.contains(QStringLiteral("second line")));
+    }
+
     void sentItemsUseTheSendTemplate() {
         auto f = imported_frame();
         QVERIFY(f);
