@@ -30,7 +30,10 @@ using ChunkWriter = std::function<bool(std::span<const uint8_t>)>;
 SaveResult save_file_atomically(const std::filesystem::path& path,
                                 const std::function<bool(const ChunkWriter&)>& produce);
 
-// The whole file, or nothing when it cannot be read.
-bool read_whole_file(const std::filesystem::path& path, std::string& out);
+// The whole file, or false when it is not a readable regular file or is
+// larger than `max_bytes`.
+inline constexpr uintmax_t kMaxWholeFile = 256 * 1024 * 1024;
+bool read_whole_file(const std::filesystem::path& path, std::string& out,
+                     uintmax_t max_bytes = kMaxWholeFile);
 
 }  // namespace quillet

@@ -137,3 +137,23 @@ TEST(ShownTimeTest, DateOfTheUtcDayAndClockOfLocalTime) {
 
 }  // namespace
 }  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// Regression: a folder where a settings file belongs made the reader ask for
+// an absurd allocation.
+TEST(SafeFileTest, WholeFileReaderRefusesFoldersAndOversizedFiles) {
+    TempFolder dir;
+    std::string out;
+    EXPECT_FALSE(read_whole_file(dir.path(), out));
+    EXPECT_FALSE(read_whole_file(dir.path() / "missing", out));
+    const fs::path file = dir.path() / "small";
+    std::ofstream(file, std::ios::binary) << "0123456789";
+    EXPECT_FALSE(read_whole_file(file, out, 9));
+    ASSERT_TRUE(read_whole_file(file, out, 10));
+    EXPECT_EQ(out, "0123456789");
+}
+
+}  // namespace
+}  // namespace quillet
