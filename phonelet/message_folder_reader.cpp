@@ -144,15 +144,12 @@ void MessageFolderReader::close() {
     }
 }
 
-bool MessageFolderReader::next_text_row(ce::SRow& row) {
+bool MessageFolderReader::next_text_row(ce::SRowSet& rows) {
     for (;;) {
-        ce::SRowSet rows;
         if (ce::FAILED(table_->QueryRows(1, 0, rows)) || rows.empty())
             return false;
-        if (is_text_message(rows.front())) {
-            row = std::move(rows.front());
+        if (is_text_message(rows.front()))
             return true;
-        }
     }
 }
 
@@ -160,10 +157,10 @@ int MessageFolderReader::find(int position) {
     if (!table_ || ce::FAILED(table_->SeekRow(ce::BOOKMARK_BEGINNING, 0, nullptr)))
         return 0;
     int count = 0;
-    ce::SRow row;
-    while (next_text_row(row)) {
+    ce::SRowSet rows;
+    while (next_text_row(rows)) {
         if (count == position) {
-            read_row(row);
+            read_row(rows.front());
             return 0;
         }
         ++count;
@@ -175,9 +172,9 @@ int MessageFolderReader::send_all(DesktopConnection& connection, int count) {
     if (!table_ || ce::FAILED(table_->SeekRow(ce::BOOKMARK_BEGINNING, 0, nullptr)))
         return 0;
     int sent = 0;
-    ce::SRow row;
-    while (sent < count && next_text_row(row)) {
-        read_row(row);
+    ce::SRowSet rows;
+    while (sent < count && next_text_row(rows)) {
+        read_row(rows.front());
         send_current_record(connection);
         ++sent;
     }

@@ -51,8 +51,9 @@ class MessageFolderReader {
 
   private:
     int open_folder(FolderKind kind);
-    // The next text-message row from the table's cursor on; false at the end.
-    bool next_text_row(ce::SRow& row);
+    // Reads rows from the table's cursor on until `rows` holds a text
+    // message (its only row); false at the end.
+    bool next_text_row(ce::SRowSet& rows);
     void read_row(const ce::SRow& row);
 
     std::unique_ptr<ce::IMAPISession> session_;

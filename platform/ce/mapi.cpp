@@ -1,6 +1,8 @@
 // Session, store, folder and message objects of the emulated message store.
 #include "platform/ce/mapi.h"
 
+#include <optional>
+
 #include "platform/phone/phone_image.h"
 
 namespace quillet::ce {
@@ -59,6 +61,71 @@ std::vector<uint8_t> utf16le_bytes(std::u16string_view text) {
     return out;
 }
 
+// A folder's rows, read from the image as the table's cursor moves, within
+// one read snapshot taken at the first read: every walk, and every message
+// opened meanwhile, sees the same rows. Sorts on delivery time only.
+class FolderRows : public RowSource {
+  public:
+    FolderRows(std::shared_ptr<phone::PhoneStore> store, int64_t folder_id)
+        : store_(std::move(store)), folder_id_(folder_id) {}
+
+    HRESULT sort(const SSortOrderSet& order) override {
+        if (order.size() > 1 ||
+            (order.size() == 1 && order[0].ulPropTag != PR_MESSAGE_DELIVERY_TIME)) {
+            return MAPI_E_TOO_COMPLEX;
+        }
+        newest_first_ = order.size() == 1 && order[0].ulOrder == TABLE_SORT_DESCEND;
+        cursor_.reset();
+        return S_OK;
+    }
+
+    void rewind() override {
+        if (!snapshot_)
+            snapshot_.emplace(store_);
+        if (cursor_) {
+            cursor_->rewind();
+        } else {
+            cursor_.emplace(*store_, folder_id_, newest_first_);
+        }
+    }
+
+    bool next(SRow& row) override {
+        if (!cursor_)
+            rewind();
+        if (!cursor_->next())
+            return false;
+        const phone::Message& m = cursor_->row();
+        row.resize(6);
+        set(row[0], PR_MESSAGE_CLASS).lpszW = m.message_class;
+        set(row[1], PR_SUBJECT).lpszW = m.subject;
+        set(row[2], PR_MESSAGE_DELIVERY_TIME).ft = m.delivery_time;
+        set(row[3], PR_SENDER_EMAIL_ADDRESS).lpszW = m.sender;
+        set(row[4], PR_ENTRYID).bin = m.entry_id;
+        set(row[5], PR_MESSAGE_FLAGS).l = static_cast<LONG>(m.flags);
+        return true;
+    }
+
+    ULONG count() override {
+        if (!snapshot_)
+            snapshot_.emplace(store_);
+        return static_cast<ULONG>(store_->message_count(folder_id_));
+    }
+
+  private:
+    static SPropValue& set(SPropValue& v, ULONG tag) {
+        v.ulPropTag = tag;
+        v.err = S_OK;
+        return v;
+    }
+
+    std::shared_ptr<phone::PhoneStore> store_;
+    int64_t folder_id_;
+    bool newest_first_ = false;
+    // Declared before the cursor: the cursor's statement ends first.
+    std::optional<phone::ReadSnapshot> snapshot_;
+    std::optional<phone::FolderCursor> cursor_;
+};
+
 }  // namespace
 
 IMessage::IMessage(std::shared_ptr<phone::PhoneStore> store, int64_t id, SBinary entry_id)
@@ -89,18 +156,18 @@ SRow IMessage::properties() const {
 }
 
 HRESULT IMessage::GetRecipientTable(ULONG /*flags*/, std::unique_ptr<IMAPITable>& table) {
-    table = std::make_unique<IMAPITable>([store = store_, id = id_] {
-        TableData data;
+    table = std::make_unique<IMAPITable>(std::make_unique<MemoryRows>([store = store_, id = id_] {
+        SRowSet rows;
         uint32_t number = 0;
         for (const phone::Recipient& r : store->recipients(id)) {
             SBinary recipient_id(4, 0);
             recipient_id.push_back(static_cast<uint8_t>(number++));
-            data.rows.push_back({binary(PR_ENTRYID, std::move(recipient_id)),
-                                 unicode(PR_DISPLAY_TO, r.display_to),
-                                 unicode(PR_EMAIL_ADDRESS, r.email)});
+            rows.push_back({binary(PR_ENTRYID, std::move(recipient_id)),
+                            unicode(PR_DISPLAY_TO, r.display_to),
+                            unicode(PR_EMAIL_ADDRESS, r.email)});
         }
-        return data;
-    });
+        return rows;
+    }));
     return S_OK;
 }
 
@@ -133,18 +200,7 @@ SRow IMAPIFolder::properties() const {
 }
 
 HRESULT IMAPIFolder::GetContentsTable(ULONG /*flags*/, std::unique_ptr<IMAPITable>& table) {
-    table = std::make_unique<IMAPITable>([store = store_, id = folder_id_] {
-        // The rows, and every message opened while the table lives, come
-        // from one read snapshot of the image.
-        TableData data;
-        data.keep_alive = std::make_shared<phone::ReadSnapshot>(store);
-        phone::Folder folder;
-        folder.id = id;
-        for (const phone::Message& m : store->messages(folder, false)) {
-            data.rows.push_back(contents_row(m));
-        }
-        return data;
-    });
+    table = std::make_unique<IMAPITable>(std::make_unique<FolderRows>(store_, folder_id_));
     return S_OK;
 }
 
@@ -199,12 +255,10 @@ IMAPISession::~IMAPISession() = default;
 HRESULT IMAPISession::GetMsgStoresTable(ULONG /*flags*/, std::unique_ptr<IMAPITable>& table) {
     if (!logged_on_)
         return MAPI_E_LOGON_FAILED;
-    table = std::make_unique<IMAPITable>([store = store_] {
-        TableData data;
-        data.rows.push_back(
-            {binary(PR_ENTRYID, store->store_entry_id()), unicode(PR_DISPLAY_NAME, u"SMS")});
-        return data;
-    });
+    table = std::make_unique<IMAPITable>(std::make_unique<MemoryRows>([store = store_] {
+        return SRowSet{
+            {binary(PR_ENTRYID, store->store_entry_id()), unicode(PR_DISPLAY_NAME, u"SMS")}};
+    }));
     return S_OK;
 }
 

@@ -3,6 +3,7 @@
 #include <numeric>
 
 #include "platform/ce/mapi.h"
+#include "platform/ce/mapi_table.h"
 #include "platform/phone/phone_db.h"
 
 namespace quillet::ce {
@@ -43,41 +44,29 @@ SPropValue prop_error(ULONG tag, HRESULT code) {
     return v;
 }
 
-IMAPITable::IMAPITable(Loader loader) : loader_(std::move(loader)) {}
+RowSource::~RowSource() = default;
 
-IMAPITable::~IMAPITable() = default;
+MemoryRows::MemoryRows(Loader loader) : loader_(std::move(loader)) {}
 
-HRESULT IMAPITable::SetColumns(const SPropTagArray& columns, ULONG /*flags*/) {
-    if (columns.empty())
-        return MAPI_E_INVALID_PARAMETER;
-    columns_ = columns;
-    return S_OK;
-}
+MemoryRows::~MemoryRows() = default;
 
-HRESULT IMAPITable::SortTable(const SSortOrderSet& order, ULONG /*flags*/) {
-    order_ = order;
-    cursor_ = 0;
+void MemoryRows::load() {
     if (loaded_)
-        sort();  // otherwise sorted when loaded
-    return S_OK;
-}
-
-HRESULT IMAPITable::load() {
-    if (loaded_)
-        return S_OK;
-    try {
-        TableData data = loader_();
-        rows_ = std::move(data.rows);
-        keep_alive_ = std::move(data.keep_alive);
-    } catch (const phone::PhoneDbError&) {
-        return MAPI_E_CALL_FAILED;
-    }
+        return;
+    rows_ = loader_();
     loaded_ = true;
-    sort();
+    apply_order();
+}
+
+HRESULT MemoryRows::sort(const SSortOrderSet& order) {
+    order_ = order;
+    next_ = 0;
+    if (loaded_)
+        apply_order();  // otherwise sorted when loaded
     return S_OK;
 }
 
-void IMAPITable::sort() {
+void MemoryRows::apply_order() {
     view_.resize(rows_.size());
     std::iota(view_.begin(), view_.end(), size_t{0});
     if (order_.empty())
@@ -95,62 +84,126 @@ void IMAPITable::sort() {
         }
         return descending ? x > y : x < y;
     };
-    // Stores hand rows over mostly in time order already.
-    if (descending)
-        std::reverse(view_.begin(), view_.end());
-    if (!std::is_sorted(view_.begin(), view_.end(), before))
-        std::stable_sort(view_.begin(), view_.end(), before);
+    std::stable_sort(view_.begin(), view_.end(), before);
+}
+
+void MemoryRows::rewind() {
+    load();
+    next_ = 0;
+}
+
+bool MemoryRows::next(SRow& row) {
+    load();
+    if (next_ >= view_.size())
+        return false;
+    row = rows_[view_[next_++]];
+    return true;
+}
+
+ULONG MemoryRows::count() {
+    load();
+    return static_cast<ULONG>(rows_.size());
+}
+
+IMAPITable::IMAPITable(std::unique_ptr<RowSource> source) : source_(std::move(source)) {}
+
+IMAPITable::~IMAPITable() = default;
+
+HRESULT IMAPITable::SetColumns(const SPropTagArray& columns, ULONG /*flags*/) {
+    if (columns.empty())
+        return MAPI_E_INVALID_PARAMETER;
+    columns_ = columns;
+    return S_OK;
+}
+
+HRESULT IMAPITable::SortTable(const SSortOrderSet& order, ULONG /*flags*/) {
+    try {
+        if (const HRESULT hr = source_->sort(order); FAILED(hr))
+            return hr;
+    } catch (const phone::PhoneDbError&) {
+        return MAPI_E_CALL_FAILED;
+    }
+    position_ = 0;
+    rewound_ = false;
+    return S_OK;
+}
+
+void IMAPITable::move_to(int64_t target) {
+    target = std::max<int64_t>(target, 0);
+    if (!rewound_ || target < position_) {
+        source_->rewind();
+        rewound_ = true;
+        position_ = 0;
+    }
+    while (position_ < target && source_->next(scratch_))
+        ++position_;
 }
 
 HRESULT IMAPITable::SeekRow(LONG origin, LONG row_count, LONG* rows_sought) {
-    if (const HRESULT hr = load(); FAILED(hr))
-        return hr;
-    int64_t start = 0;
-    if (origin == BOOKMARK_CURRENT)
-        start = static_cast<int64_t>(cursor_);
-    if (origin == BOOKMARK_END)
-        start = static_cast<int64_t>(rows_.size());
-    if (origin != BOOKMARK_BEGINNING && origin != BOOKMARK_CURRENT && origin != BOOKMARK_END) {
+    if (origin != BOOKMARK_BEGINNING && origin != BOOKMARK_CURRENT && origin != BOOKMARK_END)
         return MAPI_E_INVALID_PARAMETER;
+    try {
+        int64_t start = 0;
+        if (origin == BOOKMARK_CURRENT)
+            start = position_;
+        if (origin == BOOKMARK_END)
+            start = source_->count();
+        move_to(start + row_count);
+        if (rows_sought != nullptr)
+            *rows_sought = static_cast<LONG>(position_ - start);
+    } catch (const phone::PhoneDbError&) {
+        return MAPI_E_CALL_FAILED;
     }
-    const int64_t target =
-        std::clamp<int64_t>(start + row_count, 0, static_cast<int64_t>(rows_.size()));
-    if (rows_sought != nullptr)
-        *rows_sought = static_cast<LONG>(target - start);
-    cursor_ = static_cast<size_t>(target);
     return S_OK;
 }
 
 HRESULT IMAPITable::QueryRows(LONG row_count, ULONG /*flags*/, SRowSet& rows) {
-    rows.clear();
-    if (row_count < 0)
+    if (row_count < 0) {
+        rows.clear();
         return MAPI_E_INVALID_PARAMETER;
-    if (const HRESULT hr = load(); FAILED(hr))
-        return hr;
-    while (rows.size() < static_cast<size_t>(row_count) && cursor_ < rows_.size()) {
-        rows.push_back(project(rows_[view_[cursor_++]]));
     }
+    size_t n = 0;
+    try {
+        if (!rewound_)
+            move_to(position_);
+        for (; n < static_cast<size_t>(row_count) && source_->next(scratch_); ++n) {
+            if (rows.size() <= n)
+                rows.emplace_back();
+            project(scratch_, rows[n]);
+            ++position_;
+        }
+    } catch (const phone::PhoneDbError&) {
+        rows.clear();
+        return MAPI_E_CALL_FAILED;
+    }
+    rows.resize(n);
     return S_OK;
 }
 
 HRESULT IMAPITable::GetRowCount(ULONG /*flags*/, ULONG* count) {
-    if (const HRESULT hr = load(); FAILED(hr))
-        return hr;
-    if (count != nullptr)
-        *count = static_cast<ULONG>(rows_.size());
+    try {
+        if (count != nullptr)
+            *count = source_->count();
+    } catch (const phone::PhoneDbError&) {
+        return MAPI_E_CALL_FAILED;
+    }
     return S_OK;
 }
 
-SRow IMAPITable::project(const SRow& row) const {
-    if (columns_.empty())
-        return row;
-    SRow out;
-    out.reserve(columns_.size());
-    for (ULONG tag : columns_) {
-        const SPropValue* v = find_prop(row, tag);
-        out.push_back(v != nullptr ? *v : prop_error(tag, MAPI_E_NOT_FOUND));
+void IMAPITable::project(const SRow& row, SRow& out) const {
+    if (columns_.empty()) {
+        out = row;
+        return;
     }
-    return out;
+    out.resize(columns_.size());
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        // Assigned in place, so the row's storage is reused.
+        if (const SPropValue* v = find_prop(row, columns_[i])) {
+            out[i] = *v;
+        } else {
+            out[i] = prop_error(columns_[i], MAPI_E_NOT_FOUND);
+        }
+    }
 }
 
 IMAPIProp::~IMAPIProp() = default;

@@ -170,6 +170,26 @@ std::vector<uint8_t> Statement::blob(int column) const {
     return std::vector<uint8_t>(p, p + n);
 }
 
+void Statement::text16(int column, std::u16string& out) const {
+    const void* p = sqlite3_column_text16(stmt_, column);
+    const int n = sqlite3_column_bytes16(stmt_, column);
+    if (p == nullptr) {
+        out.clear();
+        return;
+    }
+    out.assign(static_cast<const char16_t*>(p), static_cast<size_t>(n) / 2);
+}
+
+void Statement::blob(int column, std::vector<uint8_t>& out) const {
+    const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(stmt_, column));
+    const int n = sqlite3_column_bytes(stmt_, column);
+    if (p == nullptr) {
+        out.clear();
+        return;
+    }
+    out.assign(p, p + n);
+}
+
 PhoneDb::PhoneDb(const std::filesystem::path& image, Mode mode) : image_(image) {
     const bool creating = mode == Mode::Create && !image_exists(image);
     if (creating) {

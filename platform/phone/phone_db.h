@@ -59,6 +59,9 @@ class Statement {
     std::string text(int column) const;
     std::u16string text16(int column) const;
     std::vector<uint8_t> blob(int column) const;
+    // The same, into storage the caller reuses from row to row.
+    void text16(int column, std::u16string& out) const;
+    void blob(int column, std::vector<uint8_t>& out) const;
 
   private:
     sqlite3* db_;

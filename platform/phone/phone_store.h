@@ -128,6 +128,7 @@ class PhoneStore {
     // recipients too when `with_recipients`.
     std::optional<Message> message(std::span<const uint8_t> entry_id, bool with_recipients = true);
     std::vector<Recipient> recipients(int64_t message_id);
+    int64_t message_count(int64_t folder_id);
     // The row number of the message with exactly this entry id.
     std::optional<int64_t> message_id(std::span<const uint8_t> entry_id);
     // True when a message of that folder with that entry id was removed.
@@ -159,6 +160,36 @@ class PhoneStore {
     std::optional<Statement> recipients_of_;
     std::optional<Statement> id_by_entry_id_;
     int snapshot_holds_ = 0;
+    // The row a folder cursor last stepped to within the current snapshot:
+    // a message is usually opened right after its row was read.
+    struct LastRow {
+        std::vector<uint8_t> entry_id;
+        int64_t id = 0;
+    };
+    std::optional<LastRow> last_row_;
+    friend class FolderCursor;
+};
+
+// Steps through a folder's rows, without bodies and recipients, by delivery
+// time and then by insertion (both reversed when newest first). The row's
+// storage is reused from one step to the next. `db` must outlive it.
+class FolderCursor {
+  public:
+    // Within a read snapshot of `store`, the row last stepped to is found
+    // again by PhoneStore::message_id without a query.
+    FolderCursor(PhoneStore& store, int64_t folder_id, bool newest_first);
+    // Back to before the first row.
+    void rewind();
+    // False at the end, and after it until rewound.
+    bool next();
+    const Message& row() const { return row_; }
+
+  private:
+    PhoneStore& store_;
+    Statement statement_;
+    int64_t folder_id_;
+    Message row_;
+    bool done_ = false;
 };
 
 // While alive, every read of the store sees the image as it was at the

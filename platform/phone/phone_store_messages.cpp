@@ -1,6 +1,8 @@
 // The message store part of PhoneStore.
 #include "platform/phone/phone_store.h"
 
+#include <algorithm>
+
 #include "protocol/byte_order.h"
 
 namespace quillet::phone {
@@ -118,7 +120,18 @@ std::optional<Message> PhoneStore::message(std::span<const uint8_t> entry_id,
     return m;
 }
 
+int64_t PhoneStore::message_count(int64_t folder_id) {
+    Statement s = db_.prepare("SELECT COUNT(*) FROM messages WHERE folder_id = ?");
+    s.bind(1, folder_id);
+    return s.step() ? s.integer(0) : 0;
+}
+
 std::optional<int64_t> PhoneStore::message_id(std::span<const uint8_t> entry_id) {
+    if (snapshot_holds_ > 0 && last_row_ &&
+        std::equal(entry_id.begin(), entry_id.end(), last_row_->entry_id.begin(),
+                   last_row_->entry_id.end())) {
+        return last_row_->id;
+    }
     if (!id_by_entry_id_)
         id_by_entry_id_.emplace(db_.prepare("SELECT id FROM messages WHERE entry_id = ?"));
     Statement& s = *id_by_entry_id_;
@@ -147,6 +160,7 @@ std::vector<Recipient> PhoneStore::recipients(int64_t message_id) {
 }
 
 bool PhoneStore::delete_message(const Folder& folder, std::span<const uint8_t> entry_id) {
+    last_row_.reset();
     db_.prepare("DELETE FROM messages WHERE folder_id = ? AND entry_id = ?")
         .bind(1, folder.id)
         .bind_blob(2, entry_id)
@@ -158,6 +172,43 @@ bool PhoneStore::delete_message(const Folder& folder, std::span<const uint8_t> e
 
 namespace quillet::phone {
 
+FolderCursor::FolderCursor(PhoneStore& store, int64_t folder_id, bool newest_first)
+    : store_(store),
+      statement_(store.db().prepare(
+          std::string(kRowColumns) +
+          (newest_first ? " WHERE folder_id = ? ORDER BY delivery_time DESC, id DESC"
+                        : " WHERE folder_id = ? ORDER BY delivery_time, id"))),
+      folder_id_(folder_id) {
+    statement_.bind(1, folder_id_);
+}
+
+void FolderCursor::rewind() {
+    statement_.reset();
+    statement_.bind(1, folder_id_);
+    done_ = false;
+}
+
+bool FolderCursor::next() {
+    // A finished statement would start over if stepped again.
+    if (done_ || !statement_.step()) {
+        done_ = true;
+        return false;
+    }
+    row_.id = statement_.integer(0);
+    statement_.blob(1, row_.entry_id);
+    statement_.text16(2, row_.message_class);
+    statement_.text16(3, row_.subject);
+    row_.delivery_time = static_cast<FileTime>(statement_.integer(4));
+    statement_.text16(5, row_.sender);
+    row_.flags = static_cast<uint32_t>(statement_.integer(6));
+    if (store_.snapshot_holds_ > 0) {
+        auto& last = store_.last_row_ ? *store_.last_row_ : store_.last_row_.emplace();
+        last.entry_id.assign(row_.entry_id.begin(), row_.entry_id.end());
+        last.id = row_.id;
+    }
+    return true;
+}
+
 ReadSnapshot::ReadSnapshot(std::shared_ptr<PhoneStore> store) : store_(std::move(store)) {
     if (store_->snapshot_holds_ == 0)
         store_->db_.exec("BEGIN");
@@ -167,6 +218,7 @@ ReadSnapshot::ReadSnapshot(std::shared_ptr<PhoneStore> store) : store_(std::move
 ReadSnapshot::~ReadSnapshot() {
     if (--store_->snapshot_holds_ > 0)
         return;
+    store_->last_row_.reset();
     try {
         store_->db_.exec("COMMIT");
     } catch (const PhoneDbError&) {

@@ -99,6 +99,42 @@ TEST_F(PhoneServicesTest, ContentsTableIsASnapshotSortedBothWays) {
     MAPIUninitialize();
 }
 
+TEST_F(PhoneServicesTest, ContentsTableSeeksCountsAndRefusesOtherSorts) {
+    for (int i = 0; i < 5; ++i) {
+        add(phone::Message{
+            0, {}, u"IPM.SMSText", std::u16string(1, char16_t(u'a' + i)), kT0 + i, u"", 0, {}, {}});
+    }
+    ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
+    std::unique_ptr<IMAPISession> session;
+    auto table = inbox_table(session);
+    EXPECT_EQ(table->SortTable({{PR_SUBJECT, TABLE_SORT_ASCEND}}, 0), MAPI_E_TOO_COMPLEX);
+    ASSERT_EQ(table->SortTable({{PR_MESSAGE_DELIVERY_TIME, TABLE_SORT_ASCEND}}, 0), S_OK);
+    ULONG count = 0;
+    ASSERT_EQ(table->GetRowCount(0, &count), S_OK);
+    EXPECT_EQ(count, 5u);
+    LONG sought = 0;
+    ASSERT_EQ(table->SeekRow(BOOKMARK_END, -2, &sought), S_OK);
+    EXPECT_EQ(sought, -2);
+    SRowSet rows;
+    ASSERT_EQ(table->QueryRows(10, 0, rows), S_OK);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0][0].lpszW, u"d");
+    EXPECT_EQ(rows[1][0].lpszW, u"e");
+    ASSERT_EQ(table->QueryRows(1, 0, rows), S_OK);
+    EXPECT_TRUE(rows.empty());
+    ASSERT_EQ(table->SeekRow(BOOKMARK_CURRENT, -4, &sought), S_OK);
+    EXPECT_EQ(sought, -4);
+    ASSERT_EQ(table->QueryRows(1, 0, rows), S_OK);
+    EXPECT_EQ(rows.at(0)[0].lpszW, u"b");
+    // A column no row has comes back as an error value.
+    ASSERT_EQ(table->SetColumns({PR_BODY, PR_SUBJECT}, 0), S_OK);
+    ASSERT_EQ(table->QueryRows(1, 0, rows), S_OK);
+    EXPECT_EQ(rows.at(0)[0].ulPropTag, CHANGE_PROP_TYPE(PR_BODY, PT_ERROR));
+    EXPECT_EQ(rows.at(0)[0].err, MAPI_E_NOT_FOUND);
+    EXPECT_EQ(rows.at(0)[1].lpszW, u"c");
+    MAPIUninitialize();
+}
+
 TEST_F(PhoneServicesTest, EntriesAndDeletesReportAsTheStoreDoes) {
     phone::Message m{0, {}, u"IPM.SMSText", u"", kT0, u"", 0, std::u16string(300, u'x'), {}};
     const auto id = add(m);
