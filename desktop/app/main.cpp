@@ -2,5 +2,6 @@
 #include "desktop/app/quillet_app.h"
 
 int main(int argc, char** argv) {
-    return quillet::run_quillet(argc, argv);
+    quillet::QuilletApp app(argc, argv);
+    return app.run();
 }

@@ -1,6 +1,5 @@
 #include "quillet_app.h"
 
-#include <QApplication>
 #include <QCommandLineParser>
 
 #include "desktop/app/main_frame.h"
@@ -10,32 +9,43 @@
 #include "desktop/store/log_file.h"
 
 namespace quillet {
-namespace {
 
-bool wants_log(const QApplication& app) {
+QuilletApp::QuilletApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Quillet"));
+    setApplicationVersion(QStringLiteral("1.12"));
+    // The composers and the hidden windows do not keep the program alive:
+    // it ends with its main window.
+    setQuitOnLastWindowClosed(false);
+}
+
+bool QuilletApp::wants_log() {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Quillet: the text messages of your phone."));
-    parser.addHelpOption();
     parser.addOption(QCommandLineOption(
         QStringLiteral("log"), QStringLiteral("Write a trace to logfile.txt in the data folder.")));
-    parser.process(app);  // unknown options end the program with a message
+    parser.process(*this);
     return parser.isSet(QStringLiteral("log"));
 }
 
-int run_main_window(QApplication& app, SingleInstance& guard) {
+int QuilletApp::run() {
+    const bool log = wants_log();
+    SingleInstance guard;
+    if (!guard.claim())
+        return 0;
+    program_log().set_enabled(log);
+
     SmartphoneSmsConnect link;
     MainFrame frame(link);
     const QString title = QString::fromStdU16String(std::u16string(MainFrame::kTitle));
-    QObject::connect(&guard, &SingleInstance::raiseRequested, &frame, [&frame, &title] {
+    connect(&guard, &SingleInstance::raiseRequested, &frame, [&frame, &title] {
         // Only a window that has its title: one still starting is not found.
-        if (frame.windowTitle() == title) {
-            program_log().log_line("second start: window brought to the front");
-            frame.bring_to_front();
-        }
+        if (frame.windowTitle() != title)
+            return;
+        program_log().log_line("second start: window brought to the front");
+        frame.bring_to_front();
     });
-    QObject::connect(&frame, &MainFrame::closed, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-    TerminationSignals signals_([&frame] {
+    connect(&frame, &MainFrame::closed, this, &QCoreApplication::quit, Qt::QueuedConnection);
+    const TerminationSignals termination([&frame] {
         if (!frame.has_shut_down())
             frame.close();
     });
@@ -44,27 +54,9 @@ int run_main_window(QApplication& app, SingleInstance& guard) {
     frame.repaint();
     frame.start_up();
     if (frame.has_shut_down())
-        return 0;
+        return 0;  // ended during start-up
     frame.setWindowTitle(title);
-    return app.exec();
-}
-
-}  // namespace
-
-int run_quillet(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillet"));
-    QApplication::setApplicationVersion(QStringLiteral("1.12"));
-    // The composers and the hidden windows do not keep the program alive:
-    // it ends with its main window.
-    QApplication::setQuitOnLastWindowClosed(false);
-    const bool log = wants_log(app);
-
-    SingleInstance guard;
-    if (!guard.claim())
-        return 0;
-    program_log().set_enabled(log);
-    return run_main_window(app, guard);
+    return exec();
 }
 
 }  // namespace quillet

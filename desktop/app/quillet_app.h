@@ -1,5 +1,5 @@
-// The program: one instance per user, the link to the phone, the main
-// window, its start-up, the event loop and the shutdown.
+// The application object: one Quillet per user, the link to the phone, the
+// main window, its start-up, the event loop and the shutdown.
 //
 // Command line: `quillet [--log]`; --log writes a trace of what the program
 // does to "logfile.txt" in the data folder. A start while the program runs
@@ -7,9 +7,24 @@
 // ends at once.
 #pragma once
 
+#include <QApplication>
+
 namespace quillet {
 
-// Runs the program; the process's exit code.
-int run_quillet(int argc, char** argv);
+class QuilletApp : public QApplication {
+    Q_OBJECT
+
+  public:
+    QuilletApp(int& argc, char** argv);
+
+    // The instance initialisation, then the event loop until the main window
+    // closes: the process's exit code. A second instance returns 0 at once.
+    int run();
+
+  private:
+    // --log on the command line; unknown options end the program with a
+    // message.
+    bool wants_log();
+};
 
 }  // namespace quillet
