@@ -23,6 +23,7 @@
 #include "desktop/composer/new_sms_form.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/store/box_file.h"
+#include "desktop/store/config_list.h"
 #include "desktop/store/export.h"
 #include "desktop/store/shown_time.h"
 #include "desktop/views/contacts_window.h"
@@ -246,6 +247,31 @@ class MainWindowTest : public QObject {
                      "Please Check your ActiveSync connection.\nDetails:\nCould not connect"));
         QCOMPARE(f->status_text(), QString());
         QCOMPARE(f->inbox().count(), size_t{0});
+    }
+
+    void syncOnStartImportsDuringStartUp() {
+        QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}));
+        ConfigList settings;
+        settings.set_bool("sync_on_open", true);
+        QVERIFY(settings.save_config("options.cfg").ok);
+        RunningFrame f;
+        QVERIFY(f->inbox().count() > 0);
+        QCOMPARE(f->list_view().list_model().rowCount(), static_cast<int>(f->inbox().count()));
+        QVERIFY(f->status_text().endsWith(QStringLiteral(" new imported messages")));
+    }
+
+    void syncOnStartWithoutAPhoneReportsAndStartsAllTheSame() {
+        QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}));
+        QVERIFY(env_->phone({QStringLiteral("unplug")}));
+        ConfigList settings;
+        settings.set_bool("sync_on_open", true);
+        QVERIFY(settings.save_config("options.cfg").ok);
+        RunningFrame f(1000);
+        const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QVERIFY(boxes[0].text.startsWith(
+            QStringLiteral("Please Check your ActiveSync connection.\nDetails:\n")));
+        QVERIFY(f->isVisible());
     }
 
     void dateSortsAscendingThenDescending() {
