@@ -172,7 +172,7 @@ class PhoneStore {
 
 // Steps through a folder's rows, without bodies and recipients, by delivery
 // time and then by insertion (both reversed when newest first). The row's
-// storage is reused from one step to the next. `db` must outlive it.
+// storage is reused from one step to the next. `store` must outlive it.
 class FolderCursor {
   public:
     // Within a read snapshot of `store`, the row last stepped to is found
