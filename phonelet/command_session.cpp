@@ -154,32 +154,33 @@ bool CommandSession::read_all_contacts(const CommandBlock&) {
     return true;
 }
 
-void CommandSession::read_folder(FolderKind kind) {
+bool CommandSession::read_folder(FolderKind kind) {
     if (folders_.open(kind, SortOrder::OldestFirst) != 0) {
         connection_.send_int32(0);
-        return;
+        return true;
     }
     const int count = folders_.find(-1);
     connection_.hold_output(true);
     connection_.send_int32(count);
-    folders_.send_all(connection_, count);
+    const int sent = folders_.send_all(connection_, count);
     connection_.hold_output(false);
     folders_.close();
+    // Fewer records than announced (the store failed during the walk)
+    // would leave the desktop waiting for the rest: end the connection, so
+    // that it sees a broken link instead.
+    return sent == count;
 }
 
 bool CommandSession::read_inbox(const CommandBlock&) {
-    read_folder(FolderKind::Inbox);
-    return true;
+    return read_folder(FolderKind::Inbox);
 }
 
 bool CommandSession::read_sent(const CommandBlock&) {
-    read_folder(FolderKind::SentItems);
-    return true;
+    return read_folder(FolderKind::SentItems);
 }
 
 bool CommandSession::read_deleted(const CommandBlock&) {
-    read_folder(FolderKind::DeletedItems);
-    return true;
+    return read_folder(FolderKind::DeletedItems);
 }
 
 void CommandSession::delete_in_folder(FolderKind kind, const CommandBlock& block) {

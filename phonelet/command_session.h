@@ -24,7 +24,8 @@ class CommandSession {
 
     // Carries out one block and writes its reply. False when the stream can
     // no longer be trusted (a WRITESMS whose size is impossible or whose
-    // record did not arrive): the command loop must end.
+    // record did not arrive, a folder reply cut short): the command loop
+    // must end.
     bool dispatch(const CommandBlock& block);
 
   private:
@@ -46,7 +47,7 @@ class CommandSession {
     bool delete_deleted(const CommandBlock& block);
     bool unhandled(const CommandBlock& block);
 
-    void read_folder(FolderKind kind);
+    bool read_folder(FolderKind kind);
     void delete_in_folder(FolderKind kind, const CommandBlock& block);
     void reply(uint8_t byte);
 
