@@ -43,12 +43,6 @@ std::string record_damage(size_t index, std::string_view what) {
     return "record " + std::to_string(index + 1) + ": " + std::string(what);
 }
 
-TextField text_field_of(std::span<const uint8_t> bytes) {
-    TextField field{};
-    std::copy_n(bytes.begin(), kTextFieldSize, field.begin());
-    return field;
-}
-
 // The index of the first zero unit, or the number of units. Looks at four
 // units at a time: a text is searched for every message at every start.
 size_t first_nul_unit(std::span<const uint8_t> bytes) {
@@ -56,11 +50,16 @@ size_t first_nul_unit(std::span<const uint8_t> bytes) {
     constexpr uint64_t kHigh = 0x8000800080008000ULL;
     const size_t units = bytes.size() / 2;
     size_t i = 0;
-    for (; i + 4 <= units; i += 4) {
-        uint64_t x = 0;
-        std::memcpy(&x, bytes.data() + 2 * i, sizeof x);
-        if (((x - kLow) & ~x & kHigh) != 0)
-            break;  // one of the four is zero
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; i + 4 <= units; i += 4) {
+            uint64_t x = 0;
+            std::memcpy(&x, bytes.data() + 2 * i, sizeof x);
+            // The lowest flag marks the first zero unit exactly (a borrow
+            // can only raise flags above a zero unit).
+            const uint64_t zero_flags = (x - kLow) & ~x & kHigh;
+            if (zero_flags != 0)
+                return i + static_cast<size_t>(std::countr_zero(zero_flags)) / 16;
+        }
     }
     for (; i < units; ++i) {
         if (bytes[2 * i] == 0 && bytes[2 * i + 1] == 0)
@@ -69,16 +68,25 @@ size_t first_nul_unit(std::span<const uint8_t> bytes) {
     return units;
 }
 
-// Text units of a 1.10 record, up to the first NUL.
-void decode_text(std::span<const uint8_t> bytes, std::u16string& out) {
+// Text units of a 1.10 record, up to the first NUL: one allocation and,
+// on a little-endian machine, one block copy.
+std::u16string decode_text(std::span<const uint8_t> bytes) {
     const size_t units = first_nul_unit(bytes);
-    out.resize(units);
+    std::u16string out(units, u'\0');
     if constexpr (std::endian::native == std::endian::little) {
         std::memcpy(out.data(), bytes.data(), 2 * units);
     } else {
         for (size_t i = 0; i < units; ++i)
             out[i] = static_cast<char16_t>(get_u16le(bytes, 2 * i));
     }
+    return out;
+}
+
+// Text taken up to the first zero byte, at most `limit` bytes.
+std::string_view bounded_text(std::span<const uint8_t> bytes, size_t limit) {
+    const auto* data = reinterpret_cast<const char*>(bytes.data());
+    const std::string_view all(data, std::min(bytes.size(), limit));
+    return all.substr(0, std::min(all.size(), all.find('\0')));
 }
 
 // One version 1.10 record, or why there is none.
@@ -96,10 +104,8 @@ std::optional<std::string> read_record_110(Reader& in, SmsMessage& m) {
         return "the file ends inside the record";
     const auto text = rest->first(length);
     const auto tail = rest->subspan(length);
-    std::u16string units;
-    decode_text(text, units);
-    m.take_text(std::move(units));
-    m.set_number_raw(text_field(text_field_of(tail)));
+    m.take_text(decode_text(text));
+    m.set_number_raw(bounded_text(tail, kTextFieldSize - 1));
     m.set_time(get_u64le(tail, kTextFieldSize));
     m.set_message_class(tail[kTextFieldSize + 8]);
     m.set_read(tail[kTextFieldSize + 9]);
@@ -108,13 +114,6 @@ std::optional<std::string> read_record_110(Reader& in, SmsMessage& m) {
     std::copy_n(tail.begin() + kTextFieldSize + 11, kEntryIdSize, id.begin());
     m.set_entry_id(id);
     return std::nullopt;
-}
-
-// Text taken up to the first zero byte, at most `limit` bytes.
-std::string_view bounded_text(std::span<const uint8_t> bytes, size_t limit) {
-    const auto* data = reinterpret_cast<const char*>(bytes.data());
-    const std::string_view all(data, std::min(bytes.size(), limit));
-    return all.substr(0, std::min(all.size(), all.find('\0')));
 }
 
 // One version 1.00 record. Its scans stop at the end of the file. Each piece

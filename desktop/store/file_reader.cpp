@@ -29,21 +29,25 @@ FileReader::~FileReader() {
 }
 
 bool FileReader::fill(size_t n) {
-    if (n > left())
+    if (!ok() || n > left())
         return false;
-    if (end_ - begin_ >= n)
-        return true;
-    // Keep what is buffered, at the front, and read on behind it.
-    if (end_ > begin_)
-        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
-    end_ -= begin_;
+    const size_t buffered = end_ - begin_;
+    // The buffer holds the rest of the file when it fits in a chunk.
+    const size_t wanted = std::max(n, std::min(chunk_, left()));
+    if (capacity_ < wanted) {
+        auto larger = std::make_unique_for_overwrite<uint8_t[]>(wanted);
+        if (buffered > 0)
+            std::memcpy(larger.get(), buffer_.get() + begin_, buffered);
+        buffer_ = std::move(larger);
+        capacity_ = wanted;
+    } else if (buffered > 0 && begin_ > 0) {
+        // Keep what is buffered, at the front, and read on behind it.
+        std::memmove(buffer_.get(), buffer_.get() + begin_, buffered);
+    }
     begin_ = 0;
-    if (buffer_.size() < n)
-        buffer_.resize(std::max(n, chunk_));
-    if (buffer_.size() < chunk_)
-        buffer_.resize(chunk_);
+    end_ = buffered;
     while (end_ < n) {
-        const ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+        const ssize_t got = ::read(fd_, buffer_.get() + end_, capacity_ - end_);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
@@ -55,22 +59,6 @@ bool FileReader::fill(size_t n) {
         end_ += static_cast<size_t>(got);
     }
     return true;
-}
-
-std::optional<std::span<const uint8_t>> FileReader::take(size_t n) {
-    if (!ok() || !fill(n))
-        return std::nullopt;
-    const std::span<const uint8_t> piece(buffer_.data() + begin_, n);
-    begin_ += n;
-    consumed_ += n;
-    return piece;
-}
-
-std::optional<uint8_t> FileReader::byte() {
-    const auto piece = take(1);
-    if (!piece)
-        return std::nullopt;
-    return (*piece)[0];
 }
 
 }  // namespace quillet

@@ -1,20 +1,23 @@
 // Reads a regular file forward in pieces, handing out each piece as a span
-// of the bytes asked for. Holds only a small buffer (more only while one
-// piece is larger), so reading a large file does not first copy all of it.
+// of the bytes asked for. A file up to the chunk size is read with one read
+// into one buffer of its own size; a larger one a chunk at a time, so the
+// buffer never grows past the chunk (or the largest piece asked for).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
-#include <vector>
 
 namespace quillet {
 
 class FileReader {
   public:
+    // Large enough that every box file a phone can fill is read at once;
+    // small enough that a huge foreign file does not take all memory.
     static constexpr size_t kDefaultChunk = 256 * 1024;
 
     // Opens `path`; on failure ok() is false and error() says why. Reads
@@ -31,10 +34,23 @@ class FileReader {
 
     // The next n bytes, valid until the next call; nullopt when the file ends
     // first (then nothing is taken) or a read fails (then error() says why).
-    std::optional<std::span<const uint8_t>> take(size_t n);
-    std::optional<uint8_t> byte();
+    std::optional<std::span<const uint8_t>> take(size_t n) {
+        if (end_ - begin_ < n && !fill(n))
+            return std::nullopt;
+        const std::span<const uint8_t> piece(buffer_.get() + begin_, n);
+        begin_ += n;
+        consumed_ += n;
+        return piece;
+    }
+    std::optional<uint8_t> byte() {
+        if (end_ == begin_ && !fill(1))
+            return std::nullopt;
+        ++consumed_;
+        return buffer_[begin_++];
+    }
 
   private:
+    // Makes at least n bytes buffered; false when the file cannot give them.
     bool fill(size_t n);
 
     int fd_ = -1;
@@ -42,7 +58,9 @@ class FileReader {
     std::string error_;
     size_t size_ = 0;
     size_t consumed_ = 0;
-    std::vector<uint8_t> buffer_;
+    // Not zeroed: only bytes read are ever handed out.
+    std::unique_ptr<uint8_t[]> buffer_;
+    size_t capacity_ = 0;
     size_t begin_ = 0;  // first buffered byte not yet taken
     size_t end_ = 0;    // end of the buffered bytes
 };
