@@ -22,5 +22,8 @@ namespace quillet {
 // Returns how many messages were appended (and queued).
 size_t merge_fetched(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_messages,
                      std::span<const SmsWireRecord> fetched);
+// The same, taking the fetched texts over instead of copying them.
+size_t merge_fetched_owned(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_messages,
+                           std::vector<SmsWireRecord>&& fetched);
 
 }  // namespace quillet

@@ -165,7 +165,7 @@ size_t SmsBox::import_new_smses(DeviceOperations& device) {
     const int announced = device.fetch_folder(kind_, fetched);
     if (announced < 0)
         throw ORX_Exception(u"import_new_smses()");
-    return merge_fetched(messages_, new_messages_, fetched);
+    return merge_fetched_owned(messages_, new_messages_, std::move(fetched));
 }
 
 }  // namespace quillet

@@ -4,6 +4,7 @@ namespace quillet {
 
 std::string normalise_number(std::string_view source) {
     std::string out;
+    out.reserve(source.size());
     for (char c : source) {
         if (c == '+' && out.empty()) {
             out += c;
@@ -14,23 +15,38 @@ std::string normalise_number(std::string_view source) {
     return out;
 }
 
-void SmsMessage::set_time_now() { time_ = filetime_now(); }
+void SmsMessage::set_time_now() {
+    time_ = filetime_now();
+}
 
 void SmsMessage::set_number(std::string_view number) {
     set_text_field(number_, normalise_number(number));
 }
 
-void SmsMessage::set_number_raw(std::string_view number) { set_text_field(number_, number); }
+void SmsMessage::set_number_raw(std::string_view number) {
+    set_text_field(number_, number);
+}
 
 SmsMessage SmsMessage::from_wire(const SmsWireRecord& w) {
+    SmsMessage m = from_wire_fields(w);
+    m.text_ = w.text;
+    return m;
+}
+
+SmsMessage SmsMessage::from_wire_fields(const SmsWireRecord& w) {
     SmsMessage m;
     m.set_number(text_field(w.address));
-    m.text_ = w.text;
     m.time_ = w.time;
     m.message_class_ = w.message_class;
     m.entry_id_ = w.entry_id;
     m.read_ = w.flags != 0 ? 1 : 0;
     m.on_phone_ = 0;
+    return m;
+}
+
+SmsMessage SmsMessage::from_wire(SmsWireRecord&& w) {
+    SmsMessage m = from_wire_fields(w);
+    m.text_ = std::move(w.text);
     return m;
 }
 
@@ -46,23 +62,29 @@ SmsWireRecord SmsMessage::to_wire() const {
 }
 
 bool SmsMessage::same_message(const SmsMessage& other) const {
-    if (text_view() != other.text_view()) return false;
-    if (number() != other.number()) return false;
-    if (time_ / kTicksPerSecond == other.time_ / kTicksPerSecond) return true;
+    if (text_view() != other.text_view())
+        return false;
+    if (number() != other.number())
+        return false;
+    if (time_ / kTicksPerSecond == other.time_ / kTicksPerSecond)
+        return true;
     return local_seconds(time_) == local_seconds(other.time_);
 }
 
 void SmsMessage::strip_cr() {
-    if (!text_) return;
+    if (!text_)
+        return;
     std::erase(*text_, u'\r');
 }
 
 void SmsMessage::expand_lf() {
-    if (!text_) return;
+    if (!text_)
+        return;
     std::u16string out;
     out.reserve(text_->size() + 16);
     for (char16_t c : *text_) {
-        if (c == u'\n') out += u'\r';
+        if (c == u'\n')
+            out += u'\r';
         out += c;
     }
     text_ = std::move(out);

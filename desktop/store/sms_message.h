@@ -19,7 +19,7 @@ using Contact = ContactWireRecord;
 std::string normalise_number(std::string_view source);
 
 class SmsMessage {
-public:
+  public:
     SmsMessage() = default;
     virtual ~SmsMessage() = default;
     SmsMessage(const SmsMessage&) = default;
@@ -55,6 +55,8 @@ public:
     void set_number_raw(std::string_view number);
 
     static SmsMessage from_wire(const SmsWireRecord& w);
+    // The same, taking the record's text over instead of copying it.
+    static SmsMessage from_wire(SmsWireRecord&& w);
     // Requires a present text.
     SmsWireRecord to_wire() const;
     // Same text, same number, same local second. Requires present texts.
@@ -64,7 +66,10 @@ public:
     // Puts a CR before every LF; the whole text is kept, however long.
     void expand_lf();
 
-private:
+  private:
+    // Every field of `w` but the text.
+    static SmsMessage from_wire_fields(const SmsWireRecord& w);
+
     std::optional<std::u16string> text_;
     TextField number_{};
     FileTime time_ = 0;
