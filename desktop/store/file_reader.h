@@ -16,8 +16,9 @@ namespace quillet {
 
 class FileReader {
   public:
-    // Large enough that every box file a phone can fill is read at once;
-    // small enough that a huge foreign file does not take all memory.
+    // Small enough that each piece is still in the cache when it is decoded
+    // (one buffer the size of a large file measured slower: every load then
+    // touches that much fresh memory), large enough to need few reads.
     static constexpr size_t kDefaultChunk = 256 * 1024;
 
     // Opens `path`; on failure ok() is false and error() says why. Reads

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <stdexcept>
 #include <string_view>
@@ -20,10 +21,38 @@ constexpr uint64_t kMix = 0x9e3779b97f4a7c15ULL;
 constexpr uint32_t kNone = UINT32_MAX;
 constexpr int64_t kUnknownSecond = INT64_MIN;
 
+// Mixes eight bytes at a time: every stored message is hashed on each
+// import, so this is the merge's widest loop.
+uint64_t mix(uint64_t h, uint64_t word) {
+    h = (h ^ word) * kMix;
+    return h ^ (h >> 29);
+}
+
+uint64_t hash_bytes(const void* data, size_t size, uint64_t h) {
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, bytes + i, sizeof word);
+        h = mix(h, word);
+    }
+    uint64_t last = 0;
+    std::memcpy(&last, bytes + i, size - i);
+    return mix(mix(h, last), size);
+}
+
 uint64_t text_number_hash(const SmsMessage& m) {
-    uint64_t h = std::hash<std::u16string_view>{}(m.text_view());
-    h ^= std::hash<std::string_view>{}(m.number()) + kMix + (h << 6) + (h >> 2);
-    return h;
+    const std::u16string_view text = m.text_view();
+    const std::string_view number = m.number();
+    const uint64_t h = hash_bytes(text.data(), text.size() * sizeof(char16_t), kMix);
+    const uint64_t both = hash_bytes(number.data(), number.size(), h);
+    return both ^ (both >> 32);
+}
+
+uint64_t number_length_hash(const SmsMessage& m) {
+    const std::string_view number = m.number();
+    const uint64_t h = hash_bytes(number.data(), number.size(), m.text_view().size());
+    return h ^ (h >> 32);
 }
 
 // A fetched message with its hash and, once needed, its local second.
@@ -121,23 +150,30 @@ size_t merge_incoming(std::vector<SmsMessage>& messages, std::vector<SmsMessage>
         in.message.set_on_phone(1);
         in.hash = text_number_hash(in.message);
     }
-    const std::span<const Incoming> fetched(incoming);
     // A bit per possible hash value (modulo the set's size): a stored message
     // whose bit is clear shares text and number with no fetched one, so it can
     // never be a first match; a box keeps far more than the phone still has.
     // A set bit may be shared by chance, which only indexes it needlessly.
-    std::vector<bool> wanted(std::bit_ceil(16 * fetched.size() + 64));
-    const size_t wanted_mask = wanted.size() - 1;
-    for (const Incoming& in : incoming)
-        wanted[in.hash & wanted_mask] = true;
+    // The first set asks only for number and text length, which need no look
+    // at the text itself.
+    const size_t bits = std::bit_ceil(16 * incoming.size() + 64);
+    const size_t bit_mask = bits - 1;
+    std::vector<bool> maybe_wanted(bits);
+    std::vector<bool> wanted(bits);
+    for (const Incoming& in : incoming) {
+        maybe_wanted[number_length_hash(in.message) & bit_mask] = true;
+        wanted[in.hash & bit_mask] = true;
+    }
 
-    messages.reserve(messages.size() + fetched.size());
-    FirstMatchIndex index(messages, messages.size() + fetched.size());
+    FirstMatchIndex index(messages, messages.size() + incoming.size());
     for (size_t i = 0; i < messages.size(); ++i) {
+        if (!maybe_wanted[number_length_hash(messages[i]) & bit_mask])
+            continue;
         const uint64_t h = text_number_hash(messages[i]);
-        if (wanted[h & wanted_mask])
+        if (wanted[h & bit_mask])
             index.add(i, h);
     }
+    messages.reserve(messages.size() + incoming.size());
 
     size_t appended = 0;
     for (Incoming& in : incoming) {

@@ -3,15 +3,13 @@
 namespace quillet {
 
 std::string normalise_number(std::string_view source) {
-    std::string out;
-    out.reserve(source.size());
+    std::string out(source.size(), '\0');
+    size_t used = 0;
     for (char c : source) {
-        if (c == '+' && out.empty()) {
-            out += c;
-        } else if (c >= '0' && c <= '9') {
-            out += c;
-        }
+        if ((c == '+' && used == 0) || (c >= '0' && c <= '9'))
+            out[used++] = c;
     }
+    out.resize(used);
     return out;
 }
 
