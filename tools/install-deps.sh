@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-multimedia-dev
     libsqlite3-dev sqlite3
     libgtest-dev libbenchmark-dev
-    xvfb xauth
+    xvfb xauth fonts-dejavu-core
 )
 # The fuzz preset builds with clang and libFuzzer.
 if [[ "${1:-}" == "--fuzz" ]]; then
@@ -27,4 +27,4 @@ echo "Installing: ${missing[*]}"
 sudo=""
 [[ $(id -u) -ne 0 ]] && sudo="sudo"
 $sudo apt-get update
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}"
