@@ -11,6 +11,7 @@
 
 #include "desktop/composer/part_count.h"
 #include "protocol/text_codec.h"
+#include "desktop/views/window_parts.h"
 
 namespace quillet {
 namespace {
@@ -20,10 +21,6 @@ constexpr int kRecipientListHeight = 96;
 constexpr int kCounterWidth = 56;
 // The longest number a Contact holds.
 constexpr int kMaxNumberLength = static_cast<int>(kTextFieldSize) - 1;
-
-QString to_qstring(std::u16string_view text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 template <typename T>
 T* named(T* widget, const char* name) {

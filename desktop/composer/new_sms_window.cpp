@@ -16,6 +16,7 @@
 #include "desktop/store/orx_exception.h"
 #include "desktop/views/gui_seams.h"
 #include "protocol/text_codec.h"
+#include "desktop/views/window_parts.h"
 
 namespace quillet {
 namespace {
@@ -23,28 +24,6 @@ namespace {
 constexpr std::u16string_view kSendFailed =
     u"Could not send message. Please check your ActiveSync connection and if the phone numbers "
     u"are valid.\nDetails:\n";
-
-QString to_qstring(std::u16string_view text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// The wait cursor for as long as a command runs.
-class WaitCursor {
-  public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-QLabel* indicator(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setFrameShape(QFrame::Panel);
-    label->setFrameShadow(QFrame::Sunken);
-    label->setAlignment(Qt::AlignCenter);
-    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 10);
-    return label;
-}
 
 QAction* named_action(QAction* action, const char* name, const QString& prompt = {}) {
     action->setObjectName(QLatin1StringView(name));
@@ -118,7 +97,7 @@ void NewSmsWindow::build_bars() {
     statusBar()->addWidget(status_pane_, 1);
     for (const QString& text :
          {QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")})
-        statusBar()->addPermanentWidget(indicator(text, this));
+        statusBar()->addPermanentWidget(keyboard_indicator(text, this));
 }
 
 void NewSmsWindow::add_recipient(const Contact& contact) {

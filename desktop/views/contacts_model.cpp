@@ -3,13 +3,10 @@
 #include <algorithm>
 
 #include "protocol/text_codec.h"
+#include "desktop/views/window_parts.h"
 
 namespace quillet {
 namespace {
-
-QString to_qstring(const std::u16string& text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 

@@ -12,13 +12,10 @@
 #include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/views/contacts_list_view.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/window_parts.h"
 
 namespace quillet {
 namespace {
-
-QString to_qstring(std::u16string_view text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Makes the window the link's contacts status sink while a fetch runs.
 class ContactsSinkScope {
@@ -38,24 +35,6 @@ class ContactsSinkScope {
   private:
     SmartphoneSmsConnect* link_;
 };
-
-// The wait cursor for as long as a command runs.
-class WaitCursor {
-  public:
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-QLabel* indicator(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setFrameShape(QFrame::Panel);
-    label->setFrameShadow(QFrame::Sunken);
-    label->setAlignment(Qt::AlignCenter);
-    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 10);
-    return label;
-}
 
 }  // namespace
 
@@ -103,7 +82,7 @@ void ContactsWindow::build_bars() {
     statusBar()->addWidget(status_pane_, 1);
     for (const QString& text :
          {QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")})
-        statusBar()->addPermanentWidget(indicator(text, this));
+        statusBar()->addPermanentWidget(keyboard_indicator(text, this));
 }
 
 void ContactsWindow::show_add_button(bool shown) {

@@ -12,13 +12,10 @@
 
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/sound_file_dialog.h"
+#include "desktop/views/window_parts.h"
 
 namespace quillet {
 namespace {
-
-QString to_qstring(const std::u16string& text) {
-    return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 template <typename T>
 T* named(T* widget, const char* name) {
