@@ -1,60 +1,10 @@
-// What every window test sets up: a temp data folder, a temp platform root
-// (registry and phone image), the real program folder, a free link port,
-// message boxes and sounds answered by the test, and the real phone tool.
+// The window tests' set-up is the one every GUI test shares.
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
-#include <QTemporaryDir>
-#include <functional>
-#include <memory>
-#include <vector>
-
-#include "desktop/views/gui_seams.h"
+#include "tests/gui/gui_test_env.h"
 
 namespace quillet::testing {
 
-class WindowTestEnv {
-  public:
-    // Points the program's folders, the platform root and the link port at
-    // fresh places. Create it before any link object.
-    WindowTestEnv();
-    ~WindowTestEnv();
-    WindowTestEnv(const WindowTestEnv&) = delete;
-    WindowTestEnv& operator=(const WindowTestEnv&) = delete;
-
-    QString data_path(const QString& name) const;
-    QString temp_path(const QString& name) const;
-    QString platform_root() const;
-
-    // Message boxes shown since the last take_message_boxes().
-    std::vector<MessageBoxRequest> take_message_boxes();
-    const std::vector<MessageBoxRequest>& message_boxes() const { return boxes_; }
-    // Sounds played.
-    const QStringList& sounds() const { return sounds_; }
-    // Answers for the coming file dialogs, in order ("" is a Cancel).
-    void answer_file_dialogs(QStringList answers);
-    // Captions of the file dialogs shown.
-    const QStringList& file_dialogs() const { return dialogs_; }
-
-    // Runs the real quillet-phone with `args`; its standard output goes to
-    // `out`. True when it exited with 0.
-    bool phone(const QStringList& args, QByteArray* out = nullptr) const;
-    QByteArray phone_output(const QStringList& args) const;
-
-    // A whole file's bytes, empty when missing.
-    static QByteArray read_file(const QString& path);
-
-  private:
-    QTemporaryDir dir_;
-    std::vector<MessageBoxRequest> boxes_;
-    QStringList sounds_;
-    QStringList answers_;
-    QStringList dialogs_;
-};
-
-// A TCP port on the loopback address that nobody listens on right now.
-quint16 free_loopback_port();
+using WindowTestEnv = GuiTestEnv;
 
 }  // namespace quillet::testing

@@ -1,7 +1,8 @@
-#include "window_test_env.h"
+#include "tests/gui/gui_test_env.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QTcpServer>
 
@@ -16,7 +17,7 @@ quint16 free_loopback_port() {
     return server.serverPort();
 }
 
-WindowTestEnv::WindowTestEnv() {
+GuiTestEnv::GuiTestEnv() {
     QDir(dir_.path()).mkpath(QStringLiteral("data"));
     QDir(dir_.path()).mkpath(QStringLiteral("platform"));
     qputenv("QUILLET_PLATFORM_ROOT", platform_root().toUtf8());
@@ -31,35 +32,35 @@ WindowTestEnv::WindowTestEnv() {
     });
 }
 
-WindowTestEnv::~WindowTestEnv() {
+GuiTestEnv::~GuiTestEnv() {
     set_message_box_handler({});
     set_sound_handler({});
     set_file_dialog_handler({});
 }
 
-QString WindowTestEnv::data_path(const QString& name) const {
+QString GuiTestEnv::data_path(const QString& name) const {
     return QDir(dir_.filePath(QStringLiteral("data"))).filePath(name);
 }
 
-QString WindowTestEnv::temp_path(const QString& name) const {
+QString GuiTestEnv::temp_path(const QString& name) const {
     return dir_.filePath(name);
 }
 
-QString WindowTestEnv::platform_root() const {
+QString GuiTestEnv::platform_root() const {
     return dir_.filePath(QStringLiteral("platform"));
 }
 
-std::vector<MessageBoxRequest> WindowTestEnv::take_message_boxes() {
+std::vector<MessageBoxRequest> GuiTestEnv::take_message_boxes() {
     std::vector<MessageBoxRequest> taken;
     taken.swap(boxes_);
     return taken;
 }
 
-void WindowTestEnv::answer_file_dialogs(QStringList answers) {
+void GuiTestEnv::answer_file_dialogs(QStringList answers) {
     answers_ = std::move(answers);
 }
 
-bool WindowTestEnv::phone(const QStringList& args, QByteArray* out) const {
+bool GuiTestEnv::phone(const QStringList& args, QByteArray* out) const {
     QProcess process;
     process.start(QStringLiteral(QUILLET_TOOLS_DIR "/quillet-phone"), args);
     if (!process.waitForFinished(30000))
@@ -74,13 +75,20 @@ bool WindowTestEnv::phone(const QStringList& args, QByteArray* out) const {
     return true;
 }
 
-QByteArray WindowTestEnv::phone_output(const QStringList& args) const {
+QByteArray GuiTestEnv::phone_output(const QStringList& args) const {
     QByteArray out;
     phone(args, &out);
     return out;
 }
 
-QByteArray WindowTestEnv::read_file(const QString& path) {
+QJsonArray GuiTestEnv::phone_folder(const QString& folder) const {
+    QByteArray out;
+    if (!phone({QStringLiteral("list"), folder, QStringLiteral("--json")}, &out))
+        return {};
+    return QJsonDocument::fromJson(out).array();
+}
+
+QByteArray GuiTestEnv::read_file(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
