@@ -1,5 +1,6 @@
 #include "export.h"
 
+#include "desktop/store/markup_escape.h"
 #include "desktop/store/shown_time.h"
 #include "desktop/store/text_file.h"
 #include "protocol/text_codec.h"
@@ -53,26 +54,7 @@ std::u16string xml_chars(std::u16string_view text) {
 }
 
 std::u16string xml_escaped(std::u16string_view item) {
-    std::u16string out;
-    for (char16_t c : xml_chars(item)) {
-        switch (c) {
-            case u'&':
-                out += u"&amp;";
-                break;
-            case u'<':
-                out += u"&lt;";
-                break;
-            case u'>':
-                out += u"&gt;";
-                break;
-            case u'"':
-                out += u"&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
+    return markup_escaped(xml_chars(item));
 }
 
 // The text inside its CDATA section: a "]]>" in it closes the section after

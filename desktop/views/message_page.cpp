@@ -1,30 +1,11 @@
 #include "message_page.h"
+#include "desktop/store/markup_escape.h"
 
 namespace quillet {
 namespace {
 
 constexpr char kTextModeEnd = '\x1A';
 constexpr unsigned char kTemplateEnd = 0xFF;
-
-void append_escaped(std::u16string& out, char16_t c) {
-    switch (c) {
-        case u'&':
-            out += u"&amp;";
-            break;
-        case u'<':
-            out += u"&lt;";
-            break;
-        case u'>':
-            out += u"&gt;";
-            break;
-        case u'"':
-            out += u"&quot;";
-            break;
-        default:
-            out += c;
-            break;
-    }
-}
 
 std::u16string replacement(std::u16string_view name, const PageFields& fields) {
     if (name == u"message")
@@ -56,11 +37,7 @@ std::string text_mode(std::string_view bytes) {
 }  // namespace
 
 std::u16string html_escaped(std::u16string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    for (const char16_t c : text)
-        append_escaped(out, c);
-    return out;
+    return markup_escaped(text);
 }
 
 std::u16string message_as_html(std::u16string_view text) {
@@ -70,7 +47,7 @@ std::u16string message_as_html(std::u16string_view text) {
         if (c == u'\n') {
             out += u"<br>";
         } else {
-            append_escaped(out, c);
+            append_markup_escaped(out, c);
         }
     }
     return out;
