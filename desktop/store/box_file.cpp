@@ -1,41 +1,73 @@
 #include "box_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstring>
+#include <memory>
 #include <optional>
 
-#include "desktop/store/file_reader.h"
+#include "desktop/store/read_ahead.h"
 #include "protocol/byte_order.h"
 #include "protocol/text_codec.h"
 
 namespace quillet {
 namespace {
 
-// Reads forward through the file's bytes; every take is checked against
-// what is left.
-class ByteReader {
+// The bytes of a box file, held in a block of UTF-16 units so that the
+// texts can stay where they were read (MessageText shares the block).
+struct FileBlock {
+    std::shared_ptr<char16_t[]> units;
+    size_t size = 0;  // bytes
+
+    explicit FileBlock(size_t bytes)
+        : units(std::make_shared_for_overwrite<char16_t[]>(bytes / 2 + 1)), size(bytes) {}
+    // Bytes may be read and written through unsigned char.
+    uint8_t* bytes() const { return reinterpret_cast<uint8_t*>(units.get()); }
+};
+
+// Reads forward through a box file as it arrives in its block (see
+// ReadAhead); every take is checked against what is left.
+class BlockReader {
   public:
-    explicit ByteReader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+    // The first `filled` bytes of `block` are there already; the rest arrive
+    // through `ahead`.
+    BlockReader(const FileBlock& block, size_t filled, ReadAhead* ahead = nullptr)
+        : block_(block), filled_(filled), ahead_(ahead) {}
 
-    size_t left() const { return bytes_.size() - pos_; }
-    bool at_end() const { return pos_ == bytes_.size(); }
+    size_t left() const { return block_.size - pos_; }
+    size_t position() const { return pos_; }
 
-    std::optional<std::span<const uint8_t>> take(size_t n) {
+    std::optional<std::span<uint8_t>> take(size_t n) {
         if (n > left())
             return std::nullopt;
-        const auto piece = bytes_.subspan(pos_, n);
+        if (n > filled_ - pos_) {
+            if (ahead_ != nullptr)
+                filled_ = ahead_->wait_for(pos_ + n);
+            if (n > filled_ - pos_)
+                return std::nullopt;  // a read failed, or the file shrank
+        }
+        const std::span<uint8_t> piece(block_.bytes() + pos_, n);
         pos_ += n;
         return piece;
     }
     std::optional<uint8_t> byte() {
-        if (at_end())
-            return std::nullopt;
-        return bytes_[pos_++];
+        const auto piece = take(1);
+        return piece ? std::optional((*piece)[0]) : std::nullopt;
     }
 
   private:
-    std::span<const uint8_t> bytes_;
+    const FileBlock& block_;
+    size_t filled_;
+    ReadAhead* ahead_;
     size_t pos_ = 0;
 };
 
@@ -43,24 +75,30 @@ std::string record_damage(size_t index, std::string_view what) {
     return "record " + std::to_string(index + 1) + ": " + std::string(what);
 }
 
-// The index of the first zero unit, or the number of units. Looks at four
-// units at a time: a text is searched for every message at every start.
+// The index of the first zero unit, or the number of units. Looks at eight
+// units at a time where the processor can: every text is searched at every
+// start, and this is most of the decoding's own work.
 size_t first_nul_unit(std::span<const uint8_t> bytes) {
-    constexpr uint64_t kLow = 0x0001000100010001ULL;
-    constexpr uint64_t kHigh = 0x8000800080008000ULL;
     const size_t units = bytes.size() / 2;
     size_t i = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        for (; i + 4 <= units; i += 4) {
-            uint64_t x = 0;
-            std::memcpy(&x, bytes.data() + 2 * i, sizeof x);
-            // The lowest flag marks the first zero unit exactly (a borrow
-            // can only raise flags above a zero unit).
-            const uint64_t zero_flags = (x - kLow) & ~x & kHigh;
-            if (zero_flags != 0)
-                return i + static_cast<size_t>(std::countr_zero(zero_flags)) / 16;
+#if defined(__SSE2__)
+    const auto zero_units_at = [&](size_t at) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + 2 * at));
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(x, _mm_setzero_si128())));
+    };
+    if (units >= 8) {
+        for (; i + 8 <= units; i += 8) {
+            if (const unsigned zeros = zero_units_at(i); zeros != 0)
+                return i + static_cast<size_t>(std::countr_zero(zeros)) / 2;
         }
+        // The last eight units, overlapping units already known not to be zero.
+        if (i < units) {
+            if (const unsigned zeros = zero_units_at(units - 8); zeros != 0)
+                return units - 8 + static_cast<size_t>(std::countr_zero(zeros)) / 2;
+        }
+        return units;
     }
+#endif
     for (; i < units; ++i) {
         if (bytes[2 * i] == 0 && bytes[2 * i + 1] == 0)
             return i;
@@ -68,18 +106,22 @@ size_t first_nul_unit(std::span<const uint8_t> bytes) {
     return units;
 }
 
-// Text units of a 1.10 record, up to the first NUL: one allocation and,
-// on a little-endian machine, one block copy.
-std::u16string decode_text(std::span<const uint8_t> bytes) {
-    const size_t units = first_nul_unit(bytes);
-    std::u16string out(units, u'\0');
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(out.data(), bytes.data(), 2 * units);
-    } else {
+// Makes the text of a 1.10 record, up to its first NUL, a MessageText in
+// the file's block. A text at an odd offset is first moved one byte back,
+// over the last byte of its length field (already read), to lie on a unit;
+// on a big-endian machine its units are also turned into native order.
+MessageText text_in_block(const FileBlock& block, std::span<uint8_t> text, size_t offset) {
+    const size_t units = first_nul_unit(text);
+    const size_t aligned = offset & ~size_t{1};
+    if (aligned != offset)
+        std::memmove(block.bytes() + aligned, text.data(), 2 * units);
+    if constexpr (std::endian::native != std::endian::little) {
+        const uint8_t* bytes = block.bytes() + aligned;
+        char16_t* first = block.units.get() + aligned / 2;
         for (size_t i = 0; i < units; ++i)
-            out[i] = static_cast<char16_t>(get_u16le(bytes, 2 * i));
+            first[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
     }
-    return out;
+    return MessageText(block.units, aligned / 2, units);
 }
 
 // Text taken up to the first zero byte, at most `limit` bytes.
@@ -89,9 +131,38 @@ std::string_view bounded_text(std::span<const uint8_t> bytes, size_t limit) {
     return all.substr(0, std::min(all.size(), all.find('\0')));
 }
 
-// One version 1.10 record, or why there is none.
-template <typename Reader>
-std::optional<std::string> read_record_110(Reader& in, SmsMessage& m) {
+// A stored number field as the message keeps it: up to its first zero byte
+// (at most 31 bytes), zeros after. Done without a search call where the
+// processor can: it is part of every record.
+TextField number_field(std::span<const uint8_t, kTextFieldSize> bytes) {
+    TextField field{};
+#if defined(__SSE2__)
+    static_assert(kTextFieldSize == 32);
+    const auto* at = reinterpret_cast<const __m128i*>(bytes.data());
+    const __m128i low = _mm_loadu_si128(at);
+    const __m128i high = _mm_loadu_si128(at + 1);
+    const __m128i zero = _mm_setzero_si128();
+    const auto zeros = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(low, zero))) |
+                       static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(high, zero))) << 16 |
+                       uint32_t{1} << 31;  // the last byte is always the end
+    const auto length = static_cast<char>(std::countr_zero(zeros));
+    // Bytes at an index below the length are kept, the others cleared.
+    const __m128i index_low = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m128i index_high = _mm_add_epi8(index_low, _mm_set1_epi8(16));
+    const __m128i keep = _mm_set1_epi8(length);
+    auto* out = reinterpret_cast<__m128i*>(field.data());
+    _mm_storeu_si128(out, _mm_and_si128(low, _mm_cmpgt_epi8(keep, index_low)));
+    _mm_storeu_si128(out + 1, _mm_and_si128(high, _mm_cmpgt_epi8(keep, index_high)));
+#else
+    const std::string_view number = bounded_text(bytes, kTextFieldSize - 1);
+    std::copy(number.begin(), number.end(), field.begin());
+#endif
+    return field;
+}
+
+// One version 1.10 record appended to `out`, or why there is none.
+std::optional<std::string> read_record_110(BlockReader& in, const FileBlock& block,
+                                           std::vector<SmsMessage>& out) {
     const auto length_bytes = in.take(4);
     if (!length_bytes)
         return "the file ends inside the record";
@@ -99,28 +170,26 @@ std::optional<std::string> read_record_110(Reader& in, SmsMessage& m) {
     if (length > in.left())
         return "its text length is larger than the rest of the file";
     const size_t tail_size = kBoxRecordFixedSize - 4;
+    const size_t text_offset = in.position();
     const auto rest = in.take(length + tail_size);
     if (!rest)
         return "the file ends inside the record";
-    const auto text = rest->first(length);
     const auto tail = rest->subspan(length);
-    m.take_text(decode_text(text));
-    m.set_number_raw(bounded_text(tail, kTextFieldSize - 1));
-    m.set_time(get_u64le(tail, kTextFieldSize));
-    m.set_message_class(tail[kTextFieldSize + 8]);
-    m.set_read(tail[kTextFieldSize + 9]);
-    m.set_on_phone(tail[kTextFieldSize + 10]);
-    EntryId id{};
+    EntryId id;
     std::copy_n(tail.begin() + kTextFieldSize + 11, kEntryIdSize, id.begin());
-    m.set_entry_id(id);
+    // The text is made last: it may move over bytes before it, never over the tail.
+    out.emplace_back(MessageText(), number_field(tail.first<kTextFieldSize>()),
+                     get_u64le(tail, kTextFieldSize), tail[kTextFieldSize + 8],
+                     tail[kTextFieldSize + 9], tail[kTextFieldSize + 10], id);
+    out.back().set_text(text_in_block(block, rest->first(length), text_offset));
     return std::nullopt;
 }
 
 // One version 1.00 record. Its scans stop at the end of the file. Each piece
 // is used before the next is taken.
-template <typename Reader>
-std::optional<std::string> read_record_100(Reader& in, SmsMessage& m) {
+std::optional<std::string> read_record_100(BlockReader& in, std::vector<SmsMessage>& out) {
     constexpr std::string_view kEnds = "the file ends inside the record";
+    SmsMessage m;
     if (!in.byte())
         return std::string(kEnds);
     for (;;) {
@@ -151,8 +220,7 @@ std::optional<std::string> read_record_100(Reader& in, SmsMessage& m) {
     m.set_time(get_u64le(*rest, 0));
     m.set_message_class((*rest)[8]);
     m.set_read((*rest)[9] == 0 ? 1 : 0);
-    m.set_on_phone(0);
-    m.set_entry_id(EntryId{});
+    out.push_back(std::move(m));
     return std::nullopt;
 }
 
@@ -170,8 +238,18 @@ size_t smallest_record(BoxFileVersion v) {
     return v == BoxFileVersion::V110 ? kBoxRecordFixedSize + 2 : 1 + 1 + kBox100TextBlock + 1 + 42;
 }
 
-template <typename Reader>
-DecodedBox decode_box(Reader& in) {
+// A block whose records were mostly not kept (a file damaged early) is not
+// held for the sake of a few texts: each takes a copy of its own.
+void release_block_if_mostly_unused(DecodedBox& box, size_t decoded_bytes, size_t block_bytes) {
+    if (2 * decoded_bytes >= block_bytes)
+        return;
+    for (SmsMessage& m : box.messages)
+        m.set_text(m.text_view());
+}
+
+// Decodes the file arriving in `block` through `in`; 1.10 texts are moved
+// within the block.
+DecodedBox decode_block(const FileBlock& block, BlockReader& in) {
     DecodedBox box;
     const auto header = in.take(kBoxHeaderSize);
     if (!header) {
@@ -194,37 +272,69 @@ DecodedBox decode_box(Reader& in) {
 
     const auto count = static_cast<size_t>(box.declared_count);
     box.messages.reserve(std::min(count, in.left() / smallest_record(box.version)));
+    size_t decoded = in.position();  // end of the last record kept
     for (size_t i = 0; i < count; ++i) {
-        SmsMessage& m = box.messages.emplace_back();
-        auto damage =
-            box.version == BoxFileVersion::V110 ? read_record_110(in, m) : read_record_100(in, m);
+        auto damage = box.version == BoxFileVersion::V110 ? read_record_110(in, block, box.messages)
+                                                          : read_record_100(in, box.messages);
         if (damage) {
-            box.messages.pop_back();
             box.damage = record_damage(i, *damage) + " (" + std::to_string(i) + " of " +
                          std::to_string(count) + " records kept)";
-            return box;
+            break;
         }
+        decoded = in.position();
     }
+    if (box.version == BoxFileVersion::V110)
+        release_block_if_mostly_unused(box, decoded, block.size);
     return box;
 }
+
+// Closes the file it holds.
+class ReadFd {
+  public:
+    explicit ReadFd(const std::filesystem::path& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~ReadFd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    ReadFd(const ReadFd&) = delete;
+    ReadFd& operator=(const ReadFd&) = delete;
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
 
 }  // namespace
 
 DecodedBox decode_box_file(std::span<const uint8_t> bytes) {
-    ByteReader in(bytes);
-    return decode_box(in);
+    const FileBlock block(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), block.bytes());
+    BlockReader in(block, block.size);
+    return decode_block(block, in);
 }
 
-std::optional<DecodedBox> read_box_file(const std::filesystem::path& path, std::string& error,
-                                        size_t chunk) {
-    FileReader in(path, chunk);
-    if (!in.ok()) {
-        error = in.error();
+std::optional<DecodedBox> read_box_file(const std::filesystem::path& path, std::string& error) {
+    const ReadFd fd(path);
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
+        error = std::strerror(errno);
         return std::nullopt;
     }
-    DecodedBox box = decode_box(in);
-    if (!in.error().empty())
-        box.damage += " (" + in.error() + ")";
+    if (!S_ISREG(st.st_mode)) {
+        error = "not a regular file";
+        return std::nullopt;
+    }
+    if (static_cast<uint64_t>(st.st_size) > kMaxBoxFileSize) {
+        error = "the file is larger than " + std::to_string(kMaxBoxFileSize >> 30) + " GiB";
+        return std::nullopt;
+    }
+    const FileBlock block(static_cast<size_t>(st.st_size));
+    ReadAhead ahead(fd.get(), block.bytes(), block.size);
+    BlockReader in(block, 0, &ahead);
+    DecodedBox box = decode_block(block, in);
+    if (!ahead.error().empty())
+        box.damage += " (" + ahead.error() + ")";
     return box;
 }
 

@@ -34,7 +34,6 @@
 #include <string_view>
 #include <vector>
 
-#include "desktop/store/file_reader.h"
 #include "desktop/store/safe_file.h"
 #include "desktop/store/sms_message.h"
 
@@ -56,7 +55,10 @@ static_assert(kBoxRecordFixedSize == 63);
 enum class BoxFileVersion { V100, V110, Unknown };
 
 // What a box file held. A file that breaks off keeps every record read
-// completely before the break.
+// completely before the break. The texts of version 1.10 records stay in the
+// block the file was read into (see MessageText); when the records kept span
+// less than half of it (a file damaged early), each text is copied out
+// instead, so a few messages never hold a large block.
 struct DecodedBox {
     BoxFileVersion version = BoxFileVersion::Unknown;
     int32_t sort_column = -1;
@@ -72,12 +74,13 @@ struct DecodedBox {
 // An unknown header gives version Unknown and no messages.
 DecodedBox decode_box_file(std::span<const uint8_t> bytes);
 
-// Reads and decodes the box file at `path` a piece at a time, as
-// decode_box_file does its bytes. nullopt when it cannot be opened (or is
-// not a regular file); `error` says why.
-// `chunk` is the size of the pieces read (tests make it tiny).
-std::optional<DecodedBox> read_box_file(const std::filesystem::path& path, std::string& error,
-                                        size_t chunk = FileReader::kDefaultChunk);
+// The largest box file read: about ten million messages.
+inline constexpr uint64_t kMaxBoxFileSize = uint64_t{2} << 30;
+
+// Reads the box file at `path` with one read and decodes it as
+// decode_box_file does its bytes. nullopt when it cannot be opened or read,
+// is not a regular file, or is larger than kMaxBoxFileSize; `error` says why.
+std::optional<DecodedBox> read_box_file(const std::filesystem::path& path, std::string& error);
 
 // The version 1.10 bytes of a box. Texts are written up to their first NUL
 // (an absent text is written as empty).

@@ -27,7 +27,7 @@ void SmsMessage::set_number_raw(std::string_view number) {
 
 SmsMessage SmsMessage::from_wire(const SmsWireRecord& w) {
     SmsMessage m = from_wire_fields(w);
-    m.text_ = w.text;
+    m.set_text(w.text);
     return m;
 }
 
@@ -44,7 +44,7 @@ SmsMessage SmsMessage::from_wire_fields(const SmsWireRecord& w) {
 
 SmsMessage SmsMessage::from_wire(SmsWireRecord&& w) {
     SmsMessage m = from_wire_fields(w);
-    m.text_ = std::move(w.text);
+    m.set_text(MessageText(std::move(w.text)));
     return m;
 }
 
@@ -70,22 +70,26 @@ bool SmsMessage::same_message(const SmsMessage& other) const {
 }
 
 void SmsMessage::strip_cr() {
-    if (!text_)
+    const std::u16string_view text = text_view();
+    if (!has_text_ || text.find(u'\r') == text.npos)
         return;
-    std::erase(*text_, u'\r');
+    std::u16string out(text);
+    std::erase(out, u'\r');
+    set_text(MessageText(std::move(out)));
 }
 
 void SmsMessage::expand_lf() {
-    if (!text_)
+    const std::u16string_view text = text_view();
+    if (!has_text_ || text.find(u'\n') == text.npos)
         return;
     std::u16string out;
-    out.reserve(text_->size() + 16);
-    for (char16_t c : *text_) {
+    out.reserve(text.size() + 16);
+    for (char16_t c : text) {
         if (c == u'\n')
             out += u'\r';
         out += c;
     }
-    text_ = std::move(out);
+    set_text(MessageText(std::move(out)));
 }
 
 }  // namespace quillet

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "desktop/store/message_text.h"
 #include "protocol/filetime.h"
 #include "protocol/wire_format.h"
 
@@ -21,16 +22,25 @@ std::string normalise_number(std::string_view source);
 class SmsMessage {
   public:
     SmsMessage() = default;
-    virtual ~SmsMessage() = default;
-    SmsMessage(const SmsMessage&) = default;
-    SmsMessage& operator=(const SmsMessage&) = default;
-    SmsMessage(SmsMessage&&) = default;
-    SmsMessage& operator=(SmsMessage&&) = default;
+    // Every field as a box file stores it. `number` holds nothing but zeros
+    // after its first zero byte, and ends in one.
+    SmsMessage(MessageText text, const TextField& number, FileTime time, uint8_t message_class,
+               uint8_t read, uint8_t on_phone, const EntryId& entry_id)
+        : text_(std::move(text)),
+          number_(number),
+          time_(time),
+          message_class_(message_class),
+          entry_id_(entry_id),
+          read_(read),
+          on_phone_(on_phone),
+          has_text_(true) {}
 
     // Absent only in a record that has not been filled yet.
-    const std::optional<std::u16string>& text() const { return text_; }
+    std::optional<std::u16string_view> text() const {
+        return has_text_ ? std::optional(text_.view()) : std::nullopt;
+    }
     // The text, or an empty one when absent.
-    std::u16string_view text_view() const { return text_ ? std::u16string_view(*text_) : u""; }
+    std::u16string_view text_view() const { return text_.view(); }
     std::string_view number() const { return text_field(number_); }
     const TextField& number_field() const { return number_; }
     FileTime time() const { return time_; }
@@ -39,9 +49,12 @@ class SmsMessage {
     uint8_t read() const { return read_; }
     uint8_t on_phone() const { return on_phone_; }
 
-    void set_text(std::u16string_view text) { text_ = std::u16string(text); }
-    // Takes the text over without a copy (box files are read fast this way).
-    void take_text(std::u16string&& text) { text_ = std::move(text); }
+    void set_text(std::u16string_view text) { set_text(MessageText(text)); }
+    // Shares `text` (box files keep a whole box's texts in one block).
+    void set_text(MessageText text) {
+        text_ = std::move(text);
+        has_text_ = true;
+    }
     void set_read(uint8_t v) { read_ = v; }
     void set_on_phone(uint8_t v) { on_phone_ = v; }
     void set_message_class(uint8_t v) { message_class_ = v; }
@@ -70,13 +83,14 @@ class SmsMessage {
     // Every field of `w` but the text.
     static SmsMessage from_wire_fields(const SmsWireRecord& w);
 
-    std::optional<std::u16string> text_;
+    MessageText text_;
     TextField number_{};
     FileTime time_ = 0;
     uint8_t message_class_ = 0;
     EntryId entry_id_{};
     uint8_t read_ = 0;
     uint8_t on_phone_ = 0;
+    bool has_text_ = false;
 };
 
 }  // namespace quillet

@@ -203,9 +203,9 @@ TEST(BoxFileTest, DamagedFilesKeepTheCompleteRecordsBeforeTheDamage) {
     }
 }
 
-// Read from the file in pieces of a few bytes, every damaged file decodes
-// exactly as its bytes do at once.
-TEST(BoxFileTest, ReadingInSmallPiecesDecodesAsTheWholeBytes) {
+// Read from disk, every damaged file decodes exactly as its bytes do, and
+// files that cannot be read whole are refused with a reason.
+TEST(BoxFileTest, ReadingTheFileDecodesAsItsBytes) {
     TempFolder dir;
     const fs::path file = dir.path() / "box.sms";
     std::vector<DamagedCase> cases = damaged_cases();
@@ -213,27 +213,75 @@ TEST(BoxFileTest, ReadingInSmallPiecesDecodesAsTheWholeBytes) {
                      preamble(kBoxHeader100, -1, -1, 2) + record100("one", "1", kTime, 1, 0) +
                          record100("two", "2", kTime, 1, 1),
                      2});
+    // Large enough to arrive in many pieces, with records across their borders.
+    std::string large = preamble(kBoxHeader110, 2, 1, 6000);
+    size_t whole_before_cut = 0;
+    const size_t cut = 1'500'000;
+    for (size_t i = 0; i < 6000; ++i) {
+        const std::u16string text(i % 301, static_cast<char16_t>(u'a' + i % 26));
+        large += record110(text, std::to_string(i), kTime + i, 0, 1, 0, 3);
+        whole_before_cut += large.size() <= cut ? 1 : 0;
+    }
+    ASSERT_GT(large.size(), cut);
+    cases.push_back({"large file", large, 6000});
+    cases.push_back({"large file cut short", large.substr(0, cut), whole_before_cut});
     for (const DamagedCase& c : cases) {
         SCOPED_TRACE(c.name);
         write_file(file, c.bytes);
         const DecodedBox whole = decode_box_file(
             std::span(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size()));
-        for (size_t chunk : {1u, 3u, 64u}) {
-            std::string error;
-            const auto pieces = read_box_file(file, error, chunk);
-            ASSERT_TRUE(pieces);
-            EXPECT_EQ(pieces->damage, whole.damage);
-            ASSERT_EQ(pieces->messages.size(), whole.messages.size());
-            for (size_t i = 0; i < whole.messages.size(); ++i) {
-                EXPECT_EQ(pieces->messages[i].text_view(), whole.messages[i].text_view());
-                EXPECT_EQ(pieces->messages[i].number(), whole.messages[i].number());
-            }
+        std::string error;
+        const auto read = read_box_file(file, error);
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->damage, whole.damage);
+        ASSERT_EQ(read->messages.size(), whole.messages.size());
+        EXPECT_EQ(read->messages.size(), c.kept);
+        for (size_t i = 0; i < whole.messages.size(); ++i) {
+            EXPECT_EQ(read->messages[i].text_view(), whole.messages[i].text_view());
+            EXPECT_EQ(read->messages[i].number(), whole.messages[i].number());
         }
     }
     std::string error;
     EXPECT_FALSE(read_box_file(dir.path() / "missing.sms", error));
     EXPECT_FALSE(error.empty());
     EXPECT_FALSE(read_box_file(dir.path(), error));
+    // A file past the limit (sparse: no disk is used) is refused before any
+    // allocation of its size.
+    const fs::path huge = dir.path() / "huge.sms";
+    write_file(huge, preamble(kBoxHeader110, -1, -1, 1));
+    fs::resize_file(huge, kMaxBoxFileSize + 1);
+    error.clear();
+    EXPECT_FALSE(read_box_file(huge, error));
+    EXPECT_NE(error.find("larger than"), std::string::npos) << error;
+}
+
+// Texts live in the block the file was read into, every second one moved to
+// lie on a unit boundary; they must outlive the box and every other copy.
+TEST(BoxFileTest, LoadedTextsOutliveTheirBoxAndSurviveEdits) {
+    AppFolders folders;
+    std::string bytes = preamble(kBoxHeader110, -1, -1, 5);
+    const std::vector<std::u16string> texts = {u"a", u"odd one", u"", u"Gr\u00fc\u00dfe \U0001F600",
+                                               std::u16string(300, u'x')};
+    for (const std::u16string& t : texts)
+        bytes += record110(t, "+4917012345", kTime, 0, 1, 0, 7);
+    write_file(folders.data() / "inbox1.sms", bytes);
+    std::vector<SmsMessage> kept;
+    {
+        SmsBox box(BoxKind::Inbox);
+        ASSERT_EQ(box.load_box(u"inbox1.sms").status, LoadBoxResult::Status::Loaded);
+        for (size_t i = 0; i < box.count(); ++i)
+            kept.push_back(box.message_at(i));
+    }
+    ASSERT_EQ(kept.size(), texts.size());
+    for (size_t i = 0; i < texts.size(); ++i)
+        EXPECT_EQ(kept[i].text_view(), texts[i]) << i;
+    // Changing one copy's text leaves the others and the block alone.
+    SmsMessage edited = kept[1];
+    edited.set_text(u"odd\none");
+    edited.expand_lf();
+    EXPECT_EQ(edited.text_view(), u"odd\r\none");
+    EXPECT_EQ(kept[1].text_view(), u"odd one");
+    EXPECT_EQ(kept[4].text_view(), texts[4]);
 }
 
 TEST(BoxFileTest, UnknownHeaderIsKeptAsideBeforeTheEmptyBoxIsSaved) {

@@ -1,0 +1,23 @@
+#include "message_text.h"
+
+#include <algorithm>
+
+namespace quillet {
+
+MessageText::MessageText(std::u16string_view text) : size_(text.size()) {
+    if (text.empty())
+        return;
+    auto block = std::make_shared_for_overwrite<char16_t[]>(text.size());
+    char16_t* first = block.get();
+    std::copy(text.begin(), text.end(), first);
+    units_ = std::shared_ptr<const char16_t>(std::move(block), first);
+}
+
+MessageText::MessageText(std::u16string&& text) : size_(text.size()) {
+    if (text.empty())
+        return;
+    auto owner = std::make_shared<const std::u16string>(std::move(text));
+    units_ = std::shared_ptr<const char16_t>(owner, owner->data());
+}
+
+}  // namespace quillet

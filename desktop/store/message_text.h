@@ -1,0 +1,43 @@
+// The text of one message: UTF-16 units that never change once made.
+//
+// Copies share the units instead of copying them, and many texts may share
+// one block: a box read from its file keeps all its texts in the block the
+// file was read into, so loading 100,000 messages is one allocation rather
+// than 100,000. The block lives as long as any text in it. Sharing is safe
+// across threads (the count is atomic); the units themselves are never
+// written once a text exists.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace quillet {
+
+class MessageText {
+  public:
+    // The empty text.
+    MessageText() = default;
+    // A copy of `text` in a block of its own.
+    explicit MessageText(std::u16string_view text);
+    // Takes `text` over without copying its units.
+    explicit MessageText(std::u16string&& text);
+    // `size` units from unit `offset` of `block`, which this text then keeps
+    // alive. The caller has checked that they lie inside the block, and
+    // writes no more to them.
+    MessageText(const std::shared_ptr<char16_t[]>& block, size_t offset, size_t size)
+        : units_(block, block.get() + offset), size_(size) {}
+
+    std::u16string_view view() const {
+        return size_ == 0 ? std::u16string_view() : std::u16string_view(units_.get(), size_);
+    }
+    size_t size() const { return size_; }
+
+  private:
+    // Points at the first unit and owns whatever holds it (aliasing).
+    std::shared_ptr<const char16_t> units_;
+    size_t size_ = 0;
+};
+
+}  // namespace quillet
