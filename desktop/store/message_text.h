@@ -29,8 +29,9 @@ class MessageText {
     MessageText(const std::shared_ptr<char16_t[]>& block, size_t offset, size_t size)
         : units_(block, block.get() + offset), size_(size) {}
 
+    // Never has a null data(), so it can be handed to memcpy and the like.
     std::u16string_view view() const {
-        return size_ == 0 ? std::u16string_view() : std::u16string_view(units_.get(), size_);
+        return size_ == 0 ? std::u16string_view(u"", 0) : std::u16string_view(units_.get(), size_);
     }
     size_t size() const { return size_; }
 
