@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "bench_data.h"
+#include "desktop/store/box_file.h"
 #include "desktop/store/message_merge.h"
 #include "desktop/store/sms_box.h"
 
@@ -50,7 +51,8 @@ void import_by_scan(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& 
 }
 
 // A box of n messages and a folder of n records: half of them the box's
-// messages, half new ones, shuffled.
+// messages, half new ones, shuffled. The box is as the program has it after
+// start: read from its file.
 struct ImportCase {
     SmsBox box{BoxKind::Inbox};
     std::vector<SmsWireRecord> folder;
@@ -60,10 +62,13 @@ ImportCase make_case(size_t n) {
     std::mt19937 rng(static_cast<unsigned>(n));
     ImportCase c;
     std::vector<SmsWireRecord> stored;
+    std::vector<SmsMessage> messages;
     for (size_t i = 0; i < n; ++i) {
         stored.push_back(bench::phone_record(rng, i, 300));
-        c.box.append(SmsMessage::from_wire(stored.back()));
+        messages.push_back(SmsMessage::from_wire(stored.back()));
     }
+    for (const SmsMessage& m : decode_box_file(encode_box_file(-1, -1, messages)).messages)
+        c.box.append(m);
     for (size_t i = 0; i < n; ++i) {
         c.folder.push_back(i % 2 == 0 ? stored[rng() % n] : bench::phone_record(rng, n + i, 300));
     }

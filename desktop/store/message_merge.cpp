@@ -1,9 +1,9 @@
 #include "message_merge.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <stdexcept>
 #include <string_view>
 
@@ -21,54 +21,107 @@ constexpr uint64_t kMix = 0x9e3779b97f4a7c15ULL;
 constexpr uint32_t kNone = UINT32_MAX;
 constexpr int64_t kUnknownSecond = INT64_MIN;
 
-// Mixes eight bytes at a time: every stored message is hashed on each
-// import, so this is the merge's widest loop.
 uint64_t mix(uint64_t h, uint64_t word) {
     h = (h ^ word) * kMix;
     return h ^ (h >> 29);
 }
 
-uint64_t hash_bytes(const void* data, size_t size, uint64_t h) {
+uint64_t load_word(const unsigned char* bytes) {
+    uint64_t word = 0;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
+
+// Mixes eight bytes at a time, in four independent lanes over each 32 bytes
+// so that the multiplications overlap: every fetched text and many stored
+// ones are hashed on each import, so this is the merge's widest loop.
+uint64_t hash_bytes(const void* data, size_t size, uint64_t seed) {
     const auto* bytes = static_cast<const unsigned char*>(data);
     size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-        uint64_t word = 0;
-        std::memcpy(&word, bytes + i, sizeof word);
-        h = mix(h, word);
+    uint64_t h = seed;
+    if (size >= 32) {
+        uint64_t lanes[4] = {seed, seed + 1, seed + 2, seed + 3};
+        for (; i + 32 <= size; i += 32) {
+            for (size_t k = 0; k < 4; ++k)
+                lanes[k] = mix(lanes[k], load_word(bytes + i + 8 * k));
+        }
+        h = mix(mix(mix(lanes[0], lanes[1]), lanes[2]), lanes[3]);
     }
+    for (; i + 8 <= size; i += 8)
+        h = mix(h, load_word(bytes + i));
+    // The last bytes: the final eight of the data where there are that many
+    // (overlapping words already mixed), which needs no copy of variable size.
     uint64_t last = 0;
-    std::memcpy(&last, bytes + i, size - i);
+    if (i < size && size >= 8) {
+        last = load_word(bytes + size - 8);
+    } else {
+        for (; i < size; ++i)
+            last = last << 8 | bytes[i];
+    }
     return mix(mix(h, last), size);
 }
 
-uint64_t text_number_hash(const SmsMessage& m) {
-    const std::u16string_view text = m.text_view();
-    const std::string_view number = m.number();
+uint64_t text_number_hash(std::u16string_view text, std::string_view number) {
     const uint64_t h = hash_bytes(text.data(), text.size() * sizeof(char16_t), kMix);
     const uint64_t both = hash_bytes(number.data(), number.size(), h);
     return both ^ (both >> 32);
 }
 
-uint64_t number_length_hash(const SmsMessage& m) {
-    const std::string_view number = m.number();
-    const uint64_t h = hash_bytes(number.data(), number.size(), m.text_view().size());
+uint64_t number_length_hash(std::string_view number, size_t text_size) {
+    const uint64_t h = hash_bytes(number.data(), number.size(), text_size);
     return h ^ (h >> 32);
 }
 
-// A fetched message with its hash and, once needed, its local second.
+// A fetched record as the merge compares it: its text (still in the record),
+// its number as a message stores it, its time and hash and, once needed, its
+// local second. No message is made for a record until it is stored.
 struct Incoming {
-    SmsMessage message;
-    uint64_t hash = 0;
+    std::u16string_view text;
+    TextField number_field;
+    std::string_view number;  // in number_field
+    FileTime time;
+    uint64_t hash;
     int64_t local_second = kUnknownSecond;
+
+    Incoming(const SmsWireRecord& w, uint64_t record_hash)
+        : text(w.text),
+          number_field(normalised_number_field(text_field(w.address))),
+          number(text_field(number_field)),
+          time(w.time),
+          hash(record_hash) {}
+    Incoming(const Incoming&) = delete;  // `number` points into the object
+    Incoming& operator=(const Incoming&) = delete;
 };
+
+// What the merge keeps of every fetched record between its passes.
+struct FetchedKeys {
+    uint64_t hash;           // of text and number
+    uint64_t number_length;  // of number and text length
+};
+
+FetchedKeys fetched_keys(const SmsWireRecord& w) {
+    const TextField field = normalised_number_field(text_field(w.address));
+    const std::string_view number = text_field(field);
+    return {text_number_hash(w.text, number), number_length_hash(number, w.text.size())};
+}
+
+// Starts loading the first cache lines of a text.
+void prefetch_text(std::u16string_view text) {
+    constexpr size_t kLine = 64;
+    const auto* bytes = reinterpret_cast<const char*>(text.data());
+    const size_t size = std::min(text.size() * sizeof(char16_t), 4 * kLine);
+    for (size_t at = 0; at < size; at += kLine)
+        __builtin_prefetch(bytes + at);
+}
 
 class FirstMatchIndex {
   public:
-    FirstMatchIndex(const std::vector<SmsMessage>& messages, size_t expected)
+    // `groups` bounds how many messages will be added.
+    FirstMatchIndex(const std::vector<SmsMessage>& messages, size_t largest_index, size_t groups)
         : messages_(messages),
-          next_(expected, kNone),
-          seconds_(expected, kUnknownSecond),
-          slots_(std::bit_ceil(2 * expected + 2)),
+          next_(largest_index, kNone),
+          seconds_(largest_index, kUnknownSecond),
+          slots_(std::bit_ceil(2 * groups + 2)),
           mask_(slots_.size() - 1) {}
 
     // Adds message `index` (hash `h`) as the last of its group.
@@ -86,8 +139,7 @@ class FirstMatchIndex {
 
     // The first message that is the same message as `in`, or npos.
     size_t find(Incoming& in) {
-        const SmsMessage& m = in.message;
-        const Slot& slot = slots_[probe(m.text_view(), m.number(), in.hash)];
+        const Slot& slot = slots_[probe(in.text, in.number, in.hash)];
         for (uint32_t i = slot.head; i != kNone; i = next_[i]) {
             if (same_second(i, in))
                 return i;
@@ -96,6 +148,20 @@ class FirstMatchIndex {
     }
 
     static constexpr size_t npos = static_cast<size_t>(-1);
+
+    // A lookup is a chain of likely cache misses: the slot, the group's first
+    // message, its text. The merge asks for them a few records ahead, a link
+    // of the chain at a time, so that they arrive while earlier records are
+    // looked up. Only loads are started; nothing is changed.
+    void prefetch_slot(uint64_t h) const { __builtin_prefetch(&slots_[h & mask_]); }
+    void prefetch_first(uint64_t h) const {
+        if (const Slot& slot = slots_[h & mask_]; slot.head != kNone)
+            __builtin_prefetch(&messages_[slot.head]);
+    }
+    void prefetch_first_text(uint64_t h) const {
+        if (const Slot& slot = slots_[h & mask_]; slot.head != kNone)
+            prefetch_text(messages_[slot.head].text_view());
+    }
 
   private:
     // Twelve bytes a slot keep the table small enough for the cache: the low
@@ -116,7 +182,7 @@ class FirstMatchIndex {
                 return i;
             if (slot.hash == static_cast<uint32_t>(h)) {
                 const SmsMessage& first = messages_[slot.head];
-                if (first.text_view() == text && first.number() == number)
+                if (same_units(first.text_view(), text) && first.number() == number)
                     return i;
             }
         }
@@ -124,13 +190,12 @@ class FirstMatchIndex {
 
     bool same_second(uint32_t index, Incoming& in) {
         const FileTime stored = messages_[index].time();
-        const FileTime fetched = in.message.time();
-        if (stored / kTicksPerSecond == fetched / kTicksPerSecond)
+        if (stored / kTicksPerSecond == in.time / kTicksPerSecond)
             return true;
         if (seconds_[index] == kUnknownSecond)
             seconds_[index] = local_seconds(stored);
         if (in.local_second == kUnknownSecond)
-            in.local_second = local_seconds(fetched);
+            in.local_second = local_seconds(in.time);
         return seconds_[index] == in.local_second;
     }
 
@@ -141,80 +206,104 @@ class FirstMatchIndex {
     size_t mask_;
 };
 
-// `incoming` holds the fetched records, each converted once.
-size_t merge_incoming(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_messages,
-                      std::vector<Incoming>& incoming) {
+// The fetched record `w` in place of the stored message it matched. The
+// text is the same, so the stored one is kept rather than copied.
+void replace_with(SmsMessage& stored, const SmsWireRecord& w) {
+    stored.set_fields_from_wire(w);
+    stored.set_on_phone(1);
+}
+
+// Merges `fetched`; `take` makes the message of a record that is appended.
+template <typename Records, typename Take>
+size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_messages,
+             Records& fetched, Take take) {
+    if (messages.size() + fetched.size() >= UINT32_MAX)  // indices are kept in 32 bits
+        throw std::length_error("merge_fetched: too many messages");
     for (SmsMessage& m : messages)
         m.set_on_phone(0);
-    for (Incoming& in : incoming) {
-        in.message.set_on_phone(1);
-        in.hash = text_number_hash(in.message);
-    }
+    std::vector<uint64_t> hashes(fetched.size());
+
     // A bit per possible hash value (modulo the set's size): a stored message
     // whose bit is clear shares text and number with no fetched one, so it can
     // never be a first match; a box keeps far more than the phone still has.
     // A set bit may be shared by chance, which only indexes it needlessly.
     // The first set asks only for number and text length, which need no look
     // at the text itself.
-    const size_t bits = std::bit_ceil(16 * incoming.size() + 64);
+    const size_t bits = std::bit_ceil(16 * fetched.size() + 64);
     const size_t bit_mask = bits - 1;
     std::vector<bool> maybe_wanted(bits);
     std::vector<bool> wanted(bits);
-    for (const Incoming& in : incoming) {
-        maybe_wanted[number_length_hash(in.message) & bit_mask] = true;
-        wanted[in.hash & bit_mask] = true;
+    for (size_t j = 0; j < fetched.size(); ++j) {
+        const FetchedKeys keys = fetched_keys(fetched[j]);
+        hashes[j] = keys.hash;
+        maybe_wanted[keys.number_length & bit_mask] = true;
+        wanted[keys.hash & bit_mask] = true;
+    }
+    struct Candidate {
+        uint32_t index;
+        uint64_t hash;
+    };
+    std::vector<Candidate> candidates;
+    for (size_t i = 0; i < messages.size(); ++i) {
+        const SmsMessage& m = messages[i];
+        if (!maybe_wanted[number_length_hash(m.number(), m.text_view().size()) & bit_mask])
+            continue;
+        const uint64_t h = text_number_hash(m.text_view(), m.number());
+        if (wanted[h & bit_mask])
+            candidates.push_back({static_cast<uint32_t>(i), h});
     }
 
-    FirstMatchIndex index(messages, messages.size() + incoming.size());
-    for (size_t i = 0; i < messages.size(); ++i) {
-        if (!maybe_wanted[number_length_hash(messages[i]) & bit_mask])
-            continue;
-        const uint64_t h = text_number_hash(messages[i]);
-        if (wanted[h & bit_mask])
-            index.add(i, h);
-    }
-    messages.reserve(messages.size() + incoming.size());
+    FirstMatchIndex index(messages, messages.size() + fetched.size(),
+                          candidates.size() + fetched.size());
+    for (const Candidate& c : candidates)
+        index.add(c.index, c.hash);
 
     size_t appended = 0;
-    for (Incoming& in : incoming) {
-        const size_t found = index.find(in);
-        if (found != FirstMatchIndex::npos) {
-            messages[found] = std::move(in.message);
-            continue;
+    const size_t n = fetched.size();
+    for (size_t j = 0; j < n; ++j) {
+        if (j + 12 < n)
+            index.prefetch_slot(hashes[j + 12]);
+        if (j + 6 < n)
+            index.prefetch_first(hashes[j + 6]);
+        if (j + 3 < n) {
+            index.prefetch_first_text(hashes[j + 3]);
+            prefetch_text(fetched[j + 3].text);
         }
-        messages.push_back(in.message);
-        index.add(messages.size() - 1, in.hash);
-        new_messages.push_back(std::move(in.message));
+        const uint64_t hash = hashes[j];
+        {
+            Incoming in(fetched[j], hash);
+            const size_t found = index.find(in);
+            if (found != FirstMatchIndex::npos) {
+                replace_with(messages[found], fetched[j]);
+                continue;
+            }
+        }
+        // The record is looked up for the last time: its text may be taken.
+        SmsMessage m = take(fetched[j]);
+        m.set_on_phone(1);
+        messages.push_back(std::move(m));
+        index.add(messages.size() - 1, hash);
+        new_messages.push_back(messages.back());
         ++appended;
     }
     return appended;
-}
-
-// Indices are kept in 32 bits; no box comes near that.
-void check_size(size_t messages, size_t fetched) {
-    if (messages + fetched >= UINT32_MAX)
-        throw std::length_error("merge_fetched: too many messages");
 }
 
 }  // namespace
 
 size_t merge_fetched(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_messages,
                      std::span<const SmsWireRecord> fetched) {
-    check_size(messages.size(), fetched.size());
-    std::vector<Incoming> incoming(fetched.size());
-    for (size_t j = 0; j < fetched.size(); ++j)
-        incoming[j].message = SmsMessage::from_wire(fetched[j]);
-    return merge_incoming(messages, new_messages, incoming);
+    return merge(messages, new_messages, fetched,
+                 [](const SmsWireRecord& w) { return SmsMessage::from_wire(w); });
 }
 
 size_t merge_fetched_owned(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_messages,
                            std::vector<SmsWireRecord>&& fetched) {
-    check_size(messages.size(), fetched.size());
-    std::vector<Incoming> incoming(fetched.size());
-    for (size_t j = 0; j < fetched.size(); ++j)
-        incoming[j].message = SmsMessage::from_wire(std::move(fetched[j]));
+    const size_t appended = merge(messages, new_messages, fetched, [](SmsWireRecord& w) {
+        return SmsMessage::from_wire(std::move(w));
+    });
     fetched.clear();
-    return merge_incoming(messages, new_messages, incoming);
+    return appended;
 }
 
 }  // namespace quillet

@@ -17,8 +17,20 @@ void SmsMessage::set_time_now() {
     time_ = filetime_now();
 }
 
+TextField normalised_number_field(std::string_view source) {
+    TextField field{};
+    size_t used = 0;
+    for (char c : source) {
+        if (used == kTextFieldSize - 1)
+            break;
+        if ((c == '+' && used == 0) || (c >= '0' && c <= '9'))
+            field[used++] = c;
+    }
+    return field;
+}
+
 void SmsMessage::set_number(std::string_view number) {
-    set_text_field(number_, normalise_number(number));
+    number_ = normalised_number_field(number);
 }
 
 void SmsMessage::set_number_raw(std::string_view number) {
@@ -26,26 +38,26 @@ void SmsMessage::set_number_raw(std::string_view number) {
 }
 
 SmsMessage SmsMessage::from_wire(const SmsWireRecord& w) {
-    SmsMessage m = from_wire_fields(w);
+    SmsMessage m;
+    m.set_fields_from_wire(w);
     m.set_text(w.text);
     return m;
 }
 
-SmsMessage SmsMessage::from_wire_fields(const SmsWireRecord& w) {
+SmsMessage SmsMessage::from_wire(SmsWireRecord&& w) {
     SmsMessage m;
-    m.set_number(text_field(w.address));
-    m.time_ = w.time;
-    m.message_class_ = w.message_class;
-    m.entry_id_ = w.entry_id;
-    m.read_ = w.flags != 0 ? 1 : 0;
-    m.on_phone_ = 0;
+    m.set_fields_from_wire(w);
+    m.set_text(MessageText(std::move(w.text)));
     return m;
 }
 
-SmsMessage SmsMessage::from_wire(SmsWireRecord&& w) {
-    SmsMessage m = from_wire_fields(w);
-    m.set_text(MessageText(std::move(w.text)));
-    return m;
+void SmsMessage::set_fields_from_wire(const SmsWireRecord& w) {
+    set_number(text_field(w.address));
+    time_ = w.time;
+    message_class_ = w.message_class;
+    entry_id_ = w.entry_id;
+    read_ = w.flags != 0 ? 1 : 0;
+    on_phone_ = 0;
 }
 
 SmsWireRecord SmsMessage::to_wire() const {
@@ -60,7 +72,7 @@ SmsWireRecord SmsMessage::to_wire() const {
 }
 
 bool SmsMessage::same_message(const SmsMessage& other) const {
-    if (text_view() != other.text_view())
+    if (!same_units(text_view(), other.text_view()))
         return false;
     if (number() != other.number())
         return false;

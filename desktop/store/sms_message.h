@@ -18,6 +18,8 @@ using Contact = ContactWireRecord;
 
 // Keeps an optional leading "+" and every digit; drops everything else.
 std::string normalise_number(std::string_view source);
+// The same, as a message stores it: cut to 31 bytes, zeros after.
+TextField normalised_number_field(std::string_view source);
 
 class SmsMessage {
   public:
@@ -68,6 +70,8 @@ class SmsMessage {
     void set_number_raw(std::string_view number);
 
     static SmsMessage from_wire(const SmsWireRecord& w);
+    // Takes every field of `w` but its text (on_phone cleared).
+    void set_fields_from_wire(const SmsWireRecord& w);
     // The same, taking the record's text over instead of copying it.
     static SmsMessage from_wire(SmsWireRecord&& w);
     // Requires a present text.
@@ -80,9 +84,6 @@ class SmsMessage {
     void expand_lf();
 
   private:
-    // Every field of `w` but the text.
-    static SmsMessage from_wire_fields(const SmsWireRecord& w);
-
     MessageText text_;
     TextField number_{};
     FileTime time_ = 0;

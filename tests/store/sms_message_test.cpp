@@ -10,9 +10,10 @@ namespace {
 
 // Sets TZ for one test and puts the old one back.
 class ScopedTimeZone {
-public:
+  public:
     explicit ScopedTimeZone(const char* tz) {
-        if (const char* old = std::getenv("TZ")) old_ = old;
+        if (const char* old = std::getenv("TZ"))
+            old_ = old;
         setenv("TZ", tz, 1);
         tzset();
     }
@@ -25,7 +26,7 @@ public:
         tzset();
     }
 
-private:
+  private:
     std::string old_;
 };
 
@@ -38,6 +39,13 @@ TEST(NormaliseNumberTest, KeepsOneLeadingPlusAndTheDigits) {
     EXPECT_EQ(normalise_number("abc"), "");
     EXPECT_EQ(normalise_number("+"), "+");
     EXPECT_EQ(normalise_number("12+34"), "1234");
+    // The stored field is the same number, cut to 31 bytes, zeros after.
+    for (std::string_view raw :
+         {"+1 (2) 3", "0+3", "", "abc", "+49 (151) 123-456-789-012-345-678-901-234"}) {
+        TextField expected{};
+        set_text_field(expected, normalise_number(raw));
+        EXPECT_EQ(normalised_number_field(raw), expected) << raw;
+    }
 }
 
 TEST(SmsMessageTest, FreshRecordHasNoTextAndZeroFields) {
@@ -94,7 +102,8 @@ TEST(SmsMessageTest, ToWireOfEmptyTextIs70BytesEndingInZeros) {
     EXPECT_EQ(bytes[44], 1);
 }
 
-SmsMessage message_at(FileTime t, std::u16string_view text = u"same", std::string_view number = "+1") {
+SmsMessage message_at(FileTime t, std::u16string_view text = u"same",
+                      std::string_view number = "+1") {
     SmsMessage m;
     m.set_text(text);
     m.set_number(number);
@@ -148,7 +157,8 @@ TEST(SmsMessageTest, StripCrAndExpandLf) {
 // Regression: a text whose expansion passes 1023 units kept only what fit.
 TEST(SmsMessageTest, ExpandLfKeepsALongTextWhole) {
     std::u16string text;
-    for (int i = 0; i < 900; ++i) text += u"x\n";
+    for (int i = 0; i < 900; ++i)
+        text += u"x\n";
     SmsMessage m;
     m.set_text(text);
     m.expand_lf();
