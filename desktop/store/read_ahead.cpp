@@ -5,15 +5,22 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
 
 namespace quillet {
 
-ReadAhead::ReadAhead(int fd, uint8_t* dest, size_t size)
-    : fd_(fd), dest_(dest), size_(size), reader_([this] { read_all(); }) {}
+ReadAhead::ReadAhead(int fd, uint8_t* dest, size_t size) : fd_(fd), dest_(dest), size_(size) {
+    try {
+        reader_ = std::thread([this] { read_all(); });
+    } catch (const std::system_error&) {
+        read_all();  // no thread to be had: read it all now, more slowly
+    }
+}
 
 ReadAhead::~ReadAhead() {
     stop_.store(true, std::memory_order_relaxed);
-    reader_.join();
+    if (reader_.joinable())
+        reader_.join();
 }
 
 void ReadAhead::read_all() {

@@ -14,7 +14,8 @@ namespace quillet {
 class ReadAhead {
   public:
     // Starts reading `size` bytes from `fd` (at its current offset) into
-    // `dest`. Both must outlive this object; `fd` is not closed here.
+    // `dest`. Both must outlive this object; `fd` is not closed here. When
+    // no thread can be started, reads everything before returning.
     ReadAhead(int fd, uint8_t* dest, size_t size);
     // Stops the reading (after the piece under way) and waits for it.
     ~ReadAhead();
