@@ -51,10 +51,8 @@ SmsBox make_box(BoxKind kind, int count) {
 ContactList make_contacts() {
     ContactList contacts;
     for (int i = 0; i < kContacts; ++i) {
-        Contact c;
-        set_text_field(c.name, "Contact " + std::to_string(i));
-        set_text_field(c.number, "0170 " + std::to_string(1'000'000 + i * 2));
-        contacts.append(c);
+        contacts.append(make_contact("Contact " + std::to_string(i),
+                                     "0170 " + std::to_string(1'000'000 + i * 2)));
     }
     contacts.sort_contacts();
     return contacts;

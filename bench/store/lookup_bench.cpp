@@ -26,10 +26,9 @@ const LookupCase& lookup_case() {
         for (size_t i = 0; i < kContacts; ++i) {
             const std::string digits = std::to_string(10'000'000 + rng() % 90'000'000);
             national.push_back(digits);
-            Contact k;
-            set_text_field(k.name, "Contact " + std::to_string(i));
-            set_text_field(k.number, "0151 " + digits.substr(0, 4) + " " + digits.substr(4));
-            out.contacts.append(k);
+            out.contacts.append(
+                make_contact("Contact " + std::to_string(i),
+                             "0151 " + digits.substr(0, 4) + " " + digits.substr(4)));
         }
         out.contacts.sort_contacts();
         for (size_t i = 0; i < kMessages; ++i) {

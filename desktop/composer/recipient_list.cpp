@@ -41,10 +41,8 @@ void RecipientModel::append(Recipient recipient) {
 
 Contact RecipientModel::recipient_at(size_t i) const {
     const Recipient& r = recipients_.at(i);
-    Contact contact;
-    set_text_field(contact.name, to_ansi_field(r.name.toStdU16String()));
-    set_text_field(contact.number, to_ansi_field(r.number.toStdU16String()));
-    return contact;
+    return make_contact(to_ansi_field(r.name.toStdU16String()),
+                        to_ansi_field(r.number.toStdU16String()));
 }
 
 bool RecipientModel::remove_recipient(int row) {

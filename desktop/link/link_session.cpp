@@ -14,6 +14,7 @@
 #include "desktop/store/app_paths.h"
 #include "desktop/store/log_file.h"
 #include "desktop/store/orx_exception.h"
+#include "desktop/store/unique_fd.h"
 #include "platform/rapi/rapi.h"
 
 namespace quillet {
@@ -25,28 +26,10 @@ void log(std::string_view text) {
     program_log().log_line(text);
 }
 
-// A local file, closed on every path.
-class LocalFile {
-  public:
-    explicit LocalFile(const std::filesystem::path& path)
-        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~LocalFile() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    LocalFile(const LocalFile&) = delete;
-    LocalFile& operator=(const LocalFile&) = delete;
-    bool valid() const { return fd_ >= 0; }
-    int fd() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
 // The whole agent file, or an exception with the link's text.
-std::vector<uint8_t> read_agent_file(const LocalFile& file) {
+std::vector<uint8_t> read_agent_file(const UniqueFd& file) {
     struct stat st {};
-    if (::fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
         throw ORX_Exception("init_dir: Could not read exe file for device.");
     }
     std::vector<uint8_t> buffer;
@@ -57,7 +40,7 @@ std::vector<uint8_t> read_agent_file(const LocalFile& file) {
     }
     size_t done = 0;
     while (done < buffer.size()) {
-        const ssize_t n = ::read(file.fd(), buffer.data() + done, buffer.size() - done);
+        const ssize_t n = ::read(file.get(), buffer.data() + done, buffer.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -190,7 +173,7 @@ bool SmartphoneSmsConnect::install_soft() {
     if (!remote.valid())
         return false;
 
-    const LocalFile local(resource_path(u"ondevice\\phonelet.exe"));
+    const UniqueFd local = open_for_reading(resource_path(u"ondevice\\phonelet.exe"));
     if (!local.valid())
         throw ORX_Exception("init_dir: Could not find exe file for device.");
     const std::vector<uint8_t> buffer = read_agent_file(local);

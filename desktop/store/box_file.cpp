@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "desktop/store/read_ahead.h"
+#include "desktop/store/unique_fd.h"
 #include "protocol/byte_order.h"
 #include "protocol/text_codec.h"
 
@@ -288,23 +289,6 @@ DecodedBox decode_block(const FileBlock& block, BlockReader& in) {
     return box;
 }
 
-// Closes the file it holds.
-class ReadFd {
-  public:
-    explicit ReadFd(const std::filesystem::path& path)
-        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~ReadFd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    ReadFd(const ReadFd&) = delete;
-    ReadFd& operator=(const ReadFd&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
 }  // namespace
 
 DecodedBox decode_box_file(std::span<const uint8_t> bytes) {
@@ -315,7 +299,7 @@ DecodedBox decode_box_file(std::span<const uint8_t> bytes) {
 }
 
 std::optional<DecodedBox> read_box_file(const std::filesystem::path& path, std::string& error) {
-    const ReadFd fd(path);
+    const UniqueFd fd = open_for_reading(path);
     struct stat st {};
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
         error = std::strerror(errno);

@@ -8,28 +8,10 @@
 #include <cstring>
 #include <fstream>
 
+#include "desktop/store/unique_fd.h"
+
 namespace quillet {
 namespace {
-
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-  private:
-    int fd_;
-};
 
 SaveResult failure(const std::filesystem::path& path, const char* step, int err) {
     return {false, std::string("Could not save ") + path.string() + " (" + step + ": " +
@@ -58,7 +40,7 @@ SaveResult save_file_atomically(const std::filesystem::path& path, std::span<con
 SaveResult save_file_atomically(const std::filesystem::path& path,
                                 const std::function<bool(const ChunkWriter&)>& produce) {
     std::string temp = path.string() + ".XXXXXX";
-    Fd fd(::mkstemp(temp.data()));
+    UniqueFd fd(::mkstemp(temp.data()));
     if (fd.get() < 0)
         return failure(path, "create", errno);
     ::fchmod(fd.get(), 0644);
@@ -79,8 +61,8 @@ SaveResult save_file_atomically(const std::filesystem::path& path,
     if (::rename(temp.c_str(), path.c_str()) != 0)
         return discard("rename");
     // The rename itself reaches the disk with the folder.
-    Fd dir(::open(path.parent_path().empty() ? "." : path.parent_path().c_str(),
-                  O_RDONLY | O_DIRECTORY));
+    UniqueFd dir(::open(path.parent_path().empty() ? "." : path.parent_path().c_str(),
+                        O_RDONLY | O_DIRECTORY));
     if (dir.get() >= 0)
         ::fsync(dir.get());
     return {};

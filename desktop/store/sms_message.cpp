@@ -13,6 +13,13 @@ std::string normalise_number(std::string_view source) {
     return out;
 }
 
+Contact make_contact(std::string_view name, std::string_view number) {
+    Contact c;
+    set_text_field(c.name, name);
+    set_text_field(c.number, number);
+    return c;
+}
+
 void SmsMessage::set_time_now() {
     time_ = filetime_now();
 }

@@ -15,6 +15,8 @@ namespace quillet {
 // One address-book entry: name and number, 32 bytes of 8-bit text each,
 // byte for byte the record that travels on the link and in "contacts.sql".
 using Contact = ContactWireRecord;
+// A contact of an 8-bit name and number, each cut to 31 bytes.
+Contact make_contact(std::string_view name, std::string_view number);
 
 // Keeps an optional leading "+" and every digit; drops everything else.
 std::string normalise_number(std::string_view source);

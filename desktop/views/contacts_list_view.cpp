@@ -103,10 +103,8 @@ std::vector<int> ContactsListView::selected_rows() const {
 }
 
 Contact ContactsListView::contact_of_row(int row) const {
-    Contact contact;
-    set_text_field(contact.name, to_ansi_field(model_.shown_name(row).toStdU16String()));
-    set_text_field(contact.number, to_ansi_field(model_.number(row).toStdU16String()));
-    return contact;
+    return make_contact(to_ansi_field(model_.shown_name(row).toStdU16String()),
+                        to_ansi_field(model_.number(row).toStdU16String()));
 }
 
 void ContactsListView::deselect_row(int row) {

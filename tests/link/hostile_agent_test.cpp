@@ -18,16 +18,7 @@ namespace {
 using test::Agent;
 using test::FakeAgent;
 using test::LinkWorld;
-
-template <class F>
-std::string thrown_text(F&& f) {
-    try {
-        f();
-    } catch (const ORX_Exception& e) {
-        return e.what();
-    }
-    return "<nothing thrown>";
-}
+using test::thrown_text;
 
 std::vector<uint8_t> record_bytes(std::u16string text, FileTime time = 1) {
     SmsWireRecord r;

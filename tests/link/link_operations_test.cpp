@@ -10,16 +10,7 @@ namespace quillet {
 namespace {
 
 using test::LinkWorld;
-
-template <class F>
-std::string thrown_text(F&& f) {
-    try {
-        f();
-    } catch (const ORX_Exception& e) {
-        return e.what();
-    }
-    return "<nothing thrown>";
-}
+using test::thrown_text;
 
 // What a window would show, in order.
 class RecordingSink : public StatusSink {

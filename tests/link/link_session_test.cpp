@@ -21,16 +21,7 @@ using namespace std::chrono_literals;
 using test::Agent;
 using test::FakeAgent;
 using test::LinkWorld;
-
-template <class F>
-std::string thrown_text(F&& f) {
-    try {
-        f();
-    } catch (const ORX_Exception& e) {
-        return e.what();
-    }
-    return "<nothing thrown>";
-}
+using test::thrown_text;
 
 std::string file_bytes(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);

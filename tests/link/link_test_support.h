@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "desktop/link/link_settings.h"
+#include "desktop/store/orx_exception.h"
 #include "protocol/link_socket.h"
 
 namespace quillet::test {
@@ -100,5 +101,16 @@ int read_command(LinkSocket& s);
 void send_int32(LinkSocket& s, int32_t v);
 // True when the desktop has closed its end (a read sees the end).
 bool desktop_closed(LinkSocket& s);
+
+// What the ORX_Exception that `f` throws says, or "<nothing thrown>".
+template <class F>
+std::string thrown_text(F&& f) {
+    try {
+        f();
+    } catch (const ORX_Exception& e) {
+        return e.what();
+    }
+    return "<nothing thrown>";
+}
 
 }  // namespace quillet::test

@@ -13,13 +13,6 @@ namespace quillet {
 namespace {
 using namespace quillet::test;
 
-Contact contact(std::string_view name, std::string_view number) {
-    Contact c;
-    set_text_field(c.name, name);
-    set_text_field(c.number, number);
-    return c;
-}
-
 std::string contacts_file(std::string_view header, int32_t count, std::string_view records) {
     std::string h(header);
     h.resize(20, '\0');
@@ -65,13 +58,13 @@ ContactList list_of(std::initializer_list<Contact> contacts) {
 }
 
 TEST(ContactSortTest, CapitalsSortBeforeLowerCase) {
-    const ContactList list = list_of({contact("anna", "1"), contact("Bob", "2")});
+    const ContactList list = list_of({make_contact("anna", "1"), make_contact("Bob", "2")});
     EXPECT_EQ(text_field(list.contact_at(0).name), "Bob");
     EXPECT_EQ(text_field(list.contact_at(1).name), "anna");
 }
 
 TEST(ContactSortTest, BytesAboveAsciiSortAfterIt) {
-    const ContactList list = list_of({contact("\xc9mile", "1"), contact("zoe", "2")});
+    const ContactList list = list_of({make_contact("\xc9mile", "1"), make_contact("zoe", "2")});
     EXPECT_EQ(text_field(list.contact_at(0).name), "zoe");
 }
 
@@ -82,7 +75,7 @@ TEST(ContactSortTest, OrderIsExactlyTheSelectionSortsWithEqualNames) {
         const size_t n = rng() % 30;
         for (size_t i = 0; i < n; ++i) {
             const std::string name(1 + rng() % 2, static_cast<char>('A' + rng() % 3));
-            contacts.push_back(contact(name, std::to_string(i)));
+            contacts.push_back(make_contact(name, std::to_string(i)));
         }
         ContactList list;
         for (const Contact& c : contacts)
@@ -98,15 +91,15 @@ TEST(ContactSortTest, OrderIsExactlyTheSelectionSortsWithEqualNames) {
 }
 
 TEST(ContactLookupTest, NationalAndInternationalFormsMatchOnTheLastSevenDigits) {
-    const ContactList list = list_of({contact("Nora", "0151 1234 5678")});
+    const ContactList list = list_of({make_contact("Nora", "0151 1234 5678")});
     EXPECT_EQ(list.find_name_by_number("+4915112345678"), u"Nora");
     // An eight-digit number against a ten-digit one ending alike.
-    const ContactList eight = list_of({contact("Ed", "12345678")});
+    const ContactList eight = list_of({make_contact("Ed", "12345678")});
     EXPECT_EQ(eight.find_name_by_number("9912345678"), u"Ed");
 }
 
 TEST(ContactLookupTest, ShortNumbersMatchOnlyWhole) {
-    const ContactList list = list_of({contact("Service", "12")});
+    const ContactList list = list_of({make_contact("Service", "12")});
     EXPECT_EQ(list.find_name_by_number("12"), u"Service");
     EXPECT_EQ(list.find_name_by_number("012"), u"012");
 }
@@ -117,12 +110,13 @@ TEST(ContactLookupTest, WithoutContactsEveryNumberIsShownAsItself) {
 }
 
 TEST(ContactLookupTest, OfTwoContactsWithOneNumberTheFirstSortedNameWins) {
-    const ContactList list = list_of({contact("Zed", "555 1234"), contact("Amy", "5551234")});
+    const ContactList list =
+        list_of({make_contact("Zed", "555 1234"), make_contact("Amy", "5551234")});
     EXPECT_EQ(list.find_name_by_number("5551234"), u"Amy");
 }
 
 TEST(ContactLookupTest, APlusInsideAContactNumberIsKept) {
-    const ContactList list = list_of({contact("Odd", "12+34")});
+    const ContactList list = list_of({make_contact("Odd", "12+34")});
     EXPECT_EQ(list.find_name_by_number("12+34"), u"Odd");
     EXPECT_EQ(list.find_name_by_number("1234"), u"1234");
 }
@@ -149,7 +143,7 @@ TEST(ContactLookupTest, AnswersEqualThePerCallScanAfterEveryChange) {
     };
     for (int round = 0; round < 20; ++round) {
         for (int i = 0; i < 10; ++i)
-            list.append(contact("n" + std::to_string(rng() % 5), random_number()));
+            list.append(make_contact("n" + std::to_string(rng() % 5), random_number()));
         check("append");
         list.sort_contacts();
         check("sort");
@@ -179,8 +173,8 @@ TEST(ContactsFileTest, AnyHeaderWithCountZeroLoadsEmpty) {
 TEST(ContactsFileTest, MissingFileLeavesTheListAsItWas) {
     AppFolders folders;
     ContactList list;
-    list.append(contact("b", "1"));
-    list.append(contact("a", "2"));
+    list.append(make_contact("b", "1"));
+    list.append(make_contact("a", "2"));
     EXPECT_EQ(list.load_contacts(u"contacts.sql").status, LoadContactsResult::Status::Missing);
     EXPECT_EQ(text_field(list.contact_at(0).name), "b");  // not sorted either
 }
@@ -229,11 +223,11 @@ TEST(ContactsFileTest, DamagedFilesKeepTheCompleteRecords) {
 
 TEST(ContactsFileTest, SaveThatCannotWriteLeavesTheOldFileWhole) {
     AppFolders folders;
-    ContactList list = list_of({contact("Amy", "1")});
+    ContactList list = list_of({make_contact("Amy", "1")});
     ASSERT_TRUE(list.save_contacts(u"contacts.sql"));
     const std::string old = file_contents(folders.data() / "contacts.sql");
     for (int i = 0; i < 40; ++i)
-        list.append(contact("more", std::to_string(i)));
+        list.append(make_contact("more", std::to_string(i)));
     SaveResult r;
     {
         FileSizeLimit limit(256);

@@ -19,13 +19,6 @@ SmsMessage message(std::u16string_view text, std::string_view number, FileTime t
     return m;
 }
 
-Contact contact(std::string_view name, std::string_view number) {
-    Contact c;
-    set_text_field(c.name, name);
-    set_text_field(c.number, number);
-    return c;
-}
-
 std::string xml(std::u16string_view text) {
     return utf16le(u"\uFEFF") + utf16le(text);
 }
@@ -50,7 +43,7 @@ TEST(ExportTest, MessagesInStorageOrderWithNamesNumbersDatesAndTexts) {
     box.append(message(u"Say \"hi\"", "+49 151 1234 5678", kLateEvening));
     box.append(message(u"line one\r\nline two", "12", kLateEvening + 60 * kTicksPerSecond));
     ContactList contacts;
-    contacts.append(contact("Nora", "0151 12345678"));
+    contacts.append(make_contact("Nora", "0151 12345678"));
     contacts.sort_contacts();
 
     EXPECT_EQ(csv_bytes(box, contacts),
@@ -84,7 +77,7 @@ TEST(ExportTest, CsvQuotesNamesThatHoldSeparatorsAndConvertsTo1252) {
     SmsBox box(BoxKind::Inbox);
     box.append(message(u"Gr\u00fc\u00dfe \u263a", "5551234", kLateEvening));
     ContactList contacts;
-    contacts.append(contact("Smith, \"Jo\"", "555 1234"));
+    contacts.append(make_contact("Smith, \"Jo\"", "555 1234"));
     EXPECT_EQ(csv_bytes(box, contacts),
               "\"Smith, \"\"Jo\"\"\", 5551234, 03/14/26 23:30, \"Gr\xfc\xdf"
               "e ?\"\r\n");
@@ -95,7 +88,7 @@ TEST(ExportTest, XmlEscapesMarkupAndSplitsCdataEnds) {
     SmsBox box(BoxKind::Inbox);
     box.append(message(u"a]]>b]]]>c\u0001", "5551234", kLateEvening));
     ContactList contacts;
-    contacts.append(contact("Tom & <Jerry> \"TJ\"", "5551234"));
+    contacts.append(make_contact("Tom & <Jerry> \"TJ\"", "5551234"));
     EXPECT_EQ(xml_bytes(box, contacts),
               xml(std::u16string(kXmlStart) +
                   u"  <sms>\n    <sendername>Tom &amp; &lt;Jerry&gt; &quot;TJ&quot;</sendername>\n"

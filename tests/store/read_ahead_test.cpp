@@ -8,26 +8,12 @@
 #include <memory>
 #include <random>
 
+#include "desktop/store/unique_fd.h"
 #include "store_test_support.h"
 
 namespace quillet {
 namespace {
 using namespace quillet::test;
-
-class Fd {
-  public:
-    explicit Fd(const fs::path& path) : fd_(::open(path.c_str(), O_RDONLY)) {}
-    ~Fd() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 std::string random_bytes(size_t size) {
     std::mt19937 rng(7);
@@ -43,7 +29,7 @@ TEST(ReadAheadTest, EveryByteArrivesInPlaceWhateverIsAskedFor) {
     TempFolder dir;
     const std::string bytes = random_bytes(1'000'003);
     write_file(dir.path() / "f", bytes);
-    const Fd fd(dir.path() / "f");
+    const UniqueFd fd = open_for_reading(dir.path() / "f");
     std::vector<uint8_t> dest(bytes.size());
     ReadAhead ahead(fd.get(), dest.data(), dest.size());
     size_t arrived = 0;
@@ -61,7 +47,7 @@ TEST(ReadAheadTest, EveryByteArrivesInPlaceWhateverIsAskedFor) {
 TEST(ReadAheadTest, EndsCleanlyOnErrorsShortFilesAndEarlyStops) {
     TempFolder dir;
     {
-        const Fd folder(dir.path());  // reading a folder fails
+        const UniqueFd folder = open_for_reading(dir.path());  // reading a folder fails
         std::vector<uint8_t> dest(100);
         ReadAhead ahead(folder.get(), dest.data(), dest.size());
         EXPECT_EQ(ahead.wait_for(1), 0u);
@@ -69,7 +55,7 @@ TEST(ReadAheadTest, EndsCleanlyOnErrorsShortFilesAndEarlyStops) {
     }
     write_file(dir.path() / "short", "12345");
     {
-        const Fd fd(dir.path() / "short");
+        const UniqueFd fd = open_for_reading(dir.path() / "short");
         std::vector<uint8_t> dest(50);
         ReadAhead ahead(fd.get(), dest.data(), dest.size());
         EXPECT_EQ(ahead.wait_for(50), 5u);
@@ -78,7 +64,7 @@ TEST(ReadAheadTest, EndsCleanlyOnErrorsShortFilesAndEarlyStops) {
     }
     write_file(dir.path() / "big", random_bytes(8'000'000));
     for (int round = 0; round < 20; ++round) {
-        const Fd fd(dir.path() / "big");
+        const UniqueFd fd = open_for_reading(dir.path() / "big");
         auto dest = std::make_unique<std::vector<uint8_t>>(8'000'000);
         auto ahead = std::make_unique<ReadAhead>(fd.get(), dest->data(), dest->size());
         EXPECT_GE(ahead->wait_for(static_cast<size_t>(round)), static_cast<size_t>(round));

@@ -14,17 +14,6 @@
 
 using namespace quillet;
 
-namespace {
-
-Contact contact(std::string_view name, std::string_view number) {
-    Contact c;
-    set_text_field(c.name, name);
-    set_text_field(c.number, number);
-    return c;
-}
-
-}  // namespace
-
 class ComposerFormTest : public QObject {
     Q_OBJECT
 
@@ -90,8 +79,8 @@ class ComposerFormTest : public QObject {
     }
 
     void an_empty_edit_deletes_a_recipient_but_not_the_placeholder() {
-        form_->add_recipient(contact("Ann", "111"));
-        form_->add_recipient(contact("Ben", "222"));
+        form_->add_recipient(make_contact("Ann", "111"));
+        form_->add_recipient(make_contact("Ben", "222"));
         finish_edit(edit_row(2), QString());
         QCOMPARE(model().rowCount(), 3);
         finish_edit(edit_row(0), QString());
@@ -101,7 +90,7 @@ class ComposerFormTest : public QObject {
     }
 
     void a_changed_number_keeps_the_name_and_escape_changes_nothing() {
-        form_->add_recipient(contact("Ann", "111"));
+        form_->add_recipient(make_contact("Ann", "111"));
         finish_edit(edit_row(0), u"112"_qs);
         QCOMPARE(number_at(0), u"112"_qs);
         QCOMPARE(model().index(0, 1).data().toString(), u"Ann"_qs);
@@ -112,7 +101,7 @@ class ComposerFormTest : public QObject {
     }
 
     void a_click_on_the_name_cell_edits_the_number() {
-        form_->add_recipient(contact("Ann", "111"));
+        form_->add_recipient(make_contact("Ann", "111"));
         list().setFocus();
         list().setCurrentIndex(model().index(0, 0));
         const QRect name_cell = list().visualRect(model().index(0, 1));
@@ -124,8 +113,8 @@ class ComposerFormTest : public QObject {
     }
 
     void delete_and_backspace_remove_the_current_recipient_only() {
-        form_->add_recipient(contact("Ann", "111"));
-        form_->add_recipient(contact("Ben", "222"));
+        form_->add_recipient(make_contact("Ann", "111"));
+        form_->add_recipient(make_contact("Ben", "222"));
         list().setFocus();
         list().setCurrentIndex(model().index(2, 0));
         QTest::keyClick(&list(), Qt::Key_Delete);  // the placeholder stays
@@ -144,15 +133,15 @@ class ComposerFormTest : public QObject {
     }
 
     void recipients_are_unique_by_their_8bit_number() {
-        form_->add_recipient(contact("Ann", "111"));
-        form_->add_recipient(contact("Other", "111"));
-        form_->add_recipient(contact("Ann", "111 "));
+        form_->add_recipient(make_contact("Ann", "111"));
+        form_->add_recipient(make_contact("Other", "111"));
+        form_->add_recipient(make_contact("Ann", "111 "));
         QCOMPARE(form_->recipient_count(), size_t{2});
         // The placeholder's label is no recipient's number.
-        form_->add_recipient(contact("Odd", "(new number)"));
+        form_->add_recipient(make_contact("Odd", "(new number)"));
         QCOMPARE(form_->recipient_count(), size_t{3});
         // Names and numbers come back as 8-bit text.
-        form_->add_recipient(contact("Zo\xEB", "5"));
+        form_->add_recipient(make_contact("Zo\xEB", "5"));
         QCOMPARE(model().index(3, 1).data().toString(), u"Zo\u00EB"_qs);
         QCOMPARE(text_field(form_->recipient_at(3).name), "Zo\xEB");
     }

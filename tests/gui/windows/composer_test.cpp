@@ -33,13 +33,6 @@ struct Submission {
     QString text;
 };
 
-Contact contact(std::string_view name, std::string_view number) {
-    Contact c;
-    set_text_field(c.name, name);
-    set_text_field(c.number, number);
-    return c;
-}
-
 }  // namespace
 
 class ComposerTest : public QObject {
@@ -332,8 +325,8 @@ class ComposerTest : public QObject {
         QCOMPARE(contacts_->target(), static_cast<RecipientSink*>(composer_.data()));
         contacts_->add_selected();  // nothing selected: nothing added
         QCOMPARE(recipients().recipient_count(), size_t{0});
-        composer_->add_recipient(contact("Doe John", "555"));
-        composer_->add_recipient(contact("Other", "555"));
+        composer_->add_recipient(make_contact("Doe John", "555"));
+        composer_->add_recipient(make_contact("Other", "555"));
         QCOMPARE(recipients().recipient_count(), size_t{1});
         QCOMPARE(recipients().index(0, 1).data().toString(), u"Doe John"_qs);
         composer_->close();

@@ -26,13 +26,6 @@ using namespace quillet::testing;
 
 namespace {
 
-Contact contact(std::string_view name, std::string_view number) {
-    Contact c;
-    set_text_field(c.name, name);
-    set_text_field(c.number, number);
-    return c;
-}
-
 void save_contacts_file(std::initializer_list<Contact> contacts) {
     ContactList list;
     for (const Contact& c : contacts)
@@ -153,7 +146,7 @@ class ContactsWindowTest : public QObject {
     }
 
     void first_opening_stores_name_order_zero() {
-        save_contacts_file({contact("Doe,John", "555")});
+        save_contacts_file({make_contact("Doe,John", "555")});
         open_window();
         QCOMPARE(window_->objectName(), u"contactsWindow"_qs);
         QCOMPARE(window_->windowTitle(), u"Contacts"_qs);
@@ -168,10 +161,10 @@ class ContactsWindowTest : public QObject {
     }
 
     void rows_follow_the_name_order_and_sort_without_case() {
-        save_contacts_file({contact("Doe,John", "555"), contact(",Solo", "1"),
-                            contact("Tail,", "2"), contact("Doe, Jane", "3"), contact("mum", "4"),
-                            contact("", "5"), contact(" ", "6"), contact("Bob", "7"),
-                            contact("anna,zed", "8")});
+        save_contacts_file({make_contact("Doe,John", "555"), make_contact(",Solo", "1"),
+                            make_contact("Tail,", "2"), make_contact("Doe, Jane", "3"),
+                            make_contact("mum", "4"), make_contact("", "5"), make_contact(" ", "6"),
+                            make_contact("Bob", "7"), make_contact("anna,zed", "8")});
         open_window();
         QCOMPARE(window_->contacts().count(), size_t{9});  // blank names stay listed
         QCOMPARE(column(rows(), 0),
@@ -215,7 +208,7 @@ class ContactsWindowTest : public QObject {
     }
 
     void opened_from_the_main_window_picking_does_nothing() {
-        save_contacts_file({contact("Doe,John", "555"), contact("Bob", "7")});
+        save_contacts_file({make_contact("Doe,John", "555"), make_contact("Bob", "7")});
         open_window();
         NewSmsWindow composer(*link_, *sent_, *window_);
         window_->show_for(nullptr);
@@ -228,8 +221,8 @@ class ContactsWindowTest : public QObject {
     }
 
     void a_composer_picks_every_selected_row() {
-        save_contacts_file(
-            {contact("Doe,John", "555 1234"), contact("Bob", "7"), contact("anna", "8")});
+        save_contacts_file({make_contact("Doe,John", "555 1234"), make_contact("Bob", "7"),
+                            make_contact("anna", "8")});
         open_window();
         auto* composer = new NewSmsWindow(*link_, *sent_, *window_);
         composer->show();
@@ -283,7 +276,7 @@ class ContactsWindowTest : public QObject {
     }
 
     void closing_hides_and_showing_again_keeps_the_contacts() {
-        save_contacts_file({contact("Bob", "7")});
+        save_contacts_file({make_contact("Bob", "7")});
         open_window();
         window_->show_for(nullptr);
         window_->close();
@@ -298,7 +291,7 @@ class ContactsWindowTest : public QObject {
                         u"--number"_qs, u"+49 170 1"_qs},
                        {u"contact"_qs, u"add"_qs, u"--first"_qs, u"John"_qs, u"--last"_qs,
                         u"Doe"_qs, u"--number"_qs, u"555 1234"_qs}});
-        save_contacts_file({contact("Old,Friend", "1")});
+        save_contacts_file({make_contact("Old,Friend", "1")});
         open_window();
         window_->show_for(nullptr);
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
@@ -330,7 +323,7 @@ class ContactsWindowTest : public QObject {
 
     void a_phone_without_contacts_empties_the_list() {
         connect_phone({});
-        save_contacts_file({contact("Old,Friend", "1")});
+        save_contacts_file({make_contact("Old,Friend", "1")});
         open_window();
         QCOMPARE(rows().rowCount(), 1);
         window_->findChild<QAction*>(u"getContactsAction"_qs)->trigger();
@@ -352,7 +345,7 @@ class ContactsWindowTest : public QObject {
         settings.connect_polls = 10;
         link_ = std::make_unique<SmartphoneSmsConnect>(settings);
         link_->start_sentinel([] {}, std::chrono::milliseconds(200));
-        save_contacts_file({contact("Old,Friend", "1")});
+        save_contacts_file({make_contact("Old,Friend", "1")});
         const QByteArray file_before = env_->read_file(env_->data_path(u"contacts.sql"_qs));
         open_window();
         import_by_menu();

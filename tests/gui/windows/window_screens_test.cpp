@@ -24,13 +24,6 @@ using namespace quillet::testing;
 
 namespace {
 
-Contact contact(std::string_view name, std::string_view number) {
-    Contact c;
-    set_text_field(c.name, name);
-    set_text_field(c.number, number);
-    return c;
-}
-
 QString describe(const QWidget* w) {
     return QStringLiteral("%1 (%2)").arg(w->objectName(),
                                          QString::fromLatin1(w->metaObject()->className()));
@@ -84,9 +77,10 @@ class WindowScreensTest : public QObject {
         link_ = std::make_unique<SmartphoneSmsConnect>(quick_link_settings());
         ContactList list;
         for (const Contact& c :
-             {contact("Doe,John", "+49 170 5551234"), contact("Miller,Ann", "0171 2223334"),
-              contact("Smith,Bob", "+44 20 7946 0000"), contact("Mum", "0303 1234"),
-              contact("Garcia,Lucia", "+34 600 123 456")})
+             {make_contact("Doe,John", "+49 170 5551234"),
+              make_contact("Miller,Ann", "0171 2223334"),
+              make_contact("Smith,Bob", "+44 20 7946 0000"), make_contact("Mum", "0303 1234"),
+              make_contact("Garcia,Lucia", "+34 600 123 456")})
             list.append(c);
         QVERIFY(list.save_contacts(kContactsFileName).ok);
     }
@@ -103,8 +97,8 @@ class WindowScreensTest : public QObject {
         window->resize(400, 400);
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window));
-        window->add_recipient(contact("John Doe", "+49 170 5551234"));
-        window->add_recipient(contact("", "0171 2223334"));
+        window->add_recipient(make_contact("John Doe", "+49 170 5551234"));
+        window->add_recipient(make_contact("", "0171 2223334"));
         window->set_message_text(
             u"Hi John,\r\nthe train is late; I will be there at 7.\r\nSee you!");
         check_layout(*window);
