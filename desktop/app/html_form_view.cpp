@@ -9,16 +9,13 @@
 #include "desktop/store/safe_file.h"
 #include "desktop/store/shown_time.h"
 #include "desktop/views/message_page.h"
+#include "desktop/views/window_parts.h"
 #include "protocol/text_codec.h"
 
 namespace quillet {
+
 namespace fs = std::filesystem;
 namespace {
-
-QString qstring(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
-}
 
 QUrl file_url(const fs::path& path) {
     return QUrl::fromLocalFile(QString::fromStdString(path.string()));
@@ -106,7 +103,7 @@ bool HtmlFormView::render_template(std::u16string_view template_name, const SmsM
     if (!write_page(path, page)) {
         // The data folder refused the page: show the message all the same
         // rather than whatever the old page said.
-        browser_->setHtml(qstring(page));
+        browser_->setHtml(to_qstring(page));
         return false;
     }
     show_file(path);

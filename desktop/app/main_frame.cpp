@@ -18,17 +18,14 @@
 #include "desktop/views/options_window.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"
+#include "desktop/views/window_parts.h"
 
 namespace quillet {
+
 namespace {
 
 constexpr int kDefaultWidth = 980;
 constexpr int kDefaultHeight = 700;
-
-QString qstring(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 
@@ -64,7 +61,7 @@ MainFrame::~MainFrame() {
 }
 
 void MainFrame::set_status_text(std::u16string_view text) {
-    const QString shown = qstring(text);
+    const QString shown = to_qstring(text);
     if (status_pane_->text() == shown)
         return;
     status_pane_->setText(shown);
@@ -152,7 +149,8 @@ void MainFrame::shut_down() {
         const std::u16string_view name = box_file_name(box->kind());
         const SaveResult result = box->save_box(name);
         if (!result)
-            failures << qstring(name) + QStringLiteral(": ") + QString::fromStdString(result.error);
+            failures << to_qstring(name) + QStringLiteral(": ") +
+                            QString::fromStdString(result.error);
     }
     save_failure_shown_ = false;  // the last chance to say it
     report_save_failures(failures);

@@ -16,17 +16,14 @@
 #include "desktop/views/options_window.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"
+#include "desktop/views/window_parts.h"
 #include "protocol/text_codec.h"
 
 namespace quillet {
+
 namespace {
 
 constexpr int kSenderColumnWidth = 150;
-
-QString qstring(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
-}
 
 std::u16string u16(const QString& text) {
     return text.toStdU16String();
@@ -122,7 +119,8 @@ void MainFrame::on_button_get_sms() {
         scope.end_wait();
         set_status_text(u"");
         show_message_box(
-            this, qstring(e.with_prefix(u"Please Check your ActiveSync connection.\nDetails:\n")));
+            this,
+            to_qstring(e.with_prefix(u"Please Check your ActiveSync connection.\nDetails:\n")));
         Q_EMIT getSmsFinished(-1);
         return;
     }

@@ -2,16 +2,9 @@
 // boxes a command changed.
 #include "desktop/app/main_frame.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/window_parts.h"
 
 namespace quillet {
-namespace {
-
-QString qstring(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 void MainFrame::load_boxes() {
     for (SmsBox* box : {&inbox_, &sent_items_, &deleted_items_}) {
@@ -32,7 +25,7 @@ void MainFrame::load_boxes() {
                                  QStringLiteral("The box file %1 is damaged: %2 messages could be "
                                                 "read.\nDetails:\n%3\nThe file as found was kept "
                                                 "as %4.")
-                                     .arg(qstring(name))
+                                     .arg(to_qstring(name))
                                      .arg(result.records)
                                      .arg(QString::fromStdString(result.detail), kept));
                 break;
@@ -40,7 +33,7 @@ void MainFrame::load_boxes() {
                 show_message_box(this,
                                  QStringLiteral("The box file %1 could not be read; the box starts "
                                                 "empty.\nDetails:\n%2")
-                                     .arg(qstring(name), QString::fromStdString(result.detail)));
+                                     .arg(to_qstring(name), QString::fromStdString(result.detail)));
                 break;
             case LoadBoxResult::Status::Missing:
             case LoadBoxResult::Status::Loaded:
@@ -66,7 +59,8 @@ void MainFrame::save_changed_boxes() {
         if (result) {
             changed = false;
         } else {
-            failures << qstring(name) + QStringLiteral(": ") + QString::fromStdString(result.error);
+            failures << to_qstring(name) + QStringLiteral(": ") +
+                            QString::fromStdString(result.error);
         }
     }
     report_save_failures(failures);

@@ -6,16 +6,9 @@
 #include "desktop/app/main_frame.h"
 #include "desktop/app/notification_relay.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/window_parts.h"
 
 namespace quillet {
-namespace {
-
-QString qstring(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 void NotificationRelay::post() {
     std::lock_guard lock(mutex_);
@@ -79,9 +72,9 @@ void MainFrame::on_new_message() {
         activateWindow();
     }
     if (options_.sound_notification)
-        play_sound_file(qstring(options_.sound_filename));
+        play_sound_file(to_qstring(options_.sound_filename));
     if (options_.popup_message) {
-        show_message_box(this, qstring(options_.popup_message_text), QMessageBox::NoIcon,
+        show_message_box(this, to_qstring(options_.popup_message_text), QMessageBox::NoIcon,
                          QStringLiteral("Quillet"));
     }
 }

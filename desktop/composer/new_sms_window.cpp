@@ -15,8 +15,8 @@
 #include "desktop/composer/new_sms_form.h"
 #include "desktop/store/orx_exception.h"
 #include "desktop/views/gui_seams.h"
-#include "protocol/text_codec.h"
 #include "desktop/views/window_parts.h"
+#include "protocol/text_codec.h"
 
 namespace quillet {
 namespace {
@@ -92,12 +92,7 @@ void NewSmsWindow::build_bars() {
     connect(send_tool, &QAction::triggered, this, &NewSmsWindow::send_message);
     connect(contacts_tool, &QAction::triggered, this, &NewSmsWindow::show_contacts);
 
-    status_pane_ = new QLabel(this);
-    status_pane_->setObjectName(QStringLiteral("statusPane"));
-    statusBar()->addWidget(status_pane_, 1);
-    for (const QString& text :
-         {QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")})
-        statusBar()->addPermanentWidget(keyboard_indicator(text, this));
+    status_pane_ = add_status_panes(this);
 }
 
 void NewSmsWindow::add_recipient(const Contact& contact) {

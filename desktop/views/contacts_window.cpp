@@ -77,12 +77,7 @@ void ContactsWindow::build_bars() {
     import_action->setObjectName(QStringLiteral("importAction"));
     connect(import_action, &QAction::triggered, this, &ContactsWindow::import_from_phone);
 
-    status_pane_ = new QLabel(this);
-    status_pane_->setObjectName(QStringLiteral("statusPane"));
-    statusBar()->addWidget(status_pane_, 1);
-    for (const QString& text :
-         {QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")})
-        statusBar()->addPermanentWidget(keyboard_indicator(text, this));
+    status_pane_ = add_status_panes(this);
 }
 
 void ContactsWindow::show_add_button(bool shown) {

@@ -5,17 +5,14 @@
 #include <numeric>
 
 #include "desktop/store/shown_time.h"
+#include "desktop/views/window_parts.h"
 #include "protocol/text_codec.h"
 
 namespace quillet {
+
 namespace {
 
 constexpr size_t kMessageCellLength = 64;
-
-QString qstring(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
-}
 
 template <typename Key>
 std::vector<int> stable_order(const std::vector<Key>& keys, int order) {
@@ -197,11 +194,11 @@ const SmsMessage* MessageListModel::message_for_row(int row) const {
 QString MessageListModel::cell_text(const SmsMessage& message, int column) const {
     switch (column) {
         case kMessage:
-            return qstring(message_cell(message.text_view()));
+            return to_qstring(message_cell(message.text_view()));
         case kSender:
-            return qstring(sender_cell(message));
+            return to_qstring(sender_cell(message));
         case kDate:
-            return qstring(shown_date_time(message.time()));
+            return to_qstring(shown_date_time(message.time()));
         case kUnread:
             return message.read() == 0 ? QStringLiteral("*") : QString();
         case kOnPhone:
@@ -224,7 +221,7 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
             if (role == Qt::ToolTipRole && index.column() != kMessage)
                 return {};
             if (role == Qt::ToolTipRole)
-                return qstring(message->text_view());
+                return to_qstring(message->text_view());
             return cell_text(*message, index.column());
         case Qt::TextAlignmentRole:
             if (index.column() >= kDate) {

@@ -9,19 +9,16 @@
 #include "desktop/store/orx_exception.h"
 #include "desktop/store/shown_time.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/window_parts.h"
 
 namespace quillet {
+
 namespace {
 
 constexpr int kColumnWidths[MessageListModel::kColumnCount] = {300, 150, 100, 50, 70};
 
-QString qstring(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
-}
-
 QString delete_failure_text(const ORX_Exception& e) {
-    return qstring(e.with_prefix(
+    return to_qstring(e.with_prefix(
         u"Unable to delete on device. Please Check your ActiveSync connection.\nDetails:\n"));
 }
 
@@ -110,7 +107,7 @@ void SmsListView::setup_columns() {
     bold.setBold(true);
     const QFontMetrics header_metrics(header()->font());
     const int date_width = QFontMetrics(bold).horizontalAdvance(
-                               qstring(shown_date_time(filetime_from_unix(1'700'000'000)))) +
+                               to_qstring(shown_date_time(filetime_from_unix(1'700'000'000)))) +
                            16;
     for (int column = 0; column < MessageListModel::kColumnCount; ++column) {
         const QString title = model_.headerData(column, Qt::Horizontal).toString();

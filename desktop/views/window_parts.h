@@ -7,7 +7,7 @@
 #include <string_view>
 
 class QLabel;
-class QWidget;
+class QMainWindow;
 
 namespace quillet {
 
@@ -24,7 +24,9 @@ class WaitCursor {
     WaitCursor& operator=(const WaitCursor&) = delete;
 };
 
-// A sunken status-bar pane for a keyboard indicator ("CAP", "NUM", "SCRL").
-QLabel* keyboard_indicator(const QString& text, QWidget* parent);
+// Fills the status bar of `window` as every window but the main one has it:
+// a text pane (object name "statusPane"), then the sunken CAP, NUM and SCRL
+// keyboard indicators. Returns the text pane.
+QLabel* add_status_panes(QMainWindow* window);
 
 }  // namespace quillet
