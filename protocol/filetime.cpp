@@ -9,7 +9,8 @@ namespace {
 constexpr int64_t kMaxUnixSeconds = 253'402'300'799;  // 9999-12-31 23:59:59
 
 time_t clamp_time(int64_t s) {
-    if (s > kMaxUnixSeconds) return static_cast<time_t>(kMaxUnixSeconds);
+    if (s > kMaxUnixSeconds)
+        return static_cast<time_t>(kMaxUnixSeconds);
     return static_cast<time_t>(s);
 }
 
@@ -17,7 +18,8 @@ time_t clamp_time(int64_t s) {
 
 FileTime filetime_now() {
     const auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
-    const auto ticks = std::chrono::duration_cast<std::chrono::nanoseconds>(since_epoch).count() / 100;
+    const auto ticks =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(since_epoch).count() / 100;
     return kUnixEpochTicks + static_cast<FileTime>(ticks);
 }
 
@@ -27,7 +29,8 @@ FileTime filetime_from_unix(int64_t seconds, uint32_t nanoseconds) {
 }
 
 int64_t unix_seconds(FileTime t) {
-    if (t >= kUnixEpochTicks) return static_cast<int64_t>((t - kUnixEpochTicks) / kTicksPerSecond);
+    if (t >= kUnixEpochTicks)
+        return static_cast<int64_t>((t - kUnixEpochTicks) / kTicksPerSecond);
     const FileTime before = kUnixEpochTicks - t;
     return -static_cast<int64_t>((before + kTicksPerSecond - 1) / kTicksPerSecond);
 }

@@ -1,13 +1,13 @@
 #include "link_socket.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstdlib>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
 
 #include <utility>
 
@@ -15,7 +15,9 @@
 
 namespace quillet {
 
-LinkSocket::~LinkSocket() { close(); }
+LinkSocket::~LinkSocket() {
+    close();
+}
 
 LinkSocket::LinkSocket(LinkSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
 
@@ -35,27 +37,33 @@ void LinkSocket::close() {
 }
 
 void LinkSocket::shutdown() {
-    if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+    if (fd_ >= 0)
+        ::shutdown(fd_, SHUT_RDWR);
 }
 
 bool LinkSocket::send_all(std::span<const uint8_t> bytes) {
-    if (fd_ < 0) return false;
+    if (fd_ < 0)
+        return false;
     size_t sent = 0;
     while (sent < bytes.size()) {
         const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
         sent += static_cast<size_t>(n);
     }
     return true;
 }
 
 bool LinkSocket::receive_exact(std::span<uint8_t> out) {
-    if (fd_ < 0) return false;
+    if (fd_ < 0)
+        return false;
     size_t got = 0;
     while (got < out.size()) {
         const ssize_t n = ::recv(fd_, out.data() + got, out.size() - got, 0);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
             int pending = 0;
             socklen_t len = sizeof pending;
@@ -82,7 +90,8 @@ static void set_no_delay(int fd) {
 
 LinkSocket LinkSocket::listen_loopback(uint16_t port, int backlog) {
     LinkSocket s(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!s.valid()) return s;
+    if (!s.valid())
+        return s;
     int one = 1;
     ::setsockopt(s.fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     const sockaddr_in addr = ipv4_address(INADDR_LOOPBACK, port);
@@ -94,26 +103,30 @@ LinkSocket LinkSocket::listen_loopback(uint16_t port, int backlog) {
 }
 
 LinkSocket LinkSocket::accept_one(int timeout_ms, uint32_t* peer_ipv4) {
-    if (fd_ < 0) return LinkSocket();
+    if (fd_ < 0)
+        return LinkSocket();
     pollfd p{fd_, POLLIN, 0};
     int ready = 0;
     do {
         ready = ::poll(&p, 1, timeout_ms);
     } while (ready < 0 && errno == EINTR);
-    if (ready <= 0 || (p.revents & POLLIN) == 0) return LinkSocket();
+    if (ready <= 0 || (p.revents & POLLIN) == 0)
+        return LinkSocket();
     sockaddr_in peer{};
     socklen_t len = sizeof peer;
     LinkSocket s(::accept4(fd_, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_CLOEXEC));
     if (s.valid()) {
         set_no_delay(s.fd_);
-        if (peer_ipv4) *peer_ipv4 = ntohl(peer.sin_addr.s_addr);
+        if (peer_ipv4)
+            *peer_ipv4 = ntohl(peer.sin_addr.s_addr);
     }
     return s;
 }
 
 LinkSocket LinkSocket::connect_ipv4(uint32_t ipv4, uint16_t port) {
     LinkSocket s(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!s.valid()) return s;
+    if (!s.valid())
+        return s;
     const sockaddr_in addr = ipv4_address(ipv4, port);
     if (::connect(s.fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         s.close();
@@ -125,10 +138,12 @@ LinkSocket LinkSocket::connect_ipv4(uint32_t ipv4, uint16_t port) {
 
 uint16_t link_port() {
     const char* v = std::getenv("QUILLET_LINK_PORT");
-    if (v == nullptr || *v == '\0') return kLinkPort;
+    if (v == nullptr || *v == '\0')
+        return kLinkPort;
     char* end = nullptr;
     const long port = std::strtol(v, &end, 10);
-    if (*end != '\0' || port <= 0 || port > 65535) return kLinkPort;
+    if (*end != '\0' || port <= 0 || port > 65535)
+        return kLinkPort;
     return static_cast<uint16_t>(port);
 }
 

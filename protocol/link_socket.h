@@ -13,7 +13,7 @@
 namespace quillet {
 
 class LinkSocket {
-public:
+  public:
     LinkSocket() = default;
     explicit LinkSocket(int fd) : fd_(fd) {}
     ~LinkSocket();
@@ -42,7 +42,7 @@ public:
     // Connects to ipv4:port (host order), or invalid.
     static LinkSocket connect_ipv4(uint32_t ipv4, uint16_t port);
 
-private:
+  private:
     int fd_ = -1;
 };
 

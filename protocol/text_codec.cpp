@@ -15,7 +15,7 @@ namespace {
 // One conversion descriptor per thread and direction: iconv_t is not safe to
 // share between threads, and opening one per call is slow.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
         if (cd_ == reinterpret_cast<iconv_t>(-1)) {
             throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
@@ -39,8 +39,10 @@ public:
             size_t dst_left = buffer.size();
             const size_t r = iconv(cd_, &src, &src_left, &dst, &dst_left);
             out.append(buffer.data(), buffer.size() - dst_left);
-            if (r != static_cast<size_t>(-1)) continue;
-            if (errno == E2BIG) continue;
+            if (r != static_cast<size_t>(-1))
+                continue;
+            if (errno == E2BIG)
+                continue;
             // EILSEQ or EINVAL (a cut sequence at the end): replace and move on.
             out.append(replacement);
             const size_t n = std::min(skip, src_left);
@@ -50,10 +52,9 @@ public:
         return out;
     }
 
-private:
+  private:
     iconv_t cd_;
 };
-
 
 std::u16string bytes_to_u16(const std::string& bytes) {
     std::u16string out(bytes.size() / 2, u'\0');
@@ -75,14 +76,16 @@ std::string u16_to_bytes(std::u16string_view s) {
 
 bool is_ascii(std::string_view s) {
     for (char c : s) {
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
     }
     return true;
 }
 
 bool is_ascii(std::u16string_view s) {
     for (char16_t c : s) {
-        if (c >= 0x80) return false;
+        if (c >= 0x80)
+            return false;
     }
     return true;
 }
@@ -91,7 +94,8 @@ bool is_ascii(std::u16string_view s) {
 
 std::string to_ansi(std::u16string_view text) {
     // ASCII is the same in both; most numbers and names never reach iconv.
-    if (is_ascii(text)) return std::string(text.begin(), text.end());
+    if (is_ascii(text))
+        return std::string(text.begin(), text.end());
     // No character outside the BMP exists in the code page: a surrogate pair
     // becomes one "?", and so does a lone surrogate.
     std::u16string bmp;
@@ -113,26 +117,30 @@ std::string to_ansi(std::u16string_view text) {
 }
 
 std::u16string from_ansi(std::string_view text) {
-    if (is_ascii(text)) return std::u16string(text.begin(), text.end());
+    if (is_ascii(text))
+        return std::u16string(text.begin(), text.end());
     thread_local Converter c("UTF-16LE", "WINDOWS-1252");
     return bytes_to_u16(c.run(text, u16_to_bytes(u"?"), 1));
 }
 
 std::string to_utf8(std::u16string_view text) {
-    if (is_ascii(text)) return std::string(text.begin(), text.end());
+    if (is_ascii(text))
+        return std::string(text.begin(), text.end());
     thread_local Converter c("UTF-8", "UTF-16LE");
     return c.run(u16_to_bytes(text), "\xEF\xBF\xBD", 2);
 }
 
 std::u16string from_utf8(std::string_view text) {
-    if (is_ascii(text)) return std::u16string(text.begin(), text.end());
+    if (is_ascii(text))
+        return std::u16string(text.begin(), text.end());
     thread_local Converter c("UTF-16LE", "UTF-8");
     return bytes_to_u16(c.run(text, u16_to_bytes(u"\uFFFD"), 1));
 }
 
 std::string to_ansi_field(std::u16string_view text) {
     std::string s = to_ansi(text);
-    if (s.size() > kTextFieldSize - 1) s.resize(kTextFieldSize - 1);
+    if (s.size() > kTextFieldSize - 1)
+        s.resize(kTextFieldSize - 1);
     return s;
 }
 

@@ -69,19 +69,27 @@ std::array<uint8_t, kRecordHeadSize> SmsWireRecord::head() const {
 }
 
 std::optional<RecordError> check_record_size(uint32_t announced) {
-    if (announced < kMinSmsRecordSize) return RecordError::TooShort;
-    if (announced > kMaxSmsRecordSize) return RecordError::TooLarge;
-    if (announced % 2 != 0) return RecordError::OddSize;
+    if (announced < kMinSmsRecordSize)
+        return RecordError::TooShort;
+    if (announced > kMaxSmsRecordSize)
+        return RecordError::TooLarge;
+    if (announced % 2 != 0)
+        return RecordError::OddSize;
     return std::nullopt;
 }
 
 std::string_view record_error_text(RecordError e) {
     switch (e) {
-        case RecordError::TooShort: return "record shorter than 70 bytes";
-        case RecordError::OddSize: return "record size is odd";
-        case RecordError::TooLarge: return "record larger than 1 MiB";
-        case RecordError::SizeMismatch: return "record size field differs from its length prefix";
-        case RecordError::NoTerminator: return "record text has no terminator";
+        case RecordError::TooShort:
+            return "record shorter than 70 bytes";
+        case RecordError::OddSize:
+            return "record size is odd";
+        case RecordError::TooLarge:
+            return "record larger than 1 MiB";
+        case RecordError::SizeMismatch:
+            return "record size field differs from its length prefix";
+        case RecordError::NoTerminator:
+            return "record text has no terminator";
     }
     return "bad record";
 }
@@ -97,8 +105,10 @@ SmsWireRecord decode_record_head(std::span<const uint8_t, kRecordHeadSize> head)
 }
 
 DecodedRecord decode_sms_record(std::span<const uint8_t> bytes) {
-    if (bytes.size() > UINT32_MAX) return {std::nullopt, RecordError::TooLarge};
-    if (auto e = check_record_size(static_cast<uint32_t>(bytes.size()))) return {std::nullopt, *e};
+    if (bytes.size() > UINT32_MAX)
+        return {std::nullopt, RecordError::TooLarge};
+    if (auto e = check_record_size(static_cast<uint32_t>(bytes.size())))
+        return {std::nullopt, *e};
     if (get_u32le(bytes, wire_offset::kSize) != bytes.size()) {
         return {std::nullopt, RecordError::SizeMismatch};
     }
@@ -110,7 +120,8 @@ DecodedRecord decode_sms_record(std::span<const uint8_t> bytes) {
             break;
         }
     }
-    if (length == units) return {std::nullopt, RecordError::NoTerminator};
+    if (length == units)
+        return {std::nullopt, RecordError::NoTerminator};
 
     SmsWireRecord r = decode_record_head(bytes.first<kRecordHeadSize>());
     r.text.resize(length);
@@ -125,8 +136,7 @@ WriteSmsRequest encode_write_sms(const SmsWireRecord& record) {
     const CommandBlock block = block_with_head(CommandCode::WRITESMS, record);
     request.block = block.encode();
     const std::vector<uint8_t> bytes = record.encode();
-    request.second_piece.assign(request.block.begin(),
-                                request.block.begin() + kWriteSmsPrefixSize);
+    request.second_piece.assign(request.block.begin(), request.block.begin() + kWriteSmsPrefixSize);
     request.second_piece.insert(request.second_piece.end(), bytes.begin(), bytes.end());
     return request;
 }

@@ -10,8 +10,8 @@
 #include <algorithm>
 
 #include "desktop/composer/part_count.h"
-#include "protocol/text_codec.h"
 #include "desktop/views/window_parts.h"
+#include "protocol/text_codec.h"
 
 namespace quillet {
 namespace {

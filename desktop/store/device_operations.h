@@ -17,7 +17,7 @@ namespace quillet {
 enum class BoxKind : int32_t { Inbox = 0, SentItems = 1, DeletedItems = 2 };
 
 class DeviceOperations {
-public:
+  public:
     virtual ~DeviceOperations() = default;
 
     // Appends every text message of the kind's phone folder, oldest first.

@@ -14,7 +14,7 @@
 namespace quillet {
 
 class LogFile {
-public:
+  public:
     LogFile() = default;
     ~LogFile();
     LogFile(const LogFile&) = delete;
@@ -28,7 +28,7 @@ public:
     void log_line(std::string_view text);
     void close();
 
-private:
+  private:
     struct FileCloser {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };

@@ -12,7 +12,8 @@ ORX_Exception::ORX_Exception(std::string_view message) : ORX_Exception(from_utf8
 std::u16string ORX_Exception::with_prefix(std::u16string_view prefix) const {
     std::u16string out(prefix);
     out += message_;
-    if (out.size() > kMaxPrefixed) out.resize(kMaxPrefixed);
+    if (out.size() > kMaxPrefixed)
+        out.resize(kMaxPrefixed);
     return out;
 }
 

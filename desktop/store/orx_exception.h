@@ -9,7 +9,7 @@
 namespace quillet {
 
 class ORX_Exception : public std::exception {
-public:
+  public:
     static constexpr size_t kMaxMessage = 255;   // UTF-16 units
     static constexpr size_t kMaxPrefixed = 511;  // UTF-16 units
 
@@ -22,7 +22,7 @@ public:
     std::u16string with_prefix(std::u16string_view prefix) const;
     const char* what() const noexcept override { return utf8_.c_str(); }
 
-private:
+  private:
     std::u16string message_;
     std::string utf8_;
 };

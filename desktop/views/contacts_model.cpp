@@ -2,13 +2,11 @@
 
 #include <algorithm>
 
-#include "protocol/text_codec.h"
 #include "desktop/views/window_parts.h"
+#include "protocol/text_codec.h"
 
 namespace quillet {
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 ContactsModel::ContactsModel(const ContactList& contacts, QObject* parent)
     : QAbstractTableModel(parent), contacts_(contacts) {}

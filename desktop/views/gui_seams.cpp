@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSoundEffect>
 #include <QUrl>
-#include <QPointer>
 
 namespace quillet {
 namespace {
@@ -39,23 +39,28 @@ void show_message_box(QWidget* parent, const QString& text, QMessageBox::Icon ic
 
 QString ask_save_file_name(QWidget* parent, const QString& caption, const QString& filter,
                            const QString& default_suffix) {
-    if (file_dialog_handler()) return file_dialog_handler()(caption);
+    if (file_dialog_handler())
+        return file_dialog_handler()(caption);
     QFileDialog dialog(parent, caption, QString(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(default_suffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
     return dialog.selectedFiles().constFirst();
 }
 
 QString ask_open_file_name(QWidget* parent, const QString& caption, const QString& filter) {
-    if (file_dialog_handler()) return file_dialog_handler()(caption);
+    if (file_dialog_handler())
+        return file_dialog_handler()(caption);
     return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
 }
 
 QString ask_open_file_name(QFileDialog& dialog) {
-    if (file_dialog_handler()) return file_dialog_handler()(dialog.windowTitle());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    if (file_dialog_handler())
+        return file_dialog_handler()(dialog.windowTitle());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
     return dialog.selectedFiles().constFirst();
 }
 

@@ -52,13 +52,15 @@ std::vector<Entry> read_all() {
     std::ifstream in(registry_file(), std::ios::binary);
     std::string line, key;
     while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
             key = line.substr(1, line.size() - 2);
             continue;
         }
         const size_t eq = line.find('=');
-        if (key.empty() || eq == std::string::npos) continue;
+        if (key.empty() || eq == std::string::npos)
+            continue;
         entries.push_back({key, line.substr(0, eq), unescape(line.substr(eq + 1))});
     }
     return entries;
@@ -82,7 +84,8 @@ bool write_all(const std::vector<Entry>& entries) {
         std::ofstream f(temp, std::ios::binary | std::ios::trunc);
         f << out.str();
         f.flush();
-        if (!f) return false;
+        if (!f)
+            return false;
     }
     fs::rename(temp, file, ec);
     return !ec;
@@ -103,7 +106,8 @@ fs::path registry_file() {
 
 std::optional<std::u16string> query_string(std::string_view key, std::string_view name) {
     for (const Entry& e : read_all()) {
-        if (e.key == key && e.name == name) return from_utf8(e.value);
+        if (e.key == key && e.name == name)
+            return from_utf8(e.value);
     }
     return std::nullopt;
 }
@@ -120,7 +124,8 @@ bool set_string(std::string_view key, std::string_view name, std::u16string_view
     // Keep the key's values together: insert after its last value.
     auto pos = entries.end();
     for (auto it = entries.begin(); it != entries.end(); ++it) {
-        if (it->key == key) pos = it + 1;
+        if (it->key == key)
+            pos = it + 1;
     }
     entries.insert(pos, Entry{std::string(key), std::string(name), utf8});
     return write_all(entries);
@@ -128,16 +133,16 @@ bool set_string(std::string_view key, std::string_view name, std::u16string_view
 
 bool delete_value(std::string_view key, std::string_view name) {
     std::vector<Entry> entries = read_all();
-    const auto removed = std::erase_if(entries, [&](const Entry& e) {
-        return e.key == key && e.name == name;
-    });
+    const auto removed =
+        std::erase_if(entries, [&](const Entry& e) { return e.key == key && e.name == name; });
     return removed == 0 || write_all(entries);
 }
 
 std::vector<std::pair<std::string, std::u16string>> values(std::string_view key) {
     std::vector<std::pair<std::string, std::u16string>> out;
     for (const Entry& e : read_all()) {
-        if (e.key == key) out.emplace_back(e.name, from_utf8(e.value));
+        if (e.key == key)
+            out.emplace_back(e.name, from_utf8(e.value));
     }
     return out;
 }

@@ -84,7 +84,8 @@ TEST(LinkSocketTest, SendToAClosedPeerFailsWithoutKillingTheProcess) {
     p.server.close();
     std::vector<uint8_t> big(1 << 20, 0x42);
     bool failed = false;
-    for (int i = 0; i < 8 && !failed; ++i) failed = !p.client.send_all(big);
+    for (int i = 0; i < 8 && !failed; ++i)
+        failed = !p.client.send_all(big);
     EXPECT_TRUE(failed);
 }
 

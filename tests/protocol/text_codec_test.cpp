@@ -13,15 +13,19 @@ TEST(TextCodecTest, CodePageHoldsTheEuroSignAndAccents) {
 
 TEST(TextCodecTest, UnrepresentableCharactersBecomeQuestionMarks) {
     EXPECT_EQ(to_ansi(u"a\u4E2Db"), "a?b");
-    EXPECT_EQ(to_ansi(u"x\U0001F600y"), "x?y");         // a surrogate pair is one character
+    EXPECT_EQ(to_ansi(u"x\U0001F600y"), "x?y");  // a surrogate pair is one character
     EXPECT_EQ(to_ansi(std::u16string(u"z") + char16_t(0xD800)), "z?");  // a lone surrogate
-    EXPECT_EQ(from_ansi("a\x81" "b"), u"a?b");          // a byte the code page leaves undefined
+    EXPECT_EQ(from_ansi("a\x81"
+                        "b"),
+              u"a?b");  // a byte the code page leaves undefined
 }
 
 TEST(TextCodecTest, Utf8RoundTripAndInvalidInput) {
     EXPECT_EQ(from_utf8("\xE2\x82\xAC"), u"\u20AC");
     EXPECT_EQ(to_utf8(u"\u20AC\U0001F600"), "\xE2\x82\xAC\xF0\x9F\x98\x80");
-    EXPECT_EQ(from_utf8("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(from_utf8("a\xFF"
+                        "b"),
+              u"a\uFFFDb");
 }
 
 TEST(TextCodecTest, FieldTextIsCutTo31Bytes) {

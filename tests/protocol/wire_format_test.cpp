@@ -15,7 +15,8 @@ SmsWireRecord two_char_record() {
     set_text_field(r.address, "+4912345");
     r.time = 0x0102030405060708ULL;
     r.message_class = 1;
-    for (uint8_t i = 0; i < kEntryIdSize; ++i) r.entry_id[i] = static_cast<uint8_t>(0xA0 + i);
+    for (uint8_t i = 0; i < kEntryIdSize; ++i)
+        r.entry_id[i] = static_cast<uint8_t>(0xA0 + i);
     r.flags = 0;
     r.text = u"Hi";
     return r;

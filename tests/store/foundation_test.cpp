@@ -18,7 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class TempFolder {
-public:
+  public:
     TempFolder() {
         std::string pattern = (fs::temp_directory_path() / "quillet-test-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data());
@@ -29,7 +29,7 @@ public:
     }
     const fs::path& path() const { return path_; }
 
-private:
+  private:
     fs::path path_;
 };
 
@@ -115,7 +115,8 @@ TEST(SafeFileTest, FailedSaveLeavesTheOldFileAndSaysWhy) {
     // No temporary file is left behind.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 
-    const SaveResult missing = save_file_atomically(dir.path() / "no/such/folder/x", std::string_view("x"));
+    const SaveResult missing =
+        save_file_atomically(dir.path() / "no/such/folder/x", std::string_view("x"));
     EXPECT_FALSE(missing);
 }
 
