@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-multimedia-dev
     libsqlite3-dev sqlite3
-    libgtest-dev libbenchmark-dev
+    libgtest-dev libbenchmark-dev libxml2-dev
     xvfb xauth fonts-dejavu-core
 )
 # The fuzz preset builds with clang and libFuzzer.
