@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-multimedia-dev
     libsqlite3-dev sqlite3
     libgtest-dev libbenchmark-dev libxml2-dev
-    xvfb xauth fonts-dejavu-core
+    xvfb xauth fonts-dejavu-core poppler-utils
 )
 # The fuzz preset builds with clang and libFuzzer.
 if [[ "${1:-}" == "--fuzz" ]]; then

@@ -22,6 +22,8 @@ FrameKey frame_key(int key, bool ctrl, bool left_shift) {
                 return FrameKey::MarkRead;
             case Qt::Key_N:
                 return FrameKey::NewSms;
+            case Qt::Key_P:
+                return FrameKey::Print;
             case Qt::Key_R:
                 return FrameKey::Reply;
             case Qt::Key_U:

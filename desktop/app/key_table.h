@@ -4,7 +4,7 @@
 //
 //   Ctrl+A select all      Ctrl+F forward     Ctrl+G Get SMS
 //   Ctrl+M mark read       Ctrl+N new SMS     Ctrl+R reply
-//   Ctrl+U mark unread
+//   Ctrl+P print the conversation                Ctrl+U mark unread
 //   left Shift+Delete      delete on the phone only (not Ctrl)
 //   Delete                 delete (neither Ctrl nor left Shift held)
 //   F1 help, F4 contacts   (neither Ctrl nor left Shift held)
@@ -32,6 +32,7 @@ enum class FrameKey {
     Delete,
     Help,
     Contacts,
+    Print,
 };
 
 // The command of a key press; `key` is a Qt::Key.

@@ -238,6 +238,9 @@ void MainFrame::run_frame_key(FrameKey key) {
         case FrameKey::Contacts:
             show_contacts();
             break;
+        case FrameKey::Print:
+            print_conversation();
+            break;
         case FrameKey::None:
             break;
     }

@@ -14,7 +14,9 @@
 //   "statusPane" (the message pane), "statusProgress" (a fetch's progress),
 //   "capsPane", "numPane", "scrollPane"
 //   menu actions: "getSmsAction", "contactsAction", "exportCsvAction",
-//   "exportXmlAction", "optionsAction", "exitAction", "newAction",
+//   "exportXmlAction", "exportAndroidAction", "exportAndroidAllAction",
+//   "exportVcardAction", "exportPdfAction", "exportArchiveAction",
+//   "printAction", "optionsAction", "exitAction", "newAction",
 //   "replyAction", "forwardAction", "markReadAction", "markUnreadAction",
 //   "deleteAction", "deleteOnDeviceAction", "toolbarAction",
 //   "statusBarAction", "helpAction", "aboutAction"
@@ -23,6 +25,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -30,6 +33,7 @@
 #include "desktop/app/key_table.h"
 #include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/link/status_sink.h"
+#include "desktop/store/correspondence.h"
 #include "desktop/store/options.h"
 #include "desktop/store/sms_box.h"
 
@@ -42,6 +46,7 @@ class QToolBar;
 
 namespace quillet {
 
+class ContactList;
 class ContactsWindow;
 class HelpWindow;
 class HtmlFormView;
@@ -101,6 +106,18 @@ class MainFrame : public QMainWindow, public StatusSink {
     void show_about();
     void export_csv();
     void export_xml();
+    // Inbox and Sent Items (and Deleted Items with _all) as an Android SMS
+    // backup; the status says how many messages, and how many characters XML
+    // could not carry.
+    void export_android_boxes();
+    void export_android_all();
+    void export_vcard();
+    // The conversation of the message last shown (every box, every spelling
+    // of its number), as PDF or on a printer.
+    void export_conversation_pdf();
+    void print_conversation();
+    // Everything into one new folder (archive.h).
+    void export_archive();
 
     // --- Tray and notification ---------------------------------------------
     // Puts the icon in the tray and hides the window.
@@ -165,6 +182,14 @@ class MainFrame : public QMainWindow, public StatusSink {
     void on_messages_stored();
     void on_new_message();
     void export_box(bool xml);
+    void export_android(bool with_deleted);
+    const ContactList& export_contacts() const;
+    bool has_conversation();
+    Correspondence selected_conversation() const;
+    QString conversation_title(const Correspondence& c) const;
+    // Runs `work` as a command; a failure text it returns is shown once the
+    // wait cursor is gone.
+    void run_export(const std::function<QString()>& work);
     void ask_for_get_sms();
 
     // Saving after a command: the boxes it changed, atomically.

@@ -254,6 +254,15 @@ void MainFrame::export_xml() {
     export_box(true);
 }
 
+void MainFrame::run_export(const std::function<QString()>& work) {
+    CommandScope scope(*this);
+    const QString failure = work();
+    if (failure.isEmpty())
+        return;
+    scope.end_wait();
+    show_message_box(this, failure);
+}
+
 void MainFrame::export_box(bool xml) {
     const QString path =
         xml ? ask_save_file_name(this, QStringLiteral("Export to XML file"),

@@ -66,8 +66,23 @@ void MainFrame::build_menus() {
     add(file, QStringLiteral("&Contacts\tF4"), "contactsAction", &MainFrame::show_contacts);
     file->addSeparator();
     QMenu* export_menu = file->addMenu(QStringLiteral("Export"));
+    export_menu->setObjectName(QStringLiteral("exportMenu"));
     add(export_menu, QStringLiteral("to CSV file"), "exportCsvAction", &MainFrame::export_csv);
     add(export_menu, QStringLiteral("to XML file"), "exportXmlAction", &MainFrame::export_xml);
+    export_menu->addSeparator();
+    add(export_menu, QStringLiteral("Android SMS backup..."), "exportAndroidAction",
+        &MainFrame::export_android_boxes);
+    add(export_menu, QStringLiteral("Android SMS backup with Deleted Items..."),
+        "exportAndroidAllAction", &MainFrame::export_android_all);
+    add(export_menu, QStringLiteral("Contacts as vCard..."), "exportVcardAction",
+        &MainFrame::export_vcard);
+    add(export_menu, QStringLiteral("Conversation as PDF..."), "exportPdfAction",
+        &MainFrame::export_conversation_pdf);
+    export_menu->addSeparator();
+    add(export_menu, QStringLiteral("Archive..."), "exportArchiveAction",
+        &MainFrame::export_archive);
+    add(file, QStringLiteral("&Print Conversation...\tCTRL+P"), "printAction",
+        &MainFrame::print_conversation);
     file->addSeparator();
     add(file, QStringLiteral("Options"), "optionsAction", &MainFrame::show_options);
     file->addSeparator();

@@ -21,31 +21,12 @@ struct Entry {
     SmsType type;
 };
 
-// The recipients a stored number lists; a plain number is one.
 void add_entries(std::vector<Entry>& entries, const SmsMessage& m, SmsType type) {
-    const std::string_view number = m.number();
-    size_t from = 0;
-    bool added = false;
-    while (from <= number.size()) {
-        size_t to = number.find_first_of(";,", from);
-        if (to == std::string_view::npos)
-            to = number.size();
-        std::string_view one = number.substr(from, to - from);
-        while (!one.empty() && one.front() == ' ')
-            one.remove_prefix(1);
-        while (!one.empty() && one.back() == ' ')
-            one.remove_suffix(1);
-        if (!one.empty()) {
-            entries.push_back({&m, one, type});
-            added = true;
-        }
-        from = to + 1;
-    }
-    if (!added)
-        entries.push_back({&m, number, type});
+    for (std::string_view recipient : recipients_of(m.number()))
+        entries.push_back({&m, recipient, type});
 }
 
-std::vector<Entry> sorted_entries(const AndroidBackupBoxes& boxes) {
+std::vector<Entry> sorted_entries(const BoxSet& boxes) {
     std::vector<Entry> entries;
     entries.reserve(boxes.inbox.count() + boxes.sent.count() +
                     (boxes.deleted ? boxes.deleted->count() : 0));
@@ -180,7 +161,7 @@ class BackupWriter {
 
 }  // namespace
 
-std::string android_backup_bytes(const AndroidBackupBoxes& boxes, const ContactList& contacts,
+std::string android_backup_bytes(const BoxSet& boxes, const ContactList& contacts,
                                  AndroidBackupCounts* counts) {
     const std::vector<Entry> entries = sorted_entries(boxes);
     BackupWriter writer(contacts, nullptr);
@@ -190,8 +171,7 @@ std::string android_backup_bytes(const AndroidBackupBoxes& boxes, const ContactL
     return std::move(writer.buffer());
 }
 
-AndroidBackupResult export_android_backup(const std::filesystem::path& path,
-                                          const AndroidBackupBoxes& boxes,
+AndroidBackupResult export_android_backup(const std::filesystem::path& path, const BoxSet& boxes,
                                           const ContactList& contacts) {
     const std::vector<Entry> entries = sorted_entries(boxes);
     AndroidBackupResult result;

@@ -28,18 +28,11 @@
 #include <filesystem>
 #include <string>
 
+#include "desktop/store/box_set.h"
 #include "desktop/store/contact_list.h"
 #include "desktop/store/safe_file.h"
-#include "desktop/store/sms_box.h"
 
 namespace quillet {
-
-// The boxes one backup takes; `deleted` is left out when null.
-struct AndroidBackupBoxes {
-    const SmsBox& inbox;
-    const SmsBox& sent;
-    const SmsBox* deleted = nullptr;
-};
 
 struct AndroidBackupCounts {
     size_t messages = 0;  // <sms> elements written
@@ -52,12 +45,11 @@ struct AndroidBackupResult {
 };
 
 // The whole file, for tests and small boxes.
-std::string android_backup_bytes(const AndroidBackupBoxes& boxes, const ContactList& contacts,
+std::string android_backup_bytes(const BoxSet& boxes, const ContactList& contacts,
                                  AndroidBackupCounts* counts = nullptr);
 
 // Writes the file atomically, piece by piece (no buffer of its whole size).
-AndroidBackupResult export_android_backup(const std::filesystem::path& path,
-                                          const AndroidBackupBoxes& boxes,
+AndroidBackupResult export_android_backup(const std::filesystem::path& path, const BoxSet& boxes,
                                           const ContactList& contacts);
 
 }  // namespace quillet

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QSoundEffect>
 #include <QUrl>
 
@@ -17,6 +19,11 @@ std::function<void(const MessageBoxRequest&)>& message_box_handler() {
 
 std::function<QString(const QString&)>& file_dialog_handler() {
     static std::function<QString(const QString&)> h;
+    return h;
+}
+
+std::function<bool(QPrinter&)>& printer_handler() {
+    static std::function<bool(QPrinter&)> h;
     return h;
 }
 
@@ -48,6 +55,13 @@ QString ask_save_file_name(QWidget* parent, const QString& caption, const QStrin
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+bool ask_printer(QWidget* parent, QPrinter& printer) {
+    if (printer_handler())
+        return printer_handler()(printer);
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 QString ask_open_file_name(QWidget* parent, const QString& caption, const QString& filter) {
@@ -88,6 +102,10 @@ void set_message_box_handler(std::function<void(const MessageBoxRequest&)> handl
 
 void set_file_dialog_handler(std::function<QString(const QString&)> handler) {
     file_dialog_handler() = std::move(handler);
+}
+
+void set_printer_handler(std::function<bool(QPrinter&)> handler) {
+    printer_handler() = std::move(handler);
 }
 
 void set_sound_handler(std::function<void(const QString&)> handler) {

@@ -8,6 +8,7 @@
 #include <functional>
 
 class QFileDialog;
+class QPrinter;
 class QWidget;
 
 namespace quillet {
@@ -22,6 +23,8 @@ void show_message_box(QWidget* parent, const QString& text,
 // A save-file dialog; an empty string when the user cancelled.
 QString ask_save_file_name(QWidget* parent, const QString& caption, const QString& filter,
                            const QString& default_suffix);
+// The print dialog on `printer`; false when the user cancelled.
+bool ask_printer(QWidget* parent, QPrinter& printer);
 // An open-file dialog; an empty string when the user cancelled.
 QString ask_open_file_name(QWidget* parent, const QString& caption, const QString& filter);
 
@@ -42,6 +45,8 @@ struct MessageBoxRequest {
 void set_message_box_handler(std::function<void(const MessageBoxRequest&)> handler);
 // Answers the next file dialogs in order; an empty name is a Cancel.
 void set_file_dialog_handler(std::function<QString(const QString& caption)> handler);
+// Answers the print dialogs: sets the printer up and says whether to print.
+void set_printer_handler(std::function<bool(QPrinter&)> handler);
 void set_sound_handler(std::function<void(const QString& path)> handler);
 
 }  // namespace quillet

@@ -1,0 +1,164 @@
+// The main window's exports beyond one box: the Android backup, the contacts'
+// vCard, the conversation of the selected message as PDF or on a printer,
+// and the archive of everything.
+#include <QFile>
+#include <QLocale>
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include "desktop/app/main_frame.h"
+#include "desktop/print/archive.h"
+#include "desktop/print/conversation_print.h"
+#include "desktop/store/android_backup.h"
+#include "desktop/store/vcard.h"
+#include "desktop/views/contacts_window.h"
+#include "desktop/views/gui_seams.h"
+#include "desktop/views/window_parts.h"
+
+namespace quillet {
+namespace {
+
+std::filesystem::path local_path(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QString replaced_note(size_t replaced) {
+    if (replaced == 0)
+        return {};
+    return QStringLiteral(" (%1 characters XML cannot carry shown as \uFFFD)").arg(replaced);
+}
+
+}  // namespace
+
+const ContactList& MainFrame::export_contacts() const {
+    static const ContactList no_contacts;
+    return contacts_window_ ? contacts_window_->contacts() : no_contacts;
+}
+
+void MainFrame::export_android(bool with_deleted) {
+    const QString path =
+        ask_save_file_name(this, QStringLiteral("Export as Android SMS backup"),
+                           QStringLiteral("XML files (*.xml)"), QStringLiteral("xml"));
+    if (path.isEmpty())
+        return;
+    run_export([&] {
+        const AndroidBackupResult r = export_android_backup(
+            local_path(path), {inbox_, sent_items_, with_deleted ? &deleted_items_ : nullptr},
+            export_contacts());
+        if (!r.saved)
+            return QStringLiteral("Unable to export the messages to %1.\nDetails:\n%2")
+                .arg(path, QString::fromStdString(r.saved.error));
+        set_status_text(QStringLiteral("%1 messages exported%2")
+                            .arg(r.counts.messages)
+                            .arg(replaced_note(r.counts.replaced))
+                            .toStdU16String());
+        return QString();
+    });
+}
+
+void MainFrame::export_android_all() {
+    export_android(true);
+}
+
+void MainFrame::export_android_boxes() {
+    export_android(false);
+}
+
+void MainFrame::export_vcard() {
+    const QString path =
+        ask_save_file_name(this, QStringLiteral("Export contacts as vCard"),
+                           QStringLiteral("vCard files (*.vcf)"), QStringLiteral("vcf"));
+    if (path.isEmpty())
+        return;
+    run_export([&] {
+        size_t cards = 0;
+        const SaveResult r = quillet::export_vcard(local_path(path), export_contacts(), &cards);
+        if (!r)
+            return QStringLiteral("Unable to export the contacts to %1.\nDetails:\n%2")
+                .arg(path, QString::fromStdString(r.error));
+        set_status_text(QStringLiteral("%1 contacts exported").arg(cards).toStdU16String());
+        return QString();
+    });
+}
+
+bool MainFrame::has_conversation() {
+    if (selected_message_.text())
+        return true;
+    show_message_box(this, QStringLiteral("Select a message of the conversation first."));
+    return false;
+}
+
+Correspondence MainFrame::selected_conversation() const {
+    return correspondence_with(recipients_of(selected_message_.number()).front(),
+                               {inbox_, sent_items_, &deleted_items_});
+}
+
+QString MainFrame::conversation_title(const Correspondence& c) const {
+    return correspondent_title(export_contacts().find_name_by_number(c.number), c.number);
+}
+
+void MainFrame::export_conversation_pdf() {
+    if (!has_conversation())
+        return;
+    const QString path =
+        ask_save_file_name(this, QStringLiteral("Export conversation as PDF"),
+                           QStringLiteral("PDF files (*.pdf)"), QStringLiteral("pdf"));
+    if (path.isEmpty())
+        return;
+    run_export([&] {
+        const Correspondence c = selected_conversation();
+        const QString error =
+            write_conversation_pdf(path, {conversation_title(c), &c}, QLocale::system());
+        if (!error.isEmpty())
+            return QStringLiteral("Unable to export the conversation to %1.\nDetails:\n%2")
+                .arg(path, error);
+        set_status_text(QStringLiteral("Conversation of %1 messages exported")
+                            .arg(c.messages.size())
+                            .toStdU16String());
+        return QString();
+    });
+}
+
+void MainFrame::print_conversation() {
+    if (!has_conversation())
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(paper_size_for(QLocale::system())));
+    if (!ask_printer(this, printer))
+        return;
+    run_export([&] {
+        const Correspondence c = selected_conversation();
+        if (paint_conversation(printer, {conversation_title(c), &c}, QLocale::system()) == 0)
+            return QStringLiteral("Unable to print the conversation.");
+        set_status_text(u"Conversation printed.");
+        return QString();
+    });
+}
+
+void MainFrame::export_archive() {
+    // The archive is a new folder: the name typed is the folder's.
+    const QString path = ask_save_file_name(this, QStringLiteral("Export archive to a new folder"),
+                                            QString(), QString());
+    if (path.isEmpty())
+        return;
+    run_export([&] {
+        const ArchiveResult r =
+            write_archive(path, {inbox_, sent_items_, &deleted_items_}, export_contacts(),
+                          QLocale::system(), [this](size_t done, size_t total) {
+                              set_progress(total == 0 ? 0 : static_cast<int>(100 * done / total));
+                          });
+        set_progress(-1);
+        if (!r.ok())
+            return QStringLiteral("Unable to write the archive.\nDetails:\n%1").arg(r.error);
+        set_status_text(
+            QStringLiteral("Archive written: %1 messages, %2 contacts, %3 conversations%4")
+                .arg(r.messages)
+                .arg(r.cards)
+                .arg(r.conversations)
+                .arg(replaced_note(r.replaced))
+                .toStdU16String());
+        return QString();
+    });
+}
+
+}  // namespace quillet

@@ -1,0 +1,131 @@
+#include "archive.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include "desktop/print/conversation_print.h"
+#include "desktop/store/android_backup.h"
+#include "desktop/store/export.h"
+#include "desktop/store/vcard.h"
+
+namespace quillet {
+namespace {
+
+constexpr const char* kReadme =
+    "This folder is an archive of the text messages and contacts kept by Quillet.\n"
+    "\n"
+    "sms-backup.xml   Inbox and Sent Items as an Android SMS backup (XML), the\n"
+    "                 format Android backup-and-restore apps read back into a\n"
+    "                 phone's messages. Deleted Items are not in it.\n"
+    "contacts.vcf     The contact list as vCard 3.0 cards, for address books.\n"
+    "inbox.csv        Each box as Quillet's CSV export: name, number, date and\n"
+    "sent.csv         time, and the text in double quotes. Windows-1252 text\n"
+    "deleted.csv      with CR LF line ends.\n"
+    "conversations/   One PDF per correspondent: every message exchanged, oldest\n"
+    "                 first, received on the left and sent on the right.\n";
+
+std::filesystem::path local(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QString failed(const QString& what, const std::string& why) {
+    return what + QStringLiteral(": ") + QString::fromStdString(why);
+}
+
+// Writes every file into `dir`; an error text when one failed.
+QString fill(const QDir& dir, const BoxSet& boxes, const ContactList& contacts,
+             const QLocale& locale, const ArchiveProgress& progress, ArchiveResult& result) {
+    const AndroidBackupResult android = export_android_backup(
+        local(dir.filePath(QStringLiteral("sms-backup.xml"))), {boxes.inbox, boxes.sent}, contacts);
+    if (!android.saved)
+        return failed(QStringLiteral("sms-backup.xml"), android.saved.error);
+    result.messages = android.counts.messages;
+    result.replaced = android.counts.replaced;
+
+    if (const SaveResult r = export_vcard(local(dir.filePath(QStringLiteral("contacts.vcf"))),
+                                          contacts, &result.cards);
+        !r)
+        return failed(QStringLiteral("contacts.vcf"), r.error);
+
+    const std::pair<const SmsBox*, QString> csvs[] = {
+        {&boxes.inbox, QStringLiteral("inbox.csv")},
+        {&boxes.sent, QStringLiteral("sent.csv")},
+        {boxes.deleted, QStringLiteral("deleted.csv")}};
+    for (const auto& [box, name] : csvs) {
+        if (const SaveResult r = export_csv(local(dir.filePath(name)), *box, contacts); !r)
+            return failed(name, r.error);
+    }
+
+    if (!dir.mkdir(QStringLiteral("conversations")))
+        return QStringLiteral("conversations: the folder could not be made");
+    const QDir pdfs(dir.filePath(QStringLiteral("conversations")));
+    const std::vector<Correspondence> all = all_correspondences(boxes);
+    QSet<QString> taken;
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (progress)
+            progress(i, all.size());
+        const Correspondence& c = all[i];
+        const QString title = correspondent_title(contacts.find_name_by_number(c.number), c.number);
+        QString name = conversation_file_name(title);
+        for (int n = 2; taken.contains(name.toLower()); ++n)
+            name = conversation_file_name(title + QStringLiteral(" (%1)").arg(n));
+        taken.insert(name.toLower());
+        const QString error = write_conversation_pdf(pdfs.filePath(name), {title, &c}, locale);
+        if (!error.isEmpty())
+            return error;
+    }
+    result.conversations = all.size();
+
+    const SaveResult readme = save_file_atomically(
+        local(dir.filePath(QStringLiteral("README.txt"))), std::string_view(kReadme));
+    return readme ? QString() : failed(QStringLiteral("README.txt"), readme.error);
+}
+
+}  // namespace
+
+QString conversation_file_name(const QString& title) {
+    QString name = title;
+    for (QChar& c : name) {
+        if (c.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(c))
+            c = QLatin1Char('_');
+    }
+    name = name.trimmed();
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        name.prepend(QLatin1Char('_'));
+    return name.left(120) + QStringLiteral(".pdf");
+}
+
+ArchiveResult write_archive(const QString& folder, const BoxSet& boxes, const ContactList& contacts,
+                            const QLocale& locale, const ArchiveProgress& progress) {
+    ArchiveResult result;
+    const QFileInfo target(folder);
+    if (target.exists()) {
+        result.error =
+            QStringLiteral("%1 exists already; the archive goes into a new folder.").arg(folder);
+        return result;
+    }
+    if (!boxes.deleted) {
+        result.error = QStringLiteral("The archive needs all three boxes.");
+        return result;
+    }
+    // Filled beside its final place, so the rename cannot cross file
+    // systems; made by mkdir, so its mode follows the umask.
+    const QString partial = target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                            QStringLiteral(".partial-%1").arg(QCoreApplication::applicationPid());
+    QDir(partial).removeRecursively();  // left by a run that was killed
+    if (!QDir().mkdir(partial)) {
+        result.error = QStringLiteral("Could not make a folder beside %1").arg(folder);
+        return result;
+    }
+    result.error = fill(QDir(partial), boxes, contacts, locale, progress, result);
+    if (result.ok() && !QDir().rename(partial, target.absoluteFilePath()))
+        result.error = QStringLiteral("Could not move the archive into place as %1").arg(folder);
+    if (!result.ok())
+        QDir(partial).removeRecursively();
+    return result;
+}
+
+}  // namespace quillet

@@ -1,0 +1,43 @@
+// Everything at once: one new folder that holds
+//   sms-backup.xml       the Android SMS backup of Inbox and Sent Items
+//   contacts.vcf         the contact list as vCard 3.0
+//   inbox.csv, sent.csv, deleted.csv   each box as the program's CSV export
+//   conversations/       one PDF per correspondent
+//   README.txt           what each file is
+// The folder is filled under a temporary name beside it and renamed into
+// place only when every file was written, so a failed archive leaves
+// nothing half-written behind. An existing folder is never written into.
+// The folder and its files are made with the modes the umask allows.
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <functional>
+
+#include "desktop/store/box_set.h"
+#include "desktop/store/contact_list.h"
+
+namespace quillet {
+
+struct ArchiveResult {
+    QString error;  // empty when the archive was written
+    size_t messages = 0;
+    size_t replaced = 0;  // characters the XML could not carry
+    size_t cards = 0;
+    size_t conversations = 0;
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Called before each conversation's PDF with how many are done and how
+// many there are, so a window or a terminal can show progress.
+using ArchiveProgress = std::function<void(size_t done, size_t total)>;
+
+// `boxes.deleted` must be set: the archive holds a CSV of every box.
+ArchiveResult write_archive(const QString& folder, const BoxSet& boxes, const ContactList& contacts,
+                            const QLocale& locale, const ArchiveProgress& progress = {});
+
+// A file name for a conversation's PDF: the title with characters that file
+// systems refuse replaced by "_", and ".pdf".
+QString conversation_file_name(const QString& title);
+
+}  // namespace quillet

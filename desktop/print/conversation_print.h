@@ -1,0 +1,50 @@
+// A conversation on paper: its page as HTML, laid out on the pages of a PDF
+// file or a printer, with the correspondent and the period in each page's
+// header and "Page n of N" in its footer.
+#pragma once
+
+#include <QLocale>
+#include <QPageSize>
+#include <QString>
+
+#include "desktop/store/correspondence.h"
+
+class QPagedPaintDevice;
+class QPrinter;
+
+namespace quillet {
+
+// What a printed conversation shows besides its messages.
+struct PrintedConversation {
+    QString correspondent;  // "Nora Weiss (+4915112345678)", or the number alone
+    const Correspondence* messages = nullptr;
+};
+
+// Letter where the locale measures in US units, A4 elsewhere.
+QPageSize::PageSizeId paper_size_for(const QLocale& locale);
+
+// "Nora Weiss (+4915112345678)", or the number when no contact has it
+// ("Unknown sender" for none).
+QString correspondent_title(std::u16string_view name, std::string_view number);
+
+// The first and the last message's day, "14/03/2026 – 20/03/2026" in the
+// locale's short format; one day alone when they are equal, "" when empty.
+QString conversation_period(const Correspondence& c, const QLocale& locale);
+
+// The page body: a line for each new day, received messages on the left,
+// sent ones on the right, each with its time; Deleted Items marked so.
+// Every text is escaped; line breaks kept.
+QString conversation_html(const Correspondence& c, const QLocale& locale);
+
+// Lays the conversation out on `device` (a QPdfWriter or a QPrinter, its page
+// size already chosen) and paints every page. Returns the number of pages,
+// 0 when the device could not be painted on.
+int paint_conversation(QPagedPaintDevice& device, const PrintedConversation& conversation,
+                       const QLocale& locale);
+
+// Writes the conversation as a PDF file atomically, on the paper of
+// `locale`. An empty string when it worked, else what failed.
+QString write_conversation_pdf(const QString& path, const PrintedConversation& conversation,
+                               const QLocale& locale);
+
+}  // namespace quillet
