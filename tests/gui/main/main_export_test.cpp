@@ -1,0 +1,191 @@
+// File > Export and File > Print of the main window over the real link and
+// agent with the sample phone: every format from its menu entry, what the
+// status bar says, the files read back, and the conversation of the message
+// shown as PDF and on a (PDF) printer, also by Ctrl+P.
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QProcess>
+#include <QTest>
+
+#include "desktop/store/android_backup.h"
+#include "desktop/store/vcard.h"
+#include "desktop/views/contacts_window.h"
+#include "desktop/views/sms_list_view.h"
+#include "main_test_env.h"
+
+using namespace quillet;
+using namespace quillet::testing;
+
+namespace {
+
+QString pdf_text(const QString& path) {
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    if (!p.waitForFinished(60'000) || p.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+void trigger(MainFrame& frame, const char* action) {
+    QAction* a = frame.findChild<QAction*>(QLatin1String(action));
+    QVERIFY2(a != nullptr, action);
+    a->trigger();
+}
+
+void show_first_message(MainFrame& frame) {
+    SmsListView& list = frame.list_view();
+    const QModelIndex first = list.list_model().index(0, 0);
+    list.scrollTo(first);
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier,
+                      list.visualRect(first).center());
+}
+
+}  // namespace
+
+class MainExportTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<MainTestEnv> env_;
+
+    std::unique_ptr<RunningFrame> imported_frame() {
+        if (!env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}))
+            return nullptr;
+        auto frame = std::make_unique<RunningFrame>();
+        if (frame->get_sms() <= 0)
+            return nullptr;
+        (*frame)->contacts_window()->import_from_phone();
+        env_->take_message_boxes();
+        return frame;
+    }
+
+  private Q_SLOTS:
+    void init() { env_ = std::make_unique<MainTestEnv>(); }
+    void cleanup() {
+        set_printer_handler({});
+        env_.reset();
+    }
+
+    void exportMenuHoldsEveryFormat() {
+        RunningFrame f;
+        QMenu* menu = f->findChild<QMenu*>(QStringLiteral("exportMenu"));
+        QVERIFY(menu != nullptr);
+        QStringList texts;
+        for (QAction* a : menu->actions()) {
+            if (!a->isSeparator())
+                texts << a->text();
+        }
+        QCOMPARE(texts, (QStringList{QStringLiteral("to CSV file"), QStringLiteral("to XML file"),
+                                     QStringLiteral("Android SMS backup..."),
+                                     QStringLiteral("Android SMS backup with Deleted Items..."),
+                                     QStringLiteral("Contacts as vCard..."),
+                                     QStringLiteral("Conversation as PDF..."),
+                                     QStringLiteral("Archive...")}));
+        QAction* print = f->findChild<QAction*>(QStringLiteral("printAction"));
+        QVERIFY(print != nullptr);
+        QVERIFY(print->text().endsWith(QStringLiteral("CTRL+P")));
+    }
+
+    void androidBackupAndCardsFromTheMenu() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        MainFrame& frame = *f->frame;
+        QVERIFY(frame.contacts_window()->contacts().count() > 0);
+        const QString android = env_->temp_path(QStringLiteral("backup.xml"));
+        const QString all = env_->temp_path(QStringLiteral("all.xml"));
+        const QString cards = env_->temp_path(QStringLiteral("contacts.vcf"));
+        env_->answer_file_dialogs({android, all, cards});
+        const ContactList& contacts = frame.contacts_window()->contacts();
+
+        trigger(frame, "exportAndroidAction");
+        const size_t both = frame.inbox().count() + frame.sent_items().count();
+        QCOMPARE(frame.status_text(), QStringLiteral("%1 messages exported").arg(both));
+        QCOMPARE(MainTestEnv::read_file(android),
+                 QByteArray::fromStdString(
+                     android_backup_bytes({frame.inbox(), frame.sent_items()}, contacts)));
+
+        trigger(frame, "exportAndroidAllAction");
+        QCOMPARE(frame.status_text(),
+                 QStringLiteral("%1 messages exported").arg(both + frame.deleted_items().count()));
+        QVERIFY(MainTestEnv::read_file(all).size() > MainTestEnv::read_file(android).size());
+
+        trigger(frame, "exportVcardAction");
+        QVERIFY(frame.status_text().endsWith(QStringLiteral("contacts exported")));
+        QCOMPARE(MainTestEnv::read_file(cards), QByteArray::fromStdString(vcard_bytes(contacts)));
+        QVERIFY(MainTestEnv::read_file(cards).startsWith("BEGIN:VCARD\r\nVERSION:3.0\r\n"));
+        QVERIFY(env_->message_boxes().empty());
+    }
+
+    void conversationAsPdfAndPrintedByCtrlP() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        MainFrame& frame = *f->frame;
+
+        env_->answer_file_dialogs({});
+        trigger(frame, "exportPdfAction");  // nothing shown yet
+        std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QCOMPARE(boxes[0].text, QStringLiteral("Select a message of the conversation first."));
+
+        show_first_message(frame);
+        const SmsMessage shown = frame.selected_message();
+        QVERIFY(shown.text().has_value());
+        const QString first_line = QString::fromStdU16String(std::u16string(shown.text_view()))
+                                       .section(QLatin1Char('\n'), 0, 0)
+                                       .left(20);
+
+        const QString pdf = env_->temp_path(QStringLiteral("conversation.pdf"));
+        env_->answer_file_dialogs({pdf});
+        trigger(frame, "exportPdfAction");
+        QVERIFY2(frame.status_text().startsWith(QStringLiteral("Conversation of ")),
+                 qPrintable(frame.status_text()));
+        const QString text = pdf_text(pdf);
+        QVERIFY2(text.contains(first_line), qPrintable(first_line + QStringLiteral(" / ") + text));
+        QVERIFY(text.contains(QStringLiteral("Page 1 of ")));
+
+        const QString printed = env_->temp_path(QStringLiteral("printed.pdf"));
+        int asked = 0;
+        set_printer_handler([&](QPrinter& printer) {
+            ++asked;
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(printed);
+            return true;
+        });
+        QTest::keyClick(&frame.list_view(), Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(asked, 1);
+        QCOMPARE(frame.status_text(), QStringLiteral("Conversation printed."));
+        QVERIFY(pdf_text(printed).contains(first_line));
+        QVERIFY(env_->message_boxes().empty());
+    }
+
+    void archiveFromTheMenu() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        MainFrame& frame = *f->frame;
+        const QString folder = env_->temp_path(QStringLiteral("archive"));
+        env_->answer_file_dialogs({folder, folder});
+        trigger(frame, "exportArchiveAction");
+        QVERIFY2(frame.status_text().startsWith(QStringLiteral("Archive written: ")),
+                 qPrintable(frame.status_text()));
+        const QDir archive(folder);
+        for (const char* name : {"sms-backup.xml", "contacts.vcf", "inbox.csv", "sent.csv",
+                                 "deleted.csv", "README.txt"})
+            QVERIFY2(archive.exists(QLatin1String(name)), name);
+        QVERIFY(!QDir(archive.filePath(QStringLiteral("conversations")))
+                     .entryList({QStringLiteral("*.pdf")}, QDir::Files)
+                     .isEmpty());
+        QVERIFY(env_->message_boxes().empty());
+
+        trigger(frame, "exportArchiveAction");  // never into an existing folder
+        const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QVERIFY(boxes[0].text.contains(QStringLiteral("exists already")));
+    }
+};
+
+QTEST_MAIN(MainExportTest)
+#include "main_export_test.moc"
