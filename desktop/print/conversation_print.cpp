@@ -2,6 +2,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
+#include <QColor>
 #include <QDateTime>
 #include <QFile>
 #include <QFont>
@@ -10,6 +11,9 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
 #include <QTextDocument>
 
 #include "desktop/store/safe_file.h"
@@ -26,28 +30,85 @@ QDateTime local_time(FileTime t) {
     return QDateTime::fromSecsSinceEpoch(unix_seconds(t));
 }
 
-QString escaped_text(std::u16string_view text) {
-    QString html = QString::fromStdU16String(std::u16string(text)).toHtmlEscaped();
-    html.replace(QStringLiteral("\r\n"), QStringLiteral("<br>"));
-    html.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
-    html.replace(QLatin1Char('\r'), QStringLiteral("<br>"));
-    return html;
+// Line breaks of a text as breaks inside its one paragraph.
+QString paragraph_text(std::u16string_view text) {
+    QString out = QString::fromStdU16String(std::u16string(text));
+    out.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
+    out.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    out.replace(QLatin1Char('\r'), QChar::LineSeparator);
+    return out;
 }
 
-QString message_html(const ExchangedMessage& e, const QLocale& locale) {
-    const QString time =
-        locale.toString(local_time(e.message->time()).time(), QLocale::ShortFormat);
-    const QString note = e.deleted ? QStringLiteral(" &middot; deleted on device") : QString();
-    const QString style = e.sent ? QStringLiteral("margin-left:30%; background-color:#dcebfa;")
-                                 : QStringLiteral("margin-right:30%; background-color:#eeeeee;");
-    return QStringLiteral(
-               "<p align=\"%1\" style=\"%2 margin-top:6px; margin-bottom:6px;\">"
-               "<span style=\"color:#555555; font-size:small;\">%3%4</span><br>%5</p>\n")
-        .arg(e.sent ? QStringLiteral("right") : QStringLiteral("left"), style, time, note,
-             escaped_text(e.message->text_view()));
+QTextBlockFormat day_format() {
+    QTextBlockFormat f;
+    f.setAlignment(Qt::AlignHCenter);
+    f.setTopMargin(12);
+    f.setBottomMargin(4);
+    return f;
+}
+
+// Received on the left, sent on the right; each leaves a third of the
+// width free on the other side.
+QTextBlockFormat message_format(bool sent, qreal width) {
+    QTextBlockFormat f;
+    f.setAlignment(sent ? Qt::AlignRight : Qt::AlignLeft);
+    if (sent) {
+        f.setLeftMargin(width / 3);
+    } else {
+        f.setRightMargin(width / 3);
+    }
+    f.setTopMargin(3);
+    f.setBottomMargin(3);
+    f.setBackground(sent ? QColor(0xdc, 0xeb, 0xfa) : QColor(0xee, 0xee, 0xee));
+    return f;
+}
+
+void add_message(QTextCursor& cursor, const ExchangedMessage& e, const QLocale& locale, qreal width,
+                 const QFont& font) {
+    cursor.insertBlock(message_format(e.sent, width));
+    QTextCharFormat small;
+    small.setFont(font);
+    small.setFontPointSize(font.pointSizeF() * 0.8);
+    small.setForeground(QColor(0x55, 0x55, 0x55));
+    QString heading =
+        locale.toString(local_time(e.message->time()).time(), QStringLiteral("HH:mm"));
+    if (e.deleted)
+        heading += QStringLiteral(" \u00b7 deleted on device");
+    cursor.insertText(heading + QChar::LineSeparator, small);
+    QTextCharFormat body;
+    body.setFont(font);
+    cursor.insertText(paragraph_text(e.message->text_view()), body);
 }
 
 }  // namespace
+
+void fill_conversation(QTextDocument& document, const Correspondence& c, const QLocale& locale,
+                       qreal width) {
+    const QFont font = document.defaultFont();
+    QTextCursor cursor(&document);
+    QTextCharFormat day_text;
+    day_text.setFont(font);
+    day_text.setFontWeight(QFont::Bold);
+    day_text.setForeground(QColor(0x55, 0x55, 0x55));
+    if (c.messages.empty())
+        cursor.insertText(QStringLiteral("No messages."));
+    QDate day;
+    bool first = true;
+    for (const ExchangedMessage& e : c.messages) {
+        const QDate date = local_time(e.message->time()).date();
+        if (date != day) {
+            day = date;
+            if (first) {
+                cursor.setBlockFormat(day_format());
+            } else {
+                cursor.insertBlock(day_format());
+            }
+            cursor.insertText(locale.toString(date, QLocale::LongFormat), day_text);
+        }
+        first = false;
+        add_message(cursor, e, locale, width, font);
+    }
+}
 
 QPageSize::PageSizeId paper_size_for(const QLocale& locale) {
     return locale.measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter
@@ -73,26 +134,6 @@ QString conversation_period(const Correspondence& c, const QLocale& locale) {
     return from + QStringLiteral(" \u2013 ") + locale.toString(last, QLocale::ShortFormat);
 }
 
-QString conversation_html(const Correspondence& c, const QLocale& locale) {
-    QString html = QStringLiteral("<html><body>\n");
-    if (c.messages.empty())
-        html += QStringLiteral("<p>No messages.</p>\n");
-    QDate day;
-    for (const ExchangedMessage& e : c.messages) {
-        const QDate date = local_time(e.message->time()).date();
-        if (date != day) {
-            day = date;
-            html += QStringLiteral(
-                        "<p align=\"center\" style=\"margin-top:12px; color:#555555;\">"
-                        "<b>%1</b></p>\n")
-                        .arg(locale.toString(date, QLocale::LongFormat).toHtmlEscaped());
-        }
-        html += message_html(e, locale);
-    }
-    html += QStringLiteral("</body></html>\n");
-    return html;
-}
-
 int paint_conversation(QPagedPaintDevice& device, const PrintedConversation& conversation,
                        const QLocale& locale) {
     static const Correspondence kNone;
@@ -110,8 +151,8 @@ int paint_conversation(QPagedPaintDevice& device, const PrintedConversation& con
     QTextDocument document;
     document.documentLayout()->setPaintDevice(&device);
     document.setDefaultFont(font);
-    document.setHtml(conversation_html(c, locale));
     document.setPageSize(body.size());
+    fill_conversation(document, c, locale, body.width());
 
     const QString period = conversation_period(c, locale);
     const int pages = document.pageCount();

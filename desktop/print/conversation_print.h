@@ -11,6 +11,7 @@
 
 class QPagedPaintDevice;
 class QPrinter;
+class QTextDocument;
 
 namespace quillet {
 
@@ -31,10 +32,12 @@ QString correspondent_title(std::u16string_view name, std::string_view number);
 // locale's short format; one day alone when they are equal, "" when empty.
 QString conversation_period(const Correspondence& c, const QLocale& locale);
 
-// The page body: a line for each new day, received messages on the left,
-// sent ones on the right, each with its time; Deleted Items marked so.
-// Every text is escaped; line breaks kept.
-QString conversation_html(const Correspondence& c, const QLocale& locale);
+// The page body, in `document` (empty, its default font set): a line for
+// each new day, received messages on the left and sent ones on the right of
+// a body `width` wide, each under its time, Deleted Items marked so. Texts
+// are taken as plain text, their line breaks kept.
+void fill_conversation(QTextDocument& document, const Correspondence& c, const QLocale& locale,
+                       qreal width);
 
 // Lays the conversation out on `device` (a QPdfWriter or a QPrinter, its page
 // size already chosen) and paints every page. Returns the number of pages,
