@@ -124,6 +124,7 @@ void MainFrame::print_conversation() {
         return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageSize(QPageSize(paper_size_for(QLocale::system())));
+    printer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
     if (!ask_printer(this, printer))
         return;
     run_export([&] {

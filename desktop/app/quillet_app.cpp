@@ -5,6 +5,7 @@
 #include "desktop/app/main_frame.h"
 #include "desktop/app/single_instance.h"
 #include "desktop/app/termination_signals.h"
+#include "desktop/link/link_lock.h"
 #include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/store/log_file.h"
 
@@ -34,7 +35,12 @@ int QuilletApp::run() {
         return 0;
     program_log().set_enabled(log);
 
+    // Held from the start, so that "quillet-cli get" sees the program
+    // running; taken at the first set-up when that one held it then.
+    LinkLock link_lock;
+    link_lock.try_acquire("quillet");
     SmartphoneSmsConnect link;
+    link.set_set_up_gate(program_set_up_gate(link_lock));
     MainFrame frame(link);
     const QString title = QString::fromStdU16String(std::u16string(MainFrame::kTitle));
     connect(&guard, &SingleInstance::raiseRequested, &frame, [&frame, &title] {

@@ -121,6 +121,10 @@ int SmartphoneSmsConnect::init() {
         return 1;
     log("SPC init");
     std::lock_guard guard(lock_);
+    if (gate_) {
+        if (const std::string refusal = gate_(); !refusal.empty())
+            throw ORX_Exception(refusal);
+    }
     try {
         log("SPC init() open rapi");
         open_rapi(settings_.rapi_wait, settings_.rapi_tries);

@@ -53,6 +53,11 @@ enum class LinkState : int32_t {
 // Inbox message. It must not wait for the thread that destroys the link.
 using NewMessageCallback = std::function<void()>;
 
+// Asked under the link lock before every set-up: "" lets it go on, any
+// other text refuses it, thrown as the set-up's failure (the program uses it
+// to leave the phone to "quillet-cli get" while that one runs).
+using SetUpGate = std::function<std::string()>;
+
 class SmartphoneSmsConnect : public DeviceOperations {
   public:
     explicit SmartphoneSmsConnect(LinkSettings settings = {});
@@ -74,6 +79,9 @@ class SmartphoneSmsConnect : public DeviceOperations {
     // doing anything while the sentinel holds a link it set up. Throws the
     // failing step's exception; the remote API session is ended either way.
     int init();
+
+    // Set before the sentinel starts; not changed afterwards.
+    void set_set_up_gate(SetUpGate gate) { gate_ = std::move(gate); }
 
     void lock() { lock_.lock(); }
     void unlock() { lock_.unlock(); }
@@ -185,6 +193,7 @@ class SmartphoneSmsConnect : public DeviceOperations {
     std::atomic<StatusSink*> contacts_sink_{nullptr};
 
     NewMessageCallback callback_;
+    SetUpGate gate_;
     std::chrono::milliseconds interval_{500};
     std::atomic<bool> initialised_{false};
     std::atomic<bool> stop_{false};

@@ -1,0 +1,124 @@
+#include "link_lock.h"
+
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kLockFileName = "quillet-link.lock";
+constexpr size_t kMaxRecord = 256;
+
+// A folder of this user that nobody else can enter or write.
+bool private_folder(const fs::path& folder) {
+    struct stat st {};
+    return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+           (st.st_mode & 077) == 0;
+}
+
+}  // namespace
+
+fs::path private_runtime_folder(std::string* why) {
+    if (const char* xdg = std::getenv("XDG_RUNTIME_DIR"); xdg && *xdg == '/') {
+        if (private_folder(xdg))
+            return fs::path(xdg);
+    }
+    std::error_code ec;
+    const fs::path folder = fs::temp_directory_path(ec) / ("quillet-" + std::to_string(::getuid()));
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        if (why)
+            *why = "cannot make " + folder.string() + ": " + std::strerror(errno);
+        return {};
+    }
+    if (!private_folder(folder)) {
+        if (why)
+            *why = folder.string() + " is not a private folder of this user";
+        return {};
+    }
+    return folder;
+}
+
+LinkLock::LinkLock(fs::path folder) {
+    if (folder.empty())
+        folder = private_runtime_folder(&error_);
+    if (!folder.empty())
+        path_ = folder / kLockFileName;
+}
+
+bool LinkLock::try_acquire(std::string_view holder) {
+    std::lock_guard guard(mutex_);
+    if (held_)
+        return true;
+    if (path_.empty())
+        return false;  // error_ says why
+    // Opened without following a link: the folder is private, and a link
+    // there would still be nobody's business.
+    fd_.emplace(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd_->valid()) {
+        error_ = "cannot open " + path_.string() + ": " + std::strerror(errno);
+        fd_.reset();
+        return false;
+    }
+    if (::flock(fd_->get(), LOCK_EX | LOCK_NB) != 0) {
+        fd_.reset();
+        return false;
+    }
+    held_ = true;
+    error_.clear();
+    const std::string record = std::string(holder) + " (pid " + std::to_string(::getpid()) + ")\n";
+    if (::ftruncate(fd_->get(), 0) == 0) {
+        [[maybe_unused]] const ssize_t n = ::pwrite(fd_->get(), record.data(), record.size(), 0);
+    }
+    return true;
+}
+
+bool LinkLock::held() const {
+    std::lock_guard guard(mutex_);
+    return held_;
+}
+
+void LinkLock::release() {
+    std::lock_guard guard(mutex_);
+    if (!held_)
+        return;
+    // The record goes before the lock, so nobody reads a stale name.
+    [[maybe_unused]] const int ignored = ::ftruncate(fd_->get(), 0);
+    fd_.reset();
+    held_ = false;
+}
+
+std::string LinkLock::other_holder() const {
+    if (path_.empty())
+        return {};
+    UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd.valid())
+        return {};
+    char buffer[kMaxRecord] = {};
+    const ssize_t n = ::read(fd.get(), buffer, sizeof buffer - 1);
+    if (n <= 0)
+        return {};
+    std::string record(buffer, static_cast<size_t>(n));
+    while (!record.empty() && (record.back() == '\n' || record.back() == '\r'))
+        record.pop_back();
+    return record;
+}
+
+SetUpGate program_set_up_gate(LinkLock& lock) {
+    return [&lock]() -> std::string {
+        if (lock.try_acquire("quillet") || lock.path().empty())
+            return {};
+        const std::string holder = lock.other_holder();
+        return "The phone is in use by " +
+               (holder.empty() ? std::string("quillet-cli get") : holder) +
+               "; try again when it has finished.";
+    };
+}
+
+}  // namespace quillet
