@@ -13,6 +13,7 @@
 #include "desktop/app/pictures.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/store/log_file.h"
+#include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/options_window.h"
@@ -48,10 +49,12 @@ MainFrame::MainFrame(SmartphoneSmsConnect& link, QWidget* parent)
                     bring_to_front();
             });
     link_.set_folder_status_sink(this);
+    CommandScope::set_after_command([this] { after_command(); });
     qApp->installEventFilter(this);
 }
 
 MainFrame::~MainFrame() {
+    CommandScope::set_after_command({});
     qApp->removeEventFilter(this);
     relay_->forget_frame();
     link_.set_folder_status_sink(nullptr);
@@ -145,13 +148,7 @@ void MainFrame::shut_down() {
     if (!saved) {
         failures << QStringLiteral("options.cfg: ") + QString::fromStdString(saved.file.error);
     }
-    for (SmsBox* box : {&inbox_, &sent_items_, &deleted_items_}) {
-        const std::u16string_view name = box_file_name(box->kind());
-        const SaveResult result = box->save_box(name);
-        if (!result)
-            failures << to_qstring(name) + QStringLiteral(": ") +
-                            QString::fromStdString(result.error);
-    }
+    failures << save_boxes_behind();
     save_failure_shown_ = false;  // the last chance to say it
     report_save_failures(failures);
     program_log().log_line("Quillet Ended\n===");

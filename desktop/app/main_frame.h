@@ -2,8 +2,9 @@
 // (the three boxes, the settings, the message last shown) and of its panes:
 // the box tree on the left, the message list above the message view on the
 // right. It runs every command of the menu, the toolbar, the keys and the
-// list's context menu, one at a time on the GUI thread, with the wait cursor
-// and a status text, and saves the boxes a command changed when it ends.
+// list's context menu, one at a time on the GUI thread, each as a command
+// (command_scope.h) with a status text. When any window's command ends it
+// saves each box whose revision moved since its file was last written.
 //
 // Widgets (objectName):
 //   "mainSplitter", "rightSplitter"  the splitters
@@ -25,8 +26,10 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -76,8 +79,8 @@ class MainFrame : public QMainWindow, public StatusSink {
     // keep-alive thread with the new-message callback, then "start
     // minimised" and "synchronise on start".
     void start_up();
-    // Once, when the window closes: saves the settings and the three boxes
-    // and ends the log. Later calls do nothing.
+    // Once, when the window closes: saves the settings and the boxes whose
+    // file is behind them, and ends the log. Later calls do nothing.
     void shut_down();
     bool has_shut_down() const { return shut_down_; }
 
@@ -167,9 +170,6 @@ class MainFrame : public QMainWindow, public StatusSink {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    class CommandScope;
-    friend class CommandScope;
-
     void build_panes();
     void build_menus();
     void build_toolbar();
@@ -178,8 +178,7 @@ class MainFrame : public QMainWindow, public StatusSink {
     void load_boxes();
     void run_frame_key(FrameKey key);
     void refresh_lock_panes();
-    void on_message_shown(const SmsMessage& message, bool read_changed);
-    void on_messages_stored();
+    void on_message_shown(const SmsMessage& message);
     void on_new_message();
     void export_box(bool xml);
     void export_android(bool with_deleted);
@@ -187,13 +186,18 @@ class MainFrame : public QMainWindow, public StatusSink {
     bool has_conversation();
     Correspondence selected_conversation() const;
     QString conversation_title(const Correspondence& c) const;
-    // Runs `work` as a command; a failure text it returns is shown once the
-    // wait cursor is gone.
+    // Runs `work` as a command; a failure text it returns is shown in a
+    // message box.
     void run_export(const std::function<QString()>& work);
     void ask_for_get_sms();
 
-    // Saving after a command: the boxes it changed, atomically.
-    void mark_changed(const SmsBox& box);
+    // After any window's command: saves what changed, refills the list when
+    // its box gained or lost messages elsewhere, runs a Get SMS that waited.
+    void after_command();
+    // Saving: each loaded box whose file is behind it, atomically.
+    void note_loaded(const SmsBox& box, const LoadBoxResult& result);
+    bool file_behind(const SmsBox& box) const;
+    QStringList save_boxes_behind();
     void save_changed_boxes();
     void report_save_failures(const QStringList& failures);
 
@@ -205,7 +209,11 @@ class MainFrame : public QMainWindow, public StatusSink {
     SmsBox* current_box_ = &inbox_;
     SmsMessage selected_message_;
     Options options_;
-    bool changed_[3] = {false, false, false};
+    // Per box, the revision its file holds: unset until the box was loaded,
+    // so a box that never loaded is never written; kFileBehind while the
+    // file does not hold it yet (missing, damaged, an older version).
+    static constexpr uint64_t kFileBehind = UINT64_MAX;
+    std::optional<uint64_t> saved_revision_[3];
     bool save_failure_shown_ = false;
     bool shut_down_ = false;
     bool started_ = false;
@@ -228,9 +236,7 @@ class MainFrame : public QMainWindow, public StatusSink {
     QSystemTrayIcon* tray_ = nullptr;
     bool in_tray_ = false;
 
-    // Commands running now (a message box inside one lets events in), and
-    // whether a Get SMS waits for them to end.
-    int busy_ = 0;
+    // A Get SMS asked for while a command ran waits for it to end.
     bool get_sms_waiting_ = false;
 
     ShiftTracker shift_;

@@ -11,6 +11,7 @@
 #include "desktop/store/export.h"
 #include "desktop/store/log_file.h"
 #include "desktop/store/orx_exception.h"
+#include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/options_window.h"
@@ -35,37 +36,15 @@ std::filesystem::path local_path(const QString& path) {
 
 }  // namespace
 
-// One command: the wait cursor while it runs, and the saving of what it
-// changed when it ends. A Get SMS asked for meanwhile runs afterwards.
-class MainFrame::CommandScope {
-  public:
-    explicit CommandScope(MainFrame& frame) : frame_(frame) {
-        ++frame_.busy_;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+void MainFrame::after_command() {
+    save_changed_boxes();
+    if (!list_view_->list_model().rows_match_box())
+        list_view_->fill_from_box(*current_box_);
+    if (get_sms_waiting_) {
+        get_sms_waiting_ = false;
+        QMetaObject::invokeMethod(this, &MainFrame::on_button_get_sms, Qt::QueuedConnection);
     }
-    ~CommandScope() {
-        end_wait();
-        frame_.save_changed_boxes();
-        if (--frame_.busy_ == 0 && frame_.get_sms_waiting_) {
-            frame_.get_sms_waiting_ = false;
-            QMetaObject::invokeMethod(&frame_, &MainFrame::on_button_get_sms, Qt::QueuedConnection);
-        }
-    }
-    CommandScope(const CommandScope&) = delete;
-    CommandScope& operator=(const CommandScope&) = delete;
-
-    // The arrow again, before a message box or at the end.
-    void end_wait() {
-        if (!waiting_)
-            return;
-        waiting_ = false;
-        QApplication::restoreOverrideCursor();
-    }
-
-  private:
-    MainFrame& frame_;
-    bool waiting_ = true;
-};
+}
 
 void MainFrame::show_box(int kind) {
     if (kind < 0 || kind > 2)
@@ -83,11 +62,11 @@ void MainFrame::ask_for_get_sms() {
 }
 
 void MainFrame::on_button_get_sms() {
-    if (busy_ > 0) {
+    if (CommandScope::running()) {
         get_sms_waiting_ = true;
         return;
     }
-    CommandScope scope(*this);
+    const CommandScope command;
     program_log().log_line("on_button_get_sms() {");
     set_status_text(u"Retrieving messages...");
     int count = 0;
@@ -105,7 +84,6 @@ void MainFrame::on_button_get_sms() {
                 continue;
             program_log().log_line(import.line);
             import.box->import_new_smses(link_);
-            mark_changed(*import.box);
         }
         set_progress(-1);
         SmsMessage popped;
@@ -116,7 +94,6 @@ void MainFrame::on_button_get_sms() {
         list_view_->fill_from_box(*current_box_);
     } catch (const ORX_Exception& e) {
         set_progress(-1);
-        scope.end_wait();
         set_status_text(u"");
         show_message_box(
             this,
@@ -124,7 +101,6 @@ void MainFrame::on_button_get_sms() {
         Q_EMIT getSmsFinished(-1);
         return;
     }
-    scope.end_wait();
     set_status_text(u16(QStringLiteral("%1 new imported messages").arg(count)));
     Q_EMIT getSmsFinished(count);
 }
@@ -138,7 +114,6 @@ NewSmsWindow* MainFrame::new_sms() {
                                     [](const QPointer<NewSmsWindow>& p) { return p.isNull(); }),
                      composers_.end());
     composers_.emplace_back(composer);
-    connect(composer, &NewSmsWindow::messagesStored, this, &MainFrame::on_messages_stored);
     const QRect frame = frameGeometry();
     composer->setGeometry(frame.left() + 50, frame.top() + 100, 400, 400);
     composer->show();
@@ -151,20 +126,8 @@ NewSmsWindow* MainFrame::composer() {
     return composer_.data();
 }
 
-void MainFrame::on_messages_stored() {
-    mark_changed(sent_items_);
-    save_changed_boxes();
-    if (current_box_ == &sent_items_)
-        list_view_->fill_from_box(sent_items_);
-}
-
-void MainFrame::on_message_shown(const SmsMessage& message, bool read_changed) {
+void MainFrame::on_message_shown(const SmsMessage& message) {
     selected_message_ = message;
-    if (!read_changed)
-        return;
-    mark_changed(*current_box_);
-    if (busy_ == 0)
-        save_changed_boxes();
 }
 
 void MainFrame::reply() {
@@ -191,37 +154,31 @@ void MainFrame::forward() {
 }
 
 void MainFrame::delete_messages() {
-    CommandScope scope(*this);
+    const CommandScope command;
     set_status_text(u"Deleting SMS message(s)...");
-    if (list_view_->delete_selected())
-        mark_changed(*current_box_);
-    scope.end_wait();
+    list_view_->delete_selected();
     set_status_text(u"Message(s) deleted.");
 }
 
 void MainFrame::delete_messages_on_device() {
-    CommandScope scope(*this);
+    const CommandScope command;
     set_status_text(u"Deleting SMS message(s) on device...");
-    if (list_view_->delete_selected_on_device())
-        mark_changed(*current_box_);
-    scope.end_wait();
+    list_view_->delete_selected_on_device();
     set_status_text(u"SMS Message(s) deleted.");
 }
 
 void MainFrame::mark_read() {
-    CommandScope scope(*this);
-    if (list_view_->mark_selected_read())
-        mark_changed(*current_box_);
+    const CommandScope command;
+    list_view_->mark_selected_read();
 }
 
 void MainFrame::mark_unread() {
-    CommandScope scope(*this);
-    if (list_view_->mark_selected_unread())
-        mark_changed(*current_box_);
+    const CommandScope command;
+    list_view_->mark_selected_unread();
 }
 
 void MainFrame::select_all() {
-    CommandScope scope(*this);
+    const CommandScope command;
     list_view_->select_all();
 }
 
@@ -255,11 +212,10 @@ void MainFrame::export_xml() {
 }
 
 void MainFrame::run_export(const std::function<QString()>& work) {
-    CommandScope scope(*this);
+    const CommandScope command;
     const QString failure = work();
     if (failure.isEmpty())
         return;
-    scope.end_wait();
     show_message_box(this, failure);
 }
 
@@ -271,14 +227,13 @@ void MainFrame::export_box(bool xml) {
                                  QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv"));
     if (path.isEmpty())
         return;
-    CommandScope scope(*this);
+    const CommandScope command;
     static const ContactList no_contacts;
     const ContactList& contacts = contacts_window_ ? contacts_window_->contacts() : no_contacts;
     const SaveResult result = xml ? quillet::export_xml(local_path(path), *current_box_, contacts)
                                   : quillet::export_csv(local_path(path), *current_box_, contacts);
     if (result)
         return;
-    scope.end_wait();
     show_message_box(this, QStringLiteral("Unable to export the messages to %1.\nDetails:\n%2")
                                .arg(path, QString::fromStdString(result.error)));
 }

@@ -1,5 +1,5 @@
 // The main window's box files: loading them at start-up and saving the
-// boxes a command changed.
+// boxes whose revision moved past what their file holds.
 #include "desktop/app/main_frame.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/window_parts.h"
@@ -10,6 +10,7 @@ void MainFrame::load_boxes() {
     for (SmsBox* box : {&inbox_, &sent_items_, &deleted_items_}) {
         const std::u16string_view name = box_file_name(box->kind());
         const LoadBoxResult result = box->load_box(name);
+        note_loaded(*box, result);
         const QString kept = QString::fromStdString(result.kept_aside.string());
         switch (result.status) {
             case LoadBoxResult::Status::UnknownHeader:
@@ -42,28 +43,37 @@ void MainFrame::load_boxes() {
     }
 }
 
-void MainFrame::mark_changed(const SmsBox& box) {
-    changed_[static_cast<int>(box.kind())] = true;
+void MainFrame::note_loaded(const SmsBox& box, const LoadBoxResult& result) {
+    const bool file_holds_box = result.status == LoadBoxResult::Status::Loaded && !result.upgraded;
+    saved_revision_[static_cast<int>(box.kind())] = file_holds_box ? box.revision() : kFileBehind;
 }
 
-void MainFrame::save_changed_boxes() {
-    if (shut_down_)
-        return;
+bool MainFrame::file_behind(const SmsBox& box) const {
+    const std::optional<uint64_t>& saved = saved_revision_[static_cast<int>(box.kind())];
+    return saved.has_value() && *saved != box.revision();
+}
+
+QStringList MainFrame::save_boxes_behind() {
     QStringList failures;
     for (SmsBox* box : {&inbox_, &sent_items_, &deleted_items_}) {
-        bool& changed = changed_[static_cast<int>(box->kind())];
-        if (!changed)
+        if (!file_behind(*box))
             continue;
         const std::u16string_view name = box_file_name(box->kind());
         const SaveResult result = box->save_box(name);
         if (result) {
-            changed = false;
+            saved_revision_[static_cast<int>(box->kind())] = box->revision();
         } else {
             failures << to_qstring(name) + QStringLiteral(": ") +
                             QString::fromStdString(result.error);
         }
     }
-    report_save_failures(failures);
+    return failures;
+}
+
+void MainFrame::save_changed_boxes() {
+    if (shut_down_)
+        return;
+    report_save_failures(save_boxes_behind());
 }
 
 void MainFrame::report_save_failures(const QStringList& failures) {
@@ -71,7 +81,7 @@ void MainFrame::report_save_failures(const QStringList& failures) {
         save_failure_shown_ = false;
         return;
     }
-    // Said once until a save works again; the boxes stay marked and are
+    // Said once until a save works again; the boxes stay behind and are
     // tried again after every later command.
     if (save_failure_shown_)
         return;

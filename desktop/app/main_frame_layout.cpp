@@ -40,11 +40,6 @@ void MainFrame::build_panes() {
     list_view_->set_device(&link_);
     connect(tree_view_, &SmsTreeView::boxChosen, this, &MainFrame::show_box);
     connect(list_view_, &SmsListView::messageShown, this, &MainFrame::on_message_shown);
-    connect(list_view_, &SmsListView::messagesMarkedRead, this, [this] {
-        mark_changed(*current_box_);
-        if (busy_ == 0)
-            save_changed_boxes();
-    });
     connect(list_view_, &SmsListView::forwardRequested, this, &MainFrame::forward);
     connect(list_view_, &SmsListView::replyRequested, this, &MainFrame::reply);
     connect(list_view_, &SmsListView::markReadRequested, this, &MainFrame::mark_read);

@@ -14,6 +14,7 @@
 
 #include "desktop/composer/new_sms_form.h"
 #include "desktop/store/orx_exception.h"
+#include "desktop/views/command_scope.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/window_parts.h"
 #include "protocol/text_codec.h"
@@ -115,7 +116,7 @@ void NewSmsWindow::set_status(const QString& text) {
 
 void NewSmsWindow::send_message() {
     {
-        WaitCursor wait;
+        const CommandScope command;
         set_status(QStringLiteral("Sending SMS Message..."));
         form_->commit_to_line();
 
@@ -149,7 +150,6 @@ void NewSmsWindow::send_message() {
             message.set_number(text_field(form_->recipient_at(j).number));
             sent_items_.append(message);
         }
-        Q_EMIT messagesStored();
     }
     set_status(QStringLiteral("SMS Message Sent."));
     close();

@@ -48,17 +48,14 @@ class NewSmsWindow : public QMainWindow, public RecipientSink {
 
     // Sends the message to every recipient, one SMS each, reporting each
     // refused one in a message box; then appends one copy per recipient
-    // (refused ones included) to Sent Items, emits messagesStored and closes.
+    // (refused ones included) to Sent Items and closes. It is one command:
+    // Sent Items is saved when it ends.
     // Without a recipient it says "Please fill in a recipient." and stays.
     void send_message();
     // Shows the contacts window with this composer as its target.
     void show_contacts();
 
     NewSmsForm& form() { return *form_; }
-
-  Q_SIGNALS:
-    // Sent Items received this composer's copies.
-    void messagesStored();
 
   protected:
     void closeEvent(QCloseEvent* event) override;

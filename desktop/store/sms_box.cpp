@@ -80,6 +80,7 @@ LoadBoxResult SmsBox::load_box(std::u16string_view file_name) {
         return result;
     }
     const size_t before = messages_.size();
+    ++revision_;
     sort_column_ = box.sort_column;
     sort_order_ = box.sort_order;
     if (messages_.empty()) {
@@ -134,15 +135,37 @@ SaveResult SmsBox::save_box(std::u16string_view file_name) {
 
 void SmsBox::append(const SmsMessage& message) {
     messages_.push_back(message);
+    ++revision_;
 }
 
 void SmsBox::set_read(uint8_t value, size_t index) {
-    messages_.at(index).set_read(value);
+    SmsMessage& m = messages_.at(index);
+    if (m.read() == value)
+        return;
+    m.set_read(value);
+    ++revision_;
+}
+
+void SmsBox::set_sort_column(int32_t column) {
+    if (sort_column_ == column)
+        return;
+    sort_column_ = column;
+    ++revision_;
+}
+
+void SmsBox::set_sort_order(int32_t order) {
+    if (sort_order_ == order)
+        return;
+    sort_order_ = order;
+    ++revision_;
 }
 
 void SmsBox::delete_message_on_phone(size_t index, DeviceOperations& device) {
     SmsMessage& m = messages_.at(index);
-    m.set_on_phone(0);
+    if (m.on_phone() != 0) {
+        m.set_on_phone(0);
+        ++revision_;
+    }
     const SmsWireRecord record = m.to_wire();
     device.delete_on_device(kind_, record);
 }
@@ -150,6 +173,7 @@ void SmsBox::delete_message_on_phone(size_t index, DeviceOperations& device) {
 void SmsBox::delete_message(size_t index, DeviceOperations& device) {
     delete_message_on_phone(index, device);
     messages_.erase(messages_.begin() + static_cast<ptrdiff_t>(index));
+    ++revision_;
 }
 
 bool SmsBox::pop_new(SmsMessage& out) {
@@ -165,6 +189,8 @@ size_t SmsBox::import_new_smses(DeviceOperations& device) {
     const int announced = device.fetch_folder(kind_, fetched);
     if (announced < 0)
         throw ORX_Exception(u"import_new_smses()");
+    // The merge rewrites the on-phone flags and the matched messages' fields.
+    ++revision_;
     return merge_fetched_owned(messages_, new_messages_, std::move(fetched));
 }
 

@@ -2,6 +2,10 @@
 // storage order, the queue of messages the last imports added, and the
 // message list's sort state. Lives in memory; read and written whole.
 //
+// The box counts its own changes: every operation that changes what the box
+// file holds (messages, their flags, the sort state) advances revision(), so
+// whoever saves it can tell whether it changed since.
+//
 // Indices are positions in storage order. An index out of range throws
 // std::out_of_range; it never reads or writes outside the box.
 #pragma once
@@ -59,11 +63,16 @@ class SmsBox {
     // Reads the box file `file_name` (resolved by app_file_path) into the box,
     // appending to its messages, and takes the sort state from it. A file of
     // an unknown header, or one that cannot be read, is moved aside at once.
+    // Advances the revision when it read a file.
     LoadBoxResult load_box(std::u16string_view file_name);
     // Writes the whole box as a version 1.10 file, atomically: a failed save
     // leaves the old file whole and says why. Refuses to overwrite a file that
     // load_box found unreadable or of unknown header and could not move aside.
     SaveResult save_box(std::u16string_view file_name);
+
+    // Starts at 0; advanced by every change to what save_box would write.
+    // The queue of new messages is not part of it.
+    uint64_t revision() const { return revision_; }
 
     size_t count() const { return messages_.size(); }
     // A copy of the message at `index`.
@@ -74,6 +83,7 @@ class SmsBox {
 
     // Appends a copy; the queue of new messages is not touched.
     void append(const SmsMessage& message);
+    // Setting the value a message already has is no change.
     void set_read(uint8_t value, size_t index);
 
     // Clears on_phone of message `index`, then asks the phone to delete it
@@ -92,19 +102,23 @@ class SmsBox {
     // Fetches the kind's phone folder and merges it (message_merge.h).
     // Throws ORX_Exception "import_new_smses()" when the fetch reports -1, and
     // lets the link's own ORX_Exception pass; in both cases the box is
-    // unchanged. Returns how many messages were appended and queued.
+    // unchanged. Returns how many messages were appended and queued. A fetch
+    // advances the revision even when nothing was appended: the merge
+    // rewrites the on-phone flags.
     size_t import_new_smses(DeviceOperations& device);
 
-    // The message list's sort state, saved in the box file.
+    // The message list's sort state, saved in the box file. Setting the
+    // value it has is no change.
     int32_t sort_column() const { return sort_column_; }
-    void set_sort_column(int32_t column) { sort_column_ = column; }
+    void set_sort_column(int32_t column);
     int32_t sort_order() const { return sort_order_; }
-    void set_sort_order(int32_t order) { sort_order_ = order; }
+    void set_sort_order(int32_t order);
 
   private:
     bool keep_aside_if_pending(const std::filesystem::path& path, std::string& error);
 
     BoxKind kind_;
+    uint64_t revision_ = 0;
     int32_t sort_column_ = -1;
     int32_t sort_order_ = -1;
     std::vector<SmsMessage> messages_;

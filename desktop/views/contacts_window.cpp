@@ -10,6 +10,7 @@
 #include <QToolBar>
 
 #include "desktop/link/smartphone_sms_connect.h"
+#include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_list_view.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/window_parts.h"
@@ -102,7 +103,7 @@ void ContactsWindow::forget_target(RecipientSink* target) {
 
 void ContactsWindow::import_from_phone() {
     {
-        WaitCursor wait;
+        const CommandScope command;
         set_status_text(u"Retrieving contacts...");
         ContactsSinkScope reporting(phone_, *this);
         const ImportContactsResult result = contacts_.import_contacts(phone_);

@@ -1,6 +1,7 @@
 #include "gui_seams.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPointer>
@@ -32,10 +33,32 @@ std::function<void(const QString&)>& sound_handler() {
     return h;
 }
 
+// Takes every override cursor off while it lives and puts them back after:
+// the arrow over a message box, whoever set the wait cursor.
+class WaitCursorLifted {
+  public:
+    WaitCursorLifted() {
+        while (QApplication::overrideCursor() != nullptr) {
+            QApplication::restoreOverrideCursor();
+            ++lifted_;
+        }
+    }
+    ~WaitCursorLifted() {
+        while (lifted_-- > 0)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    WaitCursorLifted(const WaitCursorLifted&) = delete;
+    WaitCursorLifted& operator=(const WaitCursorLifted&) = delete;
+
+  private:
+    int lifted_ = 0;
+};
+
 }  // namespace
 
 void show_message_box(QWidget* parent, const QString& text, QMessageBox::Icon icon,
                       const QString& caption) {
+    const WaitCursorLifted arrow;
     if (message_box_handler()) {
         message_box_handler()({caption, text, icon});
         return;

@@ -15,7 +15,7 @@ namespace quillet {
 
 // A modal message box with caption "Quillet" and an OK button. `icon` is
 // QMessageBox::Warning (the exclamation) for failures, NoIcon for the new
-// message popup.
+// message popup. The arrow shows while it is open, also inside a command.
 void show_message_box(QWidget* parent, const QString& text,
                       QMessageBox::Icon icon = QMessageBox::Warning,
                       const QString& caption = QStringLiteral("Quillet"));

@@ -47,6 +47,10 @@ class MessageListModel : public QAbstractTableModel {
     // another column sorts ascending by it. Then sort_rows().
     void click_column(int column);
 
+    // False when the box gained or lost messages the list did not make (a
+    // composer's copies in Sent Items): then it wants a fill.
+    bool rows_match_box() const { return box_ == nullptr || rows_.size() == box_->count(); }
+
     // The box index of the message of `row`; -1 when there is no such row.
     int message_index(int row) const;
     const std::vector<int>& row_to_message() const { return rows_; }

@@ -1,6 +1,5 @@
 #include "sms_list_view.h"
 
-#include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
@@ -8,6 +7,7 @@
 
 #include "desktop/store/orx_exception.h"
 #include "desktop/store/shown_time.h"
+#include "desktop/views/command_scope.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/window_parts.h"
 
@@ -20,19 +20,6 @@ constexpr int kColumnWidths[MessageListModel::kColumnCount] = {300, 150, 100, 50
 QString delete_failure_text(const ORX_Exception& e) {
     return to_qstring(e.with_prefix(
         u"Unable to delete on device. Please Check your ActiveSync connection.\nDetails:\n"));
-}
-
-// A failure reported in the middle of a command: the arrow while the box is
-// open, the wait cursor again afterwards.
-void report_failure(QWidget* parent, const QString& text) {
-    int waiting = 0;
-    while (QApplication::overrideCursor() != nullptr) {
-        QApplication::restoreOverrideCursor();
-        ++waiting;
-    }
-    show_message_box(parent, text);
-    while (waiting-- > 0)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 class QuietScope {
@@ -63,13 +50,7 @@ SmsListView::SmsListView(QWidget* parent) : QTreeView(parent) {
     header()->setSectionsClickable(true);
     header()->setSortIndicatorShown(false);
     header()->setStretchLastSection(false);
-    connect(header(), &QHeaderView::sectionClicked, this, [this](int column) {
-        model_.click_column(column);
-        header()->setSortIndicatorShown(true);
-        header()->setSortIndicator(column, model_.box() != nullptr && model_.box()->sort_order() > 0
-                                               ? Qt::DescendingOrder
-                                               : Qt::AscendingOrder);
-    });
+    connect(header(), &QHeaderView::sectionClicked, this, &SmsListView::on_header_clicked);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &SmsListView::on_selection_changed);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -118,6 +99,15 @@ void SmsListView::setup_columns() {
     }
 }
 
+void SmsListView::on_header_clicked(int column) {
+    const CommandScope command;
+    model_.click_column(column);
+    header()->setSortIndicatorShown(true);
+    header()->setSortIndicator(column, model_.box() != nullptr && model_.box()->sort_order() > 0
+                                           ? Qt::DescendingOrder
+                                           : Qt::AscendingOrder);
+}
+
 void SmsListView::fill_from_box(SmsBox& box) {
     ++generation_;
     model_.fill_from_box(&box);
@@ -161,7 +151,7 @@ void SmsListView::show_row(int row) {
     const SmsMessage message = box->message_at(static_cast<size_t>(index));
     if (display_ != nullptr)
         display_->show_message(&message, template_for(box->kind()));
-    Q_EMIT messageShown(message, read_changed);
+    Q_EMIT messageShown(message);
 }
 
 void SmsListView::on_selection_changed(const QItemSelection& selected, const QItemSelection&) {
@@ -177,17 +167,17 @@ void SmsListView::on_selection_changed(const QItemSelection& selected, const QIt
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     // Every newly selected message is read; the last one is shown.
+    const CommandScope command;
     const int last = rows.back();
     rows.pop_back();
-    const bool others_changed = set_read_of(rows, 1);
+    set_read_of(rows, 1);
     show_row(last);
-    if (others_changed)
-        Q_EMIT messagesMarkedRead();
 }
 
 void SmsListView::on_current_changed(const QModelIndex& current, const QModelIndex&) {
     if (quiet_ || !current.isValid())
         return;
+    const CommandScope command;
     show_row(current.row());
 }
 
@@ -199,10 +189,10 @@ std::vector<int> SmsListView::selected_rows() const {
     return rows;
 }
 
-bool SmsListView::set_read_of(const std::vector<int>& rows, uint8_t value) {
+void SmsListView::set_read_of(const std::vector<int>& rows, uint8_t value) {
     SmsBox* box = model_.box();
     if (box == nullptr || rows.empty())
-        return false;
+        return;
     bool changed = false;
     for (const int row : rows) {
         const int index = model_.message_index(row);
@@ -215,15 +205,14 @@ bool SmsListView::set_read_of(const std::vector<int>& rows, uint8_t value) {
     }
     if (changed)
         model_.rows_changed(rows.front(), rows.back());
-    return changed;
 }
 
-bool SmsListView::mark_selected_read() {
-    return set_read_of(selected_rows(), 1);
+void SmsListView::mark_selected_read() {
+    set_read_of(selected_rows(), 1);
 }
 
-bool SmsListView::mark_selected_unread() {
-    return set_read_of(selected_rows(), 0);
+void SmsListView::mark_selected_unread() {
+    set_read_of(selected_rows(), 0);
 }
 
 void SmsListView::select_all() {
@@ -237,13 +226,12 @@ void SmsListView::select_row(int row) {
         index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-bool SmsListView::delete_selected() {
+void SmsListView::delete_selected() {
     SmsBox* box = model_.box();
     if (box == nullptr || device_ == nullptr)
-        return false;
+        return;
     const std::vector<int> rows = selected_rows();
     const int remembered = rows.size() == 1 ? rows.front() : -1;
-    bool changed = false;
     {
         QuietScope quiet(quiet_);
         for (size_t done = 0; done < rows.size(); ++done) {
@@ -254,10 +242,9 @@ bool SmsListView::delete_selected() {
                 box->delete_message(static_cast<size_t>(index), *device_);
             } catch (const ORX_Exception& e) {
                 ++generation_;
-                report_failure(this, delete_failure_text(e));
-                return changed;
+                show_message_box(this, delete_failure_text(e));
+                return;
             }
-            changed = true;
             ++generation_;
             model_.remove_row(row);
         }
@@ -266,36 +253,33 @@ bool SmsListView::delete_selected() {
     const int row = std::min(remembered, model_.rowCount() - 1);
     if (row < 0) {
         show_row(-1);
-        return changed;
+        return;
     }
     {
         QuietScope quiet(quiet_);
         select_row(row);
     }
     show_row(row);
-    return changed;
 }
 
-bool SmsListView::delete_selected_on_device() {
+void SmsListView::delete_selected_on_device() {
     SmsBox* box = model_.box();
     if (box == nullptr || device_ == nullptr)
-        return false;
-    bool changed = false;
+        return;
     for (const int row : selected_rows()) {
         const int index = model_.message_index(row);
         if (index < 0)
             continue;
-        changed = true;  // on_phone is cleared before the phone is asked
         try {
             box->delete_message_on_phone(static_cast<size_t>(index), *device_);
         } catch (const ORX_Exception& e) {
+            // on_phone was cleared before the phone was asked.
             model_.rows_changed(row, row);
-            report_failure(this, delete_failure_text(e));
-            return changed;
+            show_message_box(this, delete_failure_text(e));
+            return;
         }
     }
     fill_from_box(*box);
-    return changed;
 }
 
 }  // namespace quillet

@@ -3,7 +3,9 @@
 // MessageListModel. It shows the message of a row that becomes selected or
 // current in the message view and marks it read, marks selections read or
 // unread, deletes selections, and sorts on a header click (the sort state is
-// kept in the box).
+// kept in the box). What it changes it changes in the box, whose revision
+// tells the main window what to save; a header click and a selection run as
+// commands (command_scope.h), so their changes are saved when they end.
 //
 // The context menu (objectName "messageListMenu") holds "Forward", "Reply",
 // "Mark read", "Mark unread", "Delete" and "Delete on device"; each entry
@@ -47,15 +49,14 @@ class SmsListView : public QTreeView {
     void sort_rows() { model_.sort_rows(); }
 
     // Shows the message of `row` and marks it read; a row below 0 shows the
-    // idle page. Emits messageShown.
+    // idle page. Emits messageShown when the display changed.
     void show_row(int row);
     // The row last shown; -1 until one was. A fill does not reset it.
     int current_row() const { return current_row_; }
 
-    // Sets or clears the read flag of every selected row's message. True
-    // when a flag changed.
-    bool mark_selected_read();
-    bool mark_selected_unread();
+    // Sets or clears the read flag of every selected row's message.
+    void mark_selected_read();
+    void mark_selected_unread();
     // Selects every row (so every message is read) and takes the focus.
     void select_all();
 
@@ -63,22 +64,18 @@ class SmsListView : public QTreeView {
     // refills; one row selected before: the row at its place (or the last)
     // is selected and shown, else the idle page. A link failure is reported
     // in a message box and ends the deletion: what was deleted stays deleted,
-    // the rest stays in the box and the list. True when the box changed.
-    bool delete_selected();
+    // the rest stays in the box and the list.
+    void delete_selected();
     // Deletes every selected message on the phone only; the messages stay,
     // marked as not on the phone. A link failure is reported and ends it.
-    // True when the box changed.
-    bool delete_selected_on_device();
+    void delete_selected_on_device();
 
     // The rows selected now, top to bottom.
     std::vector<int> selected_rows() const;
 
   Q_SIGNALS:
-    // A row's message was shown; `read_changed` when showing it marked it
-    // read (the box changed).
-    void messageShown(const quillet::SmsMessage& message, bool read_changed);
-    // Selecting rows marked messages read without showing them.
-    void messagesMarkedRead();
+    // A row's message was shown.
+    void messageShown(const quillet::SmsMessage& message);
     void forwardRequested();
     void replyRequested();
     void markReadRequested();
@@ -93,7 +90,8 @@ class SmsListView : public QTreeView {
     void build_menu();
     void on_selection_changed(const QItemSelection& selected, const QItemSelection& deselected);
     void on_current_changed(const QModelIndex& current, const QModelIndex& previous);
-    bool set_read_of(const std::vector<int>& rows, uint8_t value);
+    void on_header_clicked(int column);
+    void set_read_of(const std::vector<int>& rows, uint8_t value);
     bool mark_read_quietly(int row);
     void select_row(int row);
 

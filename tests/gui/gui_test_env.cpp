@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QTcpServer>
@@ -23,8 +24,11 @@ GuiTestEnv::GuiTestEnv() {
     qputenv("QUILLET_PLATFORM_ROOT", platform_root().toUtf8());
     qputenv("QUILLET_LINK_PORT", QByteArray::number(free_loopback_port()));
     set_app_folders_for_testing(QUILLET_PROGRAM_DIR, data_path({}).toStdString());
-    set_message_box_handler(
-        [this](const MessageBoxRequest& request) { boxes_.push_back(request); });
+    set_message_box_handler([this](const MessageBoxRequest& request) {
+        boxes_.push_back(request);
+        if (QGuiApplication::overrideCursor() != nullptr)
+            ++boxes_under_wait_cursor_;
+    });
     set_sound_handler([this](const QString& path) { sounds_.push_back(path); });
     set_file_dialog_handler([this](const QString& caption) {
         dialogs_.push_back(caption);

@@ -33,6 +33,9 @@ class GuiTestEnv {
     // Message boxes shown since the last take_message_boxes().
     std::vector<MessageBoxRequest> take_message_boxes();
     const std::vector<MessageBoxRequest>& message_boxes() const { return boxes_; }
+    // Message boxes that were shown with the wait cursor over them; always 0
+    // unless the command scope's rule broke.
+    int boxes_under_wait_cursor() const { return boxes_under_wait_cursor_; }
     // Sounds played.
     const QStringList& sounds() const { return sounds_; }
     // Answers for the coming file dialogs, in order ("" is a Cancel).
@@ -53,6 +56,7 @@ class GuiTestEnv {
   private:
     QTemporaryDir dir_;
     std::vector<MessageBoxRequest> boxes_;
+    int boxes_under_wait_cursor_ = 0;
     QStringList sounds_;
     QStringList answers_;
     QStringList dialogs_;

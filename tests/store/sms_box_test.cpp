@@ -404,6 +404,49 @@ TEST(SmsBoxTest, AppendDoesNotQueueAndSetReadChangesOneMessage) {
     EXPECT_THROW(box.set_read(1, 7), std::out_of_range);
 }
 
+// What the box file holds changes: the revision moves; the same value set
+// again, a save or a pop from the new queue: it stays.
+TEST(SmsBoxTest, EveryChangeToTheFileContentsAdvancesTheRevision) {
+    AppFolders folders;
+    SmsBox box(BoxKind::Inbox);
+    uint64_t seen = box.revision();
+    EXPECT_EQ(seen, 0u);
+    auto advanced = [&] {
+        const bool moved = box.revision() > seen;
+        seen = box.revision();
+        return moved;
+    };
+
+    EXPECT_EQ(box.load_box(u"inbox1.sms").status, LoadBoxResult::Status::Missing);
+    EXPECT_FALSE(advanced());
+    write_file(folders.data() / "inbox1.sms",
+               preamble(kBoxHeader110, 2, 1, 1) + record110(u"x", "1", kTime, 1, 0, 1, 0));
+    EXPECT_EQ(box.load_box(u"inbox1.sms").status, LoadBoxResult::Status::Loaded);
+    EXPECT_TRUE(advanced());
+
+    box.append(message(u"a", "1", kTime));
+    EXPECT_TRUE(advanced());
+    box.set_read(1, 0);
+    EXPECT_TRUE(advanced());
+    box.set_read(1, 0);
+    EXPECT_FALSE(advanced());
+    box.set_sort_column(3);
+    EXPECT_TRUE(advanced());
+    box.set_sort_column(3);
+    EXPECT_FALSE(advanced());
+    box.set_sort_order(-1);
+    EXPECT_TRUE(advanced());
+    box.set_sort_order(-1);
+    EXPECT_FALSE(advanced());
+
+    ASSERT_TRUE(box.save_box(u"inbox1.sms"));
+    SmsMessage popped;
+    EXPECT_FALSE(box.pop_new(popped));
+    EXPECT_FALSE(advanced());
+    EXPECT_THROW(box.set_read(1, 9), std::out_of_range);
+    EXPECT_FALSE(advanced());
+}
+
 TEST(SmsBoxTest, FileNamesPerKind) {
     EXPECT_EQ(box_file_name(BoxKind::Inbox), u"inbox1.sms");
     EXPECT_EQ(box_file_name(BoxKind::SentItems), u"sent1.sms");

@@ -140,6 +140,45 @@ TEST_F(StoreOverLink, LinkFailuresLeaveTheBoxAsItWas) {
     EXPECT_EQ(away.message_ref(0).on_phone(), 0);
 }
 
+// The phone's side of the box's changes: an import (also one that adds
+// nothing, as it rewrites the on-phone flags), a delete on the phone, a
+// delete; a failed import leaves the revision as it was.
+TEST_F(StoreOverLink, ImportsAndDeletionsAdvanceTheRevision) {
+    deliver("+4930111", "a", 1);
+    deliver("+4930111", "b", 2);
+    SmsBox inbox(BoxKind::Inbox);
+    uint64_t seen = inbox.revision();
+    auto advanced = [&] {
+        const bool moved = inbox.revision() > seen;
+        seen = inbox.revision();
+        return moved;
+    };
+    EXPECT_EQ(inbox.import_new_smses(link_), 2u);
+    EXPECT_TRUE(advanced());
+    EXPECT_EQ(inbox.import_new_smses(link_), 0u);
+    EXPECT_TRUE(advanced());
+    SmsMessage popped;
+    EXPECT_TRUE(inbox.pop_new(popped));
+    EXPECT_FALSE(advanced());
+
+    inbox.delete_message_on_phone(1, link_);
+    EXPECT_TRUE(advanced());
+    inbox.delete_message(0, link_);
+    EXPECT_TRUE(advanced());
+
+    unplug();
+    EXPECT_THROW(inbox.import_new_smses(link_), ORX_Exception);
+    EXPECT_FALSE(advanced());
+    ASSERT_EQ(inbox.count(), 1u);
+    // Cleared before the phone is asked: a change even when the link fails.
+    SmsMessage on_phone = inbox.message_at(0);
+    on_phone.set_on_phone(1);
+    inbox.append(on_phone);
+    EXPECT_TRUE(advanced());
+    EXPECT_THROW(inbox.delete_message_on_phone(1, link_), ORX_Exception);
+    EXPECT_TRUE(advanced());
+}
+
 TEST_F(StoreOverLink, ContactsImportReplacesTheListSorted) {
     world_.phone_ok({"sim", "add", "--slot", "1", "--name", "zoe", "--number", "0151 1234567"});
     world_.phone_ok(

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFont>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTest>
@@ -13,6 +14,8 @@
 #include "desktop/app/key_table.h"
 #include "desktop/app/lock_keys.h"
 #include "desktop/app/pictures.h"
+#include "desktop/views/command_scope.h"
+#include "desktop/views/gui_seams.h"
 #include "desktop/views/message_list_model.h"
 #include "desktop/views/message_page.h"
 
@@ -248,6 +251,42 @@ class MainPiecesTest : public QObject {
     }
 
     // --- Keys -------------------------------------------------------------
+    // --- Commands ------------------------------------------------------------
+
+    // The wait cursor while a command runs, the arrow over a message box
+    // inside it, and the after-command step once, when the outer one ends.
+    void commandsShowTheWaitCursorButNotOverAMessageBox() {
+        auto shape = [] {
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            return cursor == nullptr ? Qt::ArrowCursor : cursor->shape();
+        };
+        std::vector<Qt::CursorShape> over_boxes;
+        set_message_box_handler([&](const MessageBoxRequest&) { over_boxes.push_back(shape()); });
+        int steps = 0;
+        CommandScope::set_after_command([&] { ++steps; });
+        QVERIFY(!CommandScope::running());
+        {
+            const CommandScope outer;
+            QCOMPARE(shape(), Qt::WaitCursor);
+            show_message_box(nullptr, QStringLiteral("first"));
+            QCOMPARE(shape(), Qt::WaitCursor);
+            {
+                const CommandScope inner;  // let in by a message box
+                show_message_box(nullptr, QStringLiteral("nested"));
+            }
+            QCOMPARE(steps, 0);
+            QVERIFY(CommandScope::running());
+            QCOMPARE(shape(), Qt::WaitCursor);
+        }
+        QCOMPARE(steps, 1);
+        QVERIFY(!CommandScope::running());
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        show_message_box(nullptr, QStringLiteral("outside"));
+        QCOMPARE(over_boxes, (std::vector<Qt::CursorShape>(3, Qt::ArrowCursor)));
+        CommandScope::set_after_command({});
+        set_message_box_handler({});
+    }
+
     void keyTableFollowsCtrlAndLeftShift() {
         QCOMPARE(frame_key(Qt::Key_A, true, false), FrameKey::SelectAll);
         QCOMPARE(frame_key(Qt::Key_G, true, true), FrameKey::GetSms);

@@ -37,7 +37,11 @@ class MainTrayTest : public QObject {
 
   private Q_SLOTS:
     void init() { env_ = std::make_unique<MainTestEnv>(); }
-    void cleanup() { env_.reset(); }
+    void cleanup() {
+        const int under_wait_cursor = env_->boxes_under_wait_cursor();
+        env_.reset();
+        QCOMPARE(under_wait_cursor, 0);
+    }
 
     void minimisingWithoutTheTraySettingStaysOnTheTaskbar() {
         RunningFrame f;

@@ -26,6 +26,7 @@
 #include "desktop/store/config_list.h"
 #include "desktop/store/export.h"
 #include "desktop/store/shown_time.h"
+#include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/options_window.h"
 #include "desktop/views/sms_list_view.h"
@@ -148,7 +149,12 @@ class MainWindowTest : public QObject {
 
   private Q_SLOTS:
     void init() { env_ = std::make_unique<MainTestEnv>(); }
-    void cleanup() { env_.reset(); }
+    // No test may leave a message box under the wait cursor.
+    void cleanup() {
+        const int under_wait_cursor = env_->boxes_under_wait_cursor();
+        env_.reset();
+        QCOMPARE(under_wait_cursor, 0);
+    }
 
     void firstStartShowsThreeEmptyBoxesAndLeavesEmptyBoxFiles() {
         {
@@ -300,6 +306,51 @@ class MainWindowTest : public QObject {
         (*f)->show_box(0);
         shown = times();
         QVERIFY(std::is_sorted(shown.rbegin(), shown.rend()));
+    }
+
+    // Killed right after a header click, the program finds the new order at
+    // its next start: the click is saved when it ends, not at shut-down.
+    void headerClickIsSavedAtOnce() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        SmsListView& list = (*f)->list_view();
+        click_header(list, MessageListModel::kSender);
+        SmsBox on_disk = reload(BoxKind::Inbox);
+        QCOMPARE(on_disk.sort_column(), int{MessageListModel::kSender});
+        QCOMPARE(on_disk.sort_order(), -1);
+        click_header(list, MessageListModel::kSender);
+        QCOMPARE(reload(BoxKind::Inbox).sort_order(), 1);
+
+        // The rows a new start shows from that file: the order on screen.
+        MessageListModel next_start;
+        next_start.set_contacts(&(*f)->contacts_window()->contacts());
+        SmsBox reread = reload(BoxKind::Inbox);
+        next_start.fill_from_box(&reread);
+        QCOMPARE(next_start.row_to_message(), list.list_model().row_to_message());
+    }
+
+    // A box whose file has not been read yet (start-up still shows the
+    // message box about an earlier one) is not written by a command that
+    // ends meanwhile; the boxes that were read are.
+    void aBoxNotLoadedYetIsNeverSaved() {
+        QFile junk(env_->data_path(QStringLiteral("inbox1.sms")));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("not a box file at all, not at all");
+        junk.close();
+        QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}));
+        QStringList files_during_box;
+        set_message_box_handler([&](const MessageBoxRequest&) {
+            { const CommandScope command; }
+            files_during_box = QDir(env_->data_path()).entryList({QStringLiteral("*.sms")});
+        });
+        {
+            RunningFrame f;
+            QCOMPARE(files_during_box, QStringList{QStringLiteral("inbox1.sms")});
+            QCOMPARE(f->inbox().count(), size_t{0});
+        }
+        QCOMPARE(QDir(env_->data_path()).entryList({QStringLiteral("*.sms")}),
+                 (QStringList{QStringLiteral("deleted1.sms"), QStringLiteral("inbox1.sms"),
+                              QStringLiteral("sent1.sms")}));
     }
 
     void selectingARowMarksItReadAndWritesItsPage() {

@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
@@ -18,6 +17,7 @@
 
 #include "desktop/composer/new_sms_form.h"
 #include "desktop/composer/new_sms_window.h"
+#include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_window.h"
 #include "phone_link.h"
 #include "window_test_env.h"
@@ -110,12 +110,14 @@ class ComposerTest : public QObject {
         contacts_ = std::make_unique<ContactsWindow>(*link_);
     }
     void cleanup() {
+        const int under_wait_cursor = env_->boxes_under_wait_cursor();
         tester_.reset();
         delete composer_.data();
         contacts_.reset();
         link_.reset();
         sent_.reset();
         env_.reset();
+        QCOMPARE(under_wait_cursor, 0);
     }
 
     void window_has_its_menu_toolbar_and_status_panes() {
@@ -165,10 +167,18 @@ class ComposerTest : public QObject {
         open_composer();
         type_number(u"+44 20 7946 0000"_qs, false);
         child<QPlainTextEdit>("messageEdit")->setPlainText(u"hi"_qs);
-        QSignalSpy stored(composer_.data(), &NewSmsWindow::messagesStored);
+        // One command: its end (where the main window saves) sees the copy.
+        int command_ends = 0;
+        size_t copies_at_end = 0;
+        CommandScope::set_after_command([&] {
+            ++command_ends;
+            copies_at_end = sent_->count();
+        });
         child<QAction>("sendToolAction")->trigger();
+        CommandScope::set_after_command({});
         QVERIFY(composer_.isNull() || !composer_->isVisible());
-        QCOMPARE(stored.size(), 1);
+        QCOMPARE(command_ends, 1);
+        QCOMPARE(copies_at_end, size_t{1});
         const auto out = outbox();
         QCOMPARE(out.size(), size_t{1});
         QCOMPARE(out[0].address, u"+442079460000"_qs);

@@ -138,11 +138,13 @@ class ContactsWindowTest : public QObject {
         sent_ = std::make_unique<SmsBox>(BoxKind::SentItems);
     }
     void cleanup() {
+        const int under_wait_cursor = env_->boxes_under_wait_cursor();
         tester_.reset();
         window_.reset();
         link_.reset();
         sent_.reset();
         env_.reset();
+        QCOMPARE(under_wait_cursor, 0);
     }
 
     void first_opening_stores_name_order_zero() {
