@@ -17,12 +17,12 @@ namespace {
 class PreparedPhone : public DeviceOperations {
   public:
     explicit PreparedPhone(std::vector<SmsWireRecord> folder) : folder_(std::move(folder)) {}
-    int fetch_folder(BoxKind, std::vector<SmsWireRecord>& records) override {
+    int fetch_folder(BoxKind, std::vector<SmsWireRecord>& records, StatusSink*) override {
         records.insert(records.end(), folder_.begin(), folder_.end());
         return static_cast<int>(folder_.size());
     }
     bool delete_on_device(BoxKind, const SmsWireRecord&) override { return true; }
-    int fetch_contacts(std::vector<Contact>&) override { return 0; }
+    int fetch_contacts(std::vector<Contact>&, StatusSink*) override { return 0; }
     bool send_sms(const SmsWireRecord&) override { return true; }
 
   private:
@@ -33,7 +33,7 @@ class PreparedPhone : public DeviceOperations {
 void import_by_scan(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& queue,
                     DeviceOperations& phone) {
     std::vector<SmsWireRecord> fetched;
-    phone.fetch_folder(BoxKind::Inbox, fetched);
+    phone.fetch_folder(BoxKind::Inbox, fetched, nullptr);
     for (SmsMessage& m : messages)
         m.set_on_phone(0);
     for (const SmsWireRecord& w : fetched) {

@@ -48,7 +48,6 @@ MainFrame::MainFrame(SmartphoneSmsConnect& link, QWidget* parent)
                 if (why == QSystemTrayIcon::Trigger)
                     bring_to_front();
             });
-    link_.set_folder_status_sink(this);
     CommandScope::set_after_command([this] { after_command(); });
     qApp->installEventFilter(this);
 }
@@ -57,7 +56,6 @@ MainFrame::~MainFrame() {
     CommandScope::set_after_command({});
     qApp->removeEventFilter(this);
     relay_->forget_frame();
-    link_.set_folder_status_sink(nullptr);
     // Composers refer to Sent Items and the contacts window: they go first.
     for (const QPointer<NewSmsWindow>& composer : composers_)
         delete composer.data();

@@ -35,8 +35,8 @@
 
 #include "desktop/app/key_table.h"
 #include "desktop/link/smartphone_sms_connect.h"
-#include "desktop/link/status_sink.h"
 #include "desktop/store/correspondence.h"
+#include "desktop/store/status_sink.h"
 #include "desktop/store/options.h"
 #include "desktop/store/sms_box.h"
 

@@ -83,7 +83,7 @@ void MainFrame::on_button_get_sms() {
             if (!import.on)
                 continue;
             program_log().log_line(import.line);
-            import.box->import_new_smses(link_);
+            import.box->import_new_smses(link_, this);
         }
         set_progress(-1);
         SmsMessage popped;

@@ -138,8 +138,7 @@ bool SmartphoneSmsConnect::delete_on_device(BoxKind kind, const SmsWireRecord& r
 }
 
 int SmartphoneSmsConnect::fetch(CommandCode code, const FolderTexts& texts,
-                                std::vector<SmsWireRecord>& records) {
-    StatusSink* sink = folder_sink_;
+                                std::vector<SmsWireRecord>& records, StatusSink* sink) {
     if (sink)
         sink->set_status_text(texts.start);
     const ProgressEnd progress_end(sink);
@@ -161,34 +160,35 @@ int SmartphoneSmsConnect::fetch(CommandCode code, const FolderTexts& texts,
     return count;
 }
 
-int SmartphoneSmsConnect::fetch_inbox(std::vector<SmsWireRecord>& records) {
+int SmartphoneSmsConnect::fetch_inbox(std::vector<SmsWireRecord>& records, StatusSink* sink) {
     static constexpr FolderTexts kTexts{u"importing inbox...", u"importing inbox: "};
-    return fetch(CommandCode::READINBOX, kTexts, records);
+    return fetch(CommandCode::READINBOX, kTexts, records, sink);
 }
 
-int SmartphoneSmsConnect::fetch_sent(std::vector<SmsWireRecord>& records) {
+int SmartphoneSmsConnect::fetch_sent(std::vector<SmsWireRecord>& records, StatusSink* sink) {
     static constexpr FolderTexts kTexts{u"importing sent sms...", u"importing sent sms: "};
-    return fetch(CommandCode::READSENT, kTexts, records);
+    return fetch(CommandCode::READSENT, kTexts, records, sink);
 }
 
-int SmartphoneSmsConnect::fetch_deleted(std::vector<SmsWireRecord>& records) {
+int SmartphoneSmsConnect::fetch_deleted(std::vector<SmsWireRecord>& records, StatusSink* sink) {
     static constexpr FolderTexts kTexts{u"importing deleted sms...", u"importing deleted sms: "};
-    return fetch(CommandCode::READDELETED, kTexts, records);
+    return fetch(CommandCode::READDELETED, kTexts, records, sink);
 }
 
-int SmartphoneSmsConnect::fetch_folder(BoxKind kind, std::vector<SmsWireRecord>& records) {
+int SmartphoneSmsConnect::fetch_folder(BoxKind kind, std::vector<SmsWireRecord>& records,
+                                       StatusSink* sink) {
     switch (kind) {
         case BoxKind::Inbox:
-            return fetch_inbox(records);
+            return fetch_inbox(records, sink);
         case BoxKind::SentItems:
-            return fetch_sent(records);
+            return fetch_sent(records, sink);
         case BoxKind::DeletedItems:
-            return fetch_deleted(records);
+            return fetch_deleted(records, sink);
     }
     return -1;
 }
 
-int SmartphoneSmsConnect::fetch_contacts(std::vector<Contact>& contacts) {
+int SmartphoneSmsConnect::fetch_contacts(std::vector<Contact>& contacts, StatusSink* sink) {
     connect();
     std::lock_guard guard(lock_);
     send_command(CommandBlock::with_code(CommandCode::READALLCON));
@@ -204,7 +204,7 @@ int SmartphoneSmsConnect::fetch_contacts(std::vector<Contact>& contacts) {
         if (appended >= kMaxContacts)
             reject_reply("receive_data: too many contacts from device");
         contacts.push_back(contact);
-        if (StatusSink* sink = contacts_sink_) {
+        if (sink) {
             sink->set_status_text(u"retrieving contact " + number_text(appended) + u": " +
                                   from_ansi(text_field(contact.name)));
         }

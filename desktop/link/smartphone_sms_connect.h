@@ -35,8 +35,8 @@
 #include <vector>
 
 #include "desktop/link/link_settings.h"
-#include "desktop/link/status_sink.h"
 #include "desktop/store/device_operations.h"
+#include "desktop/store/status_sink.h"
 #include "protocol/filetime.h"
 #include "protocol/link_socket.h"
 #include "protocol/wire_format.h"
@@ -122,20 +122,14 @@ class SmartphoneSmsConnect : public DeviceOperations {
     bool delete_on_device(BoxKind kind, const SmsWireRecord& record) override;
     // READINBOX, READSENT, READDELETED: appends each record as it arrives and
     // returns the count the agent announced. Reports "importing inbox..."
-    // and "importing inbox: N%" (sent sms, deleted sms) to the folder sink.
-    int fetch_inbox(std::vector<SmsWireRecord>& records);
-    int fetch_sent(std::vector<SmsWireRecord>& records);
-    int fetch_deleted(std::vector<SmsWireRecord>& records);
-    int fetch_folder(BoxKind kind, std::vector<SmsWireRecord>& records) override;
+    // and "importing inbox: N%" (sent sms, deleted sms) to `sink`.
+    int fetch_inbox(std::vector<SmsWireRecord>& records, StatusSink* sink = nullptr);
+    int fetch_sent(std::vector<SmsWireRecord>& records, StatusSink* sink = nullptr);
+    int fetch_deleted(std::vector<SmsWireRecord>& records, StatusSink* sink = nullptr);
+    int fetch_folder(BoxKind kind, std::vector<SmsWireRecord>& records, StatusSink* sink) override;
     // READALLCON: appends the contacts (SIM first) up to the end marker and
-    // returns how many; reports "retrieving contact N: NAME" to the contacts
-    // sink.
-    int fetch_contacts(std::vector<Contact>& contacts) override;
-
-    // Sinks may be set or cleared (nullptr) at any time; they must outlive
-    // their use. Called on the fetching thread.
-    void set_folder_status_sink(StatusSink* sink) { folder_sink_ = sink; }
-    void set_contacts_status_sink(StatusSink* sink) { contacts_sink_ = sink; }
+    // returns how many; reports "retrieving contact N: NAME" to `sink`.
+    int fetch_contacts(std::vector<Contact>& contacts, StatusSink* sink) override;
 
     // --- Sentinel -----------------------------------------------------------
 
@@ -174,7 +168,8 @@ class SmartphoneSmsConnect : public DeviceOperations {
     // Closes the connection and throws `text`: the reply broke the rules.
     [[noreturn]] void reject_reply(const std::string& text);
     struct FolderTexts;
-    int fetch(CommandCode code, const FolderTexts& texts, std::vector<SmsWireRecord>& records);
+    int fetch(CommandCode code, const FolderTexts& texts, std::vector<SmsWireRecord>& records,
+              StatusSink* sink);
 
     void close_socket();
 
@@ -188,9 +183,6 @@ class SmartphoneSmsConnect : public DeviceOperations {
     std::mutex socket_mutex_;
     LinkSocket socket_;
     LinkSocket listener_;
-
-    std::atomic<StatusSink*> folder_sink_{nullptr};
-    std::atomic<StatusSink*> contacts_sink_{nullptr};
 
     NewMessageCallback callback_;
     SetUpGate gate_;

@@ -84,11 +84,11 @@ void ContactList::sort_contacts() {
     rebuild_index();
 }
 
-ImportContactsResult ContactList::import_contacts(DeviceOperations& device) {
+ImportContactsResult ContactList::import_contacts(DeviceOperations& device, StatusSink* sink) {
     ImportContactsResult result;
     std::vector<Contact> fetched;
     try {
-        device.fetch_contacts(fetched);
+        device.fetch_contacts(fetched, sink);
     } catch (const ORX_Exception& e) {
         result.status = ImportContactsResult::Status::LinkFailed;
         result.error = e.message();

@@ -56,9 +56,9 @@ class ContactList {
     // smallest names is taken at each position (equal names need not keep
     // their order; this is the defined order).
     void sort_contacts();
-    // Replaces the list by the phone's contacts and sorts. On a link failure
-    // the list is left as it was.
-    ImportContactsResult import_contacts(DeviceOperations& device);
+    // Replaces the list by the phone's contacts and sorts; `sink` hears each
+    // contact received. On a link failure the list is left as it was.
+    ImportContactsResult import_contacts(DeviceOperations& device, StatusSink* sink = nullptr);
 
     // Appends one contact at the end (not sorted until sort_contacts).
     void append(const Contact& contact);

@@ -184,9 +184,9 @@ bool SmsBox::pop_new(SmsMessage& out) {
     return true;
 }
 
-size_t SmsBox::import_new_smses(DeviceOperations& device) {
+size_t SmsBox::import_new_smses(DeviceOperations& device, StatusSink* sink) {
     std::vector<SmsWireRecord> fetched;
-    const int announced = device.fetch_folder(kind_, fetched);
+    const int announced = device.fetch_folder(kind_, fetched, sink);
     if (announced < 0)
         throw ORX_Exception(u"import_new_smses()");
     // The merge rewrites the on-phone flags and the matched messages' fields.

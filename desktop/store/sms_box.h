@@ -105,7 +105,8 @@ class SmsBox {
     // unchanged. Returns how many messages were appended and queued. A fetch
     // advances the revision even when nothing was appended: the merge
     // rewrites the on-phone flags.
-    size_t import_new_smses(DeviceOperations& device);
+    // `sink` hears the fetch's progress.
+    size_t import_new_smses(DeviceOperations& device, StatusSink* sink = nullptr);
 
     // The message list's sort state, saved in the box file. Setting the
     // value it has is no change.

@@ -9,36 +9,12 @@
 #include <QStyle>
 #include <QToolBar>
 
-#include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_list_view.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/window_parts.h"
 
 namespace quillet {
-namespace {
-
-// Makes the window the link's contacts status sink while a fetch runs.
-class ContactsSinkScope {
-  public:
-    ContactsSinkScope(DeviceOperations& phone, StatusSink& sink)
-        : link_(dynamic_cast<SmartphoneSmsConnect*>(&phone)) {
-        if (link_ != nullptr)
-            link_->set_contacts_status_sink(&sink);
-    }
-    ~ContactsSinkScope() {
-        if (link_ != nullptr)
-            link_->set_contacts_status_sink(nullptr);
-    }
-    ContactsSinkScope(const ContactsSinkScope&) = delete;
-    ContactsSinkScope& operator=(const ContactsSinkScope&) = delete;
-
-  private:
-    SmartphoneSmsConnect* link_;
-};
-
-}  // namespace
-
 ContactsWindow::ContactsWindow(DeviceOperations& phone, QWidget* parent)
     : QMainWindow(parent), phone_(phone) {
     setObjectName(QStringLiteral("contactsWindow"));
@@ -105,8 +81,7 @@ void ContactsWindow::import_from_phone() {
     {
         const CommandScope command;
         set_status_text(u"Retrieving contacts...");
-        ContactsSinkScope reporting(phone_, *this);
-        const ImportContactsResult result = contacts_.import_contacts(phone_);
+        const ImportContactsResult result = contacts_.import_contacts(phone_, this);
         if (result.status != ImportContactsResult::Status::Imported)
             show_message_box(this, to_qstring(result.message()));
         if (result.status != ImportContactsResult::Status::LinkFailed) {

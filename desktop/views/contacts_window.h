@@ -3,9 +3,9 @@
 // recipients.
 //
 // Created once, hidden, by the main window; closing it only hides it. It
-// owns the ContactList that every other window reads names from. While it
-// fetches contacts it is the device link's contacts status sink (set for the
-// fetch, cleared after it), so each contact received shows in its status bar.
+// owns the ContactList that every other window reads names from. It hands
+// itself to the contact fetch as its status sink, so each contact received
+// shows in its status bar.
 //
 // Widgets (objectName):
 //   "contactsWindow"   the window, titled "Contacts"
@@ -20,9 +20,9 @@
 #include <QMainWindow>
 #include <string_view>
 
-#include "desktop/link/status_sink.h"
 #include "desktop/store/contact_list.h"
 #include "desktop/store/device_operations.h"
+#include "desktop/store/status_sink.h"
 #include "desktop/views/recipient_sink.h"
 
 class QAction;

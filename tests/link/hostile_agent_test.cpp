@@ -189,7 +189,7 @@ TEST_F(HostileAgentTest, EndlessContactListIsCutOff) {
         closed_ = true;
     });
     std::vector<Contact> contacts;
-    EXPECT_EQ(thrown_text([&] { link_.fetch_contacts(contacts); }),
+    EXPECT_EQ(thrown_text([&] { link_.fetch_contacts(contacts, nullptr); }),
               "receive_data: too many contacts from device");
     EXPECT_EQ(contacts.size(), static_cast<size_t>(kMaxFolderCount));
     EXPECT_TRUE(agent_saw_close());
@@ -216,7 +216,7 @@ TEST_F(HostileAgentTest, ContactListEndsOnlyAtTheEndMarker) {
         closed_ = test::desktop_closed(s);
     });
     std::vector<Contact> contacts;
-    EXPECT_EQ(link_.fetch_contacts(contacts), 4);
+    EXPECT_EQ(link_.fetch_contacts(contacts, nullptr), 4);
     ASSERT_EQ(contacts.size(), 4u);
     EXPECT_EQ(text_field(contacts[0].name), "Anna");
     EXPECT_EQ(text_field(contacts[1].number), "+111");

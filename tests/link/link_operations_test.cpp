@@ -65,11 +65,11 @@ TEST_F(LinkOperations, EachFolderArrivesOldestFirstWithItsAddresses) {
     EXPECT_EQ(inbox[1].time, at_second(2));
     EXPECT_NE(inbox[0].entry_id, inbox[1].entry_id);
 
-    ASSERT_EQ(link_.fetch_folder(BoxKind::SentItems, sent), 1);
+    ASSERT_EQ(link_.fetch_folder(BoxKind::SentItems, sent, nullptr), 1);
     EXPECT_EQ(texts_of(sent), std::vector<std::string>{"Sent body"});
     EXPECT_EQ(text_field(sent[0].address), "+4930111");
 
-    ASSERT_EQ(link_.fetch_folder(BoxKind::DeletedItems, deleted), 1);
+    ASSERT_EQ(link_.fetch_folder(BoxKind::DeletedItems, deleted, nullptr), 1);
     EXPECT_EQ(texts_of(deleted), std::vector<std::string>{"Gone"});
     EXPECT_EQ(text_field(deleted[0].address), "+4940222");
     EXPECT_NE(deleted[0].flags, 0u);
@@ -97,20 +97,18 @@ TEST_F(LinkOperations, FourMessagesShowZeroToSeventyFivePercent) {
                          iso_second(i)});
     }
     RecordingSink sink;
-    link_.set_folder_status_sink(&sink);
     std::vector<SmsWireRecord> records;
-    EXPECT_EQ(link_.fetch_inbox(records), 4);
+    EXPECT_EQ(link_.fetch_inbox(records, &sink), 4);
     EXPECT_EQ(sink.texts, (std::vector<std::string>{"importing inbox...", "importing inbox: 0%",
                                                     "importing inbox: 25%", "importing inbox: 50%",
                                                     "importing inbox: 75%"}));
     EXPECT_EQ(sink.progress, (std::vector<int>{0, 25, 50, 75, -1}));
 
     sink = RecordingSink();
-    EXPECT_EQ(link_.fetch_sent(records), 0);
+    EXPECT_EQ(link_.fetch_sent(records, &sink), 0);
     EXPECT_EQ(sink.texts, std::vector<std::string>{"importing sent sms..."});
     EXPECT_EQ(sink.progress, std::vector<int>{-1});
 
-    link_.set_folder_status_sink(nullptr);
     EXPECT_EQ(link_.fetch_deleted(records), 0);
     EXPECT_TRUE(sink.texts.size() == 1 && sink.progress.size() == 1);
 }
@@ -167,9 +165,8 @@ TEST_F(LinkOperations, ContactsArriveSimFirst) {
     world_.phone_ok({"sim", "add", "--slot", "1", "--name", "Sim Adam", "--number", "+492222"});
     world_.phone_ok({"sim", "add", "--slot", "2", "--name", "Sim Zoe", "--number", "+491111"});
     RecordingSink sink;
-    link_.set_contacts_status_sink(&sink);
     std::vector<Contact> contacts;
-    ASSERT_EQ(link_.fetch_contacts(contacts), 3);
+    ASSERT_EQ(link_.fetch_contacts(contacts, &sink), 3);
     EXPECT_EQ(text_field(contacts[0].name).substr(0, 3), "Sim");
     EXPECT_EQ(text_field(contacts[1].name).substr(0, 3), "Sim");
     EXPECT_EQ(text_field(contacts[2].number), "+493333");
@@ -181,7 +178,7 @@ TEST_F(LinkOperations, ContactsArriveSimFirst) {
 
 TEST_F(LinkOperations, PhoneWithoutContactsGivesAnEmptyList) {
     std::vector<Contact> contacts;
-    EXPECT_EQ(link_.fetch_contacts(contacts), 0);
+    EXPECT_EQ(link_.fetch_contacts(contacts, nullptr), 0);
     EXPECT_TRUE(contacts.empty());
 }
 

@@ -126,15 +126,13 @@ TEST_F(SentinelTest, AgentKilledDuringAFetchKeepsWhatArrivedAndTheLinkComesBack)
     ASSERT_EQ(first_agent.size(), 1u);
 
     KillingSink sink(world_);
-    link_.set_folder_status_sink(&sink);
     std::vector<SmsWireRecord> records;
     std::string text;
     try {
-        link_.fetch_inbox(records);
+        link_.fetch_inbox(records, &sink);
     } catch (const ORX_Exception& e) {
         text = e.what();
     }
-    link_.set_folder_status_sink(nullptr);
     EXPECT_EQ(text, "receive_data socket error");
     EXPECT_GE(records.size(), 1u);
     EXPECT_LT(records.size(), static_cast<size_t>(kMessages));

@@ -69,8 +69,8 @@ class ContactsWindowTest : public QObject {
     std::unique_ptr<ContactsWindow> window_;
     std::unique_ptr<QAbstractItemModelTester> tester_;
 
-    void open_window() {
-        window_ = std::make_unique<ContactsWindow>(*link_);
+    void open_window(DeviceOperations* phone = nullptr) {
+        window_ = std::make_unique<ContactsWindow>(phone != nullptr ? *phone : *link_);
         window_->resize(400, 400);
         tester_ = std::make_unique<QAbstractItemModelTester>(
             &window_->list_view().contacts_model(),
@@ -321,6 +321,23 @@ class ContactsWindowTest : public QObject {
         ContactList saved;
         QCOMPARE(saved.load_contacts(kContactsFileName).records, size_t{2});
         QCOMPARE(saved.find_name_by_number("+491701"), u"zoe sim");
+    }
+
+    // The window's progress goes with the fetch, not with the link object:
+    // a wrapper around the link reports it all the same.
+    void a_wrapped_link_still_reports_each_contact() {
+        connect_phone({{u"sim"_qs, u"add"_qs, u"--slot"_qs, u"1"_qs, u"--name"_qs, u"zoe sim"_qs,
+                        u"--number"_qs, u"+49 170 1"_qs}});
+        RefusingOneNumber wrapped(*link_, *env_, "222");
+        open_window(&wrapped);
+        window_->show_for(nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        PaintedTexts painted(window_->findChild<QLabel*>(u"statusPane"_qs));
+        import_by_menu();
+        QCOMPARE(window_->contacts().count(), size_t{1});
+        QVERIFY(painted.texts.contains(u"retrieving contact 0: zoe sim"_qs));
+        tester_.reset();
+        window_.reset();  // before the wrapper goes
     }
 
     void a_phone_without_contacts_empties_the_list() {

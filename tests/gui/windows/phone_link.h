@@ -23,14 +23,14 @@ class RefusingOneNumber : public DeviceOperations {
     RefusingOneNumber(DeviceOperations& link, const WindowTestEnv& env, std::string number)
         : link_(link), env_(env), number_(std::move(number)) {}
 
-    int fetch_folder(BoxKind kind, std::vector<SmsWireRecord>& records) override {
-        return link_.fetch_folder(kind, records);
+    int fetch_folder(BoxKind kind, std::vector<SmsWireRecord>& records, StatusSink* sink) override {
+        return link_.fetch_folder(kind, records, sink);
     }
     bool delete_on_device(BoxKind kind, const SmsWireRecord& record) override {
         return link_.delete_on_device(kind, record);
     }
-    int fetch_contacts(std::vector<Contact>& contacts) override {
-        return link_.fetch_contacts(contacts);
+    int fetch_contacts(std::vector<Contact>& contacts, StatusSink* sink) override {
+        return link_.fetch_contacts(contacts, sink);
     }
     bool send_sms(const SmsWireRecord& record) override;
 

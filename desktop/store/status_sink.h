@@ -1,7 +1,8 @@
-// Where the device link reports what a fetch is doing. The main window
-// implements one for the folder fetches (status bar and progress bar), the
-// contacts window one for the contact fetch. The link calls a sink on the
-// thread that runs the fetch, from within the exchange.
+// Where a device operation reports what a fetch is doing. The caller hands
+// its sink to the fetch (device_operations.h): the main window its status
+// and progress bar for the folder fetches, the contacts window its status
+// bar for the contact fetch. The link calls it on the thread that runs the
+// fetch, from within the exchange.
 #pragma once
 
 #include <string_view>

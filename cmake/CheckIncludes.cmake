@@ -1,0 +1,15 @@
+# Run by quillet_forbid_includes (Layers.cmake): FILES ("|"-separated) must
+# not include anything under FORBIDDEN; then STAMP is touched.
+string(REPLACE "|" ";" files "${FILES}")
+set(offenders)
+foreach(file IN LISTS files)
+    file(STRINGS ${file} hits REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]${FORBIDDEN}/")
+    if(hits)
+        list(APPEND offenders "${file}: ${hits}")
+    endif()
+endforeach()
+if(offenders)
+    list(JOIN offenders "\n" text)
+    message(FATAL_ERROR "These sources may not use ${FORBIDDEN}:\n${text}")
+endif()
+file(TOUCH ${STAMP})
