@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Quillet and starts it against the emulated phone (a sample phone is
 # made when there is none yet). Arguments go to quillet (--log writes a
-# trace to logfile.txt beside the program).
+# trace to logfile.txt in the data folder, ~/.local/share/quillet).
 set -euo pipefail
 cd "$(dirname "$0")"
 tools/install-deps.sh

@@ -12,6 +12,7 @@
 #include "desktop/app/notification_relay.h"
 #include "desktop/app/pictures.h"
 #include "desktop/composer/new_sms_window.h"
+#include "desktop/store/data_move.h"
 #include "desktop/store/log_file.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_window.h"
@@ -20,6 +21,7 @@
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"
 #include "desktop/views/window_parts.h"
+#include "protocol/text_codec.h"
 
 namespace quillet {
 
@@ -102,10 +104,17 @@ void MainFrame::start_up() {
     if (started_)
         return;
     started_ = true;
+    // Before any data file is read: an earlier run's files may still be in
+    // the program folder.
+    const std::u16string moved = data_move_notice(settle_data_folder());
     load_options(options_);
     program_log().open("logfile.txt");
     program_log().log_line("===\nQuillet! started");
     load_boxes();
+    if (!moved.empty()) {
+        program_log().log_line(to_utf8(moved));
+        set_status_text(moved);
+    }
     create_side_windows();
     show_box(static_cast<int>(BoxKind::Inbox));
     std::weak_ptr<NotificationRelay> relay = relay_;

@@ -1,7 +1,5 @@
 #include "app_paths.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -15,6 +13,7 @@ namespace {
 std::mutex g_mutex;
 std::optional<fs::path> g_program_override;
 std::optional<fs::path> g_data_override;
+bool g_data_in_program_folder = false;
 
 fs::path executable_folder() {
     std::error_code ec;
@@ -22,18 +21,6 @@ fs::path executable_folder() {
     if (ec)
         return fs::current_path();
     return exe.parent_path();
-}
-
-bool writable(const fs::path& folder) {
-    return ::access(folder.c_str(), W_OK) == 0;
-}
-
-fs::path xdg_data_folder() {
-    const char* xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg != nullptr && *xdg == '/')
-        return fs::path(xdg) / "quillet";
-    const char* home = std::getenv("HOME");
-    return fs::path(home ? home : "/tmp") / ".local/share/quillet";
 }
 
 fs::path resolve(const fs::path& folder, std::u16string_view name) {
@@ -47,6 +34,22 @@ fs::path resolve(const fs::path& folder, std::u16string_view name) {
     return folder / utf8;
 }
 
+// <prefix> when the program runs from <prefix>/bin beside
+// <prefix>/share/quillet; empty for a program folder of its own.
+fs::path installed_prefix(const fs::path& program) {
+    if (program.filename() != "bin")
+        return {};
+    const fs::path prefix = program.parent_path();
+    std::error_code ec;
+    if (!fs::is_directory(prefix / "share/quillet", ec))
+        return {};
+    return prefix;
+}
+
+bool is_agent(std::u16string_view name) {
+    return name.starts_with(u"ondevice\\") || name.starts_with(u"ondevice/") || name == u"ondevice";
+}
+
 }  // namespace
 
 fs::path program_folder() {
@@ -58,16 +61,30 @@ fs::path program_folder() {
     return executable_folder();
 }
 
+bool is_portable() {
+    std::error_code ec;
+    return fs::exists(program_folder() / kPortableMarker, ec);
+}
+
+fs::path user_data_folder() {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    if (xdg != nullptr && *xdg == '/')
+        return fs::path(xdg) / "quillet";
+    const char* home = std::getenv("HOME");
+    return fs::path(home != nullptr && *home == '/' ? home : "/tmp") / ".local/share/quillet";
+}
+
 fs::path data_folder() {
+    bool in_program_folder = false;
     {
         std::lock_guard lock(g_mutex);
         if (g_data_override)
             return *g_data_override;
+        in_program_folder = g_data_in_program_folder;
     }
-    const fs::path program = executable_folder();
-    if (writable(program))
-        return program;
-    const fs::path data = xdg_data_folder();
+    if (in_program_folder || is_portable())
+        return program_folder();
+    const fs::path data = user_data_folder();
     std::error_code ec;
     fs::create_directories(data, ec);
     return data;
@@ -82,13 +99,33 @@ fs::path app_relative_path(std::string_view name) {
 }
 
 fs::path resource_path(std::u16string_view name) {
-    return resolve(program_folder(), name);
+    const fs::path program = program_folder();
+    const fs::path prefix = installed_prefix(program);
+    if (prefix.empty())
+        return resolve(program, name);
+    return resolve(prefix / (is_agent(name) ? "lib/quillet" : "share/quillet"), name);
+}
+
+void keep_data_in_program_folder(bool keep) {
+    std::lock_guard lock(g_mutex);
+    g_data_in_program_folder = keep;
 }
 
 void set_app_folders_for_testing(const fs::path& program, const fs::path& data) {
     std::lock_guard lock(g_mutex);
     g_program_override = program;
     g_data_override = data;
+}
+
+void set_program_folder_for_testing(const fs::path& program) {
+    std::lock_guard lock(g_mutex);
+    g_program_override = program;
+    g_data_override.reset();
+}
+
+bool data_folder_fixed_for_testing() {
+    std::lock_guard lock(g_mutex);
+    return g_data_override.has_value();
 }
 
 }  // namespace quillet

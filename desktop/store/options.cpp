@@ -49,10 +49,7 @@ std::string setting_text(std::u16string_view text) {
 }  // namespace
 
 Options::Options() {
-    std::u16string folder = from_utf8(program_folder().string());
-    if (folder.empty() || folder.back() != u'/')
-        folder += u'/';
-    sound_filename = cut_text(folder + std::u16string(kDefaultSoundName));
+    sound_filename = cut_text(from_utf8(resource_path(kDefaultSoundName).string()));
 }
 
 std::u16string auto_start_command() {

@@ -30,7 +30,7 @@ struct Options {
     uint8_t start_on_connect = 0;  // set only by load_options, from the registry
     uint8_t minimize_on_open = 0;
     uint8_t sync_on_open = 0;
-    std::u16string sound_filename;  // default: program folder + kDefaultSoundName
+    std::u16string sound_filename;  // default: the resource kDefaultSoundName
     std::u16string popup_message_text{kDefaultPopupText};
 
     Options();

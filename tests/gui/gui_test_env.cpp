@@ -1,7 +1,9 @@
 #include "tests/gui/gui_test_env.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QProcess>
@@ -18,10 +20,45 @@ quint16 free_loopback_port() {
     return server.serverPort();
 }
 
+namespace {
+
+bool copy_file(const QString& from, const QString& to) {
+    if (!QDir().mkpath(QFileInfo(to).path()) || !QFile::copy(from, to))
+        return false;
+    return QFile::setPermissions(to, QFile::permissions(from));
+}
+
+}  // namespace
+
+bool copy_program_folder(const QString& to, bool portable) {
+    const QString from = QStringLiteral(QUILLET_PROGRAM_DIR);
+    if (!copy_file(from + QStringLiteral("/quillet"), to + QStringLiteral("/quillet")))
+        return false;
+    for (const QString& folder :
+         {QStringLiteral("ondevice"), QStringLiteral("templates"), QStringLiteral("help")}) {
+        QDirIterator it(from + QLatin1Char('/') + folder, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString source = it.next();
+            // The message page is data (an earlier portable run's).
+            if (source.endsWith(QStringLiteral("/templates/tmp.html")))
+                continue;
+            if (!copy_file(source, to + source.mid(from.size())))
+                return false;
+        }
+    }
+    if (!portable)
+        return true;
+    QFile marker(to + QStringLiteral("/portable"));
+    return marker.open(QIODevice::WriteOnly);
+}
+
 GuiTestEnv::GuiTestEnv() {
     QDir(dir_.path()).mkpath(QStringLiteral("data"));
     QDir(dir_.path()).mkpath(QStringLiteral("platform"));
     qputenv("QUILLET_PLATFORM_ROOT", platform_root().toUtf8());
+    // Whatever follows the data folder rule stays in this test's folder too.
+    qputenv("XDG_DATA_HOME", xdg_data_home().toUtf8());
     qputenv("QUILLET_LINK_PORT", QByteArray::number(free_loopback_port()));
     set_app_folders_for_testing(QUILLET_PROGRAM_DIR, data_path({}).toStdString());
     set_message_box_handler([this](const MessageBoxRequest& request) {
@@ -44,6 +81,10 @@ GuiTestEnv::~GuiTestEnv() {
 
 QString GuiTestEnv::data_path(const QString& name) const {
     return QDir(dir_.filePath(QStringLiteral("data"))).filePath(name);
+}
+
+QString GuiTestEnv::xdg_data_home() const {
+    return dir_.filePath(QStringLiteral("xdg"));
 }
 
 QString GuiTestEnv::temp_path(const QString& name) const {

@@ -1,7 +1,8 @@
-// What every window test sets up: a temp data folder, a temp platform root
-// (registry and phone image), the real program folder (so the real
-// ondevice/phonelet.exe is copied and started), a free link port, message
-// boxes, file dialogs and sounds answered by the test, and the real phone tool.
+// What every window test sets up: a temp data folder (and XDG_DATA_HOME), a
+// temp platform root (registry and phone image), the real program folder (so
+// the real ondevice/phonelet.exe is copied and started), a free link port,
+// message boxes, file dialogs and sounds answered by the test, and the real
+// phone tool.
 #pragma once
 
 #include <QByteArray>
@@ -29,6 +30,8 @@ class GuiTestEnv {
     QString data_path(const QString& name = {}) const;
     QString temp_path(const QString& name) const;
     QString platform_root() const;
+    // XDG_DATA_HOME while the test runs (not created).
+    QString xdg_data_home() const;
 
     // Message boxes shown since the last take_message_boxes().
     std::vector<MessageBoxRequest> take_message_boxes();
@@ -64,5 +67,10 @@ class GuiTestEnv {
 
 // A TCP port on the loopback address that nobody listens on right now.
 quint16 free_loopback_port();
+
+// Copies the build's program folder into `to`: the program and its
+// resources only, never data an earlier run left there. With `portable`, a
+// "portable" file makes the copy its own data folder.
+bool copy_program_folder(const QString& to, bool portable);
 
 }  // namespace quillet::testing

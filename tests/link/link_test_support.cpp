@@ -118,6 +118,8 @@ static fs::path program_folder_for(Agent agent, const fs::path& under) {
 LinkWorld::LinkWorld(Agent agent) : folder_(unique_folder()), port_(free_port()) {
     ::setenv("QUILLET_PLATFORM_ROOT", (folder_ / "root").c_str(), 1);
     ::setenv("QUILLET_LINK_PORT", std::to_string(port_).c_str(), 1);
+    // Nothing of the test reaches the user's data folder.
+    ::setenv("XDG_DATA_HOME", (folder_ / "xdg").c_str(), 1);
     fs::create_directories(folder_ / "root");
     fs::create_directories(folder_ / "data");
     set_app_folders_for_testing(program_folder_for(agent, folder_), folder_ / "data");

@@ -46,8 +46,8 @@ enum class Agent {
 
 // One test's world, set up on the main thread before any link exists: a
 // temporary folder holding the platform root and the data folder,
-// QUILLET_PLATFORM_ROOT and QUILLET_LINK_PORT set, and a program folder with
-// the chosen agent. Agents still running on its phone are killed at the end.
+// QUILLET_PLATFORM_ROOT, QUILLET_LINK_PORT and XDG_DATA_HOME set, and a
+// program folder with the chosen agent. Agents still running on its phone are killed at the end.
 class LinkWorld {
   public:
     explicit LinkWorld(Agent agent = Agent::Real);

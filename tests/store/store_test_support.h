@@ -41,7 +41,8 @@ class TempFolder {
     fs::path path_;
 };
 
-// Program, data and platform root all in one temp folder for the test.
+// Program, data and platform root (and XDG_DATA_HOME) all in one temp
+// folder for the test.
 class AppFolders {
   public:
     AppFolders() {
@@ -52,21 +53,29 @@ class AppFolders {
         if (const char* old = std::getenv("QUILLET_PLATFORM_ROOT"))
             old_root_ = old;
         ::setenv("QUILLET_PLATFORM_ROOT", platform().c_str(), 1);
+        if (const char* old = std::getenv("XDG_DATA_HOME"))
+            old_xdg_ = old;
+        ::setenv("XDG_DATA_HOME", (temp_.path() / "xdg").c_str(), 1);
     }
     ~AppFolders() {
-        if (old_root_.empty()) {
-            ::unsetenv("QUILLET_PLATFORM_ROOT");
-        } else {
-            ::setenv("QUILLET_PLATFORM_ROOT", old_root_.c_str(), 1);
-        }
+        restore("QUILLET_PLATFORM_ROOT", old_root_);
+        restore("XDG_DATA_HOME", old_xdg_);
     }
     fs::path program() const { return temp_.path() / "program"; }
     fs::path data() const { return temp_.path() / "data"; }
     fs::path platform() const { return temp_.path() / "platform"; }
 
   private:
+    static void restore(const char* name, const std::string& old) {
+        if (old.empty()) {
+            ::unsetenv(name);
+        } else {
+            ::setenv(name, old.c_str(), 1);
+        }
+    }
     TempFolder temp_;
     std::string old_root_;
+    std::string old_xdg_;
 };
 
 class ScopedTimeZone {

@@ -1,10 +1,10 @@
 // The real quillet program, started as a process from a copy of the program
-// folder (so it writes its files there): one instance per user, and
-// SIGTERM and SIGINT ending it as File > Exit does.
+// folder: where it keeps its files (the copy itself when it is portable,
+// else $XDG_DATA_HOME/quillet, with an earlier run's files moved there once),
+// one instance per user, and SIGTERM and SIGINT ending it as File > Exit does.
 #include <signal.h>
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -13,36 +13,28 @@
 
 using namespace quillet::testing;
 
-namespace {
-
-bool copy_folder(const QString& from, const QString& to) {
-    QDirIterator it(from, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString source = it.next();
-        const QString target = to + source.mid(from.size());
-        if (!QDir().mkpath(QFileInfo(target).path()))
-            return false;
-        if (!QFile::copy(source, target))
-            return false;
-        QFile::setPermissions(target, QFile::permissions(source));
-    }
-    return true;
-}
-
-}  // namespace
-
 class MainProgramTest : public QObject {
     Q_OBJECT
 
   private:
     std::unique_ptr<MainTestEnv> env_;
     QString program_;
+    // Where the program keeps its files: the copy while it is portable.
+    QString data_;
 
     QString program_file(const QString& name) const { return program_ + QLatin1Char('/') + name; }
+    QString data_file(const QString& name) const { return data_ + QLatin1Char('/') + name; }
+    QString xdg_data_folder() const { return env_->xdg_data_home() + QStringLiteral("/quillet"); }
+
+    void make_not_portable() {
+        QVERIFY(QFile::remove(program_file(QStringLiteral("portable"))));
+        data_ = xdg_data_folder();
+    }
 
     void start(QProcess& process, const QStringList& args = {}) const {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), env_->xdg_data_home());
         // The one-instance guard lives in the temporary folder: one per test.
         environment.insert(QStringLiteral("TMPDIR"), env_->temp_path(QStringLiteral("tmp")));
         process.setProcessEnvironment(environment);
@@ -56,34 +48,47 @@ class MainProgramTest : public QObject {
     }
 
     QByteArray read_log() const {
-        return MainTestEnv::read_file(program_file(QStringLiteral("logfile.txt")));
+        return MainTestEnv::read_file(data_file(QStringLiteral("logfile.txt")));
     }
 
     void ends_and_saves_on(int signal_number) {
         QProcess quillet;
         start(quillet, {QStringLiteral("--log")});
         QVERIFY(wait_until_started());
-        QVERIFY(!QFile::exists(program_file(QStringLiteral("inbox1.sms"))));
+        QVERIFY(!QFile::exists(data_file(QStringLiteral("inbox1.sms"))));
         ::kill(static_cast<pid_t>(quillet.processId()), signal_number);
         QVERIFY(quillet.waitForFinished(20000));
         QCOMPARE(quillet.exitStatus(), QProcess::NormalExit);
         QCOMPARE(quillet.exitCode(), 0);
         for (const char* name : {"inbox1.sms", "sent1.sms", "deleted1.sms"}) {
-            const QByteArray bytes = MainTestEnv::read_file(program_file(QLatin1String(name)));
+            const QByteArray bytes = MainTestEnv::read_file(data_file(QLatin1String(name)));
             QCOMPARE(bytes.size(), 32);
             QVERIFY(bytes.startsWith("quillet version 1.10"));
         }
-        QVERIFY(MainTestEnv::read_file(program_file(QStringLiteral("options.cfg")))
+        QVERIFY(MainTestEnv::read_file(data_file(QStringLiteral("options.cfg")))
                     .contains("popup_message"));
         QVERIFY(read_log().endsWith("Quillet Ended\r\n===\r\n"));
+    }
+
+    // Started with --log (its log then holds `run` starts) and ended as
+    // File > Exit does.
+    void run_once(int run) {
+        QProcess quillet;
+        start(quillet, {QStringLiteral("--log")});
+        QVERIFY(QTest::qWaitFor([this, run] { return read_log().count("Quillet! started") == run; },
+                                20000));
+        quillet.terminate();
+        QVERIFY(quillet.waitForFinished(20000));
+        QCOMPARE(quillet.exitCode(), 0);
     }
 
   private Q_SLOTS:
     void init() {
         env_ = std::make_unique<MainTestEnv>();
         program_ = env_->temp_path(QStringLiteral("program"));
+        data_ = program_;
         QVERIFY(QDir().mkpath(env_->temp_path(QStringLiteral("tmp"))));
-        QVERIFY(copy_folder(QStringLiteral(QUILLET_PROGRAM_DIR), program_));
+        QVERIFY(copy_program_folder(program_, true));
         QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}));
     }
 
@@ -127,8 +132,48 @@ class MainProgramTest : public QObject {
         QCOMPARE(quillet.state(), QProcess::Running);
         quillet.terminate();
         QVERIFY(quillet.waitForFinished(20000));
-        QVERIFY(QFile::exists(program_file(QStringLiteral("inbox1.sms"))));
-        QVERIFY(!QFile::exists(program_file(QStringLiteral("logfile.txt"))));
+        QVERIFY(QFile::exists(data_file(QStringLiteral("inbox1.sms"))));
+        QVERIFY(!QFile::exists(data_file(QStringLiteral("logfile.txt"))));
+    }
+
+    void withoutPortableItKeepsItsFilesInXdgDataHome() {
+        make_not_portable();
+        ends_and_saves_on(SIGTERM);
+        for (const char* name : {"inbox1.sms", "options.cfg", "logfile.txt"})
+            QVERIFY2(!QFile::exists(program_file(QLatin1String(name))), name);
+    }
+
+    void anEarlierRunsFilesMoveOutOfTheProgramFolderOnce() {
+        run_once(1);  // portable: its files are in the program folder
+        const QByteArray inbox = MainTestEnv::read_file(program_file(QStringLiteral("inbox1.sms")));
+        QCOMPARE(inbox.size(), 32);
+        make_not_portable();
+        // A file of the same name already in the data folder stays as it is.
+        QVERIFY(QDir().mkpath(data_));
+        QFile clash(data_file(QStringLiteral("options.cfg")));
+        QVERIFY(clash.open(QIODevice::WriteOnly));
+        clash.write("clash_marker = 1\r\n");
+        clash.close();
+
+        run_once(2);
+        const QByteArray log = read_log();
+        QVERIFY2(log.contains("Your messages were moved to " + data_.toUtf8() + "; left in " +
+                              program_.toUtf8() + ", as " + data_.toUtf8() +
+                              " has its own: options.cfg."),
+                 log.constData());
+        // The earlier run's log moved too: both runs are in it.
+        for (const char* name : {"inbox1.sms", "sent1.sms", "deleted1.sms", "logfile.txt"})
+            QVERIFY2(!QFile::exists(program_file(QLatin1String(name))), name);
+        QCOMPARE(MainTestEnv::read_file(data_file(QStringLiteral("inbox1.sms"))), inbox);
+        QVERIFY(QFile::exists(program_file(QStringLiteral("options.cfg"))));
+        QVERIFY(MainTestEnv::read_file(data_file(QStringLiteral("options.cfg")))
+                    .contains("clash_marker"));
+        QVERIFY(!MainTestEnv::read_file(program_file(QStringLiteral("options.cfg")))
+                     .contains("clash_marker"));
+
+        // Once only: the next start moves nothing and says nothing of it.
+        run_once(3);
+        QCOMPARE(read_log().count("Your messages were moved"), 1);
     }
 
     void unknownOptionIsRefused() {
@@ -136,7 +181,7 @@ class MainProgramTest : public QObject {
         start(quillet, {QStringLiteral("--no-such-option")});
         QVERIFY(quillet.waitForFinished(20000));
         QVERIFY(quillet.exitCode() != 0);
-        QVERIFY(!QFile::exists(program_file(QStringLiteral("inbox1.sms"))));
+        QVERIFY(!QFile::exists(data_file(QStringLiteral("inbox1.sms"))));
     }
 };
 

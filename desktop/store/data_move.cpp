@@ -1,0 +1,239 @@
+#include "data_move.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "desktop/store/app_paths.h"
+#include "desktop/store/contact_list.h"
+#include "desktop/store/options.h"
+#include "desktop/store/sms_box.h"
+#include "desktop/store/unique_fd.h"
+#include "protocol/text_codec.h"
+
+namespace quillet {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr std::array kBoxes{BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems};
+// The message page the view writes (its name in the views is
+// "templates\tmp.html").
+constexpr std::string_view kPageFile = "templates/tmp.html";
+
+std::string box_name(BoxKind kind) {
+    return to_utf8(box_file_name(kind));
+}
+
+bool is_plain_file(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_regular_file(fs::symlink_status(path, ec));
+}
+
+bool holds_boxes(const fs::path& folder) {
+    return std::ranges::any_of(
+        kBoxes, [&](BoxKind kind) { return is_plain_file(folder / box_name(kind)); });
+}
+
+// A copy of a box kept aside after a failed read: "<box>.unknown-<n>" or
+// "<box>.damaged-<n>".
+bool is_kept_copy(const std::string& name) {
+    return std::ranges::any_of(kBoxes, [&](BoxKind kind) {
+        const std::string box = box_name(kind);
+        return name.starts_with(box + ".unknown-") || name.starts_with(box + ".damaged-");
+    });
+}
+
+// The earlier run's files present in `program`, relative names.
+std::vector<std::string> earlier_files(const fs::path& program) {
+    std::vector<std::string> names;
+    for (BoxKind kind : kBoxes)
+        names.push_back(box_name(kind));
+    names.push_back(to_utf8(kContactsFileName));
+    names.emplace_back(kOptionsFileName);
+    names.emplace_back("logfile.txt");
+    names.emplace_back(kPageFile);
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(program, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (is_kept_copy(name))
+            names.push_back(name);
+    }
+    std::erase_if(names, [&](const std::string& name) { return !is_plain_file(program / name); });
+    return names;
+}
+
+std::string errno_text(std::string_view what, int error) {
+    return std::string(what) + ": " + std::strerror(error);
+}
+
+bool copy_contents(int in, int out) {
+    std::array<char, 64 * 1024> buffer{};
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(out, buffer.data() + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put <= 0)
+                return false;
+            done += put;
+        }
+    }
+}
+
+// Gives `temp` the name `to` unless something has it already.
+int name_without_overwriting(const fs::path& temp, const fs::path& to) {
+    if (::link(temp.c_str(), to.c_str()) == 0) {
+        ::unlink(temp.c_str());
+        return 0;
+    }
+    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP)
+        return errno;
+    // A file system without hard links.
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    return errno;
+}
+
+// Across file systems: a flushed copy beside the target, then named.
+std::string place_copy(const fs::path& from, const fs::path& to) {
+    const UniqueFd in = open_for_reading(from);
+    struct stat info {};
+    if (!in.valid() || ::fstat(in.get(), &info) != 0)
+        return errno_text("cannot read it", errno);
+    const fs::path temp = to.parent_path() / ("." + to.filename().string() + ".moving");
+    UniqueFd out(
+        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, info.st_mode & 0666));
+    if (!out.valid())
+        return errno_text("cannot write in the data folder", errno);
+    bool copied = copy_contents(in.get(), out.get()) && ::fsync(out.get()) == 0;
+    int error = copied ? 0 : errno;
+    if (::close(out.release()) != 0 && copied) {
+        copied = false;
+        error = errno;
+    }
+    if (!copied) {
+        ::unlink(temp.c_str());
+        return errno_text("cannot copy it", error);
+    }
+    const int naming = name_without_overwriting(temp, to);
+    if (naming == 0)
+        return {};
+    ::unlink(temp.c_str());
+    return errno_text("cannot name the copy", naming);
+}
+
+// Puts `from` at `to` too, never over an existing `to`: empty, or why not.
+std::string place(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    fs::create_directories(to.parent_path(), ec);
+    if (ec)
+        return "cannot create " + to.parent_path().string() + ": " + ec.message();
+    if (::link(from.c_str(), to.c_str()) == 0)
+        return {};
+    if (errno == EEXIST)
+        return "a file of that name appeared in the data folder";
+    return place_copy(from, to);
+}
+
+void flush_folder(const fs::path& folder) {
+    const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.valid())
+        ::fsync(fd.get());
+}
+
+bool same_folder(const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec) || a.lexically_normal() == b.lexically_normal();
+}
+
+}  // namespace
+
+DataMoveReport move_earlier_data(const fs::path& program, const fs::path& data) {
+    DataMoveReport report;
+    report.from = program;
+    report.to = data;
+    if (same_folder(program, data) || !holds_boxes(program))
+        return report;
+    if (holds_boxes(data)) {
+        report.outcome = DataMoveReport::Outcome::LeftBehind;
+        return report;
+    }
+    std::vector<std::string> to_move;
+    for (std::string& name : earlier_files(program)) {
+        std::error_code ec;
+        if (fs::exists(fs::symlink_status(data / name, ec)))
+            report.clashed.push_back(std::move(name));
+        else
+            to_move.push_back(std::move(name));
+    }
+    for (const std::string& name : to_move) {
+        const std::string why = place(program / name, data / name);
+        if (why.empty()) {
+            report.moved.push_back(name);
+            continue;
+        }
+        // Undo: what was placed is a second name or a copy of a file still
+        // in the program folder.
+        for (const std::string& placed : report.moved)
+            ::unlink((data / placed).c_str());
+        report.moved.clear();
+        report.outcome = DataMoveReport::Outcome::Failed;
+        report.failure = name + ": " + why;
+        return report;
+    }
+    flush_folder(data);
+    flush_folder(data / "templates");
+    // Every file has its place in the data folder: only now do the
+    // originals go. One that cannot be removed is an identical copy; the
+    // next start finds boxes in both and says so.
+    for (const std::string& name : report.moved)
+        ::unlink((program / name).c_str());
+    flush_folder(program);
+    report.outcome = DataMoveReport::Outcome::Moved;
+    return report;
+}
+
+DataMoveReport settle_data_folder() {
+    if (data_folder_fixed_for_testing() || is_portable()) {
+        keep_data_in_program_folder(false);
+        return {};
+    }
+    DataMoveReport report = move_earlier_data(program_folder(), user_data_folder());
+    keep_data_in_program_folder(report.outcome == DataMoveReport::Outcome::Failed);
+    return report;
+}
+
+std::u16string data_move_notice(const DataMoveReport& report) {
+    const std::u16string from = from_utf8(report.from.string());
+    const std::u16string to = from_utf8(report.to.string());
+    switch (report.outcome) {
+        case DataMoveReport::Outcome::Nothing:
+            return {};
+        case DataMoveReport::Outcome::LeftBehind:
+            return u"Box files of an earlier run remain in " + from +
+                   u"; your messages are kept in " + to + u".";
+        case DataMoveReport::Outcome::Failed:
+            return u"Your messages could not be moved from " + from + u" to " + to + u" (" +
+                   from_utf8(report.failure) + u"); they are used where they are for now.";
+        case DataMoveReport::Outcome::Moved:
+            break;
+    }
+    if (report.clashed.empty())
+        return u"Your messages were moved from " + from + u" to " + to + u".";
+    std::u16string notice = u"Your messages were moved to " + to + u"; left in " + from + u", as " +
+                            to + u" has its own:";
+    for (const std::string& name : report.clashed)
+        notice += u" " + from_utf8(name);
+    return notice + u".";
+}
+
+}  // namespace quillet
