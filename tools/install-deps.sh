@@ -9,6 +9,8 @@ packages=(
     libsqlite3-dev sqlite3
     libgtest-dev libbenchmark-dev libxml2-dev
     xvfb xauth fonts-dejavu-core poppler-utils
+    # The package test: cpack's .deb and its checkers.
+    dpkg-dev file lintian desktop-file-utils appstream
 )
 # The fuzz preset builds with clang and libFuzzer.
 if [[ "${1:-}" == "--fuzz" ]]; then

@@ -14,6 +14,8 @@ namespace quillet {
 QuilletApp::QuilletApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Quillet"));
     setApplicationVersion(QStringLiteral("1.12"));
+    // The desktop matches the windows to the menu entry (and its icon) by it.
+    setDesktopFileName(QStringLiteral("org.quillet.Quillet"));
     // The composers and the hidden windows do not keep the program alive:
     // it ends with its main window.
     setQuitOnLastWindowClosed(false);
@@ -22,6 +24,8 @@ QuilletApp::QuilletApp(int& argc, char** argv) : QApplication(argc, argv) {
 bool QuilletApp::wants_log() {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Quillet: the text messages of your phone."));
+    parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOption(QCommandLineOption(
         QStringLiteral("log"), QStringLiteral("Write a trace to logfile.txt in the data folder.")));
     parser.process(*this);
