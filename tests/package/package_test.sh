@@ -42,9 +42,10 @@ appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml"
 
 echo "== the installed programs"
 export XDG_DATA_HOME=$work/xdg QUILLET_PLATFORM_ROOT=$work/platform TMPDIR=$work/tmp
-export QT_QPA_PLATFORM=offscreen
+export QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$work/runtime
 data=$XDG_DATA_HOME/quillet
 mkdir -p "$TMPDIR" "$data"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 for _ in $(seq 50); do
     QUILLET_LINK_PORT=$((20000 + RANDOM % 40000))
     # Nobody listens there.
