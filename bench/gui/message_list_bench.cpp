@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/gui/qt_bench_main.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/store/app_paths.h"
 #include "desktop/store/contact_list.h"
@@ -151,13 +152,5 @@ BENCHMARK(BM_SortBySender)->Unit(benchmark::kMillisecond)->Iterations(5);
 }  // namespace quillet
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quillet::run_qt_benchmarks<QApplication>(argc, argv);
 }

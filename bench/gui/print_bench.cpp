@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <random>
 
+#include "bench/gui/qt_bench_main.h"
 #include "bench/store/bench_data.h"
 #include "desktop/print/conversation_print.h"
 
@@ -42,13 +43,5 @@ BENCHMARK(BM_ConversationToPdf)->Unit(benchmark::kMillisecond)->UseRealTime()->I
 }  // namespace quillet
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quillet::run_qt_benchmarks<QGuiApplication>(argc, argv);
 }
