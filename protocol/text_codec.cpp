@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <stdexcept>
 #include <vector>
@@ -90,37 +91,63 @@ bool is_ascii(std::u16string_view s) {
     return true;
 }
 
+// Code page 1252 from 0x80 to 0x9F; the rest of the page is Latin-1. The five
+// bytes the code page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand
+// for the C1 controls of the same code, as the PC's own conversion has them,
+// so that every byte reads and writes back unchanged.
+constexpr std::array<char16_t, 32> kHighHalf = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98
+};
+
+char16_t cp1252_char(unsigned char byte) {
+    if (byte >= 0x80 && byte <= 0x9F)
+        return kHighHalf[byte - 0x80];
+    return byte;
+}
+
+// The byte of a UTF-16 unit, or "?" when the code page has none.
+unsigned char cp1252_byte(char16_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<unsigned char>(c);
+    for (size_t i = 0; i < kHighHalf.size(); ++i) {
+        if (kHighHalf[i] == c)
+            return static_cast<unsigned char>(0x80 + i);
+    }
+    return '?';
+}
+
 }  // namespace
 
 std::string to_ansi(std::u16string_view text) {
-    // ASCII is the same in both; most numbers and names never reach iconv.
+    // ASCII is the same in both; most numbers and names never reach the table.
     if (is_ascii(text))
         return std::string(text.begin(), text.end());
     // No character outside the BMP exists in the code page: a surrogate pair
     // becomes one "?", and so does a lone surrogate.
-    std::u16string bmp;
-    bmp.reserve(text.size());
+    std::string out;
+    out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t c = text[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
             text[i + 1] <= 0xDFFF) {
             ++i;
-            bmp += u'?';
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            bmp += u'?';
-        } else {
-            bmp += c;
         }
+        out += static_cast<char>(cp1252_byte(c));
     }
-    thread_local Converter c("WINDOWS-1252", "UTF-16LE");
-    return c.run(u16_to_bytes(bmp), "?", 2);
+    return out;
 }
 
 std::u16string from_ansi(std::string_view text) {
     if (is_ascii(text))
         return std::u16string(text.begin(), text.end());
-    thread_local Converter c("UTF-16LE", "WINDOWS-1252");
-    return bytes_to_u16(c.run(text, u16_to_bytes(u"?"), 1));
+    std::u16string out;
+    out.reserve(text.size());
+    for (const char c : text)
+        out += cp1252_char(static_cast<unsigned char>(c));
+    return out;
 }
 
 std::string to_utf8(std::u16string_view text) {

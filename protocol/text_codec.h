@@ -1,5 +1,8 @@
-// 8-bit text of the phone and the PC: code page Windows-1252, converted
-// through iconv. A character the code page cannot hold becomes "?".
+// 8-bit text of the phone and the PC: code page Windows-1252, by the
+// project's own table (glibc's lacks the five bytes the code page leaves
+// undefined; here they are the C1 controls of the same code, as on the PC,
+// so every byte survives a round trip). A character the code page cannot
+// hold becomes "?". UTF-8 goes through iconv.
 // Message text is UTF-16 everywhere; UTF-8 is only for the command line
 // and the host's file names.
 #pragma once

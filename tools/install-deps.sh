@@ -7,6 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-multimedia-dev
     libsqlite3-dev sqlite3
+    libphonenumber-dev libicu-dev
     libgtest-dev libbenchmark-dev libxml2-dev
     xvfb xauth fonts-dejavu-core poppler-utils
     # The package test: cpack's .deb and its checkers.

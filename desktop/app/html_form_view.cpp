@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QVBoxLayout>
-#include <fstream>
 #include <system_error>
 
 #include "desktop/store/app_paths.h"
@@ -28,14 +27,8 @@ fs::path program_templates() {
 bool write_page(const fs::path& path, std::u16string_view page) {
     std::error_code ec;
     fs::create_directories(path.parent_path(), ec);
-    const std::vector<uint8_t> bytes = page_file_bytes(page);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return false;
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
+    // Never written through a link or into a FIFO planted in its place.
+    return write_scratch_file(path, page_file_bytes(page));
 }
 
 }  // namespace
@@ -43,6 +36,9 @@ bool write_page(const fs::path& path, std::u16string_view page) {
 TemplateBrowser::TemplateBrowser(QWidget* parent) : QTextBrowser(parent) {
     setObjectName(QStringLiteral("messageBrowser"));
     setOpenLinks(false);
+    // A text without spaces still wraps, instead of one line the view
+    // takes seconds to lay out.
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setSearchPaths({QString::fromStdString(program_templates().string())});
 }
 
@@ -93,7 +89,7 @@ bool HtmlFormView::render_template(std::u16string_view template_name, const SmsM
         return false;
     }
     PageFields fields;
-    fields.message = std::u16string(message.text_view());
+    fields.message = page_message_text(message.text_view());
     fields.phone = from_ansi(message.number());
     fields.sender =
         contacts_ != nullptr ? contacts_->find_name_by_number(message.number()) : fields.phone;
@@ -115,9 +111,14 @@ void HtmlFormView::show_idle() {
 }
 
 void HtmlFormView::show_file(const fs::path& file) {
-    // The same page file is rewritten for every message: load it afresh.
-    browser_->setSource(QUrl());
-    browser_->setSource(file_url(file));
+    // The same page file is rewritten for every message, and the browser
+    // ignores a source it already shows: that one is reloaded.
+    const QUrl url = file_url(file);
+    if (browser_->source() == url) {
+        browser_->reload();
+    } else {
+        browser_->setSource(url);
+    }
     browser_->clearHistory();
 }
 

@@ -42,14 +42,7 @@ MainFrame::MainFrame(SmartphoneSmsConnect& link, QWidget* parent)
     build_status_bar();
     build_panes();
     build_menus();
-    tray_ = new QSystemTrayIcon(application_icon(), this);
-    tray_->setObjectName(QStringLiteral("trayIcon"));
-    tray_->setToolTip(QStringLiteral("Quillet"));
-    connect(tray_, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason why) {
-                if (why == QSystemTrayIcon::Trigger)
-                    bring_to_front();
-            });
+    build_tray_icon();
     CommandScope::set_after_command([this] { after_command(); });
     qApp->installEventFilter(this);
 }
@@ -123,7 +116,7 @@ void MainFrame::start_up() {
             alive->post();
     });
     if (options_.minimize_on_open) {
-        if (options_.minimize_to_tray) {
+        if (tray_wanted()) {
             hide_to_tray();
         } else {
             showMinimized();
@@ -162,7 +155,34 @@ void MainFrame::shut_down() {
     program_log().close();
 }
 
+bool MainFrame::drafts_may_go() {
+    int drafts = 0;
+    for (const QPointer<NewSmsWindow>& composer : composers_) {
+        if (composer && composer->has_draft())
+            ++drafts;
+    }
+    if (drafts == 0)
+        return true;
+    const QString text = drafts == 1 ? QStringLiteral(
+                                           "A message you are writing has not been sent. "
+                                           "Close Quillet and discard it?")
+                                     : QStringLiteral(
+                                           "%1 messages you are writing have not been sent. "
+                                           "Close Quillet and discard them?")
+                                           .arg(drafts);
+    return ask_yes_no(this, text);
+}
+
+void MainFrame::close_now() {
+    close_without_asking_ = true;
+    close();
+}
+
 void MainFrame::closeEvent(QCloseEvent* event) {
+    if (!shut_down_ && !close_without_asking_ && !drafts_may_go()) {
+        event->ignore();
+        return;
+    }
     shut_down();
     event->accept();
     for (const QPointer<NewSmsWindow>& composer : composers_) {
@@ -203,7 +223,11 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
     last_key_ = {key, key->timestamp(), key->key(), widget};
     shift_.key_event(*key);
     const bool ctrl = key->modifiers().testFlag(Qt::ControlModifier);
-    run_frame_key(frame_key(key->key(), ctrl, shift_.left_shift_held(*key)));
+    const FrameKey command = frame_key(key->key(), ctrl, shift_.left_shift_held(*key));
+    // A Delete held down deletes once, not every message below it in turn.
+    const bool deleting = command == FrameKey::Delete || command == FrameKey::DeleteOnDevice;
+    if (!(deleting && key->isAutoRepeat()))
+        run_frame_key(command);
     return false;  // the pane gets the key as well
 }
 

@@ -19,12 +19,14 @@
 //   "exportVcardAction", "exportPdfAction", "exportArchiveAction",
 //   "printAction", "optionsAction", "exitAction", "newAction",
 //   "replyAction", "forwardAction", "markReadAction", "markUnreadAction",
-//   "deleteAction", "deleteOnDeviceAction", "toolbarAction",
+//   "deleteAction", "deleteOnDeviceAction", "viewInboxAction",
+//   "viewSentAction", "viewDeletedAction" (Ctrl+1/2/3), "toolbarAction",
 //   "statusBarAction", "helpAction", "aboutAction"
 //   "trayIcon" (QSystemTrayIcon)
 #pragma once
 
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QPointer>
 #include <cstdint>
 #include <functional>
@@ -36,9 +38,9 @@
 #include "desktop/app/key_table.h"
 #include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/store/correspondence.h"
-#include "desktop/store/status_sink.h"
 #include "desktop/store/options.h"
 #include "desktop/store/sms_box.h"
+#include "desktop/store/status_sink.h"
 
 class QAction;
 class QLabel;
@@ -83,6 +85,9 @@ class MainFrame : public QMainWindow, public StatusSink {
     // file is behind them, and ends the log. Later calls do nothing.
     void shut_down();
     bool has_shut_down() const { return shut_down_; }
+    // Closing asks first when a composer holds a text not sent; close_now
+    // (a termination signal) does not.
+    void close_now();
 
     // --- Commands -----------------------------------------------------------
     void show_box(int kind);
@@ -123,7 +128,9 @@ class MainFrame : public QMainWindow, public StatusSink {
     void export_archive();
 
     // --- Tray and notification ---------------------------------------------
-    // Puts the icon in the tray and hides the window.
+    // Puts the icon in the tray and hides the window; where the desktop has
+    // no tray it minimises the window to the taskbar instead. The icon's
+    // menu ("trayMenu") holds "Show Quillet", "Get SMS" and "Quit".
     void hide_to_tray();
     // Out of the tray (or restored, unless maximised) and in front.
     void bring_to_front();
@@ -131,8 +138,12 @@ class MainFrame : public QMainWindow, public StatusSink {
     QSystemTrayIcon& tray_icon() { return *tray_; }
     // The link's callback, called on its keep-alive thread: queues, on the
     // GUI thread, a Get SMS and, as the settings say, the window brought
-    // forward, the sound and the popup. Safe after the frame is gone.
+    // forward, the sound and the notice. Safe after the frame is gone.
+    // The notice ("newMessageNotice", not modal) comes once the Get SMS has
+    // run and names the newest message's sender; while it is open, later
+    // arrivals update its text instead of opening another.
     void new_message_arrived();
+    QMessageBox* new_message_notice() const { return notice_.data(); }
 
     // --- StatusSink ---------------------------------------------------------
     void set_status_text(std::u16string_view text) override;
@@ -190,6 +201,13 @@ class MainFrame : public QMainWindow, public StatusSink {
     // message box.
     void run_export(const std::function<QString()>& work);
     void ask_for_get_sms();
+    void build_tray_icon();
+    // "Minimize to System Tray" chosen and a tray to go to.
+    bool tray_wanted() const;
+    void show_new_message_notice(int arrived, const QString& sender);
+    // "Name (number)", or the number alone for one not in the contacts.
+    QString sender_name(const SmsMessage& message) const;
+    bool drafts_may_go();
 
     // After any window's command: saves what changed, refills the list when
     // its box gained or lost messages elsewhere, runs a Get SMS that waited.
@@ -217,6 +235,7 @@ class MainFrame : public QMainWindow, public StatusSink {
     bool save_failure_shown_ = false;
     bool shut_down_ = false;
     bool started_ = false;
+    bool close_without_asking_ = false;
 
     std::unique_ptr<ContactsWindow> contacts_window_;
     std::unique_ptr<OptionsWindow> options_window_;
@@ -235,6 +254,9 @@ class MainFrame : public QMainWindow, public StatusSink {
     QLabel* lock_panes_[3] = {nullptr, nullptr, nullptr};
     QSystemTrayIcon* tray_ = nullptr;
     bool in_tray_ = false;
+    QPointer<QMessageBox> notice_;
+    int notice_count_ = 0;
+    bool notice_waiting_ = false;
 
     // A Get SMS asked for while a command ran waits for it to end.
     bool get_sms_waiting_ = false;

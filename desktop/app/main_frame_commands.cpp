@@ -51,7 +51,9 @@ void MainFrame::show_box(int kind) {
         return;
     current_box_ = &box(static_cast<BoxKind>(kind));
     tree_view_->select_quietly(current_box_->kind());
-    if (isVisible())
+    // Another box: nothing of it is shown yet. The same box again keeps the
+    // message shown and selected.
+    if (isVisible() && list_view_->current_box() != current_box_)
         html_view_->show_message(nullptr, kIdleTemplate);
     list_view_->fill_from_box(*current_box_);
     list_view_->setColumnWidth(MessageListModel::kSender, kSenderColumnWidth);
@@ -70,6 +72,8 @@ void MainFrame::on_button_get_sms() {
     program_log().log_line("on_button_get_sms() {");
     set_status_text(u"Retrieving messages...");
     int count = 0;
+    int arrived = 0;
+    QString sender;
     try {
         const struct {
             uint8_t on;
@@ -88,13 +92,18 @@ void MainFrame::on_button_get_sms() {
         set_progress(-1);
         SmsMessage popped;
         for (SmsBox* box : {&inbox_, &sent_items_, &deleted_items_}) {
-            while (box->pop_new(popped))
+            while (box->pop_new(popped)) {
                 ++count;
+                // Last in, first out: the first popped is the newest.
+                if (box == &inbox_ && ++arrived == 1)
+                    sender = sender_name(popped);
+            }
         }
         list_view_->fill_from_box(*current_box_);
     } catch (const ORX_Exception& e) {
         set_progress(-1);
         set_status_text(u"");
+        show_new_message_notice(0, {});
         show_message_box(
             this,
             to_qstring(e.with_prefix(u"Please Check your ActiveSync connection.\nDetails:\n")));
@@ -102,7 +111,19 @@ void MainFrame::on_button_get_sms() {
         return;
     }
     set_status_text(u16(QStringLiteral("%1 new imported messages").arg(count)));
+    show_new_message_notice(arrived, sender);
     Q_EMIT getSmsFinished(count);
+}
+
+QString MainFrame::sender_name(const SmsMessage& message) const {
+    const QString number = to_qstring(from_ansi(message.number()));
+    if (!contacts_window_)
+        return number;
+    const QString name =
+        to_qstring(contacts_window_->contacts().find_name_by_number(message.number()));
+    if (name.isEmpty() || name == number)
+        return number;
+    return QStringLiteral("%1 (%2)").arg(name, number);
 }
 
 NewSmsWindow* MainFrame::new_sms() {
@@ -153,18 +174,37 @@ void MainFrame::forward() {
     composer->set_message_text(selected_message_.text_view());
 }
 
+namespace {
+
+// The status text after a deletion: what it really did.
+std::u16string deletion_text(const SmsListView::Deletion& done, bool on_device) {
+    if (done.selected == 0)
+        return u"No message selected: nothing deleted.";
+    if (!done.failed)
+        return on_device ? u"SMS Message(s) deleted." : u"Message(s) deleted.";
+    if (done.deleted == 0)
+        return on_device ? u"No message deleted on device: the phone could not be reached."
+                         : u"No message deleted: the phone could not be reached.";
+    return u16(QStringLiteral("%1 of %2 messages deleted%3: the phone could not be reached.")
+                   .arg(done.deleted)
+                   .arg(done.selected)
+                   .arg(on_device ? QStringLiteral(" on device") : QString()));
+}
+
+}  // namespace
+
 void MainFrame::delete_messages() {
     const CommandScope command;
     set_status_text(u"Deleting SMS message(s)...");
-    list_view_->delete_selected();
-    set_status_text(u"Message(s) deleted.");
+    const SmsListView::Deletion done = list_view_->delete_selected();
+    set_status_text(deletion_text(done, false));
 }
 
 void MainFrame::delete_messages_on_device() {
     const CommandScope command;
     set_status_text(u"Deleting SMS message(s) on device...");
-    list_view_->delete_selected_on_device();
-    set_status_text(u"SMS Message(s) deleted.");
+    const SmsListView::Deletion done = list_view_->delete_selected_on_device();
+    set_status_text(deletion_text(done, true));
 }
 
 void MainFrame::mark_read() {

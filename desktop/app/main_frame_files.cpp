@@ -1,40 +1,59 @@
 // The main window's box files: loading them at start-up and saving the
 // boxes whose revision moved past what their file holds.
 #include "desktop/app/main_frame.h"
+#include "desktop/store/app_paths.h"
+#include "desktop/store/safe_file.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/window_parts.h"
 
 namespace quillet {
 
+namespace {
+
+// Where the file went, for the messages below.
+QString kept_aside_text(const LoadBoxResult& result, const QString& missing) {
+    if (result.kept_aside.empty())
+        return missing;
+    return QStringLiteral("The file was kept as %1.")
+        .arg(QString::fromStdString(result.kept_aside.string()));
+}
+
+}  // namespace
+
 void MainFrame::load_boxes() {
+    // What saves killed half-way left behind; a save running now is left alone.
+    remove_interrupted_saves(data_folder());
     for (SmsBox* box : {&inbox_, &sent_items_, &deleted_items_}) {
         const std::u16string_view name = box_file_name(box->kind());
         const LoadBoxResult result = box->load_box(name);
         note_loaded(*box, result);
-        const QString kept = QString::fromStdString(result.kept_aside.string());
+        const QString detail = QString::fromStdString(result.detail);
         switch (result.status) {
             case LoadBoxResult::Status::UnknownHeader:
-                show_message_box(this,
-                                 kept.isEmpty()
-                                     ? QStringLiteral("Unknown version of Quillet in inbox files.")
-                                     : QStringLiteral("Unknown version of Quillet in inbox files.\n"
-                                                      "The file was kept as %1.")
-                                           .arg(kept));
+                show_message_box(
+                    this,
+                    QStringLiteral("Unknown version of Quillet in inbox files.\n") +
+                        kept_aside_text(result, QStringLiteral("The file is left where it "
+                                                               "is and will not be saved over.")));
                 break;
             case LoadBoxResult::Status::Damaged:
-                show_message_box(this,
-                                 QStringLiteral("The box file %1 is damaged: %2 messages could be "
-                                                "read.\nDetails:\n%3\nThe file as found was kept "
-                                                "as %4.")
-                                     .arg(to_qstring(name))
-                                     .arg(result.records)
-                                     .arg(QString::fromStdString(result.detail), kept));
+                show_message_box(
+                    this, QStringLiteral("The box file %1 is damaged: %2 messages could be "
+                                         "read.\nDetails:\n%3\n")
+                                  .arg(to_qstring(name))
+                                  .arg(result.records)
+                                  .arg(detail) +
+                              kept_aside_text(result, QStringLiteral("No copy of the file as found "
+                                                                     "could be kept.")));
                 break;
             case LoadBoxResult::Status::Unreadable:
-                show_message_box(this,
-                                 QStringLiteral("The box file %1 could not be read; the box starts "
-                                                "empty.\nDetails:\n%2")
-                                     .arg(to_qstring(name), QString::fromStdString(result.detail)));
+                show_message_box(
+                    this,
+                    QStringLiteral("The box file %1 could not be read; the box starts "
+                                   "empty.\nDetails:\n%2\n")
+                            .arg(to_qstring(name), detail) +
+                        kept_aside_text(result, QStringLiteral("The file is left where it is "
+                                                               "and will not be saved over.")));
                 break;
             case LoadBoxResult::Status::Missing:
             case LoadBoxResult::Status::Loaded:

@@ -8,9 +8,9 @@
 #include <QToolBar>
 
 #include "desktop/app/html_form_view.h"
-#include "desktop/app/lock_keys.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/app/pictures.h"
+#include "desktop/views/lock_keys.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"
 
@@ -101,6 +101,21 @@ void MainFrame::build_menus() {
     toolbar->setText(QStringLiteral("&Toolbar"));
     toolbar->setObjectName(QStringLiteral("toolbarAction"));
     view->addAction(toolbar);
+    view->addSeparator();
+    const struct {
+        const char* text;
+        const char* name;
+        Qt::Key key;
+    } boxes[] = {{"&Inbox", "viewInboxAction", Qt::Key_1},
+                 {"Sent &Items", "viewSentAction", Qt::Key_2},
+                 {"&Deleted on device", "viewDeletedAction", Qt::Key_3}};
+    for (int kind = 0; kind < 3; ++kind) {
+        QAction* action = view->addAction(QLatin1String(boxes[kind].text));
+        action->setObjectName(QLatin1String(boxes[kind].name));
+        action->setShortcut(QKeySequence(Qt::CTRL | boxes[kind].key));
+        connect(action, &QAction::triggered, this, [this, kind] { show_box(kind); });
+    }
+    view->addSeparator();
     QAction* status = view->addAction(QStringLiteral("&Status Bar"));
     status->setObjectName(QStringLiteral("statusBarAction"));
     status->setCheckable(true);

@@ -1,10 +1,14 @@
 // The main window's tray icon and the new-message notification.
+#include <QMenu>
+#include <QMessageBox>
 #include <QSystemTrayIcon>
 #include <QThread>
 #include <QWindowStateChangeEvent>
+#include <algorithm>
 
 #include "desktop/app/main_frame.h"
 #include "desktop/app/notification_relay.h"
+#include "desktop/app/pictures.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/window_parts.h"
 
@@ -19,7 +23,39 @@ void NotificationRelay::post() {
         frame, [frame] { frame->new_message_arrived(); }, Qt::QueuedConnection);
 }
 
+void MainFrame::build_tray_icon() {
+    tray_ = new QSystemTrayIcon(application_icon(), this);
+    tray_->setObjectName(QStringLiteral("trayIcon"));
+    tray_->setToolTip(QStringLiteral("Quillet"));
+    connect(tray_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason why) {
+                if (why == QSystemTrayIcon::Trigger)
+                    bring_to_front();
+            });
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("trayMenu"));
+    auto add = [this, menu](const QString& text, const char* name, auto handler) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, handler);
+    };
+    add(QStringLiteral("Show Quillet"), "trayShowAction", &MainFrame::bring_to_front);
+    add(QStringLiteral("Get SMS"), "trayGetSmsAction", &MainFrame::on_button_get_sms);
+    menu->addSeparator();
+    add(QStringLiteral("Quit"), "trayQuitAction", &QWidget::close);
+    tray_->setContextMenu(menu);
+}
+
+bool MainFrame::tray_wanted() const {
+    return options_.minimize_to_tray != 0 && system_tray_available();
+}
+
 void MainFrame::hide_to_tray() {
+    if (!system_tray_available()) {
+        // Hidden with no icon to bring it back: the taskbar instead.
+        showMinimized();
+        return;
+    }
     tray_->show();
     hide();
     in_tray_ = true;
@@ -41,7 +77,7 @@ void MainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange)
         return;
-    if (!isMinimized() || !options_.minimize_to_tray)
+    if (!isMinimized() || !tray_wanted())
         return;
     // Minimising with "minimise to tray" hides the window instead: once the
     // state change is done, it goes to the tray at its former size.
@@ -65,7 +101,8 @@ void MainFrame::new_message_arrived() {
 }
 
 void MainFrame::on_new_message() {
-    // The import runs later in its own turn, while a popup may be open.
+    // The import runs later in its own turn; it names the sender in the
+    // notice.
     QMetaObject::invokeMethod(this, &MainFrame::on_button_get_sms, Qt::QueuedConnection);
     if (options_.sound_notification || options_.popup_message) {
         bring_to_front();
@@ -73,10 +110,38 @@ void MainFrame::on_new_message() {
     }
     if (options_.sound_notification)
         play_sound_file(to_qstring(options_.sound_filename));
-    if (options_.popup_message) {
-        show_message_box(this, to_qstring(options_.popup_message_text), QMessageBox::NoIcon,
-                         QStringLiteral("Quillet"));
+    if (options_.popup_message)
+        notice_waiting_ = true;
+}
+
+void MainFrame::show_new_message_notice(int arrived, const QString& sender) {
+    if (!notice_waiting_)
+        return;
+    notice_waiting_ = false;
+    notice_count_ += std::max(arrived, 1);
+    QString text = to_qstring(options_.popup_message_text);
+    if (!sender.isEmpty()) {
+        text += QStringLiteral("\n\n");
+        text += notice_count_ == 1 ? QStringLiteral("From %1").arg(sender)
+                                   : QStringLiteral("%1 new messages, the latest from %2")
+                                         .arg(notice_count_)
+                                         .arg(sender);
+    } else if (notice_count_ > 1) {
+        text += QStringLiteral("\n\n%1 new messages").arg(notice_count_);
     }
+    if (notice_) {
+        // One notice at a time: later arrivals update it.
+        notice_->setText(text);
+        notice_->raise();
+        return;
+    }
+    notice_ = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Quillet"), text, QMessageBox::Ok,
+                              this);
+    notice_->setObjectName(QStringLiteral("newMessageNotice"));
+    notice_->setAttribute(Qt::WA_DeleteOnClose);
+    notice_->setWindowModality(Qt::NonModal);
+    connect(notice_, &QDialog::finished, this, [this] { notice_count_ = 0; });
+    notice_->show();
 }
 
 }  // namespace quillet

@@ -57,7 +57,7 @@ int QuilletApp::run() {
     connect(&frame, &MainFrame::closed, this, &QCoreApplication::quit, Qt::QueuedConnection);
     const TerminationSignals termination([&frame] {
         if (!frame.has_shut_down())
-            frame.close();
+            frame.close_now();
     });
 
     frame.show();

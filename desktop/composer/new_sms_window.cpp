@@ -115,10 +115,15 @@ void NewSmsWindow::set_status(const QString& text) {
 }
 
 void NewSmsWindow::send_message() {
+    size_t sent = 0;
+    size_t count = 0;
     {
         const CommandScope command;
         set_status(QStringLiteral("Sending SMS Message..."));
+        // A number still being typed, in the To: line or in the list, is a
+        // recipient too.
         form_->commit_to_line();
+        form_->recipient_list().commit_open_editor();
 
         SmsMessage message;
         message.set_text(form_->message_text());
@@ -126,8 +131,9 @@ void NewSmsWindow::send_message() {
         message.set_message_class(form_->message_class());
         message.set_time_now();
 
-        const size_t count = form_->recipient_count();
+        count = form_->recipient_count();
         if (count == 0) {
+            set_status(QStringLiteral("SMS Message not sent: no recipient."));
             show_message_box(this, QStringLiteral("Please fill in a recipient."));
             return;
         }
@@ -135,11 +141,17 @@ void NewSmsWindow::send_message() {
             message.set_number(text_field(form_->recipient_at(i).number));
             try {
                 send_one(phone_, message);
+                ++sent;
             } catch (const ORX_Exception& e) {
                 show_message_box(this, to_qstring(e.with_prefix(kSendFailed)));
             } catch (const std::exception& e) {
                 show_message_box(this, to_qstring(kSendFailed) + QString::fromUtf8(e.what()));
             }
+        }
+        if (sent == 0) {
+            // Nothing left the phone: the text stays here to be sent again.
+            set_status(QStringLiteral("SMS Message not sent: every recipient was refused."));
+            return;
         }
 
         // Every recipient gets a copy, refused ones included, with CR LF line
@@ -151,11 +163,23 @@ void NewSmsWindow::send_message() {
             sent_items_.append(message);
         }
     }
-    set_status(QStringLiteral("SMS Message Sent."));
+    set_status(
+        sent == count
+            ? QStringLiteral("SMS Message Sent.")
+            : QStringLiteral("SMS Message sent to %1 of %2 recipients.").arg(sent).arg(count));
+    sent_ = true;
     close();
 }
 
+bool NewSmsWindow::has_draft() const {
+    return !sent_ && !form_->message_text().empty();
+}
+
 void NewSmsWindow::closeEvent(QCloseEvent* event) {
+    if (has_draft() && !ask_yes_no(this, QStringLiteral("Discard the message you have written?"))) {
+        event->ignore();
+        return;
+    }
     if (contacts_)
         contacts_->forget_target(this);
     QMainWindow::closeEvent(event);

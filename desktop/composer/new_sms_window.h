@@ -12,7 +12,7 @@
 //   "sendToolAction"     toolbar "Send message"
 //   "contactsToolAction" toolbar "Get from contacts"
 //   "statusPane"         QLabel, status pane 0 ("Sending SMS Message...",
-//                        "SMS Message Sent.")
+//                        "SMS Message Sent.", or what went wrong)
 // Keys: Ctrl+S sends, F4 opens the contacts window, wherever the focus is.
 #pragma once
 
@@ -47,11 +47,16 @@ class NewSmsWindow : public QMainWindow, public RecipientSink {
     void set_message_text(std::u16string_view text);
 
     // Sends the message to every recipient, one SMS each, reporting each
-    // refused one in a message box; then appends one copy per recipient
-    // (refused ones included) to Sent Items and closes. It is one command:
-    // Sent Items is saved when it ends.
-    // Without a recipient it says "Please fill in a recipient." and stays.
+    // refused one in a message box; a number still in edit (To: line or list
+    // cell) is committed first. Once one SMS went out it appends one copy per
+    // recipient (refused ones included) to Sent Items and closes, saying how
+    // many were sent. When every recipient was refused nothing is stored and
+    // the window stays open with its text. It is one command: Sent Items is
+    // saved when it ends. Without a recipient it says "Please fill in a
+    // recipient." and stays.
     void send_message();
+    // A text was written and not sent: closing asks before it is dropped.
+    bool has_draft() const;
     // Shows the contacts window with this composer as its target.
     void show_contacts();
 
@@ -70,6 +75,7 @@ class NewSmsWindow : public QMainWindow, public RecipientSink {
     QPointer<ContactsWindow> contacts_;
     NewSmsForm* form_ = nullptr;
     QLabel* status_pane_ = nullptr;
+    bool sent_ = false;
 };
 
 }  // namespace quillet

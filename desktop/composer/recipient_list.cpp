@@ -155,6 +155,19 @@ void RecipientList::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
+void RecipientList::commit_open_editor() {
+    if (state() != QAbstractItemView::EditingState)
+        return;
+    // The delegate's editor is a child of the viewport; a closed one may
+    // linger hidden until it is deleted.
+    for (QWidget* editor : viewport()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (editor->isHidden())
+            continue;
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
 bool RecipientList::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
     const QModelIndex number =
         index.isValid() ? index.siblingAtColumn(RecipientModel::NumberColumn) : index;

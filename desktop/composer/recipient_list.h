@@ -75,6 +75,9 @@ class RecipientList : public QTreeView {
 
     RecipientModel& recipients() { return model_; }
     const RecipientModel& recipients() const { return model_; }
+    // Ends an edit under way as if the user had pressed Return: its text is
+    // set as the cell's number (on the placeholder, a new recipient).
+    void commit_open_editor();
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

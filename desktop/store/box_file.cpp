@@ -268,21 +268,28 @@ DecodedBox decode_block(const FileBlock& block, BlockReader& in) {
     box.sort_column = get_i32le(*preamble, 0);
     box.sort_order = get_i32le(*preamble, 4);
     box.declared_count = get_i32le(*preamble, 8);
-    if (box.declared_count <= 0)
-        return box;
 
-    const auto count = static_cast<size_t>(box.declared_count);
+    // The count is a hint, not a limit: every complete record in the file is
+    // read, so that a wrong count (zero, negative, too small) loses nothing
+    // at the next save. A count that does not match is reported as damage.
+    const size_t count = box.declared_count > 0 ? static_cast<size_t>(box.declared_count) : 0;
     box.messages.reserve(std::min(count, in.left() / smallest_record(box.version)));
     size_t decoded = in.position();  // end of the last record kept
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < count || in.left() > 0; ++i) {
         auto damage = box.version == BoxFileVersion::V110 ? read_record_110(in, block, box.messages)
                                                           : read_record_100(in, box.messages);
         if (damage) {
-            box.damage = record_damage(i, *damage) + " (" + std::to_string(i) + " of " +
-                         std::to_string(count) + " records kept)";
+            box.damage = record_damage(i, *damage) + " (" + std::to_string(i) +
+                         (i < count ? " of " + std::to_string(count) : std::string()) +
+                         " records kept)";
             break;
         }
         decoded = in.position();
+    }
+    if (box.damage.empty() && static_cast<int64_t>(box.messages.size()) != box.declared_count) {
+        box.damage = "the file says it holds " + std::to_string(box.declared_count) +
+                     " records but holds " + std::to_string(box.messages.size()) +
+                     "; all of them were read";
     }
     if (box.version == BoxFileVersion::V110)
         release_block_if_mostly_unused(box, decoded, block.size);

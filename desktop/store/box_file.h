@@ -55,7 +55,9 @@ static_assert(kBoxRecordFixedSize == 63);
 enum class BoxFileVersion { V100, V110, Unknown };
 
 // What a box file held. A file that breaks off keeps every record read
-// completely before the break. The texts of version 1.10 records stay in the
+// completely before the break. Records are read on to the end of the file
+// whatever the count says; a count that differs from the records found is
+// damage too (the records are all kept). The texts of version 1.10 records stay in the
 // block the file was read into (see MessageText); when the records kept span
 // less than half of it (a file damaged early), each text is copied out
 // instead, so a few messages never hold a large block.

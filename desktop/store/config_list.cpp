@@ -68,11 +68,29 @@ int32_t parse_c_integer(std::string_view text) {
 }
 
 bool ConfigList::load_config(std::string_view file_name) {
+    std::string error;
+    return read_config(file_name, error) == ReadStatus::Read;
+}
+
+ReadStatus ConfigList::read_config(std::string_view file_name, std::string& error) {
     std::string contents;
-    if (!read_whole_file(app_relative_path(file_name), contents))
-        return false;
-    parse(contents);
-    return true;
+    const ReadStatus status = read_data_file(app_relative_path(file_name), contents, error);
+    if (status == ReadStatus::Read)
+        parse(contents);
+    return status;
+}
+
+SaveResult update_config(std::string_view file_name,
+                         const std::function<void(ConfigList&)>& change) {
+    ConfigList list;
+    std::string error;
+    if (list.read_config(file_name, error) == ReadStatus::Unreadable) {
+        return {false, "Could not save " + app_relative_path(file_name).string() +
+                           ": it could not be read (" + error +
+                           "), and is left as it is so that none of its settings is lost"};
+    }
+    change(list);
+    return list.save_config(file_name);
 }
 
 void ConfigList::parse(std::string_view contents) {

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,9 @@ class ConfigList {
     // be read. Names and values longer than their limits (only a hand-edited
     // file has them) are cut to the limits.
     bool load_config(std::string_view file_name);
+    // The same, telling a missing file from one that is there but cannot be
+    // read (`error` says why).
+    ReadStatus read_config(std::string_view file_name, std::string& error);
     // Parses file contents as load_config does.
     void parse(std::string_view contents);
     // Writes every entry, head first, atomically.
@@ -75,6 +79,12 @@ class ConfigList {
 
     std::vector<Entry> entries_;
 };
+
+// Reads `file_name`, lets `change` edit the entries, and saves the file. A
+// file that is there but cannot be read is left as it is, since writing the
+// changed keys alone would lose all the others: the result says so.
+SaveResult update_config(std::string_view file_name,
+                         const std::function<void(ConfigList&)>& change);
 
 // A C integer literal as get_int reads it.
 int32_t parse_c_integer(std::string_view text);

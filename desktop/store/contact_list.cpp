@@ -12,8 +12,6 @@ namespace quillet {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr size_t kTailLength = 7;
-
 // Names compare as C text of unsigned bytes; char_traits<char> orders by
 // unsigned byte and a shorter prefix first, as the terminator would.
 std::string_view name_of(const Contact& c) {
@@ -22,14 +20,9 @@ std::string_view name_of(const Contact& c) {
 
 }  // namespace
 
-std::string clean_contact_number(std::string_view number) {
-    std::string out;
-    for (char c : number) {
-        if (c == '+' || (c >= '0' && c <= '9'))
-            out += c;
-    }
-    return out;
-}
+ContactList::ContactList() = default;
+
+ContactList::ContactList(const PhoneNumbers& numbers) : numbers_(numbers) {}
 
 std::u16string ImportContactsResult::message() const {
     switch (status) {
@@ -44,10 +37,19 @@ std::u16string ImportContactsResult::message() const {
 }
 
 LoadContactsResult ContactList::load_contacts(std::u16string_view file_name) {
+    return load_contacts_file(app_file_path(file_name));
+}
+
+LoadContactsResult ContactList::load_contacts_file(const fs::path& path) {
     LoadContactsResult result;
     std::string bytes;
-    if (!read_whole_file(app_file_path(file_name), bytes))
+    const ReadStatus read = read_data_file(path, bytes, result.detail);
+    if (read == ReadStatus::Missing)
         return result;
+    if (read == ReadStatus::Unreadable) {
+        result.status = LoadContactsResult::Status::Unreadable;
+        return result;
+    }
     const DecodedContacts decoded = decode_contacts_file(
         std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
     contacts_.insert(contacts_.end(), decoded.contacts.begin(), decoded.contacts.end());
@@ -55,6 +57,9 @@ LoadContactsResult ContactList::load_contacts(std::u16string_view file_name) {
     result.status = decoded.damage.empty() ? LoadContactsResult::Status::Loaded
                                            : LoadContactsResult::Status::Damaged;
     result.detail = decoded.damage;
+    // The next import rewrites the file; what was found stays for a closer look.
+    if (result.status == LoadContactsResult::Status::Damaged)
+        result.kept_aside = keep_copy_aside(path, ".damaged-");
     sort_contacts();
     return result;
 }
@@ -113,32 +118,39 @@ void ContactList::clear() {
     rebuild_index();
 }
 
+void ContactList::set_phone_numbers(const PhoneNumbers& numbers) {
+    numbers_ = numbers;
+    rebuild_index();
+}
+
+void ContactList::set_name_order(NameOrder order) {
+    order_ = order;
+    rebuild_index();
+}
+
 void ContactList::rebuild_index() {
-    short_numbers_.clear();
-    long_tails_.clear();
+    index_ = ContactNumberIndex(contacts_, numbers_);
     names_.clear();
     names_.reserve(contacts_.size());
-    for (size_t i = 0; i < contacts_.size(); ++i) {
-        names_.push_back(from_ansi(name_of(contacts_[i])));
-        const std::string cleaned = clean_contact_number(text_field(contacts_[i].number));
-        if (cleaned.size() > kTailLength) {
-            long_tails_.emplace(cleaned.substr(cleaned.size() - kTailLength), i);
-        } else {
-            short_numbers_.emplace(cleaned, i);
-        }
-    }
+    for (const Contact& c : contacts_)
+        names_.push_back(shown_contact_name(from_ansi(name_of(c)), order_));
+}
+
+std::optional<std::u16string> ContactList::name_for_number(std::string_view number) const {
+    const std::optional<size_t> found = index_.find(number);
+    if (!found)
+        return std::nullopt;
+    return names_[*found];
+}
+
+std::u16string ContactList::find_stored_name_by_number(std::string_view number) const {
+    const std::optional<size_t> found = index_.find(number);
+    return from_ansi(found ? name_of(contacts_[*found]) : number);
 }
 
 std::u16string ContactList::find_name_by_number(std::string_view number) const {
-    // A query of more than 7 characters can only match a longer cleaned
-    // number, on the last 7; a shorter one only a cleaned number equal to it.
-    const auto& index = number.size() > kTailLength ? long_tails_ : short_numbers_;
-    const std::string key(number.size() > kTailLength ? number.substr(number.size() - kTailLength)
-                                                      : number);
-    const auto it = index.find(key);
-    if (it != index.end())
-        return names_[it->second];
-    return from_ansi(number);
+    std::optional<std::u16string> name = name_for_number(number);
+    return name ? std::move(*name) : from_ansi(number);
 }
 
 }  // namespace quillet

@@ -4,12 +4,16 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "desktop/store/contact_number_index.h"
+#include "desktop/store/contacts_names.h"
 #include "desktop/store/device_operations.h"
+#include "desktop/store/phone_number.h"
 #include "desktop/store/safe_file.h"
 #include "desktop/store/sms_message.h"
 
@@ -20,10 +24,18 @@ inline constexpr std::u16string_view kNoContactsText =
     u"No contacts available. Please Check your ActiveSync connection.";
 
 struct LoadContactsResult {
-    enum class Status { Missing, Loaded, Damaged };
+    enum class Status {
+        Missing,     // no file: nothing to say
+        Loaded,      // read whole
+        Damaged,     // the complete records were kept; a copy of the file was kept aside
+        Unreadable,  // there but not readable: the list is as it was
+    };
     Status status = Status::Missing;
     size_t records = 0;
-    std::string detail;  // Damaged: what was wrong
+    std::string detail;  // Damaged, Unreadable: what was wrong
+    // Damaged: where the file as found was kept ("contacts.sql.damaged-<n>");
+    // empty when no copy could be made.
+    std::filesystem::path kept_aside;
 };
 
 struct ImportContactsResult {
@@ -43,12 +55,16 @@ struct ImportContactsResult {
 
 class ContactList {
   public:
-    ContactList() = default;
+    // Numbers are read with the region of the user's locale.
+    ContactList();
+    explicit ContactList(const PhoneNumbers& numbers);
     virtual ~ContactList() = default;
 
     // Appends the file's records (resolved by app_file_path), then sorts. A
-    // missing file leaves the list as it was, unsorted.
+    // missing or unreadable file leaves the list as it was, unsorted.
     LoadContactsResult load_contacts(std::u16string_view file_name);
+    // The same for a file at `path`; reads it and nothing else.
+    LoadContactsResult load_contacts_file(const std::filesystem::path& path);
     // Writes the whole list atomically.
     SaveResult save_contacts(std::u16string_view file_name) const;
 
@@ -69,25 +85,33 @@ class ContactList {
     Contact contact_at(size_t index) const { return contacts_.at(index); }
     const std::vector<Contact>& contacts() const { return contacts_; }
 
-    // The name (UTF-16) of the first contact in list order whose cleaned
-    // number (every "+" and digit kept) matches `number`: on the last 7
-    // characters when both have more than 7, else whole. Without a match,
-    // `number` itself. Answers from an index kept current by every change of
-    // the list, so a call costs no scan.
+    // The region numbers are read with; changing it re-indexes.
+    void set_phone_numbers(const PhoneNumbers& numbers);
+    const PhoneNumbers& phone_numbers() const { return numbers_; }
+    // How names are shown (the contacts window's choice); changing it
+    // re-indexes.
+    void set_name_order(NameOrder order);
+    NameOrder name_order() const { return order_; }
+
+    // The shown name (UTF-16, as the contacts window shows it) of the contact
+    // `number` belongs to (see ContactNumberIndex); without one, `number`
+    // itself. Answers from an index kept current by every change of the
+    // list, so a call costs no scan.
     std::u16string find_name_by_number(std::string_view number) const;
+    // The same, without a contact nullopt.
+    std::optional<std::u16string> name_for_number(std::string_view number) const;
+    // The contact's name as stored ("Martin,Chloé"), for files that have
+    // always held it; without a contact, `number`.
+    std::u16string find_stored_name_by_number(std::string_view number) const;
 
   private:
     void rebuild_index();
 
     std::vector<Contact> contacts_;
-    // Index of the first contact for each key: cleaned numbers of at most 7
-    // characters whole, longer ones by their last 7.
-    std::unordered_map<std::string, size_t> short_numbers_;
-    std::unordered_map<std::string, size_t> long_tails_;
-    std::vector<std::u16string> names_;  // each contact's name in UTF-16
+    PhoneNumbers numbers_;
+    NameOrder order_ = NameOrder::BeforeCommaFirst;
+    ContactNumberIndex index_;
+    std::vector<std::u16string> names_;  // each contact's shown name
 };
-
-// Keeps every "+" and digit of `number`, in order.
-std::string clean_contact_number(std::string_view number);
 
 }  // namespace quillet

@@ -13,11 +13,12 @@ DecodedContacts decode_contacts_file(std::span<const uint8_t> bytes) {
         return out;
     }
     out.declared_count = get_i32le(bytes, 20);
-    if (out.declared_count <= 0)
-        return out;
-    const auto count = static_cast<size_t>(out.declared_count);
+    // Every complete record is read, whatever the count says, so that a
+    // wrong count loses nothing at the next save; a count that does not
+    // match, or bytes left after the last record, are damage.
+    const size_t count = out.declared_count > 0 ? static_cast<size_t>(out.declared_count) : 0;
     const std::span<const uint8_t> records = bytes.subspan(kContactsPreambleSize);
-    const size_t complete = std::min(count, records.size() / kContactRecordSize);
+    const size_t complete = records.size() / kContactRecordSize;
     out.contacts.reserve(complete);
     for (size_t i = 0; i < complete; ++i) {
         out.contacts.push_back(ContactWireRecord::decode(
@@ -26,6 +27,12 @@ DecodedContacts decode_contacts_file(std::span<const uint8_t> bytes) {
     if (complete < count) {
         out.damage = "the file ends after " + std::to_string(complete) + " of " +
                      std::to_string(count) + " contacts";
+    } else if (static_cast<int64_t>(complete) != out.declared_count) {
+        out.damage = "the file says it holds " + std::to_string(out.declared_count) +
+                     " contacts but holds " + std::to_string(complete) + "; all of them were read";
+    } else if (records.size() % kContactRecordSize != 0) {
+        out.damage =
+            "the file ends inside a contact after " + std::to_string(complete) + " complete ones";
     }
     return out;
 }

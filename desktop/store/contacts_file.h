@@ -30,8 +30,9 @@ struct DecodedContacts {
     std::string damage;
 };
 
-// Decodes a whole contacts file, keeping the complete records when it breaks
-// off. Never allocates more than the bytes can hold.
+// Decodes a whole contacts file: every complete record, whatever the count
+// says (a count that does not match is damage, as is a file that breaks off).
+// Never allocates more than the bytes can hold.
 DecodedContacts decode_contacts_file(std::span<const uint8_t> bytes);
 std::vector<uint8_t> encode_contacts_file(std::span<const Contact> contacts);
 

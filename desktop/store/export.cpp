@@ -21,10 +21,32 @@ std::string csv_quoted(std::string_view item) {
     return out;
 }
 
+// A spreadsheet reads a cell that starts with one of these as a formula.
+bool starts_like_formula(std::string_view item) {
+    return !item.empty() &&
+           std::string_view("=+-@\t\r").find(item.front()) != std::string_view::npos;
+}
+
+// Such a cell is written as text, by the usual rule: a leading apostrophe,
+// and the whole item between quotes. A plain phone number ("+" and digits)
+// is no formula and stays as it is.
+bool needs_text_guard(std::string_view item) {
+    if (!starts_like_formula(item))
+        return false;
+    return item.front() != '+' || item.size() == 1 ||
+           item.find_first_not_of("0123456789", 1) != std::string_view::npos;
+}
+
 std::string csv_item(std::string_view item) {
+    if (needs_text_guard(item))
+        return csv_quoted("'" + std::string(item));
     if (item.find_first_of(",\"\r\n") == std::string_view::npos)
         return std::string(item);
     return csv_quoted(item);
+}
+
+std::string csv_text(std::string_view text) {
+    return needs_text_guard(text) ? csv_quoted("'" + std::string(text)) : csv_quoted(text);
 }
 
 bool xml_allowed(char16_t c) {
@@ -88,13 +110,13 @@ std::string utf16le_with_bom(std::u16string_view text) {
 std::string csv_bytes(const SmsBox& box, const ContactList& contacts) {
     std::string text;
     for (const SmsMessage& m : box.messages()) {
-        text += csv_item(to_ansi(contacts.find_name_by_number(m.number())));
+        text += csv_item(to_ansi(contacts.find_stored_name_by_number(m.number())));
         text += ", ";
         text += csv_item(m.number());
         text += ", ";
         text += csv_item(to_ansi(shown_date_time(m.time())));
         text += ", ";
-        text += csv_quoted(to_ansi(m.text_view()));
+        text += csv_text(to_ansi(m.text_view()));
         text += '\n';
     }
     return with_crlf(text);
@@ -104,7 +126,7 @@ std::string xml_bytes(const SmsBox& box, const ContactList& contacts) {
     std::u16string text = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n\n<smsbox>\n";
     for (const SmsMessage& m : box.messages()) {
         text += u"  <sms>\n    <sendername>";
-        text += xml_escaped(contacts.find_name_by_number(m.number()));
+        text += xml_escaped(contacts.find_stored_name_by_number(m.number()));
         text += u"</sendername>\n    <phonenumber>";
         text += xml_escaped(from_ansi(m.number()));
         text += u"</phonenumber>\n    <date>";

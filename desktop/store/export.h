@@ -5,7 +5,10 @@
 // is name, ", ", number, ", ", date, ", ", then the text between double
 // quotes with its quotes doubled. A name, number or date holding a comma, a
 // double quote, CR or LF is quoted the same way. Every LF written becomes
-// CR LF, also inside the text.
+// CR LF, also inside the text. An item that a spreadsheet would take for a
+// formula (one starting with "=", "+", "-", "@", tab or CR, but for a plain
+// "+" and digits number) is written as text: an apostrophe before it, and
+// quoted.
 //
 // XML: UTF-16LE with a byte-order mark, LF line ends, one <sms> block per
 // message; the text stands in a CDATA section. "&", "<", ">" and the double

@@ -1,9 +1,12 @@
 #include "log_file.h"
 
+#include <sys/stat.h>
+
 #include <string>
 
 #include "desktop/store/app_paths.h"
 #include "desktop/store/text_file.h"
+#include "desktop/store/unique_fd.h"
 
 namespace quillet {
 
@@ -15,7 +18,16 @@ bool LogFile::open(std::string_view file_name) {
     if (!enabled_)
         return true;
     std::lock_guard lock(mutex_);
-    file_.reset(std::fopen(app_relative_path(file_name).c_str(), "ab"));
+    // Opened without waiting (a FIFO in its place would block the start) and
+    // kept only when it is a regular file.
+    UniqueFd fd(::open(app_relative_path(file_name).c_str(),
+                       O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0666));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    file_.reset(::fdopen(fd.get(), "ab"));
+    if (file_ != nullptr)
+        fd.release();
     return file_ != nullptr;
 }
 

@@ -13,13 +13,10 @@ namespace quillet {
 namespace {
 
 // Messages are grouped by text and number; a group lists its members in
-// box order. Within a group the first member in the same local second is the
-// match. Most members differ in UTC second from the record, and one UTC second
-// is always one local second, so the local second (a time-zone conversion) is
-// only worked out when the UTC seconds differ, once per message at most.
+// box order. Within a group the first member in the same second is the
+// match (see SmsMessage::same_message).
 constexpr uint64_t kMix = 0x9e3779b97f4a7c15ULL;
 constexpr uint32_t kNone = UINT32_MAX;
-constexpr int64_t kUnknownSecond = INT64_MIN;
 
 uint64_t mix(uint64_t h, uint64_t word) {
     h = (h ^ word) * kMix;
@@ -73,15 +70,14 @@ uint64_t number_length_hash(std::string_view number, size_t text_size) {
 }
 
 // A fetched record as the merge compares it: its text (still in the record),
-// its number as a message stores it, its time and hash and, once needed, its
-// local second. No message is made for a record until it is stored.
+// its number as a message stores it, its time and hash. No message is made
+// for a record until it is stored.
 struct Incoming {
     std::u16string_view text;
     TextField number_field;
     std::string_view number;  // in number_field
     FileTime time;
     uint64_t hash;
-    int64_t local_second = kUnknownSecond;
 
     Incoming(const SmsWireRecord& w, uint64_t record_hash)
         : text(w.text),
@@ -120,7 +116,6 @@ class FirstMatchIndex {
     FirstMatchIndex(const std::vector<SmsMessage>& messages, size_t largest_index, size_t groups)
         : messages_(messages),
           next_(largest_index, kNone),
-          seconds_(largest_index, kUnknownSecond),
           slots_(std::bit_ceil(2 * groups + 2)),
           mask_(slots_.size() - 1) {}
 
@@ -138,7 +133,7 @@ class FirstMatchIndex {
     }
 
     // The first message that is the same message as `in`, or npos.
-    size_t find(Incoming& in) {
+    size_t find(const Incoming& in) const {
         const Slot& slot = slots_[probe(in.text, in.number, in.hash)];
         for (uint32_t i = slot.head; i != kNone; i = next_[i]) {
             if (same_second(i, in))
@@ -188,28 +183,24 @@ class FirstMatchIndex {
         }
     }
 
-    bool same_second(uint32_t index, Incoming& in) {
-        const FileTime stored = messages_[index].time();
-        if (stored / kTicksPerSecond == in.time / kTicksPerSecond)
-            return true;
-        if (seconds_[index] == kUnknownSecond)
-            seconds_[index] = local_seconds(stored);
-        if (in.local_second == kUnknownSecond)
-            in.local_second = local_seconds(in.time);
-        return seconds_[index] == in.local_second;
+    bool same_second(uint32_t index, const Incoming& in) const {
+        return same_second_of(messages_[index].time(), in.time);
     }
 
     const std::vector<SmsMessage>& messages_;
-    std::vector<uint32_t> next_;    // next member of the same group
-    std::vector<int64_t> seconds_;  // local second of each message, once known
+    std::vector<uint32_t> next_;  // next member of the same group
     std::vector<Slot> slots_;
     size_t mask_;
 };
 
 // The fetched record `w` in place of the stored message it matched. The
-// text is the same, so the stored one is kept rather than copied.
+// text is the same, so the stored one is kept rather than copied. A message
+// read here stays read whatever the phone's flag says.
 void replace_with(SmsMessage& stored, const SmsWireRecord& w) {
+    const uint8_t read_here = stored.read();
     stored.set_fields_from_wire(w);
+    if (read_here != 0)
+        stored.set_read(1);
     stored.set_on_phone(1);
 }
 

@@ -2,8 +2,10 @@
 //
 // The rule is the first-match scan: for each fetched record in order, the
 // first message of the box (counting those appended by this merge) that is
-// the same message (same text, same number, same local second) is replaced by
-// the fetched one; a record that matches none is appended and a copy queued
+// the same message (same text, same number, same second) is replaced by
+// the fetched one (keeping the stored read flag when it is set: a message
+// read in either place stays read); a record that matches none is appended
+// and a copy queued
 // as new. Every merged message is marked on the phone. The merge keeps a hash
 // index, so its cost grows with the sizes, not with their product, and its
 // result is exactly the scan's.

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string_view>
+#include <vector>
 
 #include "desktop/store/app_paths.h"
 #include "desktop/store/config_list.h"
@@ -46,6 +47,38 @@ std::string setting_text(std::u16string_view text) {
     return out;
 }
 
+// The folders the program's own resources come from: a sound there is
+// stored relative to them, so that a folder name the settings file cannot
+// carry ("#" starts a comment, and the file is 8-bit text) never reaches it.
+std::vector<std::u16string> resource_roots() {
+    std::vector<std::u16string> roots;
+    for (const std::filesystem::path& folder :
+         {program_folder(), resource_path(u"templates").parent_path()}) {
+        std::u16string root = from_utf8(folder.lexically_normal().string());
+        if (root.empty())
+            continue;
+        if (root.back() != u'/')
+            root += u'/';
+        roots.push_back(std::move(root));
+    }
+    return roots;
+}
+
+std::u16string stored_sound_path(std::u16string_view path) {
+    for (const std::u16string& root : resource_roots()) {
+        if (path.size() > root.size() && path.starts_with(root))
+            return std::u16string(path.substr(root.size()));
+    }
+    return std::u16string(path);
+}
+
+// A relative path names a resource (see stored_sound_path).
+std::u16string loaded_sound_path(std::u16string_view value) {
+    if (value.empty() || value.front() == u'/' || value.front() == u'\\')
+        return std::u16string(value);
+    return from_utf8(resource_path(value).string());
+}
+
 }  // namespace
 
 Options::Options() {
@@ -65,7 +98,7 @@ bool load_options(Options& options) {
                 options.*key.field = list.get_int(key.name) != 0 ? 1 : 0;
         }
         if (const auto v = list.find(kSoundKey))
-            options.sound_filename = cut_text(from_ansi(*v));
+            options.sound_filename = cut_text(loaded_sound_path(from_ansi(*v)));
         if (const auto v = list.find(kPopupKey))
             options.popup_message_text = cut_text(from_ansi(*v));
     }
@@ -76,15 +109,14 @@ bool load_options(Options& options) {
 }
 
 OptionsSaveResult save_options(const Options& options) {
-    ConfigList list;
-    list.load_config(kOptionsFileName);  // keeps the keys others own
-    for (const FlagKey& key : kFlagKeys)
-        list.set_bool(key.name, options.*key.field != 0);
-    list.set_string(kSoundKey, setting_text(options.sound_filename));
-    list.set_string(kPopupKey, setting_text(options.popup_message_text));
-
     OptionsSaveResult result;
-    result.file = list.save_config(kOptionsFileName);
+    // Keys others own (such as "contacts_sort") keep their lines.
+    result.file = update_config(kOptionsFileName, [&](ConfigList& list) {
+        for (const FlagKey& key : kFlagKeys)
+            list.set_bool(key.name, options.*key.field != 0);
+        list.set_string(kSoundKey, setting_text(stored_sound_path(options.sound_filename)));
+        list.set_string(kPopupKey, setting_text(options.popup_message_text));
+    });
     if (options.start_on_connect != 0) {
         result.registry_written = registry::set_string(registry::kAutoStartKey, kAutoStartValueName,
                                                        auto_start_command());

@@ -50,7 +50,11 @@ struct OptionsSaveResult {
 
 // Merges the settings into "options.cfg" (other keys, such as
 // "contacts_sort", keep their lines; missing keys are appended), writes it
-// atomically, then sets or removes the start-on-connect value.
+// atomically, then sets or removes the start-on-connect value. A sound file
+// among the program's resources is stored relative to their folder (and
+// read back against it), so the default sound survives a program folder
+// whose name the file cannot carry. An "options.cfg" that is there but
+// cannot be read is not written (see update_config).
 OptionsSaveResult save_options(const Options& options);
 
 // The full path written as the start-on-connect value: the program folder

@@ -3,6 +3,14 @@
 // The new contents go to a temporary file in the same folder, are flushed to
 // disk, and only then renamed over the old file. A save that fails at any
 // step leaves the old file whole and says why.
+//
+// The file keeps what the user gave it: a replaced file keeps its mode, a new
+// one gets the mode the umask allows (as any file the user creates), and a
+// symbolic link stays a link, its target taking the new contents.
+//
+// Temporary files are named "<file>.quillet-save-XXXXXX" (six letters or
+// digits) and are locked while a save writes them, so that the leftovers of
+// a save that was killed can be told apart and removed at the next start.
 #pragma once
 
 #include <cstdint>
@@ -30,9 +38,48 @@ using ChunkWriter = std::function<bool(std::span<const uint8_t>)>;
 SaveResult save_file_atomically(const std::filesystem::path& path,
                                 const std::function<bool(const ChunkWriter&)>& produce);
 
+// The file a save of `path` replaces: `path`, or the final target when it is
+// a symbolic link (a link loop gives `path`).
+std::filesystem::path save_target(const std::filesystem::path& path);
+
+// Writes a scratch file the program alone reads back (such as the message
+// page): a regular file of its own at `path` is rewritten in place; anything
+// else there (a symbolic or hard link, a FIFO) is removed, never written
+// through or waited on, and a new file is made. Not flushed to disk. False
+// when it could not be written.
+bool write_scratch_file(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+
+// "<file><suffix><n>" for the first n from 1 that names nothing yet; empty
+// when a folder somehow holds all of them.
+std::filesystem::path free_aside_name(const std::filesystem::path& path, std::string_view suffix);
+// A copy of `path` as it is now, kept beside it as free_aside_name names it
+// (such as "inbox1.sms.damaged-1"); empty when no copy could be made.
+std::filesystem::path keep_copy_aside(const std::filesystem::path& path, std::string_view suffix);
+
+// What a start-up clean-up removed.
+struct RemovedTemps {
+    size_t files = 0;
+    uintmax_t bytes = 0;
+};
+// Removes the temporary files of saves that were interrupted (killed, power
+// lost) from `folder`: regular files named by the pattern above that no save
+// holds locked. Nothing else is touched.
+RemovedTemps remove_interrupted_saves(const std::filesystem::path& folder);
+
+// How reading a whole file went.
+enum class ReadStatus {
+    Read,        // `out` holds the file
+    Missing,     // no file by that name
+    Unreadable,  // there, but not a readable regular file of at most max_bytes
+};
+inline constexpr uintmax_t kMaxWholeFile = 256 * 1024 * 1024;
+// The whole file. Never waits on a FIFO or device in the file's place, and
+// allocates nothing for a file larger than `max_bytes`. `error` says why a
+// file that is there could not be read.
+ReadStatus read_data_file(const std::filesystem::path& path, std::string& out, std::string& error,
+                          uintmax_t max_bytes = kMaxWholeFile);
 // The whole file, or false when it is not a readable regular file or is
 // larger than `max_bytes`.
-inline constexpr uintmax_t kMaxWholeFile = 256 * 1024 * 1024;
 bool read_whole_file(const std::filesystem::path& path, std::string& out,
                      uintmax_t max_bytes = kMaxWholeFile);
 

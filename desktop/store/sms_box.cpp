@@ -12,22 +12,8 @@ namespace quillet {
 namespace fs = std::filesystem;
 namespace {
 
-// "<file><suffix><n>" for the first n from 1 that names nothing yet; empty
-// when a folder somehow holds all of them.
-fs::path free_name(const fs::path& path, std::string_view suffix) {
-    constexpr int kMostKeptAside = 10'000;
-    for (int n = 1; n <= kMostKeptAside; ++n) {
-        fs::path candidate = path;
-        candidate += std::string(suffix) + std::to_string(n);
-        std::error_code ec;
-        if (!fs::exists(fs::symlink_status(candidate, ec)))
-            return candidate;
-    }
-    return {};
-}
-
 bool move_aside(const fs::path& path, fs::path& moved_to) {
-    const fs::path target = free_name(path, ".unknown-");
+    const fs::path target = free_aside_name(path, ".unknown-");
     if (target.empty())
         return false;
     std::error_code ec;
@@ -64,7 +50,20 @@ LoadBoxResult SmsBox::load_box(std::u16string_view file_name) {
         return result;
 
     std::string error = ec ? ec.message() : std::string();
-    std::optional<DecodedBox> read = ec ? std::nullopt : read_box_file(path, error);
+    std::optional<DecodedBox> read;
+    try {
+        if (!ec)
+            read = read_box_file(path, error);
+    } catch (const std::bad_alloc&) {
+        // The file is sound as far as anyone knows: it stays where it is, and
+        // this run never saves the box over it.
+        result.status = Status::Unreadable;
+        result.detail = "there is not enough memory to read it (" +
+                        std::to_string(fs::file_size(path, ec) >> 20) +
+                        " MiB); the file is left as it is";
+        left_untouched_ = path;
+        return result;
+    }
     if (!read) {
         result.status = Status::Unreadable;
         result.detail = error;
@@ -83,11 +82,15 @@ LoadBoxResult SmsBox::load_box(std::u16string_view file_name) {
     ++revision_;
     sort_column_ = box.sort_column;
     sort_order_ = box.sort_order;
-    if (messages_.empty()) {
-        messages_ = std::move(box.messages);
-    } else {
-        messages_.insert(messages_.end(), std::make_move_iterator(box.messages.begin()),
-                         std::make_move_iterator(box.messages.end()));
+    try {
+        append_loaded(std::move(box.messages));
+    } catch (const std::bad_alloc&) {
+        messages_.resize(before);
+        result.status = Status::Unreadable;
+        result.detail =
+            "there is not enough memory to hold its messages; the file is left as it is";
+        left_untouched_ = path;
+        return result;
     }
     result.records = messages_.size() - before;
     result.upgraded = box.version == BoxFileVersion::V100;
@@ -97,14 +100,26 @@ LoadBoxResult SmsBox::load_box(std::u16string_view file_name) {
         result.detail = box.damage;
         // The file is rewritten from the kept records at the end of the run;
         // a copy of what was found stays for whoever wants to look closer.
-        const fs::path copy = free_name(path, ".damaged-");
-        if (fs::copy_file(path, copy, ec))
-            result.kept_aside = copy;
+        result.kept_aside = keep_copy_aside(path, ".damaged-");
     }
     return result;
 }
 
+void SmsBox::append_loaded(std::vector<SmsMessage>&& loaded) {
+    if (messages_.empty()) {
+        messages_ = std::move(loaded);
+        return;
+    }
+    messages_.insert(messages_.end(), std::make_move_iterator(loaded.begin()),
+                     std::make_move_iterator(loaded.end()));
+}
+
 bool SmsBox::keep_aside_if_pending(const fs::path& path, std::string& error) {
+    if (!left_untouched_.empty() && left_untouched_ == path) {
+        error = "Could not save " + path.string() +
+                ": the file found there at start was too large to read, and is left untouched";
+        return false;
+    }
     if (pending_keep_aside_.empty() || pending_keep_aside_ != path)
         return true;
     std::error_code ec;

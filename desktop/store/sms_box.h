@@ -37,7 +37,8 @@ struct LoadBoxResult {
         Loaded,         // read whole (a version 1.00 file too)
         UnknownHeader,  // not a box file of a known version: the box is empty
         Damaged,        // broke off: the complete records before the break were kept
-        Unreadable,     // exists but could not be read: the box is empty
+        Unreadable,     // exists but could not be read: the box is empty (out of
+                        // memory: the file stays in place, see save_box)
     };
     Status status = Status::Missing;
     size_t records = 0;  // messages loaded
@@ -67,7 +68,8 @@ class SmsBox {
     LoadBoxResult load_box(std::u16string_view file_name);
     // Writes the whole box as a version 1.10 file, atomically: a failed save
     // leaves the old file whole and says why. Refuses to overwrite a file that
-    // load_box found unreadable or of unknown header and could not move aside.
+    // load_box found unreadable or of unknown header and could not move aside,
+    // or could not read for want of memory.
     SaveResult save_box(std::u16string_view file_name);
 
     // Starts at 0; advanced by every change to what save_box would write.
@@ -124,8 +126,12 @@ class SmsBox {
     int32_t sort_order_ = -1;
     std::vector<SmsMessage> messages_;
     std::vector<SmsMessage> new_messages_;
+    void append_loaded(std::vector<SmsMessage>&& loaded);
+
     // A file load_box had to protect but could not yet move aside.
     std::filesystem::path pending_keep_aside_;
+    // A file too large for the memory at hand: never saved over in this run.
+    std::filesystem::path left_untouched_;
 };
 
 }  // namespace quillet

@@ -83,9 +83,7 @@ bool SmsMessage::same_message(const SmsMessage& other) const {
         return false;
     if (number() != other.number())
         return false;
-    if (time_ / kTicksPerSecond == other.time_ / kTicksPerSecond)
-        return true;
-    return local_seconds(time_) == local_seconds(other.time_);
+    return same_second_of(time_, other.time_);
 }
 
 void SmsMessage::strip_cr() {

@@ -23,6 +23,15 @@ std::string normalise_number(std::string_view source);
 // The same, as a message stores it: cut to 31 bytes, zeros after.
 TextField normalised_number_field(std::string_view source);
 
+// Whether two times fall in the same whole second of the local calendar.
+// One offset serves both (UTC's: a whole-second offset does not change which
+// times share a second), so that the two passes of the repeated autumn hour,
+// an hour apart, stay two seconds: converting each time with its own offset
+// would make them one.
+inline bool same_second_of(FileTime a, FileTime b) {
+    return a / kTicksPerSecond == b / kTicksPerSecond;
+}
+
 class SmsMessage {
   public:
     SmsMessage() = default;
@@ -78,7 +87,8 @@ class SmsMessage {
     static SmsMessage from_wire(SmsWireRecord&& w);
     // Requires a present text.
     SmsWireRecord to_wire() const;
-    // Same text, same number, same local second. Requires present texts.
+    // Same text, same number, same second (same_second_of). Requires
+    // present texts.
     bool same_message(const SmsMessage& other) const;
     // Removes every CR.
     void strip_cr();

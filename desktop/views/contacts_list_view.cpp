@@ -61,16 +61,17 @@ void ContactsListView::load_name_order() {
         return;
     }
     order_ = NameOrder::BeforeCommaFirst;
-    config.set_bool(kSortKey, false);
-    report_unsaved_settings(this, config.save_config(kOptionsFileName));
+    report_unsaved_settings(this, update_config(kOptionsFileName, [](ConfigList& file) {
+                                file.set_bool(kSortKey, false);
+                            }));
 }
 
 void ContactsListView::store_name_order() {
     // Read the file afresh: the options window may have written it since.
-    ConfigList config;
-    config.load_config(kOptionsFileName);
-    config.set_bool(kSortKey, order_ == NameOrder::AfterCommaFirst);
-    report_unsaved_settings(this, config.save_config(kOptionsFileName));
+    const bool after_comma = order_ == NameOrder::AfterCommaFirst;
+    report_unsaved_settings(this, update_config(kOptionsFileName, [&](ConfigList& file) {
+                                file.set_bool(kSortKey, after_comma);
+                            }));
 }
 
 void ContactsListView::toggle_name_order() {
@@ -78,6 +79,7 @@ void ContactsListView::toggle_name_order() {
                                                    : NameOrder::BeforeCommaFirst;
     store_name_order();
     refill();
+    Q_EMIT nameOrderChanged();
 }
 
 void ContactsListView::refill() {

@@ -41,6 +41,8 @@ class ContactsListView : public QTreeView {
 
   Q_SIGNALS:
     void addRequested();
+    // toggle_name_order switched the order.
+    void nameOrderChanged();
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;

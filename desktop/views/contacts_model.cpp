@@ -52,7 +52,9 @@ QVariant ContactsModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
-    return index.column() == NameColumn ? shown_name(index.row()) : number(index.row());
+    const QString text =
+        index.column() == NameColumn ? shown_name(index.row()) : number(index.row());
+    return role == Qt::ToolTipRole ? plain_tooltip(text) : text;
 }
 
 QVariant ContactsModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "desktop/store/contact_list.h"
-#include "desktop/views/contacts_names.h"
+#include "desktop/store/contacts_names.h"
 
 namespace quillet {
 

@@ -15,16 +15,47 @@
 #include "desktop/views/window_parts.h"
 
 namespace quillet {
+namespace {
+
+// Tells the user when "contacts.sql" was there but not read whole.
+void report_contacts_file(QWidget* parent, const LoadContactsResult& loaded) {
+    const QString detail = QString::fromStdString(loaded.detail);
+    if (loaded.status == LoadContactsResult::Status::Unreadable) {
+        show_message_box(parent, QStringLiteral("The contacts file could not be read; the list "
+                                                "starts empty.\nDetails:\n%1")
+                                     .arg(detail));
+    }
+    if (loaded.status != LoadContactsResult::Status::Damaged)
+        return;
+    const QString kept = loaded.kept_aside.empty()
+                             ? QStringLiteral("No copy of the file as found could be kept.")
+                             : QStringLiteral("The file as found was kept as %1.")
+                                   .arg(QString::fromStdString(loaded.kept_aside.string()));
+    show_message_box(parent, QStringLiteral("The contacts file is damaged: %1 contacts could be "
+                                            "read.\nDetails:\n%2\n%3")
+                                 .arg(loaded.records)
+                                 .arg(detail, kept));
+}
+
+}  // namespace
+
 ContactsWindow::ContactsWindow(DeviceOperations& phone, QWidget* parent)
     : QMainWindow(parent), phone_(phone) {
     setObjectName(QStringLiteral("contactsWindow"));
     setWindowTitle(QStringLiteral("Contacts"));
-    contacts_.load_contacts(kContactsFileName);
+    const LoadContactsResult loaded = contacts_.load_contacts(kContactsFileName);
     list_ = new ContactsListView(contacts_, this);
     setCentralWidget(list_);
     build_bars();
     show_add_button(false);
     connect(list_, &ContactsListView::addRequested, this, &ContactsWindow::add_selected);
+    report_contacts_file(this, loaded);
+    // Names elsewhere are shown in the order this list shows them.
+    contacts_.set_name_order(list_->name_order());
+    connect(list_, &ContactsListView::nameOrderChanged, this, [this] {
+        contacts_.set_name_order(list_->name_order());
+        Q_EMIT contactsChanged();
+    });
 }
 
 ContactsWindow::~ContactsWindow() = default;
@@ -78,22 +109,29 @@ void ContactsWindow::forget_target(RecipientSink* target) {
 }
 
 void ContactsWindow::import_from_phone() {
+    std::u16string outcome = u"Contact list Updated";
     {
         const CommandScope command;
         set_status_text(u"Retrieving contacts...");
         const ImportContactsResult result = contacts_.import_contacts(phone_, this);
         if (result.status != ImportContactsResult::Status::Imported)
             show_message_box(this, to_qstring(result.message()));
+        if (result.status == ImportContactsResult::Status::LinkFailed)
+            outcome = u"Contact list not updated: the phone could not be reached.";
+        if (result.status == ImportContactsResult::Status::NoContacts)
+            outcome = u"Contact list Updated: the phone has no contacts.";
         if (result.status != ImportContactsResult::Status::LinkFailed) {
             const SaveResult saved = contacts_.save_contacts(kContactsFileName);
-            if (!saved.ok)
+            if (!saved.ok) {
                 show_message_box(this,
                                  QStringLiteral("Could not save the contacts file.\nDetails:\n") +
                                      QString::fromStdString(saved.error));
+                outcome = u"Contact list Updated, but not saved.";
+            }
         }
         refill();
     }
-    set_status_text(u"Contact list Updated");
+    set_status_text(outcome);
     Q_EMIT contactsChanged();
 }
 

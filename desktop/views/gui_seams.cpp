@@ -8,6 +8,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSoundEffect>
+#include <QSystemTrayIcon>
 #include <QUrl>
 
 namespace quillet {
@@ -25,6 +26,16 @@ std::function<QString(const QString&)>& file_dialog_handler() {
 
 std::function<bool(QPrinter&)>& printer_handler() {
     static std::function<bool(QPrinter&)> h;
+    return h;
+}
+
+std::function<bool(const QString&)>& question_handler() {
+    static std::function<bool(const QString&)> h;
+    return h;
+}
+
+std::function<bool()>& tray_handler() {
+    static std::function<bool()> h;
     return h;
 }
 
@@ -65,6 +76,17 @@ void show_message_box(QWidget* parent, const QString& text, QMessageBox::Icon ic
     }
     QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+bool ask_yes_no(QWidget* parent, const QString& text) {
+    if (question_handler())
+        return question_handler()(text);
+    const WaitCursorLifted arrow;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Quillet"), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 QString ask_save_file_name(QWidget* parent, const QString& caption, const QString& filter,
@@ -129,6 +151,20 @@ void set_file_dialog_handler(std::function<QString(const QString&)> handler) {
 
 void set_printer_handler(std::function<bool(QPrinter&)> handler) {
     printer_handler() = std::move(handler);
+}
+
+void set_question_handler(std::function<bool(const QString&)> handler) {
+    question_handler() = std::move(handler);
+}
+
+bool system_tray_available() {
+    if (tray_handler())
+        return tray_handler()();
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void set_tray_availability_handler(std::function<bool()> handler) {
+    tray_handler() = std::move(handler);
 }
 
 void set_sound_handler(std::function<void(const QString&)> handler) {

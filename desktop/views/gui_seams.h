@@ -20,6 +20,10 @@ void show_message_box(QWidget* parent, const QString& text,
                       QMessageBox::Icon icon = QMessageBox::Warning,
                       const QString& caption = QStringLiteral("Quillet"));
 
+// A modal question with caption "Quillet" and Yes / No buttons, No the
+// default (Esc answers No). True for Yes.
+bool ask_yes_no(QWidget* parent, const QString& text);
+
 // A save-file dialog; an empty string when the user cancelled.
 QString ask_save_file_name(QWidget* parent, const QString& caption, const QString& filter,
                            const QString& default_suffix);
@@ -36,6 +40,10 @@ QString ask_open_file_name(QFileDialog& dialog);
 // system's beep.
 void play_sound_file(const QString& path);
 
+// Whether the desktop shows tray icons (many do not): the program then
+// minimises to the taskbar instead.
+bool system_tray_available();
+
 // Test seams. While a handler is set, it replaces the real thing.
 struct MessageBoxRequest {
     QString caption;
@@ -47,6 +55,9 @@ void set_message_box_handler(std::function<void(const MessageBoxRequest&)> handl
 void set_file_dialog_handler(std::function<QString(const QString& caption)> handler);
 // Answers the print dialogs: sets the printer up and says whether to print.
 void set_printer_handler(std::function<bool(QPrinter&)> handler);
+// Answers the next questions; it sees each question's text.
+void set_question_handler(std::function<bool(const QString& text)> handler);
 void set_sound_handler(std::function<void(const QString& path)> handler);
+void set_tray_availability_handler(std::function<bool()> handler);
 
 }  // namespace quillet

@@ -14,17 +14,21 @@ namespace {
 
 constexpr size_t kMessageCellLength = 64;
 
+// Equal keys keep the box's own order, whichever way the column sorts and
+// whatever order came before: a new start then shows exactly the same rows.
 template <typename Key>
-std::vector<int> stable_order(const std::vector<Key>& keys, int order) {
+std::vector<int> stable_order(const std::vector<Key>& keys, const std::vector<int>& box_order,
+                              int order) {
     std::vector<int> positions(keys.size());
     std::iota(positions.begin(), positions.end(), 0);
-    if (order > 0) {
-        std::stable_sort(positions.begin(), positions.end(),
-                         [&keys](int a, int b) { return keys[b] < keys[a]; });
-    } else {
-        std::stable_sort(positions.begin(), positions.end(),
-                         [&keys](int a, int b) { return keys[a] < keys[b]; });
-    }
+    const bool descending = order > 0;
+    std::sort(positions.begin(), positions.end(), [&](int a, int b) {
+        const Key& ka = keys[static_cast<size_t>(a)];
+        const Key& kb = keys[static_cast<size_t>(b)];
+        if (ka < kb || kb < ka)
+            return descending ? kb < ka : ka < kb;
+        return box_order[static_cast<size_t>(a)] < box_order[static_cast<size_t>(b)];
+    });
     return positions;
 }
 
@@ -54,7 +58,12 @@ void MessageListModel::sort_rows() {
     if (box_ == nullptr)
         return;
     const int column = box_->sort_column();
-    if (column < 0 || column >= kColumnCount)
+    if (column < 0) {
+        // Never sorted: newest first, the box's own sort state left alone.
+        apply_order(sorted_positions(kDate, 1));
+        return;
+    }
+    if (column >= kColumnCount)
         return;
     apply_order(sorted_positions(column, box_->sort_order()));
 }
@@ -81,7 +90,7 @@ std::vector<int> MessageListModel::sorted_positions(int column, int order) const
             std::vector<int64_t> keys(n);
             for (size_t p = 0; p < n; ++p)
                 keys[p] = local_seconds(message(p).time());
-            return stable_order(keys, order);
+            return stable_order(keys, rows_, order);
         }
         case kUnread:
         case kOnPhone: {
@@ -91,7 +100,7 @@ std::vector<int> MessageListModel::sorted_positions(int column, int order) const
                 const SmsMessage& m = message(p);
                 keys[p] = column == kUnread ? (m.read() == 0) : (m.on_phone() == 1);
             }
-            return stable_order(keys, order);
+            return stable_order(keys, rows_, order);
         }
         default: {
             std::vector<std::u16string> keys(n);
@@ -99,7 +108,7 @@ std::vector<int> MessageListModel::sorted_positions(int column, int order) const
                 keys[p] = column == kMessage ? message_cell(message(p).text_view())
                                              : sender_cell(message(p));
             }
-            return stable_order(keys, order);
+            return stable_order(keys, rows_, order);
         }
     }
 }
@@ -221,7 +230,7 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
             if (role == Qt::ToolTipRole && index.column() != kMessage)
                 return {};
             if (role == Qt::ToolTipRole)
-                return to_qstring(message->text_view());
+                return plain_tooltip(to_qstring(message->text_view()));
             return cell_text(*message, index.column());
         case Qt::TextAlignmentRole:
             if (index.column() >= kDate) {

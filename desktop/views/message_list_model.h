@@ -37,8 +37,8 @@ class MessageListModel : public QAbstractTableModel {
     void fill_from_box(SmsBox* box);
     SmsBox* box() const { return box_; }
 
-    // Orders the rows by the box's sort state: sort_column (-1: box order
-    // as it stands) and sort_order (-1 ascending, +1 descending). The Date
+    // Orders the rows by the box's sort state: sort_column (-1, a box never
+    // sorted: newest first) and sort_order (-1 ascending, +1 descending). The Date
     // column compares the messages' local times in whole seconds, the others
     // compare their cell texts code unit by code unit. Rows of equal keys
     // keep their order. Selections follow their rows.

@@ -1,6 +1,8 @@
 #include "message_page.h"
 #include "desktop/store/markup_escape.h"
 
+#include <string>
+
 namespace quillet {
 namespace {
 
@@ -35,6 +37,20 @@ std::string text_mode(std::string_view bytes) {
 }
 
 }  // namespace
+
+std::u16string page_message_text(std::u16string_view text) {
+    if (text.size() <= kMaxPageText)
+        return std::u16string(text);
+    size_t shown = kMaxPageText;
+    if (text[shown - 1] >= 0xD800 && text[shown - 1] <= 0xDBFF)
+        --shown;  // a high surrogate whose pair would be cut off
+    std::u16string out(text.substr(0, shown));
+    const std::string more = std::to_string(text.size() - shown);
+    out += u"\n\n[\u2026 text continues: ";
+    out.append(more.begin(), more.end());
+    out += u" more characters. Forward or export the message to see it whole.]";
+    return out;
+}
 
 std::u16string html_escaped(std::u16string_view text) {
     return markup_escaped(text);

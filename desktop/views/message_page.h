@@ -35,6 +35,14 @@ struct PageFields {
 };
 
 inline constexpr size_t kMaxPlaceholderName = 31;
+// The most characters of a message text a page holds: more would take the
+// view seconds to lay out. The stored text stays whole.
+inline constexpr size_t kMaxPageText = 5'000;
+
+// The text as the page shows it: whole when it fits in kMaxPageText, else its
+// start (never half a surrogate pair) and a line saying how much more the
+// message holds.
+std::u16string page_message_text(std::u16string_view text);
 
 // "&", "<", ">" and the double quote as character references.
 std::u16string html_escaped(std::u16string_view text);

@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -75,6 +76,7 @@ OptionsForm::OptionsForm(QWidget* parent) : QWidget(parent) {
     buttons->addWidget(ok_);
     layout->addLayout(buttons);
 
+    ok_->setDefault(true);
     connect(ok_, &QPushButton::clicked, this, &OptionsForm::apply);
     connect(cancel_, &QPushButton::clicked, this, &OptionsForm::cancel);
     connect(browse_, &QPushButton::clicked, this, &OptionsForm::browse_sound_file);
@@ -217,6 +219,20 @@ void OptionsForm::browse_sound_file() {
     if (options_ != nullptr)
         options_->sound_filename = kept;
     sound_file_->setText(to_qstring(kept));
+}
+
+void OptionsForm::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            ok_->click();
+            return;
+        case Qt::Key_Escape:
+            cancel_->click();
+            return;
+        default:
+            QWidget::keyPressEvent(event);
+    }
 }
 
 }  // namespace quillet

@@ -12,7 +12,8 @@
 //   "Notification":      "soundCheck" ("Sound Notification"), "soundFileEdit",
 //                        "browseButton" ("Browse"), "popupCheck" ("Popup
 //                        Message"), "popupTextEdit"
-//   "cancelButton" ("Cancel"), "okButton" ("OK")
+//   "cancelButton" ("Cancel"), "okButton" ("OK", the default: Enter; Esc is
+//   Cancel)
 #pragma once
 
 #include <QWidget>
@@ -48,6 +49,11 @@ class OptionsForm : public QWidget {
   Q_SIGNALS:
     // OK or Cancel was pressed: the window hides.
     void finished();
+
+  protected:
+    // Enter presses OK (the default button), Esc presses Cancel, wherever
+    // the focus is.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     QWidget* build_startup_group();

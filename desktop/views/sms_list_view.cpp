@@ -109,14 +109,50 @@ void SmsListView::on_header_clicked(int column) {
 }
 
 void SmsListView::fill_from_box(SmsBox& box) {
+    // Messages only get appended to a box between refills: the index of the
+    // message shown still names it.
+    const int kept = shown_.box == &box && model_.box() == &box ? shown_.index : -1;
     ++generation_;
-    model_.fill_from_box(&box);
+    {
+        QuietScope quiet(quiet_);
+        model_.fill_from_box(&box);
+    }
     const int column = box.sort_column();
     header()->setSortIndicatorShown(column >= 0 && column < MessageListModel::kColumnCount);
     if (column >= 0) {
         header()->setSortIndicator(column,
                                    box.sort_order() > 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
     }
+    const auto& rows = model_.row_to_message();
+    const auto found = std::find(rows.begin(), rows.end(), kept);
+    if (kept < 0 || found == rows.end()) {
+        if (shown_.box != nullptr)
+            show_row(-1);
+        current_row_ = -1;
+        scroll_to_newest();
+        return;
+    }
+    const int row = static_cast<int>(found - rows.begin());
+    {
+        QuietScope quiet(quiet_);
+        select_row(row);
+    }
+    current_row_ = row;
+    shown_.generation = generation_;
+    scrollTo(model_.index(row, 0));
+}
+
+void SmsListView::scroll_to_newest() {
+    SmsBox* box = model_.box();
+    if (box == nullptr || model_.rowCount() == 0)
+        return;
+    int newest = 0;
+    for (int row = 1; row < model_.rowCount(); ++row) {
+        const auto time = box->message_ref(static_cast<size_t>(model_.message_index(row))).time();
+        if (time > box->message_ref(static_cast<size_t>(model_.message_index(newest))).time())
+            newest = row;
+    }
+    scrollTo(model_.index(newest, 0));
 }
 
 bool SmsListView::mark_read_quietly(int row) {
@@ -226,47 +262,60 @@ void SmsListView::select_row(int row) {
         index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-void SmsListView::delete_selected() {
+SmsListView::Deletion SmsListView::delete_selected() {
     SmsBox* box = model_.box();
-    if (box == nullptr || device_ == nullptr)
-        return;
     const std::vector<int> rows = selected_rows();
+    Deletion done{rows.size(), 0, false};
+    if (box == nullptr || device_ == nullptr || rows.empty())
+        return done;
     const int remembered = rows.size() == 1 ? rows.front() : -1;
     {
         QuietScope quiet(quiet_);
-        for (size_t done = 0; done < rows.size(); ++done) {
+        for (size_t i = 0; i < rows.size(); ++i) {
             // Rows above have gone already, each one place up.
-            const int row = rows[done] - static_cast<int>(done);
+            const int row = rows[i] - static_cast<int>(i);
             const int index = model_.message_index(row);
             try {
                 box->delete_message(static_cast<size_t>(index), *device_);
             } catch (const ORX_Exception& e) {
                 ++generation_;
                 show_message_box(this, delete_failure_text(e));
-                return;
+                done.failed = true;
+                if (done.deleted > 0) {
+                    // The message shown may be one of those gone.
+                    shown_ = {};
+                    fill_from_box(*box);
+                    show_row(-1);
+                }
+                return done;
             }
+            ++done.deleted;
             ++generation_;
             model_.remove_row(row);
         }
+        shown_ = {};  // the message shown is gone
         fill_from_box(*box);
     }
     const int row = std::min(remembered, model_.rowCount() - 1);
     if (row < 0) {
         show_row(-1);
-        return;
+        return done;
     }
     {
         QuietScope quiet(quiet_);
         select_row(row);
     }
     show_row(row);
+    return done;
 }
 
-void SmsListView::delete_selected_on_device() {
+SmsListView::Deletion SmsListView::delete_selected_on_device() {
     SmsBox* box = model_.box();
+    const std::vector<int> rows = selected_rows();
+    Deletion done{rows.size(), 0, false};
     if (box == nullptr || device_ == nullptr)
-        return;
-    for (const int row : selected_rows()) {
+        return done;
+    for (const int row : rows) {
         const int index = model_.message_index(row);
         if (index < 0)
             continue;
@@ -276,10 +325,13 @@ void SmsListView::delete_selected_on_device() {
             // on_phone was cleared before the phone was asked.
             model_.rows_changed(row, row);
             show_message_box(this, delete_failure_text(e));
-            return;
+            done.failed = true;
+            return done;
         }
+        ++done.deleted;
     }
     fill_from_box(*box);
+    return done;
 }
 
 }  // namespace quillet

@@ -43,7 +43,9 @@ class SmsListView : public QTreeView {
     // The five columns' widths: 300, 150, 100, 50 and 70 pixels, or what a
     // header or a bold date needs in the screen's font when that is more.
     void setup_columns();
-    // Makes `box` current, rebuilds every row from it and sorts.
+    // Makes `box` current, rebuilds every row from it and sorts. A refill of
+    // the box shown keeps the message shown selected and in view; otherwise
+    // the view shows the idle page and the list its newest message.
     void fill_from_box(SmsBox& box);
     SmsBox* current_box() const { return model_.box(); }
     void sort_rows() { model_.sort_rows(); }
@@ -60,15 +62,22 @@ class SmsListView : public QTreeView {
     // Selects every row (so every message is read) and takes the focus.
     void select_all();
 
+    // What a deletion did: how many of the selected messages it deleted, and
+    // whether a link failure ended it early.
+    struct Deletion {
+        size_t selected = 0;
+        size_t deleted = 0;
+        bool failed = false;
+    };
     // Deletes every selected message on the phone and from the box, then
     // refills; one row selected before: the row at its place (or the last)
     // is selected and shown, else the idle page. A link failure is reported
     // in a message box and ends the deletion: what was deleted stays deleted,
     // the rest stays in the box and the list.
-    void delete_selected();
+    Deletion delete_selected();
     // Deletes every selected message on the phone only; the messages stay,
     // marked as not on the phone. A link failure is reported and ends it.
-    void delete_selected_on_device();
+    Deletion delete_selected_on_device();
 
     // The rows selected now, top to bottom.
     std::vector<int> selected_rows() const;
@@ -94,6 +103,7 @@ class SmsListView : public QTreeView {
     void set_read_of(const std::vector<int>& rows, uint8_t value);
     bool mark_read_quietly(int row);
     void select_row(int row);
+    void scroll_to_newest();
 
     MessageListModel model_;
     MessageDisplay* display_ = nullptr;

@@ -1,7 +1,6 @@
 #include "sms_tree_view.h"
 
 #include <QHeaderView>
-#include <QMouseEvent>
 #include <QSignalBlocker>
 
 namespace quillet {
@@ -20,6 +19,16 @@ SmsTreeView::SmsTreeView(QWidget* parent) : QTreeWidget(parent) {
         auto* item = new QTreeWidgetItem(this, QStringList{labels[kind]});
         item->setData(0, Qt::UserRole, kind);
     }
+    connect(this, &QTreeWidget::currentItemChanged, this, &SmsTreeView::on_current_changed);
+}
+
+void SmsTreeView::on_current_changed(QTreeWidgetItem* current) {
+    if (current == nullptr)
+        return;
+    bool ok = false;
+    const int kind = current->data(0, Qt::UserRole).toInt(&ok);
+    if (ok && kind >= 0 && kind <= 2)
+        Q_EMIT boxChosen(kind);
 }
 
 QTreeWidgetItem* SmsTreeView::node(BoxKind kind) const {
@@ -29,18 +38,6 @@ QTreeWidgetItem* SmsTreeView::node(BoxKind kind) const {
 void SmsTreeView::select_quietly(BoxKind kind) {
     const QSignalBlocker blocker(this);
     setCurrentItem(node(kind));
-}
-
-void SmsTreeView::mousePressEvent(QMouseEvent* event) {
-    const QTreeWidgetItem* before = currentItem();
-    QTreeWidget::mousePressEvent(event);
-    const QTreeWidgetItem* after = currentItem();
-    if (after == nullptr || after == before)
-        return;
-    bool ok = false;
-    const int kind = after->data(0, Qt::UserRole).toInt(&ok);
-    if (ok && kind >= 0 && kind <= 2)
-        Q_EMIT boxChosen(kind);
 }
 
 }  // namespace quillet

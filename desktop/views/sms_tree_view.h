@@ -1,7 +1,7 @@
 // The box tree of the main window (objectName "boxTree"): three root nodes,
 // "Inbox", "Sent Items" and "Deleted on device", whose item data (Qt::UserRole)
-// is the box kind 0, 1 or 2. A selection change made with the mouse asks for
-// that box to be shown; moving the selection with the keyboard does not.
+// is the box kind 0, 1 or 2. The current node changed by the mouse or the
+// keyboard asks for that box to be shown.
 #pragma once
 
 #include <QTreeWidget>
@@ -25,8 +25,8 @@ class SmsTreeView : public QTreeWidget {
   Q_SIGNALS:
     void boxChosen(int kind);
 
-  protected:
-    void mousePressEvent(QMouseEvent* event) override;
+  private:
+    void on_current_changed(QTreeWidgetItem* current);
 };
 
 }  // namespace quillet

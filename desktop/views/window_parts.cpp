@@ -1,15 +1,22 @@
 #include "window_parts.h"
 
+#include <QApplication>
+#include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QStatusBar>
+#include <array>
+
+#include "desktop/views/lock_keys.h"
 
 namespace quillet {
 namespace {
 
 // A sunken status-bar pane for a keyboard indicator ("CAP", "NUM", "SCRL").
-QLabel* keyboard_indicator(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+QLabel* keyboard_indicator(const QString& name, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(name);
     label->setFrameShape(QFrame::Panel);
     label->setFrameShadow(QFrame::Sunken);
     label->setAlignment(Qt::AlignCenter);
@@ -17,16 +24,78 @@ QLabel* keyboard_indicator(const QString& text, QWidget* parent) {
     return label;
 }
 
+// Shows the lock keys' state in a window's three indicators: when the window
+// is built, when it becomes active, and after every key a widget of it lets
+// go (the lock keys included).
+class LockIndicators : public QObject {
+  public:
+    LockIndicators(QMainWindow* window, std::array<QLabel*, 3> panes)
+        : QObject(window), window_(window), panes_(panes) {
+        refresh();
+        // Installed from the event loop: a window opened by a key press
+        // must not join the filters that press is still passing through.
+        QMetaObject::invokeMethod(
+            this, [this] { qApp->installEventFilter(this); }, Qt::QueuedConnection);
+    }
+    ~LockIndicators() override { qApp->removeEventFilter(this); }
+    LockIndicators(const LockIndicators&) = delete;
+    LockIndicators& operator=(const LockIndicators&) = delete;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::WindowActivate && watched == window_) {
+            refresh();
+        } else if (type == QEvent::KeyRelease) {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (widget != nullptr && widget->window() == window_ &&
+                !static_cast<QKeyEvent*>(event)->isAutoRepeat())
+                refresh();
+        }
+        return false;
+    }
+
+  private:
+    void refresh() {
+        const LockKeys keys = read_lock_keys();
+        panes_[0]->setText(keys.caps ? QStringLiteral("CAP") : QString());
+        panes_[1]->setText(keys.num ? QStringLiteral("NUM") : QString());
+        panes_[2]->setText(keys.scroll ? QStringLiteral("SCRL") : QString());
+    }
+
+    QMainWindow* window_;
+    std::array<QLabel*, 3> panes_;
+};
+
 }  // namespace
+
+QString plain_tooltip(QString text) {
+    if (text.isEmpty())
+        return text;
+    if (text.size() > kMaxTooltipText) {
+        text.truncate(kMaxTooltipText);
+        if (text.back().isHighSurrogate())
+            text.chop(1);
+        text += QStringLiteral("...");
+    }
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() +
+           QStringLiteral("</p>");
+}
 
 QLabel* add_status_panes(QMainWindow* window) {
     auto* pane = new QLabel(window);
     pane->setObjectName(QStringLiteral("statusPane"));
     QStatusBar* bar = window->statusBar();
     bar->addWidget(pane, 1);
-    for (const QString& text :
-         {QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")})
-        bar->addPermanentWidget(keyboard_indicator(text, window));
+    std::array<QLabel*, 3> panes{};
+    const QString names[] = {QStringLiteral("capsPane"), QStringLiteral("numPane"),
+                             QStringLiteral("scrollPane")};
+    for (size_t i = 0; i < panes.size(); ++i) {
+        panes[i] = keyboard_indicator(names[i], window);
+        bar->addPermanentWidget(panes[i]);
+    }
+    new LockIndicators(window, panes);  // owned by the window
     return pane;
 }
 

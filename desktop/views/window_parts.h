@@ -13,9 +13,17 @@ inline QString to_qstring(std::u16string_view text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// A tooltip that shows `text` as it is: escaped into a paragraph, so that
+// markup in a message or a name is shown, never run (no picture is loaded),
+// with its line breaks kept. A long text is cut after kMaxTooltipText
+// characters and ends with "...".
+inline constexpr qsizetype kMaxTooltipText = 600;
+QString plain_tooltip(QString text);
+
 // Fills the status bar of `window` as every window but the main one has it:
 // a text pane (object name "statusPane"), then the sunken CAP, NUM and SCRL
-// keyboard indicators. Returns the text pane.
+// keyboard indicators ("capsPane", "numPane", "scrollPane"), each showing
+// its name while its lock key is on. Returns the text pane.
 QLabel* add_status_panes(QMainWindow* window);
 
 }  // namespace quillet

@@ -155,7 +155,8 @@ bool CeCreateDirectory(std::u16string_view path) {
 }
 
 static int open_flags(uint32_t access, uint32_t creation) {
-    int flags = O_CLOEXEC;
+    // A link in the phone's file system never leads a write onto the host's files.
+    int flags = O_CLOEXEC | O_NOFOLLOW;
     const bool read = (access & GENERIC_READ) != 0;
     const bool write = (access & GENERIC_WRITE) != 0;
     flags |= read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY;

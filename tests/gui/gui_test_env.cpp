@@ -67,6 +67,11 @@ GuiTestEnv::GuiTestEnv() {
             ++boxes_under_wait_cursor_;
     });
     set_sound_handler([this](const QString& path) { sounds_.push_back(path); });
+    set_tray_availability_handler([this] { return tray_available_; });
+    set_question_handler([this](const QString& text) {
+        questions_.push_back(text);
+        return question_answer_;
+    });
     set_file_dialog_handler([this](const QString& caption) {
         dialogs_.push_back(caption);
         return answers_.isEmpty() ? QString() : answers_.takeFirst();
@@ -76,6 +81,8 @@ GuiTestEnv::GuiTestEnv() {
 GuiTestEnv::~GuiTestEnv() {
     set_message_box_handler({});
     set_sound_handler({});
+    set_question_handler({});
+    set_tray_availability_handler({});
     set_file_dialog_handler({});
 }
 

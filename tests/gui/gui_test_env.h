@@ -41,6 +41,12 @@ class GuiTestEnv {
     int boxes_under_wait_cursor() const { return boxes_under_wait_cursor_; }
     // Sounds played.
     const QStringList& sounds() const { return sounds_; }
+    // Questions asked (ask_yes_no), and the answer every later one gets
+    // (Yes until set).
+    const QStringList& questions() const { return questions_; }
+    void answer_questions(bool yes) { question_answer_ = yes; }
+    // Whether the desktop offers a tray (yes until set).
+    void set_tray_available(bool available) { tray_available_ = available; }
     // Answers for the coming file dialogs, in order ("" is a Cancel).
     void answer_file_dialogs(QStringList answers);
     // Captions of the file dialogs shown.
@@ -61,6 +67,9 @@ class GuiTestEnv {
     std::vector<MessageBoxRequest> boxes_;
     int boxes_under_wait_cursor_ = 0;
     QStringList sounds_;
+    QStringList questions_;
+    bool question_answer_ = true;
+    bool tray_available_ = true;
     QStringList answers_;
     QStringList dialogs_;
 };

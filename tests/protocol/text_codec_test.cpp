@@ -15,9 +15,14 @@ TEST(TextCodecTest, UnrepresentableCharactersBecomeQuestionMarks) {
     EXPECT_EQ(to_ansi(u"a\u4E2Db"), "a?b");
     EXPECT_EQ(to_ansi(u"x\U0001F600y"), "x?y");  // a surrogate pair is one character
     EXPECT_EQ(to_ansi(std::u16string(u"z") + char16_t(0xD800)), "z?");  // a lone surrogate
+    // A byte the code page leaves undefined is the C1 control of its code,
+    // and goes back to the same byte.
     EXPECT_EQ(from_ansi("a\x81"
                         "b"),
-              u"a?b");  // a byte the code page leaves undefined
+              u"a\u0081b");
+    EXPECT_EQ(to_ansi(u"a\u0081b"),
+              "a\x81"
+              "b");
 }
 
 TEST(TextCodecTest, Utf8RoundTripAndInvalidInput) {

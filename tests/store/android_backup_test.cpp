@@ -133,10 +133,10 @@ TEST(AndroidBackupTest, EveryAttributeOfKnownMessagesSortedByDate) {
                        "Mar 14, 2026 11:30:00 PM", "Tom & \"Jerry\""));
     EXPECT_EQ(parsed.messages[1],
               expected("+4915112345678", std::to_string(kLateEvening + 60) + "250", '2',
-                       "On my way", '1', "Mar 14, 2026 11:31:00 PM", "Nora,Weiss"));
+                       "On my way", '1', "Mar 14, 2026 11:31:00 PM", "Nora Weiss"));
     EXPECT_EQ(parsed.messages[2],
               expected("+4915112345678", std::to_string(kLateEvening + 120) + "250", '1',
-                       "See you\r\nat 8\tsharp", '1', "Mar 14, 2026 11:32:00 PM", "Nora,Weiss"));
+                       "See you\r\nat 8\tsharp", '1', "Mar 14, 2026 11:32:00 PM", "Nora Weiss"));
 }
 
 TEST(AndroidBackupTest, BreaksAsCharacterReferencesAndEmojiAsUtf8) {

@@ -128,12 +128,11 @@ TEST(ConfigListTest, MissingFileLeavesTheListAndSaysSo) {
     EXPECT_EQ(list.entries().size(), 1u);
 }
 
-std::string default_file(const AppFolders& folders) {
+std::string default_file(const AppFolders& /*folders*/) {
     return "minimize_to_tray = 0\r\nimport_inbox = 1\r\nimport_sent_items = 1\r\n"
            "import_deleted_items = 1\r\nsound_notification = 1\r\npopup_message = 1\r\n"
-           "minimize_on_open = 0\r\nsync_on_open = 0\r\nsound_filename = " +
-           folders.program().string() +
-           "/templates/voice/message4you.wav\r\n"
+           "minimize_on_open = 0\r\nsync_on_open = 0\r\n"
+           "sound_filename = templates/voice/message4you.wav\r\n"
            "popup_message_text = You have received a new SMS message.\r\n";
 }
 

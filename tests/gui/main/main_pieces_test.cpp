@@ -12,10 +12,10 @@
 #include <numeric>
 
 #include "desktop/app/key_table.h"
-#include "desktop/app/lock_keys.h"
 #include "desktop/app/pictures.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/lock_keys.h"
 #include "desktop/views/message_list_model.h"
 #include "desktop/views/message_page.h"
 
@@ -178,10 +178,11 @@ class MainPiecesTest : public QObject {
         box.append(message(u"d", "1", 4, 1));
         MessageListModel model;
         model.fill_from_box(&box);
+        // Rows of equal keys keep the order they had: newest first.
         model.click_column(MessageListModel::kUnread);
-        QCOMPARE(model.row_to_message(), (std::vector<int>{1, 3, 0, 2}));
+        QCOMPARE(model.row_to_message(), (std::vector<int>{3, 1, 2, 0}));
         model.click_column(MessageListModel::kUnread);
-        QCOMPARE(model.row_to_message(), (std::vector<int>{0, 2, 1, 3}));
+        QCOMPARE(model.row_to_message(), (std::vector<int>{2, 0, 3, 1}));
     }
 
     void textSortIsOrdinalAndAnotherColumnStartsAscending() {
@@ -203,17 +204,18 @@ class MainPiecesTest : public QObject {
                  (std::vector<int>{1, 2, 0}));  // "Apple" < "apple" < "banana"
     }
 
-    void neverSortedBoxKeepsBoxOrderAndOddOrderReadsAsDescending() {
+    void neverSortedBoxShowsNewestFirstAndOddOrderReadsAsDescending() {
         SmsBox box(BoxKind::Inbox);
-        for (int i = 0; i < 3; ++i)
-            box.append(message(u"x", "1", 10 - i));
+        for (const int64_t seconds : {100, 300, 200})
+            box.append(message(u"x", "1", seconds));
         MessageListModel model;
         model.fill_from_box(&box);
-        QCOMPARE(model.row_to_message(), (std::vector<int>{0, 1, 2}));
+        QCOMPARE(model.row_to_message(), (std::vector<int>{1, 2, 0}));
+        QCOMPARE(box.sort_column(), -1);  // the box's own state is left alone
         box.set_sort_column(MessageListModel::kDate);
         box.set_sort_order(7);  // only a damaged file holds this
         model.fill_from_box(&box);
-        QCOMPARE(model.row_to_message(), (std::vector<int>{0, 1, 2}));
+        QCOMPARE(model.row_to_message(), (std::vector<int>{1, 2, 0}));
         box.set_sort_column(99);
         model.fill_from_box(&box);
         QCOMPARE(model.row_to_message(), (std::vector<int>{0, 1, 2}));

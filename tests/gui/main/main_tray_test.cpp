@@ -1,5 +1,6 @@
 // The tray icon and the new-message notification, with the real link and
 // agent: a message delivered on the emulated phone while the window runs.
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -131,7 +132,7 @@ class MainTrayTest : public QObject {
         QSignalSpy imports(f.frame.get(), &MainFrame::getSmsFinished);
         const size_t before = f->inbox().count();
         QVERIFY(deliver(QStringLiteral("A new message while the window is in the tray")));
-        QTRY_VERIFY_WITH_TIMEOUT(!env_->message_boxes().empty(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(f->new_message_notice() != nullptr, 20000);
         QTRY_COMPARE_WITH_TIMEOUT(imports.count(), 1, 20000);
         // A while longer: the keep-alive ticks go on, and no second import comes.
         QTest::qWait(1500);
@@ -139,11 +140,12 @@ class MainTrayTest : public QObject {
         QCOMPARE(imports.at(0).at(0).toInt(), 1);
         QCOMPARE(f->inbox().count(), before + 1);
 
-        const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
-        QCOMPARE(boxes.size(), size_t{1});
-        QCOMPARE(boxes[0].caption, QStringLiteral("Quillet"));
-        QCOMPARE(boxes[0].icon, QMessageBox::NoIcon);
-        QCOMPARE(boxes[0].text, QString::fromStdU16String(f->options().popup_message_text));
+        QVERIFY(env_->message_boxes().empty());
+        const QMessageBox* notice = f->new_message_notice();
+        QCOMPARE(notice->windowTitle(), QStringLiteral("Quillet"));
+        QCOMPARE(notice->icon(), QMessageBox::NoIcon);
+        QCOMPARE(notice->text(), QString::fromStdU16String(f->options().popup_message_text) +
+                                     QStringLiteral("\n\nFrom +4930123456"));
         QCOMPARE(env_->sounds(),
                  QStringList{QString::fromStdU16String(f->options().sound_filename)});
         QVERIFY(f->options().sound_filename.ends_with(u"templates/voice/message4you.wav"));
@@ -168,6 +170,7 @@ class MainTrayTest : public QObject {
         QVERIFY(f->in_tray());
         QVERIFY(!f->isVisible());
         QVERIFY(env_->message_boxes().empty());
+        QVERIFY(f->new_message_notice() == nullptr);
         QVERIFY(env_->sounds().isEmpty());
     }
 

@@ -429,7 +429,7 @@ class MainWindowTest : public QObject {
             QStringLiteral("idle_template.html")));
     }
 
-    void treeSwitchesBoxesOnAClickOnly() {
+    void treeSwitchesBoxesByClickAndByKeyboard() {
         auto f = imported_frame();
         QVERIFY(f);
         SmsTreeView& tree = (*f)->tree_view();
@@ -441,7 +441,22 @@ class MainWindowTest : public QObject {
         tree.setFocus();
         QTest::keyClick(&tree, Qt::Key_Down);
         QCOMPARE(tree.currentItem(), tree.topLevelItem(2));
-        QCOMPARE(&(*f)->current_box(), &(*f)->sent_items());
+        QCOMPARE(&(*f)->current_box(), &(*f)->deleted_items());
+        QCOMPARE((*f)->list_view().list_model().rowCount(),
+                 static_cast<int>((*f)->deleted_items().count()));
+        // View > Inbox, Sent Items, Deleted on device: Ctrl+1, 2, 3.
+        const char* names[] = {"viewInboxAction", "viewSentAction", "viewDeletedAction"};
+        const Qt::Key keys[] = {Qt::Key_1, Qt::Key_2, Qt::Key_3};
+        SmsBox* boxes[] = {&(*f)->inbox(), &(*f)->sent_items(), &(*f)->deleted_items()};
+        for (const int kind : {0, 2, 1}) {
+            QAction* action = (*f)->findChild<QAction*>(QLatin1String(names[kind]));
+            QCOMPARE(action->shortcut(), QKeySequence(Qt::CTRL | keys[kind]));
+            action->trigger();
+            QCOMPARE(&(*f)->current_box(), boxes[kind]);
+            QCOMPARE(tree.currentItem(), tree.topLevelItem(kind));
+            QCOMPARE((*f)->list_view().list_model().rowCount(),
+                     static_cast<int>(boxes[kind]->count()));
+        }
     }
 
     void deleteRemovesTheMessageHereAndOnThePhone() {
@@ -533,7 +548,8 @@ class MainWindowTest : public QObject {
         QVERIFY(boxes[0].text.size() > 70);  // the link's own words follow
         QCOMPARE((*f)->inbox().count(), before);
         QCOMPARE(list.list_model().rowCount(), static_cast<int>(before));
-        QCOMPARE((*f)->status_text(), QStringLiteral("Message(s) deleted."));
+        QCOMPARE((*f)->status_text(),
+                 QStringLiteral("No message deleted: the phone could not be reached."));
 
         const int first = list.list_model().message_index(list.selected_rows().front());
         (*f)->delete_messages_on_device();
@@ -541,7 +557,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(boxes.size(), size_t{1});
         // The first one was marked off the phone before the phone was asked.
         QCOMPARE((*f)->inbox().message_ref(first).on_phone(), uint8_t{0});
-        QCOMPARE((*f)->status_text(), QStringLiteral("SMS Message(s) deleted."));
+        QCOMPARE((*f)->status_text(),
+                 QStringLiteral("No message deleted on device: the phone could not be reached."));
     }
 
     void rightShiftDeleteDeletesEverywhereAndCtrlDeleteNothing() {

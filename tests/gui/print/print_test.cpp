@@ -181,7 +181,7 @@ class PrintTest : public QObject {
                                      .entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
         QCOMPARE(pdfs,
                  (QStringList{QStringLiteral("A_B_ _odd_ (7788).pdf"), QStringLiteral("Bank.pdf"),
-                              QStringLiteral("Nora,Weiss (+4915112345678).pdf")}));
+                              QStringLiteral("Nora Weiss (+4915112345678).pdf")}));
         const QString nora =
             pdf_text(archive.filePath(QStringLiteral("conversations/") + pdfs.at(2)));
         QVERIFY(nora.contains(QStringLiteral("Hello from Nora")));

@@ -19,6 +19,7 @@
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_window.h"
+#include "desktop/views/lock_keys.h"
 #include "phone_link.h"
 #include "window_test_env.h"
 
@@ -138,11 +139,12 @@ class ComposerTest : public QObject {
         QCOMPARE(counter(), u"0"_qs);
         QCOMPARE(recipients().rowCount(), 1);
         QCOMPARE(recipients().index(0, 0).data().toString(), u"(new number)"_qs);
-        QStringList labels;
-        for (QLabel* label : composer_->statusBar()->findChildren<QLabel*>())
-            labels << label->text();
-        QVERIFY(labels.contains(u"CAP"_qs) && labels.contains(u"NUM"_qs) &&
-                labels.contains(u"SCRL"_qs));
+        // The lock panes say what the keyboard's lock keys say, as the main
+        // window's do: lit only while the key is on.
+        const LockKeys keys = read_lock_keys();
+        QCOMPARE(child<QLabel>("capsPane")->text(), keys.caps ? u"CAP"_qs : QString());
+        QCOMPARE(child<QLabel>("numPane")->text(), keys.num ? u"NUM"_qs : QString());
+        QCOMPARE(child<QLabel>("scrollPane")->text(), keys.scroll ? u"SCRL"_qs : QString());
     }
 
     void return_in_the_to_line_adds_a_recipient_once() {
@@ -259,7 +261,7 @@ class ComposerTest : public QObject {
         QCOMPARE(boxes.size(), size_t{1});
         QCOMPARE(boxes[0].text, u"Please fill in a recipient."_qs);
         QCOMPARE(boxes[0].caption, u"Quillet"_qs);
-        QCOMPARE(child<QLabel>("statusPane")->text(), u"Sending SMS Message..."_qs);
+        QCOMPARE(child<QLabel>("statusPane")->text(), u"SMS Message not sent: no recipient."_qs);
         QCOMPARE(child<QPlainTextEdit>("messageEdit")->toPlainText(), u"lost?"_qs);
         QVERIFY(outbox().empty());
         QCOMPARE(sent_->count(), size_t{0});
@@ -285,13 +287,13 @@ class ComposerTest : public QObject {
         QCOMPARE(sent_numbers(), (QStringList{u"111"_qs, u"222"_qs, u"333"_qs}));
     }
 
-    void all_refused_gives_a_box_each_and_still_stores_and_closes() {
+    void all_refused_gives_a_box_each_keeps_the_text_open_and_stores_nothing() {
         QVERIFY(env_->phone({u"refuse"_qs, u"on"_qs}));
         open_composer();
         type_number(u"+1 555"_qs);
         type_number(u"0049 (30) 1"_qs);
         child<QPlainTextEdit>("messageEdit")->setPlainText(u"x"_qs);
-        send_and_wait_closed();
+        QTest::keyClick(child<QPlainTextEdit>("messageEdit"), Qt::Key_S, Qt::ControlModifier);
         const auto boxes = env_->take_message_boxes();
         QCOMPARE(boxes.size(), size_t{2});
         QVERIFY(
@@ -299,6 +301,18 @@ class ComposerTest : public QObject {
         QVERIFY(
             boxes[1].text.endsWith(u"\nDetails:\nOnDeviceError: could not send sms to 0049301"_qs));
         QVERIFY(outbox().empty());
+        // Nothing went out: the composer stays with its text and recipients,
+        // says so, and Sent Items gets nothing.
+        QVERIFY(!composer_.isNull() && composer_->isVisible());
+        QCOMPARE(child<QLabel>("statusPane")->text(),
+                 u"SMS Message not sent: every recipient was refused."_qs);
+        QCOMPARE(child<QPlainTextEdit>("messageEdit")->toPlainText(), u"x"_qs);
+        QCOMPARE(recipients().recipient_count(), size_t{2});
+        QVERIFY(sent_numbers().isEmpty());
+        // Once the phone takes them, the same composer sends.
+        QVERIFY(env_->phone({u"refuse"_qs, u"off"_qs}));
+        send_and_wait_closed();
+        QCOMPARE(outbox().size(), size_t{2});
         QCOMPARE(sent_numbers(), (QStringList{u"+1555"_qs, u"0049301"_qs}));
     }
 
@@ -311,12 +325,74 @@ class ComposerTest : public QObject {
         link_->start_sentinel([] {}, std::chrono::milliseconds(200));
         open_composer();
         type_number(u"1"_qs);
-        send_and_wait_closed();
+        child<QAction>("sendMenuAction")->trigger();
         const auto boxes = env_->take_message_boxes();
         QCOMPARE(boxes.size(), size_t{1});
         QVERIFY(boxes[0].text.startsWith(u"Could not send message."_qs));
         QVERIFY(boxes[0].text.endsWith(u"\nDetails:\nCould not connect"_qs));
-        QCOMPARE(sent_->count(), size_t{1});
+        QVERIFY(!composer_.isNull());
+        QCOMPARE(sent_->count(), size_t{0});
+    }
+
+    void a_number_in_edit_in_the_list_is_sent() {
+        open_composer();
+        type_number(u"111"_qs);
+        child<QPlainTextEdit>("messageEdit")->setPlainText(u"to both"_qs);
+        // The "(new number)" cell in edit, a number typed, not committed.
+        RecipientList& list = composer_->form().recipient_list();
+        const QModelIndex placeholder = recipients().index(1, RecipientModel::NumberColumn);
+        list.setCurrentIndex(placeholder);
+        list.edit(placeholder);
+        auto* editor = list.viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor != nullptr);
+        QTest::keyClicks(editor, u"222"_qs);
+        child<QAction>("sendToolAction")->trigger();
+        QTRY_VERIFY(composer_.isNull());
+        const auto out = outbox();
+        QCOMPARE(out.size(), size_t{2});
+        QCOMPARE(out[0].address, u"111"_qs);
+        QCOMPARE(out[1].address, u"222"_qs);
+        QCOMPARE(sent_numbers(), (QStringList{u"111"_qs, u"222"_qs}));
+    }
+
+    void an_edited_number_in_the_list_is_sent_as_edited() {
+        open_composer();
+        type_number(u"111"_qs);
+        child<QPlainTextEdit>("messageEdit")->setPlainText(u"changed"_qs);
+        RecipientList& list = composer_->form().recipient_list();
+        const QModelIndex first = recipients().index(0, RecipientModel::NumberColumn);
+        list.setCurrentIndex(first);
+        list.edit(first);
+        auto* editor = list.viewport()->findChild<QLineEdit*>();
+        QVERIFY(editor != nullptr);
+        editor->selectAll();
+        QTest::keyClicks(editor, u"333"_qs);
+        QTest::keyClick(child<QPlainTextEdit>("messageEdit"), Qt::Key_S, Qt::ControlModifier);
+        QTRY_VERIFY(composer_.isNull());
+        const auto out = outbox();
+        QCOMPARE(out.size(), size_t{1});
+        QCOMPARE(out[0].address, u"333"_qs);
+    }
+
+    void closing_with_a_text_asks_first() {
+        open_composer();
+        type_number(u"123"_qs);
+        composer_->close();  // no text yet: no question
+        QTRY_VERIFY(composer_.isNull());
+        QVERIFY(env_->questions().isEmpty());
+
+        open_composer();
+        child<QPlainTextEdit>("messageEdit")->setPlainText(u"half written"_qs);
+        env_->answer_questions(false);
+        child<QAction>("cancelMenuAction")->trigger();
+        QCOMPARE(env_->questions(), QStringList{u"Discard the message you have written?"_qs});
+        QVERIFY(!composer_.isNull() && composer_->isVisible());
+        QCOMPARE(child<QPlainTextEdit>("messageEdit")->toPlainText(), u"half written"_qs);
+        env_->answer_questions(true);
+        composer_->close();
+        QTRY_VERIFY(composer_.isNull());
+        QCOMPARE(env_->questions().size(), 2);
+        QVERIFY(outbox().empty());
     }
 
     void cancel_closes_without_sending_or_storing() {

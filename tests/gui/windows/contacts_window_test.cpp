@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocument>
 #include <memory>
 
 #include "desktop/composer/new_sms_form.h"
@@ -17,6 +18,7 @@
 #include "desktop/store/contact_list.h"
 #include "desktop/views/contacts_list_view.h"
 #include "desktop/views/contacts_window.h"
+#include "desktop/views/lock_keys.h"
 #include "phone_link.h"
 #include "protocol/text_codec.h"
 #include "window_test_env.h"
@@ -340,6 +342,26 @@ class ContactsWindowTest : public QObject {
         window_.reset();  // before the wrapper goes
     }
 
+    void tooltips_show_names_as_text_and_lock_panes_the_keys() {
+        save_contacts_file({make_contact("<img src=/dev/zero>", "<b>1</b>")});
+        open_window();
+        for (int col = 0; col < 2; ++col) {
+            const QModelIndex cell = rows().index(0, col);
+            const QString tip = cell.data(Qt::ToolTipRole).toString();
+            QVERIFY(!tip.contains(u"<img"_qs) && !tip.contains(u"<b>"_qs));
+            QTextDocument rendered;
+            rendered.setHtml(tip);
+            QCOMPARE(rendered.toPlainText(), cell.data().toString());
+        }
+        const LockKeys keys = read_lock_keys();
+        QCOMPARE(window_->findChild<QLabel*>(u"capsPane"_qs)->text(),
+                 keys.caps ? u"CAP"_qs : QString());
+        QCOMPARE(window_->findChild<QLabel*>(u"numPane"_qs)->text(),
+                 keys.num ? u"NUM"_qs : QString());
+        QCOMPARE(window_->findChild<QLabel*>(u"scrollPane"_qs)->text(),
+                 keys.scroll ? u"SCRL"_qs : QString());
+    }
+
     void a_phone_without_contacts_empties_the_list() {
         connect_phone({});
         save_contacts_file({make_contact("Old,Friend", "1")});
@@ -354,7 +376,8 @@ class ContactsWindowTest : public QObject {
         ContactList saved;
         saved.load_contacts(kContactsFileName);
         QCOMPARE(saved.count(), size_t{0});
-        QCOMPARE(window_->findChild<QLabel*>(u"statusPane"_qs)->text(), u"Contact list Updated"_qs);
+        QCOMPARE(window_->findChild<QLabel*>(u"statusPane"_qs)->text(),
+                 u"Contact list Updated: the phone has no contacts."_qs);
     }
 
     void a_failed_link_keeps_the_previous_contacts() {
@@ -375,7 +398,8 @@ class ContactsWindowTest : public QObject {
                  "connection.\ndetails:\nCould not connect"_qs);
         QCOMPARE(column(rows(), 0), QStringList{u"Old Friend"_qs});
         QCOMPARE(env_->read_file(env_->data_path(u"contacts.sql"_qs)), file_before);
-        QCOMPARE(window_->findChild<QLabel*>(u"statusPane"_qs)->text(), u"Contact list Updated"_qs);
+        QCOMPARE(window_->findChild<QLabel*>(u"statusPane"_qs)->text(),
+                 u"Contact list not updated: the phone could not be reached."_qs);
     }
 };
 

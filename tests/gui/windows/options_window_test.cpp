@@ -153,6 +153,32 @@ class OptionsWindowTest : public QObject {
                  QString::fromStdU16String(defaults.popup_message_text));
     }
 
+    void enter_is_ok_and_escape_is_cancel_wherever_the_focus_is() {
+        Options options;
+        window_->show_with(options);
+        QVERIFY(find<QPushButton>(*window_, "okButton")->isDefault());
+        QLineEdit* popup_text = find<QLineEdit>(*window_, "popupTextEdit");
+        popup_text->setFocus();
+        popup_text->setText(u"Typed, then Esc"_qs);
+        QTest::keyClick(popup_text, Qt::Key_Escape);
+        QVERIFY(!window_->isVisible());
+        QVERIFY(options.popup_message_text != u"Typed, then Esc");
+        QVERIFY(options_file().isEmpty());
+
+        window_->show_with(options);
+        popup_text->setText(u"Typed, then Enter"_qs);
+        QCheckBox* sync = find<QCheckBox>(*window_, "syncOnOpenCheck");
+        sync->setFocus();
+        QTest::keyClick(sync, Qt::Key_Return);
+        QVERIFY(!window_->isVisible());
+        QVERIFY(options.popup_message_text == u"Typed, then Enter");
+        QVERIFY(!options_file().isEmpty());
+
+        window_->show_with(options);
+        QTest::keyClick(popup_text, Qt::Key_Enter);  // the keypad's
+        QVERIFY(!window_->isVisible());
+    }
+
     void closing_hides_and_keeps_the_window() {
         Options options;
         window_->show_with(options);

@@ -6,7 +6,7 @@
 
 #include "desktop/composer/new_sms_form.h"
 #include "desktop/composer/part_count.h"
-#include "desktop/views/contacts_names.h"
+#include "desktop/store/contacts_names.h"
 #include "desktop/views/sound_file_dialog.h"
 
 using namespace quillet;

@@ -1,4 +1,4 @@
-#include "desktop/views/contacts_names.h"
+#include "desktop/store/contacts_names.h"
 
 namespace quillet {
 

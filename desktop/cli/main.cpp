@@ -1,0 +1,97 @@
+// quillet-cli: Quillet's boxes searched and read from the command line.
+#include <algorithm>
+#include <iostream>
+
+#include "desktop/cli/cli_arguments.h"
+#include "desktop/cli/data_reader.h"
+#include "desktop/cli/listing.h"
+#include "desktop/search/conversation_index.h"
+#include "desktop/store/app_paths.h"
+#include "protocol/text_codec.h"
+
+namespace quillet::cli {
+namespace {
+
+constexpr int kBadUsage = 2;
+constexpr int kUnreadable = 1;
+
+constexpr BoxKind kBoxes[] = {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems};
+
+// Messages oldest first; equal times in box order.
+void sort_by_time(const DataFolder& data, std::vector<MessageRef>& refs) {
+    std::stable_sort(refs.begin(), refs.end(), [&](const MessageRef& a, const MessageRef& b) {
+        return data.box(a.box).message_ref(a.index).time() <
+               data.box(b.box).message_ref(b.index).time();
+    });
+}
+
+int run(const Arguments& args) {
+    const std::filesystem::path folder = args.data ? *args.data : data_folder();
+    std::string error;
+    std::optional<DataFolder> data = read_data_folder(folder, error);
+    if (!data) {
+        std::cerr << "quillet-cli: " << error << '\n';
+        return kUnreadable;
+    }
+    for (const std::string& warning : data->warnings)
+        std::cerr << "quillet-cli: " << warning << '\n';
+
+    const PhoneNumbers& numbers = data->contacts.phone_numbers();
+    ConversationIndex index(numbers);
+    index.update(data->inbox, data->sent, data->deleted);
+
+    switch (args.command) {
+        case Arguments::Command::Search: {
+            const SearchQuery query(from_utf8(args.text), numbers);
+            std::vector<MessageRef> found;
+            for (const BoxKind kind : kBoxes) {
+                if (args.box && *args.box != kind)
+                    continue;
+                for (const size_t i : index.search(kind, query, &data->contacts))
+                    found.push_back({kind, i});
+            }
+            sort_by_time(*data, found);
+            print_messages(std::cout, *data, found, args.json);
+            break;
+        }
+        case Arguments::Command::Conversations: {
+            std::vector<size_t> all(index.count());
+            for (size_t i = 0; i < all.size(); ++i)
+                all[i] = i;
+            std::stable_sort(all.begin(), all.end(), [&](size_t a, size_t b) {
+                return index.summary(a).last_time > index.summary(b).last_time;
+            });
+            print_conversations(std::cout, *data, index, all, args.json);
+            break;
+        }
+        case Arguments::Command::Show: {
+            const std::optional<size_t> c = index.find(to_ansi(from_utf8(args.text)));
+            print_messages(std::cout, *data, c ? index.messages_of(*c) : std::vector<MessageRef>{},
+                           args.json);
+            break;
+        }
+        case Arguments::Command::Help:
+            break;
+    }
+    std::cout.flush();
+    return std::cout ? 0 : kUnreadable;
+}
+
+}  // namespace
+}  // namespace quillet::cli
+
+int main(int argc, char** argv) {
+    using namespace quillet::cli;
+    std::string error;
+    const std::optional<Arguments> args =
+        parse_arguments(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!args) {
+        std::cerr << "quillet-cli: " << error << "\nTry 'quillet-cli --help'.\n";
+        return kBadUsage;
+    }
+    if (args->command == Arguments::Command::Help) {
+        std::cout << help_text();
+        return 0;
+    }
+    return run(*args);
+}

@@ -1,0 +1,429 @@
+#include "desktop/search/conversation_index.h"
+
+#include <algorithm>
+#include <functional>
+
+#include "desktop/search/text_folding.h"
+#include "desktop/store/box_set.h"
+#include "protocol/text_codec.h"
+
+namespace quillet {
+namespace {
+
+constexpr uint32_t kNone = UINT32_MAX;
+
+uint64_t hash_of(std::string_view s) {
+    return std::hash<std::string_view>{}(s);
+}
+
+}  // namespace
+
+// One message of a box as last seen, and where its folded text lies.
+struct ConversationIndex::Entry {
+    FileTime time = 0;
+    const char16_t* text = nullptr;  // with size and number: which message it is
+    uint32_t text_size = 0;
+    uint64_t number_hash = 0;
+    uint32_t id = kNone;  // the message's place in members_ of its conversations
+    uint32_t folded_at = 0;
+    uint32_t folded_size = 0;
+    uint8_t read = 0;
+
+    bool same(const SmsMessage& m) const {
+        const std::u16string_view t = m.text_view();
+        return time == m.time() && text == t.data() && text_size == t.size() &&
+               number_hash == hash_of(m.number());
+    }
+};
+
+struct ConversationIndex::Box {
+    std::vector<Entry> entries;  // in box order
+    std::string folded;          // the entries' folded texts, each followed by a NUL
+    size_t dead = 0;             // bytes of folded texts no longer in the box
+};
+
+struct ConversationIndex::Conversation {
+    std::string key;
+    std::vector<std::string> spellings;
+    std::string folded_spellings;  // for finding "Bank" by its text
+    std::vector<std::optional<ParsedNumber>> parsed;
+    // Members: (message id, spelling), unordered.
+    std::vector<std::pair<uint32_t, uint32_t>> members;
+    size_t unread = 0;
+    uint32_t last = kNone;  // a member position
+    bool last_stale = false;
+};
+
+// Where a message id is now, and its memberships beyond the first.
+struct ConversationIndex::Place {
+    uint8_t box = 0;
+    uint32_t index = 0;
+    FileTime time = 0;
+    uint8_t read = 0;
+    // (conversation, position in its members), one per number it names.
+    std::vector<std::pair<uint32_t, uint32_t>> in;
+};
+
+ConversationIndex::ConversationIndex(const PhoneNumbers& numbers) : numbers_(numbers) {
+    for (auto& box : boxes_)
+        box = std::make_unique<Box>();
+}
+
+ConversationIndex::~ConversationIndex() = default;
+
+void ConversationIndex::update(const SmsBox& inbox, const SmsBox& sent, const SmsBox& deleted) {
+    update_box(0, inbox);
+    update_box(1, sent);
+    update_box(2, deleted);
+    for (Conversation& c : conversations_) {
+        if (c.last_stale)
+            refresh_last(c);
+    }
+    refresh_live();
+}
+
+void ConversationIndex::update_box(size_t b, const SmsBox& box) {
+    Box& seen = *boxes_[b];
+    const std::vector<SmsMessage>& messages = box.messages();
+    std::vector<Entry> now;
+    now.reserve(messages.size());
+    size_t j = 0;
+    for (const SmsMessage& m : messages) {
+        while (j < seen.entries.size() && !seen.entries[j].same(m))
+            drop_entry(seen, seen.entries[j++]);
+        if (j == seen.entries.size()) {
+            add_entry(b, m, seen, now);
+            continue;
+        }
+        Entry& e = seen.entries[j++];
+        if (e.read != m.read())
+            set_read(e, m.read());
+        places_[e.id].index = static_cast<uint32_t>(now.size());
+        now.push_back(e);
+    }
+    while (j < seen.entries.size())
+        drop_entry(seen, seen.entries[j++]);
+    seen.entries = std::move(now);
+    if (seen.dead > seen.folded.size() / 2)
+        compact(seen);
+}
+
+void ConversationIndex::add_entry(size_t b, const SmsMessage& m, Box& box,
+                                  std::vector<Entry>& into) {
+    Entry e;
+    e.time = m.time();
+    e.text = m.text_view().data();
+    e.text_size = static_cast<uint32_t>(m.text_view().size());
+    e.number_hash = hash_of(m.number());
+    e.read = m.read();
+    e.folded_at = static_cast<uint32_t>(box.folded.size());
+    append_folded(m.text_view(), box.folded);
+    e.folded_size = static_cast<uint32_t>(box.folded.size() - e.folded_at);
+    box.folded += '\0';
+
+    e.id = new_place();
+    Place& p = places_[e.id];
+    p.box = static_cast<uint8_t>(b);
+    p.index = static_cast<uint32_t>(into.size());
+    p.time = e.time;
+    p.read = e.read;
+    for (std::string_view spelling : recipients_of(m.number())) {
+        const auto [conversation, spelling_index] = conversation_for(spelling);
+        const bool already = std::any_of(p.in.begin(), p.in.end(),
+                                         [&](const auto& in) { return in.first == conversation; });
+        if (already)
+            continue;
+        Conversation& c = conversations_[conversation];
+        const uint32_t position = static_cast<uint32_t>(c.members.size());
+        c.members.emplace_back(e.id, spelling_index);
+        p.in.emplace_back(conversation, position);
+        if (e.read == 0)
+            ++c.unread;
+        if (!c.last_stale && (c.last == kNone || !newer(c, c.last, position)))
+            c.last = position;
+    }
+    into.push_back(e);
+}
+
+void ConversationIndex::drop_entry(Box& box, const Entry& e) {
+    box.dead += e.folded_size + 1;
+    Place& p = places_[e.id];
+    for (const auto& [conversation, position] : p.in) {
+        Conversation& c = conversations_[conversation];
+        if (p.read == 0)
+            --c.unread;
+        // Swap with the last member; the moved one learns its new position.
+        const size_t back = c.members.size() - 1;
+        if (position != back) {
+            c.members[position] = c.members[back];
+            for (auto& [other, other_position] : places_[c.members[position].first].in) {
+                if (other == conversation && other_position == back)
+                    other_position = position;
+            }
+        }
+        c.members.pop_back();
+        if (c.last == position)
+            c.last_stale = true;
+        else if (c.last == back)
+            c.last = position;
+    }
+    p.in.clear();
+    free_places_.push_back(e.id);
+}
+
+void ConversationIndex::set_read(Entry& e, uint8_t read) {
+    Place& p = places_[e.id];
+    for (const auto& [conversation, position] : p.in) {
+        (void)position;
+        Conversation& c = conversations_[conversation];
+        if (e.read == 0 && read != 0)
+            --c.unread;
+        else if (e.read != 0 && read == 0)
+            ++c.unread;
+    }
+    e.read = read;
+    p.read = read;
+}
+
+uint32_t ConversationIndex::new_place() {
+    if (!free_places_.empty()) {
+        const uint32_t id = free_places_.back();
+        free_places_.pop_back();
+        return id;
+    }
+    places_.emplace_back();
+    return static_cast<uint32_t>(places_.size() - 1);
+}
+
+std::pair<uint32_t, uint32_t> ConversationIndex::conversation_for(std::string_view spelling) {
+    const auto known = by_spelling_.find(std::string(spelling));
+    if (known != by_spelling_.end())
+        return known->second;
+    std::string key = numbers_.group_key(spelling);
+    auto [it, added] = by_key_.try_emplace(key, static_cast<uint32_t>(conversations_.size()));
+    if (added) {
+        conversations_.emplace_back();
+        conversations_.back().key = std::move(key);
+        folded_names_.emplace_back();
+    }
+    Conversation& c = conversations_[it->second];
+    c.spellings.emplace_back(spelling);
+    c.parsed.push_back(numbers_.parse(spelling));
+    append_folded(from_ansi(spelling), c.folded_spellings);
+    c.folded_spellings += '\0';
+    const std::pair<uint32_t, uint32_t> found{it->second,
+                                              static_cast<uint32_t>(c.spellings.size() - 1)};
+    by_spelling_.emplace(std::string(spelling), found);
+    return found;
+}
+
+// Whether member `a` is newer than member `b`: later time, then later box,
+// then later in its box.
+bool ConversationIndex::newer(const Conversation& c, uint32_t a, uint32_t b) const {
+    const Place& pa = places_[c.members[a].first];
+    const Place& pb = places_[c.members[b].first];
+    return std::tie(pa.time, pa.box, pa.index) > std::tie(pb.time, pb.box, pb.index);
+}
+
+void ConversationIndex::refresh_last(Conversation& c) const {
+    // Called only from update(); const because it touches nothing but c.
+    c.last = kNone;
+    for (uint32_t m = 0; m < c.members.size(); ++m) {
+        if (c.last == kNone || newer(c, m, c.last))
+            c.last = m;
+    }
+    c.last_stale = false;
+}
+
+void ConversationIndex::refresh_live() {
+    live_.clear();
+    for (uint32_t i = 0; i < conversations_.size(); ++i) {
+        if (!conversations_[i].members.empty())
+            live_.push_back(i);
+    }
+}
+
+void ConversationIndex::compact(Box& box) {
+    std::string folded;
+    folded.reserve(box.folded.size() - box.dead);
+    for (Entry& e : box.entries) {
+        const uint32_t at = static_cast<uint32_t>(folded.size());
+        folded.append(box.folded, e.folded_at, e.folded_size + 1);
+        e.folded_at = at;
+    }
+    box.folded = std::move(folded);
+    box.dead = 0;
+}
+
+ConversationSummary ConversationIndex::summary(size_t conversation) const {
+    const Conversation& c = conversations_[live_.at(conversation)];
+    ConversationSummary s;
+    s.numbers = c.spellings;
+    s.messages = c.members.size();
+    s.unread = c.unread;
+    if (c.last != kNone) {
+        const auto [id, spelling] = c.members[c.last];
+        const Place& p = places_[id];
+        s.number = c.spellings[spelling];
+        s.last = {static_cast<BoxKind>(p.box), p.index};
+        s.last_time = p.time;
+    }
+    return s;
+}
+
+std::vector<MessageRef> ConversationIndex::messages_of(size_t conversation) const {
+    const Conversation& c = conversations_[live_.at(conversation)];
+    std::vector<const Place*> places;
+    places.reserve(c.members.size());
+    for (const auto& member : c.members)
+        places.push_back(&places_[member.first]);
+    std::sort(places.begin(), places.end(), [](const Place* a, const Place* b) {
+        return std::tie(a->time, a->box, a->index) < std::tie(b->time, b->box, b->index);
+    });
+    std::vector<MessageRef> out;
+    out.reserve(places.size());
+    for (const Place* p : places)
+        out.push_back({static_cast<BoxKind>(p->box), p->index});
+    return out;
+}
+
+std::optional<size_t> ConversationIndex::find(std::string_view number) const {
+    const auto it = by_key_.find(numbers_.group_key(number));
+    if (it == by_key_.end())
+        return std::nullopt;
+    const auto at = std::lower_bound(live_.begin(), live_.end(), it->second);
+    if (at == live_.end() || *at != it->second)
+        return std::nullopt;
+    return static_cast<size_t>(at - live_.begin());
+}
+
+void ConversationIndex::names_changed() {
+    for (auto& name : folded_names_)
+        name.reset();
+}
+
+bool ConversationIndex::conversation_matches(uint32_t conversation, const SearchQuery& query,
+                                             const ContactList* contacts) const {
+    const Conversation& c = conversations_[conversation];
+    if (query.matches_folded(c.folded_spellings))
+        return true;
+    for (size_t s = 0; s < c.spellings.size(); ++s) {
+        if (query.matches_number(c.spellings[s], c.parsed[s]))
+            return true;
+    }
+    if (contacts == nullptr || c.spellings.empty())
+        return false;
+    std::optional<std::string>& name = folded_names_[conversation];
+    if (!name) {
+        const std::optional<std::u16string> found = contacts->name_for_number(c.spellings.front());
+        name = found ? fold_for_search(*found) : std::string();
+    }
+    return !name->empty() && query.matches_folded(*name);
+}
+
+std::vector<char> ConversationIndex::matching_conversations(const SearchQuery& query,
+                                                            const ContactList* contacts) const {
+    std::vector<char> matching(conversations_.size(), 0);
+    for (uint32_t c : live_)
+        matching[c] = conversation_matches(c, query, contacts) ? 1 : 0;
+    return matching;
+}
+
+std::vector<size_t> ConversationIndex::search(BoxKind kind, const SearchQuery& query,
+                                              const ContactList* contacts) const {
+    const Box& box = *boxes_[static_cast<size_t>(kind)];
+    std::vector<size_t> found;
+    if (query.empty()) {
+        found.resize(box.entries.size());
+        for (size_t i = 0; i < found.size(); ++i)
+            found[i] = i;
+        return found;
+    }
+    std::vector<char> hit(box.entries.size(), 0);
+    const std::vector<char> by_number = matching_conversations(query, contacts);
+    for (size_t i = 0; i < box.entries.size(); ++i) {
+        for (const auto& [conversation, position] : places_[box.entries[i].id].in) {
+            (void)position;
+            if (by_number[conversation])
+                hit[i] = 1;
+        }
+    }
+    mark_text_hits(box, query, hit);
+    for (size_t i = 0; i < hit.size(); ++i) {
+        if (hit[i])
+            found.push_back(i);
+    }
+    return found;
+}
+
+// Every entry whose folded text holds the query: one pass of the box's folded
+// texts, each hit mapped to its entry by position (entries keep their texts
+// in box order).
+void ConversationIndex::mark_text_hits(const Box& box, const SearchQuery& query,
+                                       std::vector<char>& hit) const {
+    const std::string_view all = box.folded;
+    const std::string& q = query.folded();
+    size_t at = 0;
+    while ((at = all.find(q, at)) != std::string_view::npos) {
+        const auto entry =
+            std::upper_bound(box.entries.begin(), box.entries.end(), at,
+                             [](size_t pos, const Entry& e) { return pos < e.folded_at; });
+        if (entry == box.entries.begin()) {
+            at = box.entries.empty() ? all.size() : box.entries.front().folded_at;
+            continue;
+        }
+        const Entry& e = *(entry - 1);
+        const size_t end = e.folded_at + e.folded_size;
+        if (at + q.size() <= end) {
+            hit[static_cast<size_t>(entry - 1 - box.entries.begin())] = 1;
+            at = end;
+        } else {
+            at = entry == box.entries.end() ? all.size() : entry->folded_at;
+        }
+    }
+}
+
+std::vector<size_t> ConversationIndex::search_conversations(const SearchQuery& query,
+                                                            const ContactList* contacts) const {
+    std::vector<size_t> found;
+    if (query.empty()) {
+        for (size_t i = 0; i < live_.size(); ++i)
+            found.push_back(i);
+        return found;
+    }
+    std::vector<char> matching = matching_conversations(query, contacts);
+    for (const auto& box : boxes_) {
+        std::vector<char> hit(box->entries.size(), 0);
+        mark_text_hits(*box, query, hit);
+        for (size_t i = 0; i < hit.size(); ++i) {
+            if (!hit[i])
+                continue;
+            for (const auto& [conversation, position] : places_[box->entries[i].id].in) {
+                (void)position;
+                matching[conversation] = 1;
+            }
+        }
+    }
+    for (size_t i = 0; i < live_.size(); ++i) {
+        if (matching[live_[i]])
+            found.push_back(i);
+    }
+    return found;
+}
+
+size_t ConversationIndex::memory_bytes() const {
+    size_t bytes = places_.capacity() * sizeof(Place);
+    for (const Place& p : places_)
+        bytes += p.in.capacity() * sizeof(p.in[0]);
+    for (const auto& box : boxes_)
+        bytes += box->entries.capacity() * sizeof(Entry) + box->folded.capacity();
+    for (const Conversation& c : conversations_) {
+        bytes += sizeof(Conversation) + c.members.capacity() * sizeof(c.members[0]) +
+                 c.folded_spellings.capacity() + c.key.capacity();
+        for (const std::string& s : c.spellings)
+            bytes += sizeof(s) + s.capacity();
+    }
+    return bytes;
+}
+
+}  // namespace quillet

@@ -1,0 +1,142 @@
+#include "desktop/store/phone_number.h"
+
+#include <phonenumbers/phonenumberutil.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <unordered_map>
+
+namespace quillet {
+namespace {
+
+using i18n::phonenumbers::PhoneNumber;
+using i18n::phonenumbers::PhoneNumberUtil;
+
+// Fewer digits than this, written without country code, is a short code.
+constexpr size_t kShortestFullNumber = 7;
+// The memo is dropped whole when it reaches this many spellings.
+constexpr size_t kMemoLimit = 200'000;
+
+PhoneNumberUtil& util() {
+    return *PhoneNumberUtil::GetInstance();
+}
+
+bool known_region(const std::string& region) {
+    return region != "ZZ" && util().GetCountryCodeForRegion(region) != 0;
+}
+
+bool written_with_country_code(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    return first != std::string_view::npos && text[first] == '+';
+}
+
+std::optional<ParsedNumber> parse_now(std::string_view text, const std::string& region) {
+    // libphonenumber refuses anything this long anyway; the bound keeps a
+    // hostile text from costing more than a number would.
+    if (text.empty() || text.size() > 250)
+        return std::nullopt;
+    if (!written_with_country_code(text) && digits_of(text).size() < kShortestFullNumber)
+        return std::nullopt;
+    PhoneNumber number;
+    if (util().Parse(std::string(text), region, &number) != PhoneNumberUtil::NO_PARSING_ERROR)
+        return std::nullopt;
+    if (!util().IsPossibleNumber(number))
+        return std::nullopt;
+    ParsedNumber parsed;
+    util().Format(number, PhoneNumberUtil::E164, &parsed.e164);
+    util().GetNationalSignificantNumber(number, &parsed.national);
+    parsed.country_code = number.country_code();
+    return parsed;
+}
+
+}  // namespace
+
+struct PhoneNumbers::Memo {
+    std::mutex mutex;
+    std::unordered_map<std::string, std::optional<ParsedNumber>> parsed;
+};
+
+PhoneNumbers::PhoneNumbers(std::string_view region)
+    : region_(region), memo_(std::make_shared<Memo>()) {
+    if (!known_region(region_)) {
+        region_ = "ZZ";
+        return;
+    }
+    country_code_ = util().GetCountryCodeForRegion(region_);
+    util().GetNddPrefixForRegion(region_, true, &national_prefix_);
+}
+
+PhoneNumbers::PhoneNumbers() : PhoneNumbers(default_phone_region()) {}
+
+std::optional<ParsedNumber> PhoneNumbers::parse(std::string_view text) const {
+    const std::string key(text);
+    {
+        std::lock_guard lock(memo_->mutex);
+        const auto it = memo_->parsed.find(key);
+        if (it != memo_->parsed.end())
+            return it->second;
+    }
+    std::optional<ParsedNumber> parsed = parse_now(text, region_);
+    std::lock_guard lock(memo_->mutex);
+    if (memo_->parsed.size() >= kMemoLimit)
+        memo_->parsed.clear();
+    memo_->parsed.emplace(key, parsed);
+    return parsed;
+}
+
+std::optional<std::string> PhoneNumbers::e164(std::string_view text) const {
+    std::optional<ParsedNumber> parsed = parse(text);
+    if (!parsed)
+        return std::nullopt;
+    return std::move(parsed->e164);
+}
+
+std::string PhoneNumbers::group_key(std::string_view text) const {
+    std::optional<std::string> full = e164(text);
+    if (full)
+        return std::move(*full);
+    return "=" + std::string(text);
+}
+
+bool PhoneNumbers::same_number(std::string_view a, std::string_view b) const {
+    return group_key(a) == group_key(b);
+}
+
+void PhoneNumbers::forget() const {
+    std::lock_guard lock(memo_->mutex);
+    memo_->parsed.clear();
+}
+
+std::string region_of_locale(std::string_view locale) {
+    const size_t end = locale.find_first_of(".@");
+    const std::string_view name = locale.substr(0, end);
+    const size_t underscore = name.find('_');
+    if (underscore == std::string_view::npos || name.size() - underscore != 3)
+        return "ZZ";
+    std::string region(name.substr(underscore + 1));
+    for (char& c : region) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return known_region(region) ? region : "ZZ";
+}
+
+std::string default_phone_region() {
+    for (const char* variable : {"LC_ALL", "LC_TELEPHONE", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0')
+            return region_of_locale(value);
+    }
+    return "ZZ";
+}
+
+std::string digits_of(std::string_view text) {
+    std::string digits;
+    for (char c : text) {
+        if (c >= '0' && c <= '9')
+            digits += c;
+    }
+    return digits;
+}
+
+}  // namespace quillet

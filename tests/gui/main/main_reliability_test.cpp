@@ -1,0 +1,201 @@
+// The real main window started over damaged and hostile data files: every
+// file it cannot use whole is reported with the place it was kept, nothing a
+// file held is lost, a FIFO never blocks the start, the leftovers of killed
+// saves are cleared, and a text's direction marks stay inside its cell.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTest>
+#include <atomic>
+#include <thread>
+
+#include "desktop/store/box_file.h"
+#include "desktop/views/sms_list_view.h"
+#include "main_test_env.h"
+
+using namespace quillet;
+using namespace quillet::testing;
+
+namespace {
+
+QByteArray le32(quint32 v) {
+    QByteArray out(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<char>(v >> (8 * i));
+    return out;
+}
+
+QByteArray record(const QString& text, const QByteArray& number, quint64 time) {
+    QByteArray out = le32(static_cast<quint32>(2 * (text.size() + 1)));
+    for (const QChar c : text) {
+        out += static_cast<char>(c.unicode() & 0xFF);
+        out += static_cast<char>(c.unicode() >> 8);
+    }
+    out += QByteArray(2, '\0');
+    QByteArray field = number;
+    field.resize(32, '\0');
+    out += field;
+    for (int i = 0; i < 8; ++i)
+        out += static_cast<char>(time >> (8 * i));
+    out += QByteArray("\x01\x01\x00", 3) + QByteArray(16, '\x05');
+    return out;
+}
+
+QByteArray box_file(qint32 count, const QList<QByteArray>& records) {
+    QByteArray out = QByteArray::fromStdString(std::string(kBoxHeader110));
+    out += le32(0xFFFFFFFF) + le32(0xFFFFFFFF) + le32(static_cast<quint32>(count));
+    for (const QByteArray& r : records)
+        out += r;
+    return out;
+}
+
+void write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Lets a start-up blocked on the FIFO at `path` go after a while, so that the
+// test fails instead of hanging; says whether it had to.
+class FifoWatchdog {
+  public:
+    explicit FifoWatchdog(const QString& path) : path_(path.toStdString()) {
+        ::mkfifo(path_.c_str(), 0600);
+        thread_ = std::thread([this] {
+            for (int i = 0; i < 1000 && !done_; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (done_)
+                return;
+            blocked_ = true;
+            const int fd = ::open(path_.c_str(), O_RDWR | O_NONBLOCK);
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            if (fd >= 0)
+                ::close(fd);
+        });
+    }
+    ~FifoWatchdog() { finish(); }
+    bool finish() {
+        done_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        return !blocked_;
+    }
+
+  private:
+    std::string path_;
+    std::atomic<bool> done_{false};
+    std::atomic<bool> blocked_{false};
+    std::thread thread_;
+};
+
+constexpr quint64 kTime = 134'000'000'000'000'000ULL;
+
+}  // namespace
+
+class MainReliabilityTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<MainTestEnv> env_;
+
+  private Q_SLOTS:
+    void init() { env_ = std::make_unique<MainTestEnv>(); }
+    void cleanup() { env_.reset(); }
+
+    void startUpOverDamagedFilesLosesNothingAndSaysWhereEachWent() {
+        // Inbox: a count of 0 before three records. Sent Items: a FIFO.
+        // Deleted Items: not a box file. Contacts: a count too small.
+        const QByteArray inbox = box_file(0, {record(QStringLiteral("one"), "+491", kTime),
+                                              record(QStringLiteral("two"), "+492", kTime),
+                                              record(QStringLiteral("three"), "+493", kTime)});
+        write(env_->data_path(QStringLiteral("inbox1.sms")), inbox);
+        write(env_->data_path(QStringLiteral("deleted1.sms")), "no box file");
+        QByteArray contacts = QByteArray("quillet version 1.00") + le32(1);
+        for (const char* name : {"Amy", "Bob"}) {
+            QByteArray field(name);
+            field.resize(32, '\0');
+            contacts += field + QByteArray("+491").leftJustified(32, '\0');
+        }
+        write(env_->data_path(QStringLiteral("contacts.sql")), contacts);
+        // What two killed saves left, and a file of the user's that looks alike.
+        write(env_->data_path(QStringLiteral("inbox1.sms.quillet-save-Ab12Cd")), "half");
+        write(env_->data_path(QStringLiteral("options.cfg.quillet-save-x9Y8z7")), "half");
+        write(env_->data_path(QStringLiteral("inbox1.sms.backup")), "mine");
+
+        FifoWatchdog fifo(env_->data_path(QStringLiteral("sent1.sms")));
+        RunningFrame f;
+        QVERIFY2(fifo.finish(), "the start waited on the FIFO");
+
+        const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QStringList texts;
+        for (const MessageBoxRequest& b : boxes)
+            texts << b.text;
+        const QString all = texts.join(QStringLiteral("\n---\n"));
+        QCOMPARE(boxes.size(), size_t{4});
+        const auto said = [&](const QString& start, const QString& kept) {
+            for (const QString& t : texts) {
+                if (t.startsWith(start))
+                    return t.contains(env_->data_path(kept));
+            }
+            return false;
+        };
+        QVERIFY2(said(QStringLiteral("The box file inbox1.sms is damaged: 3 messages"),
+                      QStringLiteral("inbox1.sms.damaged-1")),
+                 qPrintable(all));
+        QVERIFY2(said(QStringLiteral("The box file sent1.sms could not be read"),
+                      QStringLiteral("sent1.sms.unknown-1")),
+                 qPrintable(all));
+        QVERIFY2(said(QStringLiteral("Unknown version of Quillet in inbox files."),
+                      QStringLiteral("deleted1.sms.unknown-1")),
+                 qPrintable(all));
+        QVERIFY2(said(QStringLiteral("The contacts file is damaged: 2 contacts"),
+                      QStringLiteral("contacts.sql.damaged-1")),
+                 qPrintable(all));
+
+        // Every record is on the screen.
+        SmsListView& list = f->list_view();
+        QCOMPARE(list.list_model().rowCount(), 3);
+        QStringList shown;
+        for (int row = 0; row < 3; ++row)
+            shown << list.list_model().index(row, MessageListModel::kMessage).data().toString();
+        shown.sort();
+        QCOMPARE(shown, (QStringList{QStringLiteral("one"), QStringLiteral("three"),
+                                     QStringLiteral("two")}));
+        QCOMPARE(QFile(env_->data_path(QStringLiteral("inbox1.sms.damaged-1"))).size(),
+                 inbox.size());
+
+        const QStringList left = QDir(env_->data_path()).entryList(QDir::Files | QDir::System);
+        QVERIFY2(!left.join(QLatin1Char(' ')).contains(QStringLiteral("quillet-save")),
+                 qPrintable(left.join(QLatin1Char(' '))));
+        QVERIFY(left.contains(QStringLiteral("inbox1.sms.backup")));
+    }
+
+    // A right-to-left override in a text reorders that text only: the other
+    // columns of its row look exactly as those of a row without it.
+    void directionMarksStayInsideTheirCell() {
+        const QString plain = QStringLiteral("hello there");
+        const QString marked = QStringLiteral("\u202Eevil text");
+        write(env_->data_path(QStringLiteral("inbox1.sms")),
+              box_file(2, {record(plain, "+4930123", kTime), record(marked, "+4930123", kTime)}));
+        RunningFrame f;
+        f->resize(1000, 500);
+        SmsListView& list = f->list_view();
+        QCOMPARE(list.list_model().rowCount(), 2);
+        QVERIFY(QTest::qWaitForWindowExposed(f.frame.get()));
+        const QImage shot = list.viewport()->grab().toImage();
+        const auto cell = [&](int row, int column) {
+            return shot.copy(list.visualRect(list.list_model().index(row, column)));
+        };
+        const int plain_row = list.list_model().index(0, 0).data().toString() == plain ? 0 : 1;
+        for (int column = MessageListModel::kSender; column < MessageListModel::kColumnCount;
+             ++column) {
+            QCOMPARE(cell(1 - plain_row, column), cell(plain_row, column));
+        }
+        QVERIFY(cell(0, MessageListModel::kMessage) != cell(1, MessageListModel::kMessage));
+    }
+};
+
+QTEST_MAIN(MainReliabilityTest)
+#include "main_reliability_test.moc"

@@ -1,0 +1,40 @@
+// The copy onto the emulated phone never follows a symbolic link out of the
+// phone's file system onto the host's files.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "platform/rapi/rapi.h"
+#include "tests/link/link_test_support.h"
+
+namespace quillet::rapi {
+namespace {
+
+namespace fs = std::filesystem;
+using test::LinkWorld;
+
+std::string file_text(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(RemoteApiSymlinkTest, AWriteNeverFollowsALinkOntoTheHost) {
+    LinkWorld world;
+    world.phone_ok({"init"});
+    const fs::path host_file = world.folder() / "host-file.txt";
+    { std::ofstream(host_file) << "host data"; }
+    fs::create_directories(world.image() / "fs/Temp");
+    fs::create_symlink(host_file, world.image() / "fs/Temp/agent.exe");
+    for (const uint32_t creation : {CREATE_ALWAYS, OPEN_ALWAYS, TRUNCATE_EXISTING, OPEN_EXISTING}) {
+        SCOPED_TRACE(creation);
+        CeHandle f = CeCreateFile(u"\\Temp\\agent.exe", GENERIC_WRITE, 0, creation, 0);
+        EXPECT_FALSE(f.valid());
+        EXPECT_NE(CeGetLastError(), 0u);
+    }
+    EXPECT_EQ(file_text(host_file), "host data");
+    EXPECT_TRUE(fs::is_symlink(world.image() / "fs/Temp/agent.exe"));
+}
+
+}  // namespace
+}  // namespace quillet::rapi
