@@ -14,20 +14,30 @@ namespace {
 
 constexpr size_t kMessageCellLength = 64;
 
-// Equal keys keep the box's own order, whichever way the column sorts and
-// whatever order came before: a new start then shows exactly the same rows.
+// Equal keys list newest first, then in the box's own order, whichever way
+// the column sorts and whatever order came before: a new start then shows
+// exactly the rows the window showed.
+struct TieOrder {
+    std::vector<FileTime> times;
+    std::vector<int> box_order;
+    bool before(size_t a, size_t b) const {
+        if (times[a] != times[b])
+            return times[b] < times[a];
+        return box_order[a] < box_order[b];
+    }
+};
+
 template <typename Key>
-std::vector<int> stable_order(const std::vector<Key>& keys, const std::vector<int>& box_order,
-                              int order) {
+std::vector<int> stable_order(const std::vector<Key>& keys, const TieOrder& ties, int order) {
     std::vector<int> positions(keys.size());
     std::iota(positions.begin(), positions.end(), 0);
     const bool descending = order > 0;
     std::sort(positions.begin(), positions.end(), [&](int a, int b) {
-        const Key& ka = keys[static_cast<size_t>(a)];
-        const Key& kb = keys[static_cast<size_t>(b)];
-        if (ka < kb || kb < ka)
-            return descending ? kb < ka : ka < kb;
-        return box_order[static_cast<size_t>(a)] < box_order[static_cast<size_t>(b)];
+        const auto pa = static_cast<size_t>(a);
+        const auto pb = static_cast<size_t>(b);
+        if (keys[pa] < keys[pb] || keys[pb] < keys[pa])
+            return descending ? keys[pb] < keys[pa] : keys[pa] < keys[pb];
+        return ties.before(pa, pb);
     });
     return positions;
 }
@@ -84,13 +94,16 @@ std::vector<int> MessageListModel::sorted_positions(int column, int order) const
     const std::vector<SmsMessage>& messages = box_->messages();
     const size_t n = rows_.size();
     auto message = [&](size_t p) -> const SmsMessage& { return messages[rows_[p]]; };
+    TieOrder ties{std::vector<FileTime>(n), rows_};
+    for (size_t p = 0; p < n; ++p)
+        ties.times[p] = message(p).time();
     switch (column) {
         case kDate: {
             // One local-time conversion per row, none per comparison.
             std::vector<int64_t> keys(n);
             for (size_t p = 0; p < n; ++p)
                 keys[p] = local_seconds(message(p).time());
-            return stable_order(keys, rows_, order);
+            return stable_order(keys, ties, order);
         }
         case kUnread:
         case kOnPhone: {
@@ -100,7 +113,7 @@ std::vector<int> MessageListModel::sorted_positions(int column, int order) const
                 const SmsMessage& m = message(p);
                 keys[p] = column == kUnread ? (m.read() == 0) : (m.on_phone() == 1);
             }
-            return stable_order(keys, rows_, order);
+            return stable_order(keys, ties, order);
         }
         default: {
             std::vector<std::u16string> keys(n);
@@ -108,7 +121,7 @@ std::vector<int> MessageListModel::sorted_positions(int column, int order) const
                 keys[p] = column == kMessage ? message_cell(message(p).text_view())
                                              : sender_cell(message(p));
             }
-            return stable_order(keys, rows_, order);
+            return stable_order(keys, ties, order);
         }
     }
 }
