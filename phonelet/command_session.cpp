@@ -114,8 +114,7 @@ bool CommandSession::count_inbox(const CommandBlock&) {
 bool CommandSession::read_inbox_message(const CommandBlock& block) {
     bool sent = false;
     if (folders_.open(FolderKind::Inbox, SortOrder::OldestFirst) == 0) {
-        if (block.index >= 0 && block.index < folders_.find(-1) &&
-            folders_.find(block.index) == 0) {
+        if (block.index >= 0 && folders_.find(block.index) == 0) {
             sent = folders_.send_current_record(connection_);
         }
         folders_.close();
@@ -126,17 +125,14 @@ bool CommandSession::read_inbox_message(const CommandBlock& block) {
 }
 
 bool CommandSession::sentinel(const CommandBlock&) {
-    if (folders_.open(FolderKind::Inbox, SortOrder::NewestFirst) != 0) {
-        connection_.send_int32(0);
-        return true;
-    }
-    if (folders_.find(-1) == 0) {
-        connection_.send_int32(0);
-    } else {
-        folders_.find(0);
-        connection_.send_int32(1);
+    // "Present" only with the newest text message read just now: when the
+    // row cannot be read the answer is absent, never an older record or a
+    // present flag with no record after it.
+    const bool present =
+        folders_.open(FolderKind::Inbox, SortOrder::NewestFirst) == 0 && folders_.find(0) == 0;
+    connection_.send_int32(present ? 1 : 0);
+    if (present)
         folders_.send_current_record(connection_);
-    }
     folders_.close();
     return true;
 }

@@ -132,6 +132,7 @@ int MessageFolderReader::open_folder(FolderKind kind) {
 }
 
 void MessageFolderReader::close() {
+    current_.reset();
     table_.reset();
     folder_.reset();
     if (session_) {
@@ -154,8 +155,11 @@ bool MessageFolderReader::next_text_row(ce::SRowSet& rows) {
 }
 
 int MessageFolderReader::find(int position) {
+    // A record from an earlier read must never pass for this one.
+    current_.reset();
+    const int not_found = position < 0 ? 0 : -1;
     if (!table_ || ce::FAILED(table_->SeekRow(ce::BOOKMARK_BEGINNING, 0, nullptr)))
-        return 0;
+        return not_found;
     int count = 0;
     ce::SRowSet rows;
     while (next_text_row(rows)) {
@@ -165,7 +169,7 @@ int MessageFolderReader::find(int position) {
         }
         ++count;
     }
-    return count;
+    return position < 0 ? count : -1;
 }
 
 int MessageFolderReader::send_all(DesktopConnection& connection, int count) {

@@ -31,10 +31,11 @@ class MessageFolderReader {
     // else the number of the step that failed (1 to 10); nothing stays open
     // after a failure.
     int open(FolderKind kind, SortOrder order);
-    // position -1: the number of text messages. position p >= 0: reads the
-    // p-th text message (in sort order) into the current record and returns
-    // 0; with fewer text messages returns their number and keeps the
-    // current record.
+    // position -1: the number of text messages (0 when they cannot be
+    // read). position p >= 0: reads the p-th text message (in sort order)
+    // into the current record and returns 0; -1 when there are fewer text
+    // messages or the rows cannot be read, and there is no current record
+    // then.
     int find(int position);
     // Sends the size and the current record; false when there is none.
     bool send_current_record(DesktopConnection& connection);

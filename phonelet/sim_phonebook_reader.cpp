@@ -54,7 +54,7 @@ int SimPhonebookReader::send_all(DesktopConnection& connection) {
         current_ = ContactWireRecord{};
         set_text_field(current_.number, to_ansi_field(number));
         set_text_field(current_.name, to_ansi_field(name));
-        if (current_.is_end_marker())
+        if (current_.is_blank())
             continue;
         connection.send(current_.encode());
         ++sent;

@@ -19,12 +19,15 @@ LinkSocket::~LinkSocket() {
     close();
 }
 
-LinkSocket::LinkSocket(LinkSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+LinkSocket::LinkSocket(LinkSocket&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), receive_limit_(other.receive_limit_) {}
 
 LinkSocket& LinkSocket::operator=(LinkSocket&& other) noexcept {
     if (this != &other) {
         close();
         fd_ = std::exchange(other.fd_, -1);
+        receive_limit_ = other.receive_limit_;
+        timed_out_ = false;
     }
     return *this;
 }
@@ -56,11 +59,33 @@ bool LinkSocket::send_all(std::span<const uint8_t> bytes) {
     return true;
 }
 
+bool LinkSocket::wait_readable(std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd p{fd_, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+        if (ready > 0)
+            return true;  // readable, closed or failed: recv tells which
+        if (ready < 0 && errno != EINTR)
+            return true;
+    }
+}
+
 bool LinkSocket::receive_exact(std::span<uint8_t> out) {
+    timed_out_ = false;
     if (fd_ < 0)
         return false;
+    const bool limited = receive_limit_.count() > 0;
+    const auto deadline = std::chrono::steady_clock::now() + receive_limit_;
     size_t got = 0;
     while (got < out.size()) {
+        if (limited && !wait_readable(deadline)) {
+            timed_out_ = true;
+            return false;
+        }
         const ssize_t n = ::recv(fd_, out.data() + got, out.size() - got, 0);
         if (n < 0 && errno == EINTR)
             continue;

@@ -1,11 +1,13 @@
 // A TCP socket owned by one object, used by both ends of the link.
 //
-// Reads take exactly the bytes asked for: a receive error or the peer closing
-// the connection (zero bytes) is a failure. Each send hands one whole piece to
+// Reads take exactly the bytes asked for: a receive error, the peer closing
+// the connection (zero bytes) or, when a receive limit is set, the bytes not
+// all arriving within it is a failure. Each send hands one whole piece to
 // the connection. SIGPIPE is never raised; a broken connection shows as a
 // failed send.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -31,8 +33,14 @@ class LinkSocket {
 
     // True when all of `bytes` went out.
     bool send_all(std::span<const uint8_t> bytes);
-    // True when exactly out.size() bytes came in.
+    // True when exactly out.size() bytes came in, within the receive limit
+    // when one is set.
     bool receive_exact(std::span<uint8_t> out);
+    // The longest one receive_exact may take; zero (the default) waits for
+    // as long as the bytes take.
+    void set_receive_limit(std::chrono::milliseconds limit) { receive_limit_ = limit; }
+    // Whether the last receive_exact failed because its limit ran out.
+    bool timed_out() const { return timed_out_; }
 
     // A listening IPv4 socket on 127.0.0.1:port (SO_REUSEADDR), or invalid.
     static LinkSocket listen_loopback(uint16_t port, int backlog);
@@ -43,7 +51,12 @@ class LinkSocket {
     static LinkSocket connect_ipv4(uint32_t ipv4, uint16_t port);
 
   private:
+    // Waits until the socket is readable or `deadline` passes; false then.
+    bool wait_readable(std::chrono::steady_clock::time_point deadline);
+
     int fd_ = -1;
+    std::chrono::milliseconds receive_limit_{0};
+    bool timed_out_ = false;
 };
 
 // The port of the link: 12121, unless QUILLET_LINK_PORT names another one

@@ -162,6 +162,12 @@ ContactWireRecord ContactWireRecord::decode(std::span<const uint8_t, kContactRec
 }
 
 bool ContactWireRecord::is_end_marker() const {
+    const auto zero = [](char b) { return b == '\0'; };
+    return std::all_of(name.begin(), name.end(), zero) &&
+           std::all_of(number.begin(), number.end(), zero);
+}
+
+bool ContactWireRecord::is_blank() const {
     return name[0] == '\0' && number[0] == '\0';
 }
 

@@ -21,7 +21,7 @@
 //  68  2n+2    text, UTF-16LE, NUL-terminated
 //
 // ContactWireRecord (64 bytes): name (32 bytes), number (32 bytes), both
-// 8-bit text. A record with both fields empty ends a contact list.
+// 8-bit text. 64 zero bytes end a contact list.
 //
 // See doc/wire_format.md for every command and its reply.
 #pragma once
@@ -159,7 +159,10 @@ struct ContactWireRecord {
 
     std::array<uint8_t, kContactRecordSize> encode() const;
     static ContactWireRecord decode(std::span<const uint8_t, kContactRecordSize> bytes);
+    // All 64 bytes zero: the end of a contact list.
     bool is_end_marker() const;
+    // Both fields empty: no contact, whatever bytes follow the terminators.
+    bool is_blank() const;
 };
 
 }  // namespace quillet

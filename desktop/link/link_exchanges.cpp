@@ -40,6 +40,31 @@ class ProgressEnd {
 
 }  // namespace
 
+// What one folder reply may still bring.
+class SmartphoneSmsConnect::ReplyBudget {
+  public:
+    explicit ReplyBudget(uint64_t limit) : limit_(limit) {}
+    // False when `bytes` more would pass the limit.
+    bool take(uint64_t bytes) {
+        if (bytes > limit_ - used_)
+            return false;
+        used_ += bytes;
+        return true;
+    }
+    std::string limit_text() const {
+        constexpr uint64_t kMiB = uint64_t{1} << 20;
+        if (limit_ % (kMiB << 10) == 0)
+            return std::to_string(limit_ >> 30) + " GiB";
+        if (limit_ % kMiB == 0)
+            return std::to_string(limit_ >> 20) + " MiB";
+        return std::to_string(limit_) + " bytes";
+    }
+
+  private:
+    uint64_t limit_;
+    uint64_t used_ = 0;
+};
+
 struct SmartphoneSmsConnect::FolderTexts {
     std::u16string_view start;     // "importing inbox..."
     std::u16string_view progress;  // "importing inbox: " before the percentage
@@ -77,12 +102,18 @@ void SmartphoneSmsConnect::reject_reply(const std::string& text) {
     throw ORX_Exception(text);
 }
 
-SmsWireRecord SmartphoneSmsConnect::receive_record() {
+SmsWireRecord SmartphoneSmsConnect::receive_record(ReplyBudget* budget) {
     const auto size = static_cast<uint32_t>(receive_int32());
     if (const auto error = check_record_size(size)) {
         reject_reply(
             "receive_data: bad record from device: " + std::string(record_error_text(*error)) +
             " (size " + std::to_string(size) + ")");
+    }
+    // Checked before the record is allocated: the limit bounds what the
+    // reply makes the desktop hold.
+    if (budget && !budget->take(sizeof(int32_t) + size)) {
+        reject_reply("receive_data: the device's reply passed " + budget->limit_text() +
+                     "; the fetch was stopped");
     }
     std::vector<uint8_t> bytes(size);
     receive_piece(bytes);
@@ -99,7 +130,7 @@ bool SmartphoneSmsConnect::send_sms(const SmsWireRecord& record) {
     const WriteSmsRequest request = encode_write_sms(record);
     std::array<uint8_t, 1> reply{};
     {
-        std::lock_guard guard(lock_);
+        const LinkLock guard = lock_for_operation();
         log("SPC::send_command()");
         send_piece(request.block);
         log("SPC::send_command() end");
@@ -130,7 +161,7 @@ bool SmartphoneSmsConnect::delete_on_device(BoxKind kind, const SmsWireRecord& r
     connect();
     std::array<uint8_t, 1> reply{};
     {
-        std::lock_guard guard(lock_);
+        const LinkLock guard = lock_for_operation();
         send_command(block_with_head(code, record));
         receive_piece(reply);
     }
@@ -143,14 +174,15 @@ int SmartphoneSmsConnect::fetch(CommandCode code, const FolderTexts& texts,
         sink->set_status_text(texts.start);
     const ProgressEnd progress_end(sink);
     connect();
-    std::lock_guard guard(lock_);
+    const LinkLock guard = lock_for_operation();
     send_command(CommandBlock::with_code(code));
     const int32_t count = receive_int32();
     if (count < 0 || count > kMaxFolderCount) {
         reject_reply("receive_data: bad message count from device (" + std::to_string(count) + ")");
     }
+    ReplyBudget budget(settings_.folder_reply_limit);
     for (int32_t i = 0; i < count; ++i) {
-        records.push_back(receive_record());
+        records.push_back(receive_record(&budget));
         const int percent = i * 100 / count;
         if (sink) {
             sink->set_status_text(std::u16string(texts.progress) + number_text(percent) + u"%");
@@ -190,17 +222,20 @@ int SmartphoneSmsConnect::fetch_folder(BoxKind kind, std::vector<SmsWireRecord>&
 
 int SmartphoneSmsConnect::fetch_contacts(std::vector<Contact>& contacts, StatusSink* sink) {
     connect();
-    std::lock_guard guard(lock_);
+    const LinkLock guard = lock_for_operation();
     send_command(CommandBlock::with_code(CommandCode::READALLCON));
     int appended = 0;
     for (;;) {
         std::array<uint8_t, kContactRecordSize> bytes{};
         receive_piece(bytes);
         const ContactWireRecord contact = ContactWireRecord::decode(bytes);
-        // Only the end marker ends the list: an entry with a name and no
-        // number is still the agent's, and its rest must be read.
+        // Only the end marker (64 zero bytes) ends the list: an entry with a
+        // name and no number, or with both fields empty but bytes after them,
+        // is still the agent's, and the rest of the list must be read.
         if (contact.is_end_marker())
             break;
+        if (contact.is_blank())
+            continue;
         if (appended >= kMaxContacts)
             reject_reply("receive_data: too many contacts from device");
         contacts.push_back(contact);

@@ -2,10 +2,12 @@
 // agent's connection; the send and receive primitives.
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <new>
 #include <thread>
@@ -15,6 +17,7 @@
 #include "desktop/store/log_file.h"
 #include "desktop/store/orx_exception.h"
 #include "desktop/store/unique_fd.h"
+#include "platform/rapi/link_peer.h"
 #include "platform/rapi/rapi.h"
 
 namespace quillet {
@@ -48,6 +51,25 @@ std::vector<uint8_t> read_agent_file(const UniqueFd& file) {
         done += static_cast<size_t>(n);
     }
     return buffer;
+}
+
+// "user NAME" for a user id, or "user id N" when it has no name.
+std::string user_name(uid_t uid) {
+    passwd entry{};
+    passwd* found = nullptr;
+    std::array<char, 1024> buffer{};
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
+        found->pw_name != nullptr) {
+        return std::string("user ") + found->pw_name;
+    }
+    return "user id " + std::to_string(uid);
+}
+
+// "10 seconds", or "700 ms" for a limit that is not whole seconds.
+std::string duration_text(std::chrono::milliseconds d) {
+    if (d.count() % 1000 == 0)
+        return std::to_string(d.count() / 1000) + " seconds";
+    return std::to_string(d.count()) + " ms";
 }
 
 // Waits for the remote API's event in short steps, so that a link being
@@ -92,28 +114,47 @@ SmartphoneSmsConnect::~SmartphoneSmsConnect() {
 
 void SmartphoneSmsConnect::connect() {
     log("SmartphoneSmsConnect::connect()");
-    {
-        std::lock_guard guard(lock_);
-        log("SmartphoneSmsConnect::connect() has lock");
-        if (state_ == LinkState::CONNECTED) {
-            log("SmartphoneSmsConnect::connect() case CONNECTED");
-            log("SmartphoneSmsConnect::connect() end");
-            return;
-        }
-        log("SmartphoneSmsConnect::connect() case PLEASE_CONNECT");
-        {
-            std::lock_guard wake_guard(wake_mutex_);
-            state_ = LinkState::PLEASE_CONNECT;
-        }
-        wake_.notify_all();
+    // The state is read without the link lock: the sentinel holds the lock
+    // for a whole set-up, and the caller is the window.
+    if (state_ == LinkState::CONNECTED) {
+        log("SmartphoneSmsConnect::connect() case CONNECTED");
+        log("SmartphoneSmsConnect::connect() end");
+        return;
     }
+    log("SmartphoneSmsConnect::connect() case PLEASE_CONNECT");
+    {
+        std::lock_guard wake_guard(wake_mutex_);
+        setup_problem_.clear();
+        state_ = LinkState::PLEASE_CONNECT;
+    }
+    wake_.notify_all();
     for (int i = 0; i < settings_.connect_polls; ++i) {
         std::this_thread::sleep_for(settings_.connect_poll);
         if (state_ == LinkState::CONNECTED)
             return;
     }
     log("SmartphoneSmsConnect::connect() exception Could not connect");
-    throw ORX_Exception("Could not connect");
+    std::string text = "Could not connect";
+    {
+        std::lock_guard wake_guard(wake_mutex_);
+        if (!setup_problem_.empty())
+            text += ": " + setup_problem_;
+    }
+    throw ORX_Exception(text);
+}
+
+void SmartphoneSmsConnect::note_setup_problem(std::string text) {
+    std::lock_guard wake_guard(wake_mutex_);
+    setup_problem_ = std::move(text);
+}
+
+SmartphoneSmsConnect::LinkLock SmartphoneSmsConnect::lock_for_operation() {
+    LinkLock guard(lock_, std::defer_lock);
+    if (!guard.try_lock_for(settings_.lock_wait)) {
+        log("SmartphoneSmsConnect: link busy");
+        throw ORX_Exception("Could not connect: the link is busy");
+    }
+    return guard;
 }
 
 int SmartphoneSmsConnect::init() {
@@ -128,13 +169,21 @@ int SmartphoneSmsConnect::init() {
     try {
         log("SPC init() open rapi");
         open_rapi(settings_.rapi_wait, settings_.rapi_tries);
+        // Listening comes first: an agent must never find another program
+        // listening in our place.
+        log("SPC init() listen");
+        listen_for_agent();
         log("SPC init() install_soft");
         install_soft();  // false: the agent already on the phone is started
         log("SPC init() run_remote_exe");
         run_remote_exe();
         log("SPC init() init_socket");
-        init_socket();
+        accept_agent();
     } catch (...) {
+        {
+            std::lock_guard socket_guard(socket_mutex_);
+            listener_.close();
+        }
         rapi::CeRapiUninit();
         throw;
     }
@@ -192,30 +241,46 @@ bool SmartphoneSmsConnect::install_soft() {
 bool SmartphoneSmsConnect::run_remote_exe() {
     std::lock_guard guard(lock_);
     rapi::PROCESS_INFORMATION info;
+    agent_pid_ = 0;
     if (!rapi::CeCreateProcess(device_folder_ + u"\\phonelet.exe", u"", &info)) {
         throw ORX_Exception("do_command: Unable to CeCreateProcess");
     }
+    agent_pid_ = info.dwProcessId;
     return true;
 }
 
-void SmartphoneSmsConnect::init_socket() {
+void SmartphoneSmsConnect::listen_for_agent() {
     std::lock_guard guard(lock_);
     if (socket_.valid())
         return;
     constexpr int kBacklog = 20;
-    LinkSocket listener = LinkSocket::listen_loopback(link_port(), kBacklog);
-    if (!listener.valid())
-        throw ORX_Exception("init_socket: Could not listen for the device.");
-    {
-        std::lock_guard socket_guard(socket_mutex_);
-        if (stop_)
-            throw ORX_Exception("init_socket: The device did not connect.");
-        listener_ = std::move(listener);
+    const uint16_t port = link_port();
+    LinkSocket listener = LinkSocket::listen_loopback(port, kBacklog);
+    if (!listener.valid()) {
+        std::string text = "init_socket: Could not listen for the device.";
+        if (const auto owner = rapi::ListenerOwner(port)) {
+            const std::string problem = "the link's port " + std::to_string(port) +
+                                        " is held by another program (" + user_name(*owner) +
+                                        "); the phone's agent was not started.";
+            note_setup_problem(problem);
+            text = "init_socket: " + problem;
+        }
+        log("SPC " + text);
+        throw ORX_Exception(text);
     }
+    std::lock_guard socket_guard(socket_mutex_);
+    if (stop_)
+        throw ORX_Exception("init_socket: The device did not connect.");
+    listener_ = std::move(listener);
+}
 
-    // The phone's link is the loopback address: a connection from anywhere
-    // else is closed and the wait goes on, up to the accept limit. Four
-    // accepts that fail outright end the wait as well.
+void SmartphoneSmsConnect::accept_agent() {
+    std::lock_guard guard(lock_);
+    if (socket_.valid())
+        return;
+    // Only the connection of the process that run_remote_exe started is the
+    // agent's; any other local program's is closed and the wait goes on, up
+    // to the accept limit. Four accepts that fail outright end it as well.
     const auto deadline = Clock::now() + settings_.accept_limit;
     LinkSocket accepted;
     int failed_accepts = 0;
@@ -231,13 +296,14 @@ void SmartphoneSmsConnect::init_socket() {
                 ++failed_accepts;
             continue;
         }
-        if (peer != INADDR_LOOPBACK) {
-            log("SPC init_socket: connection from another address closed");
+        if (peer != INADDR_LOOPBACK || !rapi::IsConnectionFromProcess(s.fd(), agent_pid_)) {
+            log("SPC init_socket: connection from another program closed");
             continue;
         }
         accepted = std::move(s);
         break;
     }
+    accepted.set_receive_limit(settings_.receive_limit);
     {
         std::lock_guard socket_guard(socket_mutex_);
         listener_.close();
@@ -270,7 +336,13 @@ std::ptrdiff_t SmartphoneSmsConnect::receive_data(std::span<uint8_t> buffer) {
     if (!socket_.receive_exact(buffer)) {
         // Closed, so the next set-up listens for the new agent instead of
         // staying on a broken connection.
+        const bool timed_out = socket_.timed_out();
         close_socket();
+        if (timed_out) {
+            log("SPC::receive_data time limit");
+            throw ORX_Exception("receive_data: no answer from the device within " +
+                                duration_text(settings_.receive_limit));
+        }
         log("SPC::receive_data socket error");
         throw ORX_Exception("receive_data socket error");
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 
 namespace quillet {
 
@@ -24,6 +25,15 @@ struct LinkSettings {
     ms accept_limit{30000};
     // Between two sentinel ticks, unless start_sentinel() is given another.
     ms sentinel_interval{500};
+    // The longest wait for one piece of a reply (a count, a record, a reply
+    // byte); a peer that stays silent longer has lost the link.
+    ms receive_limit{10000};
+    // The longest a device operation waits for the link while another
+    // exchange (a keep-alive tick) holds it; then it gives up with an error
+    // and the window goes on.
+    ms lock_wait{3000};
+    // The most bytes one folder reply may bring (sizes and records).
+    uint64_t folder_reply_limit = uint64_t{1} << 30;
 };
 
 }  // namespace quillet

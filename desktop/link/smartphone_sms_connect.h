@@ -1,25 +1,29 @@
 // The desktop end of the link to the phone, and the program's only way to it.
 //
 // One instance lives for the whole run. Its sentinel thread sets the link up
-// (opens the remote API, copies the agent "ondevice\phonelet.exe" to the
-// phone's "\Temp\quillet\phonelet.exe", starts it and accepts its TCP
-// connection on the loopback address), then asks the agent for the newest
+// (opens the remote API, listens on the loopback address, copies the agent
+// "ondevice\phonelet.exe" to the phone's "\Temp\quillet\phonelet.exe",
+// starts it and accepts its TCP connection, and only that agent's: the
+// loopback address is shared with every local program), then asks the agent for the newest
 // Inbox message every interval and calls the new-message callback when one
 // is newer than any seen before. When an exchange fails the link is LOST; the
 // sentinel pauses and sets it up again with a fresh agent.
 //
 // The device operations run one exchange each on the caller's thread. Every
 // exchange, and the whole set-up, holds the link lock (recursive), so the
-// sentinel and the caller take turns. Failures are thrown as ORX_Exception
-// with fixed texts ("Could not connect", "Unable to open RAPI",
-// "receive_data socket error", ...). A reply that breaks the link's rules
-// (a record size or count out of bounds) is thrown the same way and closes
-// the connection, because the stream can no longer be trusted; records that
-// arrived before stay in the caller's list.
+// sentinel and the caller take turns; a device operation waits for the lock
+// at most the settings' lock wait, and every piece of a reply must arrive
+// within the receive limit, so that a silent agent cannot hold the window. Failures are thrown as
+// ORX_Exception with fixed texts ("Could not connect", "Unable to open RAPI", "receive_data socket
+// error", ...). A reply that breaks the link's rules (a record size or count out of bounds) is
+// thrown the same way and closes the connection, because the stream can no longer be trusted;
+// records that arrived before stay in the caller's list.
 //
 // Destroying the object stops and joins the sentinel: a wait for the agent's
 // connection or a blocked receive is woken by shutting the socket down.
 #pragma once
+
+#include <sys/types.h>
 
 #include <atomic>
 #include <chrono>
@@ -71,11 +75,12 @@ class SmartphoneSmsConnect : public DeviceOperations {
 
     // Returns at once when CONNECTED. Otherwise asks the sentinel for a link
     // (PLEASE_CONNECT) and waits for it; throws "Could not connect" when it
-    // is not CONNECTED within the settings' connect wait. Never sets the
-    // link up itself.
+    // is not CONNECTED within the settings' connect wait, followed by the
+    // reason when the link's port is held by another program. Never sets
+    // the link up itself, and never waits for the link lock.
     void connect();
-    // The whole set-up under the link lock: open_rapi, install_soft,
-    // run_remote_exe, init_socket; then CONNECTED. Returns 0, or 1 without
+    // The whole set-up under the link lock: open_rapi, listen_for_agent,
+    // install_soft, run_remote_exe, accept_agent; then CONNECTED. Returns 0, or 1 without
     // doing anything while the sentinel holds a link it set up. Throws the
     // failing step's exception; the remote API session is ended either way.
     int init();
@@ -97,6 +102,10 @@ class SmartphoneSmsConnect : public DeviceOperations {
     std::ptrdiff_t receive_data(std::span<uint8_t> buffer);
 
     // Steps of init(), each under the link lock.
+    // Keeps an existing connection; otherwise listens on the loopback
+    // address. Throws, before any agent is started, when the port is taken:
+    // by another program, the text says so and names its user.
+    void listen_for_agent();
     // Up to `tries` times opens the remote API and waits `wait` for the
     // phone; throws "Unable to open RAPI".
     bool open_rapi(std::chrono::milliseconds wait, int tries);
@@ -106,11 +115,10 @@ class SmartphoneSmsConnect : public DeviceOperations {
     bool install_soft();
     // Starts the copied agent; throws "do_command: Unable to CeCreateProcess".
     bool run_remote_exe();
-    // Keeps an existing connection; otherwise listens on the loopback address
-    // and accepts the agent's connection, closing any from another address.
-    // Throws when it cannot listen or no agent connected within the settings'
-    // accept limit.
-    void init_socket();
+    // Keeps an existing connection; otherwise accepts the started agent's,
+    // closing every connection that another process made. Throws when the
+    // agent did not connect within the settings' accept limit.
+    void accept_agent();
 
     // --- Device operations (each calls connect() first) ------------------
 
@@ -121,13 +129,16 @@ class SmartphoneSmsConnect : public DeviceOperations {
     // when the phone reports the message deleted.
     bool delete_on_device(BoxKind kind, const SmsWireRecord& record) override;
     // READINBOX, READSENT, READDELETED: appends each record as it arrives and
-    // returns the count the agent announced. Reports "importing inbox..."
-    // and "importing inbox: N%" (sent sms, deleted sms) to `sink`.
+    // returns the count the agent announced. A reply that would pass the
+    // settings' folder reply limit (1 GiB) is stopped with an error. Reports
+    // "importing inbox..." and "importing inbox: N%" (sent sms, deleted sms)
+    // to `sink`.
     int fetch_inbox(std::vector<SmsWireRecord>& records, StatusSink* sink = nullptr);
     int fetch_sent(std::vector<SmsWireRecord>& records, StatusSink* sink = nullptr);
     int fetch_deleted(std::vector<SmsWireRecord>& records, StatusSink* sink = nullptr);
     int fetch_folder(BoxKind kind, std::vector<SmsWireRecord>& records, StatusSink* sink) override;
-    // READALLCON: appends the contacts (SIM first) up to the end marker and
+    // READALLCON: appends the contacts (SIM first) up to the end marker (64
+    // zero bytes; an entry with both fields empty is read and left out) and
     // returns how many; reports "retrieving contact N: NAME" to `sink`.
     int fetch_contacts(std::vector<Contact>& contacts, StatusSink* sink) override;
 
@@ -153,6 +164,12 @@ class SmartphoneSmsConnect : public DeviceOperations {
     uint64_t tick_count() const { return ticks_; }
 
   private:
+    using LinkLock = std::unique_lock<std::recursive_timed_mutex>;
+    // The link lock for a device operation: throws "Could not connect: the
+    // link is busy" when it stays taken longer than the settings' lock wait.
+    LinkLock lock_for_operation();
+    void note_setup_problem(std::string text);
+
     void sentinel_main();
     int run();
     void pause_after_loss();
@@ -164,7 +181,9 @@ class SmartphoneSmsConnect : public DeviceOperations {
     void send_piece(std::span<const uint8_t> bytes);
     void receive_piece(std::span<uint8_t> bytes);
     int32_t receive_int32();
-    SmsWireRecord receive_record();
+    class ReplyBudget;
+    // One size-prefixed record; counted against `budget` when given.
+    SmsWireRecord receive_record(ReplyBudget* budget = nullptr);
     // Closes the connection and throws `text`: the reply broke the rules.
     [[noreturn]] void reject_reply(const std::string& text);
     struct FolderTexts;
@@ -174,9 +193,13 @@ class SmartphoneSmsConnect : public DeviceOperations {
     void close_socket();
 
     const LinkSettings settings_;
-    std::recursive_mutex lock_;
+    std::recursive_timed_mutex lock_;
     std::atomic<LinkState> state_{LinkState::PLEASE_CONNECT};
     std::u16string device_folder_;
+    pid_t agent_pid_ = 0;  // the agent this set-up started
+    // Why the last set-up failed, when the user must hear it; guarded by
+    // wake_mutex_.
+    std::string setup_problem_;
 
     // Guards replacing or closing the sockets against the destructor's
     // wake-up, which runs without the link lock.

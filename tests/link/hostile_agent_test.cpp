@@ -39,7 +39,7 @@ class HostileAgentTest : public ::testing::Test {
 
     // Sets the link up with `script` playing the agent.
     void set_up(FakeAgent::Script script) {
-        agent_ = std::make_unique<FakeAgent>(world_.port(), std::move(script));
+        agent_ = std::make_unique<FakeAgent>(world_, std::move(script));
         ASSERT_EQ(link_.init(), 0);
         ASSERT_EQ(link_.state(), LinkState::CONNECTED);
     }
@@ -49,7 +49,7 @@ class HostileAgentTest : public ::testing::Test {
         return closed_;
     }
 
-    LinkWorld world_{Agent::Silent};
+    LinkWorld world_{Agent::Played};
     SmartphoneSmsConnect link_{test::quick_settings()};
     std::unique_ptr<FakeAgent> agent_;
     std::atomic<bool> closed_{false};
@@ -199,14 +199,17 @@ TEST_F(HostileAgentTest, ContactListEndsOnlyAtTheEndMarker) {
     set_up([&](LinkSocket& s) {
         if (test::read_command(s) != static_cast<int>(CommandCode::READALLCON))
             return;
-        ContactWireRecord no_number, no_name, full, unterminated;
+        ContactWireRecord no_number, no_name, blank, full, unterminated;
         set_text_field(no_number.name, "Anna");
         set_text_field(no_name.number, "+111");
+        // A SIM entry with both fields empty, as another agent sends it:
+        // bytes left after the terminators make it no end marker.
+        blank.name[5] = 'x';
         set_text_field(full.name, "Bob");
         set_text_field(full.number, "+222");
         unterminated.name.fill('N');  // no terminator: read as 31 characters
         set_text_field(unterminated.number, "+333");
-        for (const auto& c : {no_number, no_name, full, unterminated})
+        for (const auto& c : {no_number, no_name, blank, full, unterminated})
             s.send_all(c.encode());
         s.send_all(ContactWireRecord().encode());
         // The link stays in step: the next command is answered as usual.
@@ -220,6 +223,7 @@ TEST_F(HostileAgentTest, ContactListEndsOnlyAtTheEndMarker) {
     ASSERT_EQ(contacts.size(), 4u);
     EXPECT_EQ(text_field(contacts[0].name), "Anna");
     EXPECT_EQ(text_field(contacts[1].number), "+111");
+    EXPECT_EQ(text_field(contacts[2].name), "Bob");
     EXPECT_EQ(text_field(contacts[3].name), std::string(31, 'N'));
     std::vector<SmsWireRecord> records;
     EXPECT_EQ(link_.fetch_inbox(records), 0);

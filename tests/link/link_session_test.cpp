@@ -116,13 +116,13 @@ TEST(LinkSetUp, ConnectGivesUpWhileThePhoneStaysUnplugged) {
 }
 
 TEST(LinkSetUp, PhonePluggedInDuringTheWaitOpensTheLink) {
-    LinkWorld world(Agent::Silent);
+    LinkWorld world(Agent::Played);
     world.phone_ok({"init"});
     world.phone_ok({"unplug"});
     LinkSettings settings = test::quick_settings();
     settings.rapi_wait = 5s;
     SmartphoneSmsConnect link(settings);
-    FakeAgent agent(world.port(), empty_phone);
+    FakeAgent agent(world, empty_phone);
     auto set_up = std::async(std::launch::async, [&] { return link.init(); });
     std::this_thread::sleep_for(200ms);
     world.phone_ok({"plug"});
@@ -131,7 +131,7 @@ TEST(LinkSetUp, PhonePluggedInDuringTheWaitOpensTheLink) {
 }
 
 TEST(LinkSetUp, AgentThatNeverConnectsFailsTheSetUpAfterTheLimit) {
-    LinkWorld world(Agent::Silent);
+    LinkWorld world(Agent::Played);
     world.phone_ok({"init"});
     LinkSettings settings = test::quick_settings();
     settings.accept_limit = 300ms;
@@ -140,56 +140,69 @@ TEST(LinkSetUp, AgentThatNeverConnectsFailsTheSetUpAfterTheLimit) {
     EXPECT_NE(link.state(), LinkState::CONNECTED);
 
     // The next set-up listens anew.
-    FakeAgent agent(world.port(), empty_phone);
+    FakeAgent agent(world, empty_phone);
     EXPECT_EQ(link.init(), 0);
     std::vector<SmsWireRecord> records;
     EXPECT_EQ(link.fetch_inbox(records), 0);
 }
 
-TEST(LinkSetUp, PortAlreadyTakenFailsTheSetUp) {
-    LinkWorld world(Agent::Silent);
+TEST(LinkSetUp, PortHeldByAnotherProgramStartsNoAgentAndSaysSo) {
+    LinkWorld world;
     world.phone_ok({"init"});
     LinkSocket squatter = LinkSocket::listen_loopback(world.port(), 1);
     ASSERT_TRUE(squatter.valid());
     SmartphoneSmsConnect link(test::quick_settings());
-    EXPECT_EQ(thrown_text([&] { link.init(); }), "init_socket: Could not listen for the device.");
+    const std::string text = thrown_text([&] { link.init(); });
+    EXPECT_TRUE(text.starts_with("init_socket: the link's port " + std::to_string(world.port()) +
+                                 " is held by another program (user "))
+        << text;
+    EXPECT_TRUE(text.ends_with("the phone's agent was not started.")) << text;
+    EXPECT_TRUE(world.agent_pids().empty());
+    EXPECT_FALSE(fs::exists(world.agent_on_phone()));
+    EXPECT_FALSE(squatter.accept_one(300).valid());
 }
 
-TEST(LinkSetUp, ConnectionFromAnotherAddressIsClosedAndTheWaitGoesOn) {
-    LinkWorld world(Agent::Silent);
+TEST(LinkSetUp, ConnectionFromAnotherProgramIsClosedAndTheWaitGoesOn) {
+    LinkWorld world(Agent::Played);
     world.phone_ok({"init"});
     SmartphoneSmsConnect link(test::quick_settings());
+    FakeAgent agent(world, empty_phone, /*held=*/true);
     auto set_up = std::async(std::launch::async, [&] { return link.init(); });
 
-    // A stranger on 127.0.0.2 reaches the listening socket first.
-    bool stranger_closed = false;
-    for (int i = 0; i < 1000 && !stranger_closed; ++i) {
-        LinkSocket stranger(::socket(AF_INET, SOCK_STREAM, 0));
-        sockaddr_in from{};
-        from.sin_family = AF_INET;
-        from.sin_addr.s_addr = htonl(0x7f000002);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        to.sin_port = htons(world.port());
-        ASSERT_EQ(::bind(stranger.fd(), reinterpret_cast<sockaddr*>(&from), sizeof from), 0);
-        if (::connect(stranger.fd(), reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-            std::this_thread::sleep_for(10ms);
-            continue;
+    // Strangers reach the listening socket before the agent: this test's
+    // own process on the loopback address, and one from 127.0.0.2.
+    for (const uint32_t from_address : {INADDR_LOOPBACK, 0x7f000002u}) {
+        bool stranger_closed = false;
+        for (int i = 0; i < 1000 && !stranger_closed; ++i) {
+            // Close-on-exec: the agent started meanwhile must not inherit it.
+            LinkSocket stranger(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+            sockaddr_in from{};
+            from.sin_family = AF_INET;
+            from.sin_addr.s_addr = htonl(from_address);
+            sockaddr_in to{};
+            to.sin_family = AF_INET;
+            to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            to.sin_port = htons(world.port());
+            ASSERT_EQ(::bind(stranger.fd(), reinterpret_cast<sockaddr*>(&from), sizeof from), 0);
+            if (::connect(stranger.fd(), reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+                ASSERT_NE(set_up.wait_for(10ms), std::future_status::ready)
+                    << thrown_text([&] { set_up.get(); });
+                continue;
+            }
+            stranger_closed = test::desktop_closed(stranger);
         }
-        stranger_closed = test::desktop_closed(stranger);
+        EXPECT_TRUE(stranger_closed);
+        EXPECT_NE(link.state(), LinkState::CONNECTED);
     }
-    EXPECT_TRUE(stranger_closed);
-    EXPECT_NE(link.state(), LinkState::CONNECTED);
 
-    FakeAgent agent(world.port(), empty_phone);
+    agent.release();
     EXPECT_EQ(set_up.get(), 0);
     std::vector<SmsWireRecord> records;
     EXPECT_EQ(link.fetch_deleted(records), 0);
 }
 
 TEST(LinkSetUp, DestroyingTheLinkEndsASentinelWaitingForTheAgent) {
-    LinkWorld world(Agent::Silent);
+    LinkWorld world(Agent::Played);
     world.phone_ok({"init"});
     LinkSettings settings = test::quick_settings();
     settings.accept_limit = 120s;
@@ -212,11 +225,11 @@ TEST(LinkSetUp, DestroyingTheLinkEndsASentinelWaitingForThePhone) {
 }
 
 TEST(LinkSetUp, DestroyingTheLinkEndsASentinelBlockedInAReceive) {
-    LinkWorld world(Agent::Silent);
+    LinkWorld world(Agent::Played);
     world.phone_ok({"init"});
     std::atomic<bool> asked{false};
     std::atomic<bool> closed{false};
-    FakeAgent agent(world.port(), [&](LinkSocket& s) {
+    FakeAgent agent(world, [&](LinkSocket& s) {
         asked = test::read_command(s) == static_cast<int>(CommandCode::SMSSENTINEL);
         closed = test::desktop_closed(s);  // never answers
     });

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +15,7 @@
 #include <array>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 #include "desktop/store/app_paths.h"
@@ -108,9 +111,12 @@ static fs::path program_folder_for(Agent agent, const fs::path& under) {
         return fs::path(QUILLET_PROGRAM_DIR);
     const fs::path program = under / "program";
     fs::create_directories(program);
-    if (agent == Agent::Silent) {
+    if (agent == Agent::Played) {
+        // exec: the process the desktop started is the one that connects.
         fs::create_directories(program / "ondevice");
-        std::ofstream(program / "ondevice" / "phonelet.exe") << "#!/bin/sh\nexit 0\n";
+        std::ofstream(program / "ondevice" / "phonelet.exe")
+            << "#!/bin/sh\nexec '" << LINK_PEER_HELPER << "' handover '"
+            << (under / "handover.sock").string() << "'\n";
     }
     return program;
 }
@@ -170,24 +176,101 @@ void LinkWorld::kill_agents() const {
         ::kill(pid, SIGKILL);
 }
 
-FakeAgent::FakeAgent(uint16_t port, Script script)
-    : thread_([this, port, script = std::move(script)] {
-          for (int i = 0; i < 2000; ++i) {
-              LinkSocket s = LinkSocket::connect_ipv4(INADDR_LOOPBACK, port);
-              {
-                  std::lock_guard guard(mutex_);
-                  if (stopping_)
-                      return;
-                  if (s.valid()) {
-                      socket_ = std::move(s);
-                      break;
-                  }
-              }
-              std::this_thread::sleep_for(std::chrono::milliseconds(10));
-          }
-          if (socket_.valid())
-              script(socket_);
-      }) {}
+bool intruder_is_another_user() {
+    return ::geteuid() == 0;
+}
+
+ProgramResult run_intruder(const std::string& mode, uint16_t port, int ms) {
+    const std::vector<std::string> args{mode, std::to_string(port), std::to_string(ms)};
+    if (!intruder_is_another_user())
+        return run_program(LINK_PEER_HELPER, args);
+    std::vector<std::string> as_nobody{"--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                                       LINK_PEER_HELPER};
+    as_nobody.insert(as_nobody.end(), args.begin(), args.end());
+    return run_program("/usr/bin/setpriv", as_nobody);
+}
+
+FakeAgent::FakeAgent(const LinkWorld& world, Script script, bool held)
+    : path_(world.handover_socket()), released_(!held) {
+    fs::remove(path_);
+    listener_ = LinkSocket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, path_.c_str(), sizeof addr.sun_path - 1);
+    if (::bind(listener_.fd(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(listener_.fd(), 4) != 0) {
+        ADD_FAILURE() << "cannot listen on " << path_;
+    }
+    thread_ = std::thread([this, script = std::move(script)] { run(script); });
+}
+
+void FakeAgent::run(const Script& script) {
+    LinkSocket conn;
+    while (!conn.valid()) {
+        {
+            std::lock_guard guard(mutex_);
+            if (stopping_)
+                return;
+        }
+        conn = listener_.accept_one(50);
+    }
+    {
+        std::unique_lock guard(mutex_);
+        gate_.wait(guard, [this] { return released_ || stopping_; });
+        if (stopping_)
+            return;
+    }
+    const uint8_t go = 'g';
+    conn.send_all(std::span(&go, 1));
+    const int fd = receive_handover(conn.fd());
+    if (fd < 0)
+        return;
+    {
+        std::lock_guard guard(mutex_);
+        socket_ = LinkSocket(fd);
+        if (stopping_)
+            return;
+    }
+    script(socket_);
+    // Closing `conn` lets the agent process end.
+}
+
+int FakeAgent::receive_handover(int conn) {
+    for (;;) {
+        {
+            std::lock_guard guard(mutex_);
+            if (stopping_)
+                return -1;
+        }
+        pollfd p{conn, POLLIN, 0};
+        if (::poll(&p, 1, 50) > 0)
+            break;
+    }
+    char byte = 0;
+    iovec iov{&byte, 1};
+    alignas(cmsghdr) std::array<char, CMSG_SPACE(sizeof(int))> control{};
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control.data();
+    msg.msg_controllen = control.size();
+    if (::recvmsg(conn, &msg, MSG_CMSG_CLOEXEC) != 1)
+        return -1;
+    const cmsghdr* c = CMSG_FIRSTHDR(&msg);
+    if (c == nullptr || c->cmsg_type != SCM_RIGHTS)
+        return -1;
+    int fd = -1;
+    std::memcpy(&fd, CMSG_DATA(c), sizeof fd);
+    return fd;
+}
+
+void FakeAgent::release() {
+    {
+        std::lock_guard guard(mutex_);
+        released_ = true;
+    }
+    gate_.notify_all();
+}
 
 FakeAgent::~FakeAgent() {
     {
@@ -195,7 +278,10 @@ FakeAgent::~FakeAgent() {
         stopping_ = true;
         socket_.shutdown();
     }
+    gate_.notify_all();
     join();
+    std::error_code ec;
+    fs::remove(path_, ec);
 }
 
 void FakeAgent::join() {

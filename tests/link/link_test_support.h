@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <condition_variable>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -40,7 +41,7 @@ LinkSettings quick_settings();
 // Which agent the program folder offers the phone.
 enum class Agent {
     Real,     // the build's program folder with the real phonelet
-    Silent,   // a phonelet.exe that ends at once: the test plays the agent
+    Played,   // a phonelet.exe that hands its connection to a FakeAgent
     Missing,  // no ondevice/phonelet.exe at all
 };
 
@@ -60,6 +61,8 @@ class LinkWorld {
     // Where the desktop copies the agent on this phone.
     std::filesystem::path agent_on_phone() const;
     uint16_t port() const { return port_; }
+    // Where a played agent asks its FakeAgent for the go.
+    std::filesystem::path handover_socket() const { return folder_ / "handover.sock"; }
 
     // Runs quillet-phone with these arguments.
     ProgramResult phone(const std::vector<std::string>& args) const;
@@ -75,21 +78,41 @@ class LinkWorld {
     uint16_t port_;
 };
 
-// Plays the agent on a thread: connects to the desktop's port (retrying while
-// it is not listening yet), then runs `script` on the connection.
+// Another program on the link's port (tests/link/link_peer_helper): run as
+// the user "nobody" when this test runs as root, else as the test's user.
+// `mode` is "squat" or "knock"; its printed summary comes back.
+ProgramResult run_intruder(const std::string& mode, uint16_t port, int ms);
+// Whether intruders run as another user here.
+bool intruder_is_another_user();
+
+// Plays the agent in a world of Agent::Played: the agent process that the
+// desktop's set-up starts connects to the desktop and hands the connection
+// over; `script` then runs on it, on a thread. Until release() a held agent
+// does not connect. One at a time per world.
 class FakeAgent {
   public:
     using Script = std::function<void(LinkSocket&)>;
-    FakeAgent(uint16_t port, Script script);
+    FakeAgent(const LinkWorld& world, Script script, bool held = false);
     // Shuts its connection down (ending a blocked read) and joins.
     ~FakeAgent();
     FakeAgent(const FakeAgent&) = delete;
     FakeAgent& operator=(const FakeAgent&) = delete;
+    // Lets a held agent connect.
+    void release();
     // Waits for the script to end by itself.
     void join();
 
   private:
+    void run(const Script& script);
+    // Waits for a handover on `conn` while not stopping; the received
+    // descriptor or -1.
+    int receive_handover(int conn);
+
+    std::filesystem::path path_;
+    LinkSocket listener_;
     std::mutex mutex_;
+    std::condition_variable gate_;
+    bool released_;
     bool stopping_ = false;
     LinkSocket socket_;
     std::thread thread_;

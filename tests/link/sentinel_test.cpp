@@ -191,16 +191,16 @@ TEST_F(SentinelLog, SetUpAndTicksAreTraced) {
     ASSERT_TRUE(wait_until([&] { return link_.newest_seen() == at_second(1); }));
     let_ticks_pass();
     EXPECT_TRUE(in_order(
-        lines(), {"SENTINEL: create thread", "SENTINEL: init", "SPC init", "SPC init() open rapi",
-                  "SPC init() install_soft", "SPC init() run_remote_exe", "SPC init() init_socket",
-                  "SPC init CONNECTED!", "SENTINEL: SentinelTick()", "SPC::send_command()",
-                  "SPC::send_command() end", "SPC::receive_data()", "SENTINEL: SentinelTick() end",
-                  "SENTINEL: in loop", "SENTINEL: SentinelTick()"}));
-    link_.connect();
-    EXPECT_TRUE(in_order(
         lines(),
-        {"SmartphoneSmsConnect::connect()", "SmartphoneSmsConnect::connect() has lock",
-         "SmartphoneSmsConnect::connect() case CONNECTED", "SmartphoneSmsConnect::connect() end"}));
+        {"SENTINEL: create thread", "SENTINEL: init", "SPC init", "SPC init() open rapi",
+         "SPC init() listen", "SPC init() install_soft", "SPC init() run_remote_exe",
+         "SPC init() init_socket", "SPC init CONNECTED!", "SENTINEL: SentinelTick()",
+         "SPC::send_command()", "SPC::send_command() end", "SPC::receive_data()",
+         "SENTINEL: SentinelTick() end", "SENTINEL: in loop", "SENTINEL: SentinelTick()"}));
+    link_.connect();
+    EXPECT_TRUE(in_order(lines(), {"SmartphoneSmsConnect::connect()",
+                                   "SmartphoneSmsConnect::connect() case CONNECTED",
+                                   "SmartphoneSmsConnect::connect() end"}));
 }
 
 TEST_F(SentinelLog, UnpluggedPhoneIsRetriedAndTraced) {

@@ -180,6 +180,15 @@ TEST(ContactWireRecordTest, EndMarkerIs64ZeroBytes) {
     ContactWireRecord number_only;
     set_text_field(number_only.number, "112");
     EXPECT_FALSE(number_only.is_end_marker());
+
+    // Both fields empty, a byte left after a terminator: no contact, but
+    // not the end of the list either.
+    std::array<uint8_t, 64> leftover{};
+    leftover[40] = 'x';
+    const ContactWireRecord blank = ContactWireRecord::decode(leftover);
+    EXPECT_TRUE(blank.is_blank());
+    EXPECT_FALSE(blank.is_end_marker());
+    EXPECT_TRUE(end.is_blank());
 }
 
 TEST(ContactWireRecordTest, RoundTripPutsNumberAtOffset32) {

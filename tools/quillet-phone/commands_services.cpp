@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "platform/phone/phone_image.h"
+#include "platform/phone/phone_programs.h"
 #include "protocol/text_codec.h"
 #include "tools/quillet-phone/arguments.h"
 #include "tools/quillet-phone/autostart.h"
@@ -87,6 +88,10 @@ void run_plug(const Words& words, bool plug) {
         phone::PhoneStore store = open_image();
         store.set_plugged(plug);
     }
+    // The link to the desktop ends with the cable: the image now refuses
+    // new links, and the agents still connected end here.
+    if (!plug)
+        phone::end_programs_on(tool_image());
     std::cout << (plug ? "plugged in\n" : "unplugged\n");
     if (plug)
         start_autostart_programs();
