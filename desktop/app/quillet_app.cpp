@@ -1,6 +1,7 @@
 #include "quillet_app.h"
 
 #include <QCommandLineParser>
+#include <cstdio>
 
 #include "desktop/app/main_frame.h"
 #include "desktop/app/single_instance.h"
@@ -8,6 +9,7 @@
 #include "desktop/link/link_lock.h"
 #include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/store/log_file.h"
+#include "desktop/views/gui_seams.h"
 
 namespace quillet {
 
@@ -35,8 +37,17 @@ bool QuilletApp::wants_log() {
 int QuilletApp::run() {
     const bool log = wants_log();
     SingleInstance guard;
-    if (!guard.claim())
+    QString guard_message;
+    const bool first = guard.claim(&guard_message);
+    if (!guard_message.isEmpty())
+        std::fprintf(stderr, "%s\n", qPrintable(guard_message));
+    if (!first) {
+        // Raised, the running window answers for itself; a silent one does
+        // not, so this start says why it ends.
+        if (guard.running_one_silent())
+            show_message_box(nullptr, guard_message);
         return 0;
+    }
     program_log().set_enabled(log);
 
     // Held from the start, so that "quillet-cli get" sees the program

@@ -1,9 +1,10 @@
 #include "single_instance.h"
 
-#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -13,11 +14,23 @@ namespace {
 constexpr int kConnectWaitMs = 2000;
 const QByteArray kRaiseRequest = QByteArrayLiteral("raise\n");
 
-QString user_name() {
-    if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_name != nullptr) {
-        return QString::fromLocal8Bit(entry->pw_name);
-    }
-    return QString::number(getuid());
+// Why `path` is not a folder only this user can enter and write; empty when
+// it is.
+QString not_private_because(const QString& path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return QStringLiteral("%1 cannot be read").arg(path);
+    if (!S_ISDIR(st.st_mode))
+        return QStringLiteral("%1 is not a folder").arg(path);
+    if (st.st_uid != ::geteuid())
+        return QStringLiteral("%1 belongs to another user").arg(path);
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return QStringLiteral("%1 can be written by other users").arg(path);
+    return {};
+}
+
+QString guard_path(const QString& folder, const char* suffix) {
+    return QDir(folder).filePath(QLatin1String(SingleInstance::kGuardName) + QLatin1String(suffix));
 }
 
 }  // namespace
@@ -26,29 +39,73 @@ SingleInstance::SingleInstance(QObject* parent) : QObject(parent) {}
 
 SingleInstance::~SingleInstance() = default;
 
-QString SingleInstance::guard_name() {
-    return QStringLiteral("QuilletMutexStringStuff-") + user_name();
-}
-
-bool SingleInstance::claim() {
-    lock_ = std::make_unique<QLockFile>(
-        QDir(QDir::tempPath()).filePath(guard_name() + QStringLiteral(".lock")));
-    lock_->setStaleLockTime(0);  // only a dead owner's lock is stale
-    if (!lock_->tryLock(0)) {
-        lock_.reset();
-        ask_running_instance_to_raise();
-        return false;
+QString SingleInstance::runtime_folder(QString* why) {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) &&
+        not_private_because(runtime).isEmpty()) {
+        return runtime;
     }
-    listen();
-    return true;
+    const QString own =
+        QDir(QDir::tempPath()).filePath(QStringLiteral("quillet-%1").arg(::geteuid()));
+    // mkdir leaves a folder already there as it is: it is checked below.
+    ::mkdir(QFile::encodeName(own).constData(), 0700);
+    const QString problem = not_private_because(own);
+    if (problem.isEmpty())
+        return own;
+    if (why != nullptr)
+        *why = problem;
+    return {};
 }
 
-void SingleInstance::listen() {
+bool SingleInstance::claim(QString* message) {
+    QString why;
+    const QString folder = runtime_folder(&why);
+    if (folder.isEmpty()) {
+        if (message != nullptr) {
+            *message = QStringLiteral("Quillet runs without its one-instance guard: %1.").arg(why);
+        }
+        return true;
+    }
+    lock_ = std::make_unique<QLockFile>(guard_path(folder, ".lock"));
+    lock_->setStaleLockTime(0);  // only a dead owner's lock is stale
+    if (lock_->tryLock(0)) {
+        listen(folder);
+        return true;
+    }
+    const QLockFile::LockError error = lock_->error();
+    qint64 pid = 0;
+    QString host;
+    QString app;
+    const bool known = lock_->getLockInfo(&pid, &host, &app);
+    lock_.reset();
+    if (error != QLockFile::LockFailedError) {
+        if (message != nullptr) {
+            *message = QStringLiteral(
+                           "Quillet runs without its one-instance guard: the lock "
+                           "file in %1 cannot be made.")
+                           .arg(folder);
+        }
+        return true;
+    }
+    running_one_silent_ = !ask_running_instance_to_raise(folder);
+    if (message != nullptr) {
+        const QString who =
+            known ? QStringLiteral("Quillet is already running (process %1).").arg(pid)
+                  : QStringLiteral("Quillet is already running.");
+        *message = running_one_silent_
+                       ? who + QStringLiteral(" It did not answer; this start ends.")
+                       : who + QStringLiteral(" Its window was brought to the front.");
+    }
+    return false;
+}
+
+void SingleInstance::listen(const QString& folder) {
+    const QString name = guard_path(folder, ".socket");
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     // The lock is ours, so a socket left behind belongs to a dead program.
-    QLocalServer::removeServer(guard_name());
-    if (!server_->listen(guard_name()))
+    QLocalServer::removeServer(name);
+    if (!server_->listen(name))
         return;
     connect(server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* peer = server_->nextPendingConnection()) {
@@ -62,9 +119,9 @@ void SingleInstance::listen() {
     });
 }
 
-bool SingleInstance::ask_running_instance_to_raise() {
+bool SingleInstance::ask_running_instance_to_raise(const QString& folder) {
     QLocalSocket socket;
-    socket.connectToServer(guard_name());
+    socket.connectToServer(guard_path(folder, ".socket"));
     if (!socket.waitForConnected(kConnectWaitMs))
         return false;
     socket.write(kRaiseRequest);

@@ -1,7 +1,11 @@
-// One Quillet per user. The guard is named after "QuilletMutexStringStuff"
-// and the user: a lock file that the system frees when the process ends, and
-// a local socket of the same name on which the running program hears a later
-// start. Both live in the temporary folder (QDir::tempPath()).
+// One Quillet per user. The guard, named after "QuilletMutexStringStuff", is
+// a lock file that the system frees when the process ends, beside a local
+// socket on which the running program hears a later start. Both live in the
+// user's private runtime folder: $XDG_RUNTIME_DIR when it is the user's own
+// and closed to others, else a folder "quillet-<uid>" in the temporary
+// folder, made with mode 0700 and used only while it stays the user's own
+// and private. Other users can neither plant a lock there nor listen in
+// its place.
 #pragma once
 
 #include <QLockFile>
@@ -20,24 +24,35 @@ class SingleInstance : public QObject {
     explicit SingleInstance(QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // "QuilletMutexStringStuff-" followed by the user's name.
-    static QString guard_name();
+    static constexpr const char* kGuardName = "QuilletMutexStringStuff";
 
-    // True when this process is the first one: it now holds the guard and
-    // listens for later starts. False when another one holds it: that one
-    // has been asked to raise its window (if it listens yet).
-    bool claim();
+    // The folder the guard lives in, made when needed; empty when no private
+    // folder can be had (`why` then says why).
+    static QString runtime_folder(QString* why = nullptr);
+
+    // True when this process may run: it now holds the guard and listens
+    // for later starts, or no private folder could hold a guard (the
+    // program then runs unguarded, and says so on standard error). False
+    // when another Quillet of this user runs: it has been asked to raise its
+    // window. `message` receives what to tell the user in either case where
+    // something is not as usual.
+    bool claim(QString* message = nullptr);
+
+    // Whether the running program did not answer the request to raise its
+    // window (only meaningful after claim() returned false).
+    bool running_one_silent() const { return running_one_silent_; }
 
   Q_SIGNALS:
     // A later start asked for the window to come to the front.
     void raiseRequested();
 
   private:
-    void listen();
-    static bool ask_running_instance_to_raise();
+    void listen(const QString& folder);
+    static bool ask_running_instance_to_raise(const QString& folder);
 
     std::unique_ptr<QLockFile> lock_;
     QLocalServer* server_ = nullptr;
+    bool running_one_silent_ = false;
 };
 
 }  // namespace quillet

@@ -3,6 +3,8 @@
 // else $XDG_DATA_HOME/quillet, with an earlier run's files moved there once),
 // one instance per user, and SIGTERM and SIGINT ending it as File > Exit does.
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -31,14 +33,20 @@ class MainProgramTest : public QObject {
         data_ = xdg_data_folder();
     }
 
-    void start(QProcess& process, const QStringList& args = {}) const {
+    // `runtime`: the user's runtime folder (where the one-instance guard
+    // lives), one per test; empty: none set, the guard goes to the
+    // temporary folder.
+    void start(QProcess& process, const QStringList& args = {},
+               const QString& runtime = QStringLiteral("run")) const {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         environment.insert(QStringLiteral("XDG_DATA_HOME"), env_->xdg_data_home());
-        // The one-instance guard lives in the temporary folder: one per test.
         environment.insert(QStringLiteral("TMPDIR"), env_->temp_path(QStringLiteral("tmp")));
+        if (runtime.isEmpty())
+            environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        else
+            environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), env_->temp_path(runtime));
         process.setProcessEnvironment(environment);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process.start(program_file(QStringLiteral("quillet")), args);
     }
 
@@ -88,6 +96,9 @@ class MainProgramTest : public QObject {
         program_ = env_->temp_path(QStringLiteral("program"));
         data_ = program_;
         QVERIFY(QDir().mkpath(env_->temp_path(QStringLiteral("tmp"))));
+        QVERIFY(QDir().mkpath(env_->temp_path(QStringLiteral("run"))));
+        QFile::setPermissions(env_->temp_path(QStringLiteral("run")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(copy_program_folder(program_, true));
         QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}));
     }
@@ -102,6 +113,12 @@ class MainProgramTest : public QObject {
         start(second);
         QVERIFY(second.waitForFinished(20000));
         QCOMPARE(second.exitCode(), 0);
+        // It says why it ends.
+        const QString said = QString::fromLocal8Bit(second.readAllStandardError());
+        QVERIFY2(said.contains(QStringLiteral("Quillet is already running (process %1). Its "
+                                              "window was brought to the front.")
+                                   .arg(first.processId())),
+                 qPrintable(said));
         QCOMPARE(first.state(), QProcess::Running);
         QVERIFY(QTest::qWaitFor(
             [this] { return read_log().contains("second start: window brought to the front"); },
@@ -118,6 +135,59 @@ class MainProgramTest : public QObject {
         QCOMPARE(third.state(), QProcess::Running);
         third.terminate();
         QVERIFY(third.waitForFinished(20000));
+    }
+
+    // Without a runtime folder the guard goes to a private folder in the
+    // shared temporary folder. What another user planted there, or a lock
+    // file of the old name beside it, keeps no Quillet from starting.
+    void guardPlantedInTheSharedTemporaryFolderStopsNothing() {
+        const QString shared = env_->temp_path(QStringLiteral("tmp"));
+        QFile old_lock(shared + QStringLiteral("/QuilletMutexStringStuff-root.lock"));
+        QVERIFY(old_lock.open(QIODevice::WriteOnly));
+        old_lock.close();
+        const QString own = shared + QStringLiteral("/quillet-%1").arg(::geteuid());
+        QVERIFY(QDir().mkpath(own));
+        QFile planted(own + QStringLiteral("/QuilletMutexStringStuff.lock"));
+        QVERIFY(planted.open(QIODevice::WriteOnly));
+        planted.close();
+        // Not the user's own: another user's where the tests run as root,
+        // else open to every user.
+        const bool root = ::geteuid() == 0;
+        if (root) {
+            QCOMPARE(::chown(QFile::encodeName(own).constData(), 65534, 65534), 0);
+        } else {
+            QCOMPARE(::chmod(QFile::encodeName(own).constData(), 0777), 0);
+        }
+        QProcess quillet;
+        start(quillet, {QStringLiteral("--log")}, QString());
+        QVERIFY(wait_until_started());
+        QCOMPARE(quillet.state(), QProcess::Running);
+        const QString said = QString::fromLocal8Bit(quillet.readAllStandardError());
+        QVERIFY2(
+            said.contains(QStringLiteral("Quillet runs without its one-instance guard: ") + own +
+                          (root ? QStringLiteral(" belongs to another user")
+                                : QStringLiteral(" can be written by other users"))),
+            qPrintable(said));
+        quillet.terminate();
+        QVERIFY(quillet.waitForFinished(20000));
+    }
+
+    void guardInAPrivateTemporaryFolderStillAllowsOneOnly() {
+        QProcess first;
+        start(first, {QStringLiteral("--log")}, QString());
+        QVERIFY(wait_until_started());
+        const QString own =
+            env_->temp_path(QStringLiteral("tmp")) + QStringLiteral("/quillet-%1").arg(::geteuid());
+        QCOMPARE(QFileInfo(own).permissions() &
+                     (QFile::ReadOther | QFile::WriteOther | QFile::ReadGroup | QFile::WriteGroup),
+                 QFileDevice::Permissions());
+        QVERIFY(QFile::exists(own + QStringLiteral("/QuilletMutexStringStuff.lock")));
+        QProcess second;
+        start(second, {}, QString());
+        QVERIFY(second.waitForFinished(20000));
+        QVERIFY(second.readAllStandardError().contains("Quillet is already running"));
+        first.terminate();
+        QVERIFY(first.waitForFinished(20000));
     }
 
     void sigtermEndsItAsExitDoes() { ends_and_saves_on(SIGTERM); }
