@@ -125,7 +125,10 @@ void SmartphoneSmsConnect::connect() {
     {
         std::lock_guard wake_guard(wake_mutex_);
         setup_problem_.clear();
-        state_ = LinkState::PLEASE_CONNECT;
+        // Only a lost link is asked for again: a set-up that finished since
+        // the look above keeps its CONNECTED.
+        LinkState lost = LinkState::LOST;
+        state_.compare_exchange_strong(lost, LinkState::PLEASE_CONNECT);
     }
     wake_.notify_all();
     for (int i = 0; i < settings_.connect_polls; ++i) {
