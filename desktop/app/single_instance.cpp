@@ -1,33 +1,17 @@
 #include "single_instance.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
+
+#include "desktop/link/link_lock.h"
 
 namespace quillet {
 namespace {
 
 constexpr int kConnectWaitMs = 2000;
 const QByteArray kRaiseRequest = QByteArrayLiteral("raise\n");
-
-// Why `path` is not a folder only this user can enter and write; empty when
-// it is.
-QString not_private_because(const QString& path) {
-    struct stat st {};
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
-        return QStringLiteral("%1 cannot be read").arg(path);
-    if (!S_ISDIR(st.st_mode))
-        return QStringLiteral("%1 is not a folder").arg(path);
-    if (st.st_uid != ::geteuid())
-        return QStringLiteral("%1 belongs to another user").arg(path);
-    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-        return QStringLiteral("%1 can be written by other users").arg(path);
-    return {};
-}
 
 QString guard_path(const QString& folder, const char* suffix) {
     return QDir(folder).filePath(QLatin1String(SingleInstance::kGuardName) + QLatin1String(suffix));
@@ -40,21 +24,11 @@ SingleInstance::SingleInstance(QObject* parent) : QObject(parent) {}
 SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::runtime_folder(QString* why) {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) &&
-        not_private_because(runtime).isEmpty()) {
-        return runtime;
-    }
-    const QString own =
-        QDir(QDir::tempPath()).filePath(QStringLiteral("quillet-%1").arg(::geteuid()));
-    // mkdir leaves a folder already there as it is: it is checked below.
-    ::mkdir(QFile::encodeName(own).constData(), 0700);
-    const QString problem = not_private_because(own);
-    if (problem.isEmpty())
-        return own;
-    if (why != nullptr)
-        *why = problem;
-    return {};
+    std::string problem;
+    const std::filesystem::path folder = private_runtime_folder(&problem);
+    if (folder.empty() && why != nullptr)
+        *why = QString::fromStdString(problem);
+    return QString::fromStdString(folder.string());
 }
 
 bool SingleInstance::claim(QString* message) {

@@ -130,7 +130,7 @@ bool SmartphoneSmsConnect::send_sms(const SmsWireRecord& record) {
     const WriteSmsRequest request = encode_write_sms(record);
     std::array<uint8_t, 1> reply{};
     {
-        const LinkLock guard = lock_for_operation();
+        const ExchangeLock guard = lock_for_operation();
         log("SPC::send_command()");
         send_piece(request.block);
         log("SPC::send_command() end");
@@ -161,7 +161,7 @@ bool SmartphoneSmsConnect::delete_on_device(BoxKind kind, const SmsWireRecord& r
     connect();
     std::array<uint8_t, 1> reply{};
     {
-        const LinkLock guard = lock_for_operation();
+        const ExchangeLock guard = lock_for_operation();
         send_command(block_with_head(code, record));
         receive_piece(reply);
     }
@@ -174,7 +174,7 @@ int SmartphoneSmsConnect::fetch(CommandCode code, const FolderTexts& texts,
         sink->set_status_text(texts.start);
     const ProgressEnd progress_end(sink);
     connect();
-    const LinkLock guard = lock_for_operation();
+    const ExchangeLock guard = lock_for_operation();
     send_command(CommandBlock::with_code(code));
     const int32_t count = receive_int32();
     if (count < 0 || count > kMaxFolderCount) {
@@ -222,7 +222,7 @@ int SmartphoneSmsConnect::fetch_folder(BoxKind kind, std::vector<SmsWireRecord>&
 
 int SmartphoneSmsConnect::fetch_contacts(std::vector<Contact>& contacts, StatusSink* sink) {
     connect();
-    const LinkLock guard = lock_for_operation();
+    const ExchangeLock guard = lock_for_operation();
     send_command(CommandBlock::with_code(CommandCode::READALLCON));
     int appended = 0;
     for (;;) {

@@ -151,8 +151,8 @@ void SmartphoneSmsConnect::note_setup_problem(std::string text) {
     setup_problem_ = std::move(text);
 }
 
-SmartphoneSmsConnect::LinkLock SmartphoneSmsConnect::lock_for_operation() {
-    LinkLock guard(lock_, std::defer_lock);
+SmartphoneSmsConnect::ExchangeLock SmartphoneSmsConnect::lock_for_operation() {
+    ExchangeLock guard(lock_, std::defer_lock);
     if (!guard.try_lock_for(settings_.lock_wait)) {
         log("SmartphoneSmsConnect: link busy");
         throw ORX_Exception("Could not connect: the link is busy");

@@ -164,10 +164,10 @@ class SmartphoneSmsConnect : public DeviceOperations {
     uint64_t tick_count() const { return ticks_; }
 
   private:
-    using LinkLock = std::unique_lock<std::recursive_timed_mutex>;
+    using ExchangeLock = std::unique_lock<std::recursive_timed_mutex>;
     // The link lock for a device operation: throws "Could not connect: the
     // link is busy" when it stays taken longer than the settings' lock wait.
-    LinkLock lock_for_operation();
+    ExchangeLock lock_for_operation();
     void note_setup_problem(std::string text);
 
     void sentinel_main();
