@@ -1,5 +1,6 @@
 #include "key_table.h"
 
+#include <QAction>
 #include <QKeyEvent>
 
 namespace quillet {
@@ -24,6 +25,8 @@ FrameKey frame_key(int key, bool ctrl, bool left_shift) {
                 return FrameKey::NewSms;
             case Qt::Key_P:
                 return FrameKey::Print;
+            case Qt::Key_Q:
+                return FrameKey::Quit;
             case Qt::Key_R:
                 return FrameKey::Reply;
             case Qt::Key_U:
@@ -44,6 +47,47 @@ FrameKey frame_key(int key, bool ctrl, bool left_shift) {
         default:
             return FrameKey::None;
     }
+}
+
+QKeySequence frame_key_sequence(FrameKey command) {
+    switch (command) {
+        case FrameKey::SelectAll:
+            return QKeySequence(Qt::CTRL | Qt::Key_A);
+        case FrameKey::Forward:
+            return QKeySequence(Qt::CTRL | Qt::Key_F);
+        case FrameKey::GetSms:
+            return QKeySequence(Qt::CTRL | Qt::Key_G);
+        case FrameKey::MarkRead:
+            return QKeySequence(Qt::CTRL | Qt::Key_M);
+        case FrameKey::NewSms:
+            return QKeySequence(Qt::CTRL | Qt::Key_N);
+        case FrameKey::Reply:
+            return QKeySequence(Qt::CTRL | Qt::Key_R);
+        case FrameKey::MarkUnread:
+            return QKeySequence(Qt::CTRL | Qt::Key_U);
+        case FrameKey::Print:
+            return QKeySequence(Qt::CTRL | Qt::Key_P);
+        case FrameKey::Quit:
+            return QKeySequence(Qt::CTRL | Qt::Key_Q);
+        case FrameKey::DeleteOnDevice:
+            return QKeySequence(Qt::SHIFT | Qt::Key_Delete);
+        case FrameKey::Delete:
+            return QKeySequence(Qt::Key_Delete);
+        case FrameKey::Help:
+            return QKeySequence(Qt::Key_F1);
+        case FrameKey::Contacts:
+            return QKeySequence(Qt::Key_F4);
+        case FrameKey::None:
+            break;
+    }
+    return {};
+}
+
+void show_frame_key(QAction& action, FrameKey command) {
+    action.setShortcut(frame_key_sequence(command));
+    // Matched only while the action's own menu has the focus, which a menu
+    // in the menu bar or a context menu never takes from the window.
+    action.setShortcutContext(Qt::WidgetShortcut);
 }
 
 bool ShiftTracker::is_right_shift(quint32 native_scan_code) {

@@ -5,16 +5,25 @@
 //   Ctrl+A select all      Ctrl+F forward     Ctrl+G Get SMS
 //   Ctrl+M mark read       Ctrl+N new SMS     Ctrl+R reply
 //   Ctrl+P print the conversation                Ctrl+U mark unread
+//   Ctrl+Q quit            (Ctrl+E is the search field's)
 //   left Shift+Delete      delete on the phone only (not Ctrl)
 //   Delete                 delete (neither Ctrl nor left Shift held)
 //   F1 help, F4 contacts   (neither Ctrl nor left Shift held)
 //
 // Only the LEFT Shift key selects deleting on the phone only; Delete with the
 // right Shift deletes everywhere, Ctrl+Delete does nothing.
+//
+// The menus show these keys as their actions' shortcuts (show_frame_key), in
+// the shortcut column as the desktop writes them. Those shortcuts are shown
+// only, never matched by Qt: Qt's shortcuts would take the key from the pane
+// and cannot tell the left Shift from the right, so this table stays the one
+// that runs them.
 #pragma once
 
+#include <QKeySequence>
 #include <QtGlobal>
 
+class QAction;
 class QKeyEvent;
 
 namespace quillet {
@@ -33,10 +42,20 @@ enum class FrameKey {
     Help,
     Contacts,
     Print,
+    Quit,
 };
 
 // The command of a key press; `key` is a Qt::Key.
 FrameKey frame_key(int key, bool ctrl, bool left_shift);
+
+// The key of `command` as a shortcut ("Ctrl+G", "Shift+Del", "F1"); empty
+// for None.
+QKeySequence frame_key_sequence(FrameKey command);
+
+// Gives `action` the key of `command` as its shortcut, shown in its menu's
+// shortcut column, in a context Qt never matches while the window has the
+// keyboard (the frame's key filter runs the command).
+void show_frame_key(QAction& action, FrameKey command);
 
 // Which Shift key is down, learnt from the Shift keys' own presses and
 // releases by their native scan codes (X11/xkb 50 left, 62 right; evdev 42

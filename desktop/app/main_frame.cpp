@@ -269,6 +269,9 @@ void MainFrame::run_frame_key(FrameKey key) {
         case FrameKey::Print:
             print_conversation();
             break;
+        case FrameKey::Quit:
+            close();
+            break;
         case FrameKey::None:
             break;
     }

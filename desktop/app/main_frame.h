@@ -19,9 +19,10 @@
 //   "exportVcardAction", "exportPdfAction", "exportArchiveAction",
 //   "printAction", "optionsAction", "exitAction", "newAction",
 //   "replyAction", "forwardAction", "markReadAction", "markUnreadAction",
-//   "deleteAction", "deleteOnDeviceAction", "viewInboxAction",
+//   "selectAllAction", "deleteAction", "deleteOnDeviceAction", "viewInboxAction",
 //   "viewSentAction", "viewDeletedAction" (Ctrl+1/2/3), "toolbarAction",
-//   "statusBarAction", "helpAction", "aboutAction"
+//   "statusBarAction", "helpAction", "aboutAction"; the keys of
+//   key_table.h are their shortcuts
 //   "trayIcon" (QSystemTrayIcon)
 #pragma once
 
@@ -183,6 +184,8 @@ class MainFrame : public QMainWindow, public StatusSink {
   private:
     void build_panes();
     void build_menus();
+    // The list's context menu shows the keys of its commands.
+    void show_list_menu_keys();
     void build_toolbar();
     void build_status_bar();
     void create_side_windows();

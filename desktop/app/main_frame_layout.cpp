@@ -1,6 +1,7 @@
 // The main window's panes, menus, toolbar and status bar.
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QSplitter>
@@ -50,15 +51,19 @@ void MainFrame::build_panes() {
 }
 
 void MainFrame::build_menus() {
-    auto add = [this](QMenu* menu, const QString& text, const char* name, auto handler) {
+    auto add = [this](QMenu* menu, const QString& text, const char* name, auto handler,
+                      FrameKey key = FrameKey::None) {
         QAction* action = menu->addAction(text);
         action->setObjectName(QLatin1String(name));
+        show_frame_key(*action, key);
         connect(action, &QAction::triggered, this, handler);
         return action;
     };
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    add(file, QStringLiteral("&Get SMSes\tCTRL+G"), "getSmsAction", &MainFrame::ask_for_get_sms);
-    add(file, QStringLiteral("&Contacts\tF4"), "contactsAction", &MainFrame::show_contacts);
+    add(file, QStringLiteral("&Get SMSes"), "getSmsAction", &MainFrame::ask_for_get_sms,
+        FrameKey::GetSms);
+    add(file, QStringLiteral("&Contacts"), "contactsAction", &MainFrame::show_contacts,
+        FrameKey::Contacts);
     file->addSeparator();
     QMenu* export_menu = file->addMenu(QStringLiteral("Export"));
     export_menu->setObjectName(QStringLiteral("exportMenu"));
@@ -76,25 +81,31 @@ void MainFrame::build_menus() {
     export_menu->addSeparator();
     add(export_menu, QStringLiteral("Archive..."), "exportArchiveAction",
         &MainFrame::export_archive);
-    add(file, QStringLiteral("&Print Conversation...\tCTRL+P"), "printAction",
-        &MainFrame::print_conversation);
+    add(file, QStringLiteral("&Print Conversation..."), "printAction",
+        &MainFrame::print_conversation, FrameKey::Print);
     file->addSeparator();
     add(file, QStringLiteral("Options"), "optionsAction", &MainFrame::show_options);
     file->addSeparator();
-    add(file, QStringLiteral("E&xit"), "exitAction", &QWidget::close);
+    add(file, QStringLiteral("E&xit"), "exitAction", &QWidget::close, FrameKey::Quit);
 
     QMenu* sms = menuBar()->addMenu(QStringLiteral("&Sms"));
-    add(sms, QStringLiteral("&New\tCTRL+N"), "newAction", &MainFrame::new_sms);
+    add(sms, QStringLiteral("&New"), "newAction", &MainFrame::new_sms, FrameKey::NewSms);
     sms->addSeparator();
-    add(sms, QStringLiteral("&Reply\tCTRL+R"), "replyAction", &MainFrame::reply);
-    add(sms, QStringLiteral("&Forward\tCTRL+F"), "forwardAction", &MainFrame::forward);
+    add(sms, QStringLiteral("&Reply"), "replyAction", &MainFrame::reply, FrameKey::Reply);
+    add(sms, QStringLiteral("&Forward"), "forwardAction", &MainFrame::forward, FrameKey::Forward);
     sms->addSeparator();
-    add(sms, QStringLiteral("&Mark read \tCTRL+M"), "markReadAction", &MainFrame::mark_read);
-    add(sms, QStringLiteral("Mark &unread\tCTRL+U"), "markUnreadAction", &MainFrame::mark_unread);
+    add(sms, QStringLiteral("&Mark read"), "markReadAction", &MainFrame::mark_read,
+        FrameKey::MarkRead);
+    add(sms, QStringLiteral("Mark &unread"), "markUnreadAction", &MainFrame::mark_unread,
+        FrameKey::MarkUnread);
+    add(sms, QStringLiteral("Select &All"), "selectAllAction", &MainFrame::select_all,
+        FrameKey::SelectAll);
     sms->addSeparator();
-    add(sms, QStringLiteral("&Delete\tDEL"), "deleteAction", &MainFrame::delete_messages);
-    add(sms, QStringLiteral("Delete only &on device\tSHIFT+DEL"), "deleteOnDeviceAction",
-        &MainFrame::delete_messages_on_device);
+    add(sms, QStringLiteral("&Delete"), "deleteAction", &MainFrame::delete_messages,
+        FrameKey::Delete);
+    add(sms, QStringLiteral("Delete only &on device"), "deleteOnDeviceAction",
+        &MainFrame::delete_messages_on_device, FrameKey::DeleteOnDevice);
+    show_list_menu_keys();
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     QAction* toolbar = toolbar_->toggleViewAction();
@@ -123,8 +134,23 @@ void MainFrame::build_menus() {
     connect(status, &QAction::toggled, statusBar(), &QWidget::setVisible);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    add(help, QStringLiteral("&Help\tF1"), "helpAction", &MainFrame::show_help);
+    add(help, QStringLiteral("&Help"), "helpAction", &MainFrame::show_help, FrameKey::Help);
     add(help, QStringLiteral("&About Quillet..."), "aboutAction", &MainFrame::show_about);
+}
+
+void MainFrame::show_list_menu_keys() {
+    const struct {
+        const char* name;
+        FrameKey key;
+    } entries[] = {
+        {"menuForward", FrameKey::Forward},   {"menuReply", FrameKey::Reply},
+        {"menuMarkRead", FrameKey::MarkRead}, {"menuMarkUnread", FrameKey::MarkUnread},
+        {"menuDelete", FrameKey::Delete},     {"menuDeleteOnDevice", FrameKey::DeleteOnDevice}};
+    for (const auto& entry : entries) {
+        if (auto* action =
+                list_view_->context_menu()->findChild<QAction*>(QLatin1String(entry.name)))
+            show_frame_key(*action, entry.key);
+    }
 }
 
 void MainFrame::build_toolbar() {

@@ -298,6 +298,24 @@ class MainPiecesTest : public QObject {
         QCOMPARE(frame_key(Qt::Key_F1, false, true), FrameKey::None);
         QCOMPARE(frame_key(Qt::Key_F4, false, false), FrameKey::Contacts);
         QCOMPARE(frame_key(Qt::Key_G, false, false), FrameKey::None);
+        QCOMPARE(frame_key(Qt::Key_Q, true, false), FrameKey::Quit);
+        QCOMPARE(frame_key(Qt::Key_E, true, false), FrameKey::None);  // the search field's
+    }
+
+    // The key a menu shows for a command is the key that runs it.
+    void shownKeysRunTheirCommands() {
+        for (int i = static_cast<int>(FrameKey::SelectAll); i <= static_cast<int>(FrameKey::Quit);
+             ++i) {
+            const auto command = static_cast<FrameKey>(i);
+            const QKeySequence shown = frame_key_sequence(command);
+            QCOMPARE(shown.count(), 1);
+            const QKeyCombination combination = shown[0];
+            const Qt::KeyboardModifiers mods = combination.keyboardModifiers();
+            QCOMPARE(frame_key(combination.key(), mods.testFlag(Qt::ControlModifier),
+                               mods.testFlag(Qt::ShiftModifier)),
+                     command);
+        }
+        QVERIFY(frame_key_sequence(FrameKey::None).isEmpty());
     }
 
     void shiftTrackerTellsTheLeftShiftFromTheRight() {

@@ -795,6 +795,75 @@ class MainWindowTest : public QObject {
         QVERIFY(text.contains(QStringLiteral("Version 1.12")));
     }
 
+    // The menus show the keys as the desktop writes them, from the actions'
+    // own shortcuts; a key runs its command once, not once for the filter and
+    // once more for the shortcut.
+    void menusShowTheKeysAndEachKeyRunsOnce() {
+        QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}));
+        RunningFrame f;
+        const struct {
+            const char* action;
+            const char* shown;
+        } expected[] = {
+            {"getSmsAction", "Ctrl+G"},     {"contactsAction", "F4"},
+            {"printAction", "Ctrl+P"},      {"exitAction", "Ctrl+Q"},
+            {"newAction", "Ctrl+N"},        {"replyAction", "Ctrl+R"},
+            {"forwardAction", "Ctrl+F"},    {"markReadAction", "Ctrl+M"},
+            {"markUnreadAction", "Ctrl+U"}, {"selectAllAction", "Ctrl+A"},
+            {"deleteAction", "Del"},        {"deleteOnDeviceAction", "Shift+Del"},
+            {"helpAction", "F1"},           {"viewInboxAction", "Ctrl+1"},
+        };
+        for (const auto& e : expected) {
+            auto* action = f->findChild<QAction*>(QLatin1String(e.action));
+            QVERIFY2(action != nullptr, e.action);
+            QCOMPARE(action->shortcut().toString(QKeySequence::PortableText),
+                     QLatin1String(e.shown));
+            QVERIFY2(!action->text().contains(QLatin1Char('\t')), e.action);
+        }
+        // The desktop's standard keys where it has them; Ctrl+E stays free
+        // for the search field.
+        auto shortcut = [&f](const char* name) {
+            return f->findChild<QAction*>(QLatin1String(name))->shortcut();
+        };
+        // (Quit's standard key is the desktop theme's: none offscreen.)
+        const QList<QKeySequence> quit = QKeySequence::keyBindings(QKeySequence::Quit);
+        QVERIFY(quit.isEmpty() || quit.contains(shortcut("exitAction")));
+        QVERIFY(
+            QKeySequence::keyBindings(QKeySequence::HelpContents).contains(shortcut("helpAction")));
+        QVERIFY(QKeySequence::keyBindings(QKeySequence::Print).contains(shortcut("printAction")));
+        for (QAction* action : f->findChildren<QAction*>())
+            QVERIFY(action->shortcut() != QKeySequence(Qt::CTRL | Qt::Key_E));
+        QCOMPARE(f->list_view()
+                     .context_menu()
+                     ->findChild<QAction*>(QStringLiteral("menuDeleteOnDevice"))
+                     ->shortcut(),
+                 QKeySequence(Qt::SHIFT | Qt::Key_Delete));
+
+        // Ctrl+N opens one composer per press.
+        auto composers = [] {
+            int n = 0;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                n += qobject_cast<NewSmsWindow*>(w) != nullptr && w->isVisible() ? 1 : 0;
+            return n;
+        };
+        f->list_view().setFocus();
+        QTest::keyClick(&f->list_view(), Qt::Key_N, Qt::ControlModifier);
+        QCOMPARE(composers(), 1);
+        // Ctrl+G runs one Get SMS, which imports the sample phone's messages.
+        QSignalSpy fetched(f.frame.get(), &MainFrame::getSmsFinished);
+        QTest::keyClick(&f->list_view(), Qt::Key_G, Qt::ControlModifier);
+        QTRY_VERIFY_WITH_TIMEOUT(fetched.count() > 0, 30000);
+        QTest::qWait(300);
+        QCOMPARE(fetched.count(), 1);
+        QVERIFY(fetched.at(0).at(0).toInt() > 0);
+        QVERIFY(f->list_view().list_model().rowCount() > 0);
+        // Ctrl+Q closes the window, once.
+        QSignalSpy closed(f.frame.get(), &MainFrame::closed);
+        QTest::keyClick(&f->list_view(), Qt::Key_Q, Qt::ControlModifier);
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(!f->isVisible());
+    }
+
     void newSmsKeyOpensAComposerEachTime() {
         RunningFrame f;
         QTest::keyClick(&f->list_view(), Qt::Key_N, Qt::ControlModifier);
