@@ -12,6 +12,7 @@
 #include "desktop/app/notification_relay.h"
 #include "desktop/app/pictures.h"
 #include "desktop/composer/new_sms_window.h"
+#include "desktop/store/config_list.h"
 #include "desktop/store/data_move.h"
 #include "desktop/store/log_file.h"
 #include "desktop/views/command_scope.h"
@@ -20,6 +21,7 @@
 #include "desktop/views/options_window.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"
+#include "desktop/views/window_layout.h"
 #include "desktop/views/window_parts.h"
 #include "protocol/text_codec.h"
 
@@ -43,6 +45,7 @@ MainFrame::MainFrame(SmartphoneSmsConnect& link, QWidget* parent)
     build_panes();
     build_menus();
     build_tray_icon();
+    restore_layout();
     CommandScope::set_after_command([this] { after_command(); });
     qApp->installEventFilter(this);
 }
@@ -129,9 +132,15 @@ void MainFrame::start_up() {
 void MainFrame::create_side_windows() {
     contacts_window_ = std::make_unique<ContactsWindow>(link_);
     options_window_ = std::make_unique<OptionsWindow>();
+    ConfigList layout;
+    layout.load_config(kOptionsFileName);
     const QRect frame = frameGeometry();
-    contacts_window_->setGeometry(frame.left() + 200, frame.top() + 100, 400, 400);
-    options_window_->setGeometry(frame.left() + 200, frame.top() + 100, 500, 400);
+    contacts_window_->setGeometry(
+        QRect(QPoint(frame.left() + 200, frame.top() + 100),
+              kept_size(layout, layout_key::kContactsSize).value_or(QSize(400, 400))));
+    options_window_->setGeometry(
+        QRect(QPoint(frame.left() + 200, frame.top() + 100),
+              kept_size(layout, layout_key::kOptionsSize).value_or(QSize(500, 400))));
     const ContactList* contacts = &contacts_window_->contacts();
     list_view_->set_contacts(contacts);
     html_view_->set_contacts(contacts);
@@ -144,7 +153,8 @@ void MainFrame::shut_down() {
         return;
     shut_down_ = true;
     QStringList failures;
-    const OptionsSaveResult saved = save_options(options_);
+    const OptionsSaveResult saved =
+        save_options(options_, [this](ConfigList& list) { keep_layout(list); });
     if (!saved) {
         failures << QStringLiteral("options.cfg: ") + QString::fromStdString(saved.file.error);
     }

@@ -52,6 +52,7 @@ class QToolBar;
 
 namespace quillet {
 
+class ConfigList;
 class ContactList;
 class ContactsWindow;
 class HelpWindow;
@@ -188,6 +189,13 @@ class MainFrame : public QMainWindow, public StatusSink {
     void show_list_menu_keys();
     void build_toolbar();
     void build_status_bar();
+    // The layout the last run left in "options.cfg" (window_layout.h), or
+    // the default one; keep_layout writes it there.
+    void restore_layout();
+    void keep_layout(ConfigList& list) const;
+    // The first sizes of the panes: the tree a fifth of the width, the list
+    // tall enough for a dozen rows.
+    void set_default_pane_sizes();
     void create_side_windows();
     void load_boxes();
     void run_frame_key(FrameKey key);
@@ -245,6 +253,11 @@ class MainFrame : public QMainWindow, public StatusSink {
     std::unique_ptr<HelpWindow> help_window_;
     std::vector<QPointer<NewSmsWindow>> composers_;
     QPointer<NewSmsWindow> composer_;
+    // The size of the composer closed last: the next one opens at it.
+    QSize composer_size_{400, 400};
+    // Each box shown starts with the sender column this wide: as the last
+    // run left it, or the classic width.
+    int sender_width_ = 150;
 
     QSplitter* main_splitter_ = nullptr;
     QSplitter* right_splitter_ = nullptr;

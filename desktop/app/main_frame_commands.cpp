@@ -24,8 +24,6 @@ namespace quillet {
 
 namespace {
 
-constexpr int kSenderColumnWidth = 150;
-
 std::u16string u16(const QString& text) {
     return text.toStdU16String();
 }
@@ -56,7 +54,7 @@ void MainFrame::show_box(int kind) {
     if (isVisible() && list_view_->current_box() != current_box_)
         html_view_->show_message(nullptr, kIdleTemplate);
     list_view_->fill_from_box(*current_box_);
-    list_view_->setColumnWidth(MessageListModel::kSender, kSenderColumnWidth);
+    list_view_->setColumnWidth(MessageListModel::kSender, sender_width_);
 }
 
 void MainFrame::ask_for_get_sms() {
@@ -135,8 +133,9 @@ NewSmsWindow* MainFrame::new_sms() {
                                     [](const QPointer<NewSmsWindow>& p) { return p.isNull(); }),
                      composers_.end());
     composers_.emplace_back(composer);
+    connect(composer, &NewSmsWindow::closing, this, [this](QSize size) { composer_size_ = size; });
     const QRect frame = frameGeometry();
-    composer->setGeometry(frame.left() + 50, frame.top() + 100, 400, 400);
+    composer->setGeometry(QRect(QPoint(frame.left() + 50, frame.top() + 100), composer_size_));
     composer->show();
     composer->raise();
     composer->activateWindow();

@@ -7,13 +7,19 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <algorithm>
 
 #include "desktop/app/html_form_view.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/app/pictures.h"
+#include "desktop/composer/new_sms_window.h"
+#include "desktop/store/config_list.h"
+#include "desktop/views/contacts_window.h"
 #include "desktop/views/lock_keys.h"
+#include "desktop/views/options_window.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"
+#include "desktop/views/window_layout.h"
 
 namespace quillet {
 
@@ -29,14 +35,12 @@ void MainFrame::build_panes() {
     right_splitter_->setChildrenCollapsible(false);
     setCentralWidget(main_splitter_);
 
-    // First sizes from the window's size: the tree a fifth of the width, the
-    // list a fifth of the height, the view the rest.
-    const int w = width();
-    const int h = height();
-    main_splitter_->setSizes({w / 5, w * 4 / 5});
-    right_splitter_->setSizes({h / 5, h * 4 / 5});
-
+    // A taller or wider window widens the view and the list, not the tree,
+    // and heightens the view, not the list.
+    main_splitter_->setStretchFactor(1, 1);
+    right_splitter_->setStretchFactor(1, 1);
     list_view_->setup_columns();
+    set_default_pane_sizes();
     list_view_->set_display(html_view_);
     list_view_->set_device(&link_);
     connect(tree_view_, &SmsTreeView::boxChosen, this, &MainFrame::show_box);
@@ -48,6 +52,43 @@ void MainFrame::build_panes() {
     connect(list_view_, &SmsListView::deleteRequested, this, &MainFrame::delete_messages);
     connect(list_view_, &SmsListView::deleteOnDeviceRequested, this,
             &MainFrame::delete_messages_on_device);
+}
+
+void MainFrame::set_default_pane_sizes() {
+    constexpr int kFirstRows = 12;
+    const int w = width();
+    const int h = height();
+    main_splitter_->setSizes({w / 5, w * 4 / 5});
+    const int list = std::min(std::max(h / 5, height_for_rows(*list_view_, kFirstRows)), h / 2);
+    right_splitter_->setSizes({list, h - list});
+}
+
+void MainFrame::restore_layout() {
+    ConfigList list;
+    if (!list.load_config(kOptionsFileName))
+        return;
+    if (restore_geometry(list, layout_key::kMainWindow, *this) && !isMaximized())
+        set_default_pane_sizes();
+    restore_splitter(list, layout_key::kMainSplitter, *main_splitter_);
+    restore_splitter(list, layout_key::kRightSplitter, *right_splitter_);
+    if (restore_columns(list, layout_key::kListColumns, *list_view_))
+        sender_width_ = list_view_->columnWidth(MessageListModel::kSender);
+    composer_size_ = kept_size(list, layout_key::kComposerSize).value_or(composer_size_);
+}
+
+void MainFrame::keep_layout(ConfigList& list) const {
+    keep_geometry(list, layout_key::kMainWindow, *this);
+    keep_splitter(list, layout_key::kMainSplitter, *main_splitter_);
+    keep_splitter(list, layout_key::kRightSplitter, *right_splitter_);
+    keep_columns(list, layout_key::kListColumns, *list_view_);
+    QSize composer = composer_size_;
+    if (composer_)
+        composer = composer_->size();
+    keep_size(list, layout_key::kComposerSize, composer);
+    if (contacts_window_)
+        keep_size(list, layout_key::kContactsSize, contacts_window_->size());
+    if (options_window_)
+        keep_size(list, layout_key::kOptionsSize, options_window_->size());
 }
 
 void MainFrame::build_menus() {

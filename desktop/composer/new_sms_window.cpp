@@ -182,6 +182,7 @@ void NewSmsWindow::closeEvent(QCloseEvent* event) {
     }
     if (contacts_)
         contacts_->forget_target(this);
+    Q_EMIT closing(size());
     QMainWindow::closeEvent(event);
 }
 

@@ -62,6 +62,10 @@ class NewSmsWindow : public QMainWindow, public RecipientSink {
 
     NewSmsForm& form() { return *form_; }
 
+  Q_SIGNALS:
+    // The window is closing (and deleting itself) at this size.
+    void closing(QSize size);
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 

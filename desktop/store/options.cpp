@@ -108,7 +108,8 @@ bool load_options(Options& options) {
     return read;
 }
 
-OptionsSaveResult save_options(const Options& options) {
+OptionsSaveResult save_options(const Options& options,
+                               const std::function<void(ConfigList&)>& more) {
     OptionsSaveResult result;
     // Keys others own (such as "contacts_sort") keep their lines.
     result.file = update_config(kOptionsFileName, [&](ConfigList& list) {
@@ -116,6 +117,8 @@ OptionsSaveResult save_options(const Options& options) {
             list.set_bool(key.name, options.*key.field != 0);
         list.set_string(kSoundKey, setting_text(stored_sound_path(options.sound_filename)));
         list.set_string(kPopupKey, setting_text(options.popup_message_text));
+        if (more)
+            more(list);
     });
     if (options.start_on_connect != 0) {
         result.registry_written = registry::set_string(registry::kAutoStartKey, kAutoStartValueName,

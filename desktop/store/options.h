@@ -5,11 +5,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "desktop/store/safe_file.h"
 
 namespace quillet {
+
+class ConfigList;
 
 inline constexpr std::string_view kOptionsFileName = "options.cfg";
 inline constexpr std::string_view kAutoStartValueName = "Quillet";
@@ -55,7 +58,9 @@ struct OptionsSaveResult {
 // read back against it), so the default sound survives a program folder
 // whose name the file cannot carry. An "options.cfg" that is there but
 // cannot be read is not written (see update_config).
-OptionsSaveResult save_options(const Options& options);
+// `more` adds keys of its own (the windows' layout) to the same write.
+OptionsSaveResult save_options(const Options& options,
+                               const std::function<void(ConfigList&)>& more = {});
 
 // The full path written as the start-on-connect value: the program folder
 // followed by "quillet".

@@ -188,9 +188,10 @@ class MainWindowTest : public QObject {
         const QList<int> down = f->findChild<QSplitter*>(QStringLiteral("rightSplitter"))->sizes();
         QCOMPARE(across.size(), 2);
         QCOMPARE(down.size(), 2);
-        // A fifth and four fifths, whatever the splitter handles take.
+        // The tree a fifth of the width, whatever the splitter handle takes;
+        // the list a dozen rows high (main_layout_test), the view the rest.
         QVERIFY(qAbs(across[1] - 4 * across[0]) < 20);
-        QVERIFY(qAbs(down[1] - 4 * down[0]) < 20);
+        QVERIFY(down[1] > down[0]);
         QCOMPARE(f->list_view().columnWidth(0), 300);
         const int least[] = {300, 150, 100, 50, 70};
         for (int column = 0; column < 5; ++column)
