@@ -10,6 +10,8 @@ packages=(
     libphonenumber-dev libicu-dev
     libgtest-dev libbenchmark-dev libxml2-dev
     xvfb xauth fonts-dejavu-core poppler-utils
+    # The desktop-notification test runs on a private session bus.
+    dbus-daemon
     # The package test: cpack's .deb and its checkers.
     dpkg-dev file lintian desktop-file-utils appstream
 )

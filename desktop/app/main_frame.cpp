@@ -45,6 +45,7 @@ MainFrame::MainFrame(SmartphoneSmsConnect& link, QWidget* parent)
     build_panes();
     build_menus();
     build_tray_icon();
+    build_desktop_notifier();
     restore_layout();
     CommandScope::set_after_command([this] { after_command(); });
     qApp->installEventFilter(this);

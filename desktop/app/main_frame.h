@@ -55,6 +55,7 @@ namespace quillet {
 class ConfigList;
 class ContactList;
 class ContactsWindow;
+class DesktopNotifier;
 class HelpWindow;
 class HtmlFormView;
 class NewSmsWindow;
@@ -141,11 +142,18 @@ class MainFrame : public QMainWindow, public StatusSink {
     // The link's callback, called on its keep-alive thread: queues, on the
     // GUI thread, a Get SMS and, as the settings say, the window brought
     // forward, the sound and the notice. Safe after the frame is gone.
-    // The notice ("newMessageNotice", not modal) comes once the Get SMS has
-    // run and names the newest message's sender; while it is open, later
-    // arrivals update its text instead of opening another.
+    // The notice comes once the Get SMS has run and names the newest
+    // message's sender. Where the desktop has a notification service it is
+    // a desktop notification (desktop_notifier.h) with the message's first
+    // line, whose "Show" brings the window forward showing that message;
+    // elsewhere, or when the service refuses it, a box ("newMessageNotice",
+    // not modal) with the options' popup text. While either is open, later
+    // arrivals update it instead of opening another.
     void new_message_arrived();
     QMessageBox* new_message_notice() const { return notice_.data(); }
+    DesktopNotifier& desktop_notifier() { return *notifier_; }
+    // The message a notice announced last, in the Inbox, shown and selected.
+    void show_arrived_message();
 
     // --- StatusSink ---------------------------------------------------------
     void set_status_text(std::u16string_view text) override;
@@ -213,9 +221,11 @@ class MainFrame : public QMainWindow, public StatusSink {
     void run_export(const std::function<QString()>& work);
     void ask_for_get_sms();
     void build_tray_icon();
+    void build_desktop_notifier();
     // "Minimize to System Tray" chosen and a tray to go to.
     bool tray_wanted() const;
     void show_new_message_notice(int arrived, const QString& sender);
+    void show_notice_box();
     // "Name (number)", or the number alone for one not in the contacts.
     QString sender_name(const SmsMessage& message) const;
     bool drafts_may_go();
@@ -273,6 +283,9 @@ class MainFrame : public QMainWindow, public StatusSink {
     QPointer<QMessageBox> notice_;
     int notice_count_ = 0;
     bool notice_waiting_ = false;
+    QString notice_sender_;
+    SmsMessage newest_arrived_;
+    DesktopNotifier* notifier_ = nullptr;
 
     // A Get SMS asked for while a command ran waits for it to end.
     bool get_sms_waiting_ = false;

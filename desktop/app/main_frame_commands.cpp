@@ -93,8 +93,10 @@ void MainFrame::on_button_get_sms() {
             while (box->pop_new(popped)) {
                 ++count;
                 // Last in, first out: the first popped is the newest.
-                if (box == &inbox_ && ++arrived == 1)
+                if (box == &inbox_ && ++arrived == 1) {
                     sender = sender_name(popped);
+                    newest_arrived_ = popped;
+                }
             }
         }
         list_view_->fill_from_box(*current_box_);

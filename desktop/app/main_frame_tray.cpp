@@ -6,13 +6,24 @@
 #include <QWindowStateChangeEvent>
 #include <algorithm>
 
+#include "desktop/app/desktop_notifier.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/app/notification_relay.h"
 #include "desktop/app/pictures.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/sms_list_view.h"
 #include "desktop/views/window_parts.h"
 
 namespace quillet {
+namespace {
+
+// A message's first line, for a notice.
+QString first_line(std::u16string_view text) {
+    const size_t end = text.find_first_of(u"\r\n");
+    return to_qstring(text.substr(0, end == std::u16string_view::npos ? text.size() : end));
+}
+
+}  // namespace
 
 void NotificationRelay::post() {
     std::lock_guard lock(mutex_);
@@ -114,11 +125,54 @@ void MainFrame::on_new_message() {
         notice_waiting_ = true;
 }
 
+void MainFrame::build_desktop_notifier() {
+    notifier_ = new DesktopNotifier(this);
+    connect(notifier_, &DesktopNotifier::showRequested, this, &MainFrame::show_arrived_message);
+    connect(notifier_, &DesktopNotifier::dismissed, this, [this] { notice_count_ = 0; });
+    connect(notifier_, &DesktopNotifier::failed, this, &MainFrame::show_notice_box);
+}
+
 void MainFrame::show_new_message_notice(int arrived, const QString& sender) {
     if (!notice_waiting_)
         return;
     notice_waiting_ = false;
     notice_count_ += std::max(arrived, 1);
+    notice_sender_ = sender;
+    if (!notifier_->available()) {
+        show_notice_box();
+        return;
+    }
+    QString summary = sender.isEmpty() ? QStringLiteral("New message") : sender;
+    if (notice_count_ > 1) {
+        summary = sender.isEmpty() ? QStringLiteral("%1 new messages").arg(notice_count_)
+                                   : QStringLiteral("%1 new messages, the latest from %2")
+                                         .arg(notice_count_)
+                                         .arg(sender);
+    }
+    QString body = arrived > 0 ? first_line(newest_arrived_.text_view())
+                               : to_qstring(options_.popup_message_text);
+    notifier_->notify(summary, body);
+}
+
+void MainFrame::show_arrived_message() {
+    notice_count_ = 0;
+    bring_to_front();
+    show_box(static_cast<int>(BoxKind::Inbox));
+    const MessageListModel& model = list_view_->list_model();
+    for (int row = 0; row < model.rowCount(); ++row) {
+        if (!inbox_.message_ref(model.message_index(row)).same_message(newest_arrived_))
+            continue;
+        const QModelIndex index = model.index(row, 0);
+        list_view_->selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        list_view_->scrollTo(index);
+        list_view_->setFocus();
+        return;
+    }
+}
+
+void MainFrame::show_notice_box() {
+    const QString& sender = notice_sender_;
     QString text = to_qstring(options_.popup_message_text);
     if (!sender.isEmpty()) {
         text += QStringLiteral("\n\n");

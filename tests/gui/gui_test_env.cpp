@@ -60,6 +60,9 @@ GuiTestEnv::GuiTestEnv() {
     // Whatever follows the data folder rule stays in this test's folder too.
     qputenv("XDG_DATA_HOME", xdg_data_home().toUtf8());
     qputenv("QUILLET_LINK_PORT", QByteArray::number(free_loopback_port()));
+    // No desktop notifications from tests: the new-message notice is the
+    // popup box unless a test brings a bus of its own.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/quillet-test-bus");
     set_app_folders_for_testing(QUILLET_PROGRAM_DIR, data_path({}).toStdString());
     set_message_box_handler([this](const MessageBoxRequest& request) {
         boxes_.push_back(request);
