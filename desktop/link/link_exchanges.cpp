@@ -1,6 +1,7 @@
 // The device operations: one request and its whole reply each, under the
 // link lock. Every length and count in a reply is checked before anything
 // is allocated for it.
+#include <chrono>
 #include <string>
 
 #include "desktop/link/smartphone_sms_connect.h"
@@ -36,6 +37,44 @@ class ProgressEnd {
 
   private:
     StatusSink* sink_;
+};
+
+// Reports a folder fetch's percentage to its sink, at most kReportsPerSecond
+// times a second and only when it changed: the main window repaints its
+// progress bar on every report, and a report per record froze it for
+// seconds on a large box.
+class ProgressReports {
+  public:
+    static constexpr int kReportsPerSecond = 30;
+
+    ProgressReports(StatusSink* sink, std::u16string_view prefix, int32_t count)
+        : sink_(sink), prefix_(prefix), count_(count) {}
+
+    // Record `index` (0-based) of the count has arrived.
+    void received(int32_t index) {
+        if (!sink_)
+            return;
+        const auto percent = static_cast<int>(int64_t{index} * 100 / count_);
+        if (percent == shown_)
+            return;
+        const auto now = Clock::now();
+        if (shown_ >= 0 && now - last_ < kInterval)
+            return;
+        shown_ = percent;
+        last_ = now;
+        sink_->set_status_text(std::u16string(prefix_) + number_text(percent) + u"%");
+        sink_->set_progress(percent);
+    }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr auto kInterval = std::chrono::microseconds(1'000'000 / kReportsPerSecond);
+
+    StatusSink* sink_;
+    std::u16string_view prefix_;
+    int32_t count_;
+    int shown_ = -1;
+    Clock::time_point last_;
 };
 
 }  // namespace
@@ -181,13 +220,10 @@ int SmartphoneSmsConnect::fetch(CommandCode code, const FolderTexts& texts,
         reject_reply("receive_data: bad message count from device (" + std::to_string(count) + ")");
     }
     ReplyBudget budget(settings_.folder_reply_limit);
+    ProgressReports progress(sink, texts.progress, count);
     for (int32_t i = 0; i < count; ++i) {
         records.push_back(receive_record(&budget));
-        const int percent = i * 100 / count;
-        if (sink) {
-            sink->set_status_text(std::u16string(texts.progress) + number_text(percent) + u"%");
-            sink->set_progress(percent);
-        }
+        progress.received(i);
     }
     return count;
 }

@@ -1,6 +1,10 @@
 // The device operations against the real agent on an emulated phone.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
 #include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/store/orx_exception.h"
 #include "protocol/text_codec.h"
@@ -15,10 +19,14 @@ using test::thrown_text;
 // What a window would show, in order.
 class RecordingSink : public StatusSink {
   public:
-    void set_status_text(std::u16string_view text) override { texts.push_back(to_utf8(text)); }
+    void set_status_text(std::u16string_view text) override {
+        texts.push_back(to_utf8(text));
+        std::this_thread::sleep_for(pause);
+    }
     void set_progress(int percent) override { progress.push_back(percent); }
     std::vector<std::string> texts;
     std::vector<int> progress;
+    std::chrono::milliseconds pause{0};
 };
 
 std::vector<std::string> texts_of(const std::vector<SmsWireRecord>& records) {
@@ -96,7 +104,9 @@ TEST_F(LinkOperations, FourMessagesShowZeroToSeventyFivePercent) {
         world_.phone_ok({"deliver", "--from", "+491", "--text", "m" + std::to_string(i), "--time",
                          iso_second(i)});
     }
+    // A sink as slow as a repaint: every change is due when it comes.
     RecordingSink sink;
+    sink.pause = std::chrono::milliseconds(40);
     std::vector<SmsWireRecord> records;
     EXPECT_EQ(link_.fetch_inbox(records, &sink), 4);
     EXPECT_EQ(sink.texts, (std::vector<std::string>{"importing inbox...", "importing inbox: 0%",
@@ -111,6 +121,24 @@ TEST_F(LinkOperations, FourMessagesShowZeroToSeventyFivePercent) {
 
     EXPECT_EQ(link_.fetch_deleted(records), 0);
     EXPECT_TRUE(sink.texts.size() == 1 && sink.progress.size() == 1);
+}
+
+TEST_F(LinkOperations, ProgressComesAtMostThirtyTimesASecond) {
+    world_.phone_ok({"bulk", "inbox", "--count", "3000"});
+    RecordingSink sink;
+    std::vector<SmsWireRecord> records;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(link_.fetch_inbox(records, &sink), 3000);
+    const auto seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    ASSERT_GE(sink.progress.size(), 2u);
+    EXPECT_EQ(sink.progress.front(), 0);
+    EXPECT_EQ(sink.progress.back(), -1);
+    EXPECT_LE(static_cast<double>(sink.progress.size() - 2), seconds * 30 + 1);
+    EXPECT_TRUE(std::is_sorted(sink.progress.begin(), sink.progress.end() - 1));
+    EXPECT_EQ(std::adjacent_find(sink.progress.begin(), sink.progress.end()), sink.progress.end());
+    EXPECT_EQ(sink.texts.size(), sink.progress.size());  // one text per percentage
 }
 
 TEST_F(LinkOperations, SentMessageReachesTheOutbox) {
