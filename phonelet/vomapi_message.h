@@ -8,13 +8,15 @@
 #include <string>
 
 #include "platform/ce/mapi.h"
+#include "protocol/wire_format.h"
 
 namespace quillet {
 
 class VOMAPIMessage {
   public:
-    // The longest body kept, in UTF-16 units.
-    static constexpr size_t kMaxBodyUnits = 1023;
+    // The longest body kept, in UTF-16 units: as much as a record of the
+    // link's largest size carries.
+    static constexpr size_t kMaxBodyUnits = (kMaxSmsRecordSize - kMinSmsRecordSize) / 2;
     static constexpr size_t kBodyChunkBytes = 255;
 
     // Opens the entry through the session; a failure is traced and leaves

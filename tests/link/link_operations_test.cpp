@@ -84,6 +84,20 @@ TEST_F(LinkOperations, EachFolderArrivesOldestFirstWithItsAddresses) {
     EXPECT_EQ(deleted[0].time, at_second(4));
 }
 
+TEST_F(LinkOperations, LongConcatenatedBodyArrivesWhole) {
+    std::string body;
+    for (int part = 0; body.size() < 40'000; ++part)
+        body += "Part " + std::to_string(part) + " of a long text from the phone. ";
+    body += "The end.";
+    world_.phone_ok({"add", "inbox", "--body", body, "--to", "+4930999", "--time", iso_second(1)});
+    std::vector<SmsWireRecord> records;
+    ASSERT_EQ(link_.fetch_inbox(records), 1);
+    EXPECT_EQ(records[0].text.size(), body.size());
+    EXPECT_TRUE(to_utf8(records[0].text).ends_with("The end."));
+    EXPECT_EQ(to_utf8(records[0].text), body);
+    EXPECT_EQ(text_field(records[0].address), "+4930999");
+}
+
 TEST_F(LinkOperations, FetchAppendsToWhatTheCallerHolds) {
     world_.phone_ok({"deliver", "--from", "+491", "--text", "new"});
     std::vector<SmsWireRecord> records(1);

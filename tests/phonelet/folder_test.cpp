@@ -134,9 +134,9 @@ TEST_F(FolderTest, AddressIsCutTo31BytesAndConvertedToTheCodePage) {
     EXPECT_EQ(address(records[2]), "Caf\xE9 \x80");
 }
 
-TEST_F(FolderTest, LongBodyIsCutAt1023Characters) {
+TEST_F(FolderTest, LongBodyTravelsWholeUpToTheLargestRecord) {
     std::u16string body;
-    for (int i = 0; i < 1500; ++i)
+    for (int i = 0; i < 5000; ++i)
         body += static_cast<char16_t>(u'a' + i % 26);
     phone::Message m = text_message(u"", kT0);
     m.body = body;
@@ -144,17 +144,28 @@ TEST_F(FolderTest, LongBodyIsCutAt1023Characters) {
     // exactly, and the read must still end.
     phone::Message exact = text_message(u"", kT0 + 1);
     exact.body = std::u16string(510, u'\u20ac');
+    // One unit more than a 1 MiB record holds: cut to fit, so the desktop
+    // still takes it.
+    constexpr size_t kMostUnits = (kMaxSmsRecordSize - kMinSmsRecordSize) / 2;
+    phone::Message huge = text_message(u"", kT0 + 2);
+    huge.body = std::u16string(kMostUnits + 1, u'x');
+    huge.body->back() = u'y';
     add(FolderRole::Inbox, m);
     add(FolderRole::Inbox, exact);
+    add(FolderRole::Inbox, huge);
     ASSERT_TRUE(desktop.start_agent());
     desktop.send_block(CommandCode::READINBOX);
     const auto records = desktop.read_folder_reply();
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].size(), 70u + 2 * 1023);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].size(), 70u + 2 * body.size());
     const auto decoded = decode_sms_record(records[0]);
     ASSERT_TRUE(decoded.record);
-    EXPECT_EQ(decoded.record->text, body.substr(0, 1023));
+    EXPECT_EQ(decoded.record->text, body);
     EXPECT_EQ(decode_sms_record(records[1]).record->text, exact.body);
+    ASSERT_EQ(records[2].size(), kMaxSmsRecordSize);
+    const auto cut = decode_sms_record(records[2]);
+    ASSERT_TRUE(cut.record);
+    EXPECT_EQ(cut.record->text, std::u16string(kMostUnits, u'x'));
 }
 
 TEST_F(FolderTest, MissingBodyGivesEmptyTextAndATrace) {
