@@ -78,26 +78,42 @@ bool LinkSocket::receive_exact(std::span<uint8_t> out) {
     timed_out_ = false;
     if (fd_ < 0)
         return false;
-    const bool limited = receive_limit_.count() > 0;
     const auto deadline = std::chrono::steady_clock::now() + receive_limit_;
     size_t got = 0;
     while (got < out.size()) {
-        if (limited && !wait_readable(deadline)) {
-            timed_out_ = true;
+        const std::ptrdiff_t n = receive_until(out.subspan(got), deadline);
+        if (n <= 0)
             return false;
+        got += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::ptrdiff_t LinkSocket::receive_some(std::span<uint8_t> out) {
+    timed_out_ = false;
+    return receive_until(out, std::chrono::steady_clock::now() + receive_limit_);
+}
+
+std::ptrdiff_t LinkSocket::receive_until(std::span<uint8_t> out,
+                                         std::chrono::steady_clock::time_point deadline) {
+    if (fd_ < 0 || out.empty())
+        return 0;
+    for (;;) {
+        if (receive_limit_.count() > 0 && !wait_readable(deadline)) {
+            timed_out_ = true;
+            return 0;
         }
-        const ssize_t n = ::recv(fd_, out.data() + got, out.size() - got, 0);
+        const ssize_t n = ::recv(fd_, out.data(), out.size(), 0);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
             int pending = 0;
             socklen_t len = sizeof pending;
             ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &pending, &len);  // cleared, not used
-            return false;
+            return 0;
         }
-        got += static_cast<size_t>(n);
+        return n;
     }
-    return true;
 }
 
 static sockaddr_in ipv4_address(uint32_t ipv4, uint16_t port) {

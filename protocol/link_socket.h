@@ -8,6 +8,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -36,10 +37,15 @@ class LinkSocket {
     // True when exactly out.size() bytes came in, within the receive limit
     // when one is set.
     bool receive_exact(std::span<uint8_t> out);
-    // The longest one receive_exact may take; zero (the default) waits for
-    // as long as the bytes take.
+    // One read of what has arrived, at most out.size() bytes, waiting for
+    // at least one (within the receive limit when one is set): their
+    // number, or 0 when the peer closed the connection, it broke or the
+    // limit ran out.
+    std::ptrdiff_t receive_some(std::span<uint8_t> out);
+    // The longest one receive_exact or receive_some may wait; zero (the
+    // default) waits for as long as the bytes take.
     void set_receive_limit(std::chrono::milliseconds limit) { receive_limit_ = limit; }
-    // Whether the last receive_exact failed because its limit ran out.
+    // Whether the last receive failed because its limit ran out.
     bool timed_out() const { return timed_out_; }
 
     // A listening IPv4 socket on 127.0.0.1:port (SO_REUSEADDR), or invalid.
@@ -53,6 +59,9 @@ class LinkSocket {
   private:
     // Waits until the socket is readable or `deadline` passes; false then.
     bool wait_readable(std::chrono::steady_clock::time_point deadline);
+    // One read, waiting for data until `deadline` when a limit is set.
+    std::ptrdiff_t receive_until(std::span<uint8_t> out,
+                                 std::chrono::steady_clock::time_point deadline);
 
     int fd_ = -1;
     std::chrono::milliseconds receive_limit_{0};

@@ -154,9 +154,10 @@ SmsWireRecord SmartphoneSmsConnect::receive_record(ReplyBudget* budget) {
         reject_reply("receive_data: the device's reply passed " + budget->limit_text() +
                      "; the fetch was stopped");
     }
-    std::vector<uint8_t> bytes(size);
-    receive_piece(bytes);
-    DecodedRecord decoded = decode_sms_record(bytes);
+    // Checked above, so this never holds more than the largest record.
+    record_bytes_.resize(size);
+    receive_piece(record_bytes_);
+    DecodedRecord decoded = decode_sms_record(record_bytes_);
     if (!decoded.record) {
         reject_reply("receive_data: bad record from device: " +
                      std::string(record_error_text(decoded.error)));

@@ -310,8 +310,10 @@ void SmartphoneSmsConnect::accept_agent() {
     {
         std::lock_guard socket_guard(socket_mutex_);
         listener_.close();
-        if (!stop_)
+        if (!stop_) {
             socket_ = std::move(accepted);
+            received_.clear();
+        }
     }
     if (!socket_.valid())
         throw ORX_Exception("init_socket: The device did not connect.");
@@ -336,7 +338,7 @@ std::ptrdiff_t SmartphoneSmsConnect::receive_data(std::span<uint8_t> buffer) {
         log("SPC::receive_data() end");
         return -1;
     }
-    if (!socket_.receive_exact(buffer)) {
+    if (!received_.read_exact(socket_, buffer)) {
         // Closed, so the next set-up listens for the new agent instead of
         // staying on a broken connection.
         const bool timed_out = socket_.timed_out();
@@ -355,6 +357,7 @@ std::ptrdiff_t SmartphoneSmsConnect::receive_data(std::span<uint8_t> buffer) {
 void SmartphoneSmsConnect::close_socket() {
     std::lock_guard guard(socket_mutex_);
     socket_.close();
+    received_.clear();
 }
 
 }  // namespace quillet

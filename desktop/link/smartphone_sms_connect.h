@@ -43,6 +43,7 @@
 #include "desktop/store/status_sink.h"
 #include "protocol/filetime.h"
 #include "protocol/link_socket.h"
+#include "protocol/receive_buffer.h"
 #include "protocol/wire_format.h"
 
 namespace quillet {
@@ -206,6 +207,11 @@ class SmartphoneSmsConnect : public DeviceOperations {
     std::mutex socket_mutex_;
     LinkSocket socket_;
     LinkSocket listener_;
+    // What the agent sent and no exchange has read yet; used under the link
+    // lock.
+    ReceiveBuffer received_;
+    // The bytes of the record being received, kept for the next one.
+    std::vector<uint8_t> record_bytes_;
 
     NewMessageCallback callback_;
     SetUpGate gate_;

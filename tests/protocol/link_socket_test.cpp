@@ -1,12 +1,15 @@
 // The link's socket on real loopback TCP.
 #include "protocol/link_socket.h"
+#include "protocol/receive_buffer.h"
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 
 #include <array>
 #include <chrono>
+#include <numeric>
 #include <thread>
+#include <vector>
 
 namespace quillet {
 namespace {
@@ -53,6 +56,56 @@ TEST(LinkSocketTest, PeerClosingMidReadIsAFailure) {
     p.client.close();
     std::array<uint8_t, 4> four{};
     EXPECT_FALSE(p.server.receive_exact(four));
+}
+
+// A long reply of small pieces, written in odd-sized bursts: every read
+// gets exactly its bytes in order, large reads included, and a read never
+// waits for bytes beyond what it asked for.
+TEST(ReceiveBufferTest, HandsOutExactlyWhatWasSentInAnyPieces) {
+    Pair p = connected_pair();
+    std::vector<uint8_t> sent(3 * ReceiveBuffer::kCapacity + 777);
+    std::iota(sent.begin(), sent.end(), uint8_t{0});
+    std::thread writer([&] {
+        for (size_t at = 0; at < sent.size(); at += 1001) {
+            p.client.send_all(
+                std::span(sent).subspan(at, std::min<size_t>(1001, sent.size() - at)));
+        }
+    });
+    ReceiveBuffer in;
+    std::vector<uint8_t> got;
+    for (size_t n : {size_t{4}, size_t{70}, ReceiveBuffer::kCapacity + 5, size_t{1}, size_t{4}}) {
+        std::vector<uint8_t> piece(n);
+        ASSERT_TRUE(in.read_exact(p.server, piece));
+        got.insert(got.end(), piece.begin(), piece.end());
+    }
+    std::vector<uint8_t> rest(sent.size() - got.size());
+    ASSERT_TRUE(in.read_exact(p.server, rest));
+    got.insert(got.end(), rest.begin(), rest.end());
+    writer.join();
+    EXPECT_EQ(got, sent);
+    EXPECT_EQ(in.held(), 0u);
+
+    // Nothing more was sent: a read returns what came, not waiting for a
+    // full buffer.
+    const std::array<uint8_t, 3> last{7, 8, 9};
+    p.client.send_all(last);
+    std::array<uint8_t, 3> three{};
+    ASSERT_TRUE(in.read_exact(p.server, three));
+    EXPECT_EQ(three, last);
+}
+
+TEST(ReceiveBufferTest, PeerClosingMidReadFailsAndDropsWhatWasHeld) {
+    Pair p = connected_pair();
+    const std::array<uint8_t, 6> six{1, 2, 3, 4, 5, 6};
+    p.client.send_all(six);
+    p.client.close();
+    ReceiveBuffer in;
+    std::array<uint8_t, 2> two{};
+    ASSERT_TRUE(in.read_exact(p.server, two));
+    EXPECT_EQ(in.held(), 4u);
+    std::array<uint8_t, 8> eight{};
+    EXPECT_FALSE(in.read_exact(p.server, eight));
+    EXPECT_EQ(in.held(), 0u);
 }
 
 TEST(LinkSocketTest, ShutdownWakesABlockedReceive) {
