@@ -155,16 +155,18 @@ bool CommandSession::read_folder(FolderKind kind) {
         connection_.send_int32(0);
         return true;
     }
-    const int count = folders_.find(-1);
-    connection_.hold_output(true);
-    connection_.send_int32(count);
-    const int sent = folders_.send_all(connection_, count);
-    connection_.hold_output(false);
+    // Read in one pass, so the count is known only at the end: the reply is
+    // built whole and then sent in large pieces.
+    std::vector<uint8_t> reply;
+    const bool whole = folders_.append_all(reply);
     folders_.close();
-    // Fewer records than announced (the store failed during the walk)
-    // would leave the desktop waiting for the rest: end the connection, so
-    // that it sees a broken link instead.
-    return sent == count;
+    // The store failed during the walk: a reply cut short would leave the
+    // desktop waiting for the rest, or taking a part for the folder. End
+    // the connection, so that it sees a broken link instead.
+    if (!whole)
+        return false;
+    connection_.send(reply);
+    return true;
 }
 
 bool CommandSession::read_inbox(const CommandBlock&) {

@@ -1,9 +1,5 @@
 #include "phonelet/desktop_connection.h"
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-
 #include <array>
 
 #include "platform/ce/ce_system.h"
@@ -13,7 +9,9 @@ namespace quillet {
 
 DesktopConnection::DesktopConnection(uint16_t port) : port_(port) {}
 
-DesktopConnection::~DesktopConnection() = default;
+DesktopConnection::~DesktopConnection() {
+    flush();
+}
 
 bool DesktopConnection::connect() {
     if (ce::WSAStartup(ce::MAKEWORD(1, 0)) != 0)
@@ -31,8 +29,24 @@ bool DesktopConnection::connect() {
 }
 
 void DesktopConnection::send(std::span<const uint8_t> bytes) {
+    if (!socket_.valid())
+        return;
+    if (queued_.size() + bytes.size() > kSendPieceBytes) {
+        flush();
+        if (bytes.size() >= kSendPieceBytes) {
+            socket_.send_all(bytes);
+            return;
+        }
+    }
+    queued_.insert(queued_.end(), bytes.begin(), bytes.end());
+}
+
+void DesktopConnection::flush() {
+    if (queued_.empty())
+        return;
     if (socket_.valid())
-        socket_.send_all(bytes);
+        socket_.send_all(queued_);
+    queued_.clear();
 }
 
 void DesktopConnection::send_int32(int32_t value) {
@@ -42,20 +56,10 @@ void DesktopConnection::send_int32(int32_t value) {
 }
 
 int DesktopConnection::receive(std::span<uint8_t> bytes) {
+    flush();
     if (!socket_.receive_exact(bytes))
         return -1;
     return static_cast<int>(bytes.size());
-}
-
-}  // namespace quillet
-
-namespace quillet {
-
-void DesktopConnection::hold_output(bool on) {
-    if (!socket_.valid())
-        return;
-    int flag = on ? 1 : 0;
-    ::setsockopt(socket_.fd(), IPPROTO_TCP, TCP_CORK, &flag, sizeof flag);
 }
 
 }  // namespace quillet

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "protocol/link_socket.h"
 
@@ -26,22 +27,26 @@ class DesktopConnection {
     bool connect();
     bool connected() const { return socket_.valid(); }
 
-    // Hands the bytes to one send when there is a socket; a failure shows
-    // at the next receive.
+    // Queues the bytes when there is a socket. Queued bytes leave in pieces
+    // of kSendPieceBytes (a piece at least that large at once), and all of
+    // them before the next receive and when the connection object goes: a
+    // reply of many small records takes a few system calls, not two per
+    // record. The bytes and their order do not change. A failure shows at
+    // the next receive.
     void send(std::span<const uint8_t> bytes);
     void send_int32(int32_t value);
-    // Reads exactly bytes.size() bytes: returns that number, or -1 when the
-    // desktop closed the connection or it broke.
+    // Sends what is queued now.
+    void flush();
+    // Sends what is queued, then reads exactly bytes.size() bytes: returns
+    // that number, or -1 when the desktop closed the connection or it broke.
     int receive(std::span<uint8_t> bytes);
-    // While held, sent pieces leave in full segments rather than one packet
-    // each; releasing sends what is left at once. A long reply (a whole
-    // folder) is held so that the desktop wakes per segment, not per piece.
-    // The bytes and their order do not change.
-    void hold_output(bool on);
+
+    static constexpr size_t kSendPieceBytes = 64 * 1024;
 
   private:
     uint16_t port_;
     LinkSocket socket_;
+    std::vector<uint8_t> queued_;
 };
 
 }  // namespace quillet

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "phonelet/vomapi_message.h"
+#include "protocol/byte_order.h"
 #include "protocol/text_codec.h"
 
 namespace quillet {
@@ -145,12 +146,14 @@ void MessageFolderReader::close() {
     }
 }
 
-bool MessageFolderReader::next_text_row(ce::SRowSet& rows) {
+MessageFolderReader::Walk MessageFolderReader::next_text_row(ce::SRowSet& rows) {
     for (;;) {
-        if (ce::FAILED(table_->QueryRows(1, 0, rows)) || rows.empty())
-            return false;
+        if (ce::FAILED(table_->QueryRows(1, 0, rows)))
+            return Walk::Failed;
+        if (rows.empty())
+            return Walk::End;
         if (is_text_message(rows.front()))
-            return true;
+            return Walk::Row;
     }
 }
 
@@ -162,7 +165,7 @@ int MessageFolderReader::find(int position) {
         return not_found;
     int count = 0;
     ce::SRowSet rows;
-    while (next_text_row(rows)) {
+    while (next_text_row(rows) == Walk::Row) {
         if (count == position) {
             read_row(rows.front());
             return 0;
@@ -172,17 +175,28 @@ int MessageFolderReader::find(int position) {
     return position < 0 ? count : -1;
 }
 
-int MessageFolderReader::send_all(DesktopConnection& connection, int count) {
-    if (!table_ || ce::FAILED(table_->SeekRow(ce::BOOKMARK_BEGINNING, 0, nullptr)))
-        return 0;
-    int sent = 0;
-    ce::SRowSet rows;
-    while (sent < count && next_text_row(rows)) {
-        read_row(rows.front());
-        send_current_record(connection);
-        ++sent;
+bool MessageFolderReader::append_all(std::vector<uint8_t>& reply) {
+    const size_t count_at = reply.size();
+    reply.resize(count_at + 4);
+    int32_t count = 0;
+    // A table that cannot even be started answers as a store that cannot be
+    // opened: no messages.
+    if (!table_ || ce::FAILED(table_->SeekRow(ce::BOOKMARK_BEGINNING, 0, nullptr))) {
+        put_i32le(reply, count_at, count);
+        return true;
     }
-    return sent;
+    ce::SRowSet rows;
+    Walk walk = Walk::Row;
+    while ((walk = next_text_row(rows)) == Walk::Row) {
+        read_row(rows.front());
+        const size_t size_at = reply.size();
+        reply.resize(size_at + 4);
+        put_u32le(reply, size_at, current_->size());
+        current_->append_to(reply);
+        ++count;
+    }
+    put_i32le(reply, count_at, count);
+    return walk == Walk::End;
 }
 
 void MessageFolderReader::read_row(const ce::SRow& row) {
@@ -190,13 +204,12 @@ void MessageFolderReader::read_row(const ce::SRow& row) {
     std::u16string text = row[kSubject].lpszW;
     record.time = row[kDeliveryTime].ft;
     std::string address = sender_address(row[kSender].lpszW);
-    {
+    // Only a message without a subject is opened: the table has the rest.
+    if (text.empty()) {
         VOMAPIMessage message(*session_, row[kEntryId].bin);
-        if (text.empty()) {
-            text = message.body();
-            if (auto recipient = message.first_recipient())
-                address = *recipient;
-        }
+        text = message.body();
+        if (auto recipient = message.first_recipient())
+            address = *recipient;
     }
     const ce::SBinary& id = row[kEntryId].bin;
     std::copy_n(id.begin(), std::min(id.size(), kEntryIdSize), record.entry_id.begin());

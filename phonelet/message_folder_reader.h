@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "phonelet/desktop_connection.h"
 #include "platform/ce/mapi.h"
@@ -39,11 +40,12 @@ class MessageFolderReader {
     int find(int position);
     // Sends the size and the current record; false when there is none.
     bool send_current_record(DesktopConnection& connection);
-    // Walks the folder once from its beginning and sends each text message
-    // (size and record) as it is read, at most `count` of them; the number
-    // sent. The folder's table is a snapshot, so after find(-1) gave
-    // `count` exactly that many are sent, in the same order.
-    int send_all(DesktopConnection& connection, int count);
+    // Walks the folder once from its beginning and appends the whole folder
+    // reply to `reply`: the number of text messages, then size and record of
+    // each, in sort order. False when the store failed during the walk: what
+    // was appended is then not a whole reply. A table that cannot be walked
+    // at all gives the reply of an empty folder.
+    bool append_all(std::vector<uint8_t>& reply);
     // Deletes the message of the open folder whose entry id is these 16
     // bytes; true when the store reports success.
     bool delete_message(std::span<const uint8_t, kEntryIdSize> entry_id);
@@ -52,9 +54,11 @@ class MessageFolderReader {
 
   private:
     int open_folder(FolderKind kind);
+    enum class Walk { Row, End, Failed };
     // Reads rows from the table's cursor on until `rows` holds a text
-    // message (its only row); false at the end.
-    bool next_text_row(ce::SRowSet& rows);
+    // message (its only row): Row; End at the end of the table, Failed when
+    // the store failed.
+    Walk next_text_row(ce::SRowSet& rows);
     void read_row(const ce::SRow& row);
 
     std::unique_ptr<ce::IMAPISession> session_;

@@ -54,12 +54,19 @@ static void encode_head(const SmsWireRecord& r, std::span<uint8_t> out) {
 }
 
 std::vector<uint8_t> SmsWireRecord::encode() const {
-    std::vector<uint8_t> out(size(), 0);
-    encode_head(*this, out);
-    for (size_t i = 0; i < text.size(); ++i) {
-        put_u16le(out, wire_offset::kText + 2 * i, static_cast<uint16_t>(text[i]));
-    }
+    std::vector<uint8_t> out;
+    append_to(out);
     return out;
+}
+
+void SmsWireRecord::append_to(std::vector<uint8_t>& out) const {
+    const size_t at = out.size();
+    out.resize(at + size(), 0);
+    const std::span<uint8_t> record = std::span(out).subspan(at);
+    encode_head(*this, record);
+    for (size_t i = 0; i < text.size(); ++i) {
+        put_u16le(record, wire_offset::kText + 2 * i, static_cast<uint16_t>(text[i]));
+    }
 }
 
 std::array<uint8_t, kRecordHeadSize> SmsWireRecord::head() const {

@@ -115,6 +115,9 @@ struct SmsWireRecord {
     // 70 + 2n; what the size field and the length prefix carry.
     uint32_t size() const;
     std::vector<uint8_t> encode() const;
+    // The same bytes appended to `out`, so that a reply of many records is
+    // built in one buffer.
+    void append_to(std::vector<uint8_t>& out) const;
     std::array<uint8_t, kRecordHeadSize> head() const;
 };
 

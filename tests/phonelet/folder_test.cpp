@@ -243,6 +243,44 @@ TEST_F(FolderTest, EachCommandSeesMessagesThatArrivedSinceThePrevious) {
     EXPECT_EQ(decoded.record->time, filetime_from_unix(1767323045));
 }
 
+// A store that breaks during the walk (later pages of the image damaged)
+// must not give the desktop a folder cut short that reads as whole: the
+// agent ends the connection instead.
+TEST_F(FolderTest, StoreFailingDuringTheWalkEndsTheConnection) {
+    constexpr int kRows = 3000;
+    const std::u16string subject = u"Row " + std::u16string(200, u'x');
+    std::vector<phone::Message> rows;
+    for (int i = 0; i < kRows; ++i)
+        rows.push_back(text_message(subject, kT0 + i * kSecond, u"+1"));
+    {
+        auto store = desktop.store();
+        store.add_messages(*store.folder(FolderRole::Inbox), rows);
+    }
+    const auto db = desktop.image() / "phone.db";
+    const auto size = std::filesystem::file_size(db);
+    {
+        // Each page of the range gets an impossible page type.
+        std::fstream file(db, std::ios::in | std::ios::out | std::ios::binary);
+        for (auto at = (size / 2) & ~uintmax_t{4095}; at < size * 4 / 5; at += 4096) {
+            file.seekp(static_cast<std::streamoff>(at));
+            file.write("\xff\xff\xff\xff\xff\xff\xff\xff", 8);
+        }
+    }
+    ASSERT_TRUE(desktop.start_agent());
+    desktop.send_block(CommandCode::READINBOX);
+    size_t received = 0;
+    for (;;) {
+        ASSERT_FALSE(desktop.silent_for(std::chrono::seconds(10)))
+            << "the agent neither answered nor ended the connection";
+        if (desktop.connection_closed())
+            break;
+        ++received;
+    }
+    const size_t whole = 4 + kRows * (4 + kMinSmsRecordSize + 2 * subject.size());
+    EXPECT_LT(received, whole);
+    EXPECT_EQ(desktop.agent_exit(std::chrono::seconds(5)), 0);
+}
+
 CommandBlock delete_block(CommandCode code, std::span<const uint8_t> entry_id) {
     SmsWireRecord r;
     std::copy_n(entry_id.begin(), kEntryIdSize, r.entry_id.begin());
