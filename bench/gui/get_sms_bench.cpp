@@ -52,8 +52,7 @@ class LinkedWindow {
         probe.listen(QHostAddress::LocalHost, 0);
         qputenv("QUILLET_LINK_PORT", QByteArray::number(probe.serverPort()));
         probe.close();
-        set_app_folders_for_testing(QUILLET_PROGRAM_DIR,
-                                    (folder_.path() + QStringLiteral("/data")).toStdString());
+        set_app_folders_for_testing(QUILLET_PROGRAM_DIR, folder_.path().toStdString());
         if (!run_phone_tool({"init"}) ||
             !run_phone_tool({"bulk", "inbox", "--count", std::to_string(count)})) {
             std::fprintf(stderr, "quillet-phone failed\n");
@@ -76,7 +75,7 @@ class LinkedWindow {
     bool get_sms() {
         frame_->on_button_get_sms();
         return frame_->status_text() == QStringLiteral("0 new imported messages") &&
-               static_cast<int>(frame_->inbox().size()) == count_;
+               static_cast<int>(frame_->inbox().count()) == count_;
     }
     void show_status_bar(bool on) {
         frame_->statusBar()->setVisible(on);
@@ -127,7 +126,12 @@ void BM_GetSmsNothingNew(benchmark::State& state) {
 }
 BENCHMARK(BM_GetSmsNothingNew)
     ->ArgNames({"inbox", "statusbar"})
-    ->ArgsProduct({{1'000, 10'000, 100'000}, {1, 0}})
+    ->Args({1'000, 1})
+    ->Args({1'000, 0})
+    ->Args({10'000, 1})
+    ->Args({10'000, 0})
+    ->Args({100'000, 1})
+    ->Args({100'000, 0})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(1.0);

@@ -96,6 +96,15 @@ class LinkedPhone {
             {"QUILLET_LINK_PORT=" + std::to_string(port_of(listener)),
              std::string(phone::kPhoneImageEnv) + "=" + (folder_ / "root" / "phone").string()});
         peer_ = listener.accept_one(10000);
+        // Both agents pause after connecting: one exchange each first, so
+        // that no measurement waits for them.
+        std::vector<SmsWireRecord> none;
+        link_->fetch_sent(none);
+        std::array<uint8_t, 4> announced{};
+        if (!peer_.send_all(CommandBlock::with_code(CommandCode::READSENT).encode()) ||
+            !peer_.receive_exact(announced)) {
+            std::abort();
+        }
     }
     ~LinkedPhone() {
         link_.reset();

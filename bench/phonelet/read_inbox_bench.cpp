@@ -118,6 +118,13 @@ class AgentPhone {
         if (posix_spawn(&pid_, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
             std::abort();
         link_ = listener.accept_one(10000);
+        // The agent pauses after connecting: one exchange first, so that
+        // no measurement waits for it.
+        std::array<uint8_t, 4> announced{};
+        if (!link_.send_all(CommandBlock::with_code(CommandCode::READNSMS).encode()) ||
+            !in_.read_exact(link_, announced)) {
+            std::abort();
+        }
     }
     ~AgentPhone() {
         link_.close();
