@@ -23,23 +23,25 @@ std::u16string record_text(std::span<const uint8_t> record) {
 
 }  // namespace
 
-// Indexed by command code.
-const std::array<CommandSession::Handler, 14> CommandSession::kHandlers = {
-    &CommandSession::write_sms,           // 0 WRITESMS
-    &CommandSession::count_contacts,      // 1 READNCON
-    &CommandSession::read_contact,        // 2 READCON
-    &CommandSession::count_inbox,         // 3 READNSMS
-    &CommandSession::read_inbox_message,  // 4 READSMS
-    &CommandSession::sentinel,            // 5 SMSSENTINEL
-    &CommandSession::unhandled,           // 6 RESETCOMM
-    &CommandSession::read_all_contacts,   // 7 READALLCON
-    &CommandSession::read_inbox,          // 8 READINBOX
-    &CommandSession::delete_inbox,        // 9 DELINBOX
-    &CommandSession::delete_sent,         // 10 DELSENT
-    &CommandSession::delete_deleted,      // 11 DELDELETED
-    &CommandSession::read_sent,           // 12 READSENT
-    &CommandSession::read_deleted,        // 13 READDELETED
-};
+// Indexed by command code. Built by to_array, so a table that misses a code
+// (or has one too many) does not compile.
+const std::array<CommandSession::Handler, kCommandCodeCount> CommandSession::kHandlers =
+    std::to_array<CommandSession::Handler>({
+        &CommandSession::write_sms,           // 0 WRITESMS
+        &CommandSession::count_contacts,      // 1 READNCON
+        &CommandSession::read_contact,        // 2 READCON
+        &CommandSession::count_inbox,         // 3 READNSMS
+        &CommandSession::read_inbox_message,  // 4 READSMS
+        &CommandSession::sentinel,            // 5 SMSSENTINEL
+        &CommandSession::unhandled,           // 6 RESETCOMM
+        &CommandSession::read_all_contacts,   // 7 READALLCON
+        &CommandSession::read_inbox,          // 8 READINBOX
+        &CommandSession::delete_inbox,        // 9 DELINBOX
+        &CommandSession::delete_sent,         // 10 DELSENT
+        &CommandSession::delete_deleted,      // 11 DELDELETED
+        &CommandSession::read_sent,           // 12 READSENT
+        &CommandSession::read_deleted,        // 13 READDELETED
+    });
 
 CommandSession::CommandSession(DesktopConnection& connection) : connection_(connection) {}
 

@@ -30,7 +30,7 @@ class CommandSession {
 
   private:
     using Handler = bool (CommandSession::*)(const CommandBlock&);
-    static const std::array<Handler, 14> kHandlers;
+    static const std::array<Handler, kCommandCodeCount> kHandlers;
 
     bool write_sms(const CommandBlock& block);
     bool count_contacts(const CommandBlock& block);

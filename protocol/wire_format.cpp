@@ -160,7 +160,7 @@ DecodedRecord decode_sms_record(std::span<const uint8_t> bytes) {
     if (length == r.text.size())
         return {std::nullopt, RecordError::NoTerminator};
     r.text.resize(length);
-    return {std::move(r), RecordError::TooShort};
+    return {std::move(r), std::nullopt};
 }
 
 WriteSmsRequest encode_write_sms(const SmsWireRecord& record) {

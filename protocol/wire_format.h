@@ -54,6 +54,8 @@ enum class CommandCode : int32_t {
     READSENT = 12,
     READDELETED = 13,
 };
+// How many command codes there are: one past the highest.
+inline constexpr size_t kCommandCodeCount = static_cast<size_t>(CommandCode::READDELETED) + 1;
 
 inline constexpr size_t kCommandBlockSize = 80;
 inline constexpr size_t kRecordHeadSize = 68;
@@ -130,10 +132,11 @@ enum class RecordError {
 };
 
 // Decodes one record of exactly bytes.size() bytes (the announced size).
-// A record that breaks any rule is reported, never read past.
+// A record that breaks any rule is reported, never read past: exactly one of
+// `record` and `error` is set.
 struct DecodedRecord {
     std::optional<SmsWireRecord> record;
-    RecordError error = RecordError::TooShort;
+    std::optional<RecordError> error;
 };
 DecodedRecord decode_sms_record(std::span<const uint8_t> bytes);
 // Checks an announced size before anything is allocated for it.

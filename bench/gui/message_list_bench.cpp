@@ -103,7 +103,7 @@ BigWindow& window() {
 void BM_ShowInbox(benchmark::State& state) {
     BigWindow& big = window();
     for (auto _ : state) {
-        big.frame->show_box(static_cast<int>(BoxKind::Inbox));
+        big.frame->show_box(BoxKind::Inbox);
         big.paint_list();
     }
     state.counters["rows"] = big.frame->list_view().list_model().rowCount();
@@ -112,9 +112,9 @@ BENCHMARK(BM_ShowInbox)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 void BM_SwitchInboxAndSentItems(benchmark::State& state) {
     BigWindow& big = window();
-    int kind = 0;
+    BoxKind kind = BoxKind::Inbox;
     for (auto _ : state) {
-        kind = 1 - kind;
+        kind = kind == BoxKind::Inbox ? BoxKind::SentItems : BoxKind::Inbox;
         big.frame->show_box(kind);
         big.paint_list();
     }

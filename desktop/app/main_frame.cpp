@@ -113,7 +113,7 @@ void MainFrame::start_up() {
         set_status_text(moved);
     }
     create_side_windows();
-    show_box(static_cast<int>(BoxKind::Inbox));
+    show_box(BoxKind::Inbox);
     std::weak_ptr<NotificationRelay> relay = relay_;
     link_.start_sentinel([relay] {
         if (auto alive = relay.lock())

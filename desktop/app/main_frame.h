@@ -93,13 +93,13 @@ class MainFrame : public QMainWindow, public StatusSink {
     void close_now();
 
     // --- Commands -----------------------------------------------------------
-    void show_box(int kind);
+    void show_box(BoxKind kind);
     // Get SMSes: imports the boxes the settings select, counts what is new,
     // refills the list and says "%d new imported messages". A link failure
     // shows "Please Check your ActiveSync connection.\nDetails:\n" and the
     // link's text. Asked for while another command runs, it runs after it.
     void on_button_get_sms();
-    // A new composer at the main window's left+50, top+100, 400x400; null
+    // A new composer, placed near the main window's top left corner; null
     // before start-up made the contacts window.
     NewSmsWindow* new_sms();
     // Both act only once a message was shown: Reply addresses a new composer

@@ -44,10 +44,8 @@ void MainFrame::after_command() {
     }
 }
 
-void MainFrame::show_box(int kind) {
-    if (kind < 0 || kind > 2)
-        return;
-    current_box_ = &box(static_cast<BoxKind>(kind));
+void MainFrame::show_box(BoxKind kind) {
+    current_box_ = &box(kind);
     tree_view_->select_quietly(current_box_->kind());
     // Another box: nothing of it is shown yet. The same box again keeps the
     // message shown and selected.

@@ -157,7 +157,7 @@ void MainFrame::show_new_message_notice(int arrived, const QString& sender) {
 void MainFrame::show_arrived_message() {
     notice_count_ = 0;
     bring_to_front();
-    show_box(static_cast<int>(BoxKind::Inbox));
+    show_box(BoxKind::Inbox);
     const MessageListModel& model = list_view_->list_model();
     for (int row = 0; row < model.rowCount(); ++row) {
         if (!inbox_.message_ref(model.message_index(row)).same_message(newest_arrived_))

@@ -1,7 +1,6 @@
-// The composer's recipients: a two-column list ("Number" 100 pixels, wider
-// when a number needs it; "Name" 130) with one row per recipient and, always last, the placeholder
-// row
-// "(new number)", which is not a recipient.
+// The composer's recipients: a two-column list ("Number", wider when a
+// number needs it, and "Name") with one row per recipient and, always last,
+// the placeholder row "(new number)", which is not a recipient.
 //
 // The Number cell of any row can be edited in place (F2, a click on the
 // selected row, a double click). Ending an edit with text sets the row's

@@ -160,7 +160,7 @@ SmsWireRecord SmartphoneSmsConnect::receive_record(ReplyBudget* budget) {
     DecodedRecord decoded = decode_sms_record(record_bytes_);
     if (!decoded.record) {
         reject_reply("receive_data: bad record from device: " +
-                     std::string(record_error_text(decoded.error)));
+                     std::string(record_error_text(*decoded.error)));
     }
     return std::move(*decoded.record);
 }

@@ -20,8 +20,8 @@ struct LinkSettings {
     // caller asks for the link).
     ms pause_step{100};
     int pause_steps = 30;
-    // The longest wait for the agent's connection; longer than the agent's
-    // own 25 seconds of attempts.
+    // The longest wait for the agent's connection; longer than the agent
+    // itself keeps trying to connect.
     ms accept_limit{30000};
     // Between two sentinel ticks, unless start_sentinel() is given another.
     ms sentinel_interval{500};

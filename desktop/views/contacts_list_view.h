@@ -1,8 +1,9 @@
-// The contacts window's list: columns "Name" (180 pixels) and "Number"
-// (100), each widened when a text needs more; whole rows selected, several at a time. A click on
-// either column header switches the name order, which is kept as "contacts_sort" in "options.cfg".
-// A double click on a selected row asks for all the selected rows to be added to the composer that
-// opened the window (a double click elsewhere, for the row clicked).
+// The contacts window's list: columns "Name" and "Number" at their classic
+// widths, each widened when a text needs more; whole rows selected, several
+// at a time. A click on either column header switches the name order, which is kept as
+// "contacts_sort" in "options.cfg". A double click on a selected row asks for all the selected rows
+// to be added to the composer that opened the window (a double click elsewhere, for the row
+// clicked).
 //
 // objectName "contactsList".
 #pragma once

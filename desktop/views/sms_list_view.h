@@ -40,8 +40,8 @@ class SmsListView : public QTreeView {
     const MessageListModel& list_model() const { return model_; }
     QMenu* context_menu() const { return menu_; }
 
-    // The five columns' widths: 300, 150, 100, 50 and 70 pixels, or what a
-    // header or a bold date needs in the screen's font when that is more.
+    // The five columns' classic widths, or what a header or a bold date
+    // needs in the screen's font when that is more.
     void setup_columns();
     // Makes `box` current, rebuilds every row from it and sorts. A refill of
     // the box shown keeps the message shown selected and in view; otherwise

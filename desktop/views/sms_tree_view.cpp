@@ -28,7 +28,7 @@ void SmsTreeView::on_current_changed(QTreeWidgetItem* current) {
     bool ok = false;
     const int kind = current->data(0, Qt::UserRole).toInt(&ok);
     if (ok && kind >= 0 && kind <= 2)
-        Q_EMIT boxChosen(kind);
+        Q_EMIT boxChosen(static_cast<BoxKind>(kind));
 }
 
 QTreeWidgetItem* SmsTreeView::node(BoxKind kind) const {

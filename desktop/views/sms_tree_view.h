@@ -23,7 +23,7 @@ class SmsTreeView : public QTreeWidget {
     void select_quietly(BoxKind kind);
 
   Q_SIGNALS:
-    void boxChosen(int kind);
+    void boxChosen(quillet::BoxKind kind);
 
   private:
     void on_current_changed(QTreeWidgetItem* current);

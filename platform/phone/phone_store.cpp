@@ -27,6 +27,11 @@ std::optional<FolderRole> role_from_text(const std::string& text) {
     return std::nullopt;
 }
 
+// The tags of the entry ids this store makes: "FOLD" for a folder, "TORE"
+// for the store itself, as they read in the id's bytes.
+constexpr uint32_t kFolderEntryTag = 0x444C4F46;
+constexpr uint32_t kStoreEntryTag = 0x45524F54;
+
 // Four zero flag bytes, the store id, then eight bytes of `tag` and `number`.
 std::vector<uint8_t> make_entry_id(uint32_t store, uint32_t tag, uint32_t number) {
     std::vector<uint8_t> id(kEntryIdBytes, 0);
@@ -98,7 +103,7 @@ void PhoneStore::initialise() {
     uint32_t number = 1;
     for (const auto& f : kStandardFolders) {
         insert.bind(1, std::string_view(f.name)).bind(2, folder_role_name(f.role));
-        insert.bind_blob(3, make_entry_id(store, 0x444C4F46, number++)).run();
+        insert.bind_blob(3, make_entry_id(store, kFolderEntryTag, number++)).run();
         insert.reset();
     }
     t.commit();
@@ -140,7 +145,7 @@ uint32_t PhoneStore::store_id() {
 }
 
 std::vector<uint8_t> PhoneStore::store_entry_id() {
-    return make_entry_id(store_id(), 0x45524F54, 1);
+    return make_entry_id(store_id(), kStoreEntryTag, 1);
 }
 
 std::vector<Folder> PhoneStore::folders() {
@@ -186,7 +191,7 @@ Folder PhoneStore::ensure_folder(std::string_view name) {
     const auto number = static_cast<uint32_t>(s.step() ? s.integer(0) : 1);
     db_.prepare("INSERT INTO folders(name, role, entry_id) VALUES(?, NULL, ?)")
         .bind(1, name)
-        .bind_blob(2, make_entry_id(store, 0x444C4F46, number))
+        .bind_blob(2, make_entry_id(store, kFolderEntryTag, number))
         .run();
     t.commit();
     return *folder(name);

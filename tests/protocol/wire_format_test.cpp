@@ -60,6 +60,7 @@ TEST(SmsWireRecordTest, RoundTripKeepsEveryField) {
     const std::vector<uint8_t> bytes = r.encode();
     const DecodedRecord d = decode_sms_record(bytes);
     ASSERT_TRUE(d.record);
+    EXPECT_FALSE(d.error);  // a good record carries no error
     EXPECT_EQ(text_field(d.record->address), "+4912345");
     EXPECT_EQ(d.record->time, r.time);
     EXPECT_EQ(d.record->message_class, 1);

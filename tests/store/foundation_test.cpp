@@ -5,38 +5,17 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "desktop/store/app_paths.h"
 #include "desktop/store/log_file.h"
 #include "desktop/store/orx_exception.h"
 #include "desktop/store/safe_file.h"
 #include "desktop/store/shown_time.h"
+#include "store_test_support.h"
 
 namespace quillet {
 namespace {
-namespace fs = std::filesystem;
-
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "quillet-test-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
-std::string file_contents(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using namespace quillet::test;
 
 TEST(OrxExceptionTest, MessageIsCutTo255AndThePrefixedFormTo511) {
     const ORX_Exception e(std::u16string(300, u'm'));

@@ -126,11 +126,11 @@ class MainScreenTest : public QObject {
         QVERIFY(!shown(*f).contains(deleted));
         QVERIFY(shown(*f).contains(row_text(list, list.current_row())));
         // A box switch shows the idle page, and the other box's messages.
-        (*f)->show_box(1);
+        (*f)->show_box(BoxKind::SentItems);
         QVERIFY(shown(*f).contains(kIdleLine));
         click_row(list, 0);
         QVERIFY(shown(*f).contains(row_text(list, 0)));
-        (*f)->show_box(0);
+        (*f)->show_box(BoxKind::Inbox);
         QVERIFY(shown(*f).contains(kIdleLine));
         QCOMPARE(list.current_row(), -1);
     }
@@ -250,7 +250,7 @@ class MainScreenTest : public QObject {
             m.set_time(filetime_from_unix(1'600'000'000 + (i * 7919) % 200 * 60));
             inbox.append(m);
         }
-        (*f)->show_box(0);
+        (*f)->show_box(BoxKind::Inbox);
         SmsListView& list = (*f)->list_view();
         for (int row = 1; row < list.list_model().rowCount(); ++row) {
             const auto newer = inbox.message_ref(list.list_model().message_index(row - 1)).time();
@@ -259,12 +259,12 @@ class MainScreenTest : public QObject {
         // Scrolled to the end, another box and back: the newest is in view.
         list.verticalScrollBar()->setValue(list.verticalScrollBar()->maximum());
         QVERIFY(!row_visible(list, 0));
-        (*f)->show_box(1);
-        (*f)->show_box(0);
+        (*f)->show_box(BoxKind::SentItems);
+        (*f)->show_box(BoxKind::Inbox);
         QVERIFY(row_visible(list, 0));
         // Sorted oldest first, the newest (last) row is what comes into view.
         list.list_model().click_column(MessageListModel::kDate);
-        (*f)->show_box(0);
+        (*f)->show_box(BoxKind::Inbox);
         QVERIFY(row_visible(list, list.list_model().rowCount() - 1));
         // A selected row stays in view through a refill.
         click_row(list, 40);

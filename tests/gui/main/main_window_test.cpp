@@ -302,9 +302,9 @@ class MainWindowTest : public QObject {
         shown = times();
         QVERIFY(std::is_sorted(shown.rbegin(), shown.rend()));
         // Each box keeps its own sort.
-        (*f)->show_box(1);
+        (*f)->show_box(BoxKind::SentItems);
         QCOMPARE((*f)->sent_items().sort_column(), -1);
-        (*f)->show_box(0);
+        (*f)->show_box(BoxKind::Inbox);
         shown = times();
         QVERIFY(std::is_sorted(shown.rbegin(), shown.rend()));
     }
@@ -418,14 +418,14 @@ class MainWindowTest : public QObject {
     void sentItemsUseTheSendTemplate() {
         auto f = imported_frame();
         QVERIFY(f);
-        (*f)->show_box(1);
+        (*f)->show_box(BoxKind::SentItems);
         QCOMPARE(&(*f)->current_box(), &(*f)->sent_items());
         QCOMPARE((*f)->tree_view().currentItem(), (*f)->tree_view().topLevelItem(1));
         QCOMPARE((*f)->list_view().list_model().headerData(1, Qt::Horizontal).toString(),
                  QStringLiteral("Recipient"));
         click_row((*f)->list_view(), 0);
         QVERIFY(page_text(*env_).contains(QStringLiteral("images/sent.png")));
-        (*f)->show_box(0);
+        (*f)->show_box(BoxKind::Inbox);
         QVERIFY((*f)->html_view().browser().source().toLocalFile().endsWith(
             QStringLiteral("idle_template.html")));
     }
@@ -642,7 +642,7 @@ class MainWindowTest : public QObject {
     void sentMessageIsStoredAndSaved() {
         auto f = imported_frame();
         QVERIFY(f);
-        (*f)->show_box(1);
+        (*f)->show_box(BoxKind::SentItems);
         const size_t before = (*f)->sent_items().count();
         NewSmsWindow* composer = (*f)->new_sms();
         QVERIFY(composer != nullptr);

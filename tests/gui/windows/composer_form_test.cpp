@@ -63,7 +63,7 @@ class ComposerFormTest : public QObject {
         form_.reset();
     }
 
-    void editing_the_placeholder_adds_a_recipient_and_a_new_placeholder() {
+    void editingThePlaceholderAddsARecipientAndANewPlaceholder() {
         QCOMPARE(list().header()->sectionSize(0), 100);
         QLineEdit* editor = edit_row(0);
         QVERIFY(editor != nullptr);
@@ -78,7 +78,7 @@ class ComposerFormTest : public QObject {
         QCOMPARE(model().recipient_count(), size_t{2});
     }
 
-    void an_empty_edit_deletes_a_recipient_but_not_the_placeholder() {
+    void anEmptyEditDeletesARecipientButNotThePlaceholder() {
         form_->add_recipient(make_contact("Ann", "111"));
         form_->add_recipient(make_contact("Ben", "222"));
         finish_edit(edit_row(2), QString());
@@ -89,7 +89,7 @@ class ComposerFormTest : public QObject {
         QCOMPARE(model().index(0, 1).data().toString(), u"Ben"_qs);
     }
 
-    void a_changed_number_keeps_the_name_and_escape_changes_nothing() {
+    void aChangedNumberKeepsTheNameAndEscapeChangesNothing() {
         form_->add_recipient(make_contact("Ann", "111"));
         finish_edit(edit_row(0), u"112"_qs);
         QCOMPARE(number_at(0), u"112"_qs);
@@ -100,7 +100,7 @@ class ComposerFormTest : public QObject {
         QCOMPARE(model().recipient_count(), size_t{1});
     }
 
-    void a_click_on_the_name_cell_edits_the_number() {
+    void aClickOnTheNameCellEditsTheNumber() {
         form_->add_recipient(make_contact("Ann", "111"));
         list().setFocus();
         list().setCurrentIndex(model().index(0, 0));
@@ -112,7 +112,7 @@ class ComposerFormTest : public QObject {
         QVERIFY(editor->geometry().left() < name_cell.left());
     }
 
-    void delete_and_backspace_remove_the_current_recipient_only() {
+    void deleteAndBackspaceRemoveTheCurrentRecipientOnly() {
         form_->add_recipient(make_contact("Ann", "111"));
         form_->add_recipient(make_contact("Ben", "222"));
         list().setFocus();
@@ -132,7 +132,7 @@ class ComposerFormTest : public QObject {
         QCOMPARE(model().rowCount(), 1);
     }
 
-    void recipients_are_unique_by_their_8bit_number() {
+    void recipientsAreUniqueByTheir8bitNumber() {
         form_->add_recipient(make_contact("Ann", "111"));
         form_->add_recipient(make_contact("Other", "111"));
         form_->add_recipient(make_contact("Ann", "111 "));
@@ -146,7 +146,7 @@ class ComposerFormTest : public QObject {
         QCOMPARE(text_field(form_->recipient_at(3).name), "Zo\xEB");
     }
 
-    void the_to_line_keeps_at_most_31_characters() {
+    void theToLineKeepsAtMost31Characters() {
         QLineEdit* to = child<QLineEdit>("toLine");
         to->setFocus();
         QTest::keyClicks(to, QString(40, u'7'));
@@ -158,7 +158,7 @@ class ComposerFormTest : public QObject {
         QCOMPARE(form_->recipient_count(), size_t{1});
     }
 
-    void counters_follow_the_text() {
+    void countersFollowTheText() {
         auto* edit = child<QPlainTextEdit>("messageEdit");
         auto* counter = child<QLineEdit>("characterCounter");
         QCOMPARE(counter->text(), u"0"_qs);
@@ -179,7 +179,7 @@ class ComposerFormTest : public QObject {
         QCOMPARE(form_->message_class(), uint8_t{0});
     }
 
-    void resizing_stretches_the_text_and_the_list_only() {
+    void resizingStretchesTheTextAndTheListOnly() {
         auto* edit = child<QPlainTextEdit>("messageEdit");
         auto* to = child<QLineEdit>("toLine");
         auto* counter = child<QLineEdit>("characterCounter");

@@ -121,7 +121,7 @@ class ComposerTest : public QObject {
         QCOMPARE(under_wait_cursor, 0);
     }
 
-    void window_has_its_menu_toolbar_and_status_panes() {
+    void windowHasItsMenuToolbarAndStatusPanes() {
         open_composer();
         QCOMPARE(composer_->windowTitle(), u"New SMS"_qs);
         QCOMPARE(composer_->objectName(), u"newSmsWindow"_qs);
@@ -147,7 +147,7 @@ class ComposerTest : public QObject {
         QCOMPARE(child<QLabel>("scrollPane")->text(), keys.scroll ? u"SCRL"_qs : QString());
     }
 
-    void return_in_the_to_line_adds_a_recipient_once() {
+    void returnInTheToLineAddsARecipientOnce() {
         open_composer();
         type_number(u"0170 555"_qs);
         QCOMPARE(to_line()->text(), QString());
@@ -165,7 +165,7 @@ class ComposerTest : public QObject {
         QCOMPARE(to_line()->text(), QString());
     }
 
-    void a_number_left_in_the_to_line_is_sent() {
+    void aNumberLeftInTheToLineIsSent() {
         open_composer();
         type_number(u"+44 20 7946 0000"_qs, false);
         child<QPlainTextEdit>("messageEdit")->setPlainText(u"hi"_qs);
@@ -190,7 +190,7 @@ class ComposerTest : public QObject {
         QVERIFY(env_->message_boxes().empty());
     }
 
-    void line_breaks_go_as_lf_and_are_kept_as_cr_lf() {
+    void lineBreaksGoAsLfAndAreKeptAsCrLf() {
         open_composer();
         composer_->set_message_text(u"a\r\nb");
         QCOMPARE(counter(), u"3"_qs);
@@ -211,7 +211,7 @@ class ComposerTest : public QObject {
                             [](uint8_t b) { return b == 0; }));
     }
 
-    void a_long_text_is_sent_whole_and_its_parts_are_shown() {
+    void aLongTextIsSentWholeAndItsPartsAreShown() {
         open_composer();
         const QString text(200, u'x');
         QTest::keyClicks(child<QPlainTextEdit>("messageEdit"), text);
@@ -225,7 +225,7 @@ class ComposerTest : public QObject {
         QCOMPARE(sent_->message_at(0).text_view().size(), size_t{200});
     }
 
-    void numbers_that_differ_in_blanks_are_both_sent() {
+    void numbersThatDifferInBlanksAreBothSent() {
         open_composer();
         type_number(u"0170 1234567"_qs);
         type_number(u"01701234567"_qs);
@@ -239,7 +239,7 @@ class ComposerTest : public QObject {
         QCOMPARE(sent_numbers(), (QStringList{u"01701234567"_qs, u"01701234567"_qs}));
     }
 
-    void notification_goes_as_class_zero() {
+    void notificationGoesAsClassZero() {
         open_composer();
         child<QComboBox>("messageClassBox")->setCurrentIndex(1);
         type_number(u"112"_qs);
@@ -251,7 +251,7 @@ class ComposerTest : public QObject {
         QCOMPARE(sent_->message_at(0).message_class(), uint8_t{0});
     }
 
-    void without_recipients_nothing_is_sent_and_the_composer_stays() {
+    void withoutRecipientsNothingIsSentAndTheComposerStays() {
         open_composer();
         child<QPlainTextEdit>("messageEdit")->setPlainText(u"lost?"_qs);
         child<QAction>("sendMenuAction")->trigger();
@@ -267,7 +267,7 @@ class ComposerTest : public QObject {
         QCOMPARE(sent_->count(), size_t{0});
     }
 
-    void the_second_of_three_refused_gives_one_box_and_three_copies() {
+    void theSecondOfThreeRefusedGivesOneBoxAndThreeCopies() {
         RefusingOneNumber phone(*link_, *env_, "222");
         open_composer(&phone);
         type_number(u"111"_qs);
@@ -287,7 +287,7 @@ class ComposerTest : public QObject {
         QCOMPARE(sent_numbers(), (QStringList{u"111"_qs, u"222"_qs, u"333"_qs}));
     }
 
-    void all_refused_gives_a_box_each_keeps_the_text_open_and_stores_nothing() {
+    void allRefusedGivesABoxEachKeepsTheTextOpenAndStoresNothing() {
         QVERIFY(env_->phone({u"refuse"_qs, u"on"_qs}));
         open_composer();
         type_number(u"+1 555"_qs);
@@ -316,7 +316,7 @@ class ComposerTest : public QObject {
         QCOMPARE(sent_numbers(), (QStringList{u"+1555"_qs, u"0049301"_qs}));
     }
 
-    void a_link_failure_is_reported_per_recipient() {
+    void aLinkFailureIsReportedPerRecipient() {
         link_.reset();
         QVERIFY(env_->phone({u"unplug"_qs}));
         LinkSettings settings = quick_link_settings();
@@ -334,7 +334,7 @@ class ComposerTest : public QObject {
         QCOMPARE(sent_->count(), size_t{0});
     }
 
-    void a_number_in_edit_in_the_list_is_sent() {
+    void aNumberInEditInTheListIsSent() {
         open_composer();
         type_number(u"111"_qs);
         child<QPlainTextEdit>("messageEdit")->setPlainText(u"to both"_qs);
@@ -355,7 +355,7 @@ class ComposerTest : public QObject {
         QCOMPARE(sent_numbers(), (QStringList{u"111"_qs, u"222"_qs}));
     }
 
-    void an_edited_number_in_the_list_is_sent_as_edited() {
+    void anEditedNumberInTheListIsSentAsEdited() {
         open_composer();
         type_number(u"111"_qs);
         child<QPlainTextEdit>("messageEdit")->setPlainText(u"changed"_qs);
@@ -374,7 +374,7 @@ class ComposerTest : public QObject {
         QCOMPARE(out[0].address, u"333"_qs);
     }
 
-    void closing_with_a_text_asks_first() {
+    void closingWithATextAsksFirst() {
         open_composer();
         type_number(u"123"_qs);
         composer_->close();  // no text yet: no question
@@ -395,7 +395,7 @@ class ComposerTest : public QObject {
         QVERIFY(outbox().empty());
     }
 
-    void cancel_closes_without_sending_or_storing() {
+    void cancelClosesWithoutSendingOrStoring() {
         open_composer();
         type_number(u"123"_qs);
         child<QAction>("cancelMenuAction")->trigger();
@@ -404,7 +404,7 @@ class ComposerTest : public QObject {
         QCOMPARE(sent_->count(), size_t{0});
     }
 
-    void contacts_are_picked_and_a_closed_composer_is_forgotten() {
+    void contactsArePickedAndAClosedComposerIsForgotten() {
         open_composer();
         QTest::keyClick(child<QPlainTextEdit>("messageEdit"), Qt::Key_F4);
         QVERIFY(contacts_->isVisible());

@@ -149,7 +149,7 @@ class ContactsWindowTest : public QObject {
         QCOMPARE(under_wait_cursor, 0);
     }
 
-    void first_opening_stores_name_order_zero() {
+    void firstOpeningStoresNameOrderZero() {
         save_contacts_file({make_contact("Doe,John", "555")});
         open_window();
         QCOMPARE(window_->objectName(), u"contactsWindow"_qs);
@@ -164,7 +164,7 @@ class ContactsWindowTest : public QObject {
         QCOMPARE(window_->list_view().header()->sectionSize(1), 100);
     }
 
-    void rows_follow_the_name_order_and_sort_without_case() {
+    void rowsFollowTheNameOrderAndSortWithoutCase() {
         save_contacts_file({make_contact("Doe,John", "555"), make_contact(",Solo", "1"),
                             make_contact("Tail,", "2"), make_contact("Doe, Jane", "3"),
                             make_contact("mum", "4"), make_contact("", "5"), make_contact(" ", "6"),
@@ -199,7 +199,7 @@ class ContactsWindowTest : public QObject {
         QVERIFY(env_->read_file(env_->data_path(u"options.cfg"_qs)).contains("contacts_sort = 0"));
     }
 
-    void toggling_keeps_the_other_settings() {
+    void togglingKeepsTheOtherSettings() {
         QFile file(env_->data_path(u"options.cfg"_qs));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("import_inbox = 0\r\ncontacts_sort = 0\r\nsync_on_open = 1\r\n");
@@ -211,7 +211,7 @@ class ContactsWindowTest : public QObject {
                  QByteArray("import_inbox = 0\r\ncontacts_sort = 1\r\nsync_on_open = 1\r\n"));
     }
 
-    void opened_from_the_main_window_picking_does_nothing() {
+    void openedFromTheMainWindowPickingDoesNothing() {
         save_contacts_file({make_contact("Doe,John", "555"), make_contact("Bob", "7")});
         open_window();
         NewSmsWindow composer(*link_, *sent_, *window_);
@@ -224,7 +224,7 @@ class ContactsWindowTest : public QObject {
         QCOMPARE(composer.form().recipient_count(), size_t{0});
     }
 
-    void a_composer_picks_every_selected_row() {
+    void aComposerPicksEverySelectedRow() {
         save_contacts_file({make_contact("Doe,John", "555 1234"), make_contact("Bob", "7"),
                             make_contact("anna", "8")});
         open_window();
@@ -279,7 +279,7 @@ class ContactsWindowTest : public QObject {
         window_->add_selected();
     }
 
-    void closing_hides_and_showing_again_keeps_the_contacts() {
+    void closingHidesAndShowingAgainKeepsTheContacts() {
         save_contacts_file({make_contact("Bob", "7")});
         open_window();
         window_->show_for(nullptr);
@@ -290,7 +290,7 @@ class ContactsWindowTest : public QObject {
         QCOMPARE(column(rows(), 0), QStringList{u"Bob"_qs});
     }
 
-    void import_from_phone_shows_saves_and_reports_each_contact() {
+    void importFromPhoneShowsSavesAndReportsEachContact() {
         connect_phone({{u"sim"_qs, u"add"_qs, u"--slot"_qs, u"1"_qs, u"--name"_qs, u"zoe sim"_qs,
                         u"--number"_qs, u"+49 170 1"_qs},
                        {u"contact"_qs, u"add"_qs, u"--first"_qs, u"John"_qs, u"--last"_qs,
@@ -327,7 +327,7 @@ class ContactsWindowTest : public QObject {
 
     // The window's progress goes with the fetch, not with the link object:
     // a wrapper around the link reports it all the same.
-    void a_wrapped_link_still_reports_each_contact() {
+    void aWrappedLinkStillReportsEachContact() {
         connect_phone({{u"sim"_qs, u"add"_qs, u"--slot"_qs, u"1"_qs, u"--name"_qs, u"zoe sim"_qs,
                         u"--number"_qs, u"+49 170 1"_qs}});
         RefusingOneNumber wrapped(*link_, *env_, "222");
@@ -342,7 +342,7 @@ class ContactsWindowTest : public QObject {
         window_.reset();  // before the wrapper goes
     }
 
-    void tooltips_show_names_as_text_and_lock_panes_the_keys() {
+    void tooltipsShowNamesAsTextAndLockPanesTheKeys() {
         save_contacts_file({make_contact("<img src=/dev/zero>", "<b>1</b>")});
         open_window();
         for (int col = 0; col < 2; ++col) {
@@ -362,7 +362,7 @@ class ContactsWindowTest : public QObject {
                  keys.scroll ? u"SCRL"_qs : QString());
     }
 
-    void a_phone_without_contacts_empties_the_list() {
+    void aPhoneWithoutContactsEmptiesTheList() {
         connect_phone({});
         save_contacts_file({make_contact("Old,Friend", "1")});
         open_window();
@@ -380,7 +380,7 @@ class ContactsWindowTest : public QObject {
                  u"Contact list Updated: the phone has no contacts."_qs);
     }
 
-    void a_failed_link_keeps_the_previous_contacts() {
+    void aFailedLinkKeepsThePreviousContacts() {
         QVERIFY(env_->phone({u"init"_qs}));
         QVERIFY(env_->phone({u"unplug"_qs}));
         LinkSettings settings = quick_link_settings();

@@ -56,7 +56,7 @@ class OptionsWindowTest : public QObject {
         env_.reset();
     }
 
-    void show_with_loads_every_control_from_the_record() {
+    void showWithLoadsEveryControlFromTheRecord() {
         Options options;
         options.minimize_to_tray = 1;
         options.import_sent_items = 0;
@@ -79,7 +79,7 @@ class OptionsWindowTest : public QObject {
                     .endsWith(u"templates/voice/message4you.wav"_qs));
     }
 
-    void ok_stores_the_controls_and_writes_the_file_and_the_registry() {
+    void okStoresTheControlsAndWritesTheFileAndTheRegistry() {
         QFile seed(env_->data_path(u"options.cfg"_qs));
         QVERIFY(seed.open(QIODevice::WriteOnly));
         seed.write("contacts_sort = 1\r\n");
@@ -127,7 +127,7 @@ class OptionsWindowTest : public QObject {
         QVERIFY(options_file().contains("minimize_to_tray = 0\r\n"));
     }
 
-    void cancel_changes_nothing_and_the_next_showing_shows_the_record() {
+    void cancelChangesNothingAndTheNextShowingShowsTheRecord() {
         Options options;
         window_->show_with(options);
         click("trayRadio");
@@ -153,7 +153,7 @@ class OptionsWindowTest : public QObject {
                  QString::fromStdU16String(defaults.popup_message_text));
     }
 
-    void enter_is_ok_and_escape_is_cancel_wherever_the_focus_is() {
+    void enterIsOkAndEscapeIsCancelWhereverTheFocusIs() {
         Options options;
         window_->show_with(options);
         QVERIFY(find<QPushButton>(*window_, "okButton")->isDefault());
@@ -179,7 +179,7 @@ class OptionsWindowTest : public QObject {
         QVERIFY(!window_->isVisible());
     }
 
-    void closing_hides_and_keeps_the_window() {
+    void closingHidesAndKeepsTheWindow() {
         Options options;
         window_->show_with(options);
         QVERIFY(window_->close() == false || !window_->isVisible());
@@ -188,7 +188,7 @@ class OptionsWindowTest : public QObject {
         QVERIFY(window_->isVisible());
     }
 
-    void texts_longer_than_511_are_stored_cut() {
+    void textsLongerThan511AreStoredCut() {
         Options options;
         window_->show_with(options);
         const QString long_text(600, u'p');
@@ -207,7 +207,7 @@ class OptionsWindowTest : public QObject {
         QCOMPARE(settings_text(QString(510, u'a') + u"\U0001F600"_qs).size(), size_t{510});
     }
 
-    void browse_then_cancel_keeps_the_chosen_file() {
+    void browseThenCancelKeepsTheChosenFile() {
         Options options;
         window_->show_with(options);
         const QString chosen = env_->temp_path(u"ding.wav"_qs);
@@ -223,7 +223,7 @@ class OptionsWindowTest : public QObject {
         QVERIFY(!QFile::exists(env_->data_path(u"options.cfg"_qs)));
     }
 
-    void browse_cancelled_changes_nothing() {
+    void browseCancelledChangesNothing() {
         Options options;
         const std::u16string before = options.sound_filename;
         window_->show_with(options);
@@ -233,7 +233,7 @@ class OptionsWindowTest : public QObject {
         QCOMPARE(find<QLineEdit>(*window_, "soundFileEdit")->text().toStdU16String(), before);
     }
 
-    void a_failed_save_is_reported() {
+    void aFailedSaveIsReported() {
         // The data folder has gone: the file cannot be written.
         QVERIFY(QDir(env_->data_path({})).removeRecursively());
         Options options;
@@ -248,7 +248,7 @@ class OptionsWindowTest : public QObject {
         QVERIFY(!window_->isVisible());
     }
 
-    void sound_dialog_previews_by_the_folder_rule() {
+    void soundDialogPreviewsByTheFolderRule() {
         QVERIFY(QDir().mkpath(env_->temp_path(u"other"_qs)));
         const QString a = env_->temp_path(u"a.wav"_qs);
         const QString b = env_->temp_path(u"other/b.wav"_qs);

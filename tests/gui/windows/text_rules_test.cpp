@@ -30,7 +30,7 @@ class TextRulesTest : public QObject {
     Q_OBJECT
 
   private Q_SLOTS:
-    void gsm_text_fits_160_septets_in_one_sms() {
+    void gsmTextFits160SeptetsInOneSms() {
         const SmsPartCount empty = count_sms_parts(u"");
         QCOMPARE(empty.parts, size_t{1});
         QCOMPARE(empty.units, size_t{0});
@@ -41,7 +41,7 @@ class TextRulesTest : public QObject {
         QCOMPARE(count_sms_parts(repeat(u'a', 307)).parts, size_t{3});
     }
 
-    void extension_characters_take_two_septets_and_are_never_split() {
+    void extensionCharactersTakeTwoSeptetsAndAreNeverSplit() {
         QCOMPARE(gsm7_septets(u'{'), 2);
         QCOMPARE(gsm7_septets(u'\u20AC'), 2);
         QCOMPARE(gsm7_septets(u'@'), 1);
@@ -62,7 +62,7 @@ class TextRulesTest : public QObject {
         QCOMPARE(count_sms_parts(text).parts, size_t{3});
     }
 
-    void one_character_outside_the_alphabet_makes_the_text_ucs2() {
+    void oneCharacterOutsideTheAlphabetMakesTheTextUcs2() {
         const SmsPartCount one = count_sms_parts(repeat(u'a', 69) + u"\u0436");
         QVERIFY(one.ucs2);
         QCOMPARE(one.units, size_t{70});
@@ -76,12 +76,12 @@ class TextRulesTest : public QObject {
         QCOMPARE(count_sms_parts(repeat(u'x', 66) + pair + repeat(u'x', 66)).parts, size_t{3});
     }
 
-    void part_counter_text() {
+    void partCounterText() {
         QCOMPARE(sms_parts_text(u"hello"), QStringLiteral("1 SMS"));
         QCOMPARE(sms_parts_text(repeat(u'a', 200)), QStringLiteral("2 SMS parts"));
     }
 
-    void contact_names_by_order_data() {
+    void contactNamesByOrder_data() {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("before_first");
         QTest::addColumn<QString>("after_first");
@@ -104,7 +104,7 @@ class TextRulesTest : public QObject {
                                             << "A B,C"
                                             << "B,C A";
     }
-    void contact_names_by_order() {
+    void contactNamesByOrder() {
         QFETCH(QString, stored);
         QFETCH(QString, before_first);
         QFETCH(QString, after_first);
@@ -115,14 +115,14 @@ class TextRulesTest : public QObject {
                  after_first.toStdU16String());
     }
 
-    void names_that_get_no_row() {
+    void namesThatGetNoRow() {
         QVERIFY(!contact_has_row(""));
         QVERIFY(!contact_has_row(" "));
         QVERIFY(contact_has_row("  "));
         QVERIFY(contact_has_row("A"));
     }
 
-    void sound_preview_plays_first_selection_then_skips_a_new_folders_first() {
+    void soundPreviewPlaysFirstSelectionThenSkipsANewFoldersFirst() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("other")));
@@ -142,7 +142,7 @@ class TextRulesTest : public QObject {
         QVERIFY(preview.on_selection(c));
     }
 
-    void sound_preview_skips_unreadable_and_short_paths() {
+    void soundPreviewSkipsUnreadableAndShortPaths() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         SoundPreview preview;

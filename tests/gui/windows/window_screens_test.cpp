@@ -109,7 +109,7 @@ class WindowScreensTest : public QObject {
         save_screen(*window, u"composer.png"_qs);
     }
 
-    void contacts_window() {
+    void contactsWindow() {
         ContactsWindow window(*link_);
         window.resize(400, 400);
         RecipientSink* none = nullptr;
@@ -127,7 +127,7 @@ class WindowScreensTest : public QObject {
         check_layout(window);
     }
 
-    void options_window() {
+    void optionsWindow() {
         Options options;
         OptionsWindow window;
         window.resize(500, 400);
