@@ -85,8 +85,9 @@ std::optional<Arguments> parse_arguments(const std::vector<std::string>& args, s
 const char* help_text() {
     return R"(Usage: quillet-cli [--data DIR] [--json] COMMAND
 
-Reads Quillet's message boxes and contacts without a window and without
-changing them; it may run while Quillet runs.
+Reads Quillet's message boxes and contacts without a window. search,
+conversations, show and export change nothing and may run while Quillet
+runs; get fetches from the phone and writes the data folder.
 
 Commands:
   search TEXT [--box inbox|sent|deleted|all]
@@ -96,6 +97,16 @@ Commands:
   conversations   one line per correspondent, newest first
   show NUMBER     the conversation with NUMBER (any spelling of it), oldest
                   first
+  export --format android|vcard|csv|xml|pdf|archive --output PATH
+         [--box inbox|sent|deleted|all] [--number NUMBER]
+                  writes an export: android (Inbox and Sent Items; --box all
+                  adds Deleted Items), vcard (the contacts), csv or xml (one
+                  box, Inbox by default), pdf (the conversation with NUMBER),
+                  archive (all of them in the new folder PATH)
+  get [--contacts]
+                  fetches the phone's new messages into Quillet's data folder
+                  (and its contacts with --contacts), as Get SMS does; refused
+                  while Quillet runs
 
 Options:
   --data DIR      read DIR instead of Quillet's data folder
@@ -107,8 +118,9 @@ Lines are fields separated by tabs:
   conversations:  last time, number, name, messages, unread
 Times are UTC, as 2026-01-02T03:04:05Z.
 
-Exit status: 0 success, 1 the data folder or a box could not be read,
-2 bad usage.
+Exit status: 0 success, 1 the data folder or a box could not be read (get:
+refused, or the link failed; export: the file could not be written), 2 bad
+usage.
 )";
 }
 

@@ -141,13 +141,12 @@ class BackupWriter {
         auto found = names_.find(std::string(address));
         if (found != names_.end())
             return found->second;
-        const std::u16string number = from_ansi(address);
-        const std::u16string name = contacts_.find_name_by_number(address);
+        const std::optional<std::u16string> name = contacts_.name_for_number(address);
         std::string escaped;
-        if (name.empty() || name == number) {
+        if (!name || name->empty()) {
             escaped = "(Unknown)";
         } else {
-            replaced_ += append_xml_attribute(escaped, name);
+            replaced_ += append_xml_attribute(escaped, *name);
         }
         return names_.emplace(std::string(address), std::move(escaped)).first->second;
     }

@@ -1,0 +1,228 @@
+#include "export_command.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QLocale>
+#include <memory>
+#include <optional>
+#include <ostream>
+
+#include "desktop/cli/data_reader.h"
+#include "desktop/print/archive.h"
+#include "desktop/print/conversation_print.h"
+#include "desktop/store/android_backup.h"
+#include "desktop/store/export.h"
+#include "desktop/store/vcard.h"
+#include "protocol/text_codec.h"
+
+namespace quillet::cli {
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kBadUsage = 2;
+
+enum class Format { Android, Vcard, Csv, Xml, Pdf, Archive };
+
+struct ExportArguments {
+    std::optional<Format> format;
+    std::string output;
+    std::string box;  // "", inbox, sent, deleted, all
+    std::string number;
+};
+
+std::optional<Format> format_named(std::string_view name) {
+    static constexpr std::pair<std::string_view, Format> kNames[] = {
+        {"android", Format::Android}, {"vcard", Format::Vcard}, {"csv", Format::Csv},
+        {"xml", Format::Xml},         {"pdf", Format::Pdf},     {"archive", Format::Archive}};
+    for (const auto& [n, f] : kNames) {
+        if (n == name)
+            return f;
+    }
+    return std::nullopt;
+}
+
+// Options as "--name value" or "--name=value".
+std::optional<ExportArguments> parse(const std::vector<std::string>& args, std::string& error) {
+    ExportArguments out;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        if (const size_t eq = name.find('='); eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            error = name + " needs a value";
+            return std::nullopt;
+        }
+        if (name == "--format") {
+            out.format = format_named(value);
+            if (!out.format) {
+                error = "unknown format '" + value + "' (android, vcard, csv, xml, pdf, archive)";
+                return std::nullopt;
+            }
+        } else if (name == "--output") {
+            out.output = value;
+        } else if (name == "--box") {
+            if (value != "inbox" && value != "sent" && value != "deleted" && value != "all") {
+                error = "unknown box '" + value + "' (inbox, sent, deleted, all)";
+                return std::nullopt;
+            }
+            out.box = value;
+        } else if (name == "--number") {
+            out.number = value;
+        } else {
+            error = "export does not take '" + name + "'";
+            return std::nullopt;
+        }
+    }
+    if (!out.format)
+        error = "export needs --format";
+    else if (out.output.empty())
+        error = "export needs --output";
+    else if (*out.format == Format::Pdf && out.number.empty())
+        error = "--format pdf needs --number";
+    else if ((*out.format == Format::Csv || *out.format == Format::Xml) && out.box == "all")
+        error = "csv and xml take one box";
+    if (!error.empty())
+        return std::nullopt;
+    return out;
+}
+
+std::filesystem::path local(const std::string& path) {
+    return std::filesystem::path(path);
+}
+
+// The window's note on characters XML could not carry.
+std::string replaced_note(size_t replaced) {
+    if (replaced == 0)
+        return {};
+    return " (" + std::to_string(replaced) + " characters XML cannot carry shown as \xEF\xBF\xBD)";
+}
+
+// PDF pages need Qt's fonts and painting; no display is needed.
+std::unique_ptr<QGuiApplication> gui_for_pages() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "quillet-cli";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+int write_android(const DataFolder& data, const ExportArguments& a, std::ostream& out,
+                  std::ostream& err) {
+    const SmsBox none_received(BoxKind::Inbox);
+    const SmsBox none_sent(BoxKind::SentItems);
+    const bool one = a.box == "inbox" || a.box == "sent" || a.box == "deleted";
+    const BoxSet boxes =
+        !one               ? BoxSet{data.inbox, data.sent, a.box == "all" ? &data.deleted : nullptr}
+        : a.box == "inbox" ? BoxSet{data.inbox, none_sent}
+        : a.box == "sent"  ? BoxSet{none_received, data.sent}
+                           : BoxSet{none_received, none_sent, &data.deleted};
+    const AndroidBackupResult r = export_android_backup(local(a.output), boxes, data.contacts);
+    if (!r.saved) {
+        err << "quillet-cli: Unable to export the messages to " << a.output << ": " << r.saved.error
+            << '\n';
+        return kFailed;
+    }
+    out << r.counts.messages << " messages exported" << replaced_note(r.counts.replaced) << '\n';
+    return kDone;
+}
+
+int write_box(const DataFolder& data, const ExportArguments& a, std::ostream& out,
+              std::ostream& err) {
+    const SmsBox& box = a.box == "sent"      ? data.sent
+                        : a.box == "deleted" ? data.deleted
+                                             : data.inbox;
+    const SaveResult r = *a.format == Format::Csv ? export_csv(local(a.output), box, data.contacts)
+                                                  : export_xml(local(a.output), box, data.contacts);
+    if (!r) {
+        err << "quillet-cli: Unable to export the messages to " << a.output << ": " << r.error
+            << '\n';
+        return kFailed;
+    }
+    out << box.count() << " messages exported\n";
+    return kDone;
+}
+
+int write_pdf(const DataFolder& data, const ExportArguments& a, std::ostream& out,
+              std::ostream& err) {
+    const auto app = gui_for_pages();
+    const std::string number = to_ansi(from_utf8(a.number));
+    const Correspondence c = correspondence_with(number, {data.inbox, data.sent, &data.deleted});
+    if (c.messages.empty()) {
+        err << "quillet-cli: no messages with " << a.number << '\n';
+        return kFailed;
+    }
+    const QString title =
+        correspondent_title(data.contacts.find_name_by_number(c.number), c.number);
+    const QString error = write_conversation_pdf(
+        QFile::decodeName(QByteArray::fromStdString(a.output)), {title, &c}, QLocale::system());
+    if (!error.isEmpty()) {
+        err << "quillet-cli: " << error.toStdString() << '\n';
+        return kFailed;
+    }
+    out << "Conversation of " << c.messages.size() << " messages exported\n";
+    return kDone;
+}
+
+int write_whole_archive(const DataFolder& data, const ExportArguments& a, std::ostream& out,
+                        std::ostream& err) {
+    const auto app = gui_for_pages();
+    const ArchiveResult r =
+        write_archive(QFile::decodeName(QByteArray::fromStdString(a.output)),
+                      {data.inbox, data.sent, &data.deleted}, data.contacts, QLocale::system());
+    if (!r.ok()) {
+        err << "quillet-cli: Unable to write the archive: " << r.error.toStdString() << '\n';
+        return kFailed;
+    }
+    out << "Archive written: " << r.messages << " messages, " << r.cards << " contacts, "
+        << r.conversations << " conversations" << replaced_note(r.replaced) << '\n';
+    return kDone;
+}
+
+}  // namespace
+
+int run_export(const std::vector<std::string>& args, const std::filesystem::path& folder,
+               std::ostream& out, std::ostream& err) {
+    std::string error;
+    const std::optional<ExportArguments> a = parse(args, error);
+    if (!a) {
+        err << "quillet-cli: " << error << "\nTry 'quillet-cli --help'.\n";
+        return kBadUsage;
+    }
+    const std::optional<DataFolder> data = read_data_folder(folder, error);
+    if (!data) {
+        err << "quillet-cli: " << error << '\n';
+        return kFailed;
+    }
+    for (const std::string& warning : data->warnings)
+        err << "quillet-cli: " << warning << '\n';
+    switch (*a->format) {
+        case Format::Android:
+            return write_android(*data, *a, out, err);
+        case Format::Vcard: {
+            size_t cards = 0;
+            if (const SaveResult r = export_vcard(local(a->output), data->contacts, &cards); !r) {
+                err << "quillet-cli: Unable to export the contacts to " << a->output << ": "
+                    << r.error << '\n';
+                return kFailed;
+            }
+            out << cards << " contacts exported\n";
+            return kDone;
+        }
+        case Format::Csv:
+        case Format::Xml:
+            return write_box(*data, *a, out, err);
+        case Format::Pdf:
+            return write_pdf(*data, *a, out, err);
+        case Format::Archive:
+            return write_whole_archive(*data, *a, out, err);
+    }
+    return kBadUsage;
+}
+
+}  // namespace quillet::cli

@@ -1,0 +1,175 @@
+// quillet-cli get and export run as programs from a copy of the program
+// folder, against the real agent on a phone made by the real phone tool:
+// the status texts, the box files written, the refusal while the program
+// runs, and every export format from the data that get fetched.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <thread>
+
+#include "tests/link/link_test_support.h"
+
+namespace quillet {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::LinkWorld;
+
+std::string quoted(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+std::string file_text(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+size_t count_of(const std::string& text, const std::string& piece) {
+    size_t n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++n;
+    return n;
+}
+
+// A program folder of the test's own (with the data kept in it, "portable"),
+// its runtime folder private to the test, and the real phone.
+class CliWorld {
+  public:
+    CliWorld() {
+        world_.phone_ok({"init", "--sample"});
+        program_ = world_.folder() / "program";
+        fs::copy(QUILLET_PROGRAM_DIR, program_, fs::copy_options::recursive);
+        std::ofstream(program_ / "portable").put('\n');
+        tmp_ = world_.folder() / "tmp";
+        fs::create_directories(tmp_);
+        ::setenv("TMPDIR", tmp_.c_str(), 1);
+        ::unsetenv("XDG_RUNTIME_DIR");
+        ::setenv("XDG_DATA_HOME", (world_.folder() / "xdg").c_str(), 1);
+    }
+    ~CliWorld() { ::unsetenv("TMPDIR"); }
+
+    // quillet-cli with `args`; standard output and error together.
+    test::ProgramResult cli(const std::string& args) const {
+        return test::run_program(
+            "/bin/sh", {"-c", quoted((program_ / "quillet-cli").string()) + " " + args + " 2>&1"});
+    }
+    const fs::path& data() const { return program_; }
+    fs::path out(const std::string& name) const { return world_.folder() / name; }
+
+  private:
+    LinkWorld world_;
+    fs::path program_;
+    fs::path tmp_;
+};
+
+TEST(CliGet, FetchesTheBoxesAndTheContactsIntoTheDataFolder) {
+    CliWorld w;
+    const test::ProgramResult first = w.cli("get --contacts");
+    ASSERT_EQ(first.exit_code, 0) << first.output;
+    EXPECT_NE(first.output.find("Retrieving messages...\n"), std::string::npos) << first.output;
+    EXPECT_NE(first.output.find("importing inbox"), std::string::npos) << first.output;
+    const size_t at = first.output.find(" new imported messages\n");
+    ASSERT_NE(at, std::string::npos) << first.output;
+    EXPECT_GT(std::stoi(first.output.substr(first.output.rfind('\n', at) + 1)), 0);
+    EXPECT_NE(first.output.find("Contact list Updated"), std::string::npos) << first.output;
+    for (const char* name : {"inbox1.sms", "sent1.sms", "deleted1.sms", "contacts.sql"})
+        EXPECT_GT(fs::file_size(w.data() / name), 32u) << name;
+
+    const test::ProgramResult again = w.cli("get");
+    EXPECT_EQ(again.exit_code, 0) << again.output;
+    EXPECT_NE(again.output.find("0 new imported messages\n"), std::string::npos) << again.output;
+    EXPECT_EQ(w.cli("get --everything").exit_code, 2);
+}
+
+TEST(CliGet, RefusesWhileTheProgramRuns) {
+    CliWorld w;
+    const std::string quillet = (w.data() / "quillet").string();
+    std::vector<std::string> args{quillet, "--log"};
+    std::vector<char*> argv{args[0].data(), args[1].data(), nullptr};
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, quillet.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    ASSERT_GT(pid, 0);
+    EXPECT_TRUE(test::wait_until(
+        [&] { return file_text(w.data() / "logfile.txt").find("started") != std::string::npos; },
+        30s));
+    const test::ProgramResult refused = w.cli("get");
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_EQ(refused.exit_code, 1) << refused.output;
+    EXPECT_NE(
+        refused.output.find("the phone is in use by quillet (pid " + std::to_string(pid) + ")"),
+        std::string::npos)
+        << refused.output;
+
+    // Once the program has ended, get runs.
+    const test::ProgramResult after = w.cli("get");
+    EXPECT_EQ(after.exit_code, 0) << after.output;
+}
+
+TEST(CliExport, EveryFormatFromTheFetchedData) {
+    CliWorld w;
+    ASSERT_EQ(w.cli("get --contacts").exit_code, 0);
+
+    const test::ProgramResult android =
+        w.cli("export --format android --output " + quoted(w.out("backup.xml").string()));
+    ASSERT_EQ(android.exit_code, 0) << android.output;
+    const std::string backup = file_text(w.out("backup.xml"));
+    const size_t messages = count_of(backup, "<sms protocol=");
+    EXPECT_GT(messages, 0u);
+    EXPECT_NE(android.output.find(std::to_string(messages) + " messages exported"),
+              std::string::npos)
+        << android.output;
+    ASSERT_EQ(
+        w.cli("export --format android --box all --output " + quoted(w.out("all.xml").string()))
+            .exit_code,
+        0);
+    EXPECT_GT(count_of(file_text(w.out("all.xml")), "<sms protocol="), messages);
+
+    const test::ProgramResult cards =
+        w.cli("export --format vcard --output " + quoted(w.out("c.vcf").string()));
+    ASSERT_EQ(cards.exit_code, 0) << cards.output;
+    EXPECT_EQ(count_of(file_text(w.out("c.vcf")), "BEGIN:VCARD\r\n"),
+              static_cast<size_t>(std::stoi(cards.output)));
+
+    ASSERT_EQ(w.cli("export --format csv --box sent --output " + quoted(w.out("s.csv").string()))
+                  .exit_code,
+              0);
+    EXPECT_FALSE(file_text(w.out("s.csv")).empty());
+    EXPECT_EQ(w.cli("export --format csv --box all --output x.csv").exit_code, 2);
+
+    const test::ProgramResult pdf = w.cli("export --format pdf --number 0170-1234567 --output " +
+                                          quoted(w.out("c.pdf").string()));
+    ASSERT_EQ(pdf.exit_code, 0) << pdf.output;
+    EXPECT_EQ(file_text(w.out("c.pdf")).substr(0, 5), "%PDF-");
+    EXPECT_EQ(w.cli("export --format pdf --number 999 --output " + quoted(w.out("n.pdf").string()))
+                  .exit_code,
+              1);
+
+    const test::ProgramResult archive =
+        w.cli("export --format archive --output " + quoted(w.out("archive").string()));
+    ASSERT_EQ(archive.exit_code, 0) << archive.output;
+    EXPECT_TRUE(fs::exists(w.out("archive") / "README.txt"));
+    EXPECT_FALSE(fs::is_empty(w.out("archive") / "conversations"));
+
+    EXPECT_EQ(w.cli("export --format fax --output x").exit_code, 2);
+    EXPECT_EQ(w.cli("export --format vcard --output " + quoted(w.out("no/such/x.vcf").string()))
+                  .exit_code,
+              1);
+}
+
+}  // namespace
+}  // namespace quillet
