@@ -30,12 +30,8 @@ class TerminalStatus : public StatusSink {
         text_ = to_utf8(text);
         show();
     }
-    void set_progress(int percent) override {
-        if (!terminal_ || percent < 0)
-            return;
-        out_ << "\r\x1b[K" << text_ << ' ' << percent << '%' << std::flush;
-        open_ = true;
-    }
+    // The fetch's texts carry their percentage ("importing inbox: 40%").
+    void set_progress(int) override {}
     // Ends a line left open by the terminal's rewriting.
     void end_line() {
         if (open_)
