@@ -25,13 +25,13 @@ app_id=org.quillet.Quillet
 echo "== cmake --install into a temporary prefix"
 prefix=$work/usr
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in bin/quillet bin/quillet-phone lib/quillet/ondevice/phonelet.exe \
+for file in bin/quillet bin/quillet-cli bin/quillet-phone lib/quillet/ondevice/phonelet.exe \
     share/quillet/templates/inbox_template.html share/quillet/templates/images/received.png \
     share/quillet/templates/voice/message4you.wav share/quillet/help/index.html \
     share/applications/$app_id.desktop share/metainfo/$app_id.metainfo.xml \
     share/icons/hicolor/scalable/apps/$app_id.svg share/icons/hicolor/48x48/apps/$app_id.png \
     share/man/man1/quillet.1.gz share/man/man1/quillet-phone.1.gz \
-    share/doc/quillet/copyright share/doc/quillet/changelog.gz; do
+    share/man/man1/quillet-cli.1.gz share/doc/quillet/copyright share/doc/quillet/changelog.gz; do
     [[ -f $prefix/$file ]] || fail "$file is not installed"
 done
 [[ ! -e $prefix/share/quillet/templates/tmp.html ]] || fail "a message page was installed"
@@ -73,6 +73,10 @@ grep -qa "I.n.s.t.a.l.l.e.d" "$data/inbox1.sms" || {
     cat "$data/logfile.txt" >&2
     fail "the fetched message is not in $data/inbox1.sms"
 }
+# The command line reads the same data folder.
+"$prefix/bin/quillet-cli" --help | grep -q "search" || fail "quillet-cli --help"
+"$prefix/bin/quillet-cli" search "Installed and working" | grep -q "+15550100" ||
+    fail "quillet-cli does not find the fetched message"
 [[ -z $(find "$prefix" -name '*.sms' -o -name options.cfg) ]] || fail "data written in the prefix"
 
 echo "== the Debian package"
@@ -82,7 +86,7 @@ deb=$(echo "$work"/package/quillet_*.deb)
 dpkg-deb -f "$deb" Depends | tee /dev/stderr | grep -q "libqt6widgets6" ||
     fail "the dependencies do not come from dpkg-shlibdeps"
 contents=$(dpkg-deb -c "$deb")
-for file in ./usr/bin/quillet ./usr/lib/quillet/ondevice/phonelet.exe \
+for file in ./usr/bin/quillet ./usr/bin/quillet-cli ./usr/lib/quillet/ondevice/phonelet.exe \
     ./usr/share/quillet/help/index.html ./usr/share/man/man1/quillet.1.gz \
     ./usr/share/doc/quillet/copyright ./usr/share/applications/$app_id.desktop; do
     grep -q " $file\$" <<<"$contents" || fail "$file is not in the package"
