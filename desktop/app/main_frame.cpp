@@ -108,6 +108,8 @@ void MainFrame::start_up() {
     program_log().open("logfile.txt");
     program_log().log_line("===\nQuillet! started");
     load_boxes();
+    if (shut_down_)
+        return;
     if (!moved.empty()) {
         program_log().log_line(to_utf8(moved));
         set_status_text(moved);

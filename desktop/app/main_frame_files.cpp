@@ -24,6 +24,10 @@ void MainFrame::load_boxes() {
     // What saves killed half-way left behind; a save running now is left alone.
     remove_interrupted_saves(data_folder());
     for (SmsBox* box : {&inbox_, &sent_items_, &deleted_items_}) {
+        // Ended while a message box about an earlier file was open: the
+        // boxes not read yet stay unread, so they are never saved.
+        if (shut_down_)
+            return;
         const std::u16string_view name = box_file_name(box->kind());
         const LoadBoxResult result = box->load_box(name);
         note_loaded(*box, result);

@@ -1,6 +1,7 @@
 #include "quillet_app.h"
 
 #include <QCommandLineParser>
+#include <QDialog>
 #include <cstdio>
 
 #include "desktop/app/main_frame.h"
@@ -12,6 +13,26 @@
 #include "desktop/views/gui_seams.h"
 
 namespace quillet {
+
+namespace {
+
+// A signal ends the program whatever is open: a message box or dialog runs
+// its own event loop, which would otherwise keep the process alive until
+// someone answers it (a logout does not).
+void end_open_dialogs() {
+    for (int open = 0; open < 32; ++open) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr)
+            return;
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            dialog->done(QDialog::Rejected);
+        } else {
+            modal->hide();
+        }
+    }
+}
+
+}  // namespace
 
 QuilletApp::QuilletApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Quillet"));
@@ -69,6 +90,7 @@ int QuilletApp::run() {
     const TerminationSignals termination([&frame] {
         if (!frame.has_shut_down())
             frame.close_now();
+        end_open_dialogs();
     });
 
     frame.show();

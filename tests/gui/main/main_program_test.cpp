@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QTest>
 
+#include "desktop/store/box_file.h"
 #include "main_test_env.h"
 
 using namespace quillet::testing;
@@ -189,6 +190,44 @@ class MainProgramTest : public QObject {
     }
 
     void sigtermEndsItAsExitDoes() { ends_and_saves_on(SIGTERM); }
+
+    // A logout while start-up still shows the box about a damaged Inbox:
+    // the program ends at once, and the boxes it had not read yet keep
+    // every message.
+    void sigtermDuringAStartUpBoxEndsItAndKeepsTheUnreadBoxes() {
+        QFile junk(data_file(QStringLiteral("inbox1.sms")));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("quillet version 9.99 and then some");
+        junk.close();
+        std::vector<quillet::SmsMessage> sent(5);
+        for (size_t i = 0; i < sent.size(); ++i) {
+            sent[i].set_text(u"sent before the logout");
+            sent[i].set_number_raw("+15550100");
+            sent[i].set_time(quillet::kTicksPerSecond * (13'000'000'000 + static_cast<int64_t>(i)));
+        }
+        const std::vector<uint8_t> bytes = quillet::encode_box_file(-1, 0, sent);
+        QFile sent_file(data_file(QStringLiteral("sent1.sms")));
+        QVERIFY(sent_file.open(QIODevice::WriteOnly));
+        sent_file.write(reinterpret_cast<const char*>(bytes.data()),
+                        static_cast<qint64>(bytes.size()));
+        sent_file.close();
+
+        QProcess quillet;
+        start(quillet, {QStringLiteral("--log")});
+        // The box about the Inbox is open: start-up waits on it.
+        QVERIFY(QTest::qWaitFor(
+            [this] { return QFile::exists(data_file(QStringLiteral("logfile.txt"))); }, 20000));
+        QTest::qWait(500);
+        QCOMPARE(quillet.state(), QProcess::Running);
+        QVERIFY(!read_log().contains("Quillet Ended"));
+        ::kill(static_cast<pid_t>(quillet.processId()), SIGTERM);
+        QVERIFY(quillet.waitForFinished(5000));
+        QCOMPARE(quillet.exitCode(), 0);
+        const QByteArray written(reinterpret_cast<const char*>(bytes.data()),
+                                 static_cast<qsizetype>(bytes.size()));
+        QCOMPARE(MainTestEnv::read_file(data_file(QStringLiteral("sent1.sms"))), written);
+        QVERIFY(!QFile::exists(data_file(QStringLiteral("deleted1.sms"))));
+    }
 
     void sigintEndsItAsExitDoes() { ends_and_saves_on(SIGINT); }
 
