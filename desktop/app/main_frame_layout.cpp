@@ -165,7 +165,8 @@ void MainFrame::build_menus() {
         QAction* action = view->addAction(QLatin1String(boxes[kind].text));
         action->setObjectName(QLatin1String(boxes[kind].name));
         action->setShortcut(QKeySequence(Qt::CTRL | boxes[kind].key));
-        connect(action, &QAction::triggered, this, [this, kind] { show_box(static_cast<BoxKind>(kind)); });
+        connect(action, &QAction::triggered, this,
+                [this, kind] { show_box(static_cast<BoxKind>(kind)); });
     }
     view->addSeparator();
     QAction* status = view->addAction(QStringLiteral("&Status Bar"));

@@ -284,7 +284,8 @@ TEST_F(LinkUnplug, EachOperationFailsAndNothingReachesThePhone) {
     EXPECT_EQ(thrown_text([&] { link_.delete_on_device(BoxKind::Inbox, outgoing("+4914")); }),
               "send_data socket error");
     std::vector<Contact> contacts;
-    EXPECT_EQ(thrown_text([&] { link_.fetch_contacts(contacts, nullptr); }), "send_data socket error");
+    EXPECT_EQ(thrown_text([&] { link_.fetch_contacts(contacts, nullptr); }),
+              "send_data socket error");
     EXPECT_EQ(world_.phone_ok({"outbox"}), "");
     EXPECT_NE(world_.phone_ok({"list", "inbox"}).find("on the phone"), std::string::npos);
 }
@@ -305,8 +306,7 @@ TEST_F(LinkUnplug, UnpluggedDuringAFetchKeepsWhatArrived) {
         bool done = false;
     } sink(*this);
     std::vector<SmsWireRecord> records;
-    EXPECT_EQ(thrown_text([&] { link_.fetch_inbox(records, &sink); }),
-              "receive_data socket error");
+    EXPECT_EQ(thrown_text([&] { link_.fetch_inbox(records, &sink); }), "receive_data socket error");
     EXPECT_TRUE(sink.done);
     EXPECT_GE(records.size(), 1u);
     EXPECT_LT(records.size(), static_cast<size_t>(kMessages + 1));
