@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "desktop/app/pictures.h"
+#include "desktop/views/pictures.h"
 
 namespace quillet {
 namespace {

@@ -3,8 +3,8 @@
 #include <QFileInfo>
 #include <QTextBrowser>
 
-#include "desktop/app/pictures.h"
 #include "desktop/store/app_paths.h"
+#include "desktop/views/pictures.h"
 
 namespace quillet {
 

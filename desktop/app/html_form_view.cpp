@@ -1,6 +1,8 @@
 #include "html_form_view.h"
 
+#include <QEvent>
 #include <QFile>
+#include <QStringDecoder>
 #include <QVBoxLayout>
 #include <system_error>
 
@@ -8,6 +10,7 @@
 #include "desktop/store/safe_file.h"
 #include "desktop/store/shown_time.h"
 #include "desktop/views/message_page.h"
+#include "desktop/views/page_palette.h"
 #include "desktop/views/window_parts.h"
 #include "protocol/text_codec.h"
 
@@ -43,8 +46,14 @@ TemplateBrowser::TemplateBrowser(QWidget* parent) : QTextBrowser(parent) {
 }
 
 QVariant TemplateBrowser::loadResource(int type, const QUrl& name) {
-    if (type == QTextDocument::HtmlResource)
-        return QTextBrowser::loadResource(type, name);
+    if (type == QTextDocument::HtmlResource) {
+        const QVariant page = QTextBrowser::loadResource(type, name);
+        if (page.typeId() != QMetaType::QByteArray)
+            return page;
+        const QByteArray bytes = page.toByteArray();
+        auto decode = QStringDecoder::decoderForHtml(bytes);
+        return with_palette_colours(decode(bytes), palette());
+    }
     // A picture or style sheet beside the page: the page lives in the data
     // folder, its resources in the program folder.
     const QString local = name.isLocalFile() ? name.toLocalFile() : name.path();
@@ -99,11 +108,18 @@ bool HtmlFormView::render_template(std::u16string_view template_name, const SmsM
     if (!write_page(path, page)) {
         // The data folder refused the page: show the message all the same
         // rather than whatever the old page said.
-        browser_->setHtml(to_qstring(page));
+        browser_->setHtml(with_palette_colours(to_qstring(page), palette()));
         return false;
     }
     show_file(path);
     return true;
+}
+
+void TemplateBrowser::changeEvent(QEvent* event) {
+    QTextBrowser::changeEvent(event);
+    // The page's colours are the palette's: load it anew in the new ones.
+    if (event->type() == QEvent::PaletteChange && !source().isEmpty())
+        reload();
 }
 
 void HtmlFormView::show_idle() {

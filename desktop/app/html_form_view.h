@@ -4,7 +4,9 @@
 //
 // For a message it fills the box's template (message_page.h) and writes the
 // page to "templates\tmp.html" in the data folder (UTF-16LE with a
-// byte-order mark), then shows that file. Pictures and style sheets that the
+// byte-order mark), then shows that file. Colour tokens in a page
+// (page_palette.h) become the palette's colours as it loads, and a change of
+// the palette loads the page anew. Pictures and style sheets that the
 // page names relative to itself come from the program's "templates" folder,
 // so a program installed read-only shows them all the same. Without a
 // message it shows "templates\idle_template.html" as it is.
@@ -28,6 +30,9 @@ class TemplateBrowser : public QTextBrowser {
   public:
     explicit TemplateBrowser(QWidget* parent = nullptr);
     QVariant loadResource(int type, const QUrl& name) override;
+
+  protected:
+    void changeEvent(QEvent* event) override;
 };
 
 class HtmlFormView : public QWidget, public MessageDisplay {

@@ -196,6 +196,8 @@ class MainFrame : public QMainWindow, public StatusSink {
     // The list's context menu shows the keys of its commands.
     void show_list_menu_keys();
     void build_toolbar();
+    // The toolbar's pictures in the ink of the palette now in force.
+    void redraw_toolbar_pictures();
     void build_status_bar();
     // The layout the last run left in "options.cfg" (window_layout.h), or
     // the default one; keep_layout writes it there.

@@ -11,12 +11,12 @@
 
 #include "desktop/app/html_form_view.h"
 #include "desktop/app/main_frame.h"
-#include "desktop/app/pictures.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/store/config_list.h"
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/lock_keys.h"
 #include "desktop/views/options_window.h"
+#include "desktop/views/pictures.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"
 #include "desktop/views/window_layout.h"
@@ -203,8 +203,9 @@ void MainFrame::build_toolbar() {
     toolbar_->setAllowedAreas(Qt::AllToolBarAreas);
     auto add = [this](ToolbarPicture picture, const QString& label, const QString& prompt,
                       const char* name, auto handler) {
-        QAction* action = toolbar_->addAction(toolbar_icon(picture), label);
+        QAction* action = toolbar_->addAction(toolbar_icon(picture, palette()), label);
         action->setObjectName(QLatin1String(name));
+        action->setData(static_cast<int>(picture));
         action->setToolTip(prompt);
         action->setStatusTip(prompt);
         connect(action, &QAction::triggered, this, handler);
@@ -222,6 +223,14 @@ void MainFrame::build_toolbar() {
     toolbar_->addSeparator();
     add(ToolbarPicture::Contacts, QStringLiteral("Contacts"), QStringLiteral("Contacts"),
         "toolContacts", &MainFrame::show_contacts);
+}
+
+void MainFrame::redraw_toolbar_pictures() {
+    for (QAction* action : toolbar_->actions()) {
+        if (!action->isSeparator() && action->data().isValid())
+            action->setIcon(
+                toolbar_icon(static_cast<ToolbarPicture>(action->data().toInt()), palette()));
+    }
 }
 
 void MainFrame::build_status_bar() {

@@ -9,8 +9,8 @@
 #include "desktop/app/desktop_notifier.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/app/notification_relay.h"
-#include "desktop/app/pictures.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/pictures.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/window_parts.h"
 
@@ -86,6 +86,8 @@ void MainFrame::bring_to_front() {
 
 void MainFrame::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        redraw_toolbar_pictures();
     if (event->type() != QEvent::WindowStateChange)
         return;
     if (!isMinimized() || !tray_wanted())

@@ -16,6 +16,7 @@
 #include "desktop/store/orx_exception.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/pictures.h"
 #include "desktop/views/window_parts.h"
 #include "protocol/text_codec.h"
 
@@ -82,12 +83,11 @@ void NewSmsWindow::build_bars() {
     toolbar->setObjectName(QStringLiteral("newSmsToolBar"));
     toolbar->setMovable(false);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    auto* send_tool =
-        named_action(toolbar->addAction(style()->standardIcon(QStyle::SP_DialogApplyButton),
-                                        QStringLiteral("Send message")),
-                     "sendToolAction", QStringLiteral("Send message"));
+    auto* send_tool = named_action(toolbar->addAction(toolbar_icon(ToolbarPicture::Send, palette()),
+                                                      QStringLiteral("Send message")),
+                                   "sendToolAction", QStringLiteral("Send message"));
     auto* contacts_tool =
-        named_action(toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView),
+        named_action(toolbar->addAction(toolbar_icon(ToolbarPicture::Contacts, palette()),
                                         QStringLiteral("Get from contacts")),
                      "contactsToolAction", QStringLiteral("Get from contacts"));
     connect(send_tool, &QAction::triggered, this, &NewSmsWindow::send_message);

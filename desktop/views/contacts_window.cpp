@@ -12,6 +12,7 @@
 #include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_list_view.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/pictures.h"
 #include "desktop/views/window_parts.h"
 
 namespace quillet {
@@ -66,14 +67,14 @@ void ContactsWindow::build_bars() {
     toolbar_->setMovable(false);
     toolbar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
 
-    auto* get_action = toolbar_->addAction(style()->standardIcon(QStyle::SP_BrowserReload),
+    auto* get_action = toolbar_->addAction(toolbar_icon(ToolbarPicture::GetContacts, palette()),
                                            QStringLiteral("Get Contacts from SIM"));
     get_action->setObjectName(QStringLiteral("getContactsAction"));
     get_action->setStatusTip(QStringLiteral("Get Contacts from SIM"));
     get_action->setToolTip(QStringLiteral("Get Contacts from SIM"));
     connect(get_action, &QAction::triggered, this, &ContactsWindow::import_from_phone);
     toolbar_->addSeparator();
-    add_action_ = toolbar_->addAction(style()->standardIcon(QStyle::SP_ArrowForward),
+    add_action_ = toolbar_->addAction(toolbar_icon(ToolbarPicture::AddRecipient, palette()),
                                       QStringLiteral("Add Contact"));
     add_action_->setObjectName(QStringLiteral("addContactAction"));
     add_action_->setStatusTip(QStringLiteral("Add Contact"));

@@ -12,7 +12,7 @@
 #include <numeric>
 
 #include "desktop/app/key_table.h"
-#include "desktop/app/pictures.h"
+#include "desktop/views/pictures.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/lock_keys.h"

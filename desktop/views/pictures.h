@@ -1,0 +1,35 @@
+// The program's pictures, drawn in code so that they stay crisp at every
+// screen scale: each is drawn on a 32x32 (or larger) grid and rendered at 1x
+// and 2x into one QIcon. The windows' toolbars all take theirs from here.
+#pragma once
+
+#include <QIcon>
+#include <QPalette>
+#include <QPixmap>
+
+namespace quillet {
+
+enum class ToolbarPicture {
+    GetSms,
+    NewSms,
+    Reply,
+    Forward,
+    Contacts,
+    Send,          // the composer's Send
+    GetContacts,   // the contacts window's fetch from the phone
+    AddRecipient,  // the contacts window's Add to the composer
+};
+
+// A toolbar button's picture at 16, 24 and 32 logical pixels, each at 1x and
+// 2x, its outlines in the ink that stands out on `palette`'s window (light
+// on a dark desktop).
+QIcon toolbar_icon(ToolbarPicture picture, const QPalette& palette);
+// The program's icon (window, tray), at 16, 24, 32, 48 and 64 pixels and
+// their 2x forms.
+QIcon application_icon();
+// The two pictures of the About box: the program's emblem and a phone beside
+// a PC, `size` logical pixels square, at `scale`.
+QPixmap about_emblem(int size, qreal scale);
+QPixmap about_link_picture(int size, qreal scale);
+
+}  // namespace quillet

@@ -1,0 +1,213 @@
+// The window in the desktop's light and dark palettes: the message view's
+// pages take their colours from the palette, and the text on the screen
+// stands out from its background in both (measured on the rendered pixels);
+// the toolbar's pictures are drawn in the palette's ink. Screenshots of both
+// go to /tmp/screens for people to look at.
+#include <QDir>
+#include <QHash>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QToolBar>
+
+#include "desktop/app/html_form_view.h"
+#include "desktop/views/page_palette.h"
+#include "desktop/views/pictures.h"
+#include "desktop/views/sms_list_view.h"
+#include "main_test_env.h"
+
+using namespace quillet;
+using namespace quillet::testing;
+
+namespace {
+
+QPalette dark_palette() {
+    QPalette p;
+    const QColor text(0xe8, 0xe8, 0xe8);
+    p.setColor(QPalette::Window, QColor(0x2a, 0x2d, 0x32));
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, QColor(0x1d, 0x1f, 0x23));
+    p.setColor(QPalette::AlternateBase, QColor(0x26, 0x29, 0x2e));
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, QColor(0x33, 0x36, 0x3c));
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::Highlight, QColor(0x2a, 0x6a, 0xb8));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Link, QColor(0x7c, 0xb4, 0xf2));
+    p.setColor(QPalette::PlaceholderText, QColor(0x90, 0x96, 0x9e));
+    return p;
+}
+
+struct Seen {
+    QColor background;
+    QColor ink;
+    qreal contrast = 0;
+};
+
+// How `snippet` looks in the view: the commonest colour of its line's
+// pixels is the background, the one that stands out most the ink.
+Seen seen_text(QTextBrowser& browser, const QString& snippet) {
+    const QTextCursor found = browser.document()->find(snippet);
+    if (found.isNull())
+        return {};
+    QTextCursor start(browser.document());
+    start.setPosition(found.selectionStart());
+    QTextCursor end(browser.document());
+    end.setPosition(found.selectionEnd());
+    const QRect area = browser.cursorRect(start).united(browser.cursorRect(end));
+    const QImage picture = browser.viewport()->grab().toImage();
+    QHash<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (picture.rect().contains(x, y))
+                ++counts[picture.pixel(x, y)];
+        }
+    }
+    Seen seen;
+    int most = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            seen.background = QColor(it.key());
+        }
+    }
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        const qreal ratio = contrast_ratio(QColor(it.key()), seen.background);
+        if (ratio > seen.contrast) {
+            seen.contrast = ratio;
+            seen.ink = QColor(it.key());
+        }
+    }
+    return seen;
+}
+
+// The share of a toolbar picture's visible pixels that stand out from
+// `background` (3:1, what a picture needs).
+qreal visible_share(const QIcon& icon, const QColor& background) {
+    const QImage picture = icon.pixmap(QSize(32, 32)).toImage();
+    int opaque = 0;
+    int standing_out = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor pixel = picture.pixelColor(x, y);
+            if (pixel.alpha() < 200)
+                continue;
+            ++opaque;
+            if (contrast_ratio(pixel, background) >= 3.0)
+                ++standing_out;
+        }
+    }
+    return opaque == 0 ? 0 : static_cast<qreal>(standing_out) / opaque;
+}
+
+const QString kText = QStringLiteral("Readable whatever the desktop");
+
+}  // namespace
+
+class MainThemeTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<MainTestEnv> env_;
+    QPalette light_ = QApplication::palette();
+
+    std::unique_ptr<RunningFrame> frame_with_message() {
+        if (!env_->phone({QStringLiteral("init")}) ||
+            !env_->phone({QStringLiteral("deliver"), QStringLiteral("--from"),
+                          QStringLiteral("+4930777000"), QStringLiteral("--text"), kText})) {
+            return nullptr;
+        }
+        auto f = std::make_unique<RunningFrame>();
+        if (f->get_sms() != 1)
+            return nullptr;
+        (*f)->resize(1000, 640);
+        return f;
+    }
+
+    void show_first_row(RunningFrame& f) {
+        SmsListView& list = f->list_view();
+        list.setCurrentIndex(list.list_model().index(0, 0));
+        QTRY_VERIFY(f->html_view().browser().toPlainText().contains(kText));
+    }
+
+    static void save_screen(RunningFrame& f, const QString& name) {
+        QTest::qWait(50);
+        if (QDir().mkpath(QStringLiteral("/tmp/screens")))
+            f->grab().save(QStringLiteral("/tmp/screens/%1.png").arg(name));
+    }
+
+  private Q_SLOTS:
+    void init() { env_ = std::make_unique<MainTestEnv>(); }
+    void cleanup() {
+        QApplication::setPalette(light_);
+        env_.reset();
+    }
+
+    void tokensTakeThePalettesColours() {
+        const QPalette dark = dark_palette();
+        QCOMPARE(with_palette_colours(QStringLiteral("<body bgcolor=\"%page%\" text=\"%text%\">"
+                                                     "50% of %unknown% and %"),
+                                      dark),
+                 QStringLiteral("<body bgcolor=\"#2a2d32\" text=\"#e8e8e8\">50% of %unknown% "
+                                "and %"));
+        QVERIFY(is_dark(dark));
+        QVERIFY(!is_dark(light_));
+        QCOMPARE(contrast_ratio(Qt::black, Qt::white), 21.0);
+        QCOMPARE(contrast_ratio(Qt::red, Qt::red), 1.0);
+    }
+
+    void darkPaletteShowsEveryPageReadably() {
+        QApplication::setPalette(dark_palette());
+        auto f = frame_with_message();
+        QVERIFY(f);
+        QTextBrowser& browser = (*f)->html_view().browser();
+        // The idle page first, then the message.
+        for (const QString& line :
+             {QStringLiteral("Choose a message"), QStringLiteral("Quillet")}) {
+            const Seen idle = seen_text(browser, line);
+            QVERIFY2(idle.contrast >= 4.5, qPrintable(line));
+            QVERIFY(idle.background.lightness() < 90);
+        }
+        show_first_row(*f);
+        const Seen message = seen_text(browser, kText);
+        QVERIFY2(message.contrast >= 4.5, qPrintable(QString::number(message.contrast)));
+        QVERIFY2(message.background.lightness() < 90, qPrintable(message.background.name()));
+        QVERIFY(message.ink.lightness() > 160);
+        const Seen sender = seen_text(browser, QStringLiteral("+4930777000"));
+        QVERIFY(sender.contrast >= 4.5);
+        const Seen label = seen_text(browser, QStringLiteral("FROM"));
+        QVERIFY2(label.contrast >= 3.0, qPrintable(QString::number(label.contrast)));
+        save_screen(*f, QStringLiteral("theme_dark"));
+    }
+
+    void lightPaletteShowsTheSamePageLight() {
+        auto f = frame_with_message();
+        QVERIFY(f);
+        show_first_row(*f);
+        const Seen message = seen_text((*f)->html_view().browser(), kText);
+        QVERIFY(message.contrast >= 4.5);
+        QVERIFY2(message.background.lightness() > 180, qPrintable(message.background.name()));
+        save_screen(*f, QStringLiteral("theme_light"));
+    }
+
+    void aChangeOfPaletteRepaintsThePageAndThePictures() {
+        auto f = frame_with_message();
+        QVERIFY(f);
+        show_first_row(*f);
+        QTextBrowser& browser = (*f)->html_view().browser();
+        QVERIFY(seen_text(browser, kText).background.lightness() > 180);
+        QApplication::setPalette(dark_palette());
+        QTRY_VERIFY(seen_text(browser, kText).background.lightness() < 90);
+        QVERIFY(seen_text(browser, kText).contrast >= 4.5);
+        const QColor toolbar = dark_palette().color(QPalette::Window);
+        for (QAction* action : (*f)->toolbar().actions()) {
+            if (action->isSeparator())
+                continue;
+            QVERIFY2(visible_share(action->icon(), toolbar) > 0.6, qPrintable(action->text()));
+        }
+    }
+};
+
+QTEST_MAIN(MainThemeTest)
+#include "main_theme_test.moc"
