@@ -1,12 +1,15 @@
 // The three windows at the sizes the main window gives them, filled as a
 // user would see them: no control is squeezed below the size it needs to
 // show its text, and no two controls overlap. With QUILLET_SCREENS set to a
-// folder, each window is also saved there as a PNG.
+// folder, each window is also saved there as a PNG. The toolbars show the
+// program's own pictures.
 #include <QAbstractButton>
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStyle>
 #include <QTest>
 #include <memory>
 
@@ -16,6 +19,7 @@
 #include "desktop/views/contacts_list_view.h"
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/options_window.h"
+#include "desktop/views/pictures.h"
 #include "phone_link.h"
 #include "window_test_env.h"
 
@@ -53,6 +57,19 @@ void check_layout(QWidget& window) {
                      qPrintable(describe(w) + u" overlaps "_qs + describe(other)));
         }
     }
+}
+
+// The toolbar button `action` shows the program's own `picture`, not a
+// picture of the style.
+void check_picture(QWidget& window, const char* action, ToolbarPicture picture,
+                   QStyle::StandardPixmap style_picture) {
+    auto* found = window.findChild<QAction*>(QLatin1String(action));
+    QVERIFY2(found != nullptr, action);
+    const QImage shown = found->icon().pixmap(QSize(24, 24)).toImage();
+    QVERIFY2(!shown.isNull(), action);
+    QCOMPARE(shown, toolbar_icon(picture, window.palette()).pixmap(QSize(24, 24)).toImage());
+    QVERIFY2(shown != window.style()->standardIcon(style_picture).pixmap(QSize(24, 24)).toImage(),
+             action);
 }
 
 void save_screen(QWidget& window, const QString& name) {
@@ -106,6 +123,10 @@ class WindowScreensTest : public QObject {
         QVERIFY(list.columnWidth(0) >= static_cast<QAbstractItemView&>(list).sizeHintForColumn(
                                            0));  // numbers are not elided
         QVERIFY(list.columnWidth(0) >= 100);
+        check_picture(*window, "sendToolAction", ToolbarPicture::Send,
+                      QStyle::SP_DialogApplyButton);
+        check_picture(*window, "contactsToolAction", ToolbarPicture::Contacts,
+                      QStyle::SP_FileDialogContentsView);
         save_screen(*window, u"composer.png"_qs);
     }
 
@@ -122,6 +143,10 @@ class WindowScreensTest : public QObject {
         for (int column = 0; column < 2; ++column)
             QVERIFY(window.list_view().columnWidth(column) >=
                     static_cast<QAbstractItemView&>(window.list_view()).sizeHintForColumn(column));
+        check_picture(window, "getContactsAction", ToolbarPicture::GetContacts,
+                      QStyle::SP_BrowserReload);
+        check_picture(window, "addContactAction", ToolbarPicture::AddRecipient,
+                      QStyle::SP_ArrowForward);
         save_screen(window, u"contacts.png"_qs);
         window.show_for(none);
         check_layout(window);
