@@ -12,12 +12,12 @@
 #include <numeric>
 
 #include "desktop/app/key_table.h"
-#include "desktop/views/pictures.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/lock_keys.h"
 #include "desktop/views/message_list_model.h"
 #include "desktop/views/message_page.h"
+#include "desktop/views/pictures.h"
 
 using namespace quillet;
 
@@ -359,12 +359,15 @@ class MainPiecesTest : public QObject {
     void picturesAreDrawnAtBothScales() {
         for (const ToolbarPicture picture :
              {ToolbarPicture::GetSms, ToolbarPicture::NewSms, ToolbarPicture::Reply,
-              ToolbarPicture::Forward, ToolbarPicture::Contacts}) {
-            const QIcon icon = toolbar_icon(picture);
+              ToolbarPicture::Forward, ToolbarPicture::Contacts, ToolbarPicture::Send,
+              ToolbarPicture::GetContacts, ToolbarPicture::AddRecipient}) {
+            const QIcon icon = toolbar_icon(picture, QApplication::palette());
             const QPixmap normal = icon.pixmap(QSize(32, 32), 1.0);
             const QPixmap sharp = icon.pixmap(QSize(32, 32), 2.0);
             QCOMPARE(normal.size(), QSize(32, 32));
             QCOMPARE(sharp.size(), QSize(64, 64));
+            // Drawn for the small toolbars too, not scaled down.
+            QCOMPARE(icon.pixmap(QSize(16, 16), 1.0).size(), QSize(16, 16));
             // Something was drawn: not every pixel is transparent.
             const QImage image = sharp.toImage();
             int painted = 0;
