@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-multimedia-dev
+    # The translations: lupdate and lrelease.
+    qt6-tools-dev qt6-l10n-tools
     libsqlite3-dev sqlite3
     libphonenumber-dev libicu-dev
     libgtest-dev libbenchmark-dev libxml2-dev

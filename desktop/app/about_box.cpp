@@ -1,5 +1,6 @@
 #include "about_box.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,7 +23,7 @@ QLabel* picture_label(const QPixmap& pixmap, QWidget* parent) {
 
 AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("aboutBox"));
-    setWindowTitle(QStringLiteral("About Quillet"));
+    setWindowTitle(QCoreApplication::translate("quillet::AboutBox", "About Quillet"));
     const qreal scale = devicePixelRatioF();
 
     auto* pictures = new QVBoxLayout;

@@ -11,7 +11,7 @@ namespace quillet {
 HelpWindow::HelpWindow(QWidget* parent) : QMainWindow(parent) {
     setWindowFlag(Qt::Window);
     setObjectName(QStringLiteral("helpWindow"));
-    setWindowTitle(QStringLiteral("Quillet Help"));
+    setWindowTitle(tr("Quillet Help"));
     setWindowIcon(application_icon());
     browser_ = new QTextBrowser(this);
     browser_->setObjectName(QStringLiteral("helpBrowser"));

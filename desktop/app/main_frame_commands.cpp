@@ -259,11 +259,10 @@ void MainFrame::run_export(const std::function<QString()>& work) {
 }
 
 void MainFrame::export_box(bool xml) {
-    const QString path =
-        xml ? ask_save_file_name(this, QStringLiteral("Export to XML file"),
-                                 QStringLiteral("XML files (*.xml)"), QStringLiteral("xml"))
-            : ask_save_file_name(this, QStringLiteral("Export to CSV file"),
-                                 QStringLiteral("CSV files (*.csv)"), QStringLiteral("csv"));
+    const QString path = xml ? ask_save_file_name(this, tr("Export to XML file"),
+                                                  tr("XML files (*.xml)"), QStringLiteral("xml"))
+                             : ask_save_file_name(this, tr("Export to CSV file"),
+                                                  tr("CSV files (*.csv)"), QStringLiteral("csv"));
     if (path.isEmpty())
         return;
     const CommandScope command;
@@ -273,7 +272,7 @@ void MainFrame::export_box(bool xml) {
                                   : quillet::export_csv(local_path(path), *current_box_, contacts);
     if (result)
         return;
-    show_message_box(this, QStringLiteral("Unable to export the messages to %1.\nDetails:\n%2")
+    show_message_box(this, tr("Unable to export the messages to %1.\nDetails:\n%2")
                                .arg(path, QString::fromStdString(result.error)));
 }
 

@@ -25,7 +25,7 @@ std::filesystem::path local_path(const QString& path) {
 QString replaced_note(size_t replaced) {
     if (replaced == 0)
         return {};
-    return QStringLiteral(" (%1 characters XML cannot carry shown as \uFFFD)").arg(replaced);
+    return MainFrame::tr(" (%1 characters XML cannot carry shown as \uFFFD)").arg(replaced);
 }
 
 }  // namespace
@@ -36,9 +36,8 @@ const ContactList& MainFrame::export_contacts() const {
 }
 
 void MainFrame::export_android(bool with_deleted) {
-    const QString path =
-        ask_save_file_name(this, QStringLiteral("Export as Android SMS backup"),
-                           QStringLiteral("XML files (*.xml)"), QStringLiteral("xml"));
+    const QString path = ask_save_file_name(this, tr("Export as Android SMS backup"),
+                                            tr("XML files (*.xml)"), QStringLiteral("xml"));
     if (path.isEmpty())
         return;
     run_export([&] {
@@ -46,7 +45,7 @@ void MainFrame::export_android(bool with_deleted) {
             local_path(path), {inbox_, sent_items_, with_deleted ? &deleted_items_ : nullptr},
             export_contacts());
         if (!r.saved)
-            return QStringLiteral("Unable to export the messages to %1.\nDetails:\n%2")
+            return tr("Unable to export the messages to %1.\nDetails:\n%2")
                 .arg(path, QString::fromStdString(r.saved.error));
         set_status_text(QStringLiteral("%1 messages exported%2")
                             .arg(r.counts.messages)
@@ -65,16 +64,15 @@ void MainFrame::export_android_boxes() {
 }
 
 void MainFrame::export_vcard() {
-    const QString path =
-        ask_save_file_name(this, QStringLiteral("Export contacts as vCard"),
-                           QStringLiteral("vCard files (*.vcf)"), QStringLiteral("vcf"));
+    const QString path = ask_save_file_name(this, tr("Export contacts as vCard"),
+                                            tr("vCard files (*.vcf)"), QStringLiteral("vcf"));
     if (path.isEmpty())
         return;
     run_export([&] {
         size_t cards = 0;
         const SaveResult r = quillet::export_vcard(local_path(path), export_contacts(), &cards);
         if (!r)
-            return QStringLiteral("Unable to export the contacts to %1.\nDetails:\n%2")
+            return tr("Unable to export the contacts to %1.\nDetails:\n%2")
                 .arg(path, QString::fromStdString(r.error));
         set_status_text(QStringLiteral("%1 contacts exported").arg(cards).toStdU16String());
         return QString();
@@ -84,7 +82,7 @@ void MainFrame::export_vcard() {
 bool MainFrame::has_conversation() {
     if (selected_message_.text())
         return true;
-    show_message_box(this, QStringLiteral("Select a message of the conversation first."));
+    show_message_box(this, tr("Select a message of the conversation first."));
     return false;
 }
 
@@ -100,9 +98,8 @@ QString MainFrame::conversation_title(const Correspondence& c) const {
 void MainFrame::export_conversation_pdf() {
     if (!has_conversation())
         return;
-    const QString path =
-        ask_save_file_name(this, QStringLiteral("Export conversation as PDF"),
-                           QStringLiteral("PDF files (*.pdf)"), QStringLiteral("pdf"));
+    const QString path = ask_save_file_name(this, tr("Export conversation as PDF"),
+                                            tr("PDF files (*.pdf)"), QStringLiteral("pdf"));
     if (path.isEmpty())
         return;
     run_export([&] {
@@ -110,11 +107,9 @@ void MainFrame::export_conversation_pdf() {
         const QString error =
             write_conversation_pdf(path, {conversation_title(c), &c}, QLocale::system());
         if (!error.isEmpty())
-            return QStringLiteral("Unable to export the conversation to %1.\nDetails:\n%2")
-                .arg(path, error);
-        set_status_text(QStringLiteral("Conversation of %1 messages exported")
-                            .arg(c.messages.size())
-                            .toStdU16String());
+            return tr("Unable to export the conversation to %1.\nDetails:\n%2").arg(path, error);
+        set_status_text(
+            tr("Conversation of %1 messages exported").arg(c.messages.size()).toStdU16String());
         return QString();
     });
 }
@@ -130,7 +125,7 @@ void MainFrame::print_conversation() {
     run_export([&] {
         const Correspondence c = selected_conversation();
         if (paint_conversation(printer, {conversation_title(c), &c}, QLocale::system()) == 0)
-            return QStringLiteral("Unable to print the conversation.");
+            return tr("Unable to print the conversation.");
         set_status_text(u"Conversation printed.");
         return QString();
     });
@@ -138,8 +133,8 @@ void MainFrame::print_conversation() {
 
 void MainFrame::export_archive() {
     // The archive is a new folder: the name typed is the folder's.
-    const QString path = ask_save_file_name(this, QStringLiteral("Export archive to a new folder"),
-                                            QString(), QString());
+    const QString path =
+        ask_save_file_name(this, tr("Export archive to a new folder"), QString(), QString());
     if (path.isEmpty())
         return;
     run_export([&] {
@@ -150,14 +145,13 @@ void MainFrame::export_archive() {
                           });
         set_progress(-1);
         if (!r.ok())
-            return QStringLiteral("Unable to write the archive.\nDetails:\n%1").arg(r.error);
-        set_status_text(
-            QStringLiteral("Archive written: %1 messages, %2 contacts, %3 conversations%4")
-                .arg(r.messages)
-                .arg(r.cards)
-                .arg(r.conversations)
-                .arg(replaced_note(r.replaced))
-                .toStdU16String());
+            return tr("Unable to write the archive.\nDetails:\n%1").arg(r.error);
+        set_status_text(tr("Archive written: %1 messages, %2 contacts, %3 conversations%4")
+                            .arg(r.messages)
+                            .arg(r.cards)
+                            .arg(r.conversations)
+                            .arg(replaced_note(r.replaced))
+                            .toStdU16String());
         return QString();
     });
 }

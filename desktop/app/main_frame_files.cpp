@@ -14,7 +14,7 @@ namespace {
 QString kept_aside_text(const LoadBoxResult& result, const QString& missing) {
     if (result.kept_aside.empty())
         return missing;
-    return QStringLiteral("The file was kept as %1.")
+    return MainFrame::tr("The file was kept as %1.")
         .arg(QString::fromStdString(result.kept_aside.string()));
 }
 
@@ -36,7 +36,7 @@ void MainFrame::load_boxes() {
             case LoadBoxResult::Status::UnknownHeader:
                 show_message_box(
                     this,
-                    QStringLiteral("Unknown version of Quillet in inbox files.\n") +
+                    tr("Unknown version of Quillet in inbox files.\n") +
                         kept_aside_text(result, QStringLiteral("The file is left where it "
                                                                "is and will not be saved over.")));
                 break;
@@ -109,8 +109,8 @@ void MainFrame::report_save_failures(const QStringList& failures) {
     if (save_failure_shown_)
         return;
     save_failure_shown_ = true;
-    show_message_box(this, QStringLiteral("Unable to save your messages.\nDetails:\n") +
-                               failures.join(QLatin1Char('\n')));
+    show_message_box(
+        this, tr("Unable to save your messages.\nDetails:\n") + failures.join(QLatin1Char('\n')));
 }
 
 }  // namespace quillet

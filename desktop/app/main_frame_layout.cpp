@@ -100,57 +100,49 @@ void MainFrame::build_menus() {
         connect(action, &QAction::triggered, this, handler);
         return action;
     };
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    add(file, QStringLiteral("&Get SMSes"), "getSmsAction", &MainFrame::ask_for_get_sms,
-        FrameKey::GetSms);
-    add(file, QStringLiteral("&Contacts"), "contactsAction", &MainFrame::show_contacts,
-        FrameKey::Contacts);
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    add(file, tr("&Get SMSes"), "getSmsAction", &MainFrame::ask_for_get_sms, FrameKey::GetSms);
+    add(file, tr("&Contacts"), "contactsAction", &MainFrame::show_contacts, FrameKey::Contacts);
     file->addSeparator();
-    QMenu* export_menu = file->addMenu(QStringLiteral("Export"));
+    QMenu* export_menu = file->addMenu(tr("Export"));
     export_menu->setObjectName(QStringLiteral("exportMenu"));
-    add(export_menu, QStringLiteral("to CSV file"), "exportCsvAction", &MainFrame::export_csv);
-    add(export_menu, QStringLiteral("to XML file"), "exportXmlAction", &MainFrame::export_xml);
+    add(export_menu, tr("to CSV file"), "exportCsvAction", &MainFrame::export_csv);
+    add(export_menu, tr("to XML file"), "exportXmlAction", &MainFrame::export_xml);
     export_menu->addSeparator();
-    add(export_menu, QStringLiteral("Android SMS backup..."), "exportAndroidAction",
+    add(export_menu, tr("Android SMS backup..."), "exportAndroidAction",
         &MainFrame::export_android_boxes);
-    add(export_menu, QStringLiteral("Android SMS backup with Deleted Items..."),
-        "exportAndroidAllAction", &MainFrame::export_android_all);
-    add(export_menu, QStringLiteral("Contacts as vCard..."), "exportVcardAction",
-        &MainFrame::export_vcard);
-    add(export_menu, QStringLiteral("Conversation as PDF..."), "exportPdfAction",
+    add(export_menu, tr("Android SMS backup with Deleted Items..."), "exportAndroidAllAction",
+        &MainFrame::export_android_all);
+    add(export_menu, tr("Contacts as vCard..."), "exportVcardAction", &MainFrame::export_vcard);
+    add(export_menu, tr("Conversation as PDF..."), "exportPdfAction",
         &MainFrame::export_conversation_pdf);
     export_menu->addSeparator();
-    add(export_menu, QStringLiteral("Archive..."), "exportArchiveAction",
-        &MainFrame::export_archive);
-    add(file, QStringLiteral("&Print Conversation..."), "printAction",
-        &MainFrame::print_conversation, FrameKey::Print);
+    add(export_menu, tr("Archive..."), "exportArchiveAction", &MainFrame::export_archive);
+    add(file, tr("&Print Conversation..."), "printAction", &MainFrame::print_conversation,
+        FrameKey::Print);
     file->addSeparator();
-    add(file, QStringLiteral("Options"), "optionsAction", &MainFrame::show_options);
+    add(file, tr("Options"), "optionsAction", &MainFrame::show_options);
     file->addSeparator();
-    add(file, QStringLiteral("E&xit"), "exitAction", &QWidget::close, FrameKey::Quit);
+    add(file, tr("E&xit"), "exitAction", &QWidget::close, FrameKey::Quit);
 
-    QMenu* sms = menuBar()->addMenu(QStringLiteral("&Sms"));
-    add(sms, QStringLiteral("&New"), "newAction", &MainFrame::new_sms, FrameKey::NewSms);
+    QMenu* sms = menuBar()->addMenu(tr("&Sms"));
+    add(sms, tr("&New"), "newAction", &MainFrame::new_sms, FrameKey::NewSms);
     sms->addSeparator();
-    add(sms, QStringLiteral("&Reply"), "replyAction", &MainFrame::reply, FrameKey::Reply);
-    add(sms, QStringLiteral("&Forward"), "forwardAction", &MainFrame::forward, FrameKey::Forward);
+    add(sms, tr("&Reply"), "replyAction", &MainFrame::reply, FrameKey::Reply);
+    add(sms, tr("&Forward"), "forwardAction", &MainFrame::forward, FrameKey::Forward);
     sms->addSeparator();
-    add(sms, QStringLiteral("&Mark read"), "markReadAction", &MainFrame::mark_read,
-        FrameKey::MarkRead);
-    add(sms, QStringLiteral("Mark &unread"), "markUnreadAction", &MainFrame::mark_unread,
-        FrameKey::MarkUnread);
-    add(sms, QStringLiteral("Select &All"), "selectAllAction", &MainFrame::select_all,
-        FrameKey::SelectAll);
+    add(sms, tr("&Mark read"), "markReadAction", &MainFrame::mark_read, FrameKey::MarkRead);
+    add(sms, tr("Mark &unread"), "markUnreadAction", &MainFrame::mark_unread, FrameKey::MarkUnread);
+    add(sms, tr("Select &All"), "selectAllAction", &MainFrame::select_all, FrameKey::SelectAll);
     sms->addSeparator();
-    add(sms, QStringLiteral("&Delete"), "deleteAction", &MainFrame::delete_messages,
-        FrameKey::Delete);
-    add(sms, QStringLiteral("Delete only &on device"), "deleteOnDeviceAction",
+    add(sms, tr("&Delete"), "deleteAction", &MainFrame::delete_messages, FrameKey::Delete);
+    add(sms, tr("Delete only &on device"), "deleteOnDeviceAction",
         &MainFrame::delete_messages_on_device, FrameKey::DeleteOnDevice);
     show_list_menu_keys();
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    QMenu* view = menuBar()->addMenu(tr("&View"));
     QAction* toolbar = toolbar_->toggleViewAction();
-    toolbar->setText(QStringLiteral("&Toolbar"));
+    toolbar->setText(tr("&Toolbar"));
     toolbar->setObjectName(QStringLiteral("toolbarAction"));
     view->addAction(toolbar);
     view->addSeparator();
@@ -169,15 +161,15 @@ void MainFrame::build_menus() {
                 [this, kind] { show_box(static_cast<BoxKind>(kind)); });
     }
     view->addSeparator();
-    QAction* status = view->addAction(QStringLiteral("&Status Bar"));
+    QAction* status = view->addAction(tr("&Status Bar"));
     status->setObjectName(QStringLiteral("statusBarAction"));
     status->setCheckable(true);
     status->setChecked(true);
     connect(status, &QAction::toggled, statusBar(), &QWidget::setVisible);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    add(help, QStringLiteral("&Help"), "helpAction", &MainFrame::show_help, FrameKey::Help);
-    add(help, QStringLiteral("&About Quillet..."), "aboutAction", &MainFrame::show_about);
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    add(help, tr("&Help"), "helpAction", &MainFrame::show_help, FrameKey::Help);
+    add(help, tr("&About Quillet..."), "aboutAction", &MainFrame::show_about);
 }
 
 void MainFrame::show_list_menu_keys() {
@@ -196,7 +188,7 @@ void MainFrame::show_list_menu_keys() {
 }
 
 void MainFrame::build_toolbar() {
-    toolbar_ = addToolBar(QStringLiteral("Toolbar"));
+    toolbar_ = addToolBar(tr("Toolbar"));
     toolbar_->setObjectName(QStringLiteral("mainToolBar"));
     toolbar_->setIconSize(QSize(32, 32));
     toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -210,19 +202,17 @@ void MainFrame::build_toolbar() {
         action->setStatusTip(prompt);
         connect(action, &QAction::triggered, this, handler);
     };
-    add(ToolbarPicture::GetSms, QStringLiteral("Get SMS"), QStringLiteral("Get new SMS messages"),
-        "toolGetSms", &MainFrame::ask_for_get_sms);
+    add(ToolbarPicture::GetSms, tr("Get SMS"), tr("Get new SMS messages"), "toolGetSms",
+        &MainFrame::ask_for_get_sms);
     toolbar_->addSeparator();
-    add(ToolbarPicture::NewSms, QStringLiteral("New"), QStringLiteral("Create new SMS message"),
-        "toolNew", &MainFrame::new_sms);
+    add(ToolbarPicture::NewSms, tr("New"), tr("Create new SMS message"), "toolNew",
+        &MainFrame::new_sms);
     toolbar_->addSeparator();
-    add(ToolbarPicture::Reply, QStringLiteral("Reply"), QStringLiteral("Reply"), "toolReply",
-        &MainFrame::reply);
-    add(ToolbarPicture::Forward, QStringLiteral("Forward"), QStringLiteral("Forward"),
-        "toolForward", &MainFrame::forward);
+    add(ToolbarPicture::Reply, tr("Reply"), tr("Reply"), "toolReply", &MainFrame::reply);
+    add(ToolbarPicture::Forward, tr("Forward"), tr("Forward"), "toolForward", &MainFrame::forward);
     toolbar_->addSeparator();
-    add(ToolbarPicture::Contacts, QStringLiteral("Contacts"), QStringLiteral("Contacts"),
-        "toolContacts", &MainFrame::show_contacts);
+    add(ToolbarPicture::Contacts, tr("Contacts"), tr("Contacts"), "toolContacts",
+        &MainFrame::show_contacts);
 }
 
 void MainFrame::redraw_toolbar_pictures() {
@@ -234,7 +224,7 @@ void MainFrame::redraw_toolbar_pictures() {
 }
 
 void MainFrame::build_status_bar() {
-    status_pane_ = new QLabel(QStringLiteral("Ready"), this);
+    status_pane_ = new QLabel(tr("Ready"), this);
     status_pane_->setObjectName(QStringLiteral("statusPane"));
     status_pane_->setMinimumWidth(120);
     statusBar()->addWidget(status_pane_, 1);

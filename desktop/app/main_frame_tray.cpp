@@ -50,10 +50,10 @@ void MainFrame::build_tray_icon() {
         action->setObjectName(QLatin1String(name));
         connect(action, &QAction::triggered, this, handler);
     };
-    add(QStringLiteral("Show Quillet"), "trayShowAction", &MainFrame::bring_to_front);
-    add(QStringLiteral("Get SMS"), "trayGetSmsAction", &MainFrame::on_button_get_sms);
+    add(tr("Show Quillet"), "trayShowAction", &MainFrame::bring_to_front);
+    add(tr("Get SMS"), "trayGetSmsAction", &MainFrame::on_button_get_sms);
     menu->addSeparator();
-    add(QStringLiteral("Quit"), "trayQuitAction", &QWidget::close);
+    add(tr("Quit"), "trayQuitAction", &QWidget::close);
     tray_->setContextMenu(menu);
 }
 
@@ -144,7 +144,7 @@ void MainFrame::show_new_message_notice(int arrived, const QString& sender) {
         show_notice_box();
         return;
     }
-    QString summary = sender.isEmpty() ? QStringLiteral("New message") : sender;
+    QString summary = sender.isEmpty() ? tr("New message") : sender;
     if (notice_count_ > 1) {
         summary = sender.isEmpty() ? QStringLiteral("%1 new messages").arg(notice_count_)
                                    : QStringLiteral("%1 new messages, the latest from %2")
@@ -178,12 +178,12 @@ void MainFrame::show_notice_box() {
     QString text = to_qstring(options_.popup_message_text);
     if (!sender.isEmpty()) {
         text += QStringLiteral("\n\n");
-        text += notice_count_ == 1 ? QStringLiteral("From %1").arg(sender)
+        text += notice_count_ == 1 ? tr("From %1").arg(sender)
                                    : QStringLiteral("%1 new messages, the latest from %2")
                                          .arg(notice_count_)
                                          .arg(sender);
     } else if (notice_count_ > 1) {
-        text += QStringLiteral("\n\n%1 new messages").arg(notice_count_);
+        text += tr("\n\n%1 new messages").arg(notice_count_);
     }
     if (notice_) {
         // One notice at a time: later arrivals update it.

@@ -42,6 +42,7 @@ QuilletApp::QuilletApp(int& argc, char** argv) : QApplication(argc, argv) {
     // The composers and the hidden windows do not keep the program alive:
     // it ends with its main window.
     setQuitOnLastWindowClosed(false);
+    translation_ = install_translation();
 }
 
 bool QuilletApp::wants_log() {

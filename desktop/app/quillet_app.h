@@ -9,6 +9,8 @@
 
 #include <QApplication>
 
+#include "desktop/app/translation.h"
+
 namespace quillet {
 
 class QuilletApp : public QApplication {
@@ -22,6 +24,9 @@ class QuilletApp : public QApplication {
     int run();
 
   private:
+    // The desktop's language, where Quillet has it.
+    Translation translation_;
+
     // --log on the command line; unknown options end the program with a
     // message.
     bool wants_log();

@@ -33,8 +33,8 @@ T* named(T* widget, const char* name) {
 QString sms_parts_text(std::u16string_view text) {
     const SmsPartCount count = count_sms_parts(text);
     if (count.parts == 1)
-        return QStringLiteral("1 SMS");
-    return QStringLiteral("%1 SMS parts").arg(count.parts);
+        return NewSmsForm::tr("1 SMS");
+    return NewSmsForm::tr("%1 SMS parts").arg(count.parts);
 }
 
 NewSmsForm::NewSmsForm(QWidget* parent) : QWidget(parent) {
@@ -45,8 +45,8 @@ NewSmsForm::NewSmsForm(QWidget* parent) : QWidget(parent) {
     recipients_ = new RecipientList(this);
     recipients_->setFixedHeight(kRecipientListHeight);
     class_box_ = named(new QComboBox(this), "messageClassBox");
-    class_box_->addItem(QStringLiteral("Standard SMS"));
-    class_box_->addItem(QStringLiteral("Notification"));
+    class_box_->addItem(tr("Standard SMS"));
+    class_box_->addItem(tr("Notification"));
     class_box_->setCurrentIndex(0);
     counter_ = named(new QLineEdit(QStringLiteral("0"), this), "characterCounter");
     counter_->setReadOnly(true);
@@ -58,7 +58,7 @@ NewSmsForm::NewSmsForm(QWidget* parent) : QWidget(parent) {
     message_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     auto* to_row = new QHBoxLayout;
-    to_row->addWidget(new QLabel(QStringLiteral("To:"), this));
+    to_row->addWidget(new QLabel(tr("To:"), this));
     to_row->addWidget(to_line_);
     to_row->addStretch(1);
     auto* class_row = new QHBoxLayout;
@@ -74,7 +74,7 @@ NewSmsForm::NewSmsForm(QWidget* parent) : QWidget(parent) {
     layout->addLayout(to_row);
     layout->addWidget(recipients_);
     layout->addLayout(class_row);
-    layout->addWidget(new QLabel(QStringLiteral("Message:"), this));
+    layout->addWidget(new QLabel(tr("Message:"), this));
     layout->addWidget(message_, 1);
 
     connect(to_line_, &QLineEdit::returnPressed, this, &NewSmsForm::commit_to_line);

@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
-#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -50,17 +49,11 @@ NewSmsWindow::NewSmsWindow(DeviceOperations& phone, SmsBox& sent_items, Contacts
                            QWidget* parent)
     : QMainWindow(parent), phone_(phone), sent_items_(sent_items), contacts_(&contacts) {
     setObjectName(QStringLiteral("newSmsWindow"));
-    setWindowTitle(QStringLiteral("New SMS"));
+    setWindowTitle(tr("New SMS"));
     setAttribute(Qt::WA_DeleteOnClose);
     form_ = new NewSmsForm(this);
     setCentralWidget(form_);
     build_bars();
-
-    // Taken before the focused control sees the key.
-    auto* send_key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
-    connect(send_key, &QShortcut::activated, this, &NewSmsWindow::send_message);
-    auto* contacts_key = new QShortcut(QKeySequence(Qt::Key_F4), this);
-    connect(contacts_key, &QShortcut::activated, this, &NewSmsWindow::show_contacts);
 }
 
 NewSmsWindow::~NewSmsWindow() {
@@ -69,27 +62,29 @@ NewSmsWindow::~NewSmsWindow() {
 }
 
 void NewSmsWindow::build_bars() {
-    auto* sms_menu = menuBar()->addMenu(QStringLiteral("&Sms"));
-    auto* send =
-        named_action(sms_menu->addAction(QStringLiteral("&Send\tCTRL+S")), "sendMenuAction");
-    auto* cancel = named_action(sms_menu->addAction(QStringLiteral("&Cancel")), "cancelMenuAction");
-    auto* contacts_menu = menuBar()->addMenu(QStringLiteral("&Contacts"));
-    auto* add = named_action(contacts_menu->addAction(QStringLiteral("&Add\tF4")), "addMenuAction");
+    auto* sms_menu = menuBar()->addMenu(tr("&Sms"));
+    auto* send = named_action(sms_menu->addAction(tr("&Send")), "sendMenuAction");
+    // Window shortcuts: taken before the focused control sees the key.
+    send->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    auto* cancel = named_action(sms_menu->addAction(tr("&Cancel")), "cancelMenuAction");
+    auto* contacts_menu = menuBar()->addMenu(tr("&Contacts"));
+    auto* add = named_action(contacts_menu->addAction(tr("&Add")), "addMenuAction");
+    add->setShortcut(QKeySequence(Qt::Key_F4));
     connect(send, &QAction::triggered, this, &NewSmsWindow::send_message);
     connect(cancel, &QAction::triggered, this, &QWidget::close);
     connect(add, &QAction::triggered, this, &NewSmsWindow::show_contacts);
 
-    auto* toolbar = addToolBar(QStringLiteral("New SMS"));
+    auto* toolbar = addToolBar(tr("New SMS"));
     toolbar->setObjectName(QStringLiteral("newSmsToolBar"));
     toolbar->setMovable(false);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    auto* send_tool = named_action(toolbar->addAction(toolbar_icon(ToolbarPicture::Send, palette()),
-                                                      QStringLiteral("Send message")),
-                                   "sendToolAction", QStringLiteral("Send message"));
+    auto* send_tool = named_action(
+        toolbar->addAction(toolbar_icon(ToolbarPicture::Send, palette()), tr("Send message")),
+        "sendToolAction", tr("Send message"));
     auto* contacts_tool =
         named_action(toolbar->addAction(toolbar_icon(ToolbarPicture::Contacts, palette()),
-                                        QStringLiteral("Get from contacts")),
-                     "contactsToolAction", QStringLiteral("Get from contacts"));
+                                        tr("Get from contacts")),
+                     "contactsToolAction", tr("Get from contacts"));
     connect(send_tool, &QAction::triggered, this, &NewSmsWindow::send_message);
     connect(contacts_tool, &QAction::triggered, this, &NewSmsWindow::show_contacts);
 
@@ -119,7 +114,7 @@ void NewSmsWindow::send_message() {
     size_t count = 0;
     {
         const CommandScope command;
-        set_status(QStringLiteral("Sending SMS Message..."));
+        set_status(tr("Sending SMS Message..."));
         // A number still being typed, in the To: line or in the list, is a
         // recipient too.
         form_->commit_to_line();
@@ -133,8 +128,8 @@ void NewSmsWindow::send_message() {
 
         count = form_->recipient_count();
         if (count == 0) {
-            set_status(QStringLiteral("SMS Message not sent: no recipient."));
-            show_message_box(this, QStringLiteral("Please fill in a recipient."));
+            set_status(tr("SMS Message not sent: no recipient."));
+            show_message_box(this, tr("Please fill in a recipient."));
             return;
         }
         for (size_t i = 0; i < count; ++i) {
@@ -150,7 +145,7 @@ void NewSmsWindow::send_message() {
         }
         if (sent == 0) {
             // Nothing left the phone: the text stays here to be sent again.
-            set_status(QStringLiteral("SMS Message not sent: every recipient was refused."));
+            set_status(tr("SMS Message not sent: every recipient was refused."));
             return;
         }
 
@@ -163,10 +158,8 @@ void NewSmsWindow::send_message() {
             sent_items_.append(message);
         }
     }
-    set_status(
-        sent == count
-            ? QStringLiteral("SMS Message Sent.")
-            : QStringLiteral("SMS Message sent to %1 of %2 recipients.").arg(sent).arg(count));
+    set_status(sent == count ? tr("SMS Message Sent.")
+                             : tr("SMS Message sent to %1 of %2 recipients.").arg(sent).arg(count));
     sent_ = true;
     close();
 }
@@ -176,7 +169,7 @@ bool NewSmsWindow::has_draft() const {
 }
 
 void NewSmsWindow::closeEvent(QCloseEvent* event) {
-    if (has_draft() && !ask_yes_no(this, QStringLiteral("Discard the message you have written?"))) {
+    if (has_draft() && !ask_yes_no(this, tr("Discard the message you have written?"))) {
         event->ignore();
         return;
     }

@@ -6,9 +6,9 @@
 // Widgets (objectName):
 //   "newSmsWindow"       the window, titled "New SMS"
 //   "newSmsForm"         NewSmsForm (which documents its controls)
-//   "sendMenuAction"     menu "&Sms" > "&Send\tCTRL+S"
+//   "sendMenuAction"     menu "&Sms" > "&Send" (shortcut Ctrl+S)
 //   "cancelMenuAction"   menu "&Sms" > "&Cancel"
-//   "addMenuAction"      menu "&Contacts" > "&Add\tF4"
+//   "addMenuAction"      menu "&Contacts" > "&Add" (shortcut F4)
 //   "sendToolAction"     toolbar "Send message"
 //   "contactsToolAction" toolbar "Get from contacts"
 //   "statusPane"         QLabel, status pane 0 ("Sending SMS Message...",

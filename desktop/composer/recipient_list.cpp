@@ -81,9 +81,9 @@ QVariant RecipientModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     if (section == NumberColumn)
-        return QStringLiteral("Number");
+        return tr("Number");
     if (section == NameColumn)
-        return QStringLiteral("Name");
+        return tr("Name");
     return {};
 }
 

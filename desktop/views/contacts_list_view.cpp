@@ -21,7 +21,7 @@ constexpr int kNumberWidth = 100;
 void report_unsaved_settings(QWidget* parent, const SaveResult& result) {
     if (result.ok)
         return;
-    show_message_box(parent, QStringLiteral("Could not save the settings.\nDetails:\n") +
+    show_message_box(parent, ContactsListView::tr("Could not save the settings.\nDetails:\n") +
                                  QString::fromStdString(result.error));
 }
 

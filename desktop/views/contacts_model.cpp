@@ -61,9 +61,9 @@ QVariant ContactsModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     if (section == NameColumn)
-        return QStringLiteral("Name");
+        return tr("Name");
     if (section == NumberColumn)
-        return QStringLiteral("Number");
+        return tr("Number");
     return {};
 }
 

@@ -29,8 +29,8 @@ void report_contacts_file(QWidget* parent, const LoadContactsResult& loaded) {
     if (loaded.status != LoadContactsResult::Status::Damaged)
         return;
     const QString kept = loaded.kept_aside.empty()
-                             ? QStringLiteral("No copy of the file as found could be kept.")
-                             : QStringLiteral("The file as found was kept as %1.")
+                             ? ContactsWindow::tr("No copy of the file as found could be kept.")
+                             : ContactsWindow::tr("The file as found was kept as %1.")
                                    .arg(QString::fromStdString(loaded.kept_aside.string()));
     show_message_box(parent, QStringLiteral("The contacts file is damaged: %1 contacts could be "
                                             "read.\nDetails:\n%2\n%3")
@@ -43,7 +43,7 @@ void report_contacts_file(QWidget* parent, const LoadContactsResult& loaded) {
 ContactsWindow::ContactsWindow(DeviceOperations& phone, QWidget* parent)
     : QMainWindow(parent), phone_(phone) {
     setObjectName(QStringLiteral("contactsWindow"));
-    setWindowTitle(QStringLiteral("Contacts"));
+    setWindowTitle(tr("Contacts"));
     const LoadContactsResult loaded = contacts_.load_contacts(kContactsFileName);
     list_ = new ContactsListView(contacts_, this);
     setCentralWidget(list_);
@@ -62,27 +62,27 @@ ContactsWindow::ContactsWindow(DeviceOperations& phone, QWidget* parent)
 ContactsWindow::~ContactsWindow() = default;
 
 void ContactsWindow::build_bars() {
-    toolbar_ = addToolBar(QStringLiteral("Contacts"));
+    toolbar_ = addToolBar(tr("Contacts"));
     toolbar_->setObjectName(QStringLiteral("contactsToolBar"));
     toolbar_->setMovable(false);
     toolbar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
 
     auto* get_action = toolbar_->addAction(toolbar_icon(ToolbarPicture::GetContacts, palette()),
-                                           QStringLiteral("Get Contacts from SIM"));
+                                           tr("Get Contacts from SIM"));
     get_action->setObjectName(QStringLiteral("getContactsAction"));
-    get_action->setStatusTip(QStringLiteral("Get Contacts from SIM"));
-    get_action->setToolTip(QStringLiteral("Get Contacts from SIM"));
+    get_action->setStatusTip(tr("Get Contacts from SIM"));
+    get_action->setToolTip(tr("Get Contacts from SIM"));
     connect(get_action, &QAction::triggered, this, &ContactsWindow::import_from_phone);
     toolbar_->addSeparator();
     add_action_ = toolbar_->addAction(toolbar_icon(ToolbarPicture::AddRecipient, palette()),
-                                      QStringLiteral("Add Contact"));
+                                      tr("Add Contact"));
     add_action_->setObjectName(QStringLiteral("addContactAction"));
-    add_action_->setStatusTip(QStringLiteral("Add Contact"));
-    add_action_->setToolTip(QStringLiteral("Add Contact"));
+    add_action_->setStatusTip(tr("Add Contact"));
+    add_action_->setToolTip(tr("Add Contact"));
     connect(add_action_, &QAction::triggered, this, &ContactsWindow::add_selected);
 
-    auto* menu = menuBar()->addMenu(QStringLiteral("Contacts"));
-    auto* import_action = menu->addAction(QStringLiteral("Import from phone"));
+    auto* menu = menuBar()->addMenu(tr("Contacts"));
+    auto* import_action = menu->addAction(tr("Import from phone"));
     import_action->setObjectName(QStringLiteral("importAction"));
     connect(import_action, &QAction::triggered, this, &ContactsWindow::import_from_phone);
 
@@ -124,9 +124,8 @@ void ContactsWindow::import_from_phone() {
         if (result.status != ImportContactsResult::Status::LinkFailed) {
             const SaveResult saved = contacts_.save_contacts(kContactsFileName);
             if (!saved.ok) {
-                show_message_box(this,
-                                 QStringLiteral("Could not save the contacts file.\nDetails:\n") +
-                                     QString::fromStdString(saved.error));
+                show_message_box(this, tr("Could not save the contacts file.\nDetails:\n") +
+                                           QString::fromStdString(saved.error));
                 outcome = u"Contact list Updated, but not saved.";
             }
         }

@@ -195,7 +195,7 @@ std::u16string MessageListModel::sender_cell(const SmsMessage& message) const {
 }
 
 QString MessageListModel::sender_header(BoxKind kind) {
-    return kind == BoxKind::SentItems ? QStringLiteral("Recipient") : QStringLiteral("Sender");
+    return kind == BoxKind::SentItems ? tr("Recipient") : tr("Sender");
 }
 
 int MessageListModel::rowCount(const QModelIndex& parent) const {
@@ -274,15 +274,15 @@ QVariant MessageListModel::headerData(int section, Qt::Orientation orientation, 
         return {};
     switch (section) {
         case kMessage:
-            return QStringLiteral("Message");
+            return tr("Message");
         case kSender:
             return sender_header(box_ != nullptr ? box_->kind() : BoxKind::Inbox);
         case kDate:
-            return QStringLiteral("Date");
+            return tr("Date");
         case kUnread:
-            return QStringLiteral("Unread");
+            return tr("Unread");
         case kOnPhone:
-            return QStringLiteral("On phone");
+            return tr("On phone");
         default:
             return {};
     }

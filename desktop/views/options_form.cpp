@@ -70,7 +70,7 @@ OptionsForm::OptionsForm(QWidget* parent) : QWidget(parent) {
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    cancel_ = push_button(QStringLiteral("Cancel"), "cancelButton", this);
+    cancel_ = push_button(tr("Cancel"), "cancelButton", this);
     ok_ = push_button(QStringLiteral("OK"), "okButton", this);
     buttons->addWidget(cancel_);
     buttons->addWidget(ok_);
@@ -84,13 +84,12 @@ OptionsForm::OptionsForm(QWidget* parent) : QWidget(parent) {
 }
 
 QWidget* OptionsForm::build_startup_group() {
-    auto* group = new QGroupBox(QStringLiteral("Startup options"), this);
+    auto* group = new QGroupBox(tr("Startup options"), this);
     auto* layout = new QVBoxLayout(group);
-    sync_on_open_ =
-        check_box(QStringLiteral("Automatic sync on startup"), "syncOnOpenCheck", group);
-    minimize_on_open_ = check_box(QStringLiteral("Start minimized"), "minimizeOnOpenCheck", group);
-    start_on_connect_ = check_box(QStringLiteral("Start Quillet! on ActiveSync connection"),
-                                  "startOnConnectCheck", group);
+    sync_on_open_ = check_box(tr("Automatic sync on startup"), "syncOnOpenCheck", group);
+    minimize_on_open_ = check_box(tr("Start minimized"), "minimizeOnOpenCheck", group);
+    start_on_connect_ =
+        check_box(tr("Start Quillet! on ActiveSync connection"), "startOnConnectCheck", group);
     layout->addWidget(sync_on_open_);
     layout->addWidget(minimize_on_open_);
     layout->addWidget(start_on_connect_);
@@ -98,11 +97,11 @@ QWidget* OptionsForm::build_startup_group() {
 }
 
 QWidget* OptionsForm::build_import_group() {
-    auto* group = new QGroupBox(QStringLiteral("Import from Phone"), this);
+    auto* group = new QGroupBox(tr("Import from Phone"), this);
     auto* layout = new QGridLayout(group);
-    import_inbox_ = check_box(QStringLiteral("Inbox"), "importInboxCheck", group);
-    import_sent_ = check_box(QStringLiteral("Sent Items"), "importSentCheck", group);
-    import_deleted_ = check_box(QStringLiteral("Deleted Items"), "importDeletedCheck", group);
+    import_inbox_ = check_box(tr("Inbox"), "importInboxCheck", group);
+    import_sent_ = check_box(tr("Sent Items"), "importSentCheck", group);
+    import_deleted_ = check_box(tr("Deleted Items"), "importDeletedCheck", group);
     layout->addWidget(import_inbox_, 0, 0);
     layout->addWidget(import_sent_, 0, 1);
     layout->addWidget(import_deleted_, 0, 2);
@@ -112,10 +111,10 @@ QWidget* OptionsForm::build_import_group() {
 }
 
 QWidget* OptionsForm::build_minimize_group() {
-    auto* group = new QGroupBox(QStringLiteral("Minimize to"), this);
+    auto* group = new QGroupBox(tr("Minimize to"), this);
     auto* layout = new QGridLayout(group);
-    taskbar_ = named(new QRadioButton(QStringLiteral("Taskbar"), group), "taskbarRadio");
-    tray_ = named(new QRadioButton(QStringLiteral("System Tray"), group), "trayRadio");
+    taskbar_ = named(new QRadioButton(tr("Taskbar"), group), "taskbarRadio");
+    tray_ = named(new QRadioButton(tr("System Tray"), group), "trayRadio");
     auto* choice = new QButtonGroup(group);
     choice->addButton(taskbar_);
     choice->addButton(tray_);
@@ -129,12 +128,12 @@ QWidget* OptionsForm::build_minimize_group() {
 }
 
 QWidget* OptionsForm::build_notification_group() {
-    auto* group = new QGroupBox(QStringLiteral("Notification"), this);
+    auto* group = new QGroupBox(tr("Notification"), this);
     auto* layout = new QGridLayout(group);
-    sound_ = check_box(QStringLiteral("Sound Notification"), "soundCheck", group);
+    sound_ = check_box(tr("Sound Notification"), "soundCheck", group);
     sound_file_ = text_edit("soundFileEdit", group);
-    browse_ = push_button(QStringLiteral("Browse"), "browseButton", group);
-    popup_ = check_box(QStringLiteral("Popup Message"), "popupCheck", group);
+    browse_ = push_button(tr("Browse"), "browseButton", group);
+    popup_ = check_box(tr("Popup Message"), "popupCheck", group);
     popup_text_ = text_edit("popupTextEdit", group);
     layout->addWidget(sound_, 0, 0);
     layout->addWidget(sound_file_, 0, 1);
@@ -198,7 +197,7 @@ void OptionsForm::apply() {
 
         const OptionsSaveResult saved = save_options(o);
         if (!saved.file.ok)
-            show_message_box(this, QStringLiteral("Could not save the settings.\nDetails:\n") +
+            show_message_box(this, tr("Could not save the settings.\nDetails:\n") +
                                        QString::fromStdString(saved.file.error));
         else if (!saved.registry_written)
             show_message_box(this, QStringLiteral("Could not change whether Quillet! starts "

@@ -8,7 +8,7 @@ namespace quillet {
 
 OptionsWindow::OptionsWindow(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("optionsWindow"));
-    setWindowTitle(QStringLiteral("Options"));
+    setWindowTitle(tr("Options"));
     form_ = new OptionsForm(this);
     setCentralWidget(form_);
     connect(form_, &OptionsForm::finished, this, &QWidget::hide);

@@ -1,8 +1,8 @@
 #include "page_palette.h"
 
 #include <QStringView>
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace quillet {

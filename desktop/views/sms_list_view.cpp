@@ -66,14 +66,12 @@ void SmsListView::build_menu() {
         action->setObjectName(name);
         connect(action, &QAction::triggered, this, request);
     };
-    add(QStringLiteral("Forward"), QStringLiteral("menuForward"), &SmsListView::forwardRequested);
-    add(QStringLiteral("Reply"), QStringLiteral("menuReply"), &SmsListView::replyRequested);
-    add(QStringLiteral("Mark read"), QStringLiteral("menuMarkRead"),
-        &SmsListView::markReadRequested);
-    add(QStringLiteral("Mark unread"), QStringLiteral("menuMarkUnread"),
-        &SmsListView::markUnreadRequested);
-    add(QStringLiteral("Delete"), QStringLiteral("menuDelete"), &SmsListView::deleteRequested);
-    add(QStringLiteral("Delete on device"), QStringLiteral("menuDeleteOnDevice"),
+    add(tr("Forward"), QStringLiteral("menuForward"), &SmsListView::forwardRequested);
+    add(tr("Reply"), QStringLiteral("menuReply"), &SmsListView::replyRequested);
+    add(tr("Mark read"), QStringLiteral("menuMarkRead"), &SmsListView::markReadRequested);
+    add(tr("Mark unread"), QStringLiteral("menuMarkUnread"), &SmsListView::markUnreadRequested);
+    add(tr("Delete"), QStringLiteral("menuDelete"), &SmsListView::deleteRequested);
+    add(tr("Delete on device"), QStringLiteral("menuDeleteOnDevice"),
         &SmsListView::deleteOnDeviceRequested);
 }
 

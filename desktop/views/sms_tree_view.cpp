@@ -13,8 +13,7 @@ SmsTreeView::SmsTreeView(QWidget* parent) : QTreeWidget(parent) {
     setItemsExpandable(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    const QString labels[] = {QStringLiteral("Inbox"), QStringLiteral("Sent Items"),
-                              QStringLiteral("Deleted on device")};
+    const QString labels[] = {tr("Inbox"), tr("Sent Items"), tr("Deleted on device")};
     for (int kind = 0; kind < 3; ++kind) {
         auto* item = new QTreeWidgetItem(this, QStringList{labels[kind]});
         item->setData(0, Qt::UserRole, kind);

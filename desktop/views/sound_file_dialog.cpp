@@ -21,10 +21,10 @@ bool SoundPreview::on_selection(const QString& path) {
 
 SoundFileDialog::SoundFileDialog(QWidget* parent) : QFileDialog(parent) {
     setObjectName(QStringLiteral("soundFileDialog"));
-    setWindowTitle(QStringLiteral("Open"));
+    setWindowTitle(tr("Open"));
     setAcceptMode(QFileDialog::AcceptOpen);
     setFileMode(QFileDialog::ExistingFile);
-    setNameFilter(QStringLiteral("Sound Files (*.wav)"));
+    setNameFilter(tr("Sound Files (*.wav)"));
     // Only Qt's own dialog reports each selection as it happens.
     setOption(QFileDialog::DontUseNativeDialog, true);
     connect(this, &QFileDialog::currentChanged, this, [this](const QString& path) {

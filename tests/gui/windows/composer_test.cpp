@@ -125,9 +125,11 @@ class ComposerTest : public QObject {
         open_composer();
         QCOMPARE(composer_->windowTitle(), u"New SMS"_qs);
         QCOMPARE(composer_->objectName(), u"newSmsWindow"_qs);
-        QCOMPARE(child<QAction>("sendMenuAction")->text(), u"&Send\tCTRL+S"_qs);
+        QCOMPARE(child<QAction>("sendMenuAction")->text(), u"&Send"_qs);
+        QCOMPARE(child<QAction>("sendMenuAction")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
         QCOMPARE(child<QAction>("cancelMenuAction")->text(), u"&Cancel"_qs);
-        QCOMPARE(child<QAction>("addMenuAction")->text(), u"&Add\tF4"_qs);
+        QCOMPARE(child<QAction>("addMenuAction")->text(), u"&Add"_qs);
+        QCOMPARE(child<QAction>("addMenuAction")->shortcut(), QKeySequence(Qt::Key_F4));
         QCOMPARE(child<QAction>("sendToolAction")->statusTip(), u"Send message"_qs);
         QCOMPARE(child<QAction>("contactsToolAction")->statusTip(), u"Get from contacts"_qs);
         const auto menus = composer_->menuBar()->actions();
