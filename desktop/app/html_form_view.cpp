@@ -2,6 +2,8 @@
 
 #include <QEvent>
 #include <QFile>
+#include <QLocale>
+#include <QScrollBar>
 #include <QStringDecoder>
 #include <QVBoxLayout>
 #include <system_error>
@@ -77,6 +79,10 @@ HtmlFormView::HtmlFormView(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(browser_);
+    connect(browser_, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
+        if (url.toString() == to_qstring(kEarlierLink))
+            Q_EMIT earlierRequested();
+    });
 }
 
 fs::path HtmlFormView::page_path() {
@@ -103,7 +109,29 @@ bool HtmlFormView::render_template(std::u16string_view template_name, const SmsM
     fields.sender =
         contacts_ != nullptr ? contacts_->find_name_by_number(message.number()) : fields.phone;
     fields.date = shown_date_time(message.time());
-    const std::u16string page = render_page(template_bytes, fields);
+    fields.hits = search_hits(fields.message, highlight_);
+    return show_page(render_page(template_bytes, fields));
+}
+
+bool HtmlFormView::show_conversation(const ConversationPageFields& fields, const QString& anchor) {
+    std::string template_bytes;
+    if (!read_whole_file(resource_path(kConversationTemplate), template_bytes)) {
+        show_idle();
+        return false;
+    }
+    const bool written = show_page(render_conversation_page(template_bytes, fields, QLocale()));
+    if (anchor.isEmpty()) {
+        // The newest message is at the end; the cursor there makes the view
+        // lay the page out that far.
+        browser_->moveCursor(QTextCursor::End);
+        browser_->verticalScrollBar()->setValue(browser_->verticalScrollBar()->maximum());
+    } else {
+        browser_->scrollToAnchor(anchor);
+    }
+    return written;
+}
+
+bool HtmlFormView::show_page(const std::u16string& page) {
     const fs::path path = page_path();
     if (!write_page(path, page)) {
         // The data folder refused the page: show the message all the same

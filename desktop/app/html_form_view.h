@@ -10,6 +10,10 @@
 // page names relative to itself come from the program's "templates" folder,
 // so a program installed read-only shows them all the same. Without a
 // message it shows "templates\idle_template.html" as it is.
+//
+// A conversation is shown the same way through its own template
+// (conversation_page.h), scrolled to its newest message. While a search is
+// typed, what it found is marked in every page.
 #pragma once
 
 #include <QTextBrowser>
@@ -18,6 +22,7 @@
 #include <string>
 
 #include "desktop/store/contact_list.h"
+#include "desktop/views/conversation_page.h"
 #include "desktop/views/message_display.h"
 
 namespace quillet {
@@ -49,17 +54,32 @@ class HtmlFormView : public QWidget, public MessageDisplay {
     // it. A template that cannot be read shows the idle page; a page file
     // that cannot be written is shown from memory. False in both cases.
     bool render_template(std::u16string_view template_name, const SmsMessage& message);
+    // Fills the conversation template and shows the page scrolled to its
+    // end, or, with `anchor`, to that anchor ("m<n>"). False as
+    // render_template.
+    bool show_conversation(const ConversationPageFields& fields, const QString& anchor = {});
+
+    // What to mark in the pages from now on (folded, fold_for_search); ""
+    // marks nothing. The page shown is not redrawn.
+    void set_highlight(std::string folded_query) { highlight_ = std::move(folded_query); }
+    const std::string& highlight() const { return highlight_; }
 
     QTextBrowser& browser() { return *browser_; }
     // Where the page is written: "templates/tmp.html" in the data folder.
     static std::filesystem::path page_path();
 
+  Q_SIGNALS:
+    // The conversation page's "Show earlier messages" link was clicked.
+    void earlierRequested();
+
   private:
+    bool show_page(const std::u16string& page);
     void show_file(const std::filesystem::path& file);
     void show_idle();
 
     TemplateBrowser* browser_ = nullptr;
     const ContactList* contacts_ = nullptr;
+    std::string highlight_;
 };
 
 }  // namespace quillet

@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 
 #include "desktop/app/help_window.h"
 #include "desktop/app/html_form_view.h"
+#include "desktop/app/list_pane.h"
 #include "desktop/app/notification_relay.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/store/config_list.h"
@@ -145,10 +147,10 @@ void MainFrame::create_side_windows() {
         QRect(QPoint(frame.left() + 200, frame.top() + 100),
               kept_size(layout, layout_key::kOptionsSize).value_or(QSize(500, 400))));
     const ContactList* contacts = &contacts_window_->contacts();
-    list_view_->set_contacts(contacts);
+    list_pane_->set_contacts(contacts);
     html_view_->set_contacts(contacts);
-    connect(contacts_window_.get(), &ContactsWindow::contactsChanged, this,
-            [this] { list_view_->list_model().names_changed(); });
+    connect(contacts_window_.get(), &ContactsWindow::contactsChanged, list_pane_,
+            &ListPane::names_changed);
 }
 
 void MainFrame::shut_down() {
@@ -236,7 +238,12 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
     last_key_ = {key, key->timestamp(), key->key(), widget};
     shift_.key_event(*key);
     const bool ctrl = key->modifiers().testFlag(Qt::ControlModifier);
-    const FrameKey command = frame_key(key->key(), ctrl, shift_.left_shift_held(*key));
+    FrameKey command = frame_key(key->key(), ctrl, shift_.left_shift_held(*key));
+    // In the search field these keys edit the text typed.
+    if (widget == &list_pane_->search_field() &&
+        (command == FrameKey::Delete || command == FrameKey::DeleteOnDevice ||
+         command == FrameKey::SelectAll))
+        command = FrameKey::None;
     // A Delete held down deletes once, not every message below it in turn.
     const bool deleting = command == FrameKey::Delete || command == FrameKey::DeleteOnDevice;
     if (!(deleting && key->isAutoRepeat()))

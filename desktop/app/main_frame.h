@@ -8,8 +8,9 @@
 //
 // Widgets (objectName):
 //   "mainSplitter", "rightSplitter"  the splitters
-//   "boxTree" (SmsTreeView), "messageList" (SmsListView), "messageView"
-//   (HtmlFormView)
+//   "boxTree" (SmsTreeView; its fourth node shows the conversations),
+//   "listPane" (ListPane: the search bar over "messageList" (SmsListView),
+//   "conversationList" or "searchResults"), "messageView" (HtmlFormView)
 //   "mainToolBar" with "toolGetSms", "toolNew", "toolReply", "toolForward",
 //   "toolContacts"
 //   "statusPane" (the message pane), "statusProgress" (a fetch's progress),
@@ -20,7 +21,8 @@
 //   "printAction", "optionsAction", "exitAction", "newAction",
 //   "replyAction", "forwardAction", "markReadAction", "markUnreadAction",
 //   "selectAllAction", "deleteAction", "deleteOnDeviceAction", "viewInboxAction",
-//   "viewSentAction", "viewDeletedAction" (Ctrl+1/2/3), "toolbarAction",
+//   "viewSentAction", "viewDeletedAction", "viewConversationsAction"
+//   (Ctrl+1/2/3/4), "searchAction" (Ctrl+E), "toolbarAction",
 //   "statusBarAction", "helpAction", "aboutAction"; the keys of
 //   key_table.h are their shortcuts
 //   "trayIcon" (QSystemTrayIcon)
@@ -58,6 +60,7 @@ class ContactsWindow;
 class DesktopNotifier;
 class HelpWindow;
 class HtmlFormView;
+class ListPane;
 class NewSmsWindow;
 class OptionsWindow;
 class SmsListView;
@@ -94,6 +97,8 @@ class MainFrame : public QMainWindow, public StatusSink {
 
     // --- Commands -----------------------------------------------------------
     void show_box(BoxKind kind);
+    // The conversations in the list (the tree's fourth node).
+    void show_conversations();
     // Get SMSes: imports the boxes the settings select, counts what is new,
     // refills the list and says "%d new imported messages". A link failure
     // shows "Please Check your ActiveSync connection.\nDetails:\n" and the
@@ -103,7 +108,8 @@ class MainFrame : public QMainWindow, public StatusSink {
     // before start-up made the contacts window.
     NewSmsWindow* new_sms();
     // Both act only once a message was shown: Reply addresses a new composer
-    // to its sender, Forward puts its text in one.
+    // to its sender (in the conversations, to the conversation's
+    // correspondent), Forward puts its text in one.
     void reply();
     void forward();
     void delete_messages();
@@ -123,8 +129,8 @@ class MainFrame : public QMainWindow, public StatusSink {
     void export_android_boxes();
     void export_android_all();
     void export_vcard();
-    // The conversation of the message last shown (every box, every spelling
-    // of its number), as PDF or on a printer.
+    // The conversation shown, or else that of the message last shown (every
+    // box, every spelling of its number), as PDF or on a printer.
     void export_conversation_pdf();
     void print_conversation();
     // Everything into one new folder (archive.h).
@@ -175,6 +181,7 @@ class MainFrame : public QMainWindow, public StatusSink {
     NewSmsWindow* composer();
     SmsTreeView& tree_view() { return *tree_view_; }
     SmsListView& list_view() { return *list_view_; }
+    ListPane& list_pane() { return *list_pane_; }
     HtmlFormView& html_view() { return *html_view_; }
     QToolBar& toolbar() { return *toolbar_; }
 
@@ -216,7 +223,9 @@ class MainFrame : public QMainWindow, public StatusSink {
     void export_android(bool with_deleted);
     const ContactList& export_contacts() const;
     bool has_conversation();
-    Correspondence selected_conversation() const;
+    // A message of a box or of the search results is in the message view.
+    bool message_shown() const;
+    Correspondence selected_conversation();
     QString conversation_title(const Correspondence& c) const;
     // Runs `work` as a command; a failure text it returns is shown in a
     // message box.
@@ -274,6 +283,7 @@ class MainFrame : public QMainWindow, public StatusSink {
     QSplitter* main_splitter_ = nullptr;
     QSplitter* right_splitter_ = nullptr;
     SmsTreeView* tree_view_ = nullptr;
+    ListPane* list_pane_ = nullptr;
     SmsListView* list_view_ = nullptr;
     HtmlFormView* html_view_ = nullptr;
     QToolBar* toolbar_ = nullptr;

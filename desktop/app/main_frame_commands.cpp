@@ -6,6 +6,7 @@
 #include "desktop/app/about_box.h"
 #include "desktop/app/help_window.h"
 #include "desktop/app/html_form_view.h"
+#include "desktop/app/list_pane.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/store/export.h"
@@ -36,22 +37,33 @@ std::filesystem::path local_path(const QString& path) {
 
 void MainFrame::after_command() {
     save_changed_boxes();
-    if (!list_view_->list_model().rows_match_box())
+    if (list_pane_->box_list_shown() && !list_view_->list_model().rows_match_box())
         list_view_->fill_from_box(*current_box_);
+    list_pane_->boxes_changed();
     if (get_sms_waiting_) {
         get_sms_waiting_ = false;
         QMetaObject::invokeMethod(this, &MainFrame::on_button_get_sms, Qt::QueuedConnection);
     }
 }
 
+void MainFrame::show_conversations() {
+    tree_view_->select_conversations_quietly();
+    if (isVisible() && !list_pane_->showing_conversations())
+        html_view_->show_message(nullptr, kIdleTemplate);
+    list_pane_->show_conversations();
+}
+
 void MainFrame::show_box(BoxKind kind) {
     current_box_ = &box(kind);
     tree_view_->select_quietly(current_box_->kind());
     // Another box: nothing of it is shown yet. The same box again keeps the
-    // message shown and selected.
-    if (isVisible() && list_view_->current_box() != current_box_)
+    // message shown and selected (back from the conversations: shown again).
+    const bool from_conversations = list_pane_->showing_conversations();
+    if (isVisible() && (list_view_->current_box() != current_box_ || from_conversations))
         html_view_->show_message(nullptr, kIdleTemplate);
-    list_view_->fill_from_box(*current_box_);
+    list_pane_->show_box(*current_box_);
+    if (from_conversations && list_pane_->box_list_shown())
+        list_view_->redisplay();
     list_view_->setColumnWidth(MessageListModel::kSender, sender_width_);
 }
 
@@ -150,8 +162,33 @@ void MainFrame::on_message_shown(const SmsMessage& message) {
     selected_message_ = message;
 }
 
+bool MainFrame::message_shown() const {
+    if (list_pane_->showing_conversations())
+        return false;
+    if (list_pane_->showing_results())
+        return list_pane_->result_shown();
+    return list_view_->current_row() != -1;
+}
+
 void MainFrame::reply() {
-    if (list_view_->current_row() == -1 || !contacts_window_)
+    if (!contacts_window_)
+        return;
+    if (list_pane_->showing_conversations()) {
+        const std::optional<Correspondence> shown = list_pane_->shown_conversation();
+        if (!shown)
+            return;
+        NewSmsWindow* composer = new_sms();
+        if (composer == nullptr)
+            return;
+        Contact contact;
+        set_text_field(
+            contact.name,
+            to_ansi_field(contacts_window_->contacts().find_name_by_number(shown->number)));
+        set_text_field(contact.number, shown->number);
+        composer->add_recipient(contact);
+        return;
+    }
+    if (!message_shown())
         return;
     NewSmsWindow* composer = new_sms();
     if (composer == nullptr)
@@ -165,7 +202,7 @@ void MainFrame::reply() {
 }
 
 void MainFrame::forward() {
-    if (list_view_->current_row() == -1)
+    if (!message_shown())
         return;
     NewSmsWindow* composer = new_sms();
     if (composer == nullptr)
@@ -174,6 +211,10 @@ void MainFrame::forward() {
 }
 
 namespace {
+
+constexpr std::u16string_view kDeleteFromABox =
+    u"Messages are deleted from their box: open Inbox, Sent Items or Deleted on device to "
+    u"delete.";
 
 // The status text after a deletion: what it really did.
 std::u16string deletion_text(const SmsListView::Deletion& done, bool on_device) {
@@ -192,33 +233,52 @@ std::u16string deletion_text(const SmsListView::Deletion& done, bool on_device) 
 
 }  // namespace
 
+// The conversations have no message rows to delete; the results across the
+// boxes delete the one selected.
 void MainFrame::delete_messages() {
     const CommandScope command;
+    if (list_pane_->showing_conversations()) {
+        set_status_text(kDeleteFromABox);
+        return;
+    }
     set_status_text(u"Deleting SMS message(s)...");
-    const SmsListView::Deletion done = list_view_->delete_selected();
+    const SmsListView::Deletion done = list_pane_->showing_results()
+                                           ? list_pane_->delete_selected_result(link_, false)
+                                           : list_view_->delete_selected();
     set_status_text(deletion_text(done, false));
 }
 
 void MainFrame::delete_messages_on_device() {
     const CommandScope command;
+    if (list_pane_->showing_conversations()) {
+        set_status_text(kDeleteFromABox);
+        return;
+    }
     set_status_text(u"Deleting SMS message(s) on device...");
-    const SmsListView::Deletion done = list_view_->delete_selected_on_device();
+    const SmsListView::Deletion done = list_pane_->showing_results()
+                                           ? list_pane_->delete_selected_result(link_, true)
+                                           : list_view_->delete_selected_on_device();
     set_status_text(deletion_text(done, true));
 }
 
+// Marking and selecting act on the rows of a box; the conversations and the
+// results across the boxes have none to act on.
 void MainFrame::mark_read() {
     const CommandScope command;
-    list_view_->mark_selected_read();
+    if (list_pane_->box_list_shown())
+        list_view_->mark_selected_read();
 }
 
 void MainFrame::mark_unread() {
     const CommandScope command;
-    list_view_->mark_selected_unread();
+    if (list_pane_->box_list_shown())
+        list_view_->mark_selected_unread();
 }
 
 void MainFrame::select_all() {
     const CommandScope command;
-    list_view_->select_all();
+    if (list_pane_->box_list_shown())
+        list_view_->select_all();
 }
 
 void MainFrame::show_contacts() {

@@ -6,6 +6,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include "desktop/app/list_pane.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/print/archive.h"
 #include "desktop/print/conversation_print.h"
@@ -80,13 +81,20 @@ void MainFrame::export_vcard() {
 }
 
 bool MainFrame::has_conversation() {
-    if (selected_message_.text())
+    if (list_pane_->showing_conversations() ? list_pane_->shown_conversation().has_value()
+                                            : selected_message_.text().has_value())
         return true;
-    show_message_box(this, tr("Select a message of the conversation first."));
+    show_message_box(this, list_pane_->showing_conversations()
+                               ? tr("Select a conversation first.")
+                               : tr("Select a message of the conversation first."));
     return false;
 }
 
-Correspondence MainFrame::selected_conversation() const {
+Correspondence MainFrame::selected_conversation() {
+    // The conversation shown is the one the window groups: every spelling
+    // the network takes as its number.
+    if (std::optional<Correspondence> shown = list_pane_->shown_conversation())
+        return std::move(*shown);
     return correspondence_with(recipients_of(selected_message_.number()).front(),
                                {inbox_, sent_items_, &deleted_items_});
 }

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "desktop/app/html_form_view.h"
+#include "desktop/app/list_pane.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/store/config_list.h"
@@ -29,8 +30,10 @@ void MainFrame::build_panes() {
     tree_view_ = new SmsTreeView(main_splitter_);
     right_splitter_ = new QSplitter(Qt::Vertical, main_splitter_);
     right_splitter_->setObjectName(QStringLiteral("rightSplitter"));
-    list_view_ = new SmsListView(right_splitter_);
-    html_view_ = new HtmlFormView(right_splitter_);
+    html_view_ = new HtmlFormView;
+    list_pane_ = new ListPane(inbox_, sent_items_, deleted_items_, *html_view_, right_splitter_);
+    list_view_ = &list_pane_->list_view();
+    right_splitter_->addWidget(html_view_);
     main_splitter_->setChildrenCollapsible(false);
     right_splitter_->setChildrenCollapsible(false);
     setCentralWidget(main_splitter_);
@@ -44,7 +47,9 @@ void MainFrame::build_panes() {
     list_view_->set_display(html_view_);
     list_view_->set_device(&link_);
     connect(tree_view_, &SmsTreeView::boxChosen, this, &MainFrame::show_box);
+    connect(tree_view_, &SmsTreeView::conversationsChosen, this, &MainFrame::show_conversations);
     connect(list_view_, &SmsListView::messageShown, this, &MainFrame::on_message_shown);
+    connect(list_pane_, &ListPane::messageShown, this, &MainFrame::on_message_shown);
     connect(list_view_, &SmsListView::forwardRequested, this, &MainFrame::forward);
     connect(list_view_, &SmsListView::replyRequested, this, &MainFrame::reply);
     connect(list_view_, &SmsListView::markReadRequested, this, &MainFrame::mark_read);
@@ -160,6 +165,14 @@ void MainFrame::build_menus() {
         connect(action, &QAction::triggered, this,
                 [this, kind] { show_box(static_cast<BoxKind>(kind)); });
     }
+    QAction* conversations = view->addAction(QStringLiteral("&Conversations"));
+    conversations->setObjectName(QStringLiteral("viewConversationsAction"));
+    conversations->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_4));
+    connect(conversations, &QAction::triggered, this, &MainFrame::show_conversations);
+    QAction* search = view->addAction(QStringLiteral("S&earch"));
+    search->setObjectName(QStringLiteral("searchAction"));
+    search->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(search, &QAction::triggered, list_pane_, &ListPane::focus_search);
     view->addSeparator();
     QAction* status = view->addAction(tr("&Status Bar"));
     status->setObjectName(QStringLiteral("statusBarAction"));

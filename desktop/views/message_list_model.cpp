@@ -55,9 +55,18 @@ void MessageListModel::fill_from_box(SmsBox* box) {
     beginResetModel();
     box_ = box;
     rows_.clear();
+    box_count_ = 0;
     if (box_ != nullptr) {
-        rows_.resize(box_->count());
-        std::iota(rows_.begin(), rows_.end(), 0);
+        box_count_ = box_->count();
+        std::optional<std::vector<size_t>> only;
+        if (filter_)
+            only = filter_(*box_);
+        if (only) {
+            rows_.assign(only->begin(), only->end());
+        } else {
+            rows_.resize(box_->count());
+            std::iota(rows_.begin(), rows_.end(), 0);
+        }
     }
     endResetModel();
     Q_EMIT headerDataChanged(Qt::Horizontal, kSender, kSender);
@@ -157,6 +166,7 @@ void MessageListModel::remove_row(int row) {
         return;
     beginRemoveRows(QModelIndex(), row, row);
     rows_.erase(rows_.begin() + row);
+    --box_count_;
     for (int& index : rows_) {
         if (index > removed)
             --index;

@@ -12,6 +12,8 @@
 
 #include <QAbstractTableModel>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,8 +34,14 @@ class MessageListModel : public QAbstractTableModel {
     // Names for column 1; null shows the numbers. Not owned: it must outlive
     // the model or be replaced first.
     void set_contacts(const ContactList* contacts);
-    // Makes `box` current and builds one row per message (row i is message
-    // i), then sort_rows(). Not owned; the box must outlive its showing.
+    // Which messages of a box the rows show (box indices, ascending), or
+    // nullopt for all of them: a search typed above the list.
+    using RowFilter = std::function<std::optional<std::vector<size_t>>(const SmsBox& box)>;
+    // Applies from the next fill on; an empty function shows every message.
+    void set_row_filter(RowFilter filter) { filter_ = std::move(filter); }
+    // Makes `box` current and builds one row per message the filter lets
+    // through (without one, row i is message i), then sort_rows(). Not
+    // owned; the box must outlive its showing.
     void fill_from_box(SmsBox* box);
     SmsBox* box() const { return box_; }
 
@@ -49,7 +57,7 @@ class MessageListModel : public QAbstractTableModel {
 
     // False when the box gained or lost messages the list did not make (a
     // composer's copies in Sent Items): then it wants a fill.
-    bool rows_match_box() const { return box_ == nullptr || rows_.size() == box_->count(); }
+    bool rows_match_box() const { return box_ == nullptr || box_count_ == box_->count(); }
 
     // The box index of the message of `row`; -1 when there is no such row.
     int message_index(int row) const;
@@ -84,6 +92,8 @@ class MessageListModel : public QAbstractTableModel {
     SmsBox* box_ = nullptr;
     const ContactList* contacts_ = nullptr;
     std::vector<int> rows_;
+    RowFilter filter_;
+    size_t box_count_ = 0;  // the messages the box held when the rows were made
 };
 
 }  // namespace quillet

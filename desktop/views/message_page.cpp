@@ -9,16 +9,20 @@ namespace {
 constexpr char kTextModeEnd = '\x1A';
 constexpr unsigned char kTemplateEnd = 0xFF;
 
-std::u16string replacement(std::u16string_view name, const PageFields& fields) {
+constexpr std::u16string_view kHitStart =
+    u"<span style=\"background-color:#ffe36e; color:#1d2733\">";
+constexpr std::u16string_view kHitEnd = u"</span>";
+
+std::optional<std::u16string> replacement(std::u16string_view name, const PageFields& fields) {
     if (name == u"message")
-        return message_as_html(fields.message);
+        return message_as_html(fields.message, fields.hits);
     if (name == u"sender")
         return html_escaped(fields.sender);
     if (name == u"phone")
         return html_escaped(fields.phone);
     if (name == u"date")
         return html_escaped(fields.date);
-    return u"[" + std::u16string(name) + u"not defined]";
+    return std::nullopt;
 }
 
 // The template as a text-mode read gives it: CR LF as LF, up to 0x1A.
@@ -56,23 +60,44 @@ std::u16string html_escaped(std::u16string_view text) {
     return markup_escaped(text);
 }
 
-std::u16string message_as_html(std::u16string_view text) {
+std::u16string message_as_html(std::u16string_view text, const TextRanges& hits) {
     std::u16string out;
     out.reserve(text.size() + 16);
-    for (const char16_t c : text) {
+    auto hit = hits.begin();
+    size_t hit_end = 0;  // where the open span closes; 0: none open
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (hit_end == 0 && hit != hits.end() && hit->first == i && hit->second > 0) {
+            out += kHitStart;
+            hit_end = i + hit->second;
+            ++hit;
+        }
+        const char16_t c = text[i];
         if (c == u'\n') {
             out += u"<br>";
         } else {
             append_markup_escaped(out, c);
         }
+        if (hit_end == i + 1) {
+            out += kHitEnd;
+            hit_end = 0;
+        }
+        while (hit_end == 0 && hit != hits.end() && hit->first <= i)
+            ++hit;  // overlapping or empty: skipped
     }
+    if (hit_end != 0)
+        out += kHitEnd;
     return out;
 }
 
 std::u16string render_page(std::string_view template_bytes, const PageFields& fields) {
+    return fill_template(template_bytes,
+                         [&fields](std::u16string_view name) { return replacement(name, fields); });
+}
+
+std::u16string fill_template(std::string_view template_bytes, const PlaceholderValue& value) {
     const std::string source = text_mode(template_bytes);
     std::u16string page;
-    page.reserve(source.size() + fields.message.size() + 64);
+    page.reserve(source.size() + 256);
     std::u16string name;
     bool in_placeholder = false;
     for (const char byte : source) {
@@ -90,7 +115,8 @@ std::u16string render_page(std::string_view template_bytes, const PageFields& fi
             continue;
         }
         if (c == u'}') {
-            page += replacement(name, fields);
+            const std::optional<std::u16string> filled = value(name);
+            page += filled ? *filled : u"[" + name + u"not defined]";
             in_placeholder = false;
         } else if (name.size() < kMaxPlaceholderName) {
             name += c;

@@ -20,11 +20,17 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quillet {
+
+// Ranges of a text (start and length in UTF-16 units) that a search found.
+using TextRanges = std::vector<std::pair<size_t, size_t>>;
 
 // The fields a template can name; the texts as they are, unescaped.
 struct PageFields {
@@ -32,6 +38,7 @@ struct PageFields {
     std::u16string sender;
     std::u16string phone;
     std::u16string date;
+    TextRanges hits;  // in `message`: marked on the page
 };
 
 inline constexpr size_t kMaxPlaceholderName = 31;
@@ -46,11 +53,18 @@ std::u16string page_message_text(std::u16string_view text);
 
 // "&", "<", ">" and the double quote as character references.
 std::u16string html_escaped(std::u16string_view text);
-// html_escaped, with every LF written as "<br>".
-std::u16string message_as_html(std::u16string_view text);
+// html_escaped, with every LF written as "<br>", and each of `hits` (in
+// order, not overlapping; those past the text are ignored) in a marked span.
+std::u16string message_as_html(std::u16string_view text, const TextRanges& hits = {});
 
 // The page text for the raw bytes of a template file.
 std::u16string render_page(std::string_view template_bytes, const PageFields& fields);
+
+// The template language above with other placeholders: `value` gives the
+// markup for a name (already escaped), or nothing for a name it does not
+// know, which is then written "[<name>not defined]".
+using PlaceholderValue = std::function<std::optional<std::u16string>(std::u16string_view name)>;
+std::u16string fill_template(std::string_view template_bytes, const PlaceholderValue& value);
 
 // The bytes of the page file: the byte-order mark and `page` in UTF-16LE.
 std::vector<uint8_t> page_file_bytes(std::u16string_view page);

@@ -188,6 +188,14 @@ void SmsListView::show_row(int row) {
     Q_EMIT messageShown(message);
 }
 
+void SmsListView::redisplay() {
+    if (shown_.box == nullptr || display_ == nullptr || shown_.index < 0 ||
+        static_cast<size_t>(shown_.index) >= shown_.box->count())
+        return;
+    const SmsMessage& message = shown_.box->message_ref(static_cast<size_t>(shown_.index));
+    display_->show_message(&message, template_for(shown_.box->kind()));
+}
+
 void SmsListView::on_selection_changed(const QItemSelection& selected, const QItemSelection&) {
     if (quiet_)
         return;

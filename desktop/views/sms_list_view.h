@@ -53,6 +53,9 @@ class SmsListView : public QTreeView {
     // Shows the message of `row` and marks it read; a row below 0 shows the
     // idle page. Emits messageShown when the display changed.
     void show_row(int row);
+    // Shows the message shown again (the display's marks changed); marks
+    // nothing read.
+    void redisplay();
     // The row last shown; -1 until one was. A fill does not reset it.
     int current_row() const { return current_row_; }
 

@@ -13,8 +13,9 @@ SmsTreeView::SmsTreeView(QWidget* parent) : QTreeWidget(parent) {
     setItemsExpandable(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    const QString labels[] = {tr("Inbox"), tr("Sent Items"), tr("Deleted on device")};
-    for (int kind = 0; kind < 3; ++kind) {
+    const QString labels[] = {tr("Inbox"), tr("Sent Items"), tr("Deleted on device"),
+                              tr("Conversations")};
+    for (int kind = 0; kind <= kConversationsNode; ++kind) {
         auto* item = new QTreeWidgetItem(this, QStringList{labels[kind]});
         item->setData(0, Qt::UserRole, kind);
     }
@@ -28,6 +29,8 @@ void SmsTreeView::on_current_changed(QTreeWidgetItem* current) {
     const int kind = current->data(0, Qt::UserRole).toInt(&ok);
     if (ok && kind >= 0 && kind <= 2)
         Q_EMIT boxChosen(static_cast<BoxKind>(kind));
+    else if (ok && kind == kConversationsNode)
+        Q_EMIT conversationsChosen();
 }
 
 QTreeWidgetItem* SmsTreeView::node(BoxKind kind) const {
@@ -37,6 +40,15 @@ QTreeWidgetItem* SmsTreeView::node(BoxKind kind) const {
 void SmsTreeView::select_quietly(BoxKind kind) {
     const QSignalBlocker blocker(this);
     setCurrentItem(node(kind));
+}
+
+}  // namespace quillet
+
+namespace quillet {
+
+void SmsTreeView::select_conversations_quietly() {
+    const QSignalBlocker blocker(this);
+    setCurrentItem(conversations_node());
 }
 
 }  // namespace quillet

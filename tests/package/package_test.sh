@@ -26,7 +26,8 @@ echo "== cmake --install into a temporary prefix"
 prefix=$work/usr
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for file in bin/quillet bin/quillet-cli bin/quillet-phone lib/quillet/ondevice/phonelet.exe \
-    share/quillet/templates/inbox_template.html share/quillet/templates/images/received.png \
+    share/quillet/templates/inbox_template.html share/quillet/templates/conversation_template.html \
+    share/quillet/templates/images/received.png \
     share/quillet/templates/voice/message4you.wav share/quillet/help/index.html \
     share/applications/$app_id.desktop share/metainfo/$app_id.metainfo.xml \
     share/icons/hicolor/scalable/apps/$app_id.svg share/icons/hicolor/48x48/apps/$app_id.png \

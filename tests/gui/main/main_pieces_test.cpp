@@ -13,11 +13,13 @@
 
 #include "desktop/app/key_table.h"
 #include "desktop/views/command_scope.h"
+#include "desktop/views/conversation_page.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/lock_keys.h"
 #include "desktop/views/message_list_model.h"
 #include "desktop/views/message_page.h"
 #include "desktop/views/pictures.h"
+#include "desktop/views/window_parts.h"
 
 using namespace quillet;
 
@@ -100,6 +102,44 @@ class MainPiecesTest : public QObject {
         const std::string name(40, 'n');
         const std::u16string page = render_page("{" + name + "}", {});
         QCOMPARE(page, u"[" + std::u16string(kMaxPlaceholderName, u'n') + u"not defined]");
+    }
+
+    void pageMarksSearchHitsInsideTheEscapedText() {
+        PageFields fields;
+        fields.message = u"<Café> and CAFE\nnext";
+        fields.hits = search_hits(fields.message, "cafe");
+        QCOMPARE(fields.hits.size(), size_t{2});
+        const std::u16string page = render_page("{message}", fields);
+        const std::u16string open = u"<span style=\"background-color:#ffe36e; color:#1d2733\">";
+        QCOMPARE(page, u"&lt;" + open + u"Café</span>&gt; and " + open + u"CAFE</span><br>next");
+        // Overlapping and out-of-range hits are dropped, never cut a text.
+        QCOMPARE(message_as_html(u"abc", {{0, 2}, {1, 2}, {5, 3}}), u"" + open + u"ab</span>c");
+    }
+
+    void conversationPageEscapesEveryField() {
+        SmsMessage received;
+        received.set_text(u"<script>x</script>");
+        received.set_time(filetime_from_unix(1'767'261'600));
+        SmsMessage sent;
+        sent.set_text(u"a & b");
+        sent.set_time(filetime_from_unix(1'767'261'600 + 86'400));
+        ConversationPageFields fields;
+        fields.sender = u"<i>Eve</i>";
+        fields.phone = u"+1\"2";
+        fields.shown = {{&received, false, true}, {&sent, true, false}};
+        fields.earlier = 3;
+        const QString page = to_qstring(render_conversation_page(
+            "{sender}|{phone}|{count}|{earlier}|{messages}|{other}", fields, QLocale::c()));
+        QVERIFY(page.startsWith(u"&lt;i&gt;Eve&lt;/i&gt;|+1&quot;2|5 messages|"_qs));
+        QVERIFY(page.contains(u"&lt;script&gt;x&lt;/script&gt;"_qs));
+        QVERIFY(!page.contains(u"<script>"_qs));
+        QVERIFY(page.contains(u"a &amp; b"_qs));
+        QVERIFY(page.contains(u"href=\"quillet:earlier\">Show earlier messages (3 more)"_qs));
+        // Received left and marked deleted, sent right; one day line each.
+        QVERIFY(page.contains(u"<p class=\"received deleted\" align=\"left\"><a name=\"m3\">"_qs));
+        QVERIFY(page.contains(u"<p class=\"sent\" align=\"right\"><a name=\"m4\">"_qs));
+        QCOMPARE(page.count(u"class=\"day\""_qs), 2);
+        QVERIFY(page.endsWith(u"|[othernot defined]"_qs));
     }
 
     void pageFileIsUtf16LittleEndianWithMark() {

@@ -1,0 +1,186 @@
+// Conversations and search in the main window, loaded from real box and
+// contacts files: 100,000 messages over the three boxes (one correspondent
+// with 10,000 of them) and 2,000 contacts.
+//
+// Goals: a 10,000-message conversation shown (read marks, page, layout,
+// scrolled to its end) <= 200 ms; each keystroke in the search field, the
+// list shown filtered and sorted, <= 30 ms; the conversation list shown
+// <= 150 ms.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "bench/gui/qt_bench_main.h"
+#include "desktop/app/list_pane.h"
+#include "desktop/app/main_frame.h"
+#include "desktop/store/app_paths.h"
+#include "desktop/store/contact_list.h"
+#include "desktop/views/conversation_list_model.h"
+#include "desktop/views/sms_list_view.h"
+#include "desktop/views/sms_tree_view.h"
+
+namespace quillet {
+namespace {
+
+constexpr int kMessages = 100'000;
+constexpr int kBigConversation = 10'000;
+constexpr int kContacts = 2'000;
+const std::string kBigNumber = "+491709999999";
+
+const char* const kWords[] = {"meeting", "tomorrow", "dinner", "café",   "Straße", "train",
+                              "late",    "call",     "me",     "when",   "you",    "land",
+                              "station", "bring",    "wine",   "thanks", "merci",  "bientôt"};
+
+std::u16string text_of(std::mt19937& rng) {
+    std::string text;
+    const size_t count = 3 + rng() % 20;
+    for (size_t i = 0; i < count; ++i)
+        text += std::string(i == 0 ? "" : " ") + kWords[rng() % std::size(kWords)];
+    return QString::fromUtf8(text.c_str()).toStdU16String();
+}
+
+std::string number_for(int correspondent) {
+    return "+49170" + std::to_string(1'000'000 + correspondent * 2);
+}
+
+// Every tenth message is with the one big correspondent.
+void write_boxes() {
+    std::mt19937 rng(7);
+    SmsBox boxes[] = {SmsBox(BoxKind::Inbox), SmsBox(BoxKind::SentItems),
+                      SmsBox(BoxKind::DeletedItems)};
+    for (int i = 0; i < kMessages; ++i) {
+        SmsMessage m;
+        m.set_text(text_of(rng));
+        m.set_number_raw(i % 10 == 0 ? kBigNumber : number_for(static_cast<int>(rng() % 3'000)));
+        m.set_time(filetime_from_unix(1'600'000'000 + static_cast<int64_t>(i) * 300));
+        m.set_read(static_cast<uint8_t>(rng() % 5 != 0));
+        const size_t r = rng() % 100;
+        boxes[r < 80 ? 0 : r < 95 ? 1 : 2].append(m);
+    }
+    boxes[0].save_box(kInboxFileName);
+    boxes[1].save_box(kSentFileName);
+    boxes[2].save_box(kDeletedFileName);
+    ContactList contacts;
+    for (int i = 0; i < kContacts; ++i)
+        contacts.append(make_contact("Contact " + std::to_string(i), number_for(i)));
+    contacts.sort_contacts();
+    contacts.save_contacts(kContactsFileName);
+}
+
+struct BigWindow {
+    QTemporaryDir folder;
+    std::unique_ptr<SmartphoneSmsConnect> link;
+    std::unique_ptr<MainFrame> frame;
+
+    BigWindow() {
+        qputenv("QUILLET_PLATFORM_ROOT", (folder.path() + QStringLiteral("/platform")).toUtf8());
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        qputenv("QUILLET_LINK_PORT", QByteArray::number(probe.serverPort()));
+        probe.close();
+        set_app_folders_for_testing(QUILLET_PROGRAM_DIR, folder.path().toStdString());
+        write_boxes();
+        link = std::make_unique<SmartphoneSmsConnect>();
+        frame = std::make_unique<MainFrame>(*link);
+        frame->resize(1100, 760);
+        frame->show();
+        frame->start_up();
+    }
+    ~BigWindow() {
+        frame->close();
+        frame.reset();
+        link.reset();
+    }
+    void paint() {
+        frame->repaint();
+        QApplication::processEvents();
+    }
+};
+
+BigWindow& window() {
+    static BigWindow big;
+    return big;
+}
+
+void BM_ShowConversationList(benchmark::State& state) {
+    BigWindow& big = window();
+    for (auto _ : state) {
+        big.frame->show_box(BoxKind::Inbox);
+        big.frame->show_conversations();
+        big.paint();
+    }
+    state.counters["rows"] = big.frame->list_pane().conversations().rowCount();
+}
+BENCHMARK(BM_ShowConversationList)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Selecting the 10,000-message conversation: its newest part on the page.
+void BM_ShowBigConversation(benchmark::State& state) {
+    BigWindow& big = window();
+    ListPane& pane = big.frame->list_pane();
+    big.frame->show_conversations();
+    QTreeView& list = pane.conversation_view();
+    const int row = pane.conversations().row_of(pane.index(), kBigNumber);
+    for (auto _ : state) {
+        state.PauseTiming();
+        list.clearSelection();
+        list.setCurrentIndex({});
+        state.ResumeTiming();
+        list.setCurrentIndex(pane.conversations().index(row, 0));
+        big.paint();
+    }
+    state.counters["messages"] = static_cast<double>(pane.conversations().row_at(row)->messages);
+}
+BENCHMARK(BM_ShowBigConversation)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// Typing "bientot" into the search field over the Inbox (80,000 messages),
+// one key at a time: each key filters and sorts the list.
+void BM_SearchKeystrokeInInbox(benchmark::State& state) {
+    BigWindow& big = window();
+    big.frame->show_box(BoxKind::Inbox);
+    QLineEdit& field = big.frame->list_pane().search_field();
+    const QString typed = QStringLiteral("bientot");
+    const int keys = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        field.setText(typed.left(keys - 1));
+        state.ResumeTiming();
+        field.setText(typed.left(keys));
+        big.paint();
+    }
+    state.counters["rows"] = big.frame->list_view().list_model().rowCount();
+    field.clear();
+}
+BENCHMARK(BM_SearchKeystrokeInInbox)->DenseRange(1, 4)->Unit(benchmark::kMillisecond);
+
+// The same over the conversation list.
+void BM_SearchKeystrokeInConversations(benchmark::State& state) {
+    BigWindow& big = window();
+    big.frame->show_conversations();
+    QLineEdit& field = big.frame->list_pane().search_field();
+    const QString typed = QStringLiteral("bientot");
+    const int keys = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        field.setText(typed.left(keys - 1));
+        state.ResumeTiming();
+        field.setText(typed.left(keys));
+        big.paint();
+    }
+    state.counters["rows"] = big.frame->list_pane().conversations().rowCount();
+    field.clear();
+}
+BENCHMARK(BM_SearchKeystrokeInConversations)->DenseRange(1, 4)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace quillet
+
+int main(int argc, char** argv) {
+    return quillet::run_qt_benchmarks<QApplication>(argc, argv);
+}

@@ -1,0 +1,457 @@
+#include "list_pane.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QStackedWidget>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "desktop/app/html_form_view.h"
+#include "desktop/search/text_folding.h"
+#include "desktop/store/orx_exception.h"
+#include "desktop/views/command_scope.h"
+#include "desktop/views/conversation_list_model.h"
+#include "desktop/views/gui_seams.h"
+#include "desktop/views/search_results_model.h"
+#include "desktop/views/sms_list_view.h"
+#include "desktop/views/window_parts.h"
+#include "protocol/text_codec.h"
+
+namespace quillet {
+namespace {
+
+constexpr int kConversationColumns[ConversationListModel::kColumnCount] = {170, 300, 120, 70, 60};
+constexpr int kResultColumns[SearchResultsModel::kColumnCount] = {80, 300, 150, 120, 50};
+
+class QuietScope {
+  public:
+    explicit QuietScope(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
+    ~QuietScope() { flag_ = before_; }
+    QuietScope(const QuietScope&) = delete;
+    QuietScope& operator=(const QuietScope&) = delete;
+
+  private:
+    bool& flag_;
+    bool before_;
+};
+
+std::array<uint64_t, 3> revisions_of(const std::array<SmsBox*, 3>& boxes) {
+    return {boxes[0]->revision(), boxes[1]->revision(), boxes[2]->revision()};
+}
+
+}  // namespace
+
+ListPane::ListPane(SmsBox& inbox, SmsBox& sent, SmsBox& deleted, HtmlFormView& view,
+                   QWidget* parent)
+    : QWidget(parent), boxes_{&inbox, &sent, &deleted}, view_(view), index_(numbers_) {
+    setObjectName(QStringLiteral("listPane"));
+    build();
+}
+
+ListPane::~ListPane() = default;
+
+void ListPane::build() {
+    search_ = new QLineEdit(this);
+    search_->setObjectName(QStringLiteral("searchField"));
+    search_->setPlaceholderText(QStringLiteral("Search text, number or name (Ctrl+E)"));
+    search_->setClearButtonEnabled(true);
+    search_->installEventFilter(this);
+    all_boxes_ = new QCheckBox(QStringLiteral("All boxes"), this);
+    all_boxes_->setObjectName(QStringLiteral("searchAllBoxes"));
+    all_boxes_->setToolTip(
+        QStringLiteral("Search Inbox, Sent Items and Deleted on device at once"));
+
+    stack_ = new QStackedWidget(this);
+    list_view_ = new SmsListView(stack_);
+    stack_->addWidget(list_view_);
+    conversations_ = new ConversationListModel(this);
+    conversation_view_ = make_list("conversationList");
+    conversation_view_->setModel(conversations_);
+    results_ = new SearchResultsModel(this);
+    results_->set_boxes(box_pointers());
+    results_view_ = make_list("searchResults");
+    results_view_->setModel(results_);
+    for (int c = 0; c < ConversationListModel::kColumnCount; ++c)
+        conversation_view_->setColumnWidth(c, kConversationColumns[c]);
+    for (int c = 0; c < SearchResultsModel::kColumnCount; ++c)
+        results_view_->setColumnWidth(c, kResultColumns[c]);
+    // Newest first, until a header click says otherwise.
+    conversation_view_->sortByColumn(ConversationListModel::kDate, Qt::DescendingOrder);
+    results_view_->sortByColumn(SearchResultsModel::kDate, Qt::DescendingOrder);
+
+    auto* bar = new QHBoxLayout;
+    bar->setContentsMargins(0, 0, 0, 0);
+    bar->addWidget(search_, 1);
+    bar->addWidget(all_boxes_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addLayout(bar);
+    layout->addWidget(stack_, 1);
+
+    list_view_->list_model().set_row_filter([this](const SmsBox& box) { return filter_box(box); });
+    connect(search_, &QLineEdit::textChanged, this, &ListPane::on_search_changed);
+    connect(all_boxes_, &QCheckBox::toggled, this, &ListPane::on_scope_changed);
+    connect(conversation_view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &ListPane::on_conversation_chosen);
+    connect(results_view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &ListPane::on_result_chosen);
+    connect(&view_, &HtmlFormView::earlierRequested, this, &ListPane::show_earlier);
+}
+
+QTreeView* ListPane::make_list(const char* name) {
+    auto* view = new QTreeView(stack_);
+    view->setObjectName(QLatin1String(name));
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSortingEnabled(true);
+    view->header()->setStretchLastSection(false);
+    stack_->addWidget(view);
+    return view;
+}
+
+void ListPane::set_contacts(const ContactList* contacts) {
+    contacts_ = contacts;
+    list_view_->set_contacts(contacts);
+    conversations_->set_contacts(contacts);
+    results_->set_contacts(contacts);
+    names_changed();
+}
+
+void ListPane::names_changed() {
+    index_.names_changed();
+    list_view_->list_model().names_changed();
+    if (conversations_shown_)
+        fill_conversations();
+    else if (showing_results())
+        fill_results();
+}
+
+const ConversationIndex& ListPane::index() {
+    update_index();
+    return index_;
+}
+
+std::array<const SmsBox*, 3> ListPane::box_pointers() const {
+    return {boxes_[0], boxes_[1], boxes_[2]};
+}
+
+bool ListPane::update_index() {
+    const std::array<uint64_t, 3> now = revisions_of(boxes_);
+    if (indexed_ && now == indexed_revisions_)
+        return false;
+    index_.update(*boxes_[0], *boxes_[1], *boxes_[2]);
+    indexed_revisions_ = now;
+    indexed_ = true;
+    return true;
+}
+
+std::optional<std::vector<size_t>> ListPane::filter_box(const SmsBox& box) {
+    if (query_.empty())
+        return std::nullopt;
+    update_index();
+    return index_.search(box.kind(), query_, contacts_);
+}
+
+bool ListPane::showing_results() const {
+    return !conversations_shown_ && all_boxes_->isChecked() && !query_.empty();
+}
+
+void ListPane::show_current_list() {
+    if (conversations_shown_) {
+        stack_->setCurrentWidget(conversation_view_);
+    } else if (showing_results()) {
+        stack_->setCurrentWidget(results_view_);
+    } else {
+        stack_->setCurrentWidget(list_view_);
+    }
+}
+
+void ListPane::show_box(SmsBox& box) {
+    conversations_shown_ = false;
+    shown_number_.clear();
+    box_shown_ = &box;
+    if (showing_results()) {
+        fill_results();
+    } else {
+        list_view_->fill_from_box(box);
+    }
+    show_current_list();
+}
+
+void ListPane::show_conversations() {
+    conversations_shown_ = true;
+    shown_number_.clear();
+    shown_result_.reset();
+    fill_conversations();
+    show_current_list();
+    conversation_view_->scrollToTop();
+}
+
+void ListPane::focus_search() {
+    search_->setFocus(Qt::ShortcutFocusReason);
+    search_->selectAll();
+}
+
+void ListPane::clear_search() {
+    search_->clear();
+}
+
+bool ListPane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == search_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !search_->text().isEmpty()) {
+        clear_search();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ListPane::on_search_changed() {
+    query_ = SearchQuery(search_->text().toStdU16String(), numbers_);
+    view_.set_highlight(query_.folded());
+    if (conversations_shown_) {
+        fill_conversations();
+        // The conversation shown stays, its matches marked, while it is listed.
+        if (!shown_number_.empty() && conversations_->row_of(index_, shown_number_) >= 0)
+            show_conversation(false);
+    } else if (showing_results()) {
+        fill_results();
+        redisplay_result();
+    } else if (box_shown_ != nullptr) {
+        list_view_->fill_from_box(*box_shown_);
+        list_view_->redisplay();
+    }
+    show_current_list();
+}
+
+void ListPane::redisplay_result() {
+    if (!shown_result_)
+        return;
+    const SmsBox& box = *boxes_[static_cast<size_t>(shown_result_->box)];
+    if (shown_result_->index < box.count())
+        view_.show_message(&box.message_ref(shown_result_->index), template_for(box.kind()));
+}
+
+void ListPane::on_scope_changed() {
+    if (conversations_shown_)
+        return;
+    if (showing_results()) {
+        fill_results();
+    } else if (box_shown_ != nullptr) {
+        shown_result_.reset();
+        list_view_->fill_from_box(*box_shown_);
+    }
+    show_current_list();
+}
+
+void ListPane::boxes_changed() {
+    update_index();
+    if (listed_revisions_ == indexed_revisions_)
+        return;
+    if (conversations_shown_) {
+        fill_conversations();
+        if (!shown_number_.empty())
+            show_conversation(false);
+    } else if (showing_results()) {
+        fill_results();
+    }
+}
+
+// --- Conversations --------------------------------------------------------
+
+void ListPane::fill_conversations() {
+    update_index();
+    std::vector<size_t> which;
+    if (query_.empty()) {
+        which.resize(index_.count());
+        for (size_t i = 0; i < which.size(); ++i)
+            which[i] = i;
+    } else {
+        which = index_.search_conversations(query_, contacts_);
+    }
+    const QuietScope quiet(quiet_);
+    conversations_->fill(index_, which, box_pointers());
+    listed_revisions_ = indexed_revisions_;
+    if (shown_number_.empty())
+        return;
+    const int row = conversations_->row_of(index_, shown_number_);
+    if (row >= 0) {
+        conversation_view_->selectionModel()->setCurrentIndex(
+            conversations_->index(row, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+}
+
+void ListPane::on_conversation_chosen(const QModelIndex& current) {
+    if (quiet_ || !current.isValid())
+        return;
+    const ConversationRow* row = conversations_->row_at(current.row());
+    if (row == nullptr)
+        return;
+    const CommandScope command;
+    shown_number_ = row->number;
+    shown_part_ = kConversationPart;
+    show_conversation(true);
+    conversations_->row_read(current.row());
+}
+
+std::optional<Correspondence> ListPane::shown_conversation() {
+    if (!conversations_shown_ || shown_number_.empty())
+        return std::nullopt;
+    update_index();
+    const std::optional<size_t> c = index_.find(shown_number_);
+    if (!c)
+        return std::nullopt;
+    Correspondence out;
+    out.number = shown_number_;
+    for (const MessageRef ref : index_.messages_of(*c)) {
+        out.messages.push_back({&boxes_[static_cast<size_t>(ref.box)]->message_ref(ref.index),
+                                ref.box == BoxKind::SentItems, ref.box == BoxKind::DeletedItems});
+    }
+    return out;
+}
+
+std::u16string ListPane::shown_conversation_name() const {
+    if (contacts_ == nullptr || shown_number_.empty())
+        return {};
+    return contacts_->name_for_number(shown_number_).value_or(std::u16string());
+}
+
+void ListPane::show_conversation(bool mark_read, const QString& anchor) {
+    std::optional<Correspondence> c = shown_conversation();
+    if (!c) {
+        shown_number_.clear();
+        view_.show_message(nullptr, kIdleTemplate);
+        return;
+    }
+    if (mark_read) {
+        // Opening a conversation reads it; the boxes' revisions tell the
+        // frame to save them.
+        update_index();
+        for (const MessageRef ref : index_.messages_of(*index_.find(shown_number_))) {
+            SmsBox& box = *boxes_[static_cast<size_t>(ref.box)];
+            box.set_read(1, ref.index);
+        }
+        // Only read flags changed: the list row is told, not refilled.
+        const bool listed = listed_revisions_ == indexed_revisions_;
+        update_index();
+        if (listed)
+            listed_revisions_ = indexed_revisions_;
+    }
+    ConversationPageFields fields;
+    const std::u16string name = shown_conversation_name();
+    fields.sender = name.empty() ? from_ansi(shown_number_) : name;
+    const std::optional<size_t> at = index_.find(shown_number_);
+    for (const std::string& spelling : index_.summary(*at).numbers) {
+        if (!fields.phone.empty())
+            fields.phone += u", ";
+        fields.phone += from_ansi(spelling);
+    }
+    const size_t total = c->messages.size();
+    const size_t shown = std::min(total, shown_part_);
+    fields.earlier = total - shown;
+    fields.shown.reserve(shown);
+    for (size_t i = fields.earlier; i < total; ++i) {
+        const ExchangedMessage& e = c->messages[i];
+        fields.shown.push_back({e.message, e.sent, e.deleted});
+    }
+    fields.folded_query = query_.folded();
+    view_.show_conversation(fields, anchor);
+}
+
+void ListPane::show_earlier() {
+    if (!conversations_shown_ || shown_number_.empty())
+        return;
+    const CommandScope command;
+    const std::optional<Correspondence> c = shown_conversation();
+    if (!c)
+        return;
+    // The page then opens where it began before.
+    const size_t first_shown = c->messages.size() - std::min(c->messages.size(), shown_part_);
+    shown_part_ += kConversationPart;
+    show_conversation(false, QStringLiteral("m%1").arg(first_shown));
+}
+
+// --- Results across the boxes ----------------------------------------------
+
+void ListPane::fill_results() {
+    update_index();
+    std::vector<MessageRef> found;
+    for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems}) {
+        for (const size_t i : index_.search(kind, query_, contacts_))
+            found.push_back({kind, i});
+    }
+    const QuietScope quiet(quiet_);
+    results_->fill(std::move(found));
+    listed_revisions_ = indexed_revisions_;
+    if (!shown_result_)
+        return;
+    const int row = results_->row_of(*shown_result_);
+    if (row < 0) {
+        shown_result_.reset();
+        return;
+    }
+    results_view_->selectionModel()->setCurrentIndex(
+        results_->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+SmsListView::Deletion ListPane::delete_selected_result(DeviceOperations& device,
+                                                       bool on_device_only) {
+    SmsListView::Deletion done;
+    const QModelIndex current = results_view_->currentIndex();
+    if (!showing_results() || !current.isValid() ||
+        !results_view_->selectionModel()->isSelected(current))
+        return done;
+    done.selected = 1;
+    const MessageRef ref = results_->ref_at(current.row());
+    SmsBox& box = *boxes_[static_cast<size_t>(ref.box)];
+    try {
+        if (on_device_only) {
+            box.delete_message_on_phone(ref.index, device);
+        } else {
+            box.delete_message(ref.index, device);
+        }
+        done.deleted = 1;
+    } catch (const ORX_Exception& e) {
+        show_message_box(this, to_qstring(e.with_prefix(u"Unable to delete on device. Please "
+                                                        u"Check your ActiveSync connection."
+                                                        u"\nDetails:\n")));
+        done.failed = true;
+    }
+    if (done.deleted == 1 && !on_device_only) {
+        shown_result_.reset();
+        view_.show_message(nullptr, kIdleTemplate);
+    }
+    boxes_changed();
+    return done;
+}
+
+void ListPane::on_result_chosen(const QModelIndex& current) {
+    if (quiet_ || !current.isValid())
+        return;
+    const MessageRef ref = results_->ref_at(current.row());
+    SmsBox& box = *boxes_[static_cast<size_t>(ref.box)];
+    if (ref.index >= box.count())
+        return;
+    const CommandScope command;
+    const bool listed = listed_revisions_ == indexed_revisions_;
+    box.set_read(1, ref.index);
+    update_index();
+    if (listed)
+        listed_revisions_ = indexed_revisions_;
+    results_->row_changed(current.row());
+    shown_result_ = ref;
+    const SmsMessage message = box.message_at(ref.index);
+    view_.show_message(&message, template_for(box.kind()));
+    Q_EMIT messageShown(message);
+}
+
+}  // namespace quillet

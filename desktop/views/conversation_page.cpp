@@ -1,0 +1,91 @@
+#include "conversation_page.h"
+
+#include <QDateTime>
+
+#include "desktop/search/text_folding.h"
+
+namespace quillet {
+namespace {
+
+QDateTime local_time(const SmsMessage& m) {
+    return QDateTime::fromSecsSinceEpoch(unix_seconds(m.time()));
+}
+
+std::u16string u16(const QString& s) {
+    return s.toStdU16String();
+}
+
+std::u16string number_text(size_t n) {
+    const std::string digits = std::to_string(n);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+void append_message(std::u16string& out, const ConversationEntry& e, size_t position,
+                    const ConversationPageFields& fields, const QLocale& locale) {
+    const std::u16string side = e.sent ? u"sent" : u"received";
+    const std::u16string cell_class = e.deleted ? side + u" deleted" : side;
+    std::u16string time = u16(locale.toString(local_time(*e.message).time(), u"HH:mm"));
+    if (e.deleted)
+        time += u" \u00b7 deleted on device";
+    const std::u16string_view text = e.message->text_view();
+    const std::u16string shown = page_message_text(text);
+    // Paragraphs, not tables: the view lays out hundreds of them at once.
+    out += u"<p class=\"" + cell_class + u"\" align=\"" + (e.sent ? u"right" : u"left") +
+           u"\"><a name=\"m" + number_text(position) + u"\"></a><span class=\"time\">" +
+           html_escaped(time) + u"</span><br>" +
+           message_as_html(shown, search_hits(shown, fields.folded_query)) + u"</p>\n";
+}
+
+std::u16string exchange(const ConversationPageFields& fields, const QLocale& locale) {
+    std::u16string out;
+    out.reserve(fields.shown.size() * 400);
+    QDate day;
+    for (size_t i = 0; i < fields.shown.size(); ++i) {
+        const ConversationEntry& e = fields.shown[i];
+        const QDate date = local_time(*e.message).date();
+        if (date != day) {
+            day = date;
+            out += u"<p class=\"day\" align=\"center\">" +
+                   html_escaped(u16(locale.toString(date, QLocale::LongFormat))) + u"</p>\n";
+        }
+        append_message(out, e, fields.earlier + i, fields, locale);
+    }
+    return out;
+}
+
+std::u16string earlier_link(size_t earlier) {
+    if (earlier == 0)
+        return {};
+    return u"<p class=\"earlier\" align=\"center\"><a href=\"" + std::u16string(kEarlierLink) +
+           u"\">Show earlier messages (" + number_text(earlier) + u" more)</a></p>";
+}
+
+}  // namespace
+
+TextRanges search_hits(std::u16string_view text, std::string_view folded_query) {
+    if (folded_query.empty())
+        return {};
+    return FoldedText(text).find_all(folded_query);
+}
+
+std::u16string render_conversation_page(std::string_view template_bytes,
+                                        const ConversationPageFields& fields,
+                                        const QLocale& locale) {
+    const size_t total = fields.earlier + fields.shown.size();
+    return fill_template(
+        template_bytes, [&](std::u16string_view name) -> std::optional<std::u16string> {
+            if (name == u"sender")
+                return html_escaped(fields.sender);
+            if (name == u"phone")
+                return html_escaped(fields.phone);
+            if (name == u"count")
+                return number_text(total) + (total == 1 ? u" message" : u" messages");
+            if (name == u"earlier")
+                return earlier_link(fields.earlier);
+            if (name == u"messages")
+                return exchange(fields, locale);
+            return std::nullopt;
+        });
+}
+
+}  // namespace quillet
