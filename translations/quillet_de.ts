@@ -356,6 +356,10 @@ Einzelheiten:
         <source>The file was kept as %1.</source>
         <translation>Die Datei wurde als %1 behalten.</translation>
     </message>
+    <message>
+        <source>Select a conversation first.</source>
+        <translation>Wählen Sie zuerst eine Unterhaltung.</translation>
+    </message>
 </context>
 <context>
     <name>quillet::MessageListModel</name>
@@ -607,6 +611,10 @@ Einzelheiten:
     <message>
         <source>Deleted on device</source>
         <translation>Auf dem Gerät gelöscht</translation>
+    </message>
+    <message>
+        <source>Conversations</source>
+        <translation>Unterhaltungen</translation>
     </message>
 </context>
 <context>
