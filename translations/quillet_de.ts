@@ -20,6 +20,56 @@ Einzelheiten:
     </message>
 </context>
 <context>
+    <name>quillet::Archive</name>
+    <message>
+        <source>This folder is an archive of the text messages and contacts kept by Quillet.
+
+sms-backup.xml   Inbox and Sent Items as an Android SMS backup (XML), the
+                 format Android backup-and-restore apps read back into a
+                 phone&apos;s messages. Deleted Items are not in it.
+contacts.vcf     The contact list as vCard 3.0 cards, for address books.
+inbox.csv        Each box as Quillet&apos;s CSV export: name, number, date and
+sent.csv         time, and the text in double quotes. Windows-1252 text
+deleted.csv      with CR LF line ends.
+conversations/   One PDF per correspondent: every message exchanged, oldest
+                 first, received on the left and sent on the right.
+</source>
+        <translation>Dieser Ordner ist ein Archiv der Textnachrichten und Kontakte, die Quillet aufbewahrt.
+
+sms-backup.xml   Posteingang und Gesendete Objekte als Android-SMS-Sicherung
+                 (XML), das Format, das Android-Sicherungs-Apps wieder in die
+                 Nachrichten eines Telefons einspielen. Gelöschte Objekte
+                 sind nicht darin.
+contacts.vcf     Die Kontaktliste als vCard-3.0-Karten, für Adressbücher.
+inbox.csv        Jeder Ordner als CSV-Export von Quillet: Name, Nummer, Datum
+sent.csv         und Uhrzeit, und der Text in doppelten Anführungszeichen.
+deleted.csv      Text in Windows-1252 mit CR-LF-Zeilenenden.
+conversations/   Ein PDF je Gesprächspartner: jede ausgetauschte Nachricht, die
+                 älteste zuerst, empfangene links und gesendete rechts.
+</translation>
+    </message>
+    <message>
+        <source>conversations: the folder could not be made</source>
+        <translation>conversations: Der Ordner konnte nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>%1 exists already; the archive goes into a new folder.</source>
+        <translation>%1 gibt es schon; das Archiv kommt in einen neuen Ordner.</translation>
+    </message>
+    <message>
+        <source>The archive needs all three boxes.</source>
+        <translation>Das Archiv braucht alle drei Ordner.</translation>
+    </message>
+    <message>
+        <source>Could not make a folder beside %1</source>
+        <translation>Neben %1 konnte kein Ordner angelegt werden</translation>
+    </message>
+    <message>
+        <source>Could not move the archive into place as %1</source>
+        <translation>Das Archiv konnte nicht als %1 an seinen Platz gebracht werden</translation>
+    </message>
+</context>
+<context>
     <name>quillet::ContactsModel</name>
     <message>
         <source>Name</source>
@@ -64,12 +114,224 @@ Einzelheiten:
         <source>The file as found was kept as %1.</source>
         <translation>Die vorgefundene Datei wurde als %1 behalten.</translation>
     </message>
+    <message>
+        <source>The contacts file could not be read; the list starts empty.
+Details:
+%1</source>
+        <translation>Die Kontaktdatei konnte nicht gelesen werden; die Liste beginnt leer.
+Einzelheiten:
+%1</translation>
+    </message>
+    <message>
+        <source>The contacts file is damaged: %1 contacts could be read.
+Details:
+%2
+%3</source>
+        <translation>Die Kontaktdatei ist beschädigt: %1 Kontakte konnten gelesen werden.
+Einzelheiten:
+%2
+%3</translation>
+    </message>
+    <message>
+        <source>Contact list Updated</source>
+        <translation>Kontaktliste aktualisiert</translation>
+    </message>
+    <message>
+        <source>Retrieving contacts...</source>
+        <translation>Kontakte werden abgerufen …</translation>
+    </message>
+    <message>
+        <source>Contact list not updated: the phone could not be reached.</source>
+        <translation>Kontaktliste nicht aktualisiert: Das Telefon war nicht erreichbar.</translation>
+    </message>
+    <message>
+        <source>Contact list Updated: the phone has no contacts.</source>
+        <translation>Kontaktliste aktualisiert: Das Telefon hat keine Kontakte.</translation>
+    </message>
+    <message>
+        <source>Contact list Updated, but not saved.</source>
+        <translation>Kontaktliste aktualisiert, aber nicht gespeichert.</translation>
+    </message>
+</context>
+<context>
+    <name>quillet::ConversationListModel</name>
+    <message>
+        <source>Correspondent</source>
+        <translation>Gesprächspartner</translation>
+    </message>
+    <message>
+        <source>Last message</source>
+        <translation>Letzte Nachricht</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>Datum</translation>
+    </message>
+    <message>
+        <source>Messages</source>
+        <translation>Nachrichten</translation>
+    </message>
+    <message>
+        <source>Unread</source>
+        <translation>Ungelesen</translation>
+    </message>
+</context>
+<context>
+    <name>quillet::ConversationPage</name>
+    <message>
+        <source>deleted on device</source>
+        <translation>auf dem Gerät gelöscht</translation>
+    </message>
+    <message>
+        <source>Show earlier messages (%1 more)</source>
+        <translation>Frühere Nachrichten zeigen (%1 weitere)</translation>
+    </message>
+    <message>
+        <source>%1 message</source>
+        <translation>%1 Nachricht</translation>
+    </message>
+    <message>
+        <source>%1 messages</source>
+        <translation>%1 Nachrichten</translation>
+    </message>
+</context>
+<context>
+    <name>quillet::ConversationPrint</name>
+    <message>
+        <source>deleted on device</source>
+        <translation>auf dem Gerät gelöscht</translation>
+    </message>
+    <message>
+        <source>No messages.</source>
+        <translation>Keine Nachrichten.</translation>
+    </message>
+    <message>
+        <source>Unknown sender</source>
+        <translation>Unbekannter Absender</translation>
+    </message>
+    <message>
+        <source>Page %1 of %2</source>
+        <translation>Seite %1 von %2</translation>
+    </message>
+    <message>
+        <source>Could not lay out the pages of %1</source>
+        <translation>Die Seiten von %1 konnten nicht gesetzt werden</translation>
+    </message>
+</context>
+<context>
+    <name>quillet::DesktopNotifier</name>
+    <message>
+        <source>Show</source>
+        <translation>Anzeigen</translation>
+    </message>
+</context>
+<context>
+    <name>quillet::EngineText</name>
+    <message>
+        <source>importing inbox...</source>
+        <translation>Posteingang wird importiert …</translation>
+    </message>
+    <message>
+        <source>importing inbox: %1%</source>
+        <translation>Posteingang wird importiert: %1 %</translation>
+    </message>
+    <message>
+        <source>importing sent sms...</source>
+        <translation>Gesendete SMS werden importiert …</translation>
+    </message>
+    <message>
+        <source>importing sent sms: %1%</source>
+        <translation>Gesendete SMS werden importiert: %1 %</translation>
+    </message>
+    <message>
+        <source>importing deleted sms...</source>
+        <translation>Gelöschte SMS werden importiert …</translation>
+    </message>
+    <message>
+        <source>importing deleted sms: %1%</source>
+        <translation>Gelöschte SMS werden importiert: %1 %</translation>
+    </message>
+    <message>
+        <source>retrieving contact %1: %2</source>
+        <translation>Kontakt %1 wird abgerufen: %2</translation>
+    </message>
+    <message>
+        <source>OnDeviceError: could not send sms to %1</source>
+        <translation>Fehler auf dem Telefon: Die SMS an %1 konnte nicht gesendet werden</translation>
+    </message>
+    <message>
+        <source>Could not connect</source>
+        <translation>Keine Verbindung zum Telefon</translation>
+    </message>
+    <message>
+        <source>Could not connect: the link is busy</source>
+        <translation>Keine Verbindung zum Telefon: Die Verbindung ist gerade belegt</translation>
+    </message>
+    <message>
+        <source>Could not connect: The phone is in use by %1; try again when it has finished.</source>
+        <translation>Keine Verbindung zum Telefon: Das Telefon wird gerade von %1 verwendet; versuchen Sie es erneut, wenn es fertig ist.</translation>
+    </message>
+    <message>
+        <source>The phone is in use by %1; try again when it has finished.</source>
+        <translation>Das Telefon wird gerade von %1 verwendet; versuchen Sie es erneut, wenn es fertig ist.</translation>
+    </message>
+    <message>
+        <source>Could not connect: %1</source>
+        <translation>Keine Verbindung zum Telefon: %1</translation>
+    </message>
+    <message>
+        <source>No contacts available. Please Check your ActiveSync connection.</source>
+        <translation>Keine Kontakte verfügbar. Bitte prüfen Sie die ActiveSync-Verbindung.</translation>
+    </message>
+    <message>
+        <source>No contacts available. Please Check your ActiveSync connection.
+details:
+%1</source>
+        <translation>Keine Kontakte verfügbar. Bitte prüfen Sie die ActiveSync-Verbindung.
+Einzelheiten:
+%1</translation>
+    </message>
+    <message>
+        <source>You have received a new SMS message.</source>
+        <translation>Sie haben eine neue SMS erhalten.</translation>
+    </message>
+    <message>
+        <source>Box files of an earlier run remain in %1; your messages are kept in %2.</source>
+        <translation>In %1 liegen noch Postfachdateien eines früheren Laufs; Ihre Nachrichten werden in %2 aufbewahrt.</translation>
+    </message>
+    <message>
+        <source>Your messages could not be moved from %1 to %2 (%3); they are used where they are for now.</source>
+        <translation>Ihre Nachrichten konnten nicht von %1 nach %2 verschoben werden (%3); sie werden vorerst dort verwendet, wo sie sind.</translation>
+    </message>
+    <message>
+        <source>Your messages were moved from %1 to %2.</source>
+        <translation>Ihre Nachrichten wurden von %1 nach %2 verschoben.</translation>
+    </message>
+    <message>
+        <source>Your messages were moved to %1; left in %2, as %1 has its own:%3.</source>
+        <translation>Ihre Nachrichten wurden nach %1 verschoben; in %2 geblieben, weil %1 eigene hat:%3.</translation>
+    </message>
 </context>
 <context>
     <name>quillet::HelpWindow</name>
     <message>
         <source>Quillet Help</source>
         <translation>Quillet-Hilfe</translation>
+    </message>
+</context>
+<context>
+    <name>quillet::ListPane</name>
+    <message>
+        <source>Search text, number or name (Ctrl+E)</source>
+        <translation>Text, Nummer oder Name suchen (Strg+E)</translation>
+    </message>
+    <message>
+        <source>All boxes</source>
+        <translation>Alle Ordner</translation>
+    </message>
+    <message>
+        <source>Search Inbox, Sent Items and Deleted on device at once</source>
+        <translation>Posteingang, Gesendete Objekte und Auf dem Gerät gelöscht auf einmal durchsuchen</translation>
     </message>
 </context>
 <context>
@@ -137,10 +399,6 @@ Details:
         <translation>Die Unterhaltung konnte nicht nach %1 exportiert werden.
 Einzelheiten:
 %2</translation>
-    </message>
-    <message>
-        <source>Conversation of %1 messages exported</source>
-        <translation>Unterhaltung mit %1 Nachrichten exportiert</translation>
     </message>
     <message>
         <source>Unable to print the conversation.</source>
@@ -360,6 +618,140 @@ Einzelheiten:
         <source>Select a conversation first.</source>
         <translation>Wählen Sie zuerst eine Unterhaltung.</translation>
     </message>
+    <message>
+        <source>Retrieving messages...</source>
+        <translation>Nachrichten werden abgerufen …</translation>
+    </message>
+    <message>
+        <source>Please Check your ActiveSync connection.
+Details:
+</source>
+        <translation>Bitte prüfen Sie die ActiveSync-Verbindung.
+Einzelheiten:
+</translation>
+    </message>
+    <message>
+        <source>Messages are deleted from their box: open Inbox, Sent Items or Deleted on device to delete.</source>
+        <translation>Nachrichten werden in ihrem Ordner gelöscht: Öffnen Sie dazu Posteingang, Gesendete Objekte oder Auf dem Gerät gelöscht.</translation>
+    </message>
+    <message>
+        <source>No message selected: nothing deleted.</source>
+        <translation>Keine Nachricht ausgewählt: Es wurde nichts gelöscht.</translation>
+    </message>
+    <message>
+        <source>SMS Message(s) deleted.</source>
+        <translation>SMS-Nachricht(en) gelöscht.</translation>
+    </message>
+    <message>
+        <source>Message(s) deleted.</source>
+        <translation>Nachricht(en) gelöscht.</translation>
+    </message>
+    <message>
+        <source>No message deleted on device: the phone could not be reached.</source>
+        <translation>Keine Nachricht auf dem Gerät gelöscht: Das Telefon war nicht erreichbar.</translation>
+    </message>
+    <message>
+        <source>No message deleted: the phone could not be reached.</source>
+        <translation>Keine Nachricht gelöscht: Das Telefon war nicht erreichbar.</translation>
+    </message>
+    <message>
+        <source>%1 of %2 messages deleted on device: the phone could not be reached.</source>
+        <translation>%1 von %2 Nachrichten auf dem Gerät gelöscht: Das Telefon war nicht erreichbar.</translation>
+    </message>
+    <message>
+        <source>%1 of %2 messages deleted: the phone could not be reached.</source>
+        <translation>%1 von %2 Nachrichten gelöscht: Das Telefon war nicht erreichbar.</translation>
+    </message>
+    <message>
+        <source>Deleting SMS message(s)...</source>
+        <translation>SMS-Nachricht(en) werden gelöscht …</translation>
+    </message>
+    <message>
+        <source>Deleting SMS message(s) on device...</source>
+        <translation>SMS-Nachricht(en) werden auf dem Gerät gelöscht …</translation>
+    </message>
+    <message>
+        <source>Conversation printed.</source>
+        <translation>Unterhaltung gedruckt.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new imported messages</source>
+        <translation>
+            <numerusform>%n neue Nachricht importiert</numerusform>
+            <numerusform>%n neue Nachrichten importiert</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages exported%1</source>
+        <translation>
+            <numerusform>%n Nachricht exportiert%1</numerusform>
+            <numerusform>%n Nachrichten exportiert%1</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n contacts exported</source>
+        <translation>
+            <numerusform>%n Kontakt exportiert</numerusform>
+            <numerusform>%n Kontakte exportiert</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Conversation of %n messages exported</source>
+        <translation>
+            <numerusform>Unterhaltung mit %n Nachricht exportiert</numerusform>
+            <numerusform>Unterhaltung mit %n Nachrichten exportiert</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The file is left where it is and will not be saved over.</source>
+        <translation>Die Datei bleibt, wo sie ist, und wird nicht überschrieben.</translation>
+    </message>
+    <message>
+        <source>The box file %1 is damaged: %2 messages could be read.
+Details:
+%3
+</source>
+        <translation>Die Postfachdatei %1 ist beschädigt: %2 Nachrichten konnten gelesen werden.
+Einzelheiten:
+%3
+</translation>
+    </message>
+    <message>
+        <source>No copy of the file as found could be kept.</source>
+        <translation>Es konnte keine Kopie der vorgefundenen Datei behalten werden.</translation>
+    </message>
+    <message>
+        <source>The box file %1 could not be read; the box starts empty.
+Details:
+%2
+</source>
+        <translation>Die Postfachdatei %1 konnte nicht gelesen werden; der Ordner beginnt leer.
+Einzelheiten:
+%2
+</translation>
+    </message>
+    <message>
+        <source>S&amp;earch</source>
+        <translation>&amp;Suchen</translation>
+    </message>
+    <message>
+        <source>Quillet</source>
+        <translation>Quillet</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new messages</source>
+        <translation>
+            <numerusform>%n neue Nachricht</numerusform>
+            <numerusform>%n neue Nachrichten</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new messages, the latest from %1</source>
+        <translation>
+            <numerusform>%n neue Nachricht von %1</numerusform>
+            <numerusform>%n neue Nachrichten, die neueste von %1</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>quillet::MessageListModel</name>
@@ -477,6 +869,14 @@ Einzelheiten:
         <source>Discard the message you have written?</source>
         <translation>Die geschriebene Nachricht verwerfen?</translation>
     </message>
+    <message>
+        <source>Could not send message. Please check your ActiveSync connection and if the phone numbers are valid.
+Details:
+</source>
+        <translation>Die Nachricht konnte nicht gesendet werden. Bitte prüfen Sie die ActiveSync-Verbindung und ob die Telefonnummern gültig sind.
+Einzelheiten:
+</translation>
+    </message>
 </context>
 <context>
     <name>quillet::OptionsForm</name>
@@ -552,12 +952,31 @@ Details:
 Einzelheiten:
 </translation>
     </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Could not change whether Quillet! starts on an ActiveSync connection.</source>
+        <translation>Es konnte nicht geändert werden, ob Quillet! bei einer ActiveSync-Verbindung startet.</translation>
+    </message>
 </context>
 <context>
     <name>quillet::OptionsWindow</name>
     <message>
         <source>Options</source>
         <translation>Optionen</translation>
+    </message>
+</context>
+<context>
+    <name>quillet::QuilletApp</name>
+    <message>
+        <source>Quillet: the text messages of your phone.</source>
+        <translation>Quillet: die Textnachrichten Ihres Telefons.</translation>
+    </message>
+    <message>
+        <source>Write a trace to logfile.txt in the data folder.</source>
+        <translation>Ein Protokoll in logfile.txt im Datenordner schreiben.</translation>
     </message>
 </context>
 <context>
@@ -569,6 +988,68 @@ Einzelheiten:
     <message>
         <source>Name</source>
         <translation>Name</translation>
+    </message>
+</context>
+<context>
+    <name>quillet::SearchResultsModel</name>
+    <message>
+        <source>Sent Items</source>
+        <translation>Gesendete Objekte</translation>
+    </message>
+    <message>
+        <source>Deleted</source>
+        <translation>Auf dem Gerät gelöscht</translation>
+    </message>
+    <message>
+        <source>Inbox</source>
+        <translation>Posteingang</translation>
+    </message>
+    <message>
+        <source>Box</source>
+        <translation>Ordner</translation>
+    </message>
+    <message>
+        <source>Message</source>
+        <translation>Nachricht</translation>
+    </message>
+    <message>
+        <source>Correspondent</source>
+        <translation>Gesprächspartner</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>Datum</translation>
+    </message>
+    <message>
+        <source>Unread</source>
+        <translation>Ungelesen</translation>
+    </message>
+</context>
+<context>
+    <name>quillet::SingleInstance</name>
+    <message>
+        <source>Quillet runs without its one-instance guard: %1.</source>
+        <translation>Quillet läuft ohne Schutz gegen einen zweiten Start: %1.</translation>
+    </message>
+    <message>
+        <source>Quillet runs without its one-instance guard: the lock file in %1 cannot be made.</source>
+        <translation>Quillet läuft ohne Schutz gegen einen zweiten Start: Die Sperrdatei in %1 kann nicht angelegt werden.</translation>
+    </message>
+    <message>
+        <source>Quillet is already running (process %1).</source>
+        <translation>Quillet läuft bereits (Prozess %1).</translation>
+    </message>
+    <message>
+        <source>Quillet is already running.</source>
+        <translation>Quillet läuft bereits.</translation>
+    </message>
+    <message>
+        <source> It did not answer; this start ends.</source>
+        <translation> Es antwortet nicht; dieser Start wird beendet.</translation>
+    </message>
+    <message>
+        <source> Its window was brought to the front.</source>
+        <translation> Sein Fenster wurde in den Vordergrund geholt.</translation>
     </message>
 </context>
 <context>
@@ -596,6 +1077,14 @@ Einzelheiten:
     <message>
         <source>Delete on device</source>
         <translation>Auf dem Gerät löschen</translation>
+    </message>
+    <message>
+        <source>Unable to delete on device. Please Check your ActiveSync connection.
+Details:
+</source>
+        <translation>Löschen auf dem Gerät nicht möglich. Bitte prüfen Sie die ActiveSync-Verbindung.
+Einzelheiten:
+</translation>
     </message>
 </context>
 <context>

@@ -78,9 +78,8 @@ void DesktopNotifier::send(const QString& summary, const QString& body) {
     const QString shown =
         markup_ == Markup::Read ? body.left(kMostBody).toHtmlEscaped() : body.left(kMostBody);
     call << QStringLiteral("Quillet") << id_ << QStringLiteral("org.quillet.Quillet") << summary
-         << shown
-         << QStringList{kDefaultAction, QStringLiteral("Show"), kShowAction, QStringLiteral("Show")}
-         << hints << kServerTimeout;
+         << shown << QStringList{kDefaultAction, tr("Show"), kShowAction, tr("Show")} << hints
+         << kServerTimeout;
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &DesktopNotifier::on_notify_reply);
 }

@@ -56,13 +56,12 @@ ListPane::~ListPane() = default;
 void ListPane::build() {
     search_ = new QLineEdit(this);
     search_->setObjectName(QStringLiteral("searchField"));
-    search_->setPlaceholderText(QStringLiteral("Search text, number or name (Ctrl+E)"));
+    search_->setPlaceholderText(tr("Search text, number or name (Ctrl+E)"));
     search_->setClearButtonEnabled(true);
     search_->installEventFilter(this);
-    all_boxes_ = new QCheckBox(QStringLiteral("All boxes"), this);
+    all_boxes_ = new QCheckBox(tr("All boxes"), this);
     all_boxes_->setObjectName(QStringLiteral("searchAllBoxes"));
-    all_boxes_->setToolTip(
-        QStringLiteral("Search Inbox, Sent Items and Deleted on device at once"));
+    all_boxes_->setToolTip(tr("Search Inbox, Sent Items and Deleted on device at once"));
 
     stack_ = new QStackedWidget(this);
     list_view_ = new SmsListView(stack_);
@@ -421,9 +420,7 @@ SmsListView::Deletion ListPane::delete_selected_result(DeviceOperations& device,
         }
         done.deleted = 1;
     } catch (const ORX_Exception& e) {
-        show_message_box(this, to_qstring(e.with_prefix(u"Unable to delete on device. Please "
-                                                        u"Check your ActiveSync connection."
-                                                        u"\nDetails:\n")));
+        show_message_box(this, SmsListView::delete_failure_text(e));
         done.failed = true;
     }
     if (done.deleted == 1 && !on_device_only) {

@@ -18,6 +18,7 @@
 #include "desktop/store/log_file.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_window.h"
+#include "desktop/views/engine_texts.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/options_window.h"
 #include "desktop/views/pictures.h"
@@ -63,7 +64,10 @@ MainFrame::~MainFrame() {
 }
 
 void MainFrame::set_status_text(std::u16string_view text) {
-    const QString shown = to_qstring(text);
+    show_status(shown_engine_text(text));
+}
+
+void MainFrame::show_status(const QString& shown) {
     if (status_pane_->text() == shown)
         return;
     status_pane_->setText(shown);

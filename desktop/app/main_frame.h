@@ -162,8 +162,11 @@ class MainFrame : public QMainWindow, public StatusSink {
     void show_arrived_message();
 
     // --- StatusSink ---------------------------------------------------------
+    // The engine's texts, shown in the desktop's language.
     void set_status_text(std::u16string_view text) override;
     void set_progress(int percent) override;
+    // A text of the window's own, already translated.
+    void show_status(const QString& text);
     QString status_text() const;
 
     // --- Data and panes -----------------------------------------------------

@@ -14,6 +14,7 @@
 #include "desktop/store/orx_exception.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_window.h"
+#include "desktop/views/engine_texts.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/options_window.h"
 #include "desktop/views/sms_list_view.h"
@@ -24,10 +25,6 @@
 namespace quillet {
 
 namespace {
-
-std::u16string u16(const QString& text) {
-    return text.toStdU16String();
-}
 
 std::filesystem::path local_path(const QString& path) {
     return std::filesystem::path(path.toStdString());
@@ -78,7 +75,7 @@ void MainFrame::on_button_get_sms() {
     }
     const CommandScope command;
     program_log().log_line("on_button_get_sms() {");
-    set_status_text(u"Retrieving messages...");
+    show_status(tr("Retrieving messages..."));
     int count = 0;
     int arrived = 0;
     QString sender;
@@ -112,15 +109,14 @@ void MainFrame::on_button_get_sms() {
         list_view_->fill_from_box(*current_box_);
     } catch (const ORX_Exception& e) {
         set_progress(-1);
-        set_status_text(u"");
+        show_status(QString());
         show_new_message_notice(0, {});
         show_message_box(
-            this,
-            to_qstring(e.with_prefix(u"Please Check your ActiveSync connection.\nDetails:\n")));
+            this, failure_text(tr("Please Check your ActiveSync connection.\nDetails:\n"), e));
         Q_EMIT getSmsFinished(-1);
         return;
     }
-    set_status_text(u16(QStringLiteral("%1 new imported messages").arg(count)));
+    show_status(tr("%n new imported messages", nullptr, count));
     show_new_message_notice(arrived, sender);
     Q_EMIT getSmsFinished(count);
 }
@@ -212,23 +208,32 @@ void MainFrame::forward() {
 
 namespace {
 
-constexpr std::u16string_view kDeleteFromABox =
-    u"Messages are deleted from their box: open Inbox, Sent Items or Deleted on device to "
-    u"delete.";
+QString delete_from_a_box() {
+    return MainFrame::tr(
+        "Messages are deleted from their box: open Inbox, Sent Items or Deleted "
+        "on device to delete.");
+}
 
 // The status text after a deletion: what it really did.
-std::u16string deletion_text(const SmsListView::Deletion& done, bool on_device) {
+QString deletion_text(const SmsListView::Deletion& done, bool on_device) {
     if (done.selected == 0)
-        return u"No message selected: nothing deleted.";
+        return MainFrame::tr("No message selected: nothing deleted.");
     if (!done.failed)
-        return on_device ? u"SMS Message(s) deleted." : u"Message(s) deleted.";
-    if (done.deleted == 0)
-        return on_device ? u"No message deleted on device: the phone could not be reached."
-                         : u"No message deleted: the phone could not be reached.";
-    return u16(QStringLiteral("%1 of %2 messages deleted%3: the phone could not be reached.")
-                   .arg(done.deleted)
-                   .arg(done.selected)
-                   .arg(on_device ? QStringLiteral(" on device") : QString()));
+        return on_device ? MainFrame::tr("SMS Message(s) deleted.")
+                         : MainFrame::tr("Message(s) deleted.");
+    if (done.deleted == 0) {
+        return on_device
+                   ? MainFrame::tr("No message deleted on device: the phone could not be reached.")
+                   : MainFrame::tr("No message deleted: the phone could not be reached.");
+    }
+    return on_device ? MainFrame::tr(
+                           "%1 of %2 messages deleted on device: the phone could not be "
+                           "reached.")
+                           .arg(done.deleted)
+                           .arg(done.selected)
+                     : MainFrame::tr("%1 of %2 messages deleted: the phone could not be reached.")
+                           .arg(done.deleted)
+                           .arg(done.selected);
 }
 
 }  // namespace
@@ -238,27 +243,27 @@ std::u16string deletion_text(const SmsListView::Deletion& done, bool on_device) 
 void MainFrame::delete_messages() {
     const CommandScope command;
     if (list_pane_->showing_conversations()) {
-        set_status_text(kDeleteFromABox);
+        show_status(delete_from_a_box());
         return;
     }
-    set_status_text(u"Deleting SMS message(s)...");
+    show_status(tr("Deleting SMS message(s)..."));
     const SmsListView::Deletion done = list_pane_->showing_results()
                                            ? list_pane_->delete_selected_result(link_, false)
                                            : list_view_->delete_selected();
-    set_status_text(deletion_text(done, false));
+    show_status(deletion_text(done, false));
 }
 
 void MainFrame::delete_messages_on_device() {
     const CommandScope command;
     if (list_pane_->showing_conversations()) {
-        set_status_text(kDeleteFromABox);
+        show_status(delete_from_a_box());
         return;
     }
-    set_status_text(u"Deleting SMS message(s) on device...");
+    show_status(tr("Deleting SMS message(s) on device..."));
     const SmsListView::Deletion done = list_pane_->showing_results()
                                            ? list_pane_->delete_selected_result(link_, true)
                                            : list_view_->delete_selected_on_device();
-    set_status_text(deletion_text(done, true));
+    show_status(deletion_text(done, true));
 }
 
 // Marking and selecting act on the rows of a box; the conversations and the

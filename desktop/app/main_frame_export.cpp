@@ -48,10 +48,8 @@ void MainFrame::export_android(bool with_deleted) {
         if (!r.saved)
             return tr("Unable to export the messages to %1.\nDetails:\n%2")
                 .arg(path, QString::fromStdString(r.saved.error));
-        set_status_text(QStringLiteral("%1 messages exported%2")
-                            .arg(r.counts.messages)
-                            .arg(replaced_note(r.counts.replaced))
-                            .toStdU16String());
+        show_status(tr("%n messages exported%1", nullptr, static_cast<int>(r.counts.messages))
+                        .arg(replaced_note(r.counts.replaced)));
         return QString();
     });
 }
@@ -75,7 +73,7 @@ void MainFrame::export_vcard() {
         if (!r)
             return tr("Unable to export the contacts to %1.\nDetails:\n%2")
                 .arg(path, QString::fromStdString(r.error));
-        set_status_text(QStringLiteral("%1 contacts exported").arg(cards).toStdU16String());
+        show_status(tr("%n contacts exported", nullptr, static_cast<int>(cards)));
         return QString();
     });
 }
@@ -116,8 +114,8 @@ void MainFrame::export_conversation_pdf() {
             write_conversation_pdf(path, {conversation_title(c), &c}, QLocale::system());
         if (!error.isEmpty())
             return tr("Unable to export the conversation to %1.\nDetails:\n%2").arg(path, error);
-        set_status_text(
-            tr("Conversation of %1 messages exported").arg(c.messages.size()).toStdU16String());
+        show_status(tr("Conversation of %n messages exported", nullptr,
+                       static_cast<int>(c.messages.size())));
         return QString();
     });
 }
@@ -134,7 +132,7 @@ void MainFrame::print_conversation() {
         const Correspondence c = selected_conversation();
         if (paint_conversation(printer, {conversation_title(c), &c}, QLocale::system()) == 0)
             return tr("Unable to print the conversation.");
-        set_status_text(u"Conversation printed.");
+        show_status(tr("Conversation printed."));
         return QString();
     });
 }
@@ -154,12 +152,11 @@ void MainFrame::export_archive() {
         set_progress(-1);
         if (!r.ok())
             return tr("Unable to write the archive.\nDetails:\n%1").arg(r.error);
-        set_status_text(tr("Archive written: %1 messages, %2 contacts, %3 conversations%4")
-                            .arg(r.messages)
-                            .arg(r.cards)
-                            .arg(r.conversations)
-                            .arg(replaced_note(r.replaced))
-                            .toStdU16String());
+        show_status(tr("Archive written: %1 messages, %2 contacts, %3 conversations%4")
+                        .arg(r.messages)
+                        .arg(r.cards)
+                        .arg(r.conversations)
+                        .arg(replaced_note(r.replaced)));
         return QString();
     });
 }

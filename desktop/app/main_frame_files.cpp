@@ -37,27 +37,26 @@ void MainFrame::load_boxes() {
                 show_message_box(
                     this,
                     tr("Unknown version of Quillet in inbox files.\n") +
-                        kept_aside_text(result, QStringLiteral("The file is left where it "
-                                                               "is and will not be saved over.")));
+                        kept_aside_text(result, tr("The file is left where it is and will not "
+                                                   "be saved over.")));
                 break;
             case LoadBoxResult::Status::Damaged:
                 show_message_box(
-                    this, QStringLiteral("The box file %1 is damaged: %2 messages could be "
-                                         "read.\nDetails:\n%3\n")
+                    this, tr("The box file %1 is damaged: %2 messages could be read.\nDetails:\n"
+                             "%3\n")
                                   .arg(to_qstring(name))
                                   .arg(result.records)
                                   .arg(detail) +
-                              kept_aside_text(result, QStringLiteral("No copy of the file as found "
-                                                                     "could be kept.")));
+                              kept_aside_text(result, tr("No copy of the file as found could "
+                                                         "be kept.")));
                 break;
             case LoadBoxResult::Status::Unreadable:
                 show_message_box(
                     this,
-                    QStringLiteral("The box file %1 could not be read; the box starts "
-                                   "empty.\nDetails:\n%2\n")
+                    tr("The box file %1 could not be read; the box starts empty.\nDetails:\n%2\n")
                             .arg(to_qstring(name), detail) +
-                        kept_aside_text(result, QStringLiteral("The file is left where it is "
-                                                               "and will not be saved over.")));
+                        kept_aside_text(result, tr("The file is left where it is and will not "
+                                                   "be saved over.")));
                 break;
             case LoadBoxResult::Status::Missing:
             case LoadBoxResult::Status::Loaded:

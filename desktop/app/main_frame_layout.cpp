@@ -169,7 +169,7 @@ void MainFrame::build_menus() {
     conversations->setObjectName(QStringLiteral("viewConversationsAction"));
     conversations->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_4));
     connect(conversations, &QAction::triggered, this, &MainFrame::show_conversations);
-    QAction* search = view->addAction(QStringLiteral("S&earch"));
+    QAction* search = view->addAction(tr("S&earch"));
     search->setObjectName(QStringLiteral("searchAction"));
     search->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     connect(search, &QAction::triggered, list_pane_, &ListPane::focus_search);
@@ -208,9 +208,9 @@ void MainFrame::build_toolbar() {
     toolbar_->setAllowedAreas(Qt::AllToolBarAreas);
     auto add = [this](ToolbarPicture picture, const QString& label, const QString& prompt,
                       const char* name, auto handler) {
-        QAction* action = toolbar_->addAction(toolbar_icon(picture, palette()), label);
+        QAction* action = toolbar_->addAction(label);
+        set_toolbar_picture(*action, picture, palette());
         action->setObjectName(QLatin1String(name));
-        action->setData(static_cast<int>(picture));
         action->setToolTip(prompt);
         action->setStatusTip(prompt);
         connect(action, &QAction::triggered, this, handler);
@@ -229,11 +229,7 @@ void MainFrame::build_toolbar() {
 }
 
 void MainFrame::redraw_toolbar_pictures() {
-    for (QAction* action : toolbar_->actions()) {
-        if (!action->isSeparator() && action->data().isValid())
-            action->setIcon(
-                toolbar_icon(static_cast<ToolbarPicture>(action->data().toInt()), palette()));
-    }
+    quillet::redraw_toolbar_pictures(toolbar_->actions(), palette());
 }
 
 void MainFrame::build_status_bar() {

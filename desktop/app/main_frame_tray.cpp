@@ -9,6 +9,7 @@
 #include "desktop/app/desktop_notifier.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/app/notification_relay.h"
+#include "desktop/views/engine_texts.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/pictures.h"
 #include "desktop/views/sms_list_view.h"
@@ -37,7 +38,7 @@ void NotificationRelay::post() {
 void MainFrame::build_tray_icon() {
     tray_ = new QSystemTrayIcon(application_icon(), this);
     tray_->setObjectName(QStringLiteral("trayIcon"));
-    tray_->setToolTip(QStringLiteral("Quillet"));
+    tray_->setToolTip(tr("Quillet"));
     connect(tray_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason why) {
                 if (why == QSystemTrayIcon::Trigger)
@@ -146,13 +147,13 @@ void MainFrame::show_new_message_notice(int arrived, const QString& sender) {
     }
     QString summary = sender.isEmpty() ? tr("New message") : sender;
     if (notice_count_ > 1) {
-        summary = sender.isEmpty() ? QStringLiteral("%1 new messages").arg(notice_count_)
-                                   : QStringLiteral("%1 new messages, the latest from %2")
-                                         .arg(notice_count_)
-                                         .arg(sender);
+        summary =
+            sender.isEmpty()
+                ? tr("%n new messages", nullptr, notice_count_)
+                : tr("%n new messages, the latest from %1", nullptr, notice_count_).arg(sender);
     }
     QString body = arrived > 0 ? first_line(newest_arrived_.text_view())
-                               : to_qstring(options_.popup_message_text);
+                               : shown_engine_text(options_.popup_message_text);
     notifier_->notify(summary, body);
 }
 
@@ -175,13 +176,12 @@ void MainFrame::show_arrived_message() {
 
 void MainFrame::show_notice_box() {
     const QString& sender = notice_sender_;
-    QString text = to_qstring(options_.popup_message_text);
+    QString text = shown_engine_text(options_.popup_message_text);
     if (!sender.isEmpty()) {
         text += QStringLiteral("\n\n");
-        text += notice_count_ == 1 ? tr("From %1").arg(sender)
-                                   : QStringLiteral("%1 new messages, the latest from %2")
-                                         .arg(notice_count_)
-                                         .arg(sender);
+        text += notice_count_ == 1
+                    ? tr("From %1").arg(sender)
+                    : tr("%n new messages, the latest from %1", nullptr, notice_count_).arg(sender);
     } else if (notice_count_ > 1) {
         text += tr("\n\n%1 new messages").arg(notice_count_);
     }
@@ -191,8 +191,7 @@ void MainFrame::show_notice_box() {
         notice_->raise();
         return;
     }
-    notice_ = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Quillet"), text, QMessageBox::Ok,
-                              this);
+    notice_ = new QMessageBox(QMessageBox::NoIcon, tr("Quillet"), text, QMessageBox::Ok, this);
     notice_->setObjectName(QStringLiteral("newMessageNotice"));
     notice_->setAttribute(Qt::WA_DeleteOnClose);
     notice_->setWindowModality(Qt::NonModal);

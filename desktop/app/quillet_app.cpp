@@ -47,11 +47,11 @@ QuilletApp::QuilletApp(int& argc, char** argv) : QApplication(argc, argv) {
 
 bool QuilletApp::wants_log() {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Quillet: the text messages of your phone."));
+    parser.setApplicationDescription(tr("Quillet: the text messages of your phone."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOption(QCommandLineOption(
-        QStringLiteral("log"), QStringLiteral("Write a trace to logfile.txt in the data folder.")));
+    parser.addOption(QCommandLineOption(QStringLiteral("log"),
+                                        tr("Write a trace to logfile.txt in the data folder.")));
     parser.process(*this);
     return parser.isSet(QStringLiteral("log"));
 }

@@ -36,7 +36,7 @@ bool SingleInstance::claim(QString* message) {
     const QString folder = runtime_folder(&why);
     if (folder.isEmpty()) {
         if (message != nullptr) {
-            *message = QStringLiteral("Quillet runs without its one-instance guard: %1.").arg(why);
+            *message = tr("Quillet runs without its one-instance guard: %1.").arg(why);
         }
         return true;
     }
@@ -54,21 +54,18 @@ bool SingleInstance::claim(QString* message) {
     lock_.reset();
     if (error != QLockFile::LockFailedError) {
         if (message != nullptr) {
-            *message = QStringLiteral(
-                           "Quillet runs without its one-instance guard: the lock "
-                           "file in %1 cannot be made.")
+            *message = tr("Quillet runs without its one-instance guard: the lock file in %1 "
+                          "cannot be made.")
                            .arg(folder);
         }
         return true;
     }
     running_one_silent_ = !ask_running_instance_to_raise(folder);
     if (message != nullptr) {
-        const QString who =
-            known ? QStringLiteral("Quillet is already running (process %1).").arg(pid)
-                  : QStringLiteral("Quillet is already running.");
-        *message = running_one_silent_
-                       ? who + QStringLiteral(" It did not answer; this start ends.")
-                       : who + QStringLiteral(" Its window was brought to the front.");
+        const QString who = known ? tr("Quillet is already running (process %1).").arg(pid)
+                                  : tr("Quillet is already running.");
+        *message = running_one_silent_ ? who + tr(" It did not answer; this start ends.")
+                                       : who + tr(" Its window was brought to the front.");
     }
     return false;
 }

@@ -14,6 +14,7 @@
 #include "desktop/composer/new_sms_form.h"
 #include "desktop/store/orx_exception.h"
 #include "desktop/views/command_scope.h"
+#include "desktop/views/engine_texts.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/pictures.h"
 #include "desktop/views/window_parts.h"
@@ -22,9 +23,11 @@
 namespace quillet {
 namespace {
 
-constexpr std::u16string_view kSendFailed =
-    u"Could not send message. Please check your ActiveSync connection and if the phone numbers "
-    u"are valid.\nDetails:\n";
+QString send_failed() {
+    return NewSmsWindow::tr(
+        "Could not send message. Please check your ActiveSync connection and "
+        "if the phone numbers are valid.\nDetails:\n");
+}
 
 QAction* named_action(QAction* action, const char* name, const QString& prompt = {}) {
     action->setObjectName(QLatin1StringView(name));
@@ -78,13 +81,13 @@ void NewSmsWindow::build_bars() {
     toolbar->setObjectName(QStringLiteral("newSmsToolBar"));
     toolbar->setMovable(false);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    auto* send_tool = named_action(
-        toolbar->addAction(toolbar_icon(ToolbarPicture::Send, palette()), tr("Send message")),
-        "sendToolAction", tr("Send message"));
-    auto* contacts_tool =
-        named_action(toolbar->addAction(toolbar_icon(ToolbarPicture::Contacts, palette()),
-                                        tr("Get from contacts")),
-                     "contactsToolAction", tr("Get from contacts"));
+    auto* send_tool =
+        named_action(toolbar->addAction(tr("Send message")), "sendToolAction", tr("Send message"));
+    set_toolbar_picture(*send_tool, ToolbarPicture::Send, palette());
+    auto* contacts_tool = named_action(toolbar->addAction(tr("Get from contacts")),
+                                       "contactsToolAction", tr("Get from contacts"));
+    set_toolbar_picture(*contacts_tool, ToolbarPicture::Contacts, palette());
+    toolbar_ = toolbar;
     connect(send_tool, &QAction::triggered, this, &NewSmsWindow::send_message);
     connect(contacts_tool, &QAction::triggered, this, &NewSmsWindow::show_contacts);
 
@@ -138,9 +141,9 @@ void NewSmsWindow::send_message() {
                 send_one(phone_, message);
                 ++sent;
             } catch (const ORX_Exception& e) {
-                show_message_box(this, to_qstring(e.with_prefix(kSendFailed)));
+                show_message_box(this, failure_text(send_failed(), e));
             } catch (const std::exception& e) {
-                show_message_box(this, to_qstring(kSendFailed) + QString::fromUtf8(e.what()));
+                show_message_box(this, send_failed() + QString::fromUtf8(e.what()));
             }
         }
         if (sent == 0) {
@@ -177,6 +180,12 @@ void NewSmsWindow::closeEvent(QCloseEvent* event) {
         contacts_->forget_target(this);
     Q_EMIT closing(size());
     QMainWindow::closeEvent(event);
+}
+
+void NewSmsWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && toolbar_ != nullptr)
+        redraw_toolbar_pictures(toolbar_->actions(), palette());
 }
 
 }  // namespace quillet

@@ -26,6 +26,7 @@
 #include "desktop/views/recipient_sink.h"
 
 class QLabel;
+class QToolBar;
 
 namespace quillet {
 
@@ -68,6 +69,9 @@ class NewSmsWindow : public QMainWindow, public RecipientSink {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // A new palette (the desktop turned dark or light): the toolbar's
+    // pictures are drawn again in its ink.
+    void changeEvent(QEvent* event) override;
 
   private:
     void build_bars();
@@ -78,6 +82,7 @@ class NewSmsWindow : public QMainWindow, public RecipientSink {
     // Guarded: at shutdown the contacts window may go first.
     QPointer<ContactsWindow> contacts_;
     NewSmsForm* form_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
     QLabel* status_pane_ = nullptr;
     bool sent_ = false;
 };

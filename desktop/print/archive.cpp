@@ -14,7 +14,9 @@
 namespace quillet {
 namespace {
 
-constexpr const char* kReadme =
+// In the desktop's language; the file names in it stay as they are.
+constexpr const char* kReadme = QT_TRANSLATE_NOOP(
+    "quillet::Archive",
     "This folder is an archive of the text messages and contacts kept by Quillet.\n"
     "\n"
     "sms-backup.xml   Inbox and Sent Items as an Android SMS backup (XML), the\n"
@@ -25,7 +27,7 @@ constexpr const char* kReadme =
     "sent.csv         time, and the text in double quotes. Windows-1252 text\n"
     "deleted.csv      with CR LF line ends.\n"
     "conversations/   One PDF per correspondent: every message exchanged, oldest\n"
-    "                 first, received on the left and sent on the right.\n";
+    "                 first, received on the left and sent on the right.\n");
 
 std::filesystem::path local(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
@@ -60,7 +62,8 @@ QString fill(const QDir& dir, const BoxSet& boxes, const ContactList& contacts,
     }
 
     if (!dir.mkdir(QStringLiteral("conversations")))
-        return QStringLiteral("conversations: the folder could not be made");
+        return QCoreApplication::translate("quillet::Archive",
+                                           "conversations: the folder could not be made");
     const QDir pdfs(dir.filePath(QStringLiteral("conversations")));
     const std::vector<Correspondence> all = all_correspondences(boxes);
     QSet<QString> taken;
@@ -79,8 +82,10 @@ QString fill(const QDir& dir, const BoxSet& boxes, const ContactList& contacts,
     }
     result.conversations = all.size();
 
-    const SaveResult readme = save_file_atomically(
-        local(dir.filePath(QStringLiteral("README.txt"))), std::string_view(kReadme));
+    const QByteArray text = QCoreApplication::translate("quillet::Archive", kReadme).toUtf8();
+    const SaveResult readme =
+        save_file_atomically(local(dir.filePath(QStringLiteral("README.txt"))),
+                             std::string_view(text.constData(), static_cast<size_t>(text.size())));
     return readme ? QString() : failed(QStringLiteral("README.txt"), readme.error);
 }
 
@@ -104,11 +109,14 @@ ArchiveResult write_archive(const QString& folder, const BoxSet& boxes, const Co
     const QFileInfo target(folder);
     if (target.exists()) {
         result.error =
-            QStringLiteral("%1 exists already; the archive goes into a new folder.").arg(folder);
+            QCoreApplication::translate("quillet::Archive",
+                                        "%1 exists already; the archive goes into a new folder.")
+                .arg(folder);
         return result;
     }
     if (!boxes.deleted) {
-        result.error = QStringLiteral("The archive needs all three boxes.");
+        result.error =
+            QCoreApplication::translate("quillet::Archive", "The archive needs all three boxes.");
         return result;
     }
     // Filled beside its final place, so the rename cannot cross file
@@ -117,12 +125,16 @@ ArchiveResult write_archive(const QString& folder, const BoxSet& boxes, const Co
                             QStringLiteral(".partial-%1").arg(QCoreApplication::applicationPid());
     QDir(partial).removeRecursively();  // left by a run that was killed
     if (!QDir().mkdir(partial)) {
-        result.error = QStringLiteral("Could not make a folder beside %1").arg(folder);
+        result.error =
+            QCoreApplication::translate("quillet::Archive", "Could not make a folder beside %1")
+                .arg(folder);
         return result;
     }
     result.error = fill(QDir(partial), boxes, contacts, locale, progress, result);
     if (result.ok() && !QDir().rename(partial, target.absoluteFilePath()))
-        result.error = QStringLiteral("Could not move the archive into place as %1").arg(folder);
+        result.error = QCoreApplication::translate("quillet::Archive",
+                                                   "Could not move the archive into place as %1")
+                           .arg(folder);
     if (!result.ok())
         QDir(partial).removeRecursively();
     return result;

@@ -11,6 +11,7 @@
 
 #include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_list_view.h"
+#include "desktop/views/engine_texts.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/pictures.h"
 #include "desktop/views/window_parts.h"
@@ -22,8 +23,8 @@ namespace {
 void report_contacts_file(QWidget* parent, const LoadContactsResult& loaded) {
     const QString detail = QString::fromStdString(loaded.detail);
     if (loaded.status == LoadContactsResult::Status::Unreadable) {
-        show_message_box(parent, QStringLiteral("The contacts file could not be read; the list "
-                                                "starts empty.\nDetails:\n%1")
+        show_message_box(parent, ContactsWindow::tr("The contacts file could not be read; the "
+                                                    "list starts empty.\nDetails:\n%1")
                                      .arg(detail));
     }
     if (loaded.status != LoadContactsResult::Status::Damaged)
@@ -32,8 +33,8 @@ void report_contacts_file(QWidget* parent, const LoadContactsResult& loaded) {
                              ? ContactsWindow::tr("No copy of the file as found could be kept.")
                              : ContactsWindow::tr("The file as found was kept as %1.")
                                    .arg(QString::fromStdString(loaded.kept_aside.string()));
-    show_message_box(parent, QStringLiteral("The contacts file is damaged: %1 contacts could be "
-                                            "read.\nDetails:\n%2\n%3")
+    show_message_box(parent, ContactsWindow::tr("The contacts file is damaged: %1 contacts could "
+                                                "be read.\nDetails:\n%2\n%3")
                                  .arg(loaded.records)
                                  .arg(detail, kept));
 }
@@ -67,15 +68,15 @@ void ContactsWindow::build_bars() {
     toolbar_->setMovable(false);
     toolbar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
 
-    auto* get_action = toolbar_->addAction(toolbar_icon(ToolbarPicture::GetContacts, palette()),
-                                           tr("Get Contacts from SIM"));
+    auto* get_action = toolbar_->addAction(tr("Get Contacts from SIM"));
+    set_toolbar_picture(*get_action, ToolbarPicture::GetContacts, palette());
     get_action->setObjectName(QStringLiteral("getContactsAction"));
     get_action->setStatusTip(tr("Get Contacts from SIM"));
     get_action->setToolTip(tr("Get Contacts from SIM"));
     connect(get_action, &QAction::triggered, this, &ContactsWindow::import_from_phone);
     toolbar_->addSeparator();
-    add_action_ = toolbar_->addAction(toolbar_icon(ToolbarPicture::AddRecipient, palette()),
-                                      tr("Add Contact"));
+    add_action_ = toolbar_->addAction(tr("Add Contact"));
+    set_toolbar_picture(*add_action_, ToolbarPicture::AddRecipient, palette());
     add_action_->setObjectName(QStringLiteral("addContactAction"));
     add_action_->setStatusTip(tr("Add Contact"));
     add_action_->setToolTip(tr("Add Contact"));
@@ -110,28 +111,28 @@ void ContactsWindow::forget_target(RecipientSink* target) {
 }
 
 void ContactsWindow::import_from_phone() {
-    std::u16string outcome = u"Contact list Updated";
+    QString outcome = tr("Contact list Updated");
     {
         const CommandScope command;
-        set_status_text(u"Retrieving contacts...");
+        show_status(tr("Retrieving contacts..."));
         const ImportContactsResult result = contacts_.import_contacts(phone_, this);
         if (result.status != ImportContactsResult::Status::Imported)
-            show_message_box(this, to_qstring(result.message()));
+            show_message_box(this, shown_engine_text(result.message()));
         if (result.status == ImportContactsResult::Status::LinkFailed)
-            outcome = u"Contact list not updated: the phone could not be reached.";
+            outcome = tr("Contact list not updated: the phone could not be reached.");
         if (result.status == ImportContactsResult::Status::NoContacts)
-            outcome = u"Contact list Updated: the phone has no contacts.";
+            outcome = tr("Contact list Updated: the phone has no contacts.");
         if (result.status != ImportContactsResult::Status::LinkFailed) {
             const SaveResult saved = contacts_.save_contacts(kContactsFileName);
             if (!saved.ok) {
                 show_message_box(this, tr("Could not save the contacts file.\nDetails:\n") +
                                            QString::fromStdString(saved.error));
-                outcome = u"Contact list Updated, but not saved.";
+                outcome = tr("Contact list Updated, but not saved.");
             }
         }
         refill();
     }
-    set_status_text(outcome);
+    show_status(outcome);
     Q_EMIT contactsChanged();
 }
 
@@ -149,7 +150,11 @@ void ContactsWindow::refill() {
 }
 
 void ContactsWindow::set_status_text(std::u16string_view text) {
-    status_pane_->setText(to_qstring(text));
+    show_status(shown_engine_text(text));
+}
+
+void ContactsWindow::show_status(const QString& text) {
+    status_pane_->setText(text);
     // The link reports from inside a fetch that blocks the event loop.
     status_pane_->repaint();
 }
@@ -159,6 +164,12 @@ void ContactsWindow::set_progress(int) {}
 void ContactsWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     hide();
+}
+
+void ContactsWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && toolbar_ != nullptr)
+        redraw_toolbar_pictures(toolbar_->actions(), palette());
 }
 
 }  // namespace quillet

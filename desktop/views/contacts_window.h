@@ -65,9 +65,12 @@ class ContactsWindow : public QMainWindow, public StatusSink {
 
     ContactsListView& list_view() { return *list_; }
 
-    // StatusSink: the message pane of the status bar.
+    // StatusSink: the message pane of the status bar; the engine's texts
+    // are shown in the desktop's language.
     void set_status_text(std::u16string_view text) override;
     void set_progress(int percent) override;
+    // A text of the window's own, already translated.
+    void show_status(const QString& text);
 
   Q_SIGNALS:
     // The contact list was replaced; names shown elsewhere may change.
@@ -75,6 +78,9 @@ class ContactsWindow : public QMainWindow, public StatusSink {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // A new palette (the desktop turned dark or light): the toolbar's
+    // pictures are drawn again in its ink.
+    void changeEvent(QEvent* event) override;
 
   private:
     void build_bars();

@@ -1,5 +1,6 @@
 #include "conversation_page.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 
 #include "desktop/search/text_folding.h"
@@ -15,6 +16,18 @@ std::u16string u16(const QString& s) {
     return s.toStdU16String();
 }
 
+// The page's own words, shown in the desktop's language.
+constexpr const char* kDeleted =
+    QT_TRANSLATE_NOOP("quillet::ConversationPage", "deleted on device");
+constexpr const char* kEarlierWords =
+    QT_TRANSLATE_NOOP("quillet::ConversationPage", "Show earlier messages (%1 more)");
+constexpr const char* kOneMessage = QT_TRANSLATE_NOOP("quillet::ConversationPage", "%1 message");
+constexpr const char* kMessages = QT_TRANSLATE_NOOP("quillet::ConversationPage", "%1 messages");
+
+QString words(const char* source) {
+    return QCoreApplication::translate("quillet::ConversationPage", source);
+}
+
 std::u16string number_text(size_t n) {
     const std::string digits = std::to_string(n);
     return std::u16string(digits.begin(), digits.end());
@@ -26,7 +39,7 @@ void append_message(std::u16string& out, const ConversationEntry& e, size_t posi
     const std::u16string cell_class = e.deleted ? side + u" deleted" : side;
     std::u16string time = u16(locale.toString(local_time(*e.message).time(), u"HH:mm"));
     if (e.deleted)
-        time += u" \u00b7 deleted on device";
+        time += u" \u00b7 " + u16(words(kDeleted));
     const std::u16string_view text = e.message->text_view();
     const std::u16string shown = page_message_text(text);
     // Paragraphs, not tables: the view lays out hundreds of them at once.
@@ -57,7 +70,7 @@ std::u16string earlier_link(size_t earlier) {
     if (earlier == 0)
         return {};
     return u"<p class=\"earlier\" align=\"center\"><a href=\"" + std::u16string(kEarlierLink) +
-           u"\">Show earlier messages (" + number_text(earlier) + u" more)</a></p>";
+           u"\">" + html_escaped(u16(words(kEarlierWords).arg(earlier))) + u"</a></p>";
 }
 
 }  // namespace
@@ -79,7 +92,7 @@ std::u16string render_conversation_page(std::string_view template_bytes,
             if (name == u"phone")
                 return html_escaped(fields.phone);
             if (name == u"count")
-                return number_text(total) + (total == 1 ? u" message" : u" messages");
+                return html_escaped(u16(words(total == 1 ? kOneMessage : kMessages).arg(total)));
             if (name == u"earlier")
                 return earlier_link(fields.earlier);
             if (name == u"messages")

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "desktop/views/engine_texts.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/sound_file_dialog.h"
 #include "desktop/views/window_parts.h"
@@ -71,7 +72,7 @@ OptionsForm::OptionsForm(QWidget* parent) : QWidget(parent) {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     cancel_ = push_button(tr("Cancel"), "cancelButton", this);
-    ok_ = push_button(QStringLiteral("OK"), "okButton", this);
+    ok_ = push_button(tr("OK"), "okButton", this);
     buttons->addWidget(cancel_);
     buttons->addWidget(ok_);
     layout->addLayout(buttons);
@@ -177,7 +178,7 @@ void OptionsForm::load_from(Options& options) {
     sound_->setChecked(options.sound_notification != 0);
     popup_->setChecked(options.popup_message != 0);
     sound_file_->setText(to_qstring(options.sound_filename));
-    popup_text_->setText(to_qstring(options.popup_message_text));
+    popup_text_->setText(shown_engine_text(options.popup_message_text));
 }
 
 void OptionsForm::apply() {
@@ -193,15 +194,20 @@ void OptionsForm::apply() {
         set_flag(o.sound_notification, sound_);
         set_flag(o.popup_message, popup_);
         o.sound_filename = settings_text(sound_file_->text());
-        o.popup_message_text = settings_text(popup_text_->text());
+        // The default text shown in the desktop's language is kept as the
+        // default, so that another language shows it in its own.
+        const QString popup = popup_text_->text();
+        o.popup_message_text = popup == shown_engine_text(kDefaultPopupText)
+                                   ? std::u16string(kDefaultPopupText)
+                                   : settings_text(popup);
 
         const OptionsSaveResult saved = save_options(o);
         if (!saved.file.ok)
             show_message_box(this, tr("Could not save the settings.\nDetails:\n") +
                                        QString::fromStdString(saved.file.error));
         else if (!saved.registry_written)
-            show_message_box(this, QStringLiteral("Could not change whether Quillet! starts "
-                                                  "on an ActiveSync connection."));
+            show_message_box(this, tr("Could not change whether Quillet! starts on an ActiveSync "
+                                      "connection."));
     }
     Q_EMIT finished();
 }

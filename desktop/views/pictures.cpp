@@ -300,4 +300,21 @@ QPixmap about_link_picture(int size, qreal scale) {
     return render(draw_link, size, scale);
 }
 
+namespace {
+constexpr const char* kPictureProperty = "quilletToolbarPicture";
+}  // namespace
+
+void set_toolbar_picture(QAction& action, ToolbarPicture picture, const QPalette& palette) {
+    action.setIcon(toolbar_icon(picture, palette));
+    action.setProperty(kPictureProperty, static_cast<int>(picture));
+}
+
+void redraw_toolbar_pictures(const QList<QAction*>& actions, const QPalette& palette) {
+    for (QAction* action : actions) {
+        const QVariant picture = action->property(kPictureProperty);
+        if (picture.isValid())
+            action->setIcon(toolbar_icon(static_cast<ToolbarPicture>(picture.toInt()), palette));
+    }
+}
+
 }  // namespace quillet

@@ -3,7 +3,9 @@
 // and 2x into one QIcon. The windows' toolbars all take theirs from here.
 #pragma once
 
+#include <QAction>
 #include <QIcon>
+#include <QList>
 #include <QPalette>
 #include <QPixmap>
 
@@ -24,6 +26,13 @@ enum class ToolbarPicture {
 // 2x, its outlines in the ink that stands out on `palette`'s window (light
 // on a dark desktop).
 QIcon toolbar_icon(ToolbarPicture picture, const QPalette& palette);
+// Puts `picture` on `action` in `palette`'s ink and notes which picture it
+// is, so that redraw_toolbar_pictures draws it again.
+void set_toolbar_picture(QAction& action, ToolbarPicture picture, const QPalette& palette);
+// Draws the pictures set by set_toolbar_picture on `actions` again in
+// `palette`'s ink: a window calls it when its palette changes (the desktop
+// switched between light and dark while it was open).
+void redraw_toolbar_pictures(const QList<QAction*>& actions, const QPalette& palette);
 // The program's icon (window, tray), at 16, 24, 32, 48 and 64 pixels and
 // their 2x forms.
 QIcon application_icon();

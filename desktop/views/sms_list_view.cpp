@@ -8,6 +8,7 @@
 #include "desktop/store/orx_exception.h"
 #include "desktop/store/shown_time.h"
 #include "desktop/views/command_scope.h"
+#include "desktop/views/engine_texts.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/window_parts.h"
 
@@ -16,11 +17,6 @@ namespace quillet {
 namespace {
 
 constexpr int kColumnWidths[MessageListModel::kColumnCount] = {300, 150, 100, 50, 70};
-
-QString delete_failure_text(const ORX_Exception& e) {
-    return to_qstring(e.with_prefix(
-        u"Unable to delete on device. Please Check your ActiveSync connection.\nDetails:\n"));
-}
 
 class QuietScope {
   public:
@@ -338,6 +334,12 @@ SmsListView::Deletion SmsListView::delete_selected_on_device() {
     }
     fill_from_box(*box);
     return done;
+}
+
+QString SmsListView::delete_failure_text(const ORX_Exception& failure) {
+    return failure_text(
+        tr("Unable to delete on device. Please Check your ActiveSync connection.\nDetails:\n"),
+        failure);
 }
 
 }  // namespace quillet

@@ -1,15 +1,20 @@
 // The program in the desktop's language: the German translation built into
 // the program loads for a German desktop and the windows show their texts
-// in German; a language Quillet has no translation for keeps the English
-// texts.
+// in German, also the texts that come from the link and the data files
+// (English in the engine) and the message boxes; a language Quillet has no
+// translation for keeps the English texts.
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
 
 #include "desktop/app/translation.h"
+#include "desktop/store/options.h"
+#include "desktop/views/engine_texts.h"
 #include "desktop/views/options_window.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"
@@ -30,6 +35,26 @@ QStringList menu_titles(MainFrame& frame) {
 QString action_text(MainFrame& frame, const char* name) {
     return frame.findChild<QAction*>(QLatin1String(name))->text();
 }
+
+// Every text the status pane showed while a command ran: the window draws
+// each at once (the command blocks the event loop).
+class StatusTrail : public QObject {
+  public:
+    explicit StatusTrail(QLabel* pane) : pane_(pane) { pane_->installEventFilter(this); }
+    ~StatusTrail() override { pane_->removeEventFilter(this); }
+    QStringList texts;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == pane_ && event->type() == QEvent::Paint &&
+            (texts.isEmpty() || texts.last() != pane_->text()))
+            texts << pane_->text();
+        return false;
+    }
+
+  private:
+    QLabel* pane_;
+};
 
 }  // namespace
 
@@ -61,6 +86,106 @@ class MainLanguageTest : public QObject {
         QCOMPARE(f->list_view().model()->headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("Nachricht"));
         QCOMPARE(f->options_window()->windowTitle(), QStringLiteral("Optionen"));
+    }
+
+    // The engine's texts in German: the figures, paths and names it put in
+    // carried over as they were; a text the translation does not know, and
+    // every text without the translation, stays exactly the engine's.
+    void engineTextsKeepWhatTheEngineFilledIn() {
+        QCOMPARE(shown_engine_text(u"importing sent sms: 45%"),
+                 QStringLiteral("importing sent sms: 45%"));
+        const Translation german = install_translation(QLocale(QLocale::German, QLocale::Germany));
+        QVERIFY(german);
+        QCOMPARE(shown_engine_text(u"importing sent sms: 45%"),
+                 QStringLiteral("Gesendete SMS werden importiert: 45 %"));
+        // A name with a placeholder or a colon in it is not read as one.
+        QCOMPARE(shown_engine_text(u"retrieving contact 3: Dr. %2: Office"),
+                 QStringLiteral("Kontakt 3 wird abgerufen: Dr. %2: Office"));
+        // The same folder named twice; the clashing files listed at the end.
+        QCOMPARE(shown_engine_text(u"Your messages were moved to /d/q; left in /p, as /d/q has "
+                                   u"its own: inbox1.sms sent1.sms."),
+                 QStringLiteral("Ihre Nachrichten wurden nach /d/q verschoben; in /p geblieben, "
+                                "weil /d/q eigene hat: inbox1.sms sent1.sms."));
+        QCOMPARE(shown_engine_text(u"Your messages were moved to /d/q; left in /p, as /x has "
+                                   u"its own: inbox1.sms."),
+                 QStringLiteral("Your messages were moved to /d/q; left in /p, as /x has its "
+                                "own: inbox1.sms."));
+        QCOMPARE(shown_engine_text(u"Could not connect: the link is busy"),
+                 QStringLiteral("Keine Verbindung zum Telefon: Die Verbindung ist gerade belegt"));
+        QCOMPARE(shown_engine_text(u"receive_data socket error"),
+                 QStringLiteral("receive_data socket error"));
+        QCOMPARE(shown_engine_text(u"importing inbox: 7%\n"),
+                 QStringLiteral("importing inbox: 7%\n"));
+    }
+
+    // The fetch's progress comes from the link in English; the window shows
+    // it in German, with the link's figures in it.
+    void getSmsTellsItsProgressInGerman() {
+        QVERIFY(env_->phone({QStringLiteral("init")}));
+        QVERIFY(env_->phone({QStringLiteral("deliver"), QStringLiteral("--from"),
+                             QStringLiteral("+4930777000"), QStringLiteral("--text"),
+                             QStringLiteral("Bis morgen")}));
+        const Translation german = install_translation(QLocale(QLocale::German, QLocale::Germany));
+        QVERIFY(german);
+        RunningFrame f;
+        QVERIFY(QTest::qWaitForWindowExposed(f.frame.get()));
+        StatusTrail trail(f->findChild<QLabel*>(QStringLiteral("statusPane")));
+        QCOMPARE(f.get_sms(), 1);
+        const QString seen = trail.texts.join(QStringLiteral(" | "));
+        QVERIFY2(trail.texts.contains(QStringLiteral("Nachrichten werden abgerufen …")),
+                 qPrintable(seen));
+        QVERIFY2(trail.texts.contains(QStringLiteral("Posteingang wird importiert …")),
+                 qPrintable(seen));
+        QVERIFY2(trail.texts.contains(QStringLiteral("Posteingang wird importiert: 0 %")),
+                 qPrintable(seen));
+        QVERIFY2(!seen.contains(QStringLiteral("importing")), qPrintable(seen));
+        QCOMPARE(f->status_text(), QStringLiteral("1 neue Nachricht importiert"));
+
+        // A deletion with nothing selected says so in German.
+        f->list_view().clearSelection();
+        f->delete_messages();
+        QCOMPARE(f->status_text(),
+                 QStringLiteral("Keine Nachricht ausgewählt: Es wurde nichts gelöscht."));
+    }
+
+    // A phone that is not there: the message box, its sentence and the
+    // link's reason, in German.
+    void theLinkFailureIsToldInGerman() {
+        QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}));
+        QVERIFY(env_->phone({QStringLiteral("unplug")}));
+        const Translation german = install_translation(QLocale(QLocale::German, QLocale::Germany));
+        QVERIFY(german);
+        RunningFrame f(1000);
+        QCOMPARE(f.get_sms(), -1);
+        const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QCOMPARE(boxes[0].text, QStringLiteral("Bitte prüfen Sie die ActiveSync-Verbindung.\n"
+                                               "Einzelheiten:\nKeine Verbindung zum Telefon"));
+    }
+
+    // The new-message popup's default text shows in German in the options,
+    // and OK keeps it as the default: an English desktop later shows it in
+    // English again, not the German words saved as the user's own.
+    void theDefaultPopupTextFollowsTheLanguage() {
+        {
+            const Translation german =
+                install_translation(QLocale(QLocale::German, QLocale::Germany));
+            QVERIFY(german);
+            Options options;
+            OptionsWindow window;
+            window.show_with(options);
+            QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("popupTextEdit"))->text(),
+                     QStringLiteral("Sie haben eine neue SMS erhalten."));
+            QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("okButton")),
+                              Qt::LeftButton);
+            QCOMPARE(options.popup_message_text, std::u16string(kDefaultPopupText));
+        }
+        Options loaded;
+        QVERIFY(load_options(loaded));
+        OptionsWindow window;
+        window.show_with(loaded);
+        QCOMPARE(window.findChild<QLineEdit*>(QStringLiteral("popupTextEdit"))->text(),
+                 QStringLiteral("You have received a new SMS message."));
     }
 
     void aLanguageWithoutTranslationKeepsTheEnglishTexts() {

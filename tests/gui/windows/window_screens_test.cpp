@@ -2,9 +2,10 @@
 // user would see them: no control is squeezed below the size it needs to
 // show its text, and no two controls overlap. With QUILLET_SCREENS set to a
 // folder, each window is also saved there as a PNG. The toolbars show the
-// program's own pictures.
+// program's own pictures, also after the desktop turned dark.
 #include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -72,6 +73,23 @@ void check_picture(QWidget& window, const char* action, ToolbarPicture picture,
              action);
 }
 
+QImage picture_of(QWidget& window, const char* action) {
+    auto* found = window.findChild<QAction*>(QLatin1String(action));
+    return found ? found->icon().pixmap(QSize(24, 24)).toImage() : QImage();
+}
+
+QPalette dark_palette() {
+    QPalette p;
+    const QColor text(0xe6, 0xe6, 0xe6);
+    p.setColor(QPalette::Window, QColor(0x2a, 0x2d, 0x32));
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, QColor(0x1d, 0x1f, 0x23));
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, QColor(0x33, 0x36, 0x3c));
+    p.setColor(QPalette::ButtonText, text);
+    return p;
+}
+
 void save_screen(QWidget& window, const QString& name) {
     const QString folder = qEnvironmentVariable("QUILLET_SCREENS");
     if (folder.isEmpty())
@@ -87,6 +105,7 @@ class WindowScreensTest : public QObject {
 
     std::unique_ptr<WindowTestEnv> env_;
     std::unique_ptr<SmartphoneSmsConnect> link_;
+    QPalette light_ = QApplication::palette();
 
   private Q_SLOTS:
     void init() {
@@ -102,6 +121,7 @@ class WindowScreensTest : public QObject {
         QVERIFY(list.save_contacts(kContactsFileName).ok);
     }
     void cleanup() {
+        QApplication::setPalette(light_);
         link_.reset();
         env_.reset();
     }
@@ -150,6 +170,41 @@ class WindowScreensTest : public QObject {
         save_screen(window, u"contacts.png"_qs);
         window.show_for(none);
         check_layout(window);
+    }
+
+    // The desktop turns dark while the composer and the contacts window are
+    // open: their toolbars' pictures are drawn again in the dark palette's
+    // light ink, as the main window's are.
+    void openWindowsFollowADarkDesktop() {
+        ContactsWindow contacts(*link_);
+        SmsBox sent(BoxKind::SentItems);
+        NewSmsWindow composer(*link_, sent, contacts);
+        contacts.show_for(&composer);
+        composer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&composer));
+        const struct {
+            QWidget* window;
+            const char* action;
+            ToolbarPicture picture;
+        } buttons[] = {{&composer, "sendToolAction", ToolbarPicture::Send},
+                       {&composer, "contactsToolAction", ToolbarPicture::Contacts},
+                       {&contacts, "getContactsAction", ToolbarPicture::GetContacts},
+                       {&contacts, "addContactAction", ToolbarPicture::AddRecipient}};
+        QList<QImage> light;
+        for (const auto& b : buttons)
+            light << picture_of(*b.window, b.action);
+
+        QApplication::setPalette(dark_palette());
+        for (qsizetype i = 0; i < light.size(); ++i) {
+            const auto& b = buttons[i];
+            QTRY_COMPARE(b.window->palette().color(QPalette::Window), QColor(0x2a, 0x2d, 0x32));
+            const QImage dark = picture_of(*b.window, b.action);
+            QVERIFY2(dark != light[i], b.action);
+            QCOMPARE(dark,
+                     toolbar_icon(b.picture, b.window->palette()).pixmap(QSize(24, 24)).toImage());
+        }
+        save_screen(composer, u"composer-dark.png"_qs);
+        save_screen(contacts, u"contacts-dark.png"_qs);
     }
 
     void optionsWindow() {
