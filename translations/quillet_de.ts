@@ -806,6 +806,10 @@ Einzelheiten:
         <source>%1 SMS parts</source>
         <translation>%1 SMS-Teile</translation>
     </message>
+    <message>
+        <source>characters</source>
+        <translation>Zeichen</translation>
+    </message>
 </context>
 <context>
     <name>quillet::NewSmsWindow</name>
@@ -989,6 +993,10 @@ Einzelheiten:
         <source>Name</source>
         <translation>Name</translation>
     </message>
+    <message>
+        <source>(new number)</source>
+        <translation>(neue Nummer)</translation>
+    </message>
 </context>
 <context>
     <name>quillet::SearchResultsModel</name>
@@ -1115,6 +1123,41 @@ Einzelheiten:
     <message>
         <source>Sound Files (*.wav)</source>
         <translation>Klangdateien (*.wav)</translation>
+    </message>
+</context>
+<context>
+    <name>quillet::TemplateWords</name>
+    <message>
+        <source>Choose a message in the list above to read it here.</source>
+        <translation>Wählen Sie oben in der Liste eine Nachricht, um sie hier zu lesen.</translation>
+    </message>
+    <message>
+        <source>Get SMS (Ctrl+G) brings in the new messages from your phone.</source>
+        <translation>SMS abrufen (Strg+G) holt die neuen Nachrichten von Ihrem Telefon.</translation>
+    </message>
+    <message>
+        <source>FROM</source>
+        <translation>VON</translation>
+    </message>
+    <message>
+        <source>RECEIVED</source>
+        <translation>EMPFANGEN</translation>
+    </message>
+    <message>
+        <source>Received on your phone and kept in the Inbox.</source>
+        <translation>Auf Ihrem Telefon empfangen und im Posteingang aufbewahrt.</translation>
+    </message>
+    <message>
+        <source>CONTACT</source>
+        <translation>KONTAKT</translation>
+    </message>
+    <message>
+        <source>DATE</source>
+        <translation>DATUM</translation>
+    </message>
+    <message>
+        <source>CONVERSATION WITH</source>
+        <translation>UNTERHALTUNG MIT</translation>
     </message>
 </context>
 </TS>

@@ -11,6 +11,7 @@
 #include "desktop/store/app_paths.h"
 #include "desktop/store/safe_file.h"
 #include "desktop/store/shown_time.h"
+#include "desktop/views/engine_texts.h"
 #include "desktop/views/message_page.h"
 #include "desktop/views/page_palette.h"
 #include "desktop/views/window_parts.h"
@@ -54,7 +55,7 @@ QVariant TemplateBrowser::loadResource(int type, const QUrl& name) {
             return page;
         const QByteArray bytes = page.toByteArray();
         auto decode = QStringDecoder::decoderForHtml(bytes);
-        return with_palette_colours(decode(bytes), palette());
+        return with_palette_colours(with_template_words(decode(bytes)), palette());
     }
     // A picture or style sheet beside the page: the page lives in the data
     // folder, its resources in the program folder.
@@ -136,7 +137,7 @@ bool HtmlFormView::show_page(const std::u16string& page) {
     if (!write_page(path, page)) {
         // The data folder refused the page: show the message all the same
         // rather than whatever the old page said.
-        browser_->setHtml(with_palette_colours(to_qstring(page), palette()));
+        browser_->setHtml(with_palette_colours(with_template_words(to_qstring(page)), palette()));
         return false;
     }
     show_file(path);

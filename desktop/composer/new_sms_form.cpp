@@ -65,7 +65,7 @@ NewSmsForm::NewSmsForm(QWidget* parent) : QWidget(parent) {
     class_row->addWidget(class_box_);
     class_row->addSpacing(12);
     class_row->addWidget(counter_);
-    class_row->addWidget(new QLabel(QStringLiteral("characters"), this));
+    class_row->addWidget(new QLabel(tr("characters"), this));
     class_row->addSpacing(8);
     class_row->addWidget(parts_);
     class_row->addStretch(1);

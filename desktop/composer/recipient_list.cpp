@@ -71,7 +71,7 @@ QVariant RecipientModel::data(const QModelIndex& index, int role) const {
         // The editor of the placeholder starts empty.
         if (index.column() != NumberColumn || role == Qt::EditRole)
             return QString();
-        return QString::fromUtf16(kPlaceholderText);
+        return tr(kPlaceholderText);
     }
     const Recipient& r = recipients_[static_cast<size_t>(index.row())];
     return index.column() == NumberColumn ? r.number : r.name;

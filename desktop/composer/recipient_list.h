@@ -22,7 +22,9 @@
 
 namespace quillet {
 
-inline constexpr char16_t kPlaceholderText[] = u"(new number)";
+// The placeholder row's text, shown in the desktop's language.
+inline constexpr const char* kPlaceholderText =
+    QT_TRANSLATE_NOOP("quillet::RecipientModel", "(new number)");
 
 // The rows behind RecipientList: recipients, then the placeholder.
 class RecipientModel : public QAbstractTableModel {

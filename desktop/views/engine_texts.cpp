@@ -124,6 +124,32 @@ QString shown_engine_text(std::u16string_view text) {
     return original;
 }
 
+QString with_template_words(const QString& page) {
+    // The words of templates/*.html that the view shows.
+    static constexpr const char* kWords[] = {
+        QT_TRANSLATE_NOOP("quillet::TemplateWords",
+                          "Choose a message in the list above to read it here."),
+        QT_TRANSLATE_NOOP("quillet::TemplateWords",
+                          "Get SMS (Ctrl+G) brings in the new messages from your phone."),
+        QT_TRANSLATE_NOOP("quillet::TemplateWords", "FROM"),
+        QT_TRANSLATE_NOOP("quillet::TemplateWords", "RECEIVED"),
+        QT_TRANSLATE_NOOP("quillet::TemplateWords",
+                          "Received on your phone and kept in the Inbox."),
+        QT_TRANSLATE_NOOP("quillet::TemplateWords", "CONTACT"),
+        QT_TRANSLATE_NOOP("quillet::TemplateWords", "DATE"),
+        QT_TRANSLATE_NOOP("quillet::TemplateWords", "CONVERSATION WITH"),
+    };
+    QString shown = page;
+    for (const char* word : kWords) {
+        const QString translated = QCoreApplication::translate("quillet::TemplateWords", word);
+        if (translated == QLatin1String(word))
+            continue;
+        shown.replace(QLatin1Char('>') + QLatin1String(word) + QLatin1Char('<'),
+                      QLatin1Char('>') + translated.toHtmlEscaped() + QLatin1Char('<'));
+    }
+    return shown;
+}
+
 QString failure_text(const QString& prefix, const ORX_Exception& failure) {
     return (prefix + shown_engine_text(failure.message())).left(ORX_Exception::kMaxPrefixed);
 }

@@ -11,8 +11,13 @@
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <algorithm>
 
+#include "desktop/app/html_form_view.h"
 #include "desktop/app/translation.h"
+#include "desktop/composer/new_sms_form.h"
+#include "desktop/composer/new_sms_window.h"
+#include "desktop/composer/recipient_list.h"
 #include "desktop/store/options.h"
 #include "desktop/views/engine_texts.h"
 #include "desktop/views/options_window.h"
@@ -86,6 +91,16 @@ class MainLanguageTest : public QObject {
         QCOMPARE(f->list_view().model()->headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("Nachricht"));
         QCOMPARE(f->options_window()->windowTitle(), QStringLiteral("Optionen"));
+        // The composer's placeholder row and counter, and the idle page.
+        NewSmsWindow* composer = f->new_sms();
+        QVERIFY(composer);
+        QCOMPARE(composer->form().recipient_list().model()->index(0, 0).data().toString(),
+                 QStringLiteral("(neue Nummer)"));
+        const QList<QLabel*> labels = composer->findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.cbegin(), labels.cend(),
+                            [](const QLabel* l) { return l->text() == u"Zeichen"_qs; }));
+        QTRY_VERIFY(f->html_view().browser().toPlainText().contains(
+            u"Wählen Sie oben in der Liste eine Nachricht"_qs));
     }
 
     // The engine's texts in German: the figures, paths and names it put in
@@ -140,6 +155,14 @@ class MainLanguageTest : public QObject {
                  qPrintable(seen));
         QVERIFY2(!seen.contains(QStringLiteral("importing")), qPrintable(seen));
         QCOMPARE(f->status_text(), QStringLiteral("1 neue Nachricht importiert"));
+
+        // The message view's template words are German too.
+        f->list_view().setCurrentIndex(f->list_view().list_model().index(0, 0));
+        QTRY_VERIFY(f->html_view().browser().toPlainText().contains(u"Bis morgen"_qs));
+        const QString page = f->html_view().browser().toPlainText();
+        QVERIFY2(page.contains(u"VON"_qs) && page.contains(u"EMPFANGEN"_qs), qPrintable(page));
+        QVERIFY2(page.contains(u"Auf Ihrem Telefon empfangen und im Posteingang aufbewahrt."_qs),
+                 qPrintable(page));
 
         // A deletion with nothing selected says so in German.
         f->list_view().clearSelection();
