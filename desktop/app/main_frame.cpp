@@ -218,8 +218,20 @@ void MainFrame::closeEvent(QCloseEvent* event) {
     Q_EMIT closed();
 }
 
+// The user at work in the window has seen what came in: the next notice
+// counts from there. Not every notification service says when its popup
+// went away (notification-daemon lets it expire without a word), so the
+// service's NotificationClosed alone would leave the count growing.
+void MainFrame::note_user_at_work(QObject* watched) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (notice_count_ != 0 && widget != nullptr && widget->window() == this)
+        notice_count_ = 0;
+}
+
 bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress || type == QEvent::KeyPress)
+        note_user_at_work(watched);
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
         return false;
     auto* key = static_cast<QKeyEvent*>(event);

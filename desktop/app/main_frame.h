@@ -199,6 +199,7 @@ class MainFrame : public QMainWindow, public StatusSink {
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void note_user_at_work(QObject* watched);
 
   private:
     void build_panes();

@@ -14,6 +14,7 @@
 
 #include "desktop/app/desktop_notifier.h"
 #include "desktop/app/html_form_view.h"
+#include "desktop/views/sms_list_view.h"
 #include "main_test_env.h"
 
 using namespace quillet;
@@ -178,6 +179,28 @@ class MainNoticeTest : public QObject {
         // A new notice, not "2 new messages".
         QCOMPARE(fake_->notices.back().replaces, 0u);
         QCOMPARE(fake_->notices.back().summary, QStringLiteral("+4930123456"));
+    }
+
+    // A service that lets its popup expire without NotificationClosed (as
+    // notification-daemon does): arrivals count on until the user works in
+    // the window, then the next notice names its sender again.
+    void workingInTheWindowStartsTheCountAgain() {
+        QVERIFY(start_service());
+        QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}));
+        RunningFrame f;
+        QVERIFY(f.get_sms() > 0);
+        QVERIFY(link_watching(f));
+        QVERIFY(deliver(QStringLiteral("One")));
+        QTRY_COMPARE_WITH_TIMEOUT(fake_->notices.size(), size_t{1}, 20000);
+        QVERIFY(deliver(QStringLiteral("Two")));
+        QTRY_COMPARE_WITH_TIMEOUT(fake_->notices.size(), size_t{2}, 20000);
+        QCOMPARE(fake_->notices.back().summary,
+                 QStringLiteral("2 new messages, the latest from +4930123456"));
+        QTest::mouseClick(f->list_view().viewport(), Qt::LeftButton, {}, QPoint(20, 5));
+        QVERIFY(deliver(QStringLiteral("Three")));
+        QTRY_COMPARE_WITH_TIMEOUT(fake_->notices.size(), size_t{3}, 20000);
+        QCOMPARE(fake_->notices.back().summary, QStringLiteral("+4930123456"));
+        QCOMPARE(fake_->notices.back().body, QStringLiteral("Three"));
     }
 
     void withoutTheServiceThePopupBoxStays() {
