@@ -5,7 +5,13 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QIcon>
+#include <QUrl>
 #include <QVariantMap>
+#include <filesystem>
+#include <system_error>
+
+#include "desktop/store/app_paths.h"
 
 namespace quillet {
 namespace {
@@ -23,6 +29,20 @@ QString service() {
 
 QString path() {
     return QLatin1String(DesktopNotifier::kPath);
+}
+
+// The program's icon by name where the icon theme has it (installed). Run
+// from the build folder the theme has none, and the popup would show no
+// picture: the service gets the program's picture file instead.
+QString notice_icon() {
+    const QString name = QLatin1String(DesktopNotifier::kIconName);
+    if (QIcon::hasThemeIcon(name))
+        return name;
+    const std::filesystem::path file = resource_path(u"templates/images/quillet.png");
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error))
+        return name;
+    return QUrl::fromLocalFile(QString::fromStdString(file.string())).toString();
 }
 
 }  // namespace
@@ -73,12 +93,12 @@ void DesktopNotifier::send(const QString& summary, const QString& body) {
     QDBusMessage call =
         QDBusMessage::createMethodCall(service(), path(), kInterface, QStringLiteral("Notify"));
     QVariantMap hints;
-    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("org.quillet.Quillet"));
+    hints.insert(QStringLiteral("desktop-entry"), QLatin1String(kIconName));
     hints.insert(QStringLiteral("category"), QStringLiteral("im.received"));
     const QString shown =
         markup_ == Markup::Read ? body.left(kMostBody).toHtmlEscaped() : body.left(kMostBody);
-    call << QStringLiteral("Quillet") << id_ << QStringLiteral("org.quillet.Quillet") << summary
-         << shown << QStringList{kDefaultAction, tr("Show"), kShowAction, tr("Show")} << hints
+    call << QStringLiteral("Quillet") << id_ << notice_icon() << summary << shown
+         << QStringList{kDefaultAction, tr("Show"), kShowAction, tr("Show")} << hints
          << kServerTimeout;
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &DesktopNotifier::on_notify_reply);

@@ -23,6 +23,8 @@ class DesktopNotifier : public QObject {
   public:
     static constexpr const char* kService = "org.freedesktop.Notifications";
     static constexpr const char* kPath = "/org/freedesktop/Notifications";
+    // The program's icon in the icon theme, and its desktop entry.
+    static constexpr const char* kIconName = "org.quillet.Quillet";
 
     explicit DesktopNotifier(QObject* parent = nullptr);
 

@@ -7,10 +7,13 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QIcon>
+#include <QImage>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextBrowser>
+#include <QUrl>
 
 #include "desktop/app/desktop_notifier.h"
 #include "desktop/app/html_form_view.h"
@@ -31,6 +34,7 @@ class FakeNotifications : public QObject {
     struct Notice {
         QString app;
         uint replaces = 0;
+        QString icon;
         QString summary;
         QString body;
         QStringList actions;
@@ -42,10 +46,10 @@ class FakeNotifications : public QObject {
 
   public Q_SLOTS:
     QStringList GetCapabilities() { return capabilities; }
-    uint Notify(const QString& app, uint replaces, const QString& /*icon*/, const QString& summary,
+    uint Notify(const QString& app, uint replaces, const QString& icon, const QString& summary,
                 const QString& body, const QStringList& actions, const QVariantMap& hints,
                 int /*timeout*/) {
-        notices.push_back({app, replaces, summary, body, actions, hints});
+        notices.push_back({app, replaces, icon, summary, body, actions, hints});
         return replaces != 0 ? replaces : static_cast<uint>(notices.size()) + 40;
     }
     void CloseNotification(uint /*id*/) {}
@@ -137,6 +141,15 @@ class MainNoticeTest : public QObject {
         QVERIFY(notice.actions.contains(QStringLiteral("show")));
         QCOMPARE(notice.hints.value(QStringLiteral("desktop-entry")).toString(),
                  QStringLiteral("org.quillet.Quillet"));
+        // An icon the desktop can find: the theme's where it has the
+        // program's (installed), else the picture's file (build folder).
+        if (notice.icon == QStringLiteral("org.quillet.Quillet")) {
+            QVERIFY(QIcon::hasThemeIcon(notice.icon));
+        } else {
+            const QUrl file(notice.icon);
+            QVERIFY2(file.isLocalFile() && !QImage(file.toLocalFile()).isNull(),
+                     qPrintable(notice.icon));
+        }
         // No popup box besides; the sound as before.
         QVERIFY(f->new_message_notice() == nullptr);
         QCOMPARE(env_->sounds().size(), 1);
