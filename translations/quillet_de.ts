@@ -732,7 +732,7 @@ Einzelheiten:
     </message>
     <message>
         <source>S&amp;earch</source>
-        <translation>&amp;Suchen</translation>
+        <translation>Su&amp;chen</translation>
     </message>
     <message>
         <source>Quillet</source>
@@ -751,6 +751,30 @@ Einzelheiten:
             <numerusform>%n neue Nachricht von %1</numerusform>
             <numerusform>%n neue Nachrichten, die neueste von %1</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>A message you are writing has not been sent. Close Quillet and discard it?</source>
+        <translation>Eine Nachricht, die Sie schreiben, wurde nicht gesendet. Quillet schließen und sie verwerfen?</translation>
+    </message>
+    <message>
+        <source>%1 messages you are writing have not been sent. Close Quillet and discard them?</source>
+        <translation>%1 Nachrichten, die Sie schreiben, wurden nicht gesendet. Quillet schließen und sie verwerfen?</translation>
+    </message>
+    <message>
+        <source>&amp;Inbox</source>
+        <translation>&amp;Posteingang</translation>
+    </message>
+    <message>
+        <source>Sent &amp;Items</source>
+        <translation>&amp;Gesendete Objekte</translation>
+    </message>
+    <message>
+        <source>&amp;Deleted on device</source>
+        <translation>Auf dem Gerät ge&amp;löscht</translation>
+    </message>
+    <message>
+        <source>&amp;Conversations</source>
+        <translation>&amp;Unterhaltungen</translation>
     </message>
 </context>
 <context>

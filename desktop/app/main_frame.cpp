@@ -182,12 +182,10 @@ bool MainFrame::drafts_may_go() {
     }
     if (drafts == 0)
         return true;
-    const QString text = drafts == 1 ? QStringLiteral(
-                                           "A message you are writing has not been sent. "
-                                           "Close Quillet and discard it?")
-                                     : QStringLiteral(
-                                           "%1 messages you are writing have not been sent. "
-                                           "Close Quillet and discard them?")
+    const QString text = drafts == 1 ? tr("A message you are writing has not been sent. Close "
+                                          "Quillet and discard it?")
+                                     : tr("%1 messages you are writing have not been sent. "
+                                          "Close Quillet and discard them?")
                                            .arg(drafts);
     return ask_yes_no(this, text);
 }

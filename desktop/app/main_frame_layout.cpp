@@ -155,17 +155,17 @@ void MainFrame::build_menus() {
         const char* text;
         const char* name;
         Qt::Key key;
-    } boxes[] = {{"&Inbox", "viewInboxAction", Qt::Key_1},
-                 {"Sent &Items", "viewSentAction", Qt::Key_2},
-                 {"&Deleted on device", "viewDeletedAction", Qt::Key_3}};
+    } boxes[] = {{QT_TR_NOOP("&Inbox"), "viewInboxAction", Qt::Key_1},
+                 {QT_TR_NOOP("Sent &Items"), "viewSentAction", Qt::Key_2},
+                 {QT_TR_NOOP("&Deleted on device"), "viewDeletedAction", Qt::Key_3}};
     for (int kind = 0; kind < 3; ++kind) {
-        QAction* action = view->addAction(QLatin1String(boxes[kind].text));
+        QAction* action = view->addAction(tr(boxes[kind].text));
         action->setObjectName(QLatin1String(boxes[kind].name));
         action->setShortcut(QKeySequence(Qt::CTRL | boxes[kind].key));
         connect(action, &QAction::triggered, this,
                 [this, kind] { show_box(static_cast<BoxKind>(kind)); });
     }
-    QAction* conversations = view->addAction(QStringLiteral("&Conversations"));
+    QAction* conversations = view->addAction(tr("&Conversations"));
     conversations->setObjectName(QStringLiteral("viewConversationsAction"));
     conversations->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_4));
     connect(conversations, &QAction::triggered, this, &MainFrame::show_conversations);

@@ -86,6 +86,9 @@ class MainLanguageTest : public QObject {
         QCOMPARE(f->findChild<QAction*>(QStringLiteral("getSmsAction"))->shortcut(),
                  QKeySequence(Qt::CTRL | Qt::Key_G));
         QCOMPARE(action_text(*f.frame, "toolGetSms"), QStringLiteral("SMS abrufen"));
+        QCOMPARE(action_text(*f.frame, "viewInboxAction"), QStringLiteral("&Posteingang"));
+        QCOMPARE(action_text(*f.frame, "viewConversationsAction"),
+                 QStringLiteral("&Unterhaltungen"));
         QCOMPARE(f->status_text(), QStringLiteral("Bereit"));
         QCOMPARE(f->tree_view().topLevelItem(0)->text(0), QStringLiteral("Posteingang"));
         QCOMPARE(f->list_view().model()->headerData(0, Qt::Horizontal).toString(),
