@@ -15,10 +15,12 @@
 //
 // Selecting a conversation shows it in the message view, newest part first
 // (kConversationPart messages, more on "Show earlier messages"), and marks
-// all of its messages read. Selecting a result shows that message with its
-// box's template and marks it read.
+// all of its messages read; several may be selected (Ctrl, Shift) to be
+// deleted together. Selecting a result shows that message with its box's
+// template and marks it read.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <optional>
@@ -92,6 +94,24 @@ class ListPane : public QWidget {
     // A link failure is reported in a message box.
     SmsListView::Deletion delete_selected_result(DeviceOperations& device, bool on_device_only);
 
+    // The conversations selected in the list, for the question before they
+    // are deleted: who (the names or numbers the list shows, in its order),
+    // how many messages (one in two of them counted once), and how many of
+    // those went to others as well, whose conversations lose them too.
+    struct ConversationChoice {
+        QStringList correspondents;
+        size_t messages = 0;
+        size_t shared = 0;
+    };
+    ConversationChoice selected_conversations();
+    // Deletes every message of the selected conversations from its box as
+    // the message list deletes (with `on_device_only`, on the phone only, the
+    // messages kept). A link failure is reported in a message box and ends
+    // it: what was deleted stays deleted. One conversation gone: the one now
+    // at its place in the list is shown, as a box shows the next message.
+    SmsListView::Deletion delete_selected_conversations(DeviceOperations& device,
+                                                        bool on_device_only);
+
     // After every command: when a box changed, the index catches up and the
     // list shown (and the conversation shown) follow.
     void boxes_changed();
@@ -119,6 +139,7 @@ class ListPane : public QWidget {
     void on_conversation_chosen(const QModelIndex& current);
     void show_conversation(bool mark_read, const QString& anchor = {});
     void show_earlier();
+    std::vector<MessageRef> selected_conversation_messages();
 
     void fill_results();
     void on_result_chosen(const QModelIndex& current);

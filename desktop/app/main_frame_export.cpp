@@ -134,7 +134,7 @@ void MainFrame::print_conversation() {
         const Correspondence c = selected_conversation();
         if (paint_conversation(printer, {conversation_title(c), &c}, QLocale::system()) == 0)
             return tr("Unable to print the conversation.");
-        set_status_text(u"Conversation printed.");
+        set_status_text(tr("Conversation printed.").toStdU16String());
         return QString();
     });
 }

@@ -78,6 +78,8 @@ void MainFrame::restore_layout() {
     restore_splitter(list, layout_key::kRightSplitter, *right_splitter_);
     if (restore_columns(list, layout_key::kListColumns, *list_view_))
         sender_width_ = list_view_->columnWidth(MessageListModel::kSender);
+    restore_columns(list, layout_key::kConversationColumns, list_pane_->conversation_view());
+    restore_sort(list, layout_key::kConversationSort, list_pane_->conversation_view());
     composer_size_ = kept_size(list, layout_key::kComposerSize).value_or(composer_size_);
 }
 
@@ -86,6 +88,8 @@ void MainFrame::keep_layout(ConfigList& list) const {
     keep_splitter(list, layout_key::kMainSplitter, *main_splitter_);
     keep_splitter(list, layout_key::kRightSplitter, *right_splitter_);
     keep_columns(list, layout_key::kListColumns, *list_view_);
+    keep_columns(list, layout_key::kConversationColumns, list_pane_->conversation_view());
+    keep_sort(list, layout_key::kConversationSort, list_pane_->conversation_view());
     QSize composer = composer_size_;
     if (composer_)
         composer = composer_->size();

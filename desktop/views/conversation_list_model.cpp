@@ -170,15 +170,15 @@ QVariant ConversationListModel::headerData(int section, Qt::Orientation orientat
         return {};
     switch (section) {
         case kCorrespondent:
-            return QStringLiteral("Correspondent");
+            return tr("Correspondent");
         case kLastMessage:
-            return QStringLiteral("Last message");
+            return tr("Last message");
         case kDate:
-            return QStringLiteral("Date");
+            return tr("Date");
         case kMessages:
-            return QStringLiteral("Messages");
+            return tr("Messages");
         case kUnread:
-            return QStringLiteral("Unread");
+            return tr("Unread");
         default:
             return {};
     }

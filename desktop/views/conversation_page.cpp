@@ -1,5 +1,6 @@
 #include "conversation_page.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 
 #include "desktop/search/text_folding.h"
@@ -15,6 +16,11 @@ std::u16string u16(const QString& s) {
     return s.toStdU16String();
 }
 
+std::u16string translated(const char* text, size_t n = 0) {
+    return QCoreApplication::translate("ConversationPage", text, nullptr, static_cast<int>(n))
+        .toStdU16String();
+}
+
 std::u16string number_text(size_t n) {
     const std::string digits = std::to_string(n);
     return std::u16string(digits.begin(), digits.end());
@@ -24,15 +30,18 @@ void append_message(std::u16string& out, const ConversationEntry& e, size_t posi
                     const ConversationPageFields& fields, const QLocale& locale) {
     const std::u16string side = e.sent ? u"sent" : u"received";
     const std::u16string cell_class = e.deleted ? side + u" deleted" : side;
-    std::u16string time = u16(locale.toString(local_time(*e.message).time(), u"HH:mm"));
-    if (e.deleted)
-        time += u" \u00b7 deleted on device";
+    const std::u16string time = u16(locale.toString(local_time(*e.message).time(), u"HH:mm"));
+    std::u16string gone;
+    if (e.deleted) {
+        gone = u" <span class=\"gone\">\u00b7 " + html_escaped(translated("deleted on device")) +
+               u"</span>";
+    }
     const std::u16string_view text = e.message->text_view();
     const std::u16string shown = page_message_text(text);
     // Paragraphs, not tables: the view lays out hundreds of them at once.
     out += u"<p class=\"" + cell_class + u"\" align=\"" + (e.sent ? u"right" : u"left") +
            u"\"><a name=\"m" + number_text(position) + u"\"></a><span class=\"time\">" +
-           html_escaped(time) + u"</span><br>" +
+           html_escaped(time) + u"</span>" + gone + u"<br>" +
            message_as_html(shown, search_hits(shown, fields.folded_query)) + u"</p>\n";
 }
 
@@ -57,7 +66,8 @@ std::u16string earlier_link(size_t earlier) {
     if (earlier == 0)
         return {};
     return u"<p class=\"earlier\" align=\"center\"><a href=\"" + std::u16string(kEarlierLink) +
-           u"\">Show earlier messages (" + number_text(earlier) + u" more)</a></p>";
+           u"\">" + html_escaped(translated("Show earlier messages (%n more)", earlier)) +
+           u"</a></p>";
 }
 
 }  // namespace
@@ -72,20 +82,21 @@ std::u16string render_conversation_page(std::string_view template_bytes,
                                         const ConversationPageFields& fields,
                                         const QLocale& locale) {
     const size_t total = fields.earlier + fields.shown.size();
-    return fill_template(
-        template_bytes, [&](std::u16string_view name) -> std::optional<std::u16string> {
-            if (name == u"sender")
-                return html_escaped(fields.sender);
-            if (name == u"phone")
-                return html_escaped(fields.phone);
-            if (name == u"count")
-                return number_text(total) + (total == 1 ? u" message" : u" messages");
-            if (name == u"earlier")
-                return earlier_link(fields.earlier);
-            if (name == u"messages")
-                return exchange(fields, locale);
-            return std::nullopt;
-        });
+    return fill_template(template_bytes,
+                         [&](std::u16string_view name) -> std::optional<std::u16string> {
+                             if (name == u"sender")
+                                 return html_escaped(fields.sender);
+                             if (name == u"phone")
+                                 return html_escaped(fields.phone);
+                             if (name == u"count")
+                                 return html_escaped(total == 1 ? translated("1 message")
+                                                                : translated("%n messages", total));
+                             if (name == u"earlier")
+                                 return earlier_link(fields.earlier);
+                             if (name == u"messages")
+                                 return exchange(fields, locale);
+                             return std::nullopt;
+                         });
 }
 
 }  // namespace quillet

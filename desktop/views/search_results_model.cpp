@@ -44,11 +44,11 @@ void SearchResultsModel::row_changed(int row) {
 QString SearchResultsModel::box_name(BoxKind kind) {
     switch (kind) {
         case BoxKind::SentItems:
-            return QStringLiteral("Sent Items");
+            return tr("Sent Items");
         case BoxKind::DeletedItems:
-            return QStringLiteral("Deleted");
+            return tr("Deleted");
         default:
-            return QStringLiteral("Inbox");
+            return tr("Inbox");
     }
 }
 
@@ -162,15 +162,15 @@ QVariant SearchResultsModel::headerData(int section, Qt::Orientation orientation
         return {};
     switch (section) {
         case kBox:
-            return QStringLiteral("Box");
+            return tr("Box");
         case kMessage:
-            return QStringLiteral("Message");
+            return tr("Message");
         case kCorrespondent:
-            return QStringLiteral("Correspondent");
+            return tr("Correspondent");
         case kDate:
-            return QStringLiteral("Date");
+            return tr("Date");
         case kUnread:
-            return QStringLiteral("Unread");
+            return tr("Unread");
         default:
             return {};
     }

@@ -17,11 +17,6 @@ namespace {
 
 constexpr int kColumnWidths[MessageListModel::kColumnCount] = {300, 150, 100, 50, 70};
 
-QString delete_failure_text(const ORX_Exception& e) {
-    return to_qstring(e.with_prefix(
-        u"Unable to delete on device. Please Check your ActiveSync connection.\nDetails:\n"));
-}
-
 class QuietScope {
   public:
     explicit QuietScope(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
@@ -266,6 +261,12 @@ void SmsListView::select_row(int row) {
     const QModelIndex index = model_.index(row, 0);
     selectionModel()->setCurrentIndex(
         index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+QString SmsListView::delete_failure_text(const ORX_Exception& e) {
+    const QString prefix =
+        tr("Unable to delete on device. Please Check your ActiveSync connection.\nDetails:\n");
+    return to_qstring(e.with_prefix(prefix.toStdU16String()));
 }
 
 SmsListView::Deletion SmsListView::delete_selected() {

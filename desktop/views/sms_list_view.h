@@ -15,6 +15,7 @@
 #include <QTreeView>
 
 #include "desktop/store/device_operations.h"
+#include "desktop/store/orx_exception.h"
 #include "desktop/store/sms_box.h"
 #include "desktop/views/message_display.h"
 #include "desktop/views/message_list_model.h"
@@ -81,6 +82,9 @@ class SmsListView : public QTreeView {
     // Deletes every selected message on the phone only; the messages stay,
     // marked as not on the phone. A link failure is reported and ends it.
     Deletion delete_selected_on_device();
+
+    // What a deletion's message box says when the phone could not be reached.
+    static QString delete_failure_text(const ORX_Exception& e);
 
     // The rows selected now, top to bottom.
     std::vector<int> selected_rows() const;
