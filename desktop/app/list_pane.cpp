@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStackedWidget>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -74,6 +75,7 @@ void ListPane::build() {
     conversation_view_->setModel(conversations_);
     // Several conversations may be deleted at once.
     conversation_view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    build_conversation_menu();
     results_ = new SearchResultsModel(this);
     results_->set_boxes(box_pointers());
     results_view_ = make_list("searchResults");
@@ -120,6 +122,25 @@ QTreeView* ListPane::make_list(const char* name) {
     view->header()->setStretchLastSection(false);
     stack_->addWidget(view);
     return view;
+}
+
+void ListPane::build_conversation_menu() {
+    conversation_menu_ = new QMenu(conversation_view_);
+    conversation_menu_->setObjectName(QStringLiteral("conversationListMenu"));
+    auto add = [this](const QString& text, const QString& name, void (ListPane::*request)()) {
+        QAction* action = conversation_menu_->addAction(text);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, request);
+    };
+    add(tr("Reply"), QStringLiteral("menuReply"), &ListPane::replyRequested);
+    add(tr("Delete"), QStringLiteral("menuDelete"), &ListPane::deleteRequested);
+    add(tr("Delete on device"), QStringLiteral("menuDeleteOnDevice"),
+        &ListPane::deleteOnDeviceRequested);
+    conversation_view_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(conversation_view_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) {
+                conversation_menu_->exec(conversation_view_->viewport()->mapToGlobal(at));
+            });
 }
 
 void ListPane::set_contacts(const ContactList* contacts) {

@@ -5,7 +5,9 @@
 //   "searchField" (QLineEdit; Ctrl+E focuses it, Esc clears it),
 //   "searchAllBoxes" (QCheckBox "All boxes"),
 //   "messageList" (SmsListView: the box shown, filtered by the search),
-//   "conversationList" (QTreeView over ConversationListModel),
+//   "conversationList" (QTreeView over ConversationListModel; its context
+//   menu "conversationListMenu" holds "Reply", "Delete" and "Delete on
+//   device", which only emit their request signals),
 //   "searchResults" (QTreeView over SearchResultsModel: while a search with
 //   "All boxes" is typed and a box is shown, the messages found in any box).
 //
@@ -35,6 +37,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QMenu;
 class QStackedWidget;
 class QTreeView;
 
@@ -67,6 +70,7 @@ class ListPane : public QWidget {
     QLineEdit& search_field() { return *search_; }
     QCheckBox& all_boxes() { return *all_boxes_; }
     QTreeView& conversation_view() { return *conversation_view_; }
+    QMenu* conversation_menu() const { return conversation_menu_; }
     QTreeView& results_view() { return *results_view_; }
     ConversationListModel& conversations() { return *conversations_; }
     SearchResultsModel& results() { return *results_; }
@@ -121,6 +125,10 @@ class ListPane : public QWidget {
   Q_SIGNALS:
     // A result's message was shown.
     void messageShown(const quillet::SmsMessage& message);
+    // The conversation list's context menu.
+    void replyRequested();
+    void deleteRequested();
+    void deleteOnDeviceRequested();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -128,6 +136,7 @@ class ListPane : public QWidget {
   private:
     void build();
     QTreeView* make_list(const char* name);
+    void build_conversation_menu();
     void on_search_changed();
     void on_scope_changed();
     void show_current_list();
@@ -162,6 +171,7 @@ class ListPane : public QWidget {
     QTreeView* conversation_view_ = nullptr;
     QTreeView* results_view_ = nullptr;
     ConversationListModel* conversations_ = nullptr;
+    QMenu* conversation_menu_ = nullptr;
     SearchResultsModel* results_ = nullptr;
 
     SmsBox* box_shown_ = nullptr;

@@ -57,6 +57,10 @@ void MainFrame::build_panes() {
     connect(list_view_, &SmsListView::deleteRequested, this, &MainFrame::delete_messages);
     connect(list_view_, &SmsListView::deleteOnDeviceRequested, this,
             &MainFrame::delete_messages_on_device);
+    connect(list_pane_, &ListPane::replyRequested, this, &MainFrame::reply);
+    connect(list_pane_, &ListPane::deleteRequested, this, &MainFrame::delete_messages);
+    connect(list_pane_, &ListPane::deleteOnDeviceRequested, this,
+            &MainFrame::delete_messages_on_device);
 }
 
 void MainFrame::set_default_pane_sizes() {
@@ -197,10 +201,11 @@ void MainFrame::show_list_menu_keys() {
         {"menuForward", FrameKey::Forward},   {"menuReply", FrameKey::Reply},
         {"menuMarkRead", FrameKey::MarkRead}, {"menuMarkUnread", FrameKey::MarkUnread},
         {"menuDelete", FrameKey::Delete},     {"menuDeleteOnDevice", FrameKey::DeleteOnDevice}};
-    for (const auto& entry : entries) {
-        if (auto* action =
-                list_view_->context_menu()->findChild<QAction*>(QLatin1String(entry.name)))
-            show_frame_key(*action, entry.key);
+    for (const QMenu* menu : {list_view_->context_menu(), list_pane_->conversation_menu()}) {
+        for (const auto& entry : entries) {
+            if (auto* action = menu->findChild<QAction*>(QLatin1String(entry.name)))
+                show_frame_key(*action, entry.key);
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
@@ -458,7 +459,13 @@ class MainConversationsTest : public QObject {
                           view.visualRect(second).center());
         QCOMPARE(view.selectionModel()->selectedRows().size(), 2);
         const QStringList names = rows_in_order(list, ConversationListModel::kCorrespondent);
-        f->delete_messages();
+        // This time from the list's context menu, which shows the keys.
+        QStringList entries;
+        for (const QAction* action : pane.conversation_menu()->actions())
+            entries << action->text() + QLatin1Char(' ') + action->shortcut().toString();
+        QCOMPARE(entries, (QStringList{QStringLiteral("Reply Ctrl+R"), QStringLiteral("Delete Del"),
+                                       QStringLiteral("Delete on device Shift+Del")}));
+        pane.conversation_menu()->findChild<QAction*>(QStringLiteral("menuDelete"))->trigger();
         QCOMPARE(env.questions().back(),
                  QStringLiteral("Delete the 5 messages exchanged with %1 and %2, on the phone "
                                 "and here?")
