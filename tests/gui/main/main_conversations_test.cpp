@@ -598,6 +598,41 @@ class MainConversationsTest : public QObject {
         QCOMPARE(f->list_pane().conversation_view().header()->sortIndicatorOrder(),
                  Qt::AscendingOrder);
     }
+
+    // No phone to reach: the deletion is reported as the boxes report it
+    // and nothing is lost.
+    void aConversationIsKeptWhenThePhoneCannotBeReached() {
+        MainTestEnv env;
+        write_scene();
+        RunningFrame f(300);
+        ListPane& pane = f->list_pane();
+        ConversationListModel& list = pane.conversations();
+        f->show_conversations();
+        const int nora =
+            row_of(list, ConversationListModel::kCorrespondent, QStringLiteral("Nora Weiss"));
+        click_row(pane.conversation_view(), nora);
+        f->delete_messages();
+        std::vector<MessageBoxRequest> boxes = env.take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QVERIFY(boxes[0].text.startsWith(QStringLiteral(
+            "Unable to delete on device. Please Check your ActiveSync connection.\nDetails:\n")));
+        QCOMPARE(f->status_text(),
+                 QStringLiteral("No message deleted: the phone could not be reached."));
+        QCOMPARE(list.rowCount(), 3);
+        QCOMPARE(list.index(row_of(list, ConversationListModel::kCorrespondent,
+                                   QStringLiteral("Nora Weiss")),
+                            ConversationListModel::kMessages)
+                     .data()
+                     .toString(),
+                 QStringLiteral("5"));
+        QCOMPARE(f->inbox().count() + f->sent_items().count() + f->deleted_items().count(),
+                 size_t{6});
+        QVERIFY(f->html_view().browser().toPlainText().contains(QStringLiteral("See you")));
+        f->delete_messages_on_device();
+        QCOMPARE(env.take_message_boxes().size(), size_t{1});
+        QCOMPARE(f->status_text(),
+                 QStringLiteral("No message deleted on device: the phone could not be reached."));
+    }
 };
 
 QTEST_MAIN(MainConversationsTest)
