@@ -3,6 +3,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QColor>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QFont>
@@ -21,6 +22,11 @@
 
 namespace quillet {
 namespace {
+
+// The printed pages speak the desktop's language, as the windows do.
+QString translated(const char* text) {
+    return QCoreApplication::translate("ConversationPrint", text);
+}
 
 constexpr int kPdfResolution = 300;
 constexpr qreal kMarginMm = 15;
@@ -73,7 +79,8 @@ void add_message(QTextCursor& cursor, const ExchangedMessage& e, const QLocale& 
     QString heading =
         locale.toString(local_time(e.message->time()).time(), QStringLiteral("HH:mm"));
     if (e.deleted)
-        heading += QStringLiteral(" \u00b7 deleted on device");
+        heading += QStringLiteral(" \u00b7 ") +
+                   translated(QT_TRANSLATE_NOOP("ConversationPrint", "deleted on device"));
     cursor.insertText(heading + QChar::LineSeparator, small);
     QTextCharFormat body;
     body.setFont(font);
@@ -91,7 +98,7 @@ void fill_conversation(QTextDocument& document, const Correspondence& c, const Q
     day_text.setFontWeight(QFont::Bold);
     day_text.setForeground(QColor(0x55, 0x55, 0x55));
     if (c.messages.empty())
-        cursor.insertText(QStringLiteral("No messages."));
+        cursor.insertText(translated(QT_TRANSLATE_NOOP("ConversationPrint", "No messages.")));
     QDate day;
     bool first = true;
     for (const ExchangedMessage& e : c.messages) {
@@ -119,7 +126,9 @@ QString correspondent_title(std::u16string_view name, std::string_view number) {
     const QString shown_number = QString::fromStdString(to_utf8(from_ansi(number)));
     const QString shown_name = QString::fromStdU16String(std::u16string(name));
     if (shown_name.isEmpty() || shown_name == shown_number)
-        return shown_number.isEmpty() ? QStringLiteral("Unknown sender") : shown_number;
+        return shown_number.isEmpty()
+                   ? translated(QT_TRANSLATE_NOOP("ConversationPrint", "Unknown sender"))
+                   : shown_number;
     return shown_name + QStringLiteral(" (") + shown_number + QLatin1Char(')');
 }
 
@@ -169,7 +178,9 @@ int paint_conversation(QPagedPaintDevice& device, const PrintedConversation& con
         painter.drawText(
             QRectF(0, page.height() - metrics.height(), page.width(), metrics.height()),
             Qt::AlignHCenter | Qt::AlignVCenter,
-            QStringLiteral("Page %1 of %2").arg(i + 1).arg(pages));
+            translated(QT_TRANSLATE_NOOP("ConversationPrint", "Page %1 of %2"))
+                .arg(i + 1)
+                .arg(pages));
         painter.save();
         const QRectF slice(0, i * body.height(), body.width(), body.height());
         painter.translate(body.left(), body.top() - slice.top());
@@ -193,7 +204,9 @@ QString write_conversation_pdf(const QString& path, const PrintedConversation& c
         writer.setTitle(conversation.correspondent);
         writer.setCreator(QStringLiteral("Quillet"));
         if (paint_conversation(writer, conversation, locale) == 0)
-            return QStringLiteral("Could not lay out the pages of %1").arg(path);
+            return translated(
+                       QT_TRANSLATE_NOOP("ConversationPrint", "Could not lay out the pages of %1"))
+                .arg(path);
     }
     const QByteArray& bytes = buffer.data();
     const SaveResult saved = save_file_atomically(

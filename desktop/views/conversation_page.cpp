@@ -33,8 +33,10 @@ void append_message(std::u16string& out, const ConversationEntry& e, size_t posi
     const std::u16string time = u16(locale.toString(local_time(*e.message).time(), u"HH:mm"));
     std::u16string gone;
     if (e.deleted) {
-        gone = u" <span class=\"gone\">\u00b7 " + html_escaped(translated("deleted on device")) +
-               u"</span>";
+        gone =
+            u" <span class=\"gone\">\u00b7 " +
+            html_escaped(translated(QT_TRANSLATE_NOOP("ConversationPage", "deleted on device"))) +
+            u"</span>";
     }
     const std::u16string_view text = e.message->text_view();
     const std::u16string shown = page_message_text(text);
@@ -66,7 +68,10 @@ std::u16string earlier_link(size_t earlier) {
     if (earlier == 0)
         return {};
     return u"<p class=\"earlier\" align=\"center\"><a href=\"" + std::u16string(kEarlierLink) +
-           u"\">" + html_escaped(translated("Show earlier messages (%n more)", earlier)) +
+           u"\">" +
+           html_escaped(translated(
+               QT_TRANSLATE_N_NOOP("ConversationPage", "Show earlier messages (%n more)"),
+               earlier)) +
            u"</a></p>";
 }
 
@@ -82,21 +87,23 @@ std::u16string render_conversation_page(std::string_view template_bytes,
                                         const ConversationPageFields& fields,
                                         const QLocale& locale) {
     const size_t total = fields.earlier + fields.shown.size();
-    return fill_template(template_bytes,
-                         [&](std::u16string_view name) -> std::optional<std::u16string> {
-                             if (name == u"sender")
-                                 return html_escaped(fields.sender);
-                             if (name == u"phone")
-                                 return html_escaped(fields.phone);
-                             if (name == u"count")
-                                 return html_escaped(total == 1 ? translated("1 message")
-                                                                : translated("%n messages", total));
-                             if (name == u"earlier")
-                                 return earlier_link(fields.earlier);
-                             if (name == u"messages")
-                                 return exchange(fields, locale);
-                             return std::nullopt;
-                         });
+    return fill_template(
+        template_bytes, [&](std::u16string_view name) -> std::optional<std::u16string> {
+            if (name == u"sender")
+                return html_escaped(fields.sender);
+            if (name == u"phone")
+                return html_escaped(fields.phone);
+            if (name == u"count")
+                return html_escaped(
+                    total == 1 ? translated(QT_TRANSLATE_NOOP("ConversationPage", "1 message"))
+                               : translated(QT_TRANSLATE_N_NOOP("ConversationPage", "%n messages"),
+                                            total));
+            if (name == u"earlier")
+                return earlier_link(fields.earlier);
+            if (name == u"messages")
+                return exchange(fields, locale);
+            return std::nullopt;
+        });
 }
 
 }  // namespace quillet
