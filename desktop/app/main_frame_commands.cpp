@@ -82,6 +82,7 @@ void MainFrame::on_button_get_sms() {
     int count = 0;
     int arrived = 0;
     QString sender;
+    const uint64_t shown_revision = current_box_->revision();
     try {
         const struct {
             uint8_t on;
@@ -109,7 +110,10 @@ void MainFrame::on_button_get_sms() {
                 }
             }
         }
-        list_view_->fill_from_box(*current_box_);
+        // A Get SMS that finds the box as it was leaves the list as it is:
+        // refilling a big box is most of such a command's time.
+        if (current_box_->revision() != shown_revision)
+            list_view_->fill_from_box(*current_box_);
     } catch (const ORX_Exception& e) {
         set_progress(-1);
         set_status_text(u"");
