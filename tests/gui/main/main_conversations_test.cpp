@@ -500,6 +500,14 @@ class MainConversationsTest : public QObject {
         ConversationListModel& list = pane.conversations();
         QTreeView& view = pane.conversation_view();
         f->show_conversations();
+        // Every row names its correspondent; the e-mail sender, whose address
+        // holds no number, is one too.
+        for (int r = 0; r < list.rowCount(); ++r) {
+            QVERIFY(
+                !list.index(r, ConversationListModel::kCorrespondent).data().toString().isEmpty());
+        }
+        QVERIFY(row_of(list, ConversationListModel::kCorrespondent,
+                       QStringLiteral("(no number)")) >= 0);
         const QString daniel = QStringLiteral("+15551234567");
         const QStringList daniels = {QStringLiteral("Call me when you land."),
                                      QStringLiteral("Landed. Taxi in 20 min."),
