@@ -159,16 +159,19 @@ bool CommandSession::read_folder(FolderKind kind) {
     }
     // Read in one pass, so the count is known only at the end: the reply is
     // built whole and then sent in large pieces.
-    std::vector<uint8_t> reply;
-    const bool whole = folders_.append_all(reply);
+    folder_reply_.clear();
+    const bool whole = folders_.append_all(folder_reply_);
     folders_.close();
     // The store failed during the walk: a reply cut short would leave the
     // desktop waiting for the rest, or taking a part for the folder. End
     // the connection, so that it sees a broken link instead.
-    if (!whole)
-        return false;
-    connection_.send(reply);
-    return true;
+    if (whole)
+        connection_.send(folder_reply_);
+    // A phone's memory is small: an exceptionally large reply is not kept.
+    constexpr size_t kKeptReplyBytes = 64 * 1024 * 1024;
+    if (folder_reply_.capacity() > kKeptReplyBytes)
+        std::vector<uint8_t>().swap(folder_reply_);
+    return whole;
 }
 
 bool CommandSession::read_inbox(const CommandBlock&) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "phonelet/desktop_connection.h"
 #include "phonelet/message_folder_reader.h"
@@ -56,6 +57,10 @@ class CommandSession {
     OutlookContactReader contacts_;
     SimPhonebookReader sim_;
     SmsSender sms_;
+    // The folder reply being built. Kept between replies (up to a bound),
+    // so that the next Get SMS writes into memory that is already there
+    // instead of growing and faulting in a new block of the same size.
+    std::vector<uint8_t> folder_reply_;
 };
 
 }  // namespace quillet

@@ -44,20 +44,23 @@ int OutlookContactReader::for_each_numbered(const std::function<bool()>& visit) 
         return 0;
     }
     int visited = 0;
+    // Kept across contacts: each assignment reuses the room the last one made.
+    std::u16string number;
+    std::u16string first;
+    std::u16string last;
+    std::u16string name;
     for (int position = 1; position <= count; ++position) {
         std::unique_ptr<ce::IContact> contact;
         if (ce::FAILED(items->Item(position, contact)))
             continue;
-        std::u16string number;
         if (ce::FAILED(contact->get_MobileTelephoneNumber(number)) || number.empty())
             continue;
-        std::u16string first;
-        std::u16string last;
-        std::u16string name;
         if (ce::FAILED(contact->get_FirstName(first)))
             first.clear();
-        if (ce::SUCCEEDED(contact->get_LastName(last)))
-            name = first + u"," + last;
+        name.clear();
+        if (ce::SUCCEEDED(contact->get_LastName(last))) {
+            name.append(first).append(u",").append(last);
+        }
         current_ = ContactWireRecord{};
         set_text_field(current_.number, to_ansi_field(number));
         set_text_field(current_.name, to_ansi_field(name));

@@ -175,6 +175,10 @@ Einzelheiten:
         <source>Unread</source>
         <translation>Ungelesen</translation>
     </message>
+    <message>
+        <source>(no number)</source>
+        <translation>(keine Nummer)</translation>
+    </message>
 </context>
 <context>
     <name>quillet::ConversationPage</name>
@@ -182,17 +186,23 @@ Einzelheiten:
         <source>deleted on device</source>
         <translation>auf dem Gerät gelöscht</translation>
     </message>
-    <message>
-        <source>Show earlier messages (%1 more)</source>
-        <translation>Frühere Nachrichten zeigen (%1 weitere)</translation>
+    <message numerus="yes">
+        <source>Show earlier messages (%n more)</source>
+        <translation>
+            <numerusform>Frühere Nachrichten zeigen (%n weitere)</numerusform>
+            <numerusform>Frühere Nachrichten zeigen (%n weitere)</numerusform>
+        </translation>
     </message>
     <message>
-        <source>%1 message</source>
-        <translation>%1 Nachricht</translation>
+        <source>1 message</source>
+        <translation>1 Nachricht</translation>
     </message>
-    <message>
-        <source>%1 messages</source>
-        <translation>%1 Nachrichten</translation>
+    <message numerus="yes">
+        <source>%n messages</source>
+        <translation>
+            <numerusform>%n Nachricht</numerusform>
+            <numerusform>%n Nachrichten</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -332,6 +342,18 @@ Einzelheiten:
     <message>
         <source>Search Inbox, Sent Items and Deleted on device at once</source>
         <translation>Posteingang, Gesendete Objekte und Auf dem Gerät gelöscht auf einmal durchsuchen</translation>
+    </message>
+    <message>
+        <source>Reply</source>
+        <translation>Antworten</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>Delete on device</source>
+        <translation>Auf dem Gerät löschen</translation>
     </message>
 </context>
 <context>
@@ -631,10 +653,6 @@ Einzelheiten:
 </translation>
     </message>
     <message>
-        <source>Messages are deleted from their box: open Inbox, Sent Items or Deleted on device to delete.</source>
-        <translation>Nachrichten werden in ihrem Ordner gelöscht: Öffnen Sie dazu Posteingang, Gesendete Objekte oder Auf dem Gerät gelöscht.</translation>
-    </message>
-    <message>
         <source>No message selected: nothing deleted.</source>
         <translation>Keine Nachricht ausgewählt: Es wurde nichts gelöscht.</translation>
     </message>
@@ -775,6 +793,42 @@ Einzelheiten:
     <message>
         <source>&amp;Conversations</source>
         <translation>&amp;Unterhaltungen</translation>
+    </message>
+    <message>
+        <source>%1 and %2</source>
+        <translation>%1 und %2</translation>
+    </message>
+    <message>
+        <source>%1 and %2 others</source>
+        <translation>%1 und %2 weitere</translation>
+    </message>
+    <message>
+        <source>Delete the message exchanged with %1 on the phone?</source>
+        <translation>Die mit %1 gewechselte Nachricht auf dem Telefon löschen?</translation>
+    </message>
+    <message>
+        <source>Delete the %1 messages exchanged with %2 on the phone?</source>
+        <translation>Die %1 mit %2 gewechselten Nachrichten auf dem Telefon löschen?</translation>
+    </message>
+    <message>
+        <source>Quillet keeps its copies, marked as no longer on the phone.</source>
+        <translation>Quillet behält seine Kopien, als nicht mehr auf dem Telefon markiert.</translation>
+    </message>
+    <message>
+        <source>Delete the message exchanged with %1, on the phone and here?</source>
+        <translation>Die mit %1 gewechselte Nachricht löschen, auf dem Telefon und hier?</translation>
+    </message>
+    <message>
+        <source>Delete the %1 messages exchanged with %2, on the phone and here?</source>
+        <translation>Die %1 mit %2 gewechselten Nachrichten löschen, auf dem Telefon und hier?</translation>
+    </message>
+    <message>
+        <source>One of them also went to others and leaves their conversations too.</source>
+        <translation>Eine davon ging auch an andere und verschwindet auch aus deren Unterhaltungen.</translation>
+    </message>
+    <message>
+        <source>%1 of them also went to others and leave their conversations too.</source>
+        <translation>%1 davon gingen auch an andere und verschwinden auch aus deren Unterhaltungen.</translation>
     </message>
 </context>
 <context>

@@ -89,16 +89,18 @@ class LinkedWindow {
     std::unique_ptr<MainFrame> frame_;
 };
 
-// One window at a time: each has its own phone and link port.
+// One window at a time: each has its own phone and link port. It must be
+// gone before the application object is (see main).
+std::unique_ptr<LinkedWindow> g_window;
+int g_window_count = -1;
+
 LinkedWindow& window(int count) {
-    static std::unique_ptr<LinkedWindow> current;
-    static int current_count = -1;
-    if (current_count != count) {
-        current.reset();
-        current = std::make_unique<LinkedWindow>(count);
-        current_count = count;
+    if (g_window_count != count) {
+        g_window.reset();
+        g_window = std::make_unique<LinkedWindow>(count);
+        g_window_count = count;
     }
-    return *current;
+    return *g_window;
 }
 
 // Mean seconds per Get SMS, by Inbox size and status bar shown (1) or not.
@@ -166,6 +168,7 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     benchmark::RunSpecifiedBenchmarks();
+    quillet::g_window.reset();
     quillet::print_summary();
     benchmark::Shutdown();
     return 0;

@@ -49,14 +49,23 @@ TemplateBrowser::TemplateBrowser(QWidget* parent) : QTextBrowser(parent) {
 }
 
 QVariant TemplateBrowser::loadResource(int type, const QUrl& name) {
+    const QVariant found = find_resource(type, name);
+    if (found.typeId() != QMetaType::QByteArray)
+        return found;
+    const QByteArray bytes = found.toByteArray();
+    // Pages and style sheets name their colours by tokens (page_palette.h).
     if (type == QTextDocument::HtmlResource) {
-        const QVariant page = QTextBrowser::loadResource(type, name);
-        if (page.typeId() != QMetaType::QByteArray)
-            return page;
-        const QByteArray bytes = page.toByteArray();
         auto decode = QStringDecoder::decoderForHtml(bytes);
         return with_palette_colours(with_template_words(decode(bytes)), palette());
     }
+    if (type == QTextDocument::StyleSheetResource)
+        return with_palette_colours(QString::fromUtf8(bytes), palette());
+    return found;
+}
+
+QVariant TemplateBrowser::find_resource(int type, const QUrl& name) {
+    if (type == QTextDocument::HtmlResource)
+        return QTextBrowser::loadResource(type, name);
     // A picture or style sheet beside the page: the page lives in the data
     // folder, its resources in the program folder.
     const QString local = name.isLocalFile() ? name.toLocalFile() : name.path();

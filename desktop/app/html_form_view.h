@@ -4,8 +4,8 @@
 //
 // For a message it fills the box's template (message_page.h) and writes the
 // page to "templates\tmp.html" in the data folder (UTF-16LE with a
-// byte-order mark), then shows that file. Colour tokens in a page
-// (page_palette.h) become the palette's colours as it loads, and a change of
+// byte-order mark), then shows that file. Colour tokens in a page and its
+// style sheets (page_palette.h) become the palette's colours as they load, and a change of
 // the palette loads the page anew. Pictures and style sheets that the
 // page names relative to itself come from the program's "templates" folder,
 // so a program installed read-only shows them all the same. Without a
@@ -38,6 +38,10 @@ class TemplateBrowser : public QTextBrowser {
 
   protected:
     void changeEvent(QEvent* event) override;
+
+  private:
+    // The resource's bytes as found, before any colour is filled in.
+    QVariant find_resource(int type, const QUrl& name);
 };
 
 class HtmlFormView : public QWidget, public MessageDisplay {

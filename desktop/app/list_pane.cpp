@@ -5,12 +5,16 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStackedWidget>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
 
 #include "desktop/app/html_form_view.h"
 #include "desktop/search/text_folding.h"
+#include "desktop/store/box_set.h"
 #include "desktop/store/orx_exception.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/conversation_list_model.h"
@@ -69,6 +73,9 @@ void ListPane::build() {
     conversations_ = new ConversationListModel(this);
     conversation_view_ = make_list("conversationList");
     conversation_view_->setModel(conversations_);
+    // Several conversations may be deleted at once.
+    conversation_view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    build_conversation_menu();
     results_ = new SearchResultsModel(this);
     results_->set_boxes(box_pointers());
     results_view_ = make_list("searchResults");
@@ -115,6 +122,25 @@ QTreeView* ListPane::make_list(const char* name) {
     view->header()->setStretchLastSection(false);
     stack_->addWidget(view);
     return view;
+}
+
+void ListPane::build_conversation_menu() {
+    conversation_menu_ = new QMenu(conversation_view_);
+    conversation_menu_->setObjectName(QStringLiteral("conversationListMenu"));
+    auto add = [this](const QString& text, const QString& name, void (ListPane::*request)()) {
+        QAction* action = conversation_menu_->addAction(text);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, request);
+    };
+    add(tr("Reply"), QStringLiteral("menuReply"), &ListPane::replyRequested);
+    add(tr("Delete"), QStringLiteral("menuDelete"), &ListPane::deleteRequested);
+    add(tr("Delete on device"), QStringLiteral("menuDeleteOnDevice"),
+        &ListPane::deleteOnDeviceRequested);
+    conversation_view_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(conversation_view_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) {
+                conversation_menu_->exec(conversation_view_->viewport()->mapToGlobal(at));
+            });
 }
 
 void ListPane::set_contacts(const ContactList* contacts) {
@@ -428,6 +454,91 @@ SmsListView::Deletion ListPane::delete_selected_result(DeviceOperations& device,
         view_.show_message(nullptr, kIdleTemplate);
     }
     boxes_changed();
+    return done;
+}
+
+// --- Deleting conversations ----------------------------------------------
+
+std::vector<MessageRef> ListPane::selected_conversation_messages() {
+    std::vector<MessageRef> refs;
+    if (!conversations_shown_)
+        return refs;
+    update_index();
+    for (const QModelIndex& selected : conversation_view_->selectionModel()->selectedRows()) {
+        const ConversationRow* row = conversations_->row_at(selected.row());
+        if (row == nullptr)
+            continue;
+        const std::optional<size_t> c = index_.find(row->number);
+        if (!c)
+            continue;
+        const std::vector<MessageRef> of = index_.messages_of(*c);
+        refs.insert(refs.end(), of.begin(), of.end());
+    }
+    // Box by box, each in box order; a message to two of them once.
+    auto before = [](const MessageRef& a, const MessageRef& b) {
+        return std::pair(a.box, a.index) < std::pair(b.box, b.index);
+    };
+    std::sort(refs.begin(), refs.end(), before);
+    refs.erase(std::unique(refs.begin(), refs.end()), refs.end());
+    return refs;
+}
+
+ListPane::ConversationChoice ListPane::selected_conversations() {
+    ConversationChoice choice;
+    if (!conversations_shown_)
+        return choice;
+    QModelIndexList rows = conversation_view_->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    for (const QModelIndex& selected : rows) {
+        if (const ConversationRow* row = conversations_->row_at(selected.row()))
+            choice.correspondents << to_qstring(row->correspondent);
+    }
+    const std::vector<MessageRef> refs = selected_conversation_messages();
+    choice.messages = refs.size();
+    for (const MessageRef ref : refs) {
+        const SmsMessage& m = boxes_[static_cast<size_t>(ref.box)]->message_ref(ref.index);
+        if (recipients_of(m.number()).size() > 1)
+            ++choice.shared;
+    }
+    return choice;
+}
+
+SmsListView::Deletion ListPane::delete_selected_conversations(DeviceOperations& device,
+                                                              bool on_device_only) {
+    const std::vector<MessageRef> refs = selected_conversation_messages();
+    SmsListView::Deletion done{refs.size(), 0, false};
+    if (refs.empty())
+        return done;
+    const QModelIndexList rows = conversation_view_->selectionModel()->selectedRows();
+    const int remembered = rows.size() == 1 ? rows.front().row() : -1;
+    // Each box from its end, so that the places still to come stay valid.
+    for (auto ref = refs.rbegin(); ref != refs.rend(); ++ref) {
+        SmsBox& box = *boxes_[static_cast<size_t>(ref->box)];
+        try {
+            if (on_device_only) {
+                box.delete_message_on_phone(ref->index, device);
+            } else {
+                box.delete_message(ref->index, device);
+            }
+        } catch (const ORX_Exception& e) {
+            show_message_box(this, SmsListView::delete_failure_text(e));
+            done.failed = true;
+            break;
+        }
+        ++done.deleted;
+    }
+    boxes_changed();
+    if (on_device_only || done.failed || remembered < 0 || !shown_number_.empty())
+        return done;
+    // The conversation is gone, as a deleted message from its box: the one
+    // now at its place is shown.
+    const int row = std::min(remembered, conversations_->rowCount() - 1);
+    if (row >= 0) {
+        conversation_view_->selectionModel()->setCurrentIndex(
+            conversations_->index(row, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
     return done;
 }
 

@@ -5,7 +5,9 @@
 //   "searchField" (QLineEdit; Ctrl+E focuses it, Esc clears it),
 //   "searchAllBoxes" (QCheckBox "All boxes"),
 //   "messageList" (SmsListView: the box shown, filtered by the search),
-//   "conversationList" (QTreeView over ConversationListModel),
+//   "conversationList" (QTreeView over ConversationListModel; its context
+//   menu "conversationListMenu" holds "Reply", "Delete" and "Delete on
+//   device", which only emit their request signals),
 //   "searchResults" (QTreeView over SearchResultsModel: while a search with
 //   "All boxes" is typed and a box is shown, the messages found in any box).
 //
@@ -15,10 +17,12 @@
 //
 // Selecting a conversation shows it in the message view, newest part first
 // (kConversationPart messages, more on "Show earlier messages"), and marks
-// all of its messages read. Selecting a result shows that message with its
-// box's template and marks it read.
+// all of its messages read; several may be selected (Ctrl, Shift) to be
+// deleted together. Selecting a result shows that message with its box's
+// template and marks it read.
 #pragma once
 
+#include <QStringList>
 #include <QWidget>
 #include <array>
 #include <optional>
@@ -33,6 +37,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QMenu;
 class QStackedWidget;
 class QTreeView;
 
@@ -65,6 +70,7 @@ class ListPane : public QWidget {
     QLineEdit& search_field() { return *search_; }
     QCheckBox& all_boxes() { return *all_boxes_; }
     QTreeView& conversation_view() { return *conversation_view_; }
+    QMenu* conversation_menu() const { return conversation_menu_; }
     QTreeView& results_view() { return *results_view_; }
     ConversationListModel& conversations() { return *conversations_; }
     SearchResultsModel& results() { return *results_; }
@@ -92,6 +98,24 @@ class ListPane : public QWidget {
     // A link failure is reported in a message box.
     SmsListView::Deletion delete_selected_result(DeviceOperations& device, bool on_device_only);
 
+    // The conversations selected in the list, for the question before they
+    // are deleted: who (the names or numbers the list shows, in its order),
+    // how many messages (one in two of them counted once), and how many of
+    // those went to others as well, whose conversations lose them too.
+    struct ConversationChoice {
+        QStringList correspondents;
+        size_t messages = 0;
+        size_t shared = 0;
+    };
+    ConversationChoice selected_conversations();
+    // Deletes every message of the selected conversations from its box as
+    // the message list deletes (with `on_device_only`, on the phone only, the
+    // messages kept). A link failure is reported in a message box and ends
+    // it: what was deleted stays deleted. One conversation gone: the one now
+    // at its place in the list is shown, as a box shows the next message.
+    SmsListView::Deletion delete_selected_conversations(DeviceOperations& device,
+                                                        bool on_device_only);
+
     // After every command: when a box changed, the index catches up and the
     // list shown (and the conversation shown) follow.
     void boxes_changed();
@@ -101,6 +125,10 @@ class ListPane : public QWidget {
   Q_SIGNALS:
     // A result's message was shown.
     void messageShown(const quillet::SmsMessage& message);
+    // The conversation list's context menu.
+    void replyRequested();
+    void deleteRequested();
+    void deleteOnDeviceRequested();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -108,6 +136,7 @@ class ListPane : public QWidget {
   private:
     void build();
     QTreeView* make_list(const char* name);
+    void build_conversation_menu();
     void on_search_changed();
     void on_scope_changed();
     void show_current_list();
@@ -119,6 +148,7 @@ class ListPane : public QWidget {
     void on_conversation_chosen(const QModelIndex& current);
     void show_conversation(bool mark_read, const QString& anchor = {});
     void show_earlier();
+    std::vector<MessageRef> selected_conversation_messages();
 
     void fill_results();
     void on_result_chosen(const QModelIndex& current);
@@ -141,6 +171,7 @@ class ListPane : public QWidget {
     QTreeView* conversation_view_ = nullptr;
     QTreeView* results_view_ = nullptr;
     ConversationListModel* conversations_ = nullptr;
+    QMenu* conversation_menu_ = nullptr;
     SearchResultsModel* results_ = nullptr;
 
     SmsBox* box_shown_ = nullptr;

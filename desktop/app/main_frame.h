@@ -112,6 +112,10 @@ class MainFrame : public QMainWindow, public StatusSink {
     // correspondent), Forward puts its text in one.
     void reply();
     void forward();
+    // Delete the messages selected, on the phone and from their box, or
+    // (_on_device) on the phone only. In the conversations: every message of
+    // the conversations selected, once the user said Yes to a question that
+    // names how many and whose. The status says what was done.
     void delete_messages();
     void delete_messages_on_device();
     void mark_read();
@@ -223,6 +227,8 @@ class MainFrame : public QMainWindow, public StatusSink {
     void refresh_lock_panes();
     void on_message_shown(const SmsMessage& message);
     void on_new_message();
+    // Delete (`on_device`: Delete on device) in the list shown.
+    void delete_in_list(bool on_device);
     void export_box(bool xml);
     void export_android(bool with_deleted);
     const ContactList& export_contacts() const;

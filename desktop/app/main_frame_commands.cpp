@@ -79,6 +79,7 @@ void MainFrame::on_button_get_sms() {
     int count = 0;
     int arrived = 0;
     QString sender;
+    const uint64_t shown_revision = current_box_->revision();
     try {
         const struct {
             uint8_t on;
@@ -106,7 +107,10 @@ void MainFrame::on_button_get_sms() {
                 }
             }
         }
-        list_view_->fill_from_box(*current_box_);
+        // A Get SMS that finds the box as it was leaves the list as it is:
+        // refilling a big box is most of such a command's time.
+        if (current_box_->revision() != shown_revision)
+            list_view_->fill_from_box(*current_box_);
     } catch (const ORX_Exception& e) {
         set_progress(-1);
         show_status(QString());
@@ -208,12 +212,6 @@ void MainFrame::forward() {
 
 namespace {
 
-QString delete_from_a_box() {
-    return MainFrame::tr(
-        "Messages are deleted from their box: open Inbox, Sent Items or Deleted "
-        "on device to delete.");
-}
-
 // The status text after a deletion: what it really did.
 QString deletion_text(const SmsListView::Deletion& done, bool on_device) {
     if (done.selected == 0)
@@ -221,11 +219,10 @@ QString deletion_text(const SmsListView::Deletion& done, bool on_device) {
     if (!done.failed)
         return on_device ? MainFrame::tr("SMS Message(s) deleted.")
                          : MainFrame::tr("Message(s) deleted.");
-    if (done.deleted == 0) {
+    if (done.deleted == 0)
         return on_device
                    ? MainFrame::tr("No message deleted on device: the phone could not be reached.")
                    : MainFrame::tr("No message deleted: the phone could not be reached.");
-    }
     return on_device ? MainFrame::tr(
                            "%1 of %2 messages deleted on device: the phone could not be "
                            "reached.")
@@ -236,34 +233,82 @@ QString deletion_text(const SmsListView::Deletion& done, bool on_device) {
                            .arg(done.selected);
 }
 
+// "Nora Weiss", "Nora Weiss and Paul", "Nora Weiss, Paul and 3 others".
+QString correspondents_text(const QStringList& names) {
+    constexpr qsizetype kNamed = 3;
+    if (names.size() == 1)
+        return names.front();
+    if (names.size() <= kNamed) {
+        return MainFrame::tr("%1 and %2")
+            .arg(names.mid(0, names.size() - 1).join(QStringLiteral(", ")), names.back());
+    }
+    return MainFrame::tr("%1 and %2 others")
+        .arg(names.mid(0, kNamed - 1).join(QStringLiteral(", ")))
+        .arg(names.size() - kNamed + 1);
+}
+
+// One key removes whole exchanges: the question says how much and whose.
+QString conversation_deletion_question(const ListPane::ConversationChoice& choice, bool on_device) {
+    const QString who = correspondents_text(choice.correspondents);
+    const bool one = choice.messages == 1;
+    QString text;
+    if (on_device) {
+        text = one ? MainFrame::tr("Delete the message exchanged with %1 on the phone?").arg(who)
+                   : MainFrame::tr("Delete the %1 messages exchanged with %2 on the phone?")
+                         .arg(choice.messages)
+                         .arg(who);
+        return text + QLatin1Char(' ') +
+               MainFrame::tr("Quillet keeps its copies, marked as no longer on the phone.");
+    }
+    text =
+        one ? MainFrame::tr("Delete the message exchanged with %1, on the phone and here?").arg(who)
+            : MainFrame::tr("Delete the %1 messages exchanged with %2, on the phone and here?")
+                  .arg(choice.messages)
+                  .arg(who);
+    if (choice.shared == 1) {
+        text +=
+            QLatin1Char(' ') + MainFrame::tr(
+                                   "One of them also went to others and leaves their conversations "
+                                   "too.");
+    } else if (choice.shared > 1) {
+        text += QLatin1Char(' ') +
+                MainFrame::tr("%1 of them also went to others and leave their conversations too.")
+                    .arg(choice.shared);
+    }
+    return text;
+}
+
 }  // namespace
 
-// The conversations have no message rows to delete; the results across the
-// boxes delete the one selected.
+// The conversations delete every message of those selected, after asking;
+// the results across the boxes delete the one selected.
 void MainFrame::delete_messages() {
-    const CommandScope command;
-    if (list_pane_->showing_conversations()) {
-        show_status(delete_from_a_box());
-        return;
-    }
-    show_status(tr("Deleting SMS message(s)..."));
-    const SmsListView::Deletion done = list_pane_->showing_results()
-                                           ? list_pane_->delete_selected_result(link_, false)
-                                           : list_view_->delete_selected();
-    show_status(deletion_text(done, false));
+    delete_in_list(false);
 }
 
 void MainFrame::delete_messages_on_device() {
-    const CommandScope command;
+    delete_in_list(true);
+}
+
+void MainFrame::delete_in_list(bool on_device) {
     if (list_pane_->showing_conversations()) {
-        show_status(delete_from_a_box());
-        return;
+        const ListPane::ConversationChoice choice = list_pane_->selected_conversations();
+        if (choice.messages > 0 &&
+            !ask_yes_no(this, conversation_deletion_question(choice, on_device)))
+            return;
     }
-    show_status(tr("Deleting SMS message(s) on device..."));
-    const SmsListView::Deletion done = list_pane_->showing_results()
-                                           ? list_pane_->delete_selected_result(link_, true)
-                                           : list_view_->delete_selected_on_device();
-    show_status(deletion_text(done, true));
+    const CommandScope command;
+    show_status(on_device ? tr("Deleting SMS message(s) on device...")
+                          : tr("Deleting SMS message(s)..."));
+    SmsListView::Deletion done;
+    if (list_pane_->showing_conversations()) {
+        done = list_pane_->delete_selected_conversations(link_, on_device);
+    } else if (list_pane_->showing_results()) {
+        done = list_pane_->delete_selected_result(link_, on_device);
+    } else {
+        done = on_device ? list_view_->delete_selected_on_device() : list_view_->delete_selected();
+    }
+    show_status(deletion_text(done, on_device));
 }
 
 // Marking and selecting act on the rows of a box; the conversations and the

@@ -57,6 +57,10 @@ void MainFrame::build_panes() {
     connect(list_view_, &SmsListView::deleteRequested, this, &MainFrame::delete_messages);
     connect(list_view_, &SmsListView::deleteOnDeviceRequested, this,
             &MainFrame::delete_messages_on_device);
+    connect(list_pane_, &ListPane::replyRequested, this, &MainFrame::reply);
+    connect(list_pane_, &ListPane::deleteRequested, this, &MainFrame::delete_messages);
+    connect(list_pane_, &ListPane::deleteOnDeviceRequested, this,
+            &MainFrame::delete_messages_on_device);
 }
 
 void MainFrame::set_default_pane_sizes() {
@@ -78,6 +82,8 @@ void MainFrame::restore_layout() {
     restore_splitter(list, layout_key::kRightSplitter, *right_splitter_);
     if (restore_columns(list, layout_key::kListColumns, *list_view_))
         sender_width_ = list_view_->columnWidth(MessageListModel::kSender);
+    restore_columns(list, layout_key::kConversationColumns, list_pane_->conversation_view());
+    restore_sort(list, layout_key::kConversationSort, list_pane_->conversation_view());
     composer_size_ = kept_size(list, layout_key::kComposerSize).value_or(composer_size_);
 }
 
@@ -86,6 +92,8 @@ void MainFrame::keep_layout(ConfigList& list) const {
     keep_splitter(list, layout_key::kMainSplitter, *main_splitter_);
     keep_splitter(list, layout_key::kRightSplitter, *right_splitter_);
     keep_columns(list, layout_key::kListColumns, *list_view_);
+    keep_columns(list, layout_key::kConversationColumns, list_pane_->conversation_view());
+    keep_sort(list, layout_key::kConversationSort, list_pane_->conversation_view());
     QSize composer = composer_size_;
     if (composer_)
         composer = composer_->size();
@@ -193,10 +201,11 @@ void MainFrame::show_list_menu_keys() {
         {"menuForward", FrameKey::Forward},   {"menuReply", FrameKey::Reply},
         {"menuMarkRead", FrameKey::MarkRead}, {"menuMarkUnread", FrameKey::MarkUnread},
         {"menuDelete", FrameKey::Delete},     {"menuDeleteOnDevice", FrameKey::DeleteOnDevice}};
-    for (const auto& entry : entries) {
-        if (auto* action =
-                list_view_->context_menu()->findChild<QAction*>(QLatin1String(entry.name)))
-            show_frame_key(*action, entry.key);
+    for (const QMenu* menu : {list_view_->context_menu(), list_pane_->conversation_menu()}) {
+        for (const auto& entry : entries) {
+            if (auto* action = menu->findChild<QAction*>(QLatin1String(entry.name)))
+                show_frame_key(*action, entry.key);
+        }
     }
 }
 

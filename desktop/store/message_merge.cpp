@@ -195,23 +195,40 @@ class FirstMatchIndex {
 
 // The fetched record `w` in place of the stored message it matched. The
 // text is the same, so the stored one is kept rather than copied. A message
-// read here stays read whatever the phone's flag says.
-void replace_with(SmsMessage& stored, const SmsWireRecord& w) {
+// read here stays read whatever the phone's flag says. True when a field
+// other than the on-phone flag took another value.
+bool replace_with(SmsMessage& stored, const SmsWireRecord& w) {
+    const TextField number = stored.number_field();
+    const FileTime time = stored.time();
+    const uint8_t message_class = stored.message_class();
+    const EntryId entry_id = stored.entry_id();
     const uint8_t read_here = stored.read();
     stored.set_fields_from_wire(w);
     if (read_here != 0)
         stored.set_read(1);
     stored.set_on_phone(1);
+    return stored.number_field() != number || stored.time() != time ||
+           stored.message_class() != message_class || stored.entry_id() != entry_id ||
+           stored.read() != read_here;
 }
 
 // Merges `fetched`; `take` makes the message of a record that is appended.
 template <typename Records, typename Take>
 size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_messages,
-             Records& fetched, Take take) {
+             Records& fetched, Take take, bool* changed) {
     if (messages.size() + fetched.size() >= UINT32_MAX)  // indices are kept in 32 bits
         throw std::length_error("merge_fetched: too many messages");
-    for (SmsMessage& m : messages)
-        m.set_on_phone(0);
+    // Each message's flag before the merge: 1 while still to be matched, 2
+    // once matched. A message left at 1 has left the phone.
+    std::vector<uint8_t> was_on_phone(messages.size());
+    size_t flagged_before = 0;
+    for (size_t i = 0; i < messages.size(); ++i) {
+        was_on_phone[i] = messages[i].on_phone() != 0 ? 1 : 0;
+        flagged_before += was_on_phone[i];
+        messages[i].set_on_phone(0);
+    }
+    size_t flagged_matched = 0;
+    bool fields_changed = false;
     std::vector<uint64_t> hashes(fetched.size());
 
     // A bit per possible hash value (modulo the set's size): a stored message
@@ -265,7 +282,14 @@ size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_mes
             Incoming in(fetched[j], hash);
             const size_t found = index.find(in);
             if (found != FirstMatchIndex::npos) {
-                replace_with(messages[found], fetched[j]);
+                fields_changed |= replace_with(messages[found], fetched[j]);
+                if (found < was_on_phone.size()) {
+                    fields_changed |= was_on_phone[found] == 0;
+                    if (was_on_phone[found] == 1) {
+                        was_on_phone[found] = 2;
+                        ++flagged_matched;
+                    }
+                }
                 continue;
             }
         }
@@ -277,22 +301,25 @@ size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_mes
         new_messages.push_back(messages.back());
         ++appended;
     }
+    if (changed != nullptr)
+        *changed = appended > 0 || fields_changed || flagged_matched != flagged_before;
     return appended;
 }
 
 }  // namespace
 
 size_t merge_fetched(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_messages,
-                     std::span<const SmsWireRecord> fetched) {
-    return merge(messages, new_messages, fetched,
-                 [](const SmsWireRecord& w) { return SmsMessage::from_wire(w); });
+                     std::span<const SmsWireRecord> fetched, bool* changed) {
+    return merge(
+        messages, new_messages, fetched,
+        [](const SmsWireRecord& w) { return SmsMessage::from_wire(w); }, changed);
 }
 
 size_t merge_fetched_owned(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_messages,
-                           std::vector<SmsWireRecord>&& fetched) {
-    const size_t appended = merge(messages, new_messages, fetched, [](SmsWireRecord& w) {
-        return SmsMessage::from_wire(std::move(w));
-    });
+                           std::vector<SmsWireRecord>&& fetched, bool* changed) {
+    const size_t appended = merge(
+        messages, new_messages, fetched,
+        [](SmsWireRecord& w) { return SmsMessage::from_wire(std::move(w)); }, changed);
     fetched.clear();
     return appended;
 }

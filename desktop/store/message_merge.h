@@ -21,11 +21,14 @@
 namespace quillet {
 
 // Clears on_phone of every message, then merges `fetched` (oldest first).
-// Returns how many messages were appended (and queued).
+// Returns how many messages were appended (and queued). `changed`, when
+// given, is set to whether any message now differs from what it was (a
+// field, a flag, or one appended): a folder that brings nothing new usually
+// changes nothing, and then there is nothing to save.
 size_t merge_fetched(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_messages,
-                     std::span<const SmsWireRecord> fetched);
+                     std::span<const SmsWireRecord> fetched, bool* changed = nullptr);
 // The same, taking the fetched texts over instead of copying them.
 size_t merge_fetched_owned(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_messages,
-                           std::vector<SmsWireRecord>&& fetched);
+                           std::vector<SmsWireRecord>&& fetched, bool* changed = nullptr);
 
 }  // namespace quillet

@@ -204,9 +204,12 @@ size_t SmsBox::import_new_smses(DeviceOperations& device, StatusSink* sink) {
     const int announced = device.fetch_folder(kind_, fetched, sink);
     if (announced < 0)
         throw ORX_Exception(u"import_new_smses()");
-    // The merge rewrites the on-phone flags and the matched messages' fields.
-    ++revision_;
-    return merge_fetched_owned(messages_, new_messages_, std::move(fetched));
+    bool changed = false;
+    const size_t appended =
+        merge_fetched_owned(messages_, new_messages_, std::move(fetched), &changed);
+    if (changed)
+        ++revision_;
+    return appended;
 }
 
 }  // namespace quillet

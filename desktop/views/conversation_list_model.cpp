@@ -35,6 +35,10 @@ void ConversationListModel::fill(const ConversationIndex& index, const std::vect
         if (contacts_ != nullptr)
             name = contacts_->name_for_number(s.number);
         row.correspondent = name ? *name : from_ansi(s.number);
+        // A sender without digits (an e-mail address, a name the network
+        // gave) keeps no number: the row still says what it is.
+        if (row.correspondent.empty())
+            row.correspondent = tr("(no number)").toStdU16String();
         row.number = std::move(s.number);
         row.numbers = std::move(s.numbers);
         rows_.push_back(std::move(row));

@@ -16,16 +16,10 @@ std::u16string u16(const QString& s) {
     return s.toStdU16String();
 }
 
-// The page's own words, shown in the desktop's language.
-constexpr const char* kDeleted =
-    QT_TRANSLATE_NOOP("quillet::ConversationPage", "deleted on device");
-constexpr const char* kEarlierWords =
-    QT_TRANSLATE_NOOP("quillet::ConversationPage", "Show earlier messages (%1 more)");
-constexpr const char* kOneMessage = QT_TRANSLATE_NOOP("quillet::ConversationPage", "%1 message");
-constexpr const char* kMessages = QT_TRANSLATE_NOOP("quillet::ConversationPage", "%1 messages");
-
-QString words(const char* source) {
-    return QCoreApplication::translate("quillet::ConversationPage", source);
+std::u16string translated(const char* text, size_t n = 0) {
+    return QCoreApplication::translate("quillet::ConversationPage", text, nullptr,
+                                       static_cast<int>(n))
+        .toStdU16String();
 }
 
 std::u16string number_text(size_t n) {
@@ -37,15 +31,20 @@ void append_message(std::u16string& out, const ConversationEntry& e, size_t posi
                     const ConversationPageFields& fields, const QLocale& locale) {
     const std::u16string side = e.sent ? u"sent" : u"received";
     const std::u16string cell_class = e.deleted ? side + u" deleted" : side;
-    std::u16string time = u16(locale.toString(local_time(*e.message).time(), u"HH:mm"));
-    if (e.deleted)
-        time += u" \u00b7 " + u16(words(kDeleted));
+    const std::u16string time = u16(locale.toString(local_time(*e.message).time(), u"HH:mm"));
+    std::u16string gone;
+    if (e.deleted) {
+        gone = u" <span class=\"gone\">\u00b7 " +
+               html_escaped(translated(
+                   QT_TRANSLATE_NOOP("quillet::ConversationPage", "deleted on device"))) +
+               u"</span>";
+    }
     const std::u16string_view text = e.message->text_view();
     const std::u16string shown = page_message_text(text);
     // Paragraphs, not tables: the view lays out hundreds of them at once.
     out += u"<p class=\"" + cell_class + u"\" align=\"" + (e.sent ? u"right" : u"left") +
            u"\"><a name=\"m" + number_text(position) + u"\"></a><span class=\"time\">" +
-           html_escaped(time) + u"</span><br>" +
+           html_escaped(time) + u"</span>" + gone + u"<br>" +
            message_as_html(shown, search_hits(shown, fields.folded_query)) + u"</p>\n";
 }
 
@@ -70,7 +69,11 @@ std::u16string earlier_link(size_t earlier) {
     if (earlier == 0)
         return {};
     return u"<p class=\"earlier\" align=\"center\"><a href=\"" + std::u16string(kEarlierLink) +
-           u"\">" + html_escaped(u16(words(kEarlierWords).arg(earlier))) + u"</a></p>";
+           u"\">" +
+           html_escaped(translated(
+               QT_TRANSLATE_N_NOOP("quillet::ConversationPage", "Show earlier messages (%n more)"),
+               earlier)) +
+           u"</a></p>";
 }
 
 }  // namespace
@@ -92,7 +95,12 @@ std::u16string render_conversation_page(std::string_view template_bytes,
             if (name == u"phone")
                 return html_escaped(fields.phone);
             if (name == u"count")
-                return html_escaped(u16(words(total == 1 ? kOneMessage : kMessages).arg(total)));
+                return html_escaped(
+                    total == 1
+                        ? translated(QT_TRANSLATE_NOOP("quillet::ConversationPage", "1 message"))
+                        : translated(
+                              QT_TRANSLATE_N_NOOP("quillet::ConversationPage", "%n messages"),
+                              total));
             if (name == u"earlier")
                 return earlier_link(fields.earlier);
             if (name == u"messages")

@@ -43,6 +43,8 @@ QString with_palette_colours(const QString& page, const QPalette& palette) {
     const QColor text = palette.color(QPalette::Text);
     const QColor accent = palette.color(QPalette::Highlight);
     const QColor accent_text = palette.color(QPalette::HighlightedText);
+    const bool dark = is_dark(palette);
+    const QColor alert = dark ? QColor(0xff, 0x8a, 0x80) : QColor(0xb3, 0x26, 0x1e);
     const std::pair<QLatin1StringView, QColor> tokens[] = {
         {QLatin1StringView("%page%"), palette.color(QPalette::Window)},
         {QLatin1StringView("%card%"), base},
@@ -53,6 +55,9 @@ QString with_palette_colours(const QString& page, const QPalette& palette) {
         {QLatin1StringView("%accent-text%"), accent_text},
         {QLatin1StringView("%accent-muted%"), mixed(accent_text, accent, 0.2)},
         {QLatin1StringView("%title%"), palette.color(QPalette::Link)},
+        {QLatin1StringView("%tint%"), mixed(base, accent, 0.25)},
+        {QLatin1StringView("%alert%"), alert},
+        {QLatin1StringView("%alert-tint%"), mixed(base, QColor(0xd0, 0x40, 0x40), 0.14)},
     };
     QString out = page;
     for (const auto& [token, colour] : tokens)

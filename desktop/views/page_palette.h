@@ -12,6 +12,11 @@
 //   %accent-text%   the text on it (highlighted text)
 //   %accent-muted%  the labels on it
 //   %title%         headings (link)
+//   %tint%          a card of one's own (sent messages): base a quarter of
+//                   the way to highlight
+//   %alert%         a warning's text: a red that reads on base
+//   %alert-tint%    a card of something gone (deleted messages): base a
+//                   seventh of the way to red
 //
 // Colours are written as "#rrggbb". A "%" that starts no token stays.
 #pragma once

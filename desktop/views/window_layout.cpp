@@ -6,6 +6,7 @@
 #include <QSplitter>
 #include <QStyle>
 #include <QTreeView>
+#include <algorithm>
 #include <string>
 
 #include "desktop/store/config_list.h"
@@ -92,6 +93,24 @@ bool restore_splitter(const ConfigList& list, std::string_view key, QSplitter& s
     if (!sizes)
         return false;
     splitter.setSizes(*sizes);
+    return true;
+}
+
+void keep_sort(ConfigList& list, std::string_view key, const QTreeView& view) {
+    const QHeaderView& header = *view.header();
+    keep_numbers(
+        list, key,
+        {header.sortIndicatorSection(), header.sortIndicatorOrder() == Qt::DescendingOrder});
+}
+
+bool restore_sort(const ConfigList& list, std::string_view key, QTreeView& view) {
+    const int columns = view.header()->count();
+    if (columns == 0)
+        return false;
+    const auto kept = kept_numbers(list, key, 2, 0, std::max(columns - 1, 1));
+    if (!kept || (*kept)[0] >= columns || (*kept)[1] > 1)
+        return false;
+    view.sortByColumn((*kept)[0], (*kept)[1] == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
     return true;
 }
 

@@ -6,6 +6,9 @@
 //   main_splitter   the box tree's and the right side's widths, "200,780"
 //   right_splitter  the message list's and the message view's heights
 //   list_columns    the message list's column widths, "300,150,100,50,70"
+//   conversation_columns   the conversation list's column widths
+//   conversation_sort      the conversation list's sort column and order,
+//                   "2,1" (0 ascending, 1 descending)
 //   composer_size, contacts_size, options_size   a window's "width,height"
 //
 // A value that does not read back (hand-edited, damaged, another count of
@@ -30,6 +33,8 @@ inline constexpr std::string_view kMainWindow = "main_window";
 inline constexpr std::string_view kMainSplitter = "main_splitter";
 inline constexpr std::string_view kRightSplitter = "right_splitter";
 inline constexpr std::string_view kListColumns = "list_columns";
+inline constexpr std::string_view kConversationColumns = "conversation_columns";
+inline constexpr std::string_view kConversationSort = "conversation_sort";
 inline constexpr std::string_view kComposerSize = "composer_size";
 inline constexpr std::string_view kContactsSize = "contacts_size";
 inline constexpr std::string_view kOptionsSize = "options_size";
@@ -57,6 +62,10 @@ bool restore_splitter(const ConfigList& list, std::string_view key, QSplitter& s
 
 void keep_columns(ConfigList& list, std::string_view key, const QTreeView& view);
 bool restore_columns(const ConfigList& list, std::string_view key, QTreeView& view);
+
+// The column and order a sorting view sorts by (its header's indicator).
+void keep_sort(ConfigList& list, std::string_view key, const QTreeView& view);
+bool restore_sort(const ConfigList& list, std::string_view key, QTreeView& view);
 
 // The height at which `view` shows `rows` rows of its font below its header,
 // a horizontal scroll bar included.

@@ -5,44 +5,45 @@
 
 namespace quillet::ce {
 
-IContact::IContact(phone::PhoneContact contact) : contact_(std::move(contact)) {}
+IContact::IContact(std::shared_ptr<const std::vector<phone::PhoneContact>> items, size_t index)
+    : items_(std::move(items)), index_(index) {}
 IContact::~IContact() = default;
 
 HRESULT IContact::get_FirstName(std::u16string& value) const {
-    value = contact_.first_name;
+    value = contact().first_name;
     return S_OK;
 }
 
 HRESULT IContact::get_LastName(std::u16string& value) const {
-    value = contact_.last_name;
+    value = contact().last_name;
     return S_OK;
 }
 
 HRESULT IContact::get_MobileTelephoneNumber(std::u16string& value) const {
-    value = contact_.mobile;
+    value = contact().mobile;
     return S_OK;
 }
 
 HRESULT IContact::get_OtherTelephoneNumber(std::u16string& value) const {
-    value = contact_.other_numbers;
+    value = contact().other_numbers;
     return S_OK;
 }
 
 IPOutlookItemCollection::IPOutlookItemCollection(std::vector<phone::PhoneContact> items)
-    : items_(std::move(items)) {}
+    : items_(std::make_shared<const std::vector<phone::PhoneContact>>(std::move(items))) {}
 IPOutlookItemCollection::~IPOutlookItemCollection() = default;
 
 HRESULT IPOutlookItemCollection::get_Count(int* count) const {
     if (count == nullptr)
         return E_INVALIDARG;
-    *count = static_cast<int>(items_.size());
+    *count = static_cast<int>(items_->size());
     return S_OK;
 }
 
 HRESULT IPOutlookItemCollection::Item(int index, std::unique_ptr<IContact>& item) const {
-    if (index < 1 || static_cast<size_t>(index) > items_.size())
+    if (index < 1 || static_cast<size_t>(index) > items_->size())
         return E_INVALIDARG;
-    item = std::make_unique<IContact>(items_[static_cast<size_t>(index) - 1]);
+    item = std::make_unique<IContact>(items_, static_cast<size_t>(index) - 1);
     return S_OK;
 }
 

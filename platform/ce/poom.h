@@ -21,7 +21,9 @@ inline constexpr int olFolderContacts = 10;
 
 class IContact {
   public:
-    explicit IContact(phone::PhoneContact contact);
+    // The contact at `index` of `items`, shared with the collection that
+    // made it rather than copied.
+    IContact(std::shared_ptr<const std::vector<phone::PhoneContact>> items, size_t index);
     virtual ~IContact();
     HRESULT get_FirstName(std::u16string& value) const;
     HRESULT get_LastName(std::u16string& value) const;
@@ -30,7 +32,10 @@ class IContact {
     HRESULT get_OtherTelephoneNumber(std::u16string& value) const;
 
   private:
-    phone::PhoneContact contact_;
+    const phone::PhoneContact& contact() const { return (*items_)[index_]; }
+
+    std::shared_ptr<const std::vector<phone::PhoneContact>> items_;
+    size_t index_;
 };
 
 // The items of a folder, as they were when the collection was made.
@@ -43,7 +48,7 @@ class IPOutlookItemCollection {
     HRESULT Item(int index, std::unique_ptr<IContact>& item) const;
 
   private:
-    std::vector<phone::PhoneContact> items_;
+    std::shared_ptr<const std::vector<phone::PhoneContact>> items_;
 };
 
 class IFolder {

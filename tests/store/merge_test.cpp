@@ -88,6 +88,32 @@ TEST(MergeTest, SameFolderTwiceAppendsNothingTheSecondTime) {
         EXPECT_EQ(m.on_phone(), 1);
 }
 
+// Nothing new, nothing gone, nothing read: no change, so nothing to save.
+// Each kind of change is one.
+TEST(MergeTest, TellsWhetherTheBoxChanged) {
+    const std::vector<SmsWireRecord> folder = {wire(u"a", "1", kNoon, 0, 1),
+                                               wire(u"b", "2", kNoon, 0, 2)};
+    std::vector<SmsMessage> box, queue;
+    bool changed = false;
+    merge_fetched(box, queue, folder, &changed);
+    EXPECT_TRUE(changed);  // appended
+    merge_fetched(box, queue, folder, &changed);
+    EXPECT_FALSE(changed);
+
+    merge_fetched(box, queue, std::vector{folder[0]}, &changed);
+    EXPECT_TRUE(changed);  // "b" left the phone
+    merge_fetched(box, queue, folder, &changed);
+    EXPECT_TRUE(changed);  // ... and is back on it
+    merge_fetched(box, queue, std::vector{wire(u"a", "1", kNoon, 1, 1), folder[1]}, &changed);
+    EXPECT_TRUE(changed);  // read on the phone
+    merge_fetched(box, queue, std::vector{wire(u"a", "1", kNoon, 1, 7), folder[1]}, &changed);
+    EXPECT_TRUE(changed);  // another entry id
+    merge_fetched(box, queue, std::vector{wire(u"a", "1", kNoon + 5, 1, 7), folder[1]}, &changed);
+    EXPECT_TRUE(changed);  // the same second, another tick
+    merge_fetched(box, queue, std::vector{wire(u"a", "1", kNoon + 5, 0, 7), folder[1]}, &changed);
+    EXPECT_FALSE(changed);  // unread on the phone, still read here
+}
+
 TEST(MergeTest, MessageGoneFromThePhoneKeepsItsPlaceWithOnPhoneCleared) {
     std::vector<SmsMessage> box, queue;
     merge_fetched(box, queue, std::vector{wire(u"a", "1", kNoon), wire(u"b", "2", kNoon)});
@@ -201,12 +227,18 @@ TEST(MergeTest, IndexedMergeEqualsTheFirstMatchScanOnRandomData) {
         std::vector<SmsMessage> fast_box = box, fast_queue;
         const size_t scan_n = merge_by_scan(scan_box, scan_queue, fetched);
         // Every other round takes the records' texts over, as an import does.
-        const size_t fast_n = round % 4 < 2
-                                  ? merge_fetched(fast_box, fast_queue, fetched)
-                                  : merge_fetched_owned(fast_box, fast_queue, std::vector(fetched));
+        bool changed = false;
+        const size_t fast_n = round % 4 < 2 ? merge_fetched(fast_box, fast_queue, fetched, &changed)
+                                            : merge_fetched_owned(fast_box, fast_queue,
+                                                                  std::vector(fetched), &changed);
         ASSERT_EQ(scan_n, fast_n) << "round " << round;
         expect_same_lists(fast_box, scan_box);
         expect_same_lists(fast_queue, scan_queue);
+        // "Changed" is exactly whether the box differs from before the merge.
+        bool differs = box.size() != fast_box.size();
+        for (size_t i = 0; !differs && i < box.size(); ++i)
+            differs = !same_fields(box[i], fast_box[i]);
+        EXPECT_EQ(changed, differs) << "round " << round;
         if (HasFailure())
             return;
     }

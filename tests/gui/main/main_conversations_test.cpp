@@ -5,8 +5,12 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
+#include <QJsonArray>
 #include <QJsonObject>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QScrollBar>
 #include <QStackedWidget>
 #include <QTest>
@@ -18,6 +22,7 @@
 #include "desktop/app/list_pane.h"
 #include "desktop/composer/new_sms_form.h"
 #include "desktop/composer/new_sms_window.h"
+#include "desktop/store/config_list.h"
 #include "desktop/store/contact_list.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/conversation_list_model.h"
@@ -68,6 +73,14 @@ void write_scene() {
     QVERIFY(contacts.save_contacts(kContactsFileName));
 }
 
+// A column's cells, top to bottom as the list shows them.
+QStringList rows_in_order(QAbstractItemModel& model, int column) {
+    QStringList out;
+    for (int row = 0; row < model.rowCount(); ++row)
+        out << model.index(row, column).data().toString();
+    return out;
+}
+
 int row_of(QAbstractItemModel& model, int column, const QString& text) {
     for (int row = 0; row < model.rowCount(); ++row) {
         if (model.index(row, column).data().toString() == text)
@@ -96,11 +109,68 @@ QString day_line(int64_t at) {
 }
 
 QStringList cells(QAbstractItemModel& model, int column) {
-    QStringList out;
-    for (int row = 0; row < model.rowCount(); ++row)
-        out << model.index(row, column).data().toString();
+    QStringList out = rows_in_order(model, column);
     out.sort();
     return out;
+}
+
+void click_header(QTreeView& view, int column) {
+    QHeaderView* header = view.header();
+    const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(x, header->height() / 2));
+}
+
+// Delete with the left Shift key held, as the platform reports it (its
+// native scan code, 50, tells the side; QTest would press a Shift of its own).
+void left_shift_delete(QWidget* widget) {
+    QKeyEvent shift(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier, 50, 0, 0);
+    QApplication::sendEvent(widget, &shift);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::ShiftModifier);
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Delete, Qt::ShiftModifier);
+    QApplication::sendEvent(widget, &release);
+    QKeyEvent shift_up(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier, 50, 0, 0);
+    QApplication::sendEvent(widget, &shift_up);
+}
+
+// A click on `text` in the view, scrolled into view first, as a user
+// clicks a link.
+void click_text(QTextBrowser& browser, const QString& text) {
+    const QTextCursor found = browser.document()->find(text);
+    QVERIFY2(!found.isNull(), qPrintable(text));
+    QTextCursor middle(browser.document());
+    middle.setPosition((found.selectionStart() + found.selectionEnd()) / 2);
+    browser.setTextCursor(middle);
+    browser.ensureCursorVisible();
+    const QPoint at = browser.cursorRect(middle).center();
+    QTest::mouseClick(browser.viewport(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+// Whether the paragraph holding `text` lies within the view's visible part.
+bool in_view(QTextBrowser& browser, const QString& text) {
+    const QTextCursor found = browser.document()->find(text);
+    if (found.isNull())
+        return false;
+    const QRect rect = browser.cursorRect(found);
+    return rect.top() >= 0 && rect.bottom() <= browser.viewport()->height();
+}
+
+// The messages of a phone folder, by their text.
+QStringList phone_texts(const MainTestEnv& env, const QString& folder) {
+    QStringList out;
+    for (const QJsonValue& row : env.phone_folder(folder))
+        out << row.toObject().value(QStringLiteral("body")).toString();
+    return out;
+}
+
+bool phone_holds(const MainTestEnv& env, const QString& text) {
+    for (const QString& folder :
+         {QStringLiteral("inbox"), QStringLiteral("sent"), QStringLiteral("deleted")}) {
+        if (phone_texts(env, folder).contains(text))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -279,10 +349,24 @@ class MainConversationsTest : public QObject {
         QVERIFY(shown.contains(QStringLiteral("Show earlier messages (700 more)")));
         QCOMPARE(browser.verticalScrollBar()->value(), browser.verticalScrollBar()->maximum());
 
-        Q_EMIT browser.anchorClicked(QUrl(QStringLiteral("quillet:earlier")));
+        // The reader scrolls up to the link and clicks it: the earlier part
+        // comes in above, and the message that was first stays in view.
+        click_text(browser, QStringLiteral("Show earlier messages"));
         shown = browser.toPlainText();
         QVERIFY(shown.contains(QStringLiteral("Line 200\n")));
+        QVERIFY(!shown.contains(QStringLiteral("Line 199\n")));
         QVERIFY(shown.contains(QStringLiteral("Show earlier messages (200 more)")));
+        QVERIFY(shown.indexOf(QStringLiteral("Line 200\n")) <
+                shown.indexOf(QStringLiteral("Line 700\n")));
+        QVERIFY(in_view(browser, QStringLiteral("Line 700")));
+        QVERIFY(!in_view(browser, QStringLiteral("Line 1199")));
+        QVERIFY(!in_view(browser, QStringLiteral("Line 200")));
+        // Once more: the last 200, and no link any more.
+        click_text(browser, QStringLiteral("Show earlier messages"));
+        shown = browser.toPlainText();
+        QVERIFY(shown.contains(QStringLiteral("Line 0\n")));
+        QVERIFY(!shown.contains(QStringLiteral("Show earlier messages")));
+        QVERIFY(in_view(browser, QStringLiteral("Line 200")));
 
         // A new message and a new correspondent: the list follows.
         {
@@ -300,14 +384,262 @@ class MainConversationsTest : public QObject {
         QTest::keyClick(&pane.conversation_view(), Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(&pane.conversation_view(), Qt::Key_M, Qt::ControlModifier);
         QCOMPARE(f->inbox().message_ref(1'200).read(), uint8_t{0});
-        // Sorting by a column keeps working, and Delete leaves the
-        // conversation alone.
+        // Sorting by a column keeps working. Ctrl+A selected every
+        // conversation: Delete asks first, and No keeps them all.
         pane.conversation_view().sortByColumn(ConversationListModel::kMessages,
                                               Qt::DescendingOrder);
         QCOMPARE(list.index(0, ConversationListModel::kMessages).data().toString(),
                  QStringLiteral("1200"));
+        env.answer_questions(false);
         f->delete_messages();
+        QCOMPARE(env.questions().size(), 1);
+        QVERIFY2(env.questions().back().startsWith(QStringLiteral(
+                     "Delete the 1201 messages exchanged with +491702222222 and +491701111111,")),
+                 qPrintable(env.questions().back()));
         QCOMPARE(f->inbox().count(), size_t{1201});
+        QCOMPARE(list.rowCount(), 2);
+    }
+
+    // Delete on selected conversations removes their messages from their
+    // boxes as a box's Delete does, after a question that says how many and
+    // whose; the lists and the view follow, the box files keep it.
+    void deletingConversationsAsksThenEmptiesThemFromTheirBoxes() {
+        MainTestEnv env;
+        QVERIFY(env.phone({QStringLiteral("init")}));
+        write_scene();
+        RunningFrame f;
+        ListPane& pane = f->list_pane();
+        ConversationListModel& list = pane.conversations();
+        QTreeView& view = pane.conversation_view();
+        QTextBrowser& browser = f->html_view().browser();
+        f->show_conversations();
+        const QString paul = QStringLiteral("+491702222222");
+        click_row(view, row_of(list, ConversationListModel::kCorrespondent, paul));
+        QVERIFY(browser.toPlainText().contains(QStringLiteral("Group note")));
+
+        // No: nothing goes.
+        env.answer_questions(false);
+        view.setFocus();
+        QTest::keyClick(&view, Qt::Key_Delete);
+        QCOMPARE(env.questions(),
+                 QStringList{QStringLiteral(
+                     "Delete the message exchanged with +491702222222, on the phone and here? One "
+                     "of them also went to others and leaves their conversations too.")});
+        QCOMPARE(f->sent_items().count(), size_t{2});
+        QCOMPARE(list.rowCount(), 3);
+
+        // Yes: the note to Nora and Paul leaves both conversations.
+        env.answer_questions(true);
+        QTest::keyClick(&view, Qt::Key_Delete);
+        QCOMPARE(env.questions().size(), 2);
+        QCOMPARE(f->status_text(), QStringLiteral("Message(s) deleted."));
+        QVERIFY(env.message_boxes().empty());
+        QCOMPARE(cells(list, ConversationListModel::kCorrespondent),
+                 (QStringList{QStringLiteral("Bank"), QStringLiteral("Nora Weiss")}));
+        const int nora =
+            row_of(list, ConversationListModel::kCorrespondent, QStringLiteral("Nora Weiss"));
+        QCOMPARE(list.index(nora, ConversationListModel::kMessages).data().toString(),
+                 QStringLiteral("4"));
+        QCOMPARE(f->sent_items().count(), size_t{1});
+        // As in a box, the conversation now at its place is shown.
+        QCOMPARE(view.selectionModel()->selectedRows().size(), 1);
+        const QString next = browser.toPlainText();
+        QVERIFY(!next.contains(QStringLiteral("Group note")));
+        QVERIFY(next.contains(list.index(view.currentIndex().row(), 0).data().toString()));
+        SmsBox saved(BoxKind::SentItems);
+        saved.load_box(kSentFileName);
+        QCOMPARE(saved.count(), size_t{1});
+        QCOMPARE(QString::fromStdU16String(std::u16string(saved.message_ref(0).text_view())),
+                 QStringLiteral("See you"));
+
+        // Both others at once, chosen with Ctrl: every box empties.
+        click_row(view, 0);
+        const QModelIndex second = list.index(1, 0);
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          view.visualRect(second).center());
+        QCOMPARE(view.selectionModel()->selectedRows().size(), 2);
+        const QStringList names = rows_in_order(list, ConversationListModel::kCorrespondent);
+        // This time from the list's context menu, which shows the keys.
+        QStringList entries;
+        for (const QAction* action : pane.conversation_menu()->actions())
+            entries << action->text() + QLatin1Char(' ') + action->shortcut().toString();
+        QCOMPARE(entries, (QStringList{QStringLiteral("Reply Ctrl+R"), QStringLiteral("Delete Del"),
+                                       QStringLiteral("Delete on device Shift+Del")}));
+        pane.conversation_menu()->findChild<QAction*>(QStringLiteral("menuDelete"))->trigger();
+        QCOMPARE(env.questions().back(),
+                 QStringLiteral("Delete the 5 messages exchanged with %1 and %2, on the phone "
+                                "and here?")
+                     .arg(names[0], names[1]));
+        QCOMPARE(list.rowCount(), 0);
+        QCOMPARE(f->inbox().count() + f->sent_items().count() + f->deleted_items().count(),
+                 size_t{0});
+        QVERIFY(browser.toPlainText().contains(QStringLiteral("Choose a message")));
+        QCOMPARE(f->status_text(), QStringLiteral("Message(s) deleted."));
+        f->show_box(BoxKind::Inbox);
+        QCOMPARE(f->list_view().list_model().rowCount(), 0);
+        SmsBox inbox(BoxKind::Inbox);
+        inbox.load_box(kInboxFileName);
+        QCOMPARE(inbox.count(), size_t{0});
+
+        // Nothing selected: nothing to ask about.
+        f->show_conversations();
+        f->delete_messages();
+        QCOMPARE(env.questions().size(), 3);
+        QCOMPARE(f->status_text(), QStringLiteral("No message selected: nothing deleted."));
+    }
+
+    // The sample phone over the real link: Delete takes a conversation off
+    // the phone and out of the boxes; left Shift+Delete takes one off the
+    // phone only, the copies kept and no longer marked as on the phone.
+    void conversationsAreDeletedOnThePhone() {
+        MainTestEnv env;
+        QVERIFY(env.phone({QStringLiteral("init"), QStringLiteral("--sample")}));
+        RunningFrame f;
+        QVERIFY(f.get_sms() > 0);
+        ListPane& pane = f->list_pane();
+        ConversationListModel& list = pane.conversations();
+        QTreeView& view = pane.conversation_view();
+        f->show_conversations();
+        // Every row names its correspondent; the e-mail sender, whose address
+        // holds no number, is one too.
+        for (int r = 0; r < list.rowCount(); ++r) {
+            QVERIFY(
+                !list.index(r, ConversationListModel::kCorrespondent).data().toString().isEmpty());
+        }
+        QVERIFY(row_of(list, ConversationListModel::kCorrespondent,
+                       QStringLiteral("(no number)")) >= 0);
+        const QString daniel = QStringLiteral("+15551234567");
+        const QStringList daniels = {QStringLiteral("Call me when you land."),
+                                     QStringLiteral("Landed. Taxi in 20 min."),
+                                     QStringLiteral("OK, 3pm works.")};
+        for (const QString& text : daniels)
+            QVERIFY(phone_holds(env, text));
+        int row = row_of(list, ConversationListModel::kCorrespondent, daniel);
+        QVERIFY(row >= 0);
+        const QString count = list.index(row, ConversationListModel::kMessages).data().toString();
+        const size_t before = f->inbox().count() + f->sent_items().count();
+        click_row(view, row);
+        view.setFocus();
+        QTest::keyClick(&view, Qt::Key_Delete);
+        QCOMPARE(env.questions().back(),
+                 QStringLiteral("Delete the %1 messages exchanged with %2, on the phone and here?")
+                     .arg(count, daniel));
+        QCOMPARE(f->status_text(), QStringLiteral("Message(s) deleted."));
+        QCOMPARE(row_of(list, ConversationListModel::kCorrespondent, daniel), -1);
+        QCOMPARE(f->inbox().count() + f->sent_items().count(), before - count.toULongLong());
+        for (const QString& text : daniels)
+            QVERIFY2(!phone_holds(env, text), qPrintable(text));
+        QVERIFY(env.message_boxes().empty());
+
+        const QString ben = QStringLiteral("+447700900123");
+        row = row_of(list, ConversationListModel::kCorrespondent, ben);
+        const QString bens = list.index(row, ConversationListModel::kMessages).data().toString();
+        click_row(view, row);
+        view.setFocus();
+        left_shift_delete(&view);
+        QCOMPARE(env.questions().back(),
+                 QStringLiteral("Delete the %1 messages exchanged with %2 on the phone? Quillet "
+                                "keeps its copies, marked as no longer on the phone.")
+                     .arg(bens, ben));
+        QCOMPARE(f->status_text(), QStringLiteral("SMS Message(s) deleted."));
+        // Kept here, in the list and in the view.
+        row = row_of(list, ConversationListModel::kCorrespondent, ben);
+        QVERIFY(row >= 0);
+        QCOMPARE(list.index(row, ConversationListModel::kMessages).data().toString(), bens);
+        QVERIFY(f->html_view().browser().toPlainText().contains(QStringLiteral("Happy birthday")));
+        for (const QString& text : {QStringLiteral("Happy birthday!!"),
+                                    QStringLiteral("Thank you!"), QStringLiteral("Old news.")}) {
+            QVERIFY2(!phone_holds(env, text), qPrintable(text));
+        }
+        QVERIFY(phone_holds(env, QStringLiteral("See you soon \u2013 Anna")));
+        // The Inbox's rows show them no longer on the phone, the file too.
+        f->show_box(BoxKind::Inbox);
+        MessageListModel& rows = f->list_view().list_model();
+        const int birthday =
+            row_of(rows, MessageListModel::kMessage, QStringLiteral("Happy birthday!!"));
+        QVERIFY(birthday >= 0);
+        QCOMPARE(rows.index(birthday, MessageListModel::kOnPhone).data().toString(), QString());
+        const int anna =
+            row_of(rows, MessageListModel::kMessage, QStringLiteral("See you soon \u2013 Anna"));
+        QCOMPARE(rows.index(anna, MessageListModel::kOnPhone).data().toString(),
+                 QStringLiteral("*"));
+        SmsBox saved(BoxKind::Inbox);
+        saved.load_box(kInboxFileName);
+        for (size_t i = 0; i < saved.count(); ++i) {
+            if (saved.message_ref(i).number() == ben.toStdString())
+                QCOMPARE(saved.message_ref(i).on_phone(), uint8_t{0});
+        }
+    }
+
+    // A header click on the conversations is kept like the boxes' sort:
+    // the next run lists them in the same order.
+    void theConversationSortComesBackAfterARestart() {
+        MainTestEnv env;
+        write_scene();
+        QStringList order;
+        {
+            RunningFrame f;
+            f->show_conversations();
+            QTreeView& view = f->list_pane().conversation_view();
+            const QStringList newest_first = rows_in_order(f->list_pane().conversations(),
+                                                           ConversationListModel::kCorrespondent);
+            click_header(view, ConversationListModel::kCorrespondent);
+            QCOMPARE(view.header()->sortIndicatorSection(),
+                     int{ConversationListModel::kCorrespondent});
+            order = rows_in_order(f->list_pane().conversations(),
+                                  ConversationListModel::kCorrespondent);
+            QVERIFY(order != newest_first);
+            // A to Z.
+            QCOMPARE(order, (QStringList{QStringLiteral("+491702222222"), QStringLiteral("Bank"),
+                                         QStringLiteral("Nora Weiss")}));
+            f->close();
+        }
+        ConfigList saved;
+        saved.parse(
+            MainTestEnv::read_file(env.data_path(QStringLiteral("options.cfg"))).toStdString());
+        QCOMPARE(QLatin1String(saved.find("conversation_sort").value_or("")), QLatin1String("0,0"));
+        RunningFrame f;
+        f->tree_view().setCurrentItem(f->tree_view().conversations_node());
+        QCOMPARE(
+            rows_in_order(f->list_pane().conversations(), ConversationListModel::kCorrespondent),
+            order);
+        QCOMPARE(f->list_pane().conversation_view().header()->sortIndicatorOrder(),
+                 Qt::AscendingOrder);
+    }
+
+    // No phone to reach: the deletion is reported as the boxes report it
+    // and nothing is lost.
+    void aConversationIsKeptWhenThePhoneCannotBeReached() {
+        MainTestEnv env;
+        write_scene();
+        RunningFrame f(300);
+        ListPane& pane = f->list_pane();
+        ConversationListModel& list = pane.conversations();
+        f->show_conversations();
+        const int nora =
+            row_of(list, ConversationListModel::kCorrespondent, QStringLiteral("Nora Weiss"));
+        click_row(pane.conversation_view(), nora);
+        f->delete_messages();
+        std::vector<MessageBoxRequest> boxes = env.take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QVERIFY(boxes[0].text.startsWith(QStringLiteral(
+            "Unable to delete on device. Please Check your ActiveSync connection.\nDetails:\n")));
+        QCOMPARE(f->status_text(),
+                 QStringLiteral("No message deleted: the phone could not be reached."));
+        QCOMPARE(list.rowCount(), 3);
+        QCOMPARE(list.index(row_of(list, ConversationListModel::kCorrespondent,
+                                   QStringLiteral("Nora Weiss")),
+                            ConversationListModel::kMessages)
+                     .data()
+                     .toString(),
+                 QStringLiteral("5"));
+        QCOMPARE(f->inbox().count() + f->sent_items().count() + f->deleted_items().count(),
+                 size_t{6});
+        QVERIFY(f->html_view().browser().toPlainText().contains(QStringLiteral("See you")));
+        f->delete_messages_on_device();
+        QCOMPARE(env.take_message_boxes().size(), size_t{1});
+        QCOMPARE(f->status_text(),
+                 QStringLiteral("No message deleted on device: the phone could not be reached."));
     }
 };
 

@@ -7,9 +7,11 @@
 #include <QSplitter>
 #include <QTest>
 
+#include "desktop/app/list_pane.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/store/config_list.h"
 #include "desktop/views/contacts_window.h"
+#include "desktop/views/conversation_list_model.h"
 #include "desktop/views/options_window.h"
 #include "desktop/views/sms_list_view.h"
 #include "main_test_env.h"
@@ -136,7 +138,9 @@ class MainLayoutTest : public QObject {
             "list_columns = 300,150,100\r\n"
             "composer_size = 99999999999999999999,12\r\n"
             "contacts_size = 5,5\r\n"
-            "options_size = 500,\r\n");
+            "options_size = 500,\r\n"
+            "conversation_sort = 7,1\r\n"
+            "conversation_columns = 10,20\r\n");
         file.close();
         SmsListView fresh;
         fresh.setup_columns();
@@ -150,6 +154,11 @@ class MainLayoutTest : public QObject {
         NewSmsWindow* composer = f->new_sms();
         QVERIFY(composer != nullptr);
         QCOMPARE(composer->size(), QSize(400, 400));
+        // The conversations: newest first, the usual widths.
+        const QHeaderView& conversations = *f->list_pane().conversation_view().header();
+        QCOMPARE(conversations.sortIndicatorSection(), int{ConversationListModel::kDate});
+        QCOMPARE(conversations.sortIndicatorOrder(), Qt::DescendingOrder);
+        QVERIFY(conversations.sectionSize(0) > 20);
         f->close();
         // Closing writes sound values again, and keeps the others' keys.
         const ConfigList saved = saved_options(*env_);

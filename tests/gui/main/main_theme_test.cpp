@@ -3,15 +3,20 @@
 // stands out from its background in both (measured on the rendered pixels);
 // the toolbar's pictures are drawn in the palette's ink. Screenshots of both
 // go to /tmp/screens for people to look at.
+#include <QDateTime>
 #include <QDir>
 #include <QHash>
+#include <QLineEdit>
+#include <QLocale>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QToolBar>
+#include <QTreeView>
 
 #include "desktop/app/html_form_view.h"
+#include "desktop/app/list_pane.h"
 #include "desktop/views/page_palette.h"
 #include "desktop/views/pictures.h"
 #include "desktop/views/sms_list_view.h"
@@ -103,6 +108,33 @@ qreal visible_share(const QIcon& icon, const QColor& background) {
 
 const QString kText = QStringLiteral("Readable whatever the desktop");
 
+const std::string kFriend = "+4930777111";
+const QString kReceived = QStringLiteral("Received words to read at night");
+const QString kSent = QStringLiteral("Sent words to read at night");
+const QString kGone = QStringLiteral("Gone words to read at night");
+
+SmsMessage message(const std::u16string& text, int64_t at, bool read) {
+    SmsMessage m;
+    m.set_number_raw(kFriend);
+    m.set_text(text);
+    m.set_time(filetime_from_unix(at));
+    m.set_read(read ? 1 : 0);
+    return m;
+}
+
+// One exchange across the three boxes, written as the program writes them.
+bool write_conversation() {
+    constexpr int64_t kDay0 = 1'767'261'600;  // 2026-01-01 10:00 UTC
+    SmsBox inbox(BoxKind::Inbox);
+    inbox.append(message(kReceived.toStdU16String(), kDay0 + 86'400, false));
+    SmsBox sent(BoxKind::SentItems);
+    sent.append(message(kSent.toStdU16String(), kDay0 + 86'400 + 600, true));
+    SmsBox deleted(BoxKind::DeletedItems);
+    deleted.append(message(kGone.toStdU16String(), kDay0, true));
+    return inbox.save_box(kInboxFileName) && sent.save_box(kSentFileName) &&
+           deleted.save_box(kDeletedFileName);
+}
+
 }  // namespace
 
 class MainThemeTest : public QObject {
@@ -135,6 +167,41 @@ class MainThemeTest : public QObject {
         QTest::qWait(50);
         if (QDir().mkpath(QStringLiteral("/tmp/screens")))
             f->grab().save(QStringLiteral("/tmp/screens/%1.png").arg(name));
+    }
+
+    std::unique_ptr<RunningFrame> frame_with_conversation() {
+        if (!write_conversation())
+            return nullptr;
+        auto f = std::make_unique<RunningFrame>();
+        (*f)->resize(1000, 640);
+        (*f)->show_conversations();
+        QTreeView& list = (*f)->list_pane().conversation_view();
+        list.setCurrentIndex(list.model()->index(0, 0));
+        return f;
+    }
+
+    // Every part of a conversation page stands out from what is behind it.
+    static void check_conversation_readable(QTextBrowser& browser, bool dark) {
+        QTRY_VERIFY(browser.toPlainText().contains(kGone));
+        const Seen received = seen_text(browser, kReceived);
+        const Seen sent = seen_text(browser, kSent);
+        const Seen gone = seen_text(browser, kGone);
+        for (const Seen& bubble : {received, sent, gone}) {
+            QVERIFY2(bubble.contrast >= 4.5, qPrintable(QString::number(bubble.contrast)));
+            QVERIFY2(
+                dark ? bubble.background.lightness() < 90 : bubble.background.lightness() > 180,
+                qPrintable(bubble.background.name()));
+        }
+        // Three bubbles told apart by their backgrounds.
+        QVERIFY(received.background != sent.background);
+        QVERIFY(received.background != gone.background);
+        QVERIFY(sent.background != gone.background);
+        const Seen mark = seen_text(browser, QStringLiteral("deleted on device"));
+        QVERIFY2(mark.contrast >= 3.0, qPrintable(QString::number(mark.contrast)));
+        const QString day = QLocale().toString(QDateTime::fromSecsSinceEpoch(1'767'261'600).date(),
+                                               QLocale::LongFormat);
+        const Seen day_line = seen_text(browser, day);
+        QVERIFY2(day_line.contrast >= 3.0, qPrintable(QString::number(day_line.contrast)));
     }
 
   private Q_SLOTS:
@@ -206,6 +273,43 @@ class MainThemeTest : public QObject {
                 continue;
             QVERIFY2(visible_share(action->icon(), toolbar) > 0.6, qPrintable(action->text()));
         }
+    }
+
+    // The conversation page and its style sheet take the palette's colours:
+    // the received messages on the palette's base, the sent ones on a tint
+    // of its highlight, what a search found marked readably.
+    void darkPaletteShowsAConversationReadably() {
+        const QPalette dark = dark_palette();
+        QApplication::setPalette(dark);
+        auto f = frame_with_conversation();
+        QVERIFY(f);
+        QTextBrowser& browser = (*f)->html_view().browser();
+        check_conversation_readable(browser, true);
+        QCOMPARE(seen_text(browser, kReceived).background.name(),
+                 dark.color(QPalette::Base).name());
+        QCOMPARE(seen_text(browser, kSent).background.name(),
+                 mixed(dark.color(QPalette::Base), dark.color(QPalette::Highlight), 0.25).name());
+        QCOMPARE(seen_text(browser, QStringLiteral("CONVERSATION WITH")).background.name(),
+                 QStringLiteral("#2a6fc0"));
+        save_screen(*f, QStringLiteral("conversation_dark"));
+
+        QTest::keyClicks(&(*f)->list_pane().search_field(), QStringLiteral("words"));
+        QTRY_VERIFY(browser.toHtml().contains(QStringLiteral("#ffe36e")));
+        const Seen found = seen_text(browser, QStringLiteral("words"));
+        QVERIFY2(found.contrast >= 4.5, qPrintable(QString::number(found.contrast)));
+        save_screen(*f, QStringLiteral("conversation_dark_search"));
+    }
+
+    void lightPaletteShowsTheSameConversationLight() {
+        auto f = frame_with_conversation();
+        QVERIFY(f);
+        QTextBrowser& browser = (*f)->html_view().browser();
+        check_conversation_readable(browser, false);
+        save_screen(*f, QStringLiteral("conversation_light"));
+        // A change of palette repaints the page, its style sheet too.
+        QApplication::setPalette(dark_palette());
+        QTRY_VERIFY(seen_text(browser, kSent).background.lightness() < 90);
+        check_conversation_readable(browser, true);
     }
 };
 
