@@ -80,10 +80,15 @@ void ListPane::build() {
     results_->set_boxes(box_pointers());
     results_view_ = make_list("searchResults");
     results_view_->setModel(results_);
-    for (int c = 0; c < ConversationListModel::kColumnCount; ++c)
-        conversation_view_->setColumnWidth(c, kConversationColumns[c]);
-    for (int c = 0; c < SearchResultsModel::kColumnCount; ++c)
-        results_view_->setColumnWidth(c, kResultColumns[c]);
+    // At least as wide as the header's words, which a translation lengthens.
+    for (int c = 0; c < ConversationListModel::kColumnCount; ++c) {
+        conversation_view_->setColumnWidth(
+            c, std::max(kConversationColumns[c], conversation_view_->header()->sectionSizeHint(c)));
+    }
+    for (int c = 0; c < SearchResultsModel::kColumnCount; ++c) {
+        results_view_->setColumnWidth(
+            c, std::max(kResultColumns[c], results_view_->header()->sectionSizeHint(c)));
+    }
     // Newest first, until a header click says otherwise.
     conversation_view_->sortByColumn(ConversationListModel::kDate, Qt::DescendingOrder);
     results_view_->sortByColumn(SearchResultsModel::kDate, Qt::DescendingOrder);

@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "desktop/app/html_form_view.h"
+#include "desktop/app/list_pane.h"
 #include "desktop/app/translation.h"
 #include "desktop/composer/new_sms_form.h"
 #include "desktop/composer/new_sms_window.h"
@@ -94,6 +95,12 @@ class MainLanguageTest : public QObject {
         QCOMPARE(f->list_view().model()->headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("Nachricht"));
         QCOMPARE(f->options_window()->windowTitle(), QStringLiteral("Optionen"));
+        // The conversations' German headers are not cut short.
+        QTreeView& conversations = f->list_pane().conversation_view();
+        QCOMPARE(conversations.model()->headerData(3, Qt::Horizontal).toString(),
+                 QStringLiteral("Nachrichten"));
+        for (int c = 0; c < conversations.header()->count(); ++c)
+            QVERIFY(conversations.columnWidth(c) >= conversations.header()->sectionSizeHint(c));
         // The composer's placeholder row and counter, and the idle page.
         NewSmsWindow* composer = f->new_sms();
         QVERIFY(composer);
