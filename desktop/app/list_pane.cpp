@@ -207,7 +207,7 @@ void ListPane::show_current_list() {
 
 void ListPane::show_box(SmsBox& box) {
     conversations_shown_ = false;
-    shown_number_.clear();
+    shown_number_.reset();
     box_shown_ = &box;
     if (showing_results()) {
         fill_results();
@@ -219,7 +219,7 @@ void ListPane::show_box(SmsBox& box) {
 
 void ListPane::show_conversations() {
     conversations_shown_ = true;
-    shown_number_.clear();
+    shown_number_.reset();
     shown_result_.reset();
     fill_conversations();
     show_current_list();
@@ -250,7 +250,7 @@ void ListPane::on_search_changed() {
     if (conversations_shown_) {
         fill_conversations();
         // The conversation shown stays, its matches marked, while it is listed.
-        if (!shown_number_.empty() && conversations_->row_of(index_, shown_number_) >= 0)
+        if (shown_number_.has_value() && conversations_->row_of(index_, *shown_number_) >= 0)
             show_conversation(false);
     } else if (showing_results()) {
         fill_results();
@@ -288,7 +288,7 @@ void ListPane::boxes_changed() {
         return;
     if (conversations_shown_) {
         fill_conversations();
-        if (!shown_number_.empty())
+        if (shown_number_.has_value())
             show_conversation(false);
     } else if (showing_results()) {
         fill_results();
@@ -310,9 +310,9 @@ void ListPane::fill_conversations() {
     const QuietScope quiet(quiet_);
     conversations_->fill(index_, which, box_pointers());
     listed_revisions_ = indexed_revisions_;
-    if (shown_number_.empty())
+    if (!shown_number_)
         return;
-    const int row = conversations_->row_of(index_, shown_number_);
+    const int row = conversations_->row_of(index_, *shown_number_);
     if (row >= 0) {
         conversation_view_->selectionModel()->setCurrentIndex(
             conversations_->index(row, 0),
@@ -334,14 +334,14 @@ void ListPane::on_conversation_chosen(const QModelIndex& current) {
 }
 
 std::optional<Correspondence> ListPane::shown_conversation() {
-    if (!conversations_shown_ || shown_number_.empty())
+    if (!conversations_shown_ || !shown_number_)
         return std::nullopt;
     update_index();
-    const std::optional<size_t> c = index_.find(shown_number_);
+    const std::optional<size_t> c = index_.find(*shown_number_);
     if (!c)
         return std::nullopt;
     Correspondence out;
-    out.number = shown_number_;
+    out.number = *shown_number_;
     for (const MessageRef ref : index_.messages_of(*c)) {
         out.messages.push_back({&boxes_[static_cast<size_t>(ref.box)]->message_ref(ref.index),
                                 ref.box == BoxKind::SentItems, ref.box == BoxKind::DeletedItems});
@@ -350,15 +350,15 @@ std::optional<Correspondence> ListPane::shown_conversation() {
 }
 
 std::u16string ListPane::shown_conversation_name() const {
-    if (contacts_ == nullptr || shown_number_.empty())
+    if (contacts_ == nullptr || !shown_number_)
         return {};
-    return contacts_->name_for_number(shown_number_).value_or(std::u16string());
+    return contacts_->name_for_number(*shown_number_).value_or(std::u16string());
 }
 
 void ListPane::show_conversation(bool mark_read, const QString& anchor) {
     std::optional<Correspondence> c = shown_conversation();
     if (!c) {
-        shown_number_.clear();
+        shown_number_.reset();
         view_.show_message(nullptr, kIdleTemplate);
         return;
     }
@@ -366,7 +366,7 @@ void ListPane::show_conversation(bool mark_read, const QString& anchor) {
         // Opening a conversation reads it; the boxes' revisions tell the
         // frame to save them.
         update_index();
-        for (const MessageRef ref : index_.messages_of(*index_.find(shown_number_))) {
+        for (const MessageRef ref : index_.messages_of(*index_.find(*shown_number_))) {
             SmsBox& box = *boxes_[static_cast<size_t>(ref.box)];
             box.set_read(1, ref.index);
         }
@@ -378,8 +378,11 @@ void ListPane::show_conversation(bool mark_read, const QString& anchor) {
     }
     ConversationPageFields fields;
     const std::u16string name = shown_conversation_name();
-    fields.sender = name.empty() ? from_ansi(shown_number_) : name;
-    const std::optional<size_t> at = index_.find(shown_number_);
+    fields.sender = name.empty() ? from_ansi(*shown_number_) : name;
+    if (fields.sender.empty()) {
+        fields.sender = ConversationListModel::tr("(no number)").toStdU16String();
+    }
+    const std::optional<size_t> at = index_.find(*shown_number_);
     for (const std::string& spelling : index_.summary(*at).numbers) {
         if (!fields.phone.empty())
             fields.phone += u", ";
@@ -398,7 +401,7 @@ void ListPane::show_conversation(bool mark_read, const QString& anchor) {
 }
 
 void ListPane::show_earlier() {
-    if (!conversations_shown_ || shown_number_.empty())
+    if (!conversations_shown_ || !shown_number_)
         return;
     const CommandScope command;
     const std::optional<Correspondence> c = shown_conversation();
@@ -534,7 +537,7 @@ SmsListView::Deletion ListPane::delete_selected_conversations(DeviceOperations& 
         ++done.deleted;
     }
     boxes_changed();
-    if (on_device_only || done.failed || remembered < 0 || !shown_number_.empty())
+    if (on_device_only || done.failed || remembered < 0 || shown_number_.has_value())
         return done;
     // The conversation is gone, as a deleted message from its box: the one
     // now at its place is shown.

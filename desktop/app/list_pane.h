@@ -177,9 +177,10 @@ class ListPane : public QWidget {
     SmsBox* box_shown_ = nullptr;
     bool conversations_shown_ = false;
     SearchQuery query_;
-    // The conversation in the view (any spelling of its number) and how
-    // many of its newest messages the page holds.
-    std::string shown_number_;
+    // The conversation in the view (any spelling of its number; a sender
+    // without digits has the empty one) and how many of its newest messages
+    // the page holds.
+    std::optional<std::string> shown_number_;
     size_t shown_part_ = 0;
     std::optional<MessageRef> shown_result_;
     // Set while the pane itself changes a list's rows or selection.

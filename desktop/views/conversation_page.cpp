@@ -16,7 +16,13 @@ std::u16string u16(const QString& s) {
     return s.toStdU16String();
 }
 
-std::u16string translated(const char* text, size_t n = 0) {
+// The page's words in the desktop's language. Only a text with a count
+// passes one: a count picks a plural form, which a plain text has none of.
+std::u16string translated(const char* text) {
+    return QCoreApplication::translate("quillet::ConversationPage", text).toStdU16String();
+}
+
+std::u16string translated_count(const char* text, size_t n) {
     return QCoreApplication::translate("quillet::ConversationPage", text, nullptr,
                                        static_cast<int>(n))
         .toStdU16String();
@@ -70,7 +76,7 @@ std::u16string earlier_link(size_t earlier) {
         return {};
     return u"<p class=\"earlier\" align=\"center\"><a href=\"" + std::u16string(kEarlierLink) +
            u"\">" +
-           html_escaped(translated(
+           html_escaped(translated_count(
                QT_TRANSLATE_N_NOOP("quillet::ConversationPage", "Show earlier messages (%n more)"),
                earlier)) +
            u"</a></p>";
@@ -98,7 +104,7 @@ std::u16string render_conversation_page(std::string_view template_bytes,
                 return html_escaped(
                     total == 1
                         ? translated(QT_TRANSLATE_NOOP("quillet::ConversationPage", "1 message"))
-                        : translated(
+                        : translated_count(
                               QT_TRANSLATE_N_NOOP("quillet::ConversationPage", "%n messages"),
                               total));
             if (name == u"earlier")

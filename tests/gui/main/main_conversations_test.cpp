@@ -506,8 +506,13 @@ class MainConversationsTest : public QObject {
             QVERIFY(
                 !list.index(r, ConversationListModel::kCorrespondent).data().toString().isEmpty());
         }
-        QVERIFY(row_of(list, ConversationListModel::kCorrespondent,
-                       QStringLiteral("(no number)")) >= 0);
+        const int no_number =
+            row_of(list, ConversationListModel::kCorrespondent, QStringLiteral("(no number)"));
+        QVERIFY(no_number >= 0);
+        click_row(view, no_number);
+        QTRY_VERIFY(f->html_view().browser().toPlainText().contains(
+            QStringLiteral("Photos from the weekend")));
+        QVERIFY(f->html_view().browser().toPlainText().contains(QStringLiteral("(no number)")));
         const QString daniel = QStringLiteral("+15551234567");
         const QStringList daniels = {QStringLiteral("Call me when you land."),
                                      QStringLiteral("Landed. Taxi in 20 min."),

@@ -20,6 +20,7 @@
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/composer/recipient_list.h"
 #include "desktop/store/options.h"
+#include "desktop/views/conversation_list_model.h"
 #include "desktop/views/engine_texts.h"
 #include "desktop/views/options_window.h"
 #include "desktop/views/sms_list_view.h"
@@ -179,6 +180,19 @@ class MainLanguageTest : public QObject {
         f->delete_messages();
         QCOMPARE(f->status_text(),
                  QStringLiteral("Keine Nachricht ausgewählt: Es wurde nichts gelöscht."));
+
+        // The conversation page's own words: the count and the mark of a
+        // message kept from Deleted on device.
+        SmsMessage gone = f->inbox().message_at(0);
+        gone.set_text(u"Schon weg");
+        f->deleted_items().append(gone);
+        f->show_conversations();
+        const QModelIndex row = f->list_pane().conversations().index(0, 0);
+        f->list_pane().conversation_view().setCurrentIndex(row);
+        QTRY_VERIFY(f->html_view().browser().toPlainText().contains(u"Schon weg"_qs));
+        const QString exchange = f->html_view().browser().toPlainText();
+        QVERIFY2(exchange.contains(u"auf dem Gerät gelöscht"_qs), qPrintable(exchange));
+        QVERIFY2(exchange.contains(u"2 Nachrichten"_qs), qPrintable(exchange));
     }
 
     // A phone that is not there: the message box, its sentence and the
