@@ -69,6 +69,26 @@ bool run_phone_tool(std::vector<std::string> args) {
 // A phone with `count` Inbox messages, a link set up to it, and a second
 // agent on the same phone connected to a plain socket. The temporary
 // platform root goes with it.
+// READINBOX read by a plain peer through a receive buffer: each record's
+// bytes are taken, nothing is decoded. The count the agent announced, or -1
+// when the reply ended early.
+int32_t read_inbox(LinkSocket& peer, ReceiveBuffer& in) {
+    const auto request = CommandBlock::with_code(CommandCode::READINBOX).encode();
+    std::vector<uint8_t> bytes(4);
+    if (!peer.send_all(request) || !in.read_exact(peer, std::span(bytes).first(4)))
+        return -1;
+    const int32_t announced = get_i32le(bytes, 0);
+    for (int32_t i = 0; i < announced; ++i) {
+        bytes.resize(4);
+        if (!in.read_exact(peer, bytes))
+            return -1;
+        bytes.resize(get_u32le(bytes, 0));
+        if (!in.read_exact(peer, bytes))
+            return -1;
+    }
+    return announced;
+}
+
 class LinkedPhone {
   public:
     explicit LinkedPhone(int count) {
@@ -96,15 +116,13 @@ class LinkedPhone {
             {"QUILLET_LINK_PORT=" + std::to_string(port_of(listener)),
              std::string(phone::kPhoneImageEnv) + "=" + (folder_ / "root" / "phone").string()});
         peer_ = listener.accept_one(10000);
-        // Both agents pause after connecting: one exchange each first, so
-        // that no measurement waits for them.
-        std::vector<SmsWireRecord> none;
-        link_->fetch_sent(none);
-        std::array<uint8_t, 4> announced{};
-        if (!peer_.send_all(CommandBlock::with_code(CommandCode::READSENT).encode()) ||
-            !peer_.receive_exact(announced)) {
+        // Both agents pause after connecting, and an agent's first folder
+        // reply grows the memory its later ones reuse: one whole Inbox each
+        // first, so that no measurement waits for either.
+        std::vector<SmsWireRecord> records;
+        ReceiveBuffer in;
+        if (link_->fetch_inbox(records) != count || read_inbox(peer_, in) != count)
             std::abort();
-        }
     }
     ~LinkedPhone() {
         link_.reset();
@@ -159,28 +177,15 @@ void BM_FetchInboxThroughTheLink(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * count);
 }
 
-// READINBOX read by a plain peer through a receive buffer: each record's
-// bytes are taken, nothing is decoded.
+// READINBOX read by a plain peer (read_inbox).
 void BM_AgentReadByBufferedPeer(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
     LinkSocket& peer = phone_with(count).peer();
-    const auto request = CommandBlock::with_code(CommandCode::READINBOX).encode();
     ReceiveBuffer in;
-    std::vector<uint8_t> bytes(4);
     double total = 0;
     for (auto _ : state) {
         const auto start = Clock::now();
-        bool whole = peer.send_all(request) && in.read_exact(peer, std::span(bytes).first(4));
-        const int32_t announced = whole ? get_i32le(bytes, 0) : 0;
-        for (int32_t i = 0; whole && i < announced; ++i) {
-            bytes.resize(4);
-            whole = in.read_exact(peer, bytes);
-            if (whole) {
-                bytes.resize(get_u32le(bytes, 0));
-                whole = in.read_exact(peer, bytes);
-            }
-        }
-        if (!whole || announced != count) {
+        if (read_inbox(peer, in) != count) {
             state.SkipWithError("short reply");
             return;
         }
