@@ -53,10 +53,10 @@ class FakeNotifications : public QObject {
         return replaces != 0 ? replaces : static_cast<uint>(notices.size()) + 40;
     }
     void CloseNotification(uint /*id*/) {}
-    QString GetServerInformation(QString& vendor, QString& version, QString& spec) {
+    QString GetServerInformation(QString& vendor, QString& version, QString& protocol) {
         vendor = QStringLiteral("test");
         version = QStringLiteral("1");
-        spec = QStringLiteral("1.2");
+        protocol = QStringLiteral("1.2");
         return QStringLiteral("fake");
     }
 };
