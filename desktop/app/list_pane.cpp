@@ -30,18 +30,6 @@ namespace {
 constexpr int kConversationColumns[ConversationListModel::kColumnCount] = {170, 300, 120, 70, 60};
 constexpr int kResultColumns[SearchResultsModel::kColumnCount] = {80, 300, 150, 120, 50};
 
-class QuietScope {
-  public:
-    explicit QuietScope(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
-    ~QuietScope() { flag_ = before_; }
-    QuietScope(const QuietScope&) = delete;
-    QuietScope& operator=(const QuietScope&) = delete;
-
-  private:
-    bool& flag_;
-    bool before_;
-};
-
 std::array<uint64_t, 3> revisions_of(const std::array<SmsBox*, 3>& boxes) {
     return {boxes[0]->revision(), boxes[1]->revision(), boxes[2]->revision()};
 }

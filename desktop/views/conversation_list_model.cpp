@@ -156,13 +156,8 @@ QVariant ConversationListModel::data(const QModelIndex& index, int role) const {
             return QVariant::fromValue(index.column() >= kDate
                                            ? Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter)
                                            : Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
-        case Qt::FontRole: {
-            if (row.unread == 0)
-                return {};
-            QFont bold;
-            bold.setBold(true);
-            return bold;
-        }
+        case Qt::FontRole:
+            return unread_row_font(row.unread != 0);
         default:
             return {};
     }

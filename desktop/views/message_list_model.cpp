@@ -260,13 +260,8 @@ QVariant MessageListModel::data(const QModelIndex& index, int role) const {
                 return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
             }
             return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
-        case Qt::FontRole: {
-            if (message->read() != 0)
-                return {};
-            QFont bold;
-            bold.setBold(true);
-            return bold;
-        }
+        case Qt::FontRole:
+            return unread_row_font(message->read() == 0);
         default:
             return {};
     }

@@ -145,13 +145,8 @@ QVariant SearchResultsModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
             return index.column() == kMessage ? plain_tooltip(to_qstring(m->text_view()))
                                               : QVariant();
-        case Qt::FontRole: {
-            if (m->read() != 0)
-                return {};
-            QFont bold;
-            bold.setBold(true);
-            return bold;
-        }
+        case Qt::FontRole:
+            return unread_row_font(m->read() == 0);
         default:
             return {};
     }

@@ -18,18 +18,6 @@ namespace {
 
 constexpr int kColumnWidths[MessageListModel::kColumnCount] = {300, 150, 100, 50, 70};
 
-class QuietScope {
-  public:
-    explicit QuietScope(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
-    ~QuietScope() { flag_ = before_; }
-    QuietScope(const QuietScope&) = delete;
-    QuietScope& operator=(const QuietScope&) = delete;
-
-  private:
-    bool& flag_;
-    bool before_;
-};
-
 }  // namespace
 
 SmsListView::SmsListView(QWidget* parent) : QTreeView(parent) {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFont>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
@@ -97,6 +98,14 @@ QLabel* add_status_panes(QMainWindow* window) {
     }
     new LockIndicators(window, panes);  // owned by the window
     return pane;
+}
+
+QVariant unread_row_font(bool unread) {
+    if (!unread)
+        return {};
+    QFont bold;
+    bold.setBold(true);
+    return bold;
 }
 
 }  // namespace quillet

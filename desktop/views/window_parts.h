@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 #include <string_view>
 
 class QLabel;
@@ -25,5 +26,23 @@ QString plain_tooltip(QString text);
 // keyboard indicators ("capsPane", "numPane", "scrollPane"), each showing
 // its name while its lock key is on. Returns the text pane.
 QLabel* add_status_panes(QMainWindow* window);
+
+// The font role of a list row: bold while it holds something unread,
+// otherwise the view's own font (an empty value).
+QVariant unread_row_font(bool unread);
+
+// Sets `flag` for its lifetime and puts back what it was: a view marks the
+// changes it makes itself, so that its own signal handlers let them pass.
+class QuietScope {
+  public:
+    explicit QuietScope(bool& flag) : flag_(flag), before_(flag) { flag_ = true; }
+    ~QuietScope() { flag_ = before_; }
+    QuietScope(const QuietScope&) = delete;
+    QuietScope& operator=(const QuietScope&) = delete;
+
+  private:
+    bool& flag_;
+    bool before_;
+};
 
 }  // namespace quillet
