@@ -4,8 +4,8 @@
 #include <fstream>
 #include <thread>
 
+#include "platform/phone/device_store.h"
 #include "platform/phone/phone_image.h"
-#include "platform/phone/phone_store.h"
 #include "protocol/text_codec.h"
 
 namespace quillet::ce {
@@ -41,8 +41,7 @@ void OutputDebugStringW(std::u16string_view text) {
 
 int MessageBoxW(void* /*owner*/, std::u16string_view text, std::u16string_view caption, UINT type) {
     try {
-        phone::PhoneStore store(phone::device_image());
-        store.add_screen_message(
+        phone::device_store()->add_screen_message(
             {std::u16string(text), std::u16string(caption), type, filetime_now()});
     } catch (const phone::PhoneDbError&) {
         // A phone without a usable image still dismisses the box.

@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include "platform/phone/phone_image.h"
+#include "platform/phone/device_store.h"
 
 namespace quillet::ce {
 namespace {
@@ -333,8 +333,7 @@ HRESULT MAPILogonEx(ULONG /*ui_param*/, const char16_t* /*profile*/, const char1
     if (g_mapi_initialised == 0)
         return MAPI_E_NOT_INITIALIZED;
     try {
-        session = std::make_unique<IMAPISession>(
-            std::make_shared<phone::PhoneStore>(phone::device_image()));
+        session = std::make_unique<IMAPISession>(phone::device_store());
     } catch (const phone::PhoneDbError&) {
         return MAPI_E_LOGON_FAILED;
     }

@@ -2,8 +2,9 @@
 //
 // The calls, property tags, flags and result codes are those of the phone's
 // store; objects are owned through std::unique_ptr (releasing one is
-// resetting it). A session opens the image named by phone::device_image();
-// every object it hands out keeps the image open while it lives.
+// resetting it). A session works on phone::device_store(), the image named
+// by phone::device_image(); every object it hands out keeps that connection
+// open while it lives.
 //
 // Folders: Inbox is the store's receive folder; Sent Items and Deleted Items
 // are named by the store's PR_IPM_SENTMAIL_ENTRYID and

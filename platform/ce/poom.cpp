@@ -1,7 +1,7 @@
 #include "platform/ce/poom.h"
 
 #include "platform/ce/mapi.h"
-#include "platform/phone/phone_image.h"
+#include "platform/phone/device_store.h"
 
 namespace quillet::ce {
 
@@ -64,7 +64,7 @@ IPOutlookApp::~IPOutlookApp() = default;
 
 HRESULT IPOutlookApp::Logon(long /*window*/) {
     try {
-        store_ = std::make_shared<phone::PhoneStore>(phone::device_image());
+        store_ = phone::device_store();
     } catch (const phone::PhoneDbError&) {
         return E_FAIL;
     }

@@ -5,8 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/phone/phone_image.h"
-#include "platform/phone/phone_store.h"
+#include "platform/phone/device_store.h"
 #include "protocol/byte_order.h"
 
 namespace quillet::ce {
@@ -14,7 +13,7 @@ namespace {
 
 struct Sims {
     std::mutex lock;
-    std::map<HSIM, std::unique_ptr<phone::PhoneStore>> open;
+    std::map<HSIM, std::shared_ptr<phone::PhoneStore>> open;
     HSIM next = 1;
 };
 
@@ -40,9 +39,9 @@ void put_text(std::span<uint8_t> entry, size_t offset, const std::u16string& tex
 HRESULT SimInitialize(DWORD /*flags*/, void* /*callback*/, DWORD /*parameter*/, HSIM* sim) {
     if (sim == nullptr)
         return E_INVALIDARG;
-    std::unique_ptr<phone::PhoneStore> store;
+    std::shared_ptr<phone::PhoneStore> store;
     try {
-        store = std::make_unique<phone::PhoneStore>(phone::device_image());
+        store = phone::device_store();
         if (store->sim_size() <= 0)
             return SIM_E_NOSIM;
     } catch (const phone::PhoneDbError&) {

@@ -5,6 +5,9 @@
 //
 // The emulated SIM numbers its slots from 1 to its size, as SIM cards do. A
 // phone whose SIM size is 0 has no SIM card: SimInitialize fails.
+//
+// A handle reads through the opening thread's phone::device_store(): it is
+// used on that thread.
 #pragma once
 
 #include <array>

@@ -4,8 +4,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/phone/phone_image.h"
-#include "platform/phone/phone_store.h"
+#include "platform/phone/device_store.h"
 #include "protocol/byte_order.h"
 
 namespace quillet::ce {
@@ -15,7 +14,7 @@ namespace {
 // the table sound for any other caller.
 struct Providers {
     std::mutex lock;
-    std::map<SMS_HANDLE, std::unique_ptr<phone::PhoneStore>> open;
+    std::map<SMS_HANDLE, std::shared_ptr<phone::PhoneStore>> open;
     SMS_HANDLE next = 1;
     SMS_MESSAGE_ID next_message = 1;
 };
@@ -52,9 +51,9 @@ HRESULT SmsOpen(const char16_t* provider, DWORD mode, SMS_HANDLE* handle, HANDLE
     }
     if (mode != SMS_MODE_SEND)
         return E_INVALIDARG;
-    std::unique_ptr<phone::PhoneStore> store;
+    std::shared_ptr<phone::PhoneStore> store;
     try {
-        store = std::make_unique<phone::PhoneStore>(phone::device_image());
+        store = phone::device_store();
     } catch (const phone::PhoneDbError&) {
         return E_FAIL;
     }

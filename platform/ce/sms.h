@@ -2,7 +2,8 @@
 //
 // SmsSendMessage records every accepted submission in the image (the phone
 // tool's "outbox"); while the phone refuses (the tool's "refuse on") every
-// submission fails. Nothing is delivered anywhere.
+// submission fails. Nothing is delivered anywhere. A handle writes through
+// the opening thread's phone::device_store(): it is used on that thread.
 #pragma once
 
 #include <array>

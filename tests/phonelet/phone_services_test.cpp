@@ -99,6 +99,53 @@ TEST_F(PhoneServicesTest, ContentsTableIsASnapshotSortedBothWays) {
     MAPIUninitialize();
 }
 
+// The services keep their connection to the image between sessions. What
+// another process writes meanwhile, a replaced image and another image
+// named must each be seen by the next session, never the connection's old
+// view.
+TEST_F(PhoneServicesTest, EachSessionSeesTheImageAsItIsNow) {
+    add(phone::Message{0, {}, u"IPM.SMSText", u"first", kT0, u"", 0, {}, {}});
+    ASSERT_EQ(MAPIInitialize(nullptr), S_OK);
+    const auto session_subjects = [&] {
+        std::unique_ptr<IMAPISession> session;
+        auto table = inbox_table(session);
+        return table ? subjects(*table) : std::vector<std::u16string>{};
+    };
+    EXPECT_EQ(session_subjects(), std::vector<std::u16string>{u"first"});
+
+    add(phone::Message{0, {}, u"IPM.SMSText", u"second", kT0 + 1, u"", 0, {}, {}});
+    EXPECT_EQ(session_subjects(), (std::vector<std::u16string>{u"first", u"second"}));
+
+    // The tool makes a new image in place of the old: a new file of the
+    // same name, which a connection kept open would never see.
+    phone::PhoneStore::create(image, true);
+    add(phone::Message{0, {}, u"IPM.SMSText", u"new image", kT0, u"", 0, {}, {}});
+    EXPECT_EQ(session_subjects(), std::vector<std::u16string>{u"new image"});
+
+    const auto other = temp.path() / "other";
+    phone::PhoneStore::create(other, false);
+    setenv(phone::kPhoneImageEnv, other.c_str(), 1);
+    EXPECT_TRUE(session_subjects().empty());
+
+    // The contacts and the SIM go through the same connection.
+    phone::PhoneStore(other).add_contact({0, u"Ada", u"Lovelace", u"+1", u""});
+    std::unique_ptr<IPOutlookApp> app;
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER, IID_IPOutlookApp, app),
+        S_OK);
+    ASSERT_EQ(app->Logon(0), S_OK);
+    std::unique_ptr<IFolder> folder;
+    ASSERT_EQ(app->GetDefaultFolder(olFolderContacts, folder), S_OK);
+    std::unique_ptr<IPOutlookItemCollection> items;
+    ASSERT_EQ(folder->get_Items(items), S_OK);
+    int count = 0;
+    ASSERT_EQ(items->get_Count(&count), S_OK);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(app->Logoff(), S_OK);
+    MAPIUninitialize();
+}
+
 TEST_F(PhoneServicesTest, ContentsTableSeeksCountsAndRefusesOtherSorts) {
     for (int i = 0; i < 5; ++i) {
         add(phone::Message{
