@@ -24,7 +24,8 @@ void BM_ConversationToPdf(benchmark::State& state) {
         SmsWireRecord w = bench::phone_record(rng, i * 97, 1);
         (i % 2 == 0 ? inbox : sent).append(SmsMessage::from_wire(std::move(w)));
     }
-    const Correspondence c = correspondence_with(inbox.message_ref(0).number(), {inbox, sent});
+    const Correspondence c =
+        correspondence_with(inbox.message_ref(0).number(), {inbox, sent}, PhoneNumbers("DE"));
     if (c.messages.size() != kMessages)
         state.SkipWithError("the messages are not one conversation");
     QTemporaryDir dir;

@@ -94,7 +94,8 @@ Correspondence MainFrame::selected_conversation() {
     if (std::optional<Correspondence> shown = list_pane_->shown_conversation())
         return std::move(*shown);
     return correspondence_with(recipients_of(selected_message_.number()).front(),
-                               {inbox_, sent_items_, &deleted_items_});
+                               {inbox_, sent_items_, &deleted_items_},
+                               export_contacts().phone_numbers());
 }
 
 QString MainFrame::conversation_title(const Correspondence& c) const {

@@ -152,7 +152,8 @@ int write_pdf(const DataFolder& data, const ExportArguments& a, std::ostream& ou
               std::ostream& err) {
     const auto app = gui_for_pages();
     const std::string number = to_ansi(from_utf8(a.number));
-    const Correspondence c = correspondence_with(number, {data.inbox, data.sent, &data.deleted});
+    const Correspondence c = correspondence_with(number, {data.inbox, data.sent, &data.deleted},
+                                                 data.contacts.phone_numbers());
     if (c.messages.empty()) {
         err << "quillet-cli: no messages with " << a.number << '\n';
         return kFailed;

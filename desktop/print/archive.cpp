@@ -65,7 +65,7 @@ QString fill(const QDir& dir, const BoxSet& boxes, const ContactList& contacts,
         return QCoreApplication::translate("quillet::Archive",
                                            "conversations: the folder could not be made");
     const QDir pdfs(dir.filePath(QStringLiteral("conversations")));
-    const std::vector<Correspondence> all = all_correspondences(boxes);
+    const std::vector<Correspondence> all = all_correspondences(boxes, contacts.phone_numbers());
     QSet<QString> taken;
     for (size_t i = 0; i < all.size(); ++i) {
         if (progress)

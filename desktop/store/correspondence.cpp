@@ -3,12 +3,8 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "desktop/store/contact_list.h"
-
 namespace quillet {
 namespace {
-
-constexpr size_t kTailLength = 7;
 
 template <typename Visit>
 void each_message(const BoxSet& boxes, Visit&& visit) {
@@ -31,22 +27,14 @@ void oldest_first(Correspondence& c) {
 
 }  // namespace
 
-std::string correspondent_key(std::string_view number) {
-    const std::string clean = clean_contact_number(number);
-    if (clean.empty())
-        return "=" + std::string(number);  // a sender name such as "Bank"
-    if (clean.size() > kTailLength)
-        return clean.substr(clean.size() - kTailLength);
-    return "#" + clean;  // short numbers match only whole
-}
-
-Correspondence correspondence_with(std::string_view number, const BoxSet& boxes) {
-    const std::string key = correspondent_key(number);
+Correspondence correspondence_with(std::string_view number, const BoxSet& boxes,
+                                   const PhoneNumbers& numbers) {
+    const std::string key = numbers.group_key(number);
     Correspondence c;
     c.number = std::string(number);
     each_message(boxes, [&](const SmsMessage& m, const ExchangedMessage& e) {
         for (std::string_view recipient : recipients_of(m.number())) {
-            if (correspondent_key(recipient) != key)
+            if (numbers.group_key(recipient) != key)
                 continue;
             if (c.messages.empty())
                 c.number = std::string(recipient);
@@ -58,12 +46,12 @@ Correspondence correspondence_with(std::string_view number, const BoxSet& boxes)
     return c;
 }
 
-std::vector<Correspondence> all_correspondences(const BoxSet& boxes) {
+std::vector<Correspondence> all_correspondences(const BoxSet& boxes, const PhoneNumbers& numbers) {
     std::vector<Correspondence> out;
     std::unordered_map<std::string, size_t> by_key;
     each_message(boxes, [&](const SmsMessage& m, const ExchangedMessage& e) {
         for (std::string_view recipient : recipients_of(m.number())) {
-            const auto [at, added] = by_key.try_emplace(correspondent_key(recipient), out.size());
+            const auto [at, added] = by_key.try_emplace(numbers.group_key(recipient), out.size());
             if (added)
                 out.push_back({std::string(recipient), {}});
             out[at->second].messages.push_back(e);

@@ -1,10 +1,10 @@
 // The messages exchanged with one correspondent across the boxes, oldest
 // first: what a printed conversation and the archive's PDFs show.
 //
-// Two spellings of a number are one correspondent when the contact list
-// would match them (same cleaned number, or the same last seven characters
-// of two longer ones). A message stored for several recipients belongs to
-// each of them.
+// Two spellings are one correspondent exactly when the conversations list
+// groups them: libphonenumber takes them for the same number, or their
+// texts are equal (short codes, sender names). A message stored for several
+// recipients belongs to each of them.
 #pragma once
 
 #include <string>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "desktop/store/box_set.h"
+#include "desktop/store/phone_number.h"
 
 namespace quillet {
 
@@ -26,13 +27,11 @@ struct Correspondence {
     std::vector<ExchangedMessage> messages;
 };
 
-// The key equal for two spellings of one correspondent.
-std::string correspondent_key(std::string_view number);
-
 // The messages with `number`; none when nobody by that number wrote.
-Correspondence correspondence_with(std::string_view number, const BoxSet& boxes);
+Correspondence correspondence_with(std::string_view number, const BoxSet& boxes,
+                                   const PhoneNumbers& numbers);
 
 // Every correspondent of the boxes, in the order first met.
-std::vector<Correspondence> all_correspondences(const BoxSet& boxes);
+std::vector<Correspondence> all_correspondences(const BoxSet& boxes, const PhoneNumbers& numbers);
 
 }  // namespace quillet

@@ -60,10 +60,15 @@ class CliWorld {
     }
     ~CliWorld() { ::unsetenv("TMPDIR"); }
 
-    // quillet-cli with `args`; standard output and error together.
-    test::ProgramResult cli(const std::string& args) const {
+    // quillet-cli with `args`; standard output and error together. `lang`,
+    // when given, is the user's language, and with it the home region of
+    // phone numbers.
+    test::ProgramResult cli(const std::string& args, const std::string& lang = "") const {
+        const std::string env =
+            lang.empty() ? "" : "env -u LC_ALL -u LC_TELEPHONE LANG=" + lang + " ";
         return test::run_program(
-            "/bin/sh", {"-c", quoted((program_ / "quillet-cli").string()) + " " + args + " 2>&1"});
+            "/bin/sh",
+            {"-c", env + quoted((program_ / "quillet-cli").string()) + " " + args + " 2>&1"});
     }
     const fs::path& data() const { return program_; }
     fs::path out(const std::string& name) const { return world_.folder() / name; }
@@ -151,9 +156,16 @@ TEST(CliExport, EveryFormatFromTheFetchedData) {
     EXPECT_FALSE(file_text(w.out("s.csv")).empty());
     EXPECT_EQ(w.cli("export --format csv --box all --output x.csv").exit_code, 2);
 
-    const test::ProgramResult pdf = w.cli("export --format pdf --number 0170-1234567 --output " +
-                                          quoted(w.out("c.pdf").string()));
+    // In Germany the national spelling is the same number as the stored
+    // "+491701234567"; a number that only ends alike is someone else.
+    const test::ProgramResult pdf = w.cli(
+        "export --format pdf --number 0170-1234567 --output " + quoted(w.out("c.pdf").string()),
+        "de_DE.UTF-8");
     ASSERT_EQ(pdf.exit_code, 0) << pdf.output;
+    const test::ProgramResult stranger = w.cli(
+        "export --format pdf --number 030-1234567 --output " + quoted(w.out("x.pdf").string()),
+        "de_DE.UTF-8");
+    EXPECT_EQ(stranger.exit_code, 1) << stranger.output;
     EXPECT_EQ(file_text(w.out("c.pdf")).substr(0, 5), "%PDF-");
     EXPECT_EQ(w.cli("export --format pdf --number 999 --output " + quoted(w.out("n.pdf").string()))
                   .exit_code,

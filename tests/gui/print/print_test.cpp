@@ -61,7 +61,8 @@ class PrintTest : public QObject {
         sent.append(message(u"Yes <at 8> & on time", "0151 12345678", kMorning + 600));
         deleted.append(message(u"Old news", "+4915112345678", kMorning + 86'400));
         inbox.append(message(u"Someone else", "+15550001111", kMorning + 60));
-        const Correspondence c = correspondence_with("+4915112345678", {inbox, sent, &deleted});
+        const Correspondence c =
+            correspondence_with("+4915112345678", {inbox, sent, &deleted}, PhoneNumbers("DE"));
         QCOMPARE(c.messages.size(), size_t{3});
 
         const QLocale locale(QLocale::English, QLocale::UnitedKingdom);
@@ -96,7 +97,7 @@ class PrintTest : public QObject {
                 u"message " + QString::number(1000 + i).toStdU16String() + u" line\nsecond line";
             box.append(message(text, "5550100", kMorning + i * 3600));
         }
-        const Correspondence c = correspondence_with("5550100", {inbox, sent});
+        const Correspondence c = correspondence_with("5550100", {inbox, sent}, PhoneNumbers("DE"));
         const QLocale us(QLocale::English, QLocale::UnitedStates);
         const QString path = dir_.filePath(QStringLiteral("long.pdf"));
         QCOMPARE(write_conversation_pdf(path, {QStringLiteral("5550100"), &c}, us), QString());
