@@ -147,7 +147,8 @@ class PrintTest : public QObject {
         SmsMessage bank = message(u"Your code is 1234", "", kMorning + 180);
         bank.set_number_raw("Bank");  // a sender name, as a box file may hold
         deleted.append(bank);
-        ContactList contacts;
+        // In Germany, where the national spelling is Nora's number too.
+        ContactList contacts(PhoneNumbers("DE"));
         contacts.append(make_contact("Nora,Weiss", "0151 12345678"));
         contacts.append(make_contact("A/B: \"odd\"", "7788"));
         contacts.sort_contacts();
