@@ -12,6 +12,12 @@ Translation install_translation(const QLocale& locale) {
     auto own = std::make_unique<QTranslator>();
     const QString folder = QString::fromStdString(resource_path(u"translations").string());
     if (!own->load(locale, QStringLiteral("quillet"), QStringLiteral("_"), folder)) {
+        // The English texts stay, with their plural forms.
+        auto plurals = std::make_unique<QTranslator>();
+        if (plurals->load(QStringLiteral("quillet_en"), folder)) {
+            QCoreApplication::installTranslator(plurals.get());
+            translation.plurals = std::move(plurals);
+        }
         return translation;
     }
     QCoreApplication::installTranslator(own.get());

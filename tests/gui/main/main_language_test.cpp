@@ -2,7 +2,7 @@
 // the program loads for a German desktop and the windows show their texts
 // in German, also the texts that come from the link and the data files
 // (English in the engine) and the message boxes; a language Quillet has no
-// translation for keeps the English texts.
+// translation for keeps the English texts, counted in English.
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -70,6 +70,14 @@ class MainLanguageTest : public QObject {
 
   private:
     std::unique_ptr<MainTestEnv> env_;
+
+    void deliver_two() {
+        for (const char* text : {"One more", "And another"}) {
+            QVERIFY(env_->phone({QStringLiteral("deliver"), QStringLiteral("--from"),
+                                 QStringLiteral("+4917012345"), QStringLiteral("--text"),
+                                 QLatin1String(text)}));
+        }
+    }
 
   private Q_SLOTS:
     void init() { env_ = std::make_unique<MainTestEnv>(); }
@@ -242,6 +250,26 @@ class MainLanguageTest : public QObject {
         QCOMPARE(menu_titles(*f.frame).first(), QStringLiteral("&File"));
         QCOMPARE(action_text(*f.frame, "getSmsAction"), QStringLiteral("&Get SMSes"));
         QCOMPARE(f->status_text(), QStringLiteral("Ready"));
+    }
+
+    // English counts in the singular and the plural, on an English desktop
+    // and wherever Quillet has no translation.
+    void englishTextsCountOneAsOne() {
+        for (const QLocale& locale :
+             {QLocale(QLocale::English, QLocale::UnitedKingdom), QLocale(QLocale::French)}) {
+            const Translation translation = install_translation(locale);
+            env_ = std::make_unique<MainTestEnv>();
+            QVERIFY(env_->phone({QStringLiteral("init")}));
+            QVERIFY(env_->phone({QStringLiteral("deliver"), QStringLiteral("--from"),
+                                 QStringLiteral("+4917012345"), QStringLiteral("--text"),
+                                 QStringLiteral("Just one")}));
+            RunningFrame f;
+            QCOMPARE(f.get_sms(), 1);
+            QCOMPARE(f->status_text(), QStringLiteral("1 new imported message"));
+            deliver_two();
+            QCOMPARE(f.get_sms(), 2);
+            QCOMPARE(f->status_text(), QStringLiteral("2 new imported messages"));
+        }
     }
 };
 
