@@ -12,7 +12,8 @@ namespace quillet::phone {
 namespace {
 
 // Which file a connection was opened on: a replaced image is a new file
-// under the same name.
+// under the same name. The held connection keeps its file open, so no new
+// file can be given the same inode while it is held.
 struct FileIdentity {
     std::filesystem::path image;
     dev_t device = 0;
