@@ -8,6 +8,9 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QTcpServer>
+#include <chrono>
+#include <filesystem>
+#include <thread>
 
 #include "desktop/store/app_paths.h"
 
@@ -82,11 +85,36 @@ GuiTestEnv::GuiTestEnv() {
 }
 
 GuiTestEnv::~GuiTestEnv() {
+    // An agent ends soon after its connection closed, and its last act is
+    // to close the phone image. The folder goes only after that: removing
+    // it meanwhile would leave behind what the agent still held.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!running_agents().empty() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     set_message_box_handler({});
     set_sound_handler({});
     set_question_handler({});
     set_tray_availability_handler({});
     set_file_dialog_handler({});
+}
+
+std::vector<pid_t> GuiTestEnv::running_agents() const {
+    const std::string agent =
+        (platform_root() + QStringLiteral("/phone/fs/Temp/quillet/phonelet.exe")).toStdString();
+    std::vector<pid_t> pids;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        // An agent that has ended (a zombie) has no program to read.
+        std::error_code link_ec;
+        const std::filesystem::path exe =
+            std::filesystem::read_symlink(entry.path() / "exe", link_ec);
+        if (!link_ec && exe.string().starts_with(agent))
+            pids.push_back(static_cast<pid_t>(std::stoi(name)));
+    }
+    return pids;
 }
 
 QString GuiTestEnv::data_path(const QString& name) const {

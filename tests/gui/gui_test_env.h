@@ -5,11 +5,13 @@
 // phone tool.
 #pragma once
 
+#include <sys/types.h>
 #include <QByteArray>
 #include <QJsonArray>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
 #include <functional>
 #include <memory>
 #include <vector>
@@ -51,6 +53,9 @@ class GuiTestEnv {
     void answer_file_dialogs(QStringList answers);
     // Captions of the file dialogs shown.
     const QStringList& file_dialogs() const { return dialogs_; }
+
+    // The processes running the agent that the link copied onto this phone.
+    std::vector<pid_t> running_agents() const;
 
     // Runs the real quillet-phone with `args`; its standard output goes to
     // `out`. True when it exited with 0.

@@ -2,27 +2,14 @@
 
 #include <signal.h>
 
-#include <filesystem>
-
 #include <QSignalSpy>
 #include <QTest>
 
 namespace quillet::testing {
 
 void MainTestEnv::kill_agents() const {
-    const std::string agent =
-        (platform_root() + QStringLiteral("/phone/fs/Temp/quillet/phonelet.exe")).toStdString();
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc", ec)) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::error_code link_ec;
-        const std::filesystem::path exe =
-            std::filesystem::read_symlink(entry.path() / "exe", link_ec);
-        if (!link_ec && exe.string().starts_with(agent))
-            ::kill(static_cast<pid_t>(std::stoi(name)), SIGKILL);
-    }
+    for (pid_t agent : running_agents())
+        ::kill(agent, SIGKILL);
 }
 
 LinkSettings MainTestEnv::test_link_settings(int connect_wait_ms) {
