@@ -26,6 +26,7 @@
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"
 #include "main_test_env.h"
+#include "tests/gui/screen_helpers.h"
 
 using namespace quillet;
 using namespace quillet::testing;
@@ -42,26 +43,6 @@ QStringList menu_titles(MainFrame& frame) {
 QString action_text(MainFrame& frame, const char* name) {
     return frame.findChild<QAction*>(QLatin1String(name))->text();
 }
-
-// Every text the status pane showed while a command ran: the window draws
-// each at once (the command blocks the event loop).
-class StatusTrail : public QObject {
-  public:
-    explicit StatusTrail(QLabel* pane) : pane_(pane) { pane_->installEventFilter(this); }
-    ~StatusTrail() override { pane_->removeEventFilter(this); }
-    QStringList texts;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == pane_ && event->type() == QEvent::Paint &&
-            (texts.isEmpty() || texts.last() != pane_->text()))
-            texts << pane_->text();
-        return false;
-    }
-
-  private:
-    QLabel* pane_;
-};
 
 }  // namespace
 
@@ -163,7 +144,7 @@ class MainLanguageTest : public QObject {
         QVERIFY(german);
         RunningFrame f;
         QVERIFY(QTest::qWaitForWindowExposed(f.frame.get()));
-        StatusTrail trail(f->findChild<QLabel*>(QStringLiteral("statusPane")));
+        PaintedTexts trail(f->findChild<QLabel*>(QStringLiteral("statusPane")));
         QCOMPARE(f.get_sms(), 1);
         const QString seen = trail.texts.join(QStringLiteral(" | "));
         QVERIFY2(trail.texts.contains(QStringLiteral("Nachrichten werden abgerufen …")),

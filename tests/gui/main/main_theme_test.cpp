@@ -21,28 +21,12 @@
 #include "desktop/views/pictures.h"
 #include "desktop/views/sms_list_view.h"
 #include "main_test_env.h"
+#include "tests/gui/screen_helpers.h"
 
 using namespace quillet;
 using namespace quillet::testing;
 
 namespace {
-
-QPalette dark_palette() {
-    QPalette p;
-    const QColor text(0xe8, 0xe8, 0xe8);
-    p.setColor(QPalette::Window, QColor(0x2a, 0x2d, 0x32));
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, QColor(0x1d, 0x1f, 0x23));
-    p.setColor(QPalette::AlternateBase, QColor(0x26, 0x29, 0x2e));
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, QColor(0x33, 0x36, 0x3c));
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::Highlight, QColor(0x2a, 0x6a, 0xb8));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::Link, QColor(0x7c, 0xb4, 0xf2));
-    p.setColor(QPalette::PlaceholderText, QColor(0x90, 0x96, 0x9e));
-    return p;
-}
 
 struct Seen {
     QColor background;
@@ -212,7 +196,7 @@ class MainThemeTest : public QObject {
     }
 
     void tokensTakeThePalettesColours() {
-        const QPalette dark = dark_palette();
+        const QPalette dark = dark_desktop_palette();
         QCOMPARE(with_palette_colours(QStringLiteral("<body bgcolor=\"%page%\" text=\"%text%\">"
                                                      "50% of %unknown% and %"),
                                       dark),
@@ -225,7 +209,7 @@ class MainThemeTest : public QObject {
     }
 
     void darkPaletteShowsEveryPageReadably() {
-        QApplication::setPalette(dark_palette());
+        QApplication::setPalette(dark_desktop_palette());
         auto f = frame_with_message();
         QVERIFY(f);
         QTextBrowser& browser = (*f)->html_view().browser();
@@ -264,10 +248,10 @@ class MainThemeTest : public QObject {
         show_first_row(*f);
         QTextBrowser& browser = (*f)->html_view().browser();
         QVERIFY(seen_text(browser, kText).background.lightness() > 180);
-        QApplication::setPalette(dark_palette());
+        QApplication::setPalette(dark_desktop_palette());
         QTRY_VERIFY(seen_text(browser, kText).background.lightness() < 90);
         QVERIFY(seen_text(browser, kText).contrast >= 4.5);
-        const QColor toolbar = dark_palette().color(QPalette::Window);
+        const QColor toolbar = dark_desktop_palette().color(QPalette::Window);
         for (QAction* action : (*f)->toolbar().actions()) {
             if (action->isSeparator())
                 continue;
@@ -279,7 +263,7 @@ class MainThemeTest : public QObject {
     // the received messages on the palette's base, the sent ones on a tint
     // of its highlight, what a search found marked readably.
     void darkPaletteShowsAConversationReadably() {
-        const QPalette dark = dark_palette();
+        const QPalette dark = dark_desktop_palette();
         QApplication::setPalette(dark);
         auto f = frame_with_conversation();
         QVERIFY(f);
@@ -307,7 +291,7 @@ class MainThemeTest : public QObject {
         check_conversation_readable(browser, false);
         save_screen(*f, QStringLiteral("conversation_light"));
         // A change of palette repaints the page, its style sheet too.
-        QApplication::setPalette(dark_palette());
+        QApplication::setPalette(dark_desktop_palette());
         QTRY_VERIFY(seen_text(browser, kSent).background.lightness() < 90);
         check_conversation_readable(browser, true);
     }

@@ -21,6 +21,7 @@
 #include "desktop/views/lock_keys.h"
 #include "phone_link.h"
 #include "protocol/text_codec.h"
+#include "tests/gui/screen_helpers.h"
 #include "window_test_env.h"
 
 using namespace quillet;
@@ -41,24 +42,6 @@ QStringList column(QAbstractItemModel& model, int col) {
         texts << model.index(row, col).data().toString();
     return texts;
 }
-
-// Records every text the status pane paints.
-class PaintedTexts : public QObject {
-  public:
-    explicit PaintedTexts(QLabel* label) : label_(label) { label->installEventFilter(this); }
-    QStringList texts;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == label_ && event->type() == QEvent::Paint &&
-            (texts.isEmpty() || texts.last() != label_->text()))
-            texts << label_->text();
-        return false;
-    }
-
-  private:
-    QLabel* label_;
-};
 
 }  // namespace
 

@@ -22,6 +22,7 @@
 #include "desktop/views/options_window.h"
 #include "desktop/views/pictures.h"
 #include "phone_link.h"
+#include "tests/gui/screen_helpers.h"
 #include "window_test_env.h"
 
 using namespace quillet;
@@ -76,18 +77,6 @@ void check_picture(QWidget& window, const char* action, ToolbarPicture picture,
 QImage picture_of(QWidget& window, const char* action) {
     auto* found = window.findChild<QAction*>(QLatin1String(action));
     return found ? found->icon().pixmap(QSize(24, 24)).toImage() : QImage();
-}
-
-QPalette dark_palette() {
-    QPalette p;
-    const QColor text(0xe6, 0xe6, 0xe6);
-    p.setColor(QPalette::Window, QColor(0x2a, 0x2d, 0x32));
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, QColor(0x1d, 0x1f, 0x23));
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, QColor(0x33, 0x36, 0x3c));
-    p.setColor(QPalette::ButtonText, text);
-    return p;
 }
 
 void save_screen(QWidget& window, const QString& name) {
@@ -194,7 +183,7 @@ class WindowScreensTest : public QObject {
         for (const auto& b : buttons)
             light << picture_of(*b.window, b.action);
 
-        QApplication::setPalette(dark_palette());
+        QApplication::setPalette(dark_desktop_palette());
         for (qsizetype i = 0; i < light.size(); ++i) {
             const auto& b = buttons[i];
             QTRY_COMPARE(b.window->palette().color(QPalette::Window), QColor(0x2a, 0x2d, 0x32));
