@@ -218,16 +218,13 @@ size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_mes
              Records& fetched, Take take, bool* changed) {
     if (messages.size() + fetched.size() >= UINT32_MAX)  // indices are kept in 32 bits
         throw std::length_error("merge_fetched: too many messages");
-    // Each message's flag before the merge: 1 while still to be matched, 2
-    // once matched. A message left at 1 has left the phone.
+    // Each stored message's flag before the merge, to tell at the end
+    // whether any came onto or left the phone.
     std::vector<uint8_t> was_on_phone(messages.size());
-    size_t flagged_before = 0;
     for (size_t i = 0; i < messages.size(); ++i) {
-        was_on_phone[i] = messages[i].on_phone() != 0 ? 1 : 0;
-        flagged_before += was_on_phone[i];
+        was_on_phone[i] = messages[i].on_phone();
         messages[i].set_on_phone(0);
     }
-    size_t flagged_matched = 0;
     bool fields_changed = false;
     std::vector<uint64_t> hashes(fetched.size());
 
@@ -283,13 +280,6 @@ size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_mes
             const size_t found = index.find(in);
             if (found != FirstMatchIndex::npos) {
                 fields_changed |= replace_with(messages[found], fetched[j]);
-                if (found < was_on_phone.size()) {
-                    fields_changed |= was_on_phone[found] == 0;
-                    if (was_on_phone[found] == 1) {
-                        was_on_phone[found] = 2;
-                        ++flagged_matched;
-                    }
-                }
                 continue;
             }
         }
@@ -301,8 +291,13 @@ size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_mes
         new_messages.push_back(messages.back());
         ++appended;
     }
-    if (changed != nullptr)
-        *changed = appended > 0 || fields_changed || flagged_matched != flagged_before;
+    if (changed != nullptr) {
+        *changed = appended > 0 || fields_changed ||
+                   !std::equal(was_on_phone.begin(), was_on_phone.end(), messages.begin(),
+                               [](uint8_t before, const SmsMessage& m) {
+                                   return (before != 0) == (m.on_phone() != 0);
+                               });
+    }
     return appended;
 }
 
