@@ -21,12 +21,12 @@ QPalette dark_desktop_palette() {
     return p;
 }
 
-PaintedTexts::PaintedTexts(QLabel* label) : label_(label) {
+PaintedTexts::PaintedTexts(QLabel* label) : label_(label), alive_(label) {
     label_->installEventFilter(this);
 }
 
 PaintedTexts::~PaintedTexts() {
-    if (label_)
+    if (alive_)
         label_->removeEventFilter(this);
 }
 

@@ -28,9 +28,11 @@ class PaintedTexts : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    QLabel* label_;
     // The label may go first (its window closed): then there is no filter
-    // left to remove.
-    QPointer<QLabel> label_;
+    // left to remove. A plain QObject pointer: it is read while the label is
+    // being destroyed too, when it is no longer a QLabel.
+    QPointer<QObject> alive_;
 };
 
 }  // namespace quillet::testing
