@@ -12,6 +12,10 @@ packages=(
     libphonenumber-dev libicu-dev
     libgtest-dev libbenchmark-dev libxml2-dev
     xvfb xauth fonts-dejavu-core poppler-utils
+    # The suite checks that the sources follow .clang-format.
+    clang-format
+    # The one-time move is killed at every step under strace.
+    strace
     # The desktop-notification test runs on a private session bus.
     dbus-daemon
     # The package test: cpack's .deb and its checkers.

@@ -830,6 +830,31 @@ Einzelheiten:
         <source>%1 of them also went to others and leave their conversations too.</source>
         <translation>%1 davon gingen auch an andere und verschwinden auch aus deren Unterhaltungen.</translation>
     </message>
+    <message>
+        <source>There is not enough memory to take in the phone&apos;s messages; the boxes are as they were.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Delete these %n messages on the phone? Quillet keeps its copies.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Delete these %n messages, on the phone and here?</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n message(s) that another program kept in the box files were taken in.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>quillet::MessageListModel</name>

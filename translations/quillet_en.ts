@@ -62,5 +62,26 @@
             <numerusform>%n new messages, the latest from %1</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>Delete these %n messages on the phone? Quillet keeps its copies.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Delete these %n messages, on the phone and here?</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n message(s) that another program kept in the box files were taken in.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
 </context>
 </TS>

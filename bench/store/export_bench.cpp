@@ -8,7 +8,7 @@
 #include <random>
 
 #include "bench_data.h"
-#include "desktop/store/android_backup.h"
+#include "desktop/formats/android_backup.h"
 
 namespace quillet {
 namespace {

@@ -424,35 +424,6 @@ void ListPane::fill_results() {
         results_->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-SmsListView::Deletion ListPane::delete_selected_result(DeviceOperations& device,
-                                                       bool on_device_only) {
-    SmsListView::Deletion done;
-    const QModelIndex current = results_view_->currentIndex();
-    if (!showing_results() || !current.isValid() ||
-        !results_view_->selectionModel()->isSelected(current))
-        return done;
-    done.selected = 1;
-    const MessageRef ref = results_->ref_at(current.row());
-    SmsBox& box = *boxes_[static_cast<size_t>(ref.box)];
-    try {
-        if (on_device_only) {
-            box.delete_message_on_phone(ref.index, device);
-        } else {
-            box.delete_message(ref.index, device);
-        }
-        done.deleted = 1;
-    } catch (const ORX_Exception& e) {
-        show_message_box(this, SmsListView::delete_failure_text(e));
-        done.failed = true;
-    }
-    if (done.deleted == 1 && !on_device_only) {
-        shown_result_.reset();
-        view_.show_message(nullptr, kIdleTemplate);
-    }
-    boxes_changed();
-    return done;
-}
-
 // --- Deleting conversations ----------------------------------------------
 
 std::vector<MessageRef> ListPane::selected_conversation_messages() {
@@ -500,33 +471,42 @@ ListPane::ConversationChoice ListPane::selected_conversations() {
     return choice;
 }
 
-SmsListView::Deletion ListPane::delete_selected_conversations(DeviceOperations& device,
-                                                              bool on_device_only) {
-    const std::vector<MessageRef> refs = selected_conversation_messages();
-    SmsListView::Deletion done{refs.size(), 0, false};
-    if (refs.empty())
-        return done;
+ListPane::Chosen ListPane::chosen_messages() {
+    Chosen chosen;
+    if (conversations_shown_) {
+        chosen.conversations = selected_conversations();
+        chosen.refs = selected_conversation_messages();
+        return chosen;
+    }
+    if (box_list_shown()) {
+        chosen.refs = list_view_->selected_refs();
+        return chosen;
+    }
+    const QModelIndex current = results_view_->currentIndex();
+    if (current.isValid() && results_view_->selectionModel()->isSelected(current))
+        chosen.refs.push_back(results_->ref_at(current.row()));
+    return chosen;
+}
+
+void ListPane::after_deletion(const Chosen& chosen, size_t deleted, bool removed) {
+    if (box_list_shown()) {
+        list_view_->after_deletion(chosen.refs, deleted, removed);
+        boxes_changed();
+        return;
+    }
+    if (!conversations_shown_) {
+        if (removed && deleted > 0) {
+            shown_result_.reset();
+            view_.show_message(nullptr, kIdleTemplate);
+        }
+        boxes_changed();
+        return;
+    }
     const QModelIndexList rows = conversation_view_->selectionModel()->selectedRows();
     const int remembered = rows.size() == 1 ? rows.front().row() : -1;
-    // Each box from its end, so that the places still to come stay valid.
-    for (auto ref = refs.rbegin(); ref != refs.rend(); ++ref) {
-        SmsBox& box = *boxes_[static_cast<size_t>(ref->box)];
-        try {
-            if (on_device_only) {
-                box.delete_message_on_phone(ref->index, device);
-            } else {
-                box.delete_message(ref->index, device);
-            }
-        } catch (const ORX_Exception& e) {
-            show_message_box(this, SmsListView::delete_failure_text(e));
-            done.failed = true;
-            break;
-        }
-        ++done.deleted;
-    }
     boxes_changed();
-    if (on_device_only || done.failed || remembered < 0 || shown_number_.has_value())
-        return done;
+    if (!removed || deleted < chosen.refs.size() || remembered < 0 || shown_number_.has_value())
+        return;
     // The conversation is gone, as a deleted message from its box: the one
     // now at its place is shown.
     const int row = std::min(remembered, conversations_->rowCount() - 1);
@@ -535,7 +515,6 @@ SmsListView::Deletion ListPane::delete_selected_conversations(DeviceOperations& 
             conversations_->index(row, 0),
             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
-    return done;
 }
 
 void ListPane::on_result_chosen(const QModelIndex& current) {

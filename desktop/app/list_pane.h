@@ -32,7 +32,6 @@
 #include "desktop/search/conversation_index.h"
 #include "desktop/store/contact_list.h"
 #include "desktop/store/correspondence.h"
-#include "desktop/store/device_operations.h"
 #include "desktop/views/sms_list_view.h"
 
 class QCheckBox;
@@ -93,11 +92,6 @@ class ListPane : public QWidget {
     std::u16string shown_conversation_name() const;
     // Whether a result's message is in the message view.
     bool result_shown() const { return shown_result_.has_value(); }
-    // Deletes the selected result's message from its box as the message list
-    // deletes (with `on_device_only`, on the phone only, the message kept).
-    // A link failure is reported in a message box.
-    SmsListView::Deletion delete_selected_result(DeviceOperations& device, bool on_device_only);
-
     // The conversations selected in the list, for the question before they
     // are deleted: who (the names or numbers the list shows, in its order),
     // how many messages (one in two of them counted once), and how many of
@@ -108,13 +102,20 @@ class ListPane : public QWidget {
         size_t shared = 0;
     };
     ConversationChoice selected_conversations();
-    // Deletes every message of the selected conversations from its box as
-    // the message list deletes (with `on_device_only`, on the phone only, the
-    // messages kept). A link failure is reported in a message box and ends
-    // it: what was deleted stays deleted. One conversation gone: the one now
-    // at its place in the list is shown, as a box shows the next message.
-    SmsListView::Deletion delete_selected_conversations(DeviceOperations& device,
-                                                        bool on_device_only);
+
+    // What a Delete acts on in the list shown, whichever it is: the selected
+    // rows of a box, the selected result, or every message of the selected
+    // conversations (then `conversations` says whose, for the question).
+    struct Chosen {
+        std::vector<MessageRef> refs;
+        std::optional<ConversationChoice> conversations;
+    };
+    Chosen chosen_messages();
+    // After `deleted` of the chosen messages were deleted (`removed`: gone
+    // from their boxes, else only from the phone): the list shown follows,
+    // and where one row was chosen and is gone, the one now at its place is
+    // shown, as a box shows the next message.
+    void after_deletion(const Chosen& chosen, size_t deleted, bool removed);
 
     // After every command: when a box changed, the index catches up and the
     // list shown (and the conversation shown) follow.

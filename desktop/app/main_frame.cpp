@@ -92,24 +92,13 @@ QString MainFrame::status_text() const {
     return status_pane_->text();
 }
 
-SmsBox& MainFrame::box(BoxKind kind) {
-    switch (kind) {
-        case BoxKind::SentItems:
-            return sent_items_;
-        case BoxKind::DeletedItems:
-            return deleted_items_;
-        default:
-            return inbox_;
-    }
-}
-
 void MainFrame::start_up() {
     if (started_)
         return;
     started_ = true;
     // Before any data file is read: an earlier run's files may still be in
     // the program folder.
-    const std::u16string moved = data_move_notice(settle_data_folder());
+    const std::u16string moved = data_move_notice(library_.open_user_folder());
     load_options(options_);
     program_log().open("logfile.txt");
     program_log().log_line("===\nQuillet! started");

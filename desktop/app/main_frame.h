@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "desktop/app/key_table.h"
+#include "desktop/library/message_library.h"
 #include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/store/correspondence.h"
 #include "desktop/store/options.h"
@@ -174,10 +175,11 @@ class MainFrame : public QMainWindow, public StatusSink {
     QString status_text() const;
 
     // --- Data and panes -----------------------------------------------------
-    SmsBox& inbox() { return inbox_; }
-    SmsBox& sent_items() { return sent_items_; }
-    SmsBox& deleted_items() { return deleted_items_; }
-    SmsBox& box(BoxKind kind);
+    SmsBox& inbox() { return library_.box(BoxKind::Inbox); }
+    SmsBox& sent_items() { return library_.box(BoxKind::SentItems); }
+    SmsBox& deleted_items() { return library_.box(BoxKind::DeletedItems); }
+    SmsBox& box(BoxKind kind) { return library_.box(kind); }
+    MessageLibrary& library() { return library_; }
     SmsBox& current_box() { return *current_box_; }
     const SmsMessage& selected_message() const { return selected_message_; }
     Options& options() { return options_; }
@@ -254,26 +256,17 @@ class MainFrame : public QMainWindow, public StatusSink {
     // After any window's command: saves what changed, refills the list when
     // its box gained or lost messages elsewhere, runs a Get SMS that waited.
     void after_command();
-    // Saving: each loaded box whose file is behind it, atomically.
-    void note_loaded(const SmsBox& box, const LoadBoxResult& result);
-    bool file_behind(const SmsBox& box) const;
+    // Saving: each loaded box whose file is behind it (message_library.h).
     QStringList save_boxes_behind();
     void save_changed_boxes();
     void report_save_failures(const QStringList& failures);
 
     // Declared first: everything below may refer to them.
     SmartphoneSmsConnect& link_;
-    SmsBox inbox_{BoxKind::Inbox};
-    SmsBox sent_items_{BoxKind::SentItems};
-    SmsBox deleted_items_{BoxKind::DeletedItems};
-    SmsBox* current_box_ = &inbox_;
+    MessageLibrary library_;
+    SmsBox* current_box_ = &library_.box(BoxKind::Inbox);
     SmsMessage selected_message_;
     Options options_;
-    // Per box, the revision its file holds: unset until the box was loaded,
-    // so a box that never loaded is never written; kFileBehind while the
-    // file does not hold it yet (missing, damaged, an older version).
-    static constexpr uint64_t kFileBehind = UINT64_MAX;
-    std::optional<uint64_t> saved_revision_[3];
     bool save_failure_shown_ = false;
     bool shut_down_ = false;
     bool started_ = false;

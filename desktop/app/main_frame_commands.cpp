@@ -9,7 +9,7 @@
 #include "desktop/app/list_pane.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/composer/new_sms_window.h"
-#include "desktop/store/export.h"
+#include "desktop/formats/csv_xml_export.h"
 #include "desktop/store/log_file.h"
 #include "desktop/store/orx_exception.h"
 #include "desktop/views/command_scope.h"
@@ -76,52 +76,33 @@ void MainFrame::on_button_get_sms() {
     const CommandScope command;
     program_log().log_line("on_button_get_sms() {");
     show_status(tr("Retrieving messages..."));
-    int count = 0;
-    int arrived = 0;
-    QString sender;
     const uint64_t shown_revision = current_box_->revision();
-    try {
-        const struct {
-            uint8_t on;
-            SmsBox* box;
-            const char* line;
-        } imports[] = {
-            {options_.import_inbox, &inbox_, "importing inbox..."},
-            {options_.import_sent_items, &sent_items_, "importing sent items..."},
-            {options_.import_deleted_items, &deleted_items_, "importing deleted items..."}};
-        for (const auto& import : imports) {
-            if (!import.on)
-                continue;
-            program_log().log_line(import.line);
-            import.box->import_new_smses(link_, this);
-        }
-        set_progress(-1);
-        SmsMessage popped;
-        for (SmsBox* box : {&inbox_, &sent_items_, &deleted_items_}) {
-            while (box->pop_new(popped)) {
-                ++count;
-                // Last in, first out: the first popped is the newest.
-                if (box == &inbox_ && ++arrived == 1) {
-                    sender = sender_name(popped);
-                    newest_arrived_ = popped;
-                }
-            }
-        }
-        // A Get SMS that finds the box as it was leaves the list as it is:
-        // refilling a big box is most of such a command's time.
-        if (current_box_->revision() != shown_revision)
-            list_view_->fill_from_box(*current_box_);
-    } catch (const ORX_Exception& e) {
-        set_progress(-1);
+    const GetSmsReport got = library_.get_sms(link_, options_, this);
+    set_progress(-1);
+    // A Get SMS that finds the box as it was leaves the list as it is:
+    // refilling a big box is most of such a command's time.
+    if (current_box_->revision() != shown_revision)
+        list_view_->fill_from_box(*current_box_);
+    if (!got.ok()) {
         show_status(QString());
         show_new_message_notice(0, {});
-        show_message_box(
-            this, failure_text(tr("Please Check your ActiveSync connection.\nDetails:\n"), e));
+        show_message_box(this, got.link_failure
+                                   ? failure_text(tr("Please Check your ActiveSync connection.\n"
+                                                     "Details:\n"),
+                                                  *got.link_failure)
+                                   : tr("There is not enough memory to take in the phone's "
+                                        "messages; the boxes are as they were."));
         Q_EMIT getSmsFinished(-1);
         return;
     }
+    const int count = static_cast<int>(got.new_messages);
+    QString sender;
+    if (got.newest_arrived) {
+        newest_arrived_ = *got.newest_arrived;
+        sender = sender_name(newest_arrived_);
+    }
     show_status(tr("%n new imported messages", nullptr, count));
-    show_new_message_notice(arrived, sender);
+    show_new_message_notice(static_cast<int>(got.arrived), sender);
     Q_EMIT getSmsFinished(count);
 }
 
@@ -139,7 +120,7 @@ QString MainFrame::sender_name(const SmsMessage& message) const {
 NewSmsWindow* MainFrame::new_sms() {
     if (!contacts_window_)
         return nullptr;
-    auto* composer = new NewSmsWindow(link_, sent_items_, *contacts_window_);
+    auto* composer = new NewSmsWindow(link_, sent_items(), *contacts_window_);
     composer_ = composer;
     composers_.erase(std::remove_if(composers_.begin(), composers_.end(),
                                     [](const QPointer<NewSmsWindow>& p) { return p.isNull(); }),
@@ -213,10 +194,10 @@ void MainFrame::forward() {
 namespace {
 
 // The status text after a deletion: what it really did.
-QString deletion_text(const SmsListView::Deletion& done, bool on_device) {
-    if (done.selected == 0)
+QString deletion_text(const DeletionReport& done, bool on_device) {
+    if (done.asked == 0)
         return MainFrame::tr("No message selected: nothing deleted.");
-    if (!done.failed)
+    if (!done.link_failure)
         return on_device ? MainFrame::tr("SMS Message(s) deleted.")
                          : MainFrame::tr("Message(s) deleted.");
     if (done.deleted == 0)
@@ -227,10 +208,10 @@ QString deletion_text(const SmsListView::Deletion& done, bool on_device) {
                            "%1 of %2 messages deleted on device: the phone could not be "
                            "reached.")
                            .arg(done.deleted)
-                           .arg(done.selected)
+                           .arg(done.asked)
                      : MainFrame::tr("%1 of %2 messages deleted: the phone could not be reached.")
                            .arg(done.deleted)
-                           .arg(done.selected);
+                           .arg(done.asked);
 }
 
 // "Nora Weiss", "Nora Weiss and Paul", "Nora Weiss, Paul and 3 others".
@@ -278,6 +259,15 @@ QString conversation_deletion_question(const ListPane::ConversationChoice& choic
     return text;
 }
 
+// Several messages at once: the question says how many, and where from.
+QString deletion_question(const ListPane::Chosen& chosen, bool on_device) {
+    const int count = static_cast<int>(chosen.refs.size());
+    return on_device
+               ? MainFrame::tr("Delete these %n messages on the phone? Quillet keeps its copies.",
+                               nullptr, count)
+               : MainFrame::tr("Delete these %n messages, on the phone and here?", nullptr, count);
+}
+
 }  // namespace
 
 // The conversations delete every message of those selected, after asking;
@@ -291,23 +281,23 @@ void MainFrame::delete_messages_on_device() {
 }
 
 void MainFrame::delete_in_list(bool on_device) {
-    if (list_pane_->showing_conversations()) {
-        const ListPane::ConversationChoice choice = list_pane_->selected_conversations();
-        if (choice.messages > 0 &&
-            !ask_yes_no(this, conversation_deletion_question(choice, on_device)))
+    const ListPane::Chosen chosen = list_pane_->chosen_messages();
+    if (chosen.conversations) {
+        if (chosen.conversations->messages > 0 &&
+            !ask_yes_no(this, conversation_deletion_question(*chosen.conversations, on_device)))
             return;
+    } else if (chosen.refs.size() > 1 && !ask_yes_no(this, deletion_question(chosen, on_device))) {
+        return;
     }
     const CommandScope command;
     show_status(on_device ? tr("Deleting SMS message(s) on device...")
                           : tr("Deleting SMS message(s)..."));
-    SmsListView::Deletion done;
-    if (list_pane_->showing_conversations()) {
-        done = list_pane_->delete_selected_conversations(link_, on_device);
-    } else if (list_pane_->showing_results()) {
-        done = list_pane_->delete_selected_result(link_, on_device);
-    } else {
-        done = on_device ? list_view_->delete_selected_on_device() : list_view_->delete_selected();
+    const DeleteWhere where = on_device ? DeleteWhere::OnPhoneOnly : DeleteWhere::HereAndOnPhone;
+    const DeletionReport done = library_.delete_messages(chosen.refs, where, link_);
+    if (done.link_failure) {
+        show_message_box(this, SmsListView::delete_failure_text(*done.link_failure));
     }
+    list_pane_->after_deletion(chosen, done.deleted, where == DeleteWhere::HereAndOnPhone);
     show_status(deletion_text(done, on_device));
 }
 

@@ -8,10 +8,10 @@
 
 #include "desktop/app/list_pane.h"
 #include "desktop/app/main_frame.h"
+#include "desktop/formats/android_backup.h"
+#include "desktop/formats/vcard.h"
 #include "desktop/print/archive.h"
 #include "desktop/print/conversation_print.h"
-#include "desktop/store/android_backup.h"
-#include "desktop/store/vcard.h"
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/window_parts.h"
@@ -43,7 +43,7 @@ void MainFrame::export_android(bool with_deleted) {
         return;
     run_export([&] {
         const AndroidBackupResult r = export_android_backup(
-            local_path(path), {inbox_, sent_items_, with_deleted ? &deleted_items_ : nullptr},
+            local_path(path), {inbox(), sent_items(), with_deleted ? &deleted_items() : nullptr},
             export_contacts());
         if (!r.saved)
             return tr("Unable to export the messages to %1.\nDetails:\n%2")
@@ -94,7 +94,7 @@ Correspondence MainFrame::selected_conversation() {
     if (std::optional<Correspondence> shown = list_pane_->shown_conversation())
         return std::move(*shown);
     return correspondence_with(recipients_of(selected_message_.number()).front(),
-                               {inbox_, sent_items_, &deleted_items_},
+                               {inbox(), sent_items(), &deleted_items()},
                                export_contacts().phone_numbers());
 }
 
@@ -146,7 +146,7 @@ void MainFrame::export_archive() {
         return;
     run_export([&] {
         const ArchiveResult r =
-            write_archive(path, {inbox_, sent_items_, &deleted_items_}, export_contacts(),
+            write_archive(path, {inbox(), sent_items(), &deleted_items()}, export_contacts(),
                           QLocale::system(), [this](size_t done, size_t total) {
                               set_progress(total == 0 ? 0 : static_cast<int>(100 * done / total));
                           });

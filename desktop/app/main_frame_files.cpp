@@ -22,15 +22,14 @@ QString kept_aside_text(const LoadBoxResult& result, const QString& missing) {
 
 void MainFrame::load_boxes() {
     // What saves killed half-way left behind; a save running now is left alone.
-    remove_interrupted_saves(data_folder());
-    for (SmsBox* box : {&inbox_, &sent_items_, &deleted_items_}) {
+    remove_interrupted_saves(library_.folder());
+    for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems}) {
         // Ended while a message box about an earlier file was open: the
         // boxes not read yet stay unread, so they are never saved.
         if (shut_down_)
             return;
-        const std::u16string_view name = box_file_name(box->kind());
-        const LoadBoxResult result = box->load_box(name);
-        note_loaded(*box, result);
+        const std::u16string_view name = box_file_name(kind);
+        const LoadBoxResult result = library_.load_box(kind);
         const QString detail = QString::fromStdString(result.detail);
         switch (result.status) {
             case LoadBoxResult::Status::UnknownHeader:
@@ -65,30 +64,15 @@ void MainFrame::load_boxes() {
     }
 }
 
-void MainFrame::note_loaded(const SmsBox& box, const LoadBoxResult& result) {
-    const bool file_holds_box = result.status == LoadBoxResult::Status::Loaded && !result.upgraded;
-    saved_revision_[static_cast<int>(box.kind())] = file_holds_box ? box.revision() : kFileBehind;
-}
-
-bool MainFrame::file_behind(const SmsBox& box) const {
-    const std::optional<uint64_t>& saved = saved_revision_[static_cast<int>(box.kind())];
-    return saved.has_value() && *saved != box.revision();
-}
-
 QStringList MainFrame::save_boxes_behind() {
-    QStringList failures;
-    for (SmsBox* box : {&inbox_, &sent_items_, &deleted_items_}) {
-        if (!file_behind(*box))
-            continue;
-        const std::u16string_view name = box_file_name(box->kind());
-        const SaveResult result = box->save_box(name);
-        if (result) {
-            saved_revision_[static_cast<int>(box->kind())] = box->revision();
-        } else {
-            failures << to_qstring(name) + QStringLiteral(": ") +
-                            QString::fromStdString(result.error);
-        }
+    const BoxSaveReport report = library_.save_changed();
+    if (report.taken_in > 0) {
+        show_status(tr("%n message(s) that another program kept in the box files were taken in.",
+                       nullptr, static_cast<int>(report.taken_in)));
     }
+    QStringList failures;
+    for (const std::string& failure : report.failures)
+        failures << QString::fromStdString(failure);
     return failures;
 }
 

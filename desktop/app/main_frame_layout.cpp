@@ -31,7 +31,7 @@ void MainFrame::build_panes() {
     right_splitter_ = new QSplitter(Qt::Vertical, main_splitter_);
     right_splitter_->setObjectName(QStringLiteral("rightSplitter"));
     html_view_ = new HtmlFormView;
-    list_pane_ = new ListPane(inbox_, sent_items_, deleted_items_, *html_view_, right_splitter_);
+    list_pane_ = new ListPane(inbox(), sent_items(), deleted_items(), *html_view_, right_splitter_);
     list_view_ = &list_pane_->list_view();
     right_splitter_->addWidget(html_view_);
     main_splitter_->setChildrenCollapsible(false);
@@ -45,7 +45,6 @@ void MainFrame::build_panes() {
     list_view_->setup_columns();
     set_default_pane_sizes();
     list_view_->set_display(html_view_);
-    list_view_->set_device(&link_);
     connect(tree_view_, &SmsTreeView::boxChosen, this, &MainFrame::show_box);
     connect(tree_view_, &SmsTreeView::conversationsChosen, this, &MainFrame::show_conversations);
     connect(list_view_, &SmsListView::messageShown, this, &MainFrame::on_message_shown);

@@ -163,7 +163,7 @@ void MainFrame::show_arrived_message() {
     show_box(BoxKind::Inbox);
     const MessageListModel& model = list_view_->list_model();
     for (int row = 0; row < model.rowCount(); ++row) {
-        if (!inbox_.message_ref(model.message_index(row)).same_message(newest_arrived_))
+        if (!inbox().message_ref(model.message_index(row)).same_message(newest_arrived_))
             continue;
         const QModelIndex index = model.index(row, 0);
         list_view_->selectionModel()->setCurrentIndex(

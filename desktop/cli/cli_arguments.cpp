@@ -1,5 +1,8 @@
 #include "desktop/cli/cli_arguments.h"
 
+#include <algorithm>
+#include <string_view>
+
 namespace quillet::cli {
 namespace {
 
@@ -16,74 +19,175 @@ std::optional<BoxKind> box_named(const std::string& name, bool& all) {
 
 }  // namespace
 
+namespace {
+
+std::optional<ExportFormat> format_named(std::string_view name) {
+    static constexpr std::pair<std::string_view, ExportFormat> kNames[] = {
+        {"android", ExportFormat::Android}, {"vcard", ExportFormat::Vcard},
+        {"csv", ExportFormat::Csv},         {"xml", ExportFormat::Xml},
+        {"pdf", ExportFormat::Pdf},         {"archive", ExportFormat::Archive}};
+    for (const auto& [n, f] : kNames) {
+        if (n == name)
+            return f;
+    }
+    return std::nullopt;
+}
+
+// The options that take a value, and the commands each belongs to ("" for
+// every command).
+struct ValueOption {
+    std::string_view name;
+    std::vector<std::string_view> commands;
+};
+const ValueOption* value_option(std::string_view name) {
+    static const ValueOption kOptions[] = {{"--data", {}},
+                                           {"--box", {"search", "export"}},
+                                           {"--format", {"export"}},
+                                           {"--output", {"export"}},
+                                           {"--number", {"export"}}};
+    for (const ValueOption& o : kOptions) {
+        if (o.name == name)
+            return &o;
+    }
+    return nullptr;
+}
+
+bool set_value(Arguments& out, std::string_view name, const std::string& value,
+               std::string& error) {
+    if (name == "--data") {
+        out.data = std::filesystem::path(value);
+    } else if (name == "--box") {
+        bool all = false;
+        out.box = box_named(value, all);
+        out.box_word = value;
+        if (!out.box && !all)
+            error = "unknown box \"" + value + "\" (inbox, sent, deleted or all)";
+    } else if (name == "--format") {
+        out.format = format_named(value);
+        if (!out.format)
+            error = "unknown format \"" + value + "\" (android, vcard, csv, xml, pdf, archive)";
+    } else if (name == "--output") {
+        out.output = value;
+    } else if (name == "--number") {
+        out.number = value;
+    }
+    return error.empty();
+}
+
+bool check_export(const Arguments& a, std::string& error) {
+    if (!a.format)
+        error = "export needs --format";
+    else if (a.output.empty())
+        error = "export needs --output";
+    else if (*a.format == ExportFormat::Pdf && a.number.empty())
+        error = "--format pdf needs --number";
+    else if ((*a.format == ExportFormat::Csv || *a.format == ExportFormat::Xml) &&
+             a.box_word == "all")
+        error = "csv and xml take one box";
+    return error.empty();
+}
+
+bool take_command(Arguments& out, const std::vector<std::string>& words, std::string& error) {
+    const std::string& command = words[0];
+    const size_t operands = words.size() - 1;
+    struct Known {
+        std::string_view name;
+        Arguments::Command command;
+        size_t operands;
+        const char* operand_error;
+    };
+    static constexpr Known kCommands[] = {
+        {"search", Arguments::Command::Search, 1, "search needs one TEXT"},
+        {"show", Arguments::Command::Show, 1, "show needs one NUMBER"},
+        {"conversations", Arguments::Command::Conversations, 0, "conversations takes no operand"},
+        {"export", Arguments::Command::Export, 0, "export takes no operand"},
+        {"get", Arguments::Command::Get, 0, "get takes no operand"}};
+    for (const Known& k : kCommands) {
+        if (k.name != command)
+            continue;
+        if (operands != k.operands) {
+            error = k.operand_error;
+            return false;
+        }
+        out.command = k.command;
+        if (operands == 1)
+            out.text = words[1];
+        return true;
+    }
+    error = "unknown command \"" + command + "\"";
+    return false;
+}
+
+}  // namespace
+
 std::optional<Arguments> parse_arguments(const std::vector<std::string>& args, std::string& error) {
     Arguments out;
     std::vector<std::string> words;
+    // Each option given, to check against the command once it is known.
+    std::vector<std::string> given;
     bool options_end = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
+        std::string a = args[i];
         if (options_end || a.empty() || a[0] != '-' || a == "-") {
             words.push_back(a);
-        } else if (a == "--") {
+            continue;
+        }
+        if (a == "--") {
             options_end = true;
         } else if (a == "--help" || a == "-h") {
             out.command = Arguments::Command::Help;
             return out;
         } else if (a == "--json") {
             out.json = true;
-        } else if (a == "--data" || a == "--box") {
-            if (i + 1 == args.size()) {
-                error = a + " needs a value";
-                return std::nullopt;
-            }
-            const std::string& value = args[++i];
-            if (a == "--data") {
-                out.data = std::filesystem::path(value);
-                continue;
-            }
-            bool all = false;
-            out.box = box_named(value, all);
-            if (!out.box && !all) {
-                error = "unknown box \"" + value + "\" (inbox, sent, deleted or all)";
-                return std::nullopt;
-            }
+        } else if (a == "--contacts") {
+            out.contacts = true;
+            given.push_back(a);
         } else {
-            error = "unknown option " + a;
-            return std::nullopt;
+            std::string value;
+            const size_t eq = a.find('=');
+            const bool inline_value = eq != std::string::npos;
+            if (inline_value) {
+                value = a.substr(eq + 1);
+                a.resize(eq);
+            }
+            if (value_option(a) == nullptr) {
+                error = "unknown option " + a;
+                return std::nullopt;
+            }
+            if (!inline_value) {
+                if (i + 1 == args.size()) {
+                    error = a + " needs a value";
+                    return std::nullopt;
+                }
+                value = args[++i];
+            }
+            if (!set_value(out, a, value, error))
+                return std::nullopt;
+            given.push_back(a);
         }
     }
     if (words.empty()) {
         error = "no command given";
         return std::nullopt;
     }
-    const std::string command = words[0];
-    const size_t operands = words.size() - 1;
-    if (command == "search" || command == "show") {
-        if (operands != 1) {
-            error = command + (command == "search" ? " needs one TEXT" : " needs one NUMBER");
+    if (!take_command(out, words, error))
+        return std::nullopt;
+    for (const std::string& option : given) {
+        const ValueOption* o = value_option(option);
+        const std::vector<std::string_view> owners =
+            o ? o->commands : std::vector<std::string_view>{"get"};
+        if (!owners.empty() && std::find(owners.begin(), owners.end(), words[0]) == owners.end()) {
+            error = option + " belongs to " + std::string(owners.front());
             return std::nullopt;
         }
-        out.command = command == "search" ? Arguments::Command::Search : Arguments::Command::Show;
-        out.text = words[1];
-    } else if (command == "conversations") {
-        if (operands != 0) {
-            error = "conversations takes no operand";
-            return std::nullopt;
-        }
-        out.command = Arguments::Command::Conversations;
-    } else {
-        error = "unknown command \"" + command + "\"";
-        return std::nullopt;
     }
-    if (out.box && out.command != Arguments::Command::Search) {
-        error = "--box belongs to search";
+    if (out.command == Arguments::Command::Export && !check_export(out, error))
         return std::nullopt;
-    }
     return out;
 }
 
 const char* help_text() {
-    return R"(Usage: quillet-cli [--data DIR] [--json] COMMAND
+    return R"(Usage: quillet-cli [--data DIR] [--json] COMMAND [OPTIONS]
 
 Reads Quillet's message boxes and contacts without a window. search,
 conversations, show and export change nothing and may run while Quillet
@@ -102,14 +206,16 @@ Commands:
                   writes an export: android (Inbox and Sent Items; --box all
                   adds Deleted Items), vcard (the contacts), csv or xml (one
                   box, Inbox by default), pdf (the conversation with NUMBER),
-                  archive (all of them in the new folder PATH)
+                  archive (all of them in the new folder PATH); PATH "-"
+                  writes csv, xml, android or vcard to standard output
   get [--contacts]
                   fetches the phone's new messages into Quillet's data folder
                   (and its contacts with --contacts), as Get SMS does; refused
-                  while Quillet runs
+                  while Quillet runs; takes no --data
 
 Options:
-  --data DIR      read DIR instead of Quillet's data folder
+  --data DIR      read DIR instead of Quillet's data folder (every command
+                  but get)
   --json          print a JSON array instead of lines
   -h, --help      print this help
 

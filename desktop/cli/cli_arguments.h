@@ -1,4 +1,7 @@
-// The command line of quillet-cli, read into what to do.
+// The command line of quillet-cli, read into what to do: one parser for
+// every command. Options may stand anywhere, as "--name value" or
+// "--name=value"; "--" ends them. --data and --json belong to every command;
+// the others to the commands named below.
 #pragma once
 
 #include <filesystem>
@@ -10,17 +13,28 @@
 
 namespace quillet::cli {
 
+enum class ExportFormat { Android, Vcard, Csv, Xml, Pdf, Archive };
+
 struct Arguments {
-    enum class Command { Help, Search, Conversations, Show };
+    enum class Command { Help, Search, Conversations, Show, Export, Get };
     Command command = Command::Help;
-    std::string text;            // search: what to find; show: the number (UTF-8)
-    std::optional<BoxKind> box;  // search: one box, or all when unset
+    std::string text;  // search: what to find; show: the number (UTF-8)
+    // search: one box, or all when unset; export: "inbox", "sent",
+    // "deleted" or "all" as given, "" when not.
+    std::optional<BoxKind> box;
+    std::string box_word;
     bool json = false;
     std::optional<std::filesystem::path> data;  // --data DIR
+    // export
+    std::optional<ExportFormat> format;
+    std::string output;  // "-" is standard output
+    std::string number;
+    // get
+    bool contacts = false;
 };
 
 // The arguments after the program name; nullopt with `error` set when they
-// make no sense. Options may stand anywhere; "--" ends them.
+// make no sense.
 std::optional<Arguments> parse_arguments(const std::vector<std::string>& args, std::string& error);
 
 // The text --help prints.

@@ -8,11 +8,11 @@
 #include <ostream>
 
 #include "desktop/cli/data_reader.h"
+#include "desktop/formats/android_backup.h"
+#include "desktop/formats/csv_xml_export.h"
+#include "desktop/formats/vcard.h"
 #include "desktop/print/archive.h"
 #include "desktop/print/conversation_print.h"
-#include "desktop/store/android_backup.h"
-#include "desktop/store/export.h"
-#include "desktop/store/vcard.h"
 #include "protocol/text_codec.h"
 
 namespace quillet::cli {
@@ -20,76 +20,9 @@ namespace {
 
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
-constexpr int kBadUsage = 2;
 
-enum class Format { Android, Vcard, Csv, Xml, Pdf, Archive };
-
-struct ExportArguments {
-    std::optional<Format> format;
-    std::string output;
-    std::string box;  // "", inbox, sent, deleted, all
-    std::string number;
-};
-
-std::optional<Format> format_named(std::string_view name) {
-    static constexpr std::pair<std::string_view, Format> kNames[] = {
-        {"android", Format::Android}, {"vcard", Format::Vcard}, {"csv", Format::Csv},
-        {"xml", Format::Xml},         {"pdf", Format::Pdf},     {"archive", Format::Archive}};
-    for (const auto& [n, f] : kNames) {
-        if (n == name)
-            return f;
-    }
-    return std::nullopt;
-}
-
-// Options as "--name value" or "--name=value".
-std::optional<ExportArguments> parse(const std::vector<std::string>& args, std::string& error) {
-    ExportArguments out;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::string value;
-        if (const size_t eq = name.find('='); eq != std::string::npos) {
-            value = name.substr(eq + 1);
-            name.resize(eq);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            error = name + " needs a value";
-            return std::nullopt;
-        }
-        if (name == "--format") {
-            out.format = format_named(value);
-            if (!out.format) {
-                error = "unknown format '" + value + "' (android, vcard, csv, xml, pdf, archive)";
-                return std::nullopt;
-            }
-        } else if (name == "--output") {
-            out.output = value;
-        } else if (name == "--box") {
-            if (value != "inbox" && value != "sent" && value != "deleted" && value != "all") {
-                error = "unknown box '" + value + "' (inbox, sent, deleted, all)";
-                return std::nullopt;
-            }
-            out.box = value;
-        } else if (name == "--number") {
-            out.number = value;
-        } else {
-            error = "export does not take '" + name + "'";
-            return std::nullopt;
-        }
-    }
-    if (!out.format)
-        error = "export needs --format";
-    else if (out.output.empty())
-        error = "export needs --output";
-    else if (*out.format == Format::Pdf && out.number.empty())
-        error = "--format pdf needs --number";
-    else if ((*out.format == Format::Csv || *out.format == Format::Xml) && out.box == "all")
-        error = "csv and xml take one box";
-    if (!error.empty())
-        return std::nullopt;
-    return out;
-}
+using Format = ExportFormat;
+using ExportArguments = Arguments;
 
 std::filesystem::path local(const std::string& path) {
     return std::filesystem::path(path);
@@ -116,12 +49,12 @@ int write_android(const DataFolder& data, const ExportArguments& a, std::ostream
                   std::ostream& err) {
     const SmsBox none_received(BoxKind::Inbox);
     const SmsBox none_sent(BoxKind::SentItems);
-    const bool one = a.box == "inbox" || a.box == "sent" || a.box == "deleted";
-    const BoxSet boxes =
-        !one               ? BoxSet{data.inbox, data.sent, a.box == "all" ? &data.deleted : nullptr}
-        : a.box == "inbox" ? BoxSet{data.inbox, none_sent}
-        : a.box == "sent"  ? BoxSet{none_received, data.sent}
-                           : BoxSet{none_received, none_sent, &data.deleted};
+    const std::string& b = a.box_word;
+    const bool one = b == "inbox" || b == "sent" || b == "deleted";
+    const BoxSet boxes = !one ? BoxSet{data.inbox, data.sent, b == "all" ? &data.deleted : nullptr}
+                         : b == "inbox" ? BoxSet{data.inbox, none_sent}
+                         : b == "sent"  ? BoxSet{none_received, data.sent}
+                                        : BoxSet{none_received, none_sent, &data.deleted};
     const AndroidBackupResult r = export_android_backup(local(a.output), boxes, data.contacts);
     if (!r.saved) {
         err << "quillet-cli: Unable to export the messages to " << a.output << ": " << r.saved.error
@@ -134,9 +67,9 @@ int write_android(const DataFolder& data, const ExportArguments& a, std::ostream
 
 int write_box(const DataFolder& data, const ExportArguments& a, std::ostream& out,
               std::ostream& err) {
-    const SmsBox& box = a.box == "sent"      ? data.sent
-                        : a.box == "deleted" ? data.deleted
-                                             : data.inbox;
+    const SmsBox& box = a.box_word == "sent"      ? data.sent
+                        : a.box_word == "deleted" ? data.deleted
+                                                  : data.inbox;
     const SaveResult r = *a.format == Format::Csv ? export_csv(local(a.output), box, data.contacts)
                                                   : export_xml(local(a.output), box, data.contacts);
     if (!r) {
@@ -187,14 +120,10 @@ int write_whole_archive(const DataFolder& data, const ExportArguments& a, std::o
 
 }  // namespace
 
-int run_export(const std::vector<std::string>& args, const std::filesystem::path& folder,
-               std::ostream& out, std::ostream& err) {
+int run_export(const Arguments& args, const std::filesystem::path& folder, std::ostream& out,
+               std::ostream& err) {
     std::string error;
-    const std::optional<ExportArguments> a = parse(args, error);
-    if (!a) {
-        err << "quillet-cli: " << error << "\nTry 'quillet-cli --help'.\n";
-        return kBadUsage;
-    }
+    const Arguments* a = &args;
     const std::optional<DataFolder> data = read_data_folder(folder, error);
     if (!data) {
         err << "quillet-cli: " << error << '\n';
@@ -223,7 +152,7 @@ int run_export(const std::vector<std::string>& args, const std::filesystem::path
         case Format::Archive:
             return write_whole_archive(*data, *a, out, err);
     }
-    return kBadUsage;
+    return kFailed;
 }
 
 }  // namespace quillet::cli

@@ -20,10 +20,12 @@
 #include <string>
 #include <vector>
 
+#include "desktop/cli/cli_arguments.h"
+
 namespace quillet::cli {
 
-// `args` are the words after "export"; `data` is the data folder to read.
-int run_export(const std::vector<std::string>& args, const std::filesystem::path& data,
-               std::ostream& out, std::ostream& err);
+// `data` is the data folder to read.
+int run_export(const Arguments& args, const std::filesystem::path& data, std::ostream& out,
+               std::ostream& err);
 
 }  // namespace quillet::cli

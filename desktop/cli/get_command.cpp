@@ -4,12 +4,12 @@
 
 #include <ostream>
 
+#include "desktop/library/message_library.h"
 #include "desktop/link/link_lock.h"
 #include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/store/contact_list.h"
 #include "desktop/store/options.h"
 #include "desktop/store/orx_exception.h"
-#include "desktop/store/sms_box.h"
 #include "protocol/text_codec.h"
 
 namespace quillet::cli {
@@ -55,8 +55,8 @@ class TerminalStatus : public StatusSink {
     std::string text_;
 };
 
-std::string load_problem(const SmsBox& box, const LoadBoxResult& r) {
-    const std::string name = to_utf8(box_file_name(box.kind()));
+std::string load_problem(BoxKind kind, const LoadBoxResult& r) {
+    const std::string name = to_utf8(box_file_name(kind));
     switch (r.status) {
         case LoadBoxResult::Status::UnknownHeader:
             return name + " is not a box file of a known version" +
@@ -69,47 +69,6 @@ std::string load_problem(const SmsBox& box, const LoadBoxResult& r) {
             break;
     }
     return {};
-}
-
-struct Boxes {
-    SmsBox inbox{BoxKind::Inbox};
-    SmsBox sent{BoxKind::SentItems};
-    SmsBox deleted{BoxKind::DeletedItems};
-};
-
-// Imports the boxes the settings select; saves each one imported. Returns
-// how many messages are new, or throws the link's ORX_Exception after
-// saving what was imported before it.
-int import_boxes(Boxes& boxes, const Options& options, SmartphoneSmsConnect& link,
-                 StatusSink& status, std::vector<std::string>& save_failures) {
-    const struct {
-        uint8_t on;
-        SmsBox* box;
-    } imports[] = {{options.import_inbox, &boxes.inbox},
-                   {options.import_sent_items, &boxes.sent},
-                   {options.import_deleted_items, &boxes.deleted}};
-    const auto save = [&](SmsBox& box) {
-        if (const SaveResult r = box.save_box(box_file_name(box.kind())); !r)
-            save_failures.push_back(r.error);
-    };
-    for (const auto& import : imports) {
-        if (!import.on)
-            continue;
-        try {
-            import.box->import_new_smses(link, &status);
-        } catch (const ORX_Exception&) {
-            save(*import.box);
-            throw;
-        }
-        save(*import.box);
-    }
-    int count = 0;
-    SmsMessage popped;
-    for (SmsBox* box : {&boxes.inbox, &boxes.sent, &boxes.deleted}) {
-        while (box->pop_new(popped))
-            ++count;
-    }
-    return count;
 }
 
 int import_contacts(SmartphoneSmsConnect& link, TerminalStatus& status, std::ostream& err) {
@@ -131,16 +90,11 @@ int import_contacts(SmartphoneSmsConnect& link, TerminalStatus& status, std::ost
 
 }  // namespace
 
-int run_get(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    bool with_contacts = false;
-    for (const std::string& a : args) {
-        if (a == "--contacts") {
-            with_contacts = true;
-        } else {
-            err << "quillet-cli: get takes only --contacts, not '" << a
-                << "'\nTry 'quillet-cli --help'.\n";
-            return kBadUsage;
-        }
+int run_get(const Arguments& args, std::ostream& out, std::ostream& err) {
+    const bool with_contacts = args.contacts;
+    if (args.data) {
+        err << "quillet-cli: get fills Quillet's own data folder; it takes no --data\n";
+        return kBadUsage;
     }
 
     LinkLock lock;
@@ -155,41 +109,52 @@ int run_get(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return kFailed;
     }
 
+    MessageLibrary library;
+    library.open_user_folder();
     Options options;
     load_options(options);
-    Boxes boxes;
-    for (SmsBox* box : {&boxes.inbox, &boxes.sent, &boxes.deleted}) {
-        const LoadBoxResult r = box->load_box(box_file_name(box->kind()));
-        if (const std::string problem = load_problem(*box, r); !problem.empty()) {
+    for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems}) {
+        const LoadBoxResult r = library.load_box(kind);
+        if (const std::string problem = load_problem(kind, r); !problem.empty()) {
             err << "quillet-cli: " << problem << '\n';
             return kFailed;
         }
         if (r.status == LoadBoxResult::Status::Damaged)
-            err << "quillet-cli: " << to_utf8(box_file_name(box->kind())) << " is damaged ("
-                << r.detail << "); a copy was kept as " << r.kept_aside.string() << '\n';
+            err << "quillet-cli: " << to_utf8(box_file_name(kind)) << " is damaged (" << r.detail
+                << "); a copy was kept as " << r.kept_aside.string() << '\n';
     }
 
     TerminalStatus status(out);
     SmartphoneSmsConnect link;
-    std::vector<std::string> save_failures;
     int result = kDone;
     status.set_status_text(u"Retrieving messages...");
+    GetSmsReport got;
     try {
         link.init();
-        const int count = import_boxes(boxes, options, link, status, save_failures);
-        status.end_line();
-        status.set_status_text(from_utf8(std::to_string(count) + " new imported messages"));
-        status.end_line();
+        got = library.get_sms(link, options, &status);
     } catch (const ORX_Exception& e) {
-        status.end_line();
+        got.link_failure = e;
+    }
+    status.end_line();
+    if (got.link_failure) {
         err << "quillet-cli: "
-            << to_utf8(e.with_prefix(u"Please Check your ActiveSync connection.\nDetails:\n"))
+            << to_utf8(got.link_failure->with_prefix(
+                   u"Please Check your ActiveSync connection.\nDetails:\n"))
             << '\n';
         result = kFailed;
+    } else if (got.out_of_memory) {
+        err << "quillet-cli: there is not enough memory to take in the phone's messages\n";
+        result = kFailed;
+    } else {
+        status.set_status_text(
+            from_utf8(std::to_string(got.new_messages) + " new imported messages"));
+        status.end_line();
     }
-    for (const std::string& failure : save_failures)
+    // What was fetched before a failure is kept too.
+    const BoxSaveReport saved = library.save_changed();
+    for (const std::string& failure : saved.failures)
         err << "quillet-cli: Unable to save your messages: " << failure << '\n';
-    if (!save_failures.empty())
+    if (!saved.ok())
         result = kFailed;
     if (result == kDone && with_contacts)
         result = import_contacts(link, status, err);

@@ -17,9 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "desktop/cli/cli_arguments.h"
+
 namespace quillet::cli {
 
-// `args` are the words after "get".
-int run_get(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int run_get(const Arguments& args, std::ostream& out, std::ostream& err);
 
 }  // namespace quillet::cli

@@ -8,6 +8,7 @@
 #include "desktop/cli/export_command.h"
 #include "desktop/cli/get_command.h"
 #include "desktop/cli/listing.h"
+#include "desktop/library/message_library.h"
 #include "desktop/search/conversation_index.h"
 #include "desktop/store/app_paths.h"
 #include "protocol/text_codec.h"
@@ -29,7 +30,16 @@ void sort_by_time(const DataFolder& data, std::vector<MessageRef>& refs) {
 }
 
 int run(const Arguments& args) {
-    const std::filesystem::path folder = args.data ? *args.data : data_folder();
+    if (args.command == Arguments::Command::Get)
+        return run_get(args, std::cout, std::cerr);
+    // The user's own folder is settled first, as the window does: an earlier
+    // run's boxes may still wait in the program folder.
+    MessageLibrary library(args.data ? *args.data : std::filesystem::path());
+    if (!args.data)
+        library.open_user_folder();
+    const std::filesystem::path folder = library.folder();
+    if (args.command == Arguments::Command::Export)
+        return run_export(args, folder, std::cout, std::cerr);
     std::string error;
     std::optional<DataFolder> data = read_data_folder(folder, error);
     if (!data) {
@@ -74,6 +84,8 @@ int run(const Arguments& args) {
             break;
         }
         case Arguments::Command::Help:
+        case Arguments::Command::Export:
+        case Arguments::Command::Get:
             break;
     }
     std::cout.flush();
@@ -83,44 +95,8 @@ int run(const Arguments& args) {
 }  // namespace
 }  // namespace quillet::cli
 
-namespace quillet::cli {
-namespace {
-
-// "get" and "export" have options of their own: the words after the command
-// word go to them, and --data DIR may stand before it.
-std::optional<int> run_writing_command(const std::vector<std::string>& words) {
-    std::optional<std::filesystem::path> data;
-    size_t i = 0;
-    for (; i < words.size(); ++i) {
-        if (words[i] == "--data" && i + 1 < words.size()) {
-            data = words[++i];
-        } else if (words[i].rfind("--data=", 0) == 0) {
-            data = words[i].substr(7);
-        } else {
-            break;
-        }
-    }
-    if (i == words.size() || (words[i] != "get" && words[i] != "export"))
-        return std::nullopt;
-    const std::vector<std::string> rest(words.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                                        words.end());
-    if (words[i] == "export")
-        return run_export(rest, data ? *data : data_folder(), std::cout, std::cerr);
-    if (data) {
-        std::cerr << "quillet-cli: get fills Quillet's own data folder; it takes no --data\n";
-        return kBadUsage;
-    }
-    return run_get(rest, std::cout, std::cerr);
-}
-
-}  // namespace
-}  // namespace quillet::cli
-
 int main(int argc, char** argv) {
     using namespace quillet::cli;
-    const std::vector<std::string> words(argv + 1, argv + argc);
-    if (const std::optional<int> code = run_writing_command(words))
-        return *code;
     std::string error;
     const std::optional<Arguments> args =
         parse_arguments(std::vector<std::string>(argv + 1, argv + argc), error);

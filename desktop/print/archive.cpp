@@ -6,10 +6,10 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include "desktop/formats/android_backup.h"
+#include "desktop/formats/csv_xml_export.h"
+#include "desktop/formats/vcard.h"
 #include "desktop/print/conversation_print.h"
-#include "desktop/store/android_backup.h"
-#include "desktop/store/export.h"
-#include "desktop/store/vcard.h"
 
 namespace quillet {
 namespace {

@@ -29,16 +29,11 @@
 
 #include "desktop/search/search_query.h"
 #include "desktop/store/contact_list.h"
+#include "desktop/store/message_ref.h"
 #include "desktop/store/phone_number.h"
 #include "desktop/store/sms_box.h"
 
 namespace quillet {
-
-struct MessageRef {
-    BoxKind box = BoxKind::Inbox;
-    size_t index = 0;
-    bool operator==(const MessageRef&) const = default;
-};
 
 struct ConversationSummary {
     std::string number;                // the spelling of its newest message

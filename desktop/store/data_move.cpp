@@ -7,10 +7,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "desktop/store/app_paths.h"
 #include "desktop/store/contact_list.h"
 #include "desktop/store/options.h"
+#include "desktop/store/safe_file.h"
 #include "desktop/store/sms_box.h"
 #include "desktop/store/unique_fd.h"
 #include "protocol/text_codec.h"
@@ -150,9 +152,94 @@ void flush_folder(const fs::path& folder) {
         ::fsync(fd.get());
 }
 
+// The move's journal: the names it is placing, written before the first is
+// placed and removed once the originals are gone. A start that finds it
+// finishes the move a killed start began.
+constexpr std::string_view kJournal = ".quillet-move-journal";
+
+bool write_journal(const fs::path& data, const std::vector<std::string>& names, std::string& why) {
+    std::error_code ec;
+    fs::create_directories(data, ec);
+    std::string text;
+    for (const std::string& name : names)
+        text += name + '\n';
+    const SaveResult saved = save_file_atomically(data / kJournal, text);
+    why = saved.error;
+    return saved.ok;
+}
+
+// The names a journal lists; nullopt when there is none.
+std::optional<std::vector<std::string>> read_journal(const fs::path& data) {
+    std::string text;
+    std::string error;
+    if (read_data_file(data / kJournal, text, error) != ReadStatus::Read)
+        return std::nullopt;
+    std::vector<std::string> names;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        std::string name = text.substr(start, end - start);
+        // Only plain names of this folder or its templates/: a damaged or
+        // planted journal never leads outside.
+        if (!name.empty() && name.find("..") == std::string::npos && name[0] != '/')
+            names.push_back(std::move(name));
+        start = end + 1;
+    }
+    return names;
+}
+
 bool same_folder(const fs::path& a, const fs::path& b) {
     std::error_code ec;
     return fs::equivalent(a, b, ec) || a.lexically_normal() == b.lexically_normal();
+}
+
+}  // namespace
+
+namespace {
+
+// Places every name of `to_move` not placed yet, then removes the originals
+// and the journal. A name that cannot be placed undoes the placing: then
+// nothing has moved.
+void place_all(const fs::path& program, const fs::path& data,
+               const std::vector<std::string>& to_move, DataMoveReport& report) {
+    std::vector<std::string> placed_now;
+    for (const std::string& name : to_move) {
+        std::error_code ec;
+        const bool there = fs::exists(fs::symlink_status(data / name, ec));
+        const bool original = is_plain_file(program / name);
+        if (there || !original) {
+            // Placed before a kill, or its original already removed.
+            report.moved.push_back(name);
+            continue;
+        }
+        const std::string why = place(program / name, data / name);
+        if (why.empty()) {
+            report.moved.push_back(name);
+            placed_now.push_back(name);
+            continue;
+        }
+        // Undo: what was placed is a second name or a copy of a file still
+        // in the program folder.
+        for (const std::string& placed : report.moved) {
+            if (is_plain_file(program / placed))
+                ::unlink((data / placed).c_str());
+        }
+        report.moved.clear();
+        ::unlink((data / kJournal).c_str());
+        report.outcome = DataMoveReport::Outcome::Failed;
+        report.failure = name + ": " + why;
+        return;
+    }
+    flush_folder(data);
+    flush_folder(data / "templates");
+    // Every file has its place in the data folder: only now do the
+    // originals go. One that cannot be removed is an identical copy; the
+    // next start finds boxes in both and says so.
+    for (const std::string& name : report.moved)
+        ::unlink((program / name).c_str());
+    flush_folder(program);
+    ::unlink((data / kJournal).c_str());
+    flush_folder(data);
+    report.outcome = DataMoveReport::Outcome::Moved;
 }
 
 }  // namespace
@@ -161,7 +248,15 @@ DataMoveReport move_earlier_data(const fs::path& program, const fs::path& data) 
     DataMoveReport report;
     report.from = program;
     report.to = data;
-    if (same_folder(program, data) || !holds_boxes(program))
+    if (same_folder(program, data))
+        return report;
+    // A move that a kill interrupted is finished first, whatever the data
+    // folder holds by now.
+    if (const std::optional<std::vector<std::string>> journal = read_journal(data)) {
+        place_all(program, data, *journal, report);
+        return report;
+    }
+    if (!holds_boxes(program))
         return report;
     if (holds_boxes(data)) {
         report.outcome = DataMoveReport::Outcome::LeftBehind;
@@ -175,30 +270,13 @@ DataMoveReport move_earlier_data(const fs::path& program, const fs::path& data) 
         else
             to_move.push_back(std::move(name));
     }
-    for (const std::string& name : to_move) {
-        const std::string why = place(program / name, data / name);
-        if (why.empty()) {
-            report.moved.push_back(name);
-            continue;
-        }
-        // Undo: what was placed is a second name or a copy of a file still
-        // in the program folder.
-        for (const std::string& placed : report.moved)
-            ::unlink((data / placed).c_str());
-        report.moved.clear();
+    std::string why;
+    if (!write_journal(data, to_move, why)) {
         report.outcome = DataMoveReport::Outcome::Failed;
-        report.failure = name + ": " + why;
+        report.failure = std::string(kJournal) + ": " + why;
         return report;
     }
-    flush_folder(data);
-    flush_folder(data / "templates");
-    // Every file has its place in the data folder: only now do the
-    // originals go. One that cannot be removed is an identical copy; the
-    // next start finds boxes in both and says so.
-    for (const std::string& name : report.moved)
-        ::unlink((program / name).c_str());
-    flush_folder(program);
-    report.outcome = DataMoveReport::Outcome::Moved;
+    place_all(program, data, to_move, report);
     return report;
 }
 

@@ -10,6 +10,13 @@
 // nothing has moved, and this run keeps using the program folder, so the
 // user never has two diverging sets of boxes. A file whose name the data
 // folder already holds stays where it is.
+//
+// The move is all or nothing across a crash too: before the first file is
+// placed, a journal (".quillet-move-journal" in the data folder) names every
+// file to move, and it goes only after the originals. A start that finds a
+// journal finishes that move before anything else, so a kill between two
+// placements never leaves the data folder looking settled with part of the
+// files.
 #pragma once
 
 #include <filesystem>

@@ -1,7 +1,9 @@
 #include "sms_box.h"
 
+#include <algorithm>
 #include <optional>
 #include <system_error>
+#include <unordered_map>
 
 #include "desktop/store/app_paths.h"
 #include "desktop/store/box_file.h"
@@ -41,9 +43,12 @@ std::u16string_view box_file_name(BoxKind kind) {
 SmsBox::SmsBox(BoxKind kind) : kind_(kind) {}
 
 LoadBoxResult SmsBox::load_box(std::u16string_view file_name) {
+    return load_box_file(app_file_path(file_name));
+}
+
+LoadBoxResult SmsBox::load_box_file(const fs::path& path) {
     using Status = LoadBoxResult::Status;
     LoadBoxResult result;
-    const fs::path path = app_file_path(file_name);
     std::error_code ec;
     const fs::file_status st = fs::status(path, ec);
     if (st.type() == fs::file_type::not_found)
@@ -139,13 +144,53 @@ bool SmsBox::keep_aside_if_pending(const fs::path& path, std::string& error) {
 }
 
 SaveResult SmsBox::save_box(std::u16string_view file_name) {
-    const fs::path path = app_file_path(file_name);
+    return save_box_file(app_file_path(file_name));
+}
+
+SaveResult SmsBox::save_box_file(const fs::path& path) {
     std::string error;
     if (!keep_aside_if_pending(path, error))
         return {false, error};
     return save_file_atomically(path, [&](const ChunkWriter& write) {
         return write_box_file(sort_column_, sort_order_, messages_, write);
     });
+}
+
+size_t SmsBox::take_in(std::span<const SmsMessage> from_file) {
+    // Each message here answers for one message of the file, so two equal
+    // messages in the file stay two.
+    std::unordered_multimap<FileTime, size_t> unmatched;
+    unmatched.reserve(messages_.size());
+    for (size_t i = 0; i < messages_.size(); ++i)
+        unmatched.emplace(messages_[i].time(), i);
+    size_t appended = 0;
+    bool changed = false;
+    for (const SmsMessage& theirs : from_file) {
+        auto [first, last] = unmatched.equal_range(theirs.time());
+        auto match = std::find_if(first, last, [&](const auto& entry) {
+            return messages_[entry.second].same_message(theirs);
+        });
+        if (match == last) {
+            messages_.push_back(theirs);
+            ++appended;
+            changed = true;
+            continue;
+        }
+        SmsMessage& ours = messages_[match->second];
+        unmatched.erase(match);
+        if (theirs.read() != 0 && ours.read() == 0) {
+            ours.set_read(theirs.read());
+            changed = true;
+        }
+        if (theirs.on_phone() != ours.on_phone()) {
+            ours.set_on_phone(theirs.on_phone());
+            ours.set_entry_id(theirs.entry_id());
+            changed = true;
+        }
+    }
+    if (changed)
+        ++revision_;
+    return appended;
 }
 
 void SmsBox::append(const SmsMessage& message) {

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,11 +67,21 @@ class SmsBox {
     // an unknown header, or one that cannot be read, is moved aside at once.
     // Advances the revision when it read a file.
     LoadBoxResult load_box(std::u16string_view file_name);
+    // The same for a file named by its full path.
+    LoadBoxResult load_box_file(const std::filesystem::path& path);
     // Writes the whole box as a version 1.10 file, atomically: a failed save
     // leaves the old file whole and says why. Refuses to overwrite a file that
     // load_box found unreadable or of unknown header and could not move aside,
     // or could not read for want of memory.
     SaveResult save_box(std::u16string_view file_name);
+    SaveResult save_box_file(const std::filesystem::path& path);
+
+    // Takes in the messages of this box's file as another writer left it
+    // (quillet-cli get, an import): a message found in both keeps this box's
+    // fields, read when read in either, and takes the file's on-phone flag
+    // (the other writer saw the phone later); one only in the file is
+    // appended. Messages only here stay. Returns how many were appended.
+    size_t take_in(std::span<const SmsMessage> from_file);
 
     // Starts at 0; advanced by every change to what save_box would write.
     // The queue of new messages is not part of it.

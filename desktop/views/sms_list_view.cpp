@@ -252,76 +252,47 @@ void SmsListView::select_row(int row) {
         index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-SmsListView::Deletion SmsListView::delete_selected() {
+std::vector<MessageRef> SmsListView::selected_refs() const {
+    std::vector<MessageRef> refs;
+    const SmsBox* box = model_.box();
+    if (box == nullptr)
+        return refs;
+    for (const int row : selected_rows()) {
+        const int index = model_.message_index(row);
+        if (index >= 0)
+            refs.push_back({box->kind(), static_cast<size_t>(index)});
+    }
+    return refs;
+}
+
+void SmsListView::after_deletion(const std::vector<MessageRef>& chosen, size_t deleted,
+                                 bool removed) {
     SmsBox* box = model_.box();
+    if (box == nullptr)
+        return;
+    ++generation_;
+    if (!removed || deleted == 0) {
+        fill_from_box(*box);
+        return;
+    }
+    // The rows still stand as they were before the deletion.
     const std::vector<int> rows = selected_rows();
-    Deletion done{rows.size(), 0, false};
-    if (box == nullptr || device_ == nullptr || rows.empty())
-        return done;
     const int remembered = rows.size() == 1 ? rows.front() : -1;
     {
         QuietScope quiet(quiet_);
-        for (size_t i = 0; i < rows.size(); ++i) {
-            // Rows above have gone already, each one place up.
-            const int row = rows[i] - static_cast<int>(i);
-            const int index = model_.message_index(row);
-            try {
-                box->delete_message(static_cast<size_t>(index), *device_);
-            } catch (const ORX_Exception& e) {
-                ++generation_;
-                show_message_box(this, delete_failure_text(e));
-                done.failed = true;
-                if (done.deleted > 0) {
-                    // The message shown may be one of those gone.
-                    shown_ = {};
-                    fill_from_box(*box);
-                    show_row(-1);
-                }
-                return done;
-            }
-            ++done.deleted;
-            ++generation_;
-            model_.remove_row(row);
-        }
-        shown_ = {};  // the message shown is gone
+        shown_ = {};  // the message shown may be one of those gone
         fill_from_box(*box);
     }
-    const int row = std::min(remembered, model_.rowCount() - 1);
+    const int row = deleted == chosen.size() ? std::min(remembered, model_.rowCount() - 1) : -1;
     if (row < 0) {
         show_row(-1);
-        return done;
+        return;
     }
     {
         QuietScope quiet(quiet_);
         select_row(row);
     }
     show_row(row);
-    return done;
-}
-
-SmsListView::Deletion SmsListView::delete_selected_on_device() {
-    SmsBox* box = model_.box();
-    const std::vector<int> rows = selected_rows();
-    Deletion done{rows.size(), 0, false};
-    if (box == nullptr || device_ == nullptr)
-        return done;
-    for (const int row : rows) {
-        const int index = model_.message_index(row);
-        if (index < 0)
-            continue;
-        try {
-            box->delete_message_on_phone(static_cast<size_t>(index), *device_);
-        } catch (const ORX_Exception& e) {
-            // on_phone was cleared before the phone was asked.
-            model_.rows_changed(row, row);
-            show_message_box(this, delete_failure_text(e));
-            done.failed = true;
-            return done;
-        }
-        ++done.deleted;
-    }
-    fill_from_box(*box);
-    return done;
 }
 
 QString SmsListView::delete_failure_text(const ORX_Exception& failure) {

@@ -15,6 +15,7 @@
 #include <QTreeView>
 
 #include "desktop/store/device_operations.h"
+#include "desktop/store/message_ref.h"
 #include "desktop/store/orx_exception.h"
 #include "desktop/store/sms_box.h"
 #include "desktop/views/message_display.h"
@@ -35,7 +36,6 @@ class SmsListView : public QTreeView {
     // Names for the sender column; not owned.
     void set_contacts(const ContactList* contacts) { model_.set_contacts(contacts); }
     // The phone, for the deletions; not owned.
-    void set_device(DeviceOperations* device) { device_ = device; }
 
     MessageListModel& list_model() { return model_; }
     const MessageListModel& list_model() const { return model_; }
@@ -66,22 +66,13 @@ class SmsListView : public QTreeView {
     // Selects every row (so every message is read) and takes the focus.
     void select_all();
 
-    // What a deletion did: how many of the selected messages it deleted, and
-    // whether a link failure ended it early.
-    struct Deletion {
-        size_t selected = 0;
-        size_t deleted = 0;
-        bool failed = false;
-    };
-    // Deletes every selected message on the phone and from the box, then
-    // refills; one row selected before: the row at its place (or the last)
-    // is selected and shown, else the idle page. A link failure is reported
-    // in a message box and ends the deletion: what was deleted stays deleted,
-    // the rest stays in the box and the list.
-    Deletion delete_selected();
-    // Deletes every selected message on the phone only; the messages stay,
-    // marked as not on the phone. A link failure is reported and ends it.
-    Deletion delete_selected_on_device();
+    // The selected rows' messages, for a deletion.
+    std::vector<MessageRef> selected_refs() const;
+    // After the messages of selected_refs() were deleted (`removed`: gone
+    // from the box, else only marked as no longer on the phone): the list
+    // is refilled; when one row was selected and it is gone, the row now at
+    // its place (or the last) is selected and shown, else the idle page.
+    void after_deletion(const std::vector<MessageRef>& chosen, size_t deleted, bool removed);
     // What the message box says when the phone refused a deletion.
     static QString delete_failure_text(const ORX_Exception& failure);
 
@@ -113,7 +104,6 @@ class SmsListView : public QTreeView {
 
     MessageListModel model_;
     MessageDisplay* display_ = nullptr;
-    DeviceOperations* device_ = nullptr;
     QMenu* menu_ = nullptr;
     int current_row_ = -1;
     // What the display shows now, so a row reported twice (selected, then

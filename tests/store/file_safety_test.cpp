@@ -14,8 +14,8 @@
 #include <map>
 #include <thread>
 
+#include "desktop/formats/csv_xml_export.h"
 #include "desktop/store/contact_list.h"
-#include "desktop/store/export.h"
 #include "desktop/store/options.h"
 #include "desktop/store/safe_file.h"
 #include "desktop/store/sms_box.h"

@@ -4,8 +4,8 @@
 // in a CSV file that stays well-formed.
 #include <gtest/gtest.h>
 
+#include "desktop/formats/csv_xml_export.h"
 #include "desktop/store/contact_list.h"
-#include "desktop/store/export.h"
 #include "desktop/store/message_merge.h"
 #include "desktop/store/options.h"
 #include "desktop/store/sms_box.h"

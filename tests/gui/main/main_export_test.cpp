@@ -11,8 +11,8 @@
 #include <QProcess>
 #include <QTest>
 
-#include "desktop/store/android_backup.h"
-#include "desktop/store/vcard.h"
+#include "desktop/formats/android_backup.h"
+#include "desktop/formats/vcard.h"
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/sms_list_view.h"
 #include "main_test_env.h"

@@ -1,4 +1,4 @@
-#include "export.h"
+#include "desktop/formats/csv_xml_export.h"
 
 #include "desktop/store/markup_escape.h"
 #include "desktop/store/shown_time.h"

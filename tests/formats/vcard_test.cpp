@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "desktop/store/vcard.h"
+#include "desktop/formats/vcard.h"
 #include "store_test_support.h"
 
 namespace quillet {

@@ -1,4 +1,4 @@
-#include "android_backup.h"
+#include "desktop/formats/android_backup.h"
 
 #include <algorithm>
 #include <charconv>
@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "desktop/store/xml_attribute.h"
+#include "desktop/formats/xml_attribute.h"
 #include "protocol/text_codec.h"
 
 namespace quillet {

@@ -1,7 +1,7 @@
 // CSV and XML exports compared byte for byte.
 #include <gtest/gtest.h>
 
-#include "desktop/store/export.h"
+#include "desktop/formats/csv_xml_export.h"
 #include "store_test_support.h"
 
 namespace quillet {

@@ -1,4 +1,4 @@
-#include "xml_attribute.h"
+#include "desktop/formats/xml_attribute.h"
 
 namespace quillet {
 namespace {

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "desktop/store/android_backup.h"
+#include "desktop/formats/android_backup.h"
 #include "store_test_support.h"
 
 namespace quillet {

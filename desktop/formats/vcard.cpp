@@ -1,4 +1,4 @@
-#include "vcard.h"
+#include "desktop/formats/vcard.h"
 
 #include <unordered_map>
 #include <vector>

@@ -1,0 +1,162 @@
+#include "desktop/library/message_library.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <new>
+
+#include "desktop/library/data_folder_lock.h"
+#include "desktop/store/app_paths.h"
+#include "desktop/store/box_file.h"
+#include "desktop/store/log_file.h"
+#include "protocol/text_codec.h"
+
+namespace quillet {
+namespace fs = std::filesystem;
+
+MessageLibrary::MessageLibrary(fs::path folder) : folder_(std::move(folder)) {}
+
+DataMoveReport MessageLibrary::open_user_folder() {
+    DataMoveReport report = settle_data_folder();
+    folder_ = data_folder();
+    return report;
+}
+
+fs::path MessageLibrary::box_path(BoxKind kind) const {
+    return folder_ / to_utf8(box_file_name(kind));
+}
+
+std::optional<MessageLibrary::FileIdentity> MessageLibrary::identity_of(BoxKind kind) const {
+    struct stat st {};
+    if (::stat(box_path(kind).c_str(), &st) != 0)
+        return std::nullopt;
+    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                        static_cast<uint64_t>(st.st_size),
+                        int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec};
+}
+
+LoadBoxResult MessageLibrary::load_box(BoxKind kind) {
+    const DataFolderLock lock(folder_);
+    SmsBox& b = box(kind);
+    const std::optional<FileIdentity> before = identity_of(kind);
+    const LoadBoxResult result = b.load_box_file(box_path(kind));
+    const bool file_holds_box = result.status == LoadBoxResult::Status::Loaded && !result.upgraded;
+    saved_revision_[index(kind)] = file_holds_box ? b.revision() : kFileBehind;
+    known_file_[index(kind)] =
+        result.status == LoadBoxResult::Status::Missing ? std::nullopt : before;
+    return result;
+}
+
+bool MessageLibrary::file_behind(BoxKind kind) const {
+    const std::optional<uint64_t>& saved = saved_revision_[index(kind)];
+    return saved.has_value() && *saved != box(kind).revision();
+}
+
+void MessageLibrary::take_in_if_changed(BoxKind kind, BoxSaveReport& report) {
+    const std::optional<FileIdentity> now = identity_of(kind);
+    if (!now || now == known_file_[index(kind)])
+        return;
+    std::string error;
+    std::optional<DecodedBox> theirs = read_box_file(box_path(kind), error);
+    if (!theirs || theirs->version == BoxFileVersion::Unknown)
+        return;  // not a box file now: save_box keeps what is ours
+    const size_t taken = box(kind).take_in(theirs->messages);
+    report.taken_in += taken;
+    if (taken > 0)
+        program_log().log_line(to_utf8(box_file_name(kind)) + ": " + std::to_string(taken) +
+                               " messages another writer kept were taken in");
+}
+
+BoxSaveReport MessageLibrary::save_changed() {
+    BoxSaveReport report;
+    const bool any_behind = std::any_of(boxes_.begin(), boxes_.end(),
+                                        [&](const SmsBox& b) { return file_behind(b.kind()); });
+    if (!any_behind)
+        return report;
+    const DataFolderLock lock(folder_);
+    for (SmsBox& b : boxes_) {
+        const BoxKind kind = b.kind();
+        if (!file_behind(kind))
+            continue;
+        try {
+            take_in_if_changed(kind, report);
+        } catch (const std::bad_alloc&) {
+            report.failures.push_back(to_utf8(box_file_name(kind)) +
+                                      ": not enough memory to take in what another program "
+                                      "saved there; the file is left as it is");
+            continue;
+        }
+        const SaveResult saved = b.save_box_file(box_path(kind));
+        if (!saved) {
+            report.failures.push_back(to_utf8(box_file_name(kind)) + ": " + saved.error);
+            continue;
+        }
+        saved_revision_[index(kind)] = b.revision();
+        known_file_[index(kind)] = identity_of(kind);
+    }
+    return report;
+}
+
+GetSmsReport MessageLibrary::get_sms(DeviceOperations& device, const Options& options,
+                                     StatusSink* sink) {
+    GetSmsReport report;
+    const struct {
+        uint8_t on;
+        BoxKind kind;
+        const char* line;
+    } imports[] = {
+        {options.import_inbox, BoxKind::Inbox, "importing inbox..."},
+        {options.import_sent_items, BoxKind::SentItems, "importing sent items..."},
+        {options.import_deleted_items, BoxKind::DeletedItems, "importing deleted items..."}};
+    try {
+        for (const auto& import : imports) {
+            if (!import.on)
+                continue;
+            program_log().log_line(import.line);
+            box(import.kind).import_new_smses(device, sink);
+        }
+    } catch (const ORX_Exception& e) {
+        report.link_failure = e;
+    } catch (const std::bad_alloc&) {
+        report.out_of_memory = true;
+    }
+    SmsMessage popped;
+    for (SmsBox& b : boxes_) {
+        while (b.pop_new(popped)) {
+            ++report.new_messages;
+            // Last in, first out: the first popped is the newest.
+            if (b.kind() == BoxKind::Inbox && ++report.arrived == 1)
+                report.newest_arrived = popped;
+        }
+    }
+    return report;
+}
+
+DeletionReport MessageLibrary::delete_messages(std::vector<MessageRef> refs, DeleteWhere where,
+                                               DeviceOperations& device) {
+    std::sort(refs.begin(), refs.end(), [](const MessageRef& a, const MessageRef& b) {
+        return std::pair(a.box, a.index) < std::pair(b.box, b.index);
+    });
+    refs.erase(std::unique(refs.begin(), refs.end()), refs.end());
+    DeletionReport report;
+    report.asked = refs.size();
+    for (auto ref = refs.rbegin(); ref != refs.rend(); ++ref) {
+        SmsBox& b = box(ref->box);
+        if (ref->index >= b.count())
+            continue;
+        try {
+            if (where == DeleteWhere::OnPhoneOnly) {
+                b.delete_message_on_phone(ref->index, device);
+            } else {
+                b.delete_message(ref->index, device);
+            }
+        } catch (const ORX_Exception& e) {
+            report.link_failure = e;
+            break;
+        }
+        ++report.deleted;
+    }
+    return report;
+}
+
+}  // namespace quillet

@@ -1,0 +1,123 @@
+// What Quillet does with the messages of one data folder, for the window and
+// quillet-cli alike: the three boxes loaded and saved by one rule, Get SMS,
+// and deletion here, on the phone or both. The front ends parse, call and
+// show; they neither load, save, import nor delete box messages themselves.
+//
+// Saving: every box counts its changes (SmsBox::revision). The library
+// remembers the revision each file holds and writes a box only when its
+// revision moved past it. A box whose file could not be read is never
+// written. Before writing, it checks that the file is still the one it read
+// (device, inode, size, time); when another writer changed it meanwhile,
+// the file's messages are taken in first (SmsBox::take_in), so nothing that
+// writer kept is lost. Reading and writing happen under the data folder's
+// lock (data_folder_lock.h).
+//
+// No Qt, no link: the phone is reached through DeviceOperations.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "desktop/store/data_move.h"
+#include "desktop/store/message_ref.h"
+#include "desktop/store/options.h"
+#include "desktop/store/orx_exception.h"
+#include "desktop/store/sms_box.h"
+#include "desktop/store/status_sink.h"
+
+namespace quillet {
+
+struct BoxSaveReport {
+    // One line per box that could not be written: "inbox1.sms: why".
+    std::vector<std::string> failures;
+    // Messages another writer had put in the files, now in the boxes too.
+    size_t taken_in = 0;
+    bool ok() const { return failures.empty(); }
+};
+
+struct GetSmsReport {
+    size_t new_messages = 0;  // across the boxes fetched
+    size_t arrived = 0;       // of them, in the Inbox
+    std::optional<SmsMessage> newest_arrived;
+    // The link failed part-way; what was fetched before it is kept.
+    std::optional<ORX_Exception> link_failure;
+    // The fetched folders did not fit in memory; the boxes are as before.
+    bool out_of_memory = false;
+    bool ok() const { return !link_failure && !out_of_memory; }
+};
+
+enum class DeleteWhere {
+    HereAndOnPhone,  // Delete: gone from the box and from the phone
+    OnPhoneOnly,     // Delete on device: kept here, marked as no longer on the phone
+};
+
+struct DeletionReport {
+    size_t asked = 0;
+    size_t deleted = 0;
+    // The phone could not be reached; the messages after the failing one
+    // are untouched.
+    std::optional<ORX_Exception> link_failure;
+};
+
+class MessageLibrary {
+  public:
+    // The boxes of `folder`, not read yet; an empty folder is the user's
+    // data folder, once open_user_folder has settled it.
+    explicit MessageLibrary(std::filesystem::path folder = {});
+
+    // Every program that works on the user's own data folder calls this
+    // first, before anything there is read: the one-time move of an earlier
+    // run's files (data_move.h), then the folder it left is this library's.
+    DataMoveReport open_user_folder();
+
+    const std::filesystem::path& folder() const { return folder_; }
+    std::filesystem::path box_path(BoxKind kind) const;
+
+    SmsBox& box(BoxKind kind) { return boxes_[index(kind)]; }
+    const SmsBox& box(BoxKind kind) const { return boxes_[index(kind)]; }
+
+    // Reads one box file into its box, under the folder's lock.
+    LoadBoxResult load_box(BoxKind kind);
+    // Whether the box's file is older than the box (it will be written by
+    // the next save_changed).
+    bool file_behind(BoxKind kind) const;
+    // Writes each box whose file is behind, by the rule above.
+    BoxSaveReport save_changed();
+
+    // Fetches the boxes `options` selects from the phone and merges them.
+    // `sink` hears the fetch's texts and progress. Nothing is saved here.
+    GetSmsReport get_sms(DeviceOperations& device, const Options& options, StatusSink* sink);
+
+    // Deletes `refs` (any order, duplicates allowed) as `where` says, each
+    // box from its end so the places still to come stay valid. Stops at the
+    // first message the phone could not be told about.
+    DeletionReport delete_messages(std::vector<MessageRef> refs, DeleteWhere where,
+                                   DeviceOperations& device);
+
+  private:
+    struct FileIdentity {
+        uint64_t device = 0, inode = 0, size = 0;
+        int64_t modified_ns = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    static size_t index(BoxKind kind) { return static_cast<size_t>(kind); }
+    std::optional<FileIdentity> identity_of(BoxKind kind) const;
+    // Takes in what another writer put in the box's file since it was read.
+    void take_in_if_changed(BoxKind kind, BoxSaveReport& report);
+
+    static constexpr uint64_t kFileBehind = UINT64_MAX;
+    std::filesystem::path folder_;
+    std::array<SmsBox, 3> boxes_{SmsBox(BoxKind::Inbox), SmsBox(BoxKind::SentItems),
+                                 SmsBox(BoxKind::DeletedItems)};
+    // Per box: the revision its file holds; unset until the box was loaded.
+    std::array<std::optional<uint64_t>, 3> saved_revision_;
+    // Per box: the file as this library last read or wrote it.
+    std::array<std::optional<FileIdentity>, 3> known_file_;
+};
+
+}  // namespace quillet
