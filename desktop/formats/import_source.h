@@ -1,0 +1,95 @@
+// What every reader of another phone's or tool's backup hands on: one
+// message at a time, in the order of the file, with what could not be read
+// counted and named. The readers know the file formats
+// (doc/import_formats.md); what becomes of a message (matched against what
+// is kept, added, recorded for undo) is the import's business
+// (desktop/library/importer.h).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillet {
+
+enum class ImportFormat {
+    Unknown,
+    AndroidXml,     // an Android backup XML (<smses> or <allsms>)
+    AndroidCalls,   // an Android call log (<calls>): recognised and refused
+    SmsIeZip,       // an sms-ie ZIP (messages.ndjson and data/)
+    GammuBackup,    // a Gammu .smsbackup (INI)
+    QuilletFolder,  // a Quillet data folder or archive folder
+    Vcard,          // contacts, vCard 2.1 or 3.0
+};
+
+// "Android backup", "sms-ie", ...: for summaries and the imports list.
+std::string_view format_name(ImportFormat format);
+
+// A file saved beside a message (a picture, a sound, a card).
+struct ImportedAttachment {
+    std::string kind;  // "picture", "audio", "video", "contact card", "file"
+    std::string name;  // the file name as saved (unique within its import)
+};
+
+struct ImportedMessage {
+    bool received = true;  // else sent
+    // The correspondent as the source wrote it (UTF-8): a number in any
+    // spelling or a sender name; the recipients of a group message joined
+    // by ";" (without the owner's own number where the source tells it).
+    std::string address;
+    // The text parts joined, then one line per attachment, such as
+    // "[picture: IMG_0042.jpg]".
+    std::u16string text;
+    // Milliseconds since 1970. With `zoneless` the time is the wall-clock
+    // time the source wrote with no zone (Gammu's local times), counted as
+    // if it were UTC; the matcher then allows the whole-quarter-hour offsets
+    // of every zone.
+    int64_t time_ms = 0;
+    bool zoneless = false;
+    bool read = true;
+    std::vector<ImportedAttachment> attachments;
+};
+
+// Where a reader puts an attachment's bytes: `begin` opens a new file for
+// the suggested name and returns the name it got (unique, no folders),
+// `write` appends to it, `end` closes it (false: the file is dropped).
+// Bytes go straight to disk: a picture is never held whole in memory.
+class AttachmentSink {
+  public:
+    virtual ~AttachmentSink() = default;
+    virtual std::optional<std::string> begin(std::string_view suggested_name) = 0;
+    virtual bool write(std::string_view bytes) = 0;
+    virtual bool end(bool keep) = 0;
+};
+
+// What a reader reports as it goes.
+class ImportSink {
+  public:
+    virtual ~ImportSink() = default;
+    virtual void message(ImportedMessage&& message) = 0;
+    // An element that was not taken, and why ("an MMS without any part",
+    // "a date before 1601"); counted and listed in the summary.
+    virtual void skipped(std::string_view why) = 0;
+    // How far the reading is: bytes of the file read so far. Returns false
+    // when the user cancelled: the reader stops at once.
+    virtual bool progress(uint64_t done, uint64_t total) = 0;
+};
+
+struct ReadOutcome {
+    bool ok = true;      // false: the file could not be read at all
+    std::string error;   // why not, one line for the user
+    // What the file announced (Android's count), when it did; compared
+    // with what was read, never trusted.
+    std::optional<uint64_t> announced;
+    bool cancelled = false;
+};
+
+// The format of `path`, told from its content (never its name). A folder is
+// a Quillet data or archive folder when it holds box files.
+ImportFormat detect_format(const std::filesystem::path& path);
+
+}  // namespace quillet
