@@ -2,8 +2,14 @@
 # not include anything under FORBIDDEN; then STAMP is touched.
 string(REPLACE "|" ";" files "${FILES}")
 set(offenders)
+# "Qt" stands for Qt's own headers (<QString>, <QtCore/...>).
+if(FORBIDDEN STREQUAL "Qt")
+    set(pattern "^[ \t]*#[ \t]*include[ \t]*<Q[A-Za-z]*[/>]")
+else()
+    set(pattern "^[ \t]*#[ \t]*include[ \t]*[\"<]${FORBIDDEN}/")
+endif()
 foreach(file IN LISTS files)
-    file(STRINGS ${file} hits REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]${FORBIDDEN}/")
+    file(STRINGS ${file} hits REGEX "${pattern}")
     if(hits)
         list(APPEND offenders "${file}: ${hits}")
     endif()

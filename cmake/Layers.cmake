@@ -21,3 +21,38 @@ function(quillet_forbid_includes target forbidden)
     add_custom_target(${name} DEPENDS ${stamp})
     add_dependencies(${target} ${name})
 endfunction()
+
+# The layer table of doc/architecture.md, row by row: each target and what
+# it may not include (a folder, or "Qt" for Qt's headers). Called once every
+# target exists.
+function(quillet_enforce_layers)
+    set(layers
+        "protocol:desktop platform phonelet Qt"
+        "platform_ce:desktop phonelet Qt"
+        "platform_phone:desktop phonelet Qt"
+        "platform_rapi:desktop phonelet Qt"
+        "platform_registry:desktop phonelet Qt"
+        "phonelet_agent:desktop platform/rapi platform/registry Qt"
+        "store:desktop/formats desktop/library desktop/search desktop/link desktop/print desktop/views desktop/composer desktop/app desktop/cli phonelet platform/ce platform/rapi Qt"
+        "formats:desktop/library desktop/search desktop/link desktop/print desktop/views desktop/composer desktop/app desktop/cli phonelet platform Qt"
+        "library:desktop/search desktop/link desktop/print desktop/views desktop/composer desktop/app desktop/cli phonelet platform Qt"
+        "search:desktop/formats desktop/library desktop/link desktop/print desktop/views desktop/composer desktop/app desktop/cli phonelet platform Qt"
+        "link:desktop/formats desktop/library desktop/search desktop/print desktop/views desktop/composer desktop/app desktop/cli phonelet platform/ce Qt"
+        "print:desktop/library desktop/link desktop/views desktop/composer desktop/app desktop/cli phonelet platform"
+        "views:desktop/link desktop/print desktop/composer desktop/app desktop/cli phonelet platform"
+        "composer:desktop/link desktop/print desktop/app desktop/cli phonelet platform"
+        "app:desktop/cli phonelet platform"
+        "quillet-cli:desktop/views desktop/composer desktop/app phonelet platform")
+    foreach(row IN LISTS layers)
+        string(REPLACE ":" ";" parts "${row}")
+        list(GET parts 0 target)
+        list(SUBLIST parts 1 -1 forbidden)
+        string(REPLACE " " ";" forbidden "${forbidden}")
+        if(NOT TARGET ${target})
+            continue()
+        endif()
+        foreach(folder IN LISTS forbidden)
+            quillet_forbid_includes(${target} ${folder})
+        endforeach()
+    endforeach()
+endfunction()
