@@ -80,8 +80,8 @@ class ImportSink {
 };
 
 struct ReadOutcome {
-    bool ok = true;      // false: the file could not be read at all
-    std::string error;   // why not, one line for the user
+    bool ok = true;     // false: the file could not be read at all
+    std::string error;  // why not, one line for the user
     // What the file announced (Android's count), when it did; compared
     // with what was read, never trusted.
     std::optional<uint64_t> announced;
