@@ -1,6 +1,7 @@
 #include "desktop/cli/cli_arguments.h"
 
 #include <algorithm>
+#include <charconv>
 #include <string_view>
 
 namespace quillet::cli {
@@ -40,11 +41,9 @@ struct ValueOption {
     std::vector<std::string_view> commands;
 };
 const ValueOption* value_option(std::string_view name) {
-    static const ValueOption kOptions[] = {{"--data", {}},
-                                           {"--box", {"search", "export"}},
-                                           {"--format", {"export"}},
-                                           {"--output", {"export"}},
-                                           {"--number", {"export"}}};
+    static const ValueOption kOptions[] = {
+        {"--data", {}},           {"--box", {"search", "export"}}, {"--format", {"export"}},
+        {"--output", {"export"}}, {"--number", {"export"}},        {"--undo", {"import"}}};
     for (const ValueOption& o : kOptions) {
         if (o.name == name)
             return &o;
@@ -70,6 +69,12 @@ bool set_value(Arguments& out, std::string_view name, const std::string& value,
         out.output = value;
     } else if (name == "--number") {
         out.number = value;
+    } else if (name == "--undo") {
+        int id = 0;
+        const auto r = std::from_chars(value.data(), value.data() + value.size(), id);
+        if (r.ec != std::errc() || r.ptr != value.data() + value.size() || id <= 0)
+            error = "--undo needs the number of an import (see quillet-cli imports)";
+        out.undo = id;
     }
     return error.empty();
 }
@@ -101,7 +106,17 @@ bool take_command(Arguments& out, const std::vector<std::string>& words, std::st
         {"show", Arguments::Command::Show, 1, "show needs one NUMBER"},
         {"conversations", Arguments::Command::Conversations, 0, "conversations takes no operand"},
         {"export", Arguments::Command::Export, 0, "export takes no operand"},
-        {"get", Arguments::Command::Get, 0, "get takes no operand"}};
+        {"get", Arguments::Command::Get, 0, "get takes no operand"},
+        {"imports", Arguments::Command::Imports, 0, "imports takes no operand"}};
+    if (command == "import") {
+        out.command = Arguments::Command::Import;
+        out.paths.assign(words.begin() + 1, words.end());
+        if (out.paths.empty() == !out.undo) {
+            error = out.undo ? "import --undo takes no FILE" : "import needs a FILE or FOLDER";
+            return false;
+        }
+        return true;
+    }
     for (const Known& k : kCommands) {
         if (k.name != command)
             continue;
@@ -139,8 +154,8 @@ std::optional<Arguments> parse_arguments(const std::vector<std::string>& args, s
             return out;
         } else if (a == "--json") {
             out.json = true;
-        } else if (a == "--contacts") {
-            out.contacts = true;
+        } else if (a == "--contacts" || a == "--dry-run") {
+            (a == "--contacts" ? out.contacts : out.dry_run) = true;
             given.push_back(a);
         } else {
             std::string value;
@@ -174,8 +189,10 @@ std::optional<Arguments> parse_arguments(const std::vector<std::string>& args, s
         return std::nullopt;
     for (const std::string& option : given) {
         const ValueOption* o = value_option(option);
-        const std::vector<std::string_view> owners =
-            o ? o->commands : std::vector<std::string_view>{"get"};
+        const std::vector<std::string_view> owners = o ? o->commands
+                                                     : option == "--contacts"
+                                                         ? std::vector<std::string_view>{"get"}
+                                                         : std::vector<std::string_view>{"import"};
         if (!owners.empty() && std::find(owners.begin(), owners.end(), words[0]) == owners.end()) {
             error = option + " belongs to " + std::string(owners.front());
             return std::nullopt;
@@ -208,6 +225,17 @@ Commands:
                   box, Inbox by default), pdf (the conversation with NUMBER),
                   archive (all of them in the new folder PATH); PATH "-"
                   writes csv, xml, android or vcard to standard output
+  import FILE|FOLDER... [--dry-run]
+                  brings other phones' backups into Quillet's data folder:
+                  Android backup XML, sms-ie ZIP, Gammu .smsbackup, another
+                  Quillet data or archive folder, vCards (contacts); a folder
+                  of backups takes every one in it. Messages already kept are
+                  not added twice. --dry-run reads and matches, changes
+                  nothing. Refused while Quillet runs
+  import --undo ID
+                  removes exactly what import ID added
+  imports         one line per import: id, time, file, format, added,
+                  already kept, possible duplicates
   get [--contacts]
                   fetches the phone's new messages into Quillet's data folder
                   (and its contacts with --contacts), as Get SMS does; refused
@@ -225,8 +253,8 @@ Lines are fields separated by tabs:
 Times are UTC, as 2026-01-02T03:04:05Z.
 
 Exit status: 0 success, 1 the data folder or a box could not be read (get:
-refused, or the link failed; export: the file could not be written), 2 bad
-usage.
+refused, or the link failed; export: the file could not be written; import:
+refused, a file could not be read or nothing could be imported), 2 bad usage.
 )";
 }
 

@@ -16,7 +16,7 @@ namespace quillet::cli {
 enum class ExportFormat { Android, Vcard, Csv, Xml, Pdf, Archive };
 
 struct Arguments {
-    enum class Command { Help, Search, Conversations, Show, Export, Get };
+    enum class Command { Help, Search, Conversations, Show, Export, Get, Import, Imports };
     Command command = Command::Help;
     std::string text;  // search: what to find; show: the number (UTF-8)
     // search: one box, or all when unset; export: "inbox", "sent",
@@ -31,6 +31,10 @@ struct Arguments {
     std::string number;
     // get
     bool contacts = false;
+    // import: the files and folders, or the import to undo
+    std::vector<std::string> paths;
+    bool dry_run = false;
+    std::optional<int> undo;
 };
 
 // The arguments after the program name; nullopt with `error` set when they

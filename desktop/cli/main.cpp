@@ -7,6 +7,7 @@
 #include "desktop/cli/data_reader.h"
 #include "desktop/cli/export_command.h"
 #include "desktop/cli/get_command.h"
+#include "desktop/cli/import_command.h"
 #include "desktop/cli/listing.h"
 #include "desktop/library/message_library.h"
 #include "desktop/search/conversation_index.h"
@@ -32,6 +33,10 @@ void sort_by_time(const DataFolder& data, std::vector<MessageRef>& refs) {
 int run(const Arguments& args) {
     if (args.command == Arguments::Command::Get)
         return run_get(args, std::cout, std::cerr);
+    if (args.command == Arguments::Command::Import)
+        return run_import(args, std::cout, std::cerr);
+    if (args.command == Arguments::Command::Imports)
+        return run_imports(args, std::cout);
     // The user's own folder is settled first, as the window does: an earlier
     // run's boxes may still wait in the program folder.
     MessageLibrary library(args.data ? *args.data : std::filesystem::path());
@@ -86,6 +91,8 @@ int run(const Arguments& args) {
         case Arguments::Command::Help:
         case Arguments::Command::Export:
         case Arguments::Command::Get:
+        case Arguments::Command::Import:
+        case Arguments::Command::Imports:
             break;
     }
     std::cout.flush();

@@ -92,4 +92,16 @@ struct ReadOutcome {
 // a Quillet data or archive folder when it holds box files.
 ImportFormat detect_format(const std::filesystem::path& path);
 
+// Reads the messages of an Android backup, an sms-ie ZIP or a Gammu backup
+// (`format` as detect_format told it).
+ReadOutcome read_messages(const std::filesystem::path& path, ImportFormat format, ImportSink& sink,
+                          AttachmentSink& attachments);
+
+// One card of a vCard file: the name shown and every number.
+struct ImportedContact {
+    std::string name;  // UTF-8
+    std::vector<std::string> numbers;
+};
+ReadOutcome read_vcards(const std::filesystem::path& path, std::vector<ImportedContact>& out);
+
 }  // namespace quillet

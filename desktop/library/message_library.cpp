@@ -6,6 +6,7 @@
 #include <new>
 
 #include "desktop/library/data_folder_lock.h"
+#include "desktop/library/message_matcher.h"
 #include "desktop/store/app_paths.h"
 #include "desktop/store/box_file.h"
 #include "desktop/store/log_file.h"
@@ -113,23 +114,59 @@ GetSmsReport MessageLibrary::get_sms(DeviceOperations& device, const Options& op
             if (!import.on)
                 continue;
             program_log().log_line(import.line);
-            box(import.kind).import_new_smses(device, sink);
+            SmsBox& b = box(import.kind);
+            const size_t before = b.count();
+            b.import_new_smses(device, sink);
+            adopt_imported(b, before, report);
         }
     } catch (const ORX_Exception& e) {
         report.link_failure = e;
     } catch (const std::bad_alloc&) {
         report.out_of_memory = true;
     }
-    SmsMessage popped;
-    for (SmsBox& b : boxes_) {
-        while (b.pop_new(popped)) {
-            ++report.new_messages;
-            // Last in, first out: the first popped is the newest.
-            if (b.kind() == BoxKind::Inbox && ++report.arrived == 1)
-                report.newest_arrived = popped;
+    return report;
+}
+
+void MessageLibrary::adopt_imported(SmsBox& b, size_t before, GetSmsReport& report) {
+    std::vector<SmsMessage> fresh;  // newest first
+    for (SmsMessage popped; b.pop_new(popped);)
+        fresh.push_back(std::move(popped));
+    std::vector<std::pair<size_t, size_t>> adopted;
+    // Only messages kept from elsewhere (no entry id, not on the phone) can
+    // be a new phone message's other copy.
+    static const PhoneNumbers numbers;
+    MessageMatcher matcher(numbers);
+    bool any = false;
+    for (size_t i = 0; i < before && b.count() > before; ++i) {
+        const SmsMessage& m = b.message_ref(i);
+        if (m.on_phone() == 0 && m.entry_id() == EntryId{}) {
+            matcher.add(b.kind(), m, {b.kind(), i}, false);
+            any = true;
         }
     }
-    return report;
+    if (any) {
+        matcher.begin_source();
+        for (size_t j = before; j < b.count(); ++j) {
+            const SmsMessage& m = b.message_ref(j);
+            const MessageMatcher::Result r =
+                matcher.match(b.kind(), m.number(), m.text_view(), unix_ms(m.time()), false);
+            if (r.verdict == MessageMatcher::Verdict::Kept)
+                adopted.emplace_back(r.kept.index, j);
+        }
+    }
+    for (const auto& [kept, copy] : adopted) {
+        const SmsMessage& phone = b.message_ref(copy);
+        std::erase_if(fresh, [&](const SmsMessage& f) {
+            return f.time() == phone.time() && f.entry_id() == phone.entry_id();
+        });
+    }
+    b.adopt_phone_copies(adopted);
+    report.new_messages += fresh.size();
+    if (b.kind() != BoxKind::Inbox)
+        return;
+    report.arrived += fresh.size();
+    if (!fresh.empty() && !report.newest_arrived)
+        report.newest_arrived = fresh.front();
 }
 
 DeletionReport MessageLibrary::delete_messages(std::vector<MessageRef> refs, DeleteWhere where,

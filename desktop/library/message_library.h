@@ -90,7 +90,10 @@ class MessageLibrary {
     BoxSaveReport save_changed();
 
     // Fetches the boxes `options` selects from the phone and merges them.
-    // `sink` hears the fetch's texts and progress. Nothing is saved here.
+    // A fetched message that a message kept from an import already holds
+    // is not added again: the kept one takes the phone's entry id and
+    // on-phone state. `sink` hears the fetch's texts and progress. Nothing
+    // is saved here.
     GetSmsReport get_sms(DeviceOperations& device, const Options& options, StatusSink* sink);
 
     // Deletes `refs` (any order, duplicates allowed) as `where` says, each
@@ -107,6 +110,10 @@ class MessageLibrary {
     };
     static size_t index(BoxKind kind) { return static_cast<size_t>(kind); }
     std::optional<FileIdentity> identity_of(BoxKind kind) const;
+    // After a fetch appended messages from `before` on: a message kept from
+    // elsewhere (an import) that one of them is takes the phone's entry and
+    // the copy goes; the rest are reported as new.
+    void adopt_imported(SmsBox& b, size_t before, GetSmsReport& report);
     // Takes in what another writer put in the box's file since it was read.
     void take_in_if_changed(BoxKind kind, BoxSaveReport& report);
 

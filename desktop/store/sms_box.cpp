@@ -193,6 +193,36 @@ size_t SmsBox::take_in(std::span<const SmsMessage> from_file) {
     return appended;
 }
 
+void SmsBox::adopt_phone_copies(std::span<const std::pair<size_t, size_t>> kept_and_copy) {
+    std::vector<size_t> copies;
+    copies.reserve(kept_and_copy.size());
+    for (const auto& [kept, copy] : kept_and_copy) {
+        const uint8_t read = std::max(messages_.at(kept).read(), messages_.at(copy).read());
+        messages_.at(kept) = messages_.at(copy);
+        messages_.at(kept).set_read(read);
+        copies.push_back(copy);
+    }
+    remove_here(copies);
+}
+
+void SmsBox::remove_here(std::span<const size_t> indices) {
+    if (indices.empty())
+        return;
+    size_t next = 0;
+    size_t kept = 0;
+    for (size_t i = 0; i < messages_.size(); ++i) {
+        if (next < indices.size() && indices[next] == i) {
+            ++next;
+            continue;
+        }
+        if (kept != i)
+            messages_[kept] = std::move(messages_[i]);
+        ++kept;
+    }
+    messages_.erase(messages_.begin() + static_cast<ptrdiff_t>(kept), messages_.end());
+    ++revision_;
+}
+
 void SmsBox::append(const SmsMessage& message) {
     messages_.push_back(message);
     ++revision_;

@@ -94,6 +94,17 @@ class SmsBox {
     const SmsMessage& message_ref(size_t index) const { return messages_.at(index); }
     const std::vector<SmsMessage>& messages() const { return messages_; }
 
+    // For each (kept, copy): message `kept` becomes the phone's message
+    // `copy` (its entry id, time, number and text, so later fetches find it
+    // as theirs), read when either was, and the copy is removed: a message
+    // kept from elsewhere (an import) is the phone's now, with no second
+    // copy. Copies ascending, each once.
+    void adopt_phone_copies(std::span<const std::pair<size_t, size_t>> kept_and_copy);
+
+    // Removes the messages at `indices` (ascending, each once) from this box
+    // only, in one pass; the phone is not told.
+    void remove_here(std::span<const size_t> indices);
+
     // Appends a copy; the queue of new messages is not touched.
     void append(const SmsMessage& message);
     // Setting the value a message already has is no change.

@@ -2,6 +2,7 @@
 // data folder, and Get SMS and deletion against the real agent.
 #include <gtest/gtest.h>
 
+#include "desktop/library/importer.h"
 #include "desktop/library/message_library.h"
 #include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/store/box_file.h"
@@ -124,6 +125,38 @@ TEST_F(LibraryFolder, GetSmsThenDeleteHereOnThePhoneOrBoth) {
     EXPECT_EQ(listed.find("text 4"), std::string::npos);
     EXPECT_TRUE(library.save_changed().ok());
     EXPECT_EQ(read_back(library.box_path(BoxKind::Inbox)).size(), 2u);
+}
+
+// A backup imported before holds a phone message a second off (another
+// clock): the next Get SMS gives it the phone's entry; no second copy.
+TEST_F(LibraryFolder, GetSmsAfterAnImportKeepsOneCopy) {
+    world_.phone_ok({"init"});
+    world_.phone_ok({"deliver", "--from", "+49151001", "--text", "from the phone", "--time",
+                     "2026-01-02T03:04:05Z"});
+    const fs::path backup = world_.folder() / "backup";
+    fs::create_directories(backup);
+    SmsBox old(BoxKind::Inbox);
+    SmsMessage m;
+    m.set_text(u"from the phone");
+    m.set_number("+49151001");
+    m.set_time(filetime_from_unix(1'767'323'045) + 15'000'000);  // 1.5 s later
+    old.append(m);
+    ASSERT_TRUE(old.save_box_file(backup / "inbox1.sms"));
+
+    MessageLibrary library(folder_);
+    for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems})
+        library.load_box(kind);
+    Importer importer(library, nullptr);
+    ASSERT_EQ(importer.run({backup}, false).added(), 1u);
+    SmartphoneSmsConnect link(test::quick_settings());
+    ASSERT_EQ(link.init(), 0);
+    const GetSmsReport got = library.get_sms(link, Options{}, nullptr);
+    EXPECT_EQ(got.new_messages, 0u);
+    ASSERT_EQ(library.box(BoxKind::Inbox).count(), 1u);
+    EXPECT_EQ(library.box(BoxKind::Inbox).message_ref(0).on_phone(), 1);
+    EXPECT_NE(library.box(BoxKind::Inbox).message_ref(0).entry_id(), EntryId{});
+    EXPECT_EQ(library.get_sms(link, Options{}, nullptr).new_messages, 0u);
+    EXPECT_EQ(library.box(BoxKind::Inbox).count(), 1u);
 }
 
 }  // namespace

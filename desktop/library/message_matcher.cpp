@@ -1,0 +1,171 @@
+#include "desktop/library/message_matcher.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+
+#include "protocol/text_codec.h"
+
+namespace quillet {
+namespace {
+
+constexpr int64_t kWindowMs = 2'000;
+constexpr int64_t kDayMs = 86'400'000;
+constexpr int64_t kQuarterHourMs = 15 * 60'000;
+constexpr int64_t kMaxZoneMs = 14 * 3'600'000;
+
+bool is_blank(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
+
+bool has_digit(std::string_view s) {
+    return std::any_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Whether a zoneless time fits `kept` at some whole-quarter-hour offset.
+bool fits_some_zone(int64_t kept_ms, int64_t wall_ms) {
+    const int64_t d = kept_ms - wall_ms;
+    if (std::llabs(d) > kMaxZoneMs + kWindowMs)
+        return false;
+    const int64_t nearest = (d >= 0 ? d + kQuarterHourMs / 2 : d - kQuarterHourMs / 2) /
+                            kQuarterHourMs * kQuarterHourMs;
+    return std::llabs(d - nearest) <= kWindowMs && std::llabs(nearest) <= kMaxZoneMs;
+}
+
+}  // namespace
+
+std::u16string normalised_text(std::u16string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char16_t c = text[i];
+        if (c == u'\r') {
+            if (i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            c = u'\n';
+        }
+        if (c == u'\n') {
+            while (!out.empty() && is_blank(out.back()))
+                out.pop_back();
+        }
+        out += c;
+    }
+    while (!out.empty() && (is_blank(out.back()) || out.back() == u'\n'))
+        out.pop_back();
+    return out;
+}
+
+int64_t unix_ms(FileTime t) {
+    return (static_cast<int64_t>(t) - static_cast<int64_t>(kUnixEpochTicks)) / 10'000;
+}
+
+FileTime filetime_from_ms(int64_t ms) {
+    return static_cast<FileTime>(ms * 10'000 + static_cast<int64_t>(kUnixEpochTicks));
+}
+
+MessageMatcher::MessageMatcher(const PhoneNumbers& numbers) : numbers_(numbers) {}
+
+std::string MessageMatcher::correspondent_key(std::string_view stored_number) const {
+    std::vector<std::string> keys;
+    size_t start = 0;
+    while (start <= stored_number.size()) {
+        const size_t end = std::min(stored_number.find(';', start), stored_number.size());
+        const std::string_view one = stored_number.substr(start, end - start);
+        if (!one.empty() || keys.empty()) {
+            if (has_digit(one)) {
+                keys.push_back(numbers_.group_key(one));
+            } else {
+                std::string lower(one);
+                for (char& c : lower)
+                    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+                keys.push_back("=" + lower);
+            }
+        }
+        start = end + 1;
+    }
+    std::sort(keys.begin(), keys.end());
+    std::string joined;
+    for (const std::string& k : keys)
+        joined += (joined.empty() ? "" : ";") + k;
+    return joined;
+}
+
+uint64_t MessageMatcher::key_of(BoxKind box, const std::string& correspondent,
+                                const std::u16string& text) const {
+    const uint64_t a = std::hash<std::string>{}(correspondent);
+    const uint64_t b = std::hash<std::u16string>{}(text);
+    return (a * 0x9E3779B97F4A7C15ULL) ^ (b + 0x51ULL * (static_cast<uint64_t>(box) + 1));
+}
+
+void MessageMatcher::add(BoxKind box, const SmsMessage& message, MessageRef ref,
+                         bool from_this_source) {
+    Entry e{unix_ms(message.time()),
+            ref,
+            correspondent_key(message.number()),
+            normalised_text(message.text_view()),
+            from_this_source ? source_ : 0,
+            from_this_source};
+    const uint64_t key = key_of(box, e.correspondent, e.text);
+    entries_[key].push_back(std::move(e));
+}
+
+void MessageMatcher::add_box(const SmsBox& box) {
+    entries_.reserve(entries_.size() + box.count());
+    for (size_t i = 0; i < box.count(); ++i)
+        add(box.kind(), box.message_ref(i), {box.kind(), i}, false);
+}
+
+void MessageMatcher::begin_source() {
+    ++source_;
+}
+
+void MessageMatcher::discard_source() {
+    for (auto& [key, entries] : entries_) {
+        std::erase_if(entries, [&](const Entry& e) { return e.added && e.used_in == source_; });
+    }
+}
+
+MessageMatcher::Result MessageMatcher::match(BoxKind box, std::string_view stored_number,
+                                             std::u16string_view text, int64_t time_ms,
+                                             bool zoneless) {
+    Result result;
+    const std::string correspondent = correspondent_key(stored_number);
+    const std::u16string normal = normalised_text(text);
+    const auto found = entries_.find(key_of(box, correspondent, normal));
+    if (found == entries_.end())
+        return result;
+    Entry* best = nullptr;
+    int64_t best_distance = 0;
+    size_t fitting = 0;
+    bool near = false;
+    const int64_t reach = zoneless ? kDayMs + kMaxZoneMs : kDayMs;
+    for (Entry& e : found->second) {
+        if (e.correspondent != correspondent || e.text != normal)
+            continue;  // a hash collision
+        // One this source already matched or added stands for another
+        // message of the source: two alike in one source are two.
+        if (e.used_in == source_)
+            continue;
+        const int64_t distance = std::llabs(e.time_ms - time_ms);
+        near = near || distance <= reach;
+        const bool fits = zoneless ? fits_some_zone(e.time_ms, time_ms) : distance <= kWindowMs;
+        if (!fits)
+            continue;
+        ++fitting;
+        if (best == nullptr || distance < best_distance) {
+            best = &e;
+            best_distance = distance;
+        }
+    }
+    if (best != nullptr && (!zoneless || fitting == 1)) {
+        best->used_in = source_;
+        result.verdict = Verdict::Kept;
+        result.kept = best->ref;
+        return result;
+    }
+    if (fitting > 1 || near)
+        result.verdict = Verdict::PossibleDuplicate;
+    return result;
+}
+
+}  // namespace quillet

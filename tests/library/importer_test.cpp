@@ -1,0 +1,242 @@
+// Bringing in other sources: the matcher by its rules and by a differential
+// test (one history as three overlapping, re-spelled, clock-shifted sources
+// merges back to exactly itself), and the import use case on real folders:
+// nothing doubled, undo, a kill before the import was done.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "desktop/library/importer.h"
+#include "desktop/library/message_matcher.h"
+#include "desktop/store/box_file.h"
+#include "protocol/text_codec.h"
+#include "tests/store/store_test_support.h"
+
+namespace quillet {
+namespace {
+namespace fs = std::filesystem;
+using Verdict = MessageMatcher::Verdict;
+
+constexpr int64_t kT0 = 1'767'323'045'000;  // 2026-01-02T03:04:05Z in ms
+
+SmsMessage kept(std::string_view number, std::u16string_view text, int64_t ms) {
+    SmsMessage m;
+    m.set_number_raw(number);
+    m.set_text(text);
+    m.set_time(filetime_from_ms(ms));
+    return m;
+}
+
+TEST(MessageMatcherTest, TellsKeptMessagesFromNewAndPossibleDuplicates) {
+    const PhoneNumbers numbers("DE");
+    struct Row {
+        const char* what;
+        bool received;
+        std::string number;
+        std::u16string text;
+        int64_t offset_ms;
+        bool zoneless;
+        Verdict expected;
+    } rows[] = {
+        {"same, re-spelled number", true, "01701234567", u"Hallo", 900, false, Verdict::Kept},
+        {"CR LF and trailing blanks", true, "+491701234567", u"Hallo  \r\n", 0, false,
+         Verdict::Kept},
+        {"3 s apart", true, "+491701234567", u"Hallo", 3'000, false, Verdict::PossibleDuplicate},
+        {"other text", true, "+491701234567", u"Hallo!", 0, false, Verdict::New},
+        {"other direction", false, "+491701234567", u"Hallo", 0, false, Verdict::New},
+        {"other person", true, "+491701234568", u"Hallo", 0, false, Verdict::New},
+        {"a day and more apart", true, "+491701234567", u"Hallo", 90'000'000, false, Verdict::New},
+        {"sender name, other case", true, "dhl express", u"Paket", 0, false, Verdict::Kept},
+        {"no zone, an hour off", true, "+491701234567", u"Hallo", 3'600'000 + 1'000, true,
+         Verdict::Kept},
+        {"no zone, two fit", true, "+491701234567", u"Twice", 0, true, Verdict::PossibleDuplicate},
+    };
+    for (const Row& row : rows) {
+        MessageMatcher matcher(numbers);
+        SmsBox inbox(BoxKind::Inbox);
+        inbox.append(kept("+491701234567", u"Hallo", kT0));
+        inbox.append(kept("DHL Express", u"Paket", kT0));
+        inbox.append(kept("+491701234567", u"Twice", kT0 + 3'600'000));
+        inbox.append(kept("+491701234567", u"Twice", kT0 + 7'200'000));
+        matcher.add_box(inbox);
+        matcher.begin_source();
+        const BoxKind box = row.received ? BoxKind::Inbox : BoxKind::SentItems;
+        EXPECT_EQ(
+            matcher.match(box, row.number, row.text, kT0 + row.offset_ms, row.zoneless).verdict,
+            row.expected)
+            << row.what;
+    }
+}
+
+TEST(MessageMatcherTest, TwoAlikeInOneSourceAreTwoMessages) {
+    const PhoneNumbers numbers("DE");
+    MessageMatcher matcher(numbers);
+    SmsBox inbox(BoxKind::Inbox);
+    inbox.append(kept("+491701234567", u"ok", kT0));
+    matcher.add_box(inbox);
+    matcher.begin_source();
+    EXPECT_EQ(matcher.match(BoxKind::Inbox, "+491701234567", u"ok", kT0, false).verdict,
+              Verdict::Kept);
+    EXPECT_EQ(matcher.match(BoxKind::Inbox, "+491701234567", u"ok", kT0 + 400, false).verdict,
+              Verdict::New);
+    // The next source holds the same one again: kept, as before.
+    matcher.begin_source();
+    EXPECT_EQ(matcher.match(BoxKind::Inbox, "0170 1234567", u"ok", kT0 + 300, false).verdict,
+              Verdict::Kept);
+}
+
+// One random history, written out as three sources that overlap, spell the
+// numbers three ways, cut times to seconds and shift clocks by half a
+// second either way, merges back to exactly the history, with no possible
+// duplicates. Every 50th message repeats the one before within a second:
+// two alike from one person are two.
+TEST(MessageMatcherTest, OverlappingSourcesOfOneHistoryMergeBackToIt) {
+    const PhoneNumbers numbers("DE");
+    std::mt19937 random(20261209);
+    struct Original {
+        bool received;
+        int person;
+        std::u16string text;
+        int64_t ms;
+    };
+    std::vector<Original> history;
+    const std::u16string words[] = {u"ok", u"on my way", u"see you", u"call me", u"thanks"};
+    int64_t t = kT0;
+    for (int i = 0; i < 3000; ++i) {
+        if (i % 50 == 49) {
+            Original again = history.back();
+            again.ms += 600;
+            history.push_back(again);
+            continue;
+        }
+        t += std::uniform_int_distribution<int64_t>(1'000, 40'000)(random);
+        history.push_back({random() % 2 == 0, static_cast<int>(random() % 20),
+                           words[random() % 5] + from_utf8(" " + std::to_string(i)), t});
+    }
+    const auto spelled = [](int person, int way) {
+        const std::string digits = "17012345" + std::to_string(10 + person);
+        return way == 0 ? "+49" + digits : way == 1 ? "0" + digits : "0049 " + digits;
+    };
+    MessageMatcher matcher(numbers);
+    size_t added = 0;
+    size_t possible = 0;
+    for (int source = 0; source < 3; ++source) {
+        matcher.begin_source();
+        for (size_t i = 0; i < history.size(); ++i) {
+            // Each source holds about two thirds, overlapping the others.
+            if ((i + static_cast<size_t>(source)) % 3 == 0)
+                continue;
+            const Original& o = history[i];
+            const int64_t shift = source == 1 ? -500 : source == 2 ? 500 : 0;
+            const int64_t ms = (o.ms + shift) / 1000 * 1000;
+            const std::u16string text = source == 2 ? o.text + u"\r\n" : o.text;
+            const std::string number = spelled(o.person, source);
+            const BoxKind box = o.received ? BoxKind::Inbox : BoxKind::SentItems;
+            const MessageMatcher::Result r = matcher.match(box, number, text, ms, false);
+            if (r.verdict == Verdict::Kept)
+                continue;
+            possible += r.verdict == Verdict::PossibleDuplicate;
+            matcher.add(box, kept(normalise_number(number), text, ms), {box, added}, true);
+            ++added;
+        }
+    }
+    EXPECT_EQ(added, history.size());
+    EXPECT_EQ(possible, 0u);
+}
+
+// Imports of another Quillet data folder into the library's own.
+class ImportFolders : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::create_directories(theirs());
+        fs::create_directories(ours());
+        SmsBox inbox(BoxKind::Inbox), sent(BoxKind::SentItems);
+        for (int i = 0; i < 5; ++i)
+            inbox.append(kept("+4917012345" + std::to_string(i), u"in", kT0 + i * 60'000));
+        sent.append(kept("DHL", u"out", kT0));
+        ASSERT_TRUE(inbox.save_box_file(theirs() / "inbox1.sms"));
+        ASSERT_TRUE(sent.save_box_file(theirs() / "sent1.sms"));
+        for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems})
+            library_.load_box(kind);
+    }
+    fs::path theirs() const { return temp_.path() / "older-pc"; }
+    fs::path ours() const { return temp_.path() / "data"; }
+    size_t on_disk(BoxKind kind) const {
+        std::string error;
+        const std::optional<DecodedBox> box =
+            read_box_file(ours() / to_utf8(box_file_name(kind)), error);
+        return box ? box->messages.size() : 0;
+    }
+
+    test::TempFolder temp_;
+    MessageLibrary library_{ours()};
+    ContactList contacts_{PhoneNumbers("DE")};
+    Importer importer_{library_, &contacts_};
+};
+
+TEST_F(ImportFolders, AFolderImportsOnceAndUndoRemovesExactlyWhatItAdded) {
+    const ImportRun dry = importer_.run({theirs()}, true);
+    ASSERT_TRUE(dry.ok());
+    EXPECT_EQ(dry.added(), 6u);
+    EXPECT_EQ(library_.box(BoxKind::Inbox).count(), 0u);  // a dry run changes nothing
+
+    const ImportRun first = importer_.run({theirs()}, false);
+    ASSERT_TRUE(first.ok());
+    ASSERT_EQ(first.imports.size(), 1u);
+    EXPECT_EQ(first.imports[0].added, 6u);
+    EXPECT_EQ(on_disk(BoxKind::Inbox), 5u);
+    EXPECT_EQ(on_disk(BoxKind::SentItems), 1u);
+    EXPECT_EQ(library_.box(BoxKind::Inbox).message_ref(0).on_phone(), 0);
+
+    const ImportRun again = importer_.run({theirs()}, false);
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(again.imports[0].added, 0u);
+    EXPECT_EQ(again.imports[0].duplicates, 6u);
+
+    // A message of our own since, and one the phone took over: undo leaves both.
+    library_.box(BoxKind::Inbox).append(kept("+4930111", u"mine", kT0));
+    library_.box(BoxKind::Inbox).message_ref(0);
+    SmsBox& inbox = library_.box(BoxKind::Inbox);
+    SmsMessage taken = inbox.message_at(0);
+    taken.set_on_phone(1);
+    inbox.remove_here(std::vector<size_t>{0});
+    inbox.append(taken);
+    const UndoResult undone = importer_.undo(first.imports[0].id);
+    ASSERT_TRUE(undone.ok) << undone.error;
+    EXPECT_EQ(undone.removed, 5u);
+    EXPECT_EQ(undone.kept, 1u);
+    EXPECT_EQ(on_disk(BoxKind::Inbox), 2u);
+    EXPECT_EQ(on_disk(BoxKind::SentItems), 0u);
+    EXPECT_EQ(importer_.folder().record(first.imports[0].id)->state, ImportRecord::State::Undone);
+    EXPECT_FALSE(importer_.undo(first.imports[0].id).ok);
+}
+
+// Killed after the boxes were saved but before the import was marked done:
+// the next start takes its messages out again.
+TEST_F(ImportFolders, AnImportKilledBeforeItWasDoneIsUndoneAtTheNextStart) {
+    const ImportRun run = importer_.run({theirs()}, false);
+    ASSERT_TRUE(run.ok());
+    ImportRecord record = run.imports[0];
+    record.state = ImportRecord::State::Pending;
+    ASSERT_TRUE(importer_.folder().save_record(record));
+
+    MessageLibrary next(ours());
+    for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems})
+        next.load_box(kind);
+    Importer again(next, nullptr);
+    EXPECT_EQ(again.finish_interrupted(), 1u);
+    EXPECT_EQ(on_disk(BoxKind::Inbox), 0u);
+    EXPECT_TRUE(again.folder().records().empty());
+}
+
+TEST_F(ImportFolders, WhatCannotBeReadIsRefusedAndNothingIsKept) {
+    test::write_file(temp_.path() / "notes.txt", "not a backup");
+    const ImportRun run = importer_.run({temp_.path() / "notes.txt", theirs()}, false);
+    EXPECT_FALSE(run.ok());
+    ASSERT_EQ(run.failures.size(), 1u);
+    EXPECT_NE(run.failures[0].find("not a backup Quillet can read"), std::string::npos);
+    EXPECT_EQ(run.added(), 6u);  // the readable one is imported
+}
+
+}  // namespace
+}  // namespace quillet
