@@ -13,6 +13,81 @@ Einzelheiten:
     </message>
 </context>
 <context>
+    <name>ImportCommand</name>
+    <message>
+        <source>Import</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reading %1
+%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 (%2): %3 added, %4 already kept, %5 possible duplicates, %6 attachments</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>  %1 skipped: %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>  %1, %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Possible duplicates (kept, look them up by date and number):</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Import a folder of backups</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Import backups</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Backups (*.xml *.zip *.smsbackup *.vcf);;All files (*)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Import cancelled: nothing was kept.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not imported: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing was kept: the boxes could not be saved.
+Details:
+%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>About %n seconds left</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n contacts added</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages imported</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>quillet::AboutBox</name>
     <message>
         <source>About Quillet</source>
@@ -848,8 +923,20 @@ Einzelheiten:
             <numerusform></numerusform>
         </translation>
     </message>
+    <message>
+        <source>An import is running from the command line (%1); import again when it has ended.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Import...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Import &amp;Folder...</source>
+        <translation type="unfinished"></translation>
+    </message>
     <message numerus="yes">
-        <source>%n message(s) that another program kept in the box files were taken in.</source>
+        <source>%n messages that another program kept in the box files were taken in.</source>
         <translation type="unfinished">
             <numerusform></numerusform>
             <numerusform></numerusform>

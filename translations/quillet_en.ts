@@ -2,6 +2,30 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="en">
 <context>
+    <name>ImportCommand</name>
+    <message numerus="yes">
+        <source>About %n seconds left</source>
+        <translation>
+            <numerusform>About %n second left</numerusform>
+            <numerusform>About %n seconds left</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n contacts added</source>
+        <translation>
+            <numerusform>%n contact added</numerusform>
+            <numerusform>%n contacts added</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages imported</source>
+        <translation>
+            <numerusform>%n message imported</numerusform>
+            <numerusform>%n messages imported</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>quillet::ConversationPage</name>
     <message numerus="yes">
         <source>Show earlier messages (%n more)</source>
@@ -64,23 +88,23 @@
     </message>
     <message numerus="yes">
         <source>Delete these %n messages on the phone? Quillet keeps its copies.</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>Delete this message on the phone? Quillet keeps its copy.</numerusform>
+            <numerusform>Delete these %n messages on the phone? Quillet keeps its copies.</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>Delete these %n messages, on the phone and here?</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>Delete this message, on the phone and here?</numerusform>
+            <numerusform>Delete these %n messages, on the phone and here?</numerusform>
         </translation>
     </message>
     <message numerus="yes">
-        <source>%n message(s) that another program kept in the box files were taken in.</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <source>%n messages that another program kept in the box files were taken in.</source>
+        <translation>
+            <numerusform>%n message that another program kept in the box files was taken in.</numerusform>
+            <numerusform>%n messages that another program kept in the box files were taken in.</numerusform>
         </translation>
     </message>
 </context>

@@ -1,5 +1,7 @@
 #include "main_frame.h"
 
+#include "desktop/library/importer.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
@@ -105,6 +107,8 @@ void MainFrame::start_up() {
     load_boxes();
     if (shut_down_)
         return;
+    // An import a kill left half-done is taken out again.
+    Importer(library_, nullptr).finish_interrupted();
     if (!moved.empty()) {
         program_log().log_line(to_utf8(moved));
         set_status_text(moved);

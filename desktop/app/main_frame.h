@@ -16,8 +16,8 @@
 //   "statusPane" (the message pane), "statusProgress" (a fetch's progress),
 //   "capsPane", "numPane", "scrollPane"
 //   menu actions: "getSmsAction", "contactsAction", "exportCsvAction",
-//   "exportXmlAction", "exportAndroidAction", "exportAndroidAllAction",
-//   "exportVcardAction", "exportPdfAction", "exportArchiveAction",
+//   "exportXmlAction", "importAction", "importFolderAction", "exportAndroidAction",
+//   "exportAndroidAllAction", "exportVcardAction", "exportPdfAction", "exportArchiveAction",
 //   "printAction", "optionsAction", "exitAction", "newAction",
 //   "replyAction", "forwardAction", "markReadAction", "markUnreadAction",
 //   "selectAllAction", "deleteAction", "deleteOnDeviceAction", "viewInboxAction",
@@ -140,6 +140,10 @@ class MainFrame : public QMainWindow, public StatusSink {
     void print_conversation();
     // Everything into one new folder (archive.h).
     void export_archive();
+    // Other phones' backups into the boxes (import_command.h): files, or
+    // every backup in a folder. Refused while a command-line import runs.
+    void import_backups();
+    void import_folder();
 
     // --- Tray and notification ---------------------------------------------
     // Puts the icon in the tray and hides the window; where the desktop has
@@ -233,6 +237,7 @@ class MainFrame : public QMainWindow, public StatusSink {
     void delete_in_list(bool on_device);
     void export_box(bool xml);
     void export_android(bool with_deleted);
+    void import_from(bool folder);
     const ContactList& export_contacts() const;
     bool has_conversation();
     // A message of a box or of the search results is in the message view.

@@ -1,6 +1,6 @@
 // The main window's exports beyond one box: the Android backup, the contacts'
 // vCard, the conversation of the selected message as PDF or on a printer,
-// and the archive of everything.
+// and the archive of everything; and the import of other phones' backups.
 #include <QFile>
 #include <QLocale>
 #include <QPrintDialog>
@@ -10,10 +10,13 @@
 #include "desktop/app/main_frame.h"
 #include "desktop/formats/android_backup.h"
 #include "desktop/formats/vcard.h"
+#include "desktop/link/link_lock.h"
 #include "desktop/print/archive.h"
 #include "desktop/print/conversation_print.h"
+#include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/import_command.h"
 #include "desktop/views/window_parts.h"
 
 namespace quillet {
@@ -52,6 +55,28 @@ void MainFrame::export_android(bool with_deleted) {
                         .arg(replaced_note(r.counts.replaced)));
         return QString();
     });
+}
+
+void MainFrame::import_backups() {
+    import_from(false);
+}
+
+void MainFrame::import_folder() {
+    import_from(true);
+}
+
+void MainFrame::import_from(bool folder) {
+    const std::string holder = LinkLock().other_holder();
+    if (holder.find("import") != std::string::npos) {
+        show_message_box(this, tr("An import is running from the command line (%1); import "
+                                  "again when it has ended.")
+                                   .arg(QString::fromStdString(holder)));
+        return;
+    }
+    const CommandScope command;
+    const QString status = run_import_command(this, library_, contacts_window_.get(), folder);
+    if (!status.isEmpty())
+        show_status(status);
 }
 
 void MainFrame::export_android_all() {

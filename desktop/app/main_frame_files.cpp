@@ -67,7 +67,7 @@ void MainFrame::load_boxes() {
 QStringList MainFrame::save_boxes_behind() {
     const BoxSaveReport report = library_.save_changed();
     if (report.taken_in > 0) {
-        show_status(tr("%n message(s) that another program kept in the box files were taken in.",
+        show_status(tr("%n messages that another program kept in the box files were taken in.",
                        nullptr, static_cast<int>(report.taken_in)));
     }
     QStringList failures;

@@ -116,6 +116,8 @@ void MainFrame::build_menus() {
     add(file, tr("&Get SMSes"), "getSmsAction", &MainFrame::ask_for_get_sms, FrameKey::GetSms);
     add(file, tr("&Contacts"), "contactsAction", &MainFrame::show_contacts, FrameKey::Contacts);
     file->addSeparator();
+    add(file, tr("&Import..."), "importAction", &MainFrame::import_backups);
+    add(file, tr("Import &Folder..."), "importFolderAction", &MainFrame::import_folder);
     QMenu* export_menu = file->addMenu(tr("Export"));
     export_menu->setObjectName(QStringLiteral("exportMenu"));
     add(export_menu, tr("to CSV file"), "exportCsvAction", &MainFrame::export_csv);

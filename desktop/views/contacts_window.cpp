@@ -172,4 +172,9 @@ void ContactsWindow::changeEvent(QEvent* event) {
         redraw_toolbar_pictures(toolbar_->actions(), palette());
 }
 
+void ContactsWindow::contacts_added() {
+    refill();
+    Q_EMIT contactsChanged();
+}
+
 }  // namespace quillet

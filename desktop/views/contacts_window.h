@@ -53,6 +53,11 @@ class ContactsWindow : public QMainWindow, public StatusSink {
     RecipientSink* target() const { return target_; }
 
     const ContactList& contacts() const { return contacts_; }
+    // For an import that adds contacts: call contacts_added() after.
+    ContactList& contacts_to_extend() { return contacts_; }
+    // Contacts were added to the list (and saved) elsewhere: refills and
+    // tells the other windows.
+    void contacts_added();
 
     // Replaces the list by the phone's contacts, saves "contacts.sql" and
     // refills; failures are reported in message boxes. A failed link leaves

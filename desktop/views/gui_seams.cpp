@@ -115,6 +115,19 @@ QString ask_open_file_name(QWidget* parent, const QString& caption, const QStrin
     return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
 }
 
+QStringList ask_open_file_names(QWidget* parent, const QString& caption, const QString& filter,
+                                bool folder) {
+    if (file_dialog_handler()) {
+        const QString answer = file_dialog_handler()(caption);
+        return answer.isEmpty() ? QStringList() : answer.split(QLatin1Char('\n'));
+    }
+    if (folder) {
+        const QString chosen = QFileDialog::getExistingDirectory(parent, caption);
+        return chosen.isEmpty() ? QStringList() : QStringList{chosen};
+    }
+    return QFileDialog::getOpenFileNames(parent, caption, QString(), filter);
+}
+
 QString ask_open_file_name(QFileDialog& dialog) {
     if (file_dialog_handler())
         return file_dialog_handler()(dialog.windowTitle());

@@ -32,6 +32,12 @@ bool ask_printer(QWidget* parent, QPrinter& printer);
 // An open-file dialog; an empty string when the user cancelled.
 QString ask_open_file_name(QWidget* parent, const QString& caption, const QString& filter);
 
+// An open-files dialog taking several files, or (`folder`) a folder
+// chooser; empty when the user cancelled. A test handler answers with the
+// names separated by line breaks.
+QStringList ask_open_file_names(QWidget* parent, const QString& caption, const QString& filter,
+                                bool folder);
+
 // The same on a dialog the caller has set up (for instance one that acts on
 // each selection); its window title is the caption a test handler sees.
 QString ask_open_file_name(QFileDialog& dialog);

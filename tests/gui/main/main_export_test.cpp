@@ -185,6 +185,45 @@ class MainExportTest : public QObject {
         QCOMPARE(boxes.size(), size_t{1});
         QVERIFY(boxes[0].text.contains(QStringLiteral("exists already")));
     }
+
+    // File > Import Folder... with an older PC's data folder: the one
+    // message the phone does not hold shows in the list, the summary says
+    // what was added and kept, and a second import adds nothing.
+    void importFolderFromTheMenu() {
+        const auto f = imported_frame();
+        QVERIFY(f != nullptr);
+        const QString older = env_->temp_path(QStringLiteral("older-pc"));
+        QVERIFY(QDir().mkpath(older));
+        SmsBox inbox = (*f)->inbox();
+        SmsMessage m;
+        m.set_text(u"kept on the old phone");
+        m.set_number("+4930555");
+        m.set_time(filetime_from_unix(1'500'000'000));
+        inbox.append(m);
+        QVERIFY(inbox.save_box_file(std::filesystem::path(older.toStdString()) / "inbox1.sms"));
+        const int before = (*f)->list_view().list_model().rowCount();
+
+        env_->answer_file_dialogs({older, older});
+        trigger(*f->frame, "importFolderAction");
+        QCOMPARE((*f)->list_view().list_model().rowCount(), before + 1);
+        QStringList texts;
+        for (int row = 0; row < before + 1; ++row)
+            texts << (*f)->list_view().list_model().index(row, 0).data().toString();
+        QVERIFY(texts.contains(QStringLiteral("kept on the old phone")));
+        std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QVERIFY2(boxes[0].text.contains(QStringLiteral("1 added, %1 already kept").arg(before)),
+                 qPrintable(boxes[0].text));
+        QVERIFY2((*f)->status_text().startsWith(QStringLiteral("1 message")) &&
+                     (*f)->status_text().endsWith(QStringLiteral(" imported")),
+                 qPrintable((*f)->status_text()));
+
+        trigger(*f->frame, "importFolderAction");
+        QCOMPARE((*f)->list_view().list_model().rowCount(), before + 1);
+        boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QVERIFY2(boxes[0].text.contains(QStringLiteral("0 added")), qPrintable(boxes[0].text));
+    }
 };
 
 QTEST_MAIN(MainExportTest)

@@ -1,0 +1,143 @@
+#include "desktop/views/import_command.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLocale>
+#include <QProgressDialog>
+#include <QStringList>
+#include <chrono>
+
+#include "desktop/library/importer.h"
+#include "desktop/store/shown_time.h"
+#include "desktop/views/contacts_window.h"
+#include "desktop/views/gui_seams.h"
+#include "desktop/views/window_parts.h"
+#include "protocol/text_codec.h"
+
+namespace quillet {
+namespace {
+
+// The texts' context for the translations.
+class ImportCommand {
+    Q_DECLARE_TR_FUNCTIONS(ImportCommand)
+};
+
+// The progress dialog: the file, how far, the time left; Cancel stops the
+// run before anything is kept.
+class ProgressDialog : public ImportProgress {
+  public:
+    explicit ProgressDialog(QWidget* parent) : dialog_(parent) {
+        dialog_.setObjectName(QStringLiteral("importProgress"));
+        dialog_.setWindowTitle(ImportCommand::tr("Import"));
+        dialog_.setMinimumDuration(300);
+        dialog_.setRange(0, 1000);
+        dialog_.setWindowModality(Qt::WindowModal);
+        started_ = std::chrono::steady_clock::now();
+    }
+    bool progress(std::string_view file, uint64_t done, uint64_t total) override {
+        if (total > 0) {
+            dialog_.setValue(static_cast<int>(done * 1000 / total));
+            const QString name =
+                QFile::decodeName(QByteArray(file.data(), static_cast<qsizetype>(file.size())));
+            dialog_.setLabelText(
+                ImportCommand::tr("Reading %1\n%2").arg(name, time_left(done, total)));
+        }
+        QApplication::processEvents();
+        return !dialog_.wasCanceled();
+    }
+
+  private:
+    QString time_left(uint64_t done, uint64_t total) const {
+        const double spent =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+        if (done == 0 || spent < 1.0)
+            return QString();
+        const int left =
+            static_cast<int>(spent * static_cast<double>(total - done) / static_cast<double>(done));
+        return ImportCommand::tr("About %n seconds left", nullptr, left);
+    }
+
+    QProgressDialog dialog_;
+    std::chrono::steady_clock::time_point started_;
+};
+
+QString file_line(const ImportRecord& r) {
+    QString line = ImportCommand::tr(
+                       "%1 (%2): %3 added, %4 already kept, %5 possible duplicates, %6 "
+                       "attachments")
+                       .arg(QFile::decodeName(QByteArray::fromStdString(r.file)),
+                            QString::fromStdString(r.format))
+                       .arg(r.added)
+                       .arg(r.duplicates)
+                       .arg(r.possible_duplicates)
+                       .arg(r.attachments);
+    for (const auto& [why, count] : r.skipped)
+        line += QLatin1Char('\n') +
+                ImportCommand::tr("  %1 skipped: %2").arg(count).arg(QString::fromStdString(why));
+    for (const std::string& problem : r.problems)
+        line += QLatin1Char('\n') + QStringLiteral("  ") + QString::fromStdString(problem);
+    return line;
+}
+
+// The first possible duplicates, so the user can look at them.
+QString possible_lines(const ImportFolder& folder, const ImportRun& run) {
+    constexpr size_t kShown = 10;
+    QStringList lines;
+    for (const ImportRecord& r : run.imports) {
+        for (const AddedMessage& a : folder.possible(r.id)) {
+            if (static_cast<size_t>(lines.size()) == kShown)
+                break;
+            lines << ImportCommand::tr("  %1, %2")
+                         .arg(to_qstring(shown_date_time(a.time)), to_qstring(from_ansi(a.number)));
+        }
+    }
+    if (lines.isEmpty())
+        return {};
+    return ImportCommand::tr("Possible duplicates (kept, look them up by date and number):") +
+           QLatin1Char('\n') + lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace
+
+QString run_import_command(QWidget* parent, MessageLibrary& library, ContactsWindow* contacts,
+                           bool folder) {
+    const QStringList chosen = ask_open_file_names(
+        parent,
+        folder ? ImportCommand::tr("Import a folder of backups")
+               : ImportCommand::tr("Import backups"),
+        ImportCommand::tr("Backups (*.xml *.zip *.smsbackup *.vcf);;All files (*)"), folder);
+    if (chosen.isEmpty())
+        return {};
+    std::vector<std::filesystem::path> paths;
+    for (const QString& path : chosen)
+        paths.emplace_back(QFile::encodeName(path).toStdString());
+    Importer importer(library, contacts ? &contacts->contacts_to_extend() : nullptr);
+    importer.finish_interrupted();
+    ImportRun run;
+    {
+        ProgressDialog progress(parent);
+        run = importer.run(paths, false, &progress);
+    }
+    if (run.cancelled)
+        return ImportCommand::tr("Import cancelled: nothing was kept.");
+    if (contacts != nullptr && run.contacts_added > 0)
+        contacts->contacts_added();
+    QStringList text;
+    for (const ImportRecord& r : run.imports)
+        text << file_line(r);
+    if (run.contacts_added > 0)
+        text << ImportCommand::tr("%n contacts added", nullptr,
+                                  static_cast<int>(run.contacts_added));
+    for (const std::string& failure : run.failures)
+        text << ImportCommand::tr("Not imported: %1").arg(QString::fromStdString(failure));
+    if (!run.save_error.empty())
+        text << ImportCommand::tr("Nothing was kept: the boxes could not be saved.\nDetails:\n%1")
+                    .arg(QString::fromStdString(run.save_error));
+    if (const QString possible = possible_lines(importer.folder(), run); !possible.isEmpty())
+        text << possible;
+    show_message_box(parent, text.join(QLatin1Char('\n')), QMessageBox::Information);
+    return ImportCommand::tr("%n messages imported", nullptr, static_cast<int>(run.added()));
+}
+
+}  // namespace quillet
