@@ -75,6 +75,7 @@ void show_message_box(QWidget* parent, const QString& text, QMessageBox::Icon ic
         return;
     }
     QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);  // names and texts are the user's data, never markup
     box.exec();
 }
 
@@ -84,6 +85,7 @@ bool ask_yes_no(QWidget* parent, const QString& text) {
     const WaitCursorLifted arrow;
     QMessageBox box(QMessageBox::Question, QStringLiteral("Quillet"), text,
                     QMessageBox::Yes | QMessageBox::No, parent);
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
