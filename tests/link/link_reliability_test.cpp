@@ -240,6 +240,20 @@ TEST(LinkSilentAgent, ACommandDoesNotWaitForASilentTickAndTheLinkComesBack) {
     EXPECT_EQ(link.fetch_sent(records), 0);
 }
 
+// "init --force" replaces the image under the agent copied onto it: the
+// agent goes first, as when the cable is pulled, and the link is lost.
+TEST(LinkImageReplaced, InitForceEndsTheAgentFirst) {
+    LinkWorld world;
+    world.phone_ok({"init", "--sample"});
+    SmartphoneSmsConnect link(test::quick_settings());
+    ASSERT_EQ(link.init(), 0);
+    ASSERT_FALSE(world.agent_pids().empty());
+    world.phone_ok({"init", "--force"});
+    EXPECT_TRUE(world.agent_pids().empty());
+    std::vector<SmsWireRecord> records;
+    EXPECT_NE(thrown_text([&] { link.fetch_inbox(records); }), "<nothing thrown>");
+}
+
 TEST(LinkEndlessAgent, AFolderReplyStopsAtOneGibibyte) {
     LinkWorld world(Agent::Played);
     world.phone_ok({"init"});
