@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include <algorithm>
 #include <utility>
 
 #include "wire_format.h"
@@ -20,13 +21,18 @@ LinkSocket::~LinkSocket() {
 }
 
 LinkSocket::LinkSocket(LinkSocket&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), receive_limit_(other.receive_limit_) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      receive_limit_(other.receive_limit_),
+      reply_deadline_(other.reply_deadline_),
+      received_bytes_(std::exchange(other.received_bytes_, 0)) {}
 
 LinkSocket& LinkSocket::operator=(LinkSocket&& other) noexcept {
     if (this != &other) {
         close();
         fd_ = std::exchange(other.fd_, -1);
         receive_limit_ = other.receive_limit_;
+        reply_deadline_ = other.reply_deadline_;
+        received_bytes_ = std::exchange(other.received_bytes_, 0);
         timed_out_ = false;
     }
     return *this;
@@ -74,11 +80,20 @@ bool LinkSocket::wait_readable(std::chrono::steady_clock::time_point deadline) {
     }
 }
 
+std::chrono::steady_clock::time_point LinkSocket::piece_deadline() const {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point none{};
+    const Clock::time_point own = receive_limit_.count() > 0 ? Clock::now() + receive_limit_ : none;
+    if (reply_deadline_ == none)
+        return own;
+    return own == none ? reply_deadline_ : std::min(own, reply_deadline_);
+}
+
 bool LinkSocket::receive_exact(std::span<uint8_t> out) {
     timed_out_ = false;
     if (fd_ < 0)
         return false;
-    const auto deadline = std::chrono::steady_clock::now() + receive_limit_;
+    const auto deadline = piece_deadline();
     size_t got = 0;
     while (got < out.size()) {
         const std::ptrdiff_t n = receive_until(out.subspan(got), deadline);
@@ -91,7 +106,7 @@ bool LinkSocket::receive_exact(std::span<uint8_t> out) {
 
 std::ptrdiff_t LinkSocket::receive_some(std::span<uint8_t> out) {
     timed_out_ = false;
-    return receive_until(out, std::chrono::steady_clock::now() + receive_limit_);
+    return receive_until(out, piece_deadline());
 }
 
 std::ptrdiff_t LinkSocket::receive_until(std::span<uint8_t> out,
@@ -99,7 +114,7 @@ std::ptrdiff_t LinkSocket::receive_until(std::span<uint8_t> out,
     if (fd_ < 0 || out.empty())
         return 0;
     for (;;) {
-        if (receive_limit_.count() > 0 && !wait_readable(deadline)) {
+        if (deadline != std::chrono::steady_clock::time_point{} && !wait_readable(deadline)) {
             timed_out_ = true;
             return 0;
         }
@@ -112,6 +127,7 @@ std::ptrdiff_t LinkSocket::receive_until(std::span<uint8_t> out,
             ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &pending, &len);  // cleared, not used
             return 0;
         }
+        received_bytes_ += static_cast<uint64_t>(n);
         return n;
     }
 }

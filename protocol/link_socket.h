@@ -45,8 +45,16 @@ class LinkSocket {
     // The longest one receive_exact or receive_some may wait; zero (the
     // default) waits for as long as the bytes take.
     void set_receive_limit(std::chrono::milliseconds limit) { receive_limit_ = limit; }
+    // No receive waits past `deadline`, whatever its own limit leaves; the
+    // default time_point (zero) sets none. A reply sent a byte at a time
+    // keeps each piece within its limit, but not the whole within this.
+    void set_reply_deadline(std::chrono::steady_clock::time_point deadline) {
+        reply_deadline_ = deadline;
+    }
     // Whether the last receive failed because its limit ran out.
     bool timed_out() const { return timed_out_; }
+    // Bytes received on this connection so far.
+    uint64_t received_bytes() const { return received_bytes_; }
 
     // A listening IPv4 socket on 127.0.0.1:port (SO_REUSEADDR), or invalid.
     static LinkSocket listen_loopback(uint16_t port, int backlog);
@@ -64,8 +72,14 @@ class LinkSocket {
                                  std::chrono::steady_clock::time_point deadline);
 
     int fd_ = -1;
+    // The deadline of a receive that starts now; the default time_point
+    // for none.
+    std::chrono::steady_clock::time_point piece_deadline() const;
+
     std::chrono::milliseconds receive_limit_{0};
+    std::chrono::steady_clock::time_point reply_deadline_{};
     bool timed_out_ = false;
+    uint64_t received_bytes_ = 0;
 };
 
 // The port of the link: 12121, unless QUILLET_LINK_PORT names another one

@@ -1230,10 +1230,6 @@ Einzelheiten:
         <translation>Quillet läuft ohne Schutz gegen einen zweiten Start: %1.</translation>
     </message>
     <message>
-        <source>Quillet runs without its one-instance guard: the lock file in %1 cannot be made.</source>
-        <translation>Quillet läuft ohne Schutz gegen einen zweiten Start: Die Sperrdatei in %1 kann nicht angelegt werden.</translation>
-    </message>
-    <message>
         <source>Quillet is already running (process %1).</source>
         <translation>Quillet läuft bereits (Prozess %1).</translation>
     </message>

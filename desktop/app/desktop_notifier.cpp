@@ -6,6 +6,8 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QIcon>
+#include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <QVariantMap>
 #include <filesystem>
@@ -21,6 +23,10 @@ const QString kShowAction = QStringLiteral("show");
 const QString kDefaultAction = QStringLiteral("default");
 // A notice stays until the desktop's own rule removes it.
 constexpr int kServerTimeout = -1;
+// The longest one call to the bus may take on the courier's thread.
+constexpr int kCallLimitMs = 2000;
+// How long the window waits on its way out for the courier to finish.
+constexpr unsigned long kQuitWaitMs = 500;
 constexpr int kMostBody = 200;
 
 QString service() {
@@ -47,72 +53,137 @@ QString notice_icon() {
 
 }  // namespace
 
-DesktopNotifier::DesktopNotifier(QObject* parent) : QObject(parent) {}
+// The notifier's side on the bus, on its own thread: each call may wait
+// there (for the connection, a stalled daemon) up to its limit.
+class NoticeCourier : public QObject {
+    Q_OBJECT
 
-bool DesktopNotifier::available() const {
+  public:
+    // Sends the notice replacing `replaces` (0: none); answers with
+    // answered() or refused().
+    void send(const QString& summary, const QString& body, uint replaces);
+
+  Q_SIGNALS:
+    void answered(uint id);
+    void refused();
+    void actionInvoked(uint id, const QString& action);
+    void closed(uint id);
+
+  private Q_SLOTS:
+    // Bus signals (QtDBus names its receivers by signature).
+    void on_action_invoked(uint id, const QString& action) { Q_EMIT actionInvoked(id, action); }
+    void on_closed(uint id, uint /*reason*/) { Q_EMIT closed(id); }
+
+  private:
+    enum class Markup { Unknown, Read, Plain };
+    Markup markup_ = Markup::Unknown;
+    bool listening_ = false;
+};
+
+void NoticeCourier::send(const QString& summary, const QString& body, uint replaces) {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || bus.interface() == nullptr)
-        return false;
-    QDBusConnectionInterface* daemon = bus.interface();
-    if (daemon->isServiceRegistered(service()))
-        return true;
-    const QDBusReply<QStringList> startable = daemon->activatableServiceNames();
-    return startable.isValid() && startable.value().contains(service());
-}
-
-void DesktopNotifier::notify(const QString& summary, const QString& body) {
-    if (markup_ != Markup::Unknown) {
-        send(summary, body);
+    if (!bus.isConnected()) {
+        Q_EMIT refused();
         return;
     }
-    // Once: whether the service reads markup in bodies, and so needs "<"
-    // and "&" of a message escaped.
-    QDBusMessage ask = QDBusMessage::createMethodCall(service(), path(), kInterface,
-                                                      QStringLiteral("GetCapabilities"));
-    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(ask), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, summary, body] {
-        watcher->deleteLater();
-        const QDBusPendingReply<QStringList> reply = *watcher;
-        markup_ = reply.isValid() && reply.value().contains(QStringLiteral("body-markup"))
-                      ? Markup::Read
-                      : Markup::Plain;
-        send(summary, body);
-    });
-}
-
-void DesktopNotifier::send(const QString& summary, const QString& body) {
-    QDBusConnection bus = QDBusConnection::sessionBus();
     if (!listening_) {
-        // QtDBus offers signal receivers by name and signature only.
         listening_ =
             bus.connect(service(), path(), kInterface, QStringLiteral("ActionInvoked"), this,
                         SLOT(on_action_invoked(uint, QString))) &&
             bus.connect(service(), path(), kInterface, QStringLiteral("NotificationClosed"), this,
                         SLOT(on_closed(uint, uint)));
     }
+    if (markup_ == Markup::Unknown) {
+        // Once: whether the service reads markup in bodies, and so needs "<"
+        // and "&" of a message escaped.
+        const QDBusReply<QStringList> caps =
+            bus.call(QDBusMessage::createMethodCall(service(), path(), kInterface,
+                                                    QStringLiteral("GetCapabilities")),
+                     QDBus::Block, kCallLimitMs);
+        if (!caps.isValid()) {
+            Q_EMIT refused();
+            return;
+        }
+        markup_ =
+            caps.value().contains(QStringLiteral("body-markup")) ? Markup::Read : Markup::Plain;
+    }
     QDBusMessage call =
         QDBusMessage::createMethodCall(service(), path(), kInterface, QStringLiteral("Notify"));
     QVariantMap hints;
-    hints.insert(QStringLiteral("desktop-entry"), QLatin1String(kIconName));
+    hints.insert(QStringLiteral("desktop-entry"), QLatin1String(DesktopNotifier::kIconName));
     hints.insert(QStringLiteral("category"), QStringLiteral("im.received"));
     const QString shown =
         markup_ == Markup::Read ? body.left(kMostBody).toHtmlEscaped() : body.left(kMostBody);
-    call << QStringLiteral("Quillet") << id_ << notice_icon() << summary << shown
-         << QStringList{kDefaultAction, tr("Show"), kShowAction, tr("Show")} << hints
-         << kServerTimeout;
-    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, &DesktopNotifier::on_notify_reply);
+    call << QStringLiteral("Quillet") << replaces << notice_icon() << summary << shown
+         << QStringList{kDefaultAction, DesktopNotifier::tr("Show"), kShowAction,
+                        DesktopNotifier::tr("Show")}
+         << hints << kServerTimeout;
+    const QDBusReply<uint> reply = bus.call(call, QDBus::Block, kCallLimitMs);
+    if (reply.isValid()) {
+        Q_EMIT answered(reply.value());
+    } else {
+        Q_EMIT refused();
+    }
 }
 
-void DesktopNotifier::on_notify_reply(QDBusPendingCallWatcher* watcher) {
-    watcher->deleteLater();
-    const QDBusPendingReply<uint> reply = *watcher;
-    if (reply.isError()) {
-        id_ = 0;
+DesktopNotifier::DesktopNotifier(QObject* parent, std::chrono::milliseconds answer_wait,
+                                 std::chrono::milliseconds rest)
+    : QObject(parent), rest_(rest), thread_(std::make_unique<QThread>()) {
+    answer_timer_ = new QTimer(this);
+    answer_timer_->setSingleShot(true);
+    answer_timer_->setInterval(answer_wait);
+    connect(answer_timer_, &QTimer::timeout, this, &DesktopNotifier::give_up);
+    courier_ = new NoticeCourier;  // deleted on its thread when the thread ends
+    courier_->moveToThread(thread_.get());
+    connect(thread_.get(), &QThread::finished, courier_, &QObject::deleteLater);
+    connect(courier_, &NoticeCourier::answered, this, &DesktopNotifier::on_answered);
+    connect(courier_, &NoticeCourier::refused, this, &DesktopNotifier::give_up);
+    connect(courier_, &NoticeCourier::actionInvoked, this, &DesktopNotifier::on_action_invoked);
+    connect(courier_, &NoticeCourier::closed, this, &DesktopNotifier::on_closed);
+    thread_->start();
+}
+
+DesktopNotifier::~DesktopNotifier() {
+    thread_->quit();
+    // A courier stuck in a call to a stalled bus must not hold the window on
+    // its way out: its thread is left to the end of the process.
+    if (!thread_->wait(kQuitWaitMs)) [[maybe_unused]]
+        QThread* left = thread_.release();
+}
+
+bool DesktopNotifier::available() const {
+    return std::chrono::steady_clock::now() >= resting_until_;
+}
+
+void DesktopNotifier::notify(const QString& summary, const QString& body) {
+    if (!available()) {
         Q_EMIT failed();
         return;
     }
-    id_ = reply.value();
+    in_flight_ = true;
+    answer_timer_->start();
+    const uint replaces = id_;
+    QMetaObject::invokeMethod(
+        courier_,
+        [courier = courier_, summary, body, replaces] { courier->send(summary, body, replaces); },
+        Qt::QueuedConnection);
+}
+
+void DesktopNotifier::on_answered(uint id) {
+    // A late answer still names the notice on the screen.
+    answer_timer_->stop();
+    in_flight_ = false;
+    id_ = id;
+}
+
+void DesktopNotifier::give_up() {
+    answer_timer_->stop();
+    if (!in_flight_)
+        return;  // this notice has failed already (unanswered, then refused)
+    in_flight_ = false;
+    id_ = 0;
+    resting_until_ = std::chrono::steady_clock::now() + rest_;
+    Q_EMIT failed();
 }
 
 void DesktopNotifier::on_action_invoked(uint id, const QString& action) {
@@ -122,7 +193,7 @@ void DesktopNotifier::on_action_invoked(uint id, const QString& action) {
         Q_EMIT showRequested();
 }
 
-void DesktopNotifier::on_closed(uint id, uint /*reason*/) {
+void DesktopNotifier::on_closed(uint id) {
     if (id == 0 || id != id_)
         return;
     id_ = 0;
@@ -130,3 +201,5 @@ void DesktopNotifier::on_closed(uint id, uint /*reason*/) {
 }
 
 }  // namespace quillet
+
+#include "desktop_notifier.moc"

@@ -245,6 +245,7 @@ void MainFrame::redraw_toolbar_pictures() {
 void MainFrame::build_status_bar() {
     status_pane_ = new QLabel(tr("Ready"), this);
     status_pane_->setObjectName(QStringLiteral("statusPane"));
+    status_pane_->setTextFormat(Qt::PlainText);
     status_pane_->setMinimumWidth(120);
     statusBar()->addWidget(status_pane_, 1);
     progress_ = new QProgressBar(this);

@@ -193,6 +193,7 @@ void MainFrame::show_notice_box() {
     }
     notice_ = new QMessageBox(QMessageBox::NoIcon, tr("Quillet"), text, QMessageBox::Ok, this);
     notice_->setObjectName(QStringLiteral("newMessageNotice"));
+    notice_->setTextFormat(Qt::PlainText);
     notice_->setAttribute(Qt::WA_DeleteOnClose);
     notice_->setWindowModality(Qt::NonModal);
     connect(notice_, &QDialog::finished, this, [this] { notice_count_ = 0; });

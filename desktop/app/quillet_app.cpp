@@ -88,11 +88,19 @@ int QuilletApp::run() {
         frame.bring_to_front();
     });
     connect(&frame, &MainFrame::closed, this, &QCoreApplication::quit, Qt::QueuedConnection);
-    const TerminationSignals termination([&frame] {
-        if (!frame.has_shut_down())
-            frame.close_now();
-        end_open_dialogs();
-    });
+    const TerminationSignals termination(
+        [&frame] {
+            stop_asking();
+            if (!frame.has_shut_down())
+                frame.close_now();
+            end_open_dialogs();
+        },
+        [&link] {
+            // Whatever the window waits for ends now: no box opens any more,
+            // and a reply being read fails as a lost link does.
+            stop_asking();
+            link.interrupt();
+        });
 
     frame.show();
     frame.repaint();

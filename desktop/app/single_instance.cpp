@@ -17,6 +17,17 @@ QString guard_path(const QString& folder, const char* suffix) {
     return QDir(folder).filePath(QLatin1String(SingleInstance::kGuardName) + QLatin1String(suffix));
 }
 
+// "123" of a holder's record "quillet (pid 123)"; empty when it has none.
+QString holder_pid(const std::string& record) {
+    const size_t at = record.rfind("(pid ");
+    if (at == std::string::npos)
+        return {};
+    const std::string digits = record.substr(at + 5, record.find(')', at) - at - 5);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
+        return {};
+    return QString::fromStdString(digits);
+}
+
 }  // namespace
 
 SingleInstance::SingleInstance(QObject* parent) : QObject(parent) {}
@@ -40,30 +51,29 @@ bool SingleInstance::claim(QString* message) {
         }
         return true;
     }
-    lock_ = std::make_unique<QLockFile>(guard_path(folder, ".lock"));
-    lock_->setStaleLockTime(0);  // only a dead owner's lock is stale
-    if (lock_->tryLock(0)) {
+    // A lock the system frees when its holder ends, whatever the file
+    // holds: an empty or unreadable one left behind stops no start.
+    lock_ =
+        std::make_unique<LinkLock>(std::filesystem::path(QFile::encodeName(folder).toStdString()),
+                                   std::string(kGuardName) + ".lock");
+    if (lock_->try_acquire("quillet")) {
         listen(folder);
         return true;
     }
-    const QLockFile::LockError error = lock_->error();
-    qint64 pid = 0;
-    QString host;
-    QString app;
-    const bool known = lock_->getLockInfo(&pid, &host, &app);
-    lock_.reset();
-    if (error != QLockFile::LockFailedError) {
+    if (!lock_->error().empty()) {
         if (message != nullptr) {
-            *message = tr("Quillet runs without its one-instance guard: the lock file in %1 "
-                          "cannot be made.")
-                           .arg(folder);
+            *message = tr("Quillet runs without its one-instance guard: %1.")
+                           .arg(QString::fromStdString(lock_->error()));
         }
+        lock_.reset();
         return true;
     }
+    const QString pid = holder_pid(lock_->other_holder());
+    lock_.reset();
     running_one_silent_ = !ask_running_instance_to_raise(folder);
     if (message != nullptr) {
-        const QString who = known ? tr("Quillet is already running (process %1).").arg(pid)
-                                  : tr("Quillet is already running.");
+        const QString who = !pid.isEmpty() ? tr("Quillet is already running (process %1).").arg(pid)
+                                           : tr("Quillet is already running.");
         *message = running_one_silent_ ? who + tr(" It did not answer; this start ends.")
                                        : who + tr(" Its window was brought to the front.");
     }

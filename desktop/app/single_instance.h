@@ -3,15 +3,17 @@
 // socket on which the running program hears a later start. Both live in the
 // user's private runtime folder: $XDG_RUNTIME_DIR when it is the user's own
 // and closed to others, else a folder "quillet-<uid>" in the temporary
-// folder, made with mode 0700 and used only while it stays the user's own
-// and private. Other users can neither plant a lock there nor listen in
-// its place.
+// folder, else ".quillet-runtime" in the home folder, made with mode 0700
+// and used only while it stays the user's own and private
+// (private_runtime_folder). Other users can neither plant a lock there nor
+// listen in its place, nor turn the guard off by taking the name first.
 #pragma once
 
-#include <QLockFile>
 #include <QObject>
 #include <QString>
 #include <memory>
+
+#include "desktop/link/link_lock.h"
 
 class QLocalServer;
 
@@ -50,7 +52,7 @@ class SingleInstance : public QObject {
     void listen(const QString& folder);
     static bool ask_running_instance_to_raise(const QString& folder);
 
-    std::unique_ptr<QLockFile> lock_;
+    std::unique_ptr<LinkLock> lock_;
     QLocalServer* server_ = nullptr;
     bool running_one_silent_ = false;
 };

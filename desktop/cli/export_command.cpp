@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLocale>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -13,6 +14,7 @@
 #include "desktop/formats/vcard.h"
 #include "desktop/print/archive.h"
 #include "desktop/print/conversation_print.h"
+#include "desktop/store/scratch_folder.h"
 #include "protocol/text_codec.h"
 
 namespace quillet::cli {
@@ -20,6 +22,7 @@ namespace {
 
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
+constexpr int kBadUsage = 2;
 
 using Format = ExportFormat;
 using ExportArguments = Arguments;
@@ -118,6 +121,66 @@ int write_whole_archive(const DataFolder& data, const ExportArguments& a, std::o
     return kDone;
 }
 
+int write_file(const DataFolder& data, const ExportArguments& a, std::ostream& out,
+               std::ostream& err) {
+    switch (*a.format) {
+        case Format::Android:
+            return write_android(data, a, out, err);
+        case Format::Vcard: {
+            size_t cards = 0;
+            if (const SaveResult r = export_vcard(local(a.output), data.contacts, &cards); !r) {
+                err << "quillet-cli: Unable to export the contacts to " << a.output << ": "
+                    << r.error << '\n';
+                return kFailed;
+            }
+            out << cards << " contacts exported\n";
+            return kDone;
+        }
+        case Format::Csv:
+        case Format::Xml:
+            return write_box(data, a, out, err);
+        case Format::Pdf:
+            return write_pdf(data, a, out, err);
+        case Format::Archive:
+            return write_whole_archive(data, a, out, err);
+    }
+    return kFailed;
+}
+
+// The file's bytes onto `out`; false when either side failed.
+bool copy_file_to(const std::string& path, std::ostream& out) {
+    std::ifstream in(path, std::ios::binary);
+    char piece[64 * 1024];
+    while (in.read(piece, sizeof piece) || in.gcount() > 0)
+        out.write(piece, in.gcount());
+    out.flush();
+    return in.eof() && out.good();
+}
+
+// "--output -": the export is made as a file in a private scratch folder,
+// exactly as any other, then copied to standard output; the outcome goes to
+// standard error, so that it never mixes with the exported bytes.
+int write_standard_output(const DataFolder& data, ExportArguments a, std::ostream& out,
+                          std::ostream& err) {
+    if (*a.format == Format::Archive) {
+        err << "quillet-cli: an archive is a folder and cannot go to standard output\n";
+        return kBadUsage;
+    }
+    const std::optional<ScratchFolder> scratch = ScratchFolder::make();
+    if (!scratch) {
+        err << "quillet-cli: no scratch folder for the export\n";
+        return kFailed;
+    }
+    a.output = (scratch->path() / "export").string();
+    if (const int written = write_file(data, a, err, err); written != kDone)
+        return written;
+    if (!copy_file_to(a.output, out)) {
+        err << "quillet-cli: Unable to write the export to standard output\n";
+        return kFailed;
+    }
+    return kDone;
+}
+
 }  // namespace
 
 int run_export(const Arguments& args, const std::filesystem::path& folder, std::ostream& out,
@@ -131,28 +194,9 @@ int run_export(const Arguments& args, const std::filesystem::path& folder, std::
     }
     for (const std::string& warning : data->warnings)
         err << "quillet-cli: " << warning << '\n';
-    switch (*a->format) {
-        case Format::Android:
-            return write_android(*data, *a, out, err);
-        case Format::Vcard: {
-            size_t cards = 0;
-            if (const SaveResult r = export_vcard(local(a->output), data->contacts, &cards); !r) {
-                err << "quillet-cli: Unable to export the contacts to " << a->output << ": "
-                    << r.error << '\n';
-                return kFailed;
-            }
-            out << cards << " contacts exported\n";
-            return kDone;
-        }
-        case Format::Csv:
-        case Format::Xml:
-            return write_box(*data, *a, out, err);
-        case Format::Pdf:
-            return write_pdf(*data, *a, out, err);
-        case Format::Archive:
-            return write_whole_archive(*data, *a, out, err);
-    }
-    return kFailed;
+    if (a->output == "-")
+        return write_standard_output(*data, *a, out, err);
+    return write_file(*data, *a, out, err);
 }
 
 }  // namespace quillet::cli

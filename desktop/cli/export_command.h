@@ -9,6 +9,9 @@
 //   pdf      the conversation with --number (any spelling of it)
 //   archive  everything into the new folder PATH
 //
+// An --output of "-" writes the file to standard output (not an archive),
+// and the outcome to standard error.
+//
 // Files are written atomically, with the modes the umask allows. The
 // outcome is printed as the window's status bar says it.
 // Exit codes: 0 written, 1 the data could not be read or the file not

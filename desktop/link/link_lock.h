@@ -6,6 +6,9 @@
 // folder, held with flock(): the system frees it when its holder ends, so a
 // killed holder leaves nothing to clean up. The holder writes its name and
 // process id into the file, for the other side to tell the user who it is.
+// What the file holds never matters to the lock: an empty or garbled file is
+// taken as any other, and one this user cannot open (its own, as the folder
+// is private) is replaced.
 #pragma once
 
 #include <filesystem>
@@ -21,14 +24,20 @@ namespace quillet {
 
 // The user's private runtime folder: $XDG_RUNTIME_DIR when it is the user's
 // own and closed to others, else "quillet-<uid>" in the temporary folder,
-// made with mode 0700 and used only while it is the user's own and private.
-// Empty when neither can be had; `why` then says why.
+// else ".quillet-runtime" in the user's home; each made with mode 0700 when
+// missing and used only when lstat finds a folder of the user's own with
+// mode 0700 (another user may have taken the name in the temporary folder
+// first). Empty when none can be had; `why` then says why.
 std::filesystem::path private_runtime_folder(std::string* why = nullptr);
 
 class LinkLock {
   public:
-    // The lock file in `folder`; an empty folder means private_runtime_folder().
-    explicit LinkLock(std::filesystem::path folder = {});
+    static constexpr const char* kFileName = "quillet-link.lock";
+
+    // The lock file `file_name` in `folder`; an empty folder means
+    // private_runtime_folder(). (The one-instance guard is the same kind of
+    // lock under another name.)
+    explicit LinkLock(std::filesystem::path folder = {}, std::string_view file_name = kFileName);
     ~LinkLock() { release(); }
     LinkLock(const LinkLock&) = delete;
     LinkLock& operator=(const LinkLock&) = delete;
@@ -60,8 +69,8 @@ class LinkLock {
 
 // The program's gate for its link: takes `lock` for "quillet" at the first
 // set-up that can and keeps it; refuses a set-up while another holds it,
-// naming the holder. Without a private folder there is no lock to take and
-// every set-up goes on. `lock` must outlive the link.
+// naming the holder. Without a private folder there is no lock to take, and
+// every set-up is refused with the reason. `lock` must outlive the link.
 SetUpGate program_set_up_gate(LinkLock& lock);
 
 }  // namespace quillet

@@ -313,6 +313,9 @@ void SmartphoneSmsConnect::accept_agent() {
         if (!stop_) {
             socket_ = std::move(accepted);
             received_.clear();
+            reply_started_ = Clock::now();
+            reply_bytes_ = 0;
+            reply_socket_bytes_ = 0;
         }
     }
     if (!socket_.valid())
@@ -328,6 +331,10 @@ std::ptrdiff_t SmartphoneSmsConnect::send_data(std::span<const uint8_t> bytes) {
         log("SPC: send_data socket error");
         throw ORX_Exception("send_data socket error");
     }
+    // What the agent sends next answers this: its reply starts now.
+    reply_started_ = Clock::now();
+    reply_bytes_ = 0;
+    reply_socket_bytes_ = socket_.received_bytes();
     return static_cast<std::ptrdiff_t>(bytes.size());
 }
 
@@ -338,11 +345,24 @@ std::ptrdiff_t SmartphoneSmsConnect::receive_data(std::span<uint8_t> buffer) {
         log("SPC::receive_data() end");
         return -1;
     }
+    const Clock::time_point reply_deadline = reply_deadline_for(buffer.size());
+    socket_.set_reply_deadline(reply_deadline);
     if (!received_.read_exact(socket_, buffer)) {
         // Closed, so the next set-up listens for the new agent instead of
         // staying on a broken connection.
         const bool timed_out = socket_.timed_out();
+        // Bytes of this reply that arrived, whole pieces or not (what the
+        // buffer held at the send belonged to an earlier reply).
+        const uint64_t arrived = socket_.received_bytes() - reply_socket_bytes_;
         close_socket();
+        if (timed_out && arrived > 0 && Clock::now() >= reply_deadline) {
+            log("SPC::receive_data reply too slow");
+            throw ORX_Exception("receive_data: the device's reply came too slowly (" +
+                                std::to_string(arrived) + " bytes in " +
+                                duration_text(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    Clock::now() - reply_started_)) +
+                                ")");
+        }
         if (timed_out) {
             log("SPC::receive_data time limit");
             throw ORX_Exception("receive_data: no answer from the device within " +
@@ -351,7 +371,23 @@ std::ptrdiff_t SmartphoneSmsConnect::receive_data(std::span<uint8_t> buffer) {
         log("SPC::receive_data socket error");
         throw ORX_Exception("receive_data socket error");
     }
+    reply_bytes_ += buffer.size();
     return static_cast<std::ptrdiff_t>(buffer.size());
+}
+
+Clock::time_point SmartphoneSmsConnect::reply_deadline_for(size_t more) const {
+    using std::chrono::milliseconds;
+    const uint64_t bytes = reply_bytes_ + more;
+    const uint64_t floor = std::max<uint32_t>(settings_.reply_floor, 1);
+    const auto earned = milliseconds(std::min<uint64_t>(
+        bytes * 1000 / floor, static_cast<uint64_t>(settings_.reply_limit.count())));
+    return reply_started_ + std::min(settings_.receive_limit + earned, settings_.reply_limit);
+}
+
+void SmartphoneSmsConnect::interrupt() {
+    std::lock_guard guard(socket_mutex_);
+    socket_.shutdown();
+    listener_.shutdown();
 }
 
 void SmartphoneSmsConnect::close_socket() {

@@ -28,6 +28,12 @@ struct LinkSettings {
     // The longest wait for one piece of a reply (a count, a record, a reply
     // byte); a peer that stays silent longer has lost the link.
     ms receive_limit{10000};
+    // A whole reply gets the receive limit plus one second for every
+    // reply_floor bytes it has brought so far, and never more than
+    // reply_limit: an agent that trickles its reply a byte at a time loses
+    // the link as a silent one does.
+    uint32_t reply_floor = 4096;
+    ms reply_limit{600000};
     // The longest a device operation waits for the link while another
     // exchange (a keep-alive tick) holds it; then it gives up with an error
     // and the window goes on.

@@ -13,7 +13,8 @@
 // exchange, and the whole set-up, holds the link lock (recursive), so the
 // sentinel and the caller take turns; a device operation waits for the lock
 // at most the settings' lock wait, and every piece of a reply must arrive
-// within the receive limit, so that a silent agent cannot hold the window. Failures are thrown as
+// within the receive limit, and the whole reply at a floor on its rate, so that a silent or
+// trickling agent cannot hold the window. Failures are thrown as
 // ORX_Exception with fixed texts ("Could not connect", "Unable to open RAPI", "receive_data socket
 // error", ...). A reply that breaks the link's rules (a record size or count out of bounds) is
 // thrown the same way and closes the connection, because the stream can no longer be trusted;
@@ -101,6 +102,11 @@ class SmartphoneSmsConnect : public DeviceOperations {
     // closed) closes the connection and throws "receive_data socket error".
     // Call with the link lock held.
     std::ptrdiff_t receive_data(std::span<uint8_t> buffer);
+
+    // Wakes a receive or an accept blocked on another thread, which then
+    // fails as a broken link does. Safe from any thread without the link
+    // lock; for a program that must end now.
+    void interrupt();
 
     // Steps of init(), each under the link lock.
     // Keeps an existing connection; otherwise listens on the loopback
@@ -192,6 +198,9 @@ class SmartphoneSmsConnect : public DeviceOperations {
               StatusSink* sink);
 
     void close_socket();
+    // The latest a reply may have brought `more` bytes beyond those it has
+    // brought so far (see LinkSettings::reply_floor).
+    std::chrono::steady_clock::time_point reply_deadline_for(size_t more) const;
 
     const LinkSettings settings_;
     std::recursive_timed_mutex lock_;
@@ -212,6 +221,12 @@ class SmartphoneSmsConnect : public DeviceOperations {
     ReceiveBuffer received_;
     // The bytes of the record being received, kept for the next one.
     std::vector<uint8_t> record_bytes_;
+    // When the reply being read began (the last send), and its bytes read
+    // so far; used under the link lock.
+    std::chrono::steady_clock::time_point reply_started_{};
+    uint64_t reply_bytes_ = 0;
+    // The connection's received_bytes() when the reply began.
+    uint64_t reply_socket_bytes_ = 0;
 
     NewMessageCallback callback_;
     SetUpGate gate_;

@@ -1,15 +1,21 @@
 #include "archive.h"
 
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <optional>
 
 #include "desktop/formats/android_backup.h"
 #include "desktop/formats/csv_xml_export.h"
 #include "desktop/formats/vcard.h"
 #include "desktop/print/conversation_print.h"
+#include "desktop/store/scratch_folder.h"
 
 namespace quillet {
 namespace {
@@ -89,6 +95,18 @@ QString fill(const QDir& dir, const BoxSet& boxes, const ContactList& contacts,
     return readme ? QString() : failed(QStringLiteral("README.txt"), readme.error);
 }
 
+// Gives the finished folder its name (never over anything there by now) and
+// the mode the umask allows, as a folder the user makes.
+bool move_into_place(ScratchFolder& partial, const std::filesystem::path& to) {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(partial.fd(), 0777 & ~mask);
+    if (::renameat2(AT_FDCWD, partial.path().c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0)
+        return false;
+    partial.keep();
+    return true;
+}
+
 }  // namespace
 
 QString conversation_file_name(const QString& title) {
@@ -120,23 +138,23 @@ ArchiveResult write_archive(const QString& folder, const BoxSet& boxes, const Co
         return result;
     }
     // Filled beside its final place, so the rename cannot cross file
-    // systems; made by mkdir, so its mode follows the umask.
-    const QString partial = target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                            QStringLiteral(".partial-%1").arg(QCoreApplication::applicationPid());
-    QDir(partial).removeRecursively();  // left by a run that was killed
-    if (!QDir().mkdir(partial)) {
+    // systems, in a folder made by mkdtemp: nobody can have planted its name,
+    // and on failure only what this run made is removed.
+    std::optional<ScratchFolder> partial =
+        ScratchFolder::make(local(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                                  QStringLiteral(".partial-")));
+    if (!partial) {
         result.error =
             QCoreApplication::translate("quillet::Archive", "Could not make a folder beside %1")
                 .arg(folder);
         return result;
     }
-    result.error = fill(QDir(partial), boxes, contacts, locale, progress, result);
-    if (result.ok() && !QDir().rename(partial, target.absoluteFilePath()))
+    result.error = fill(QDir(QFile::decodeName(partial->path().c_str())), boxes, contacts, locale,
+                        progress, result);
+    if (result.ok() && !move_into_place(*partial, local(target.absoluteFilePath())))
         result.error = QCoreApplication::translate("quillet::Archive",
                                                    "Could not move the archive into place as %1")
                            .arg(folder);
-    if (!result.ok())
-        QDir(partial).removeRecursively();
     return result;
 }
 

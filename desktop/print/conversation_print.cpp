@@ -187,8 +187,7 @@ int paint_conversation(QPagedPaintDevice& device, const PrintedConversation& con
     return pages;
 }
 
-QString write_conversation_pdf(const QString& path, const PrintedConversation& conversation,
-                               const QLocale& locale) {
+QByteArray conversation_pdf(const PrintedConversation& conversation, const QLocale& locale) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {
@@ -200,11 +199,18 @@ QString write_conversation_pdf(const QString& path, const PrintedConversation& c
         writer.setTitle(conversation.correspondent);
         writer.setCreator(QStringLiteral("Quillet"));
         if (paint_conversation(writer, conversation, locale) == 0)
-            return QCoreApplication::translate("quillet::ConversationPrint",
-                                               "Could not lay out the pages of %1")
-                .arg(path);
+            return {};
     }
-    const QByteArray& bytes = buffer.data();
+    return buffer.data();
+}
+
+QString write_conversation_pdf(const QString& path, const PrintedConversation& conversation,
+                               const QLocale& locale) {
+    const QByteArray bytes = conversation_pdf(conversation, locale);
+    if (bytes.isEmpty())
+        return QCoreApplication::translate("quillet::ConversationPrint",
+                                           "Could not lay out the pages of %1")
+            .arg(path);
     const SaveResult saved = save_file_atomically(
         std::filesystem::path(QFile::encodeName(path).toStdString()),
         std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));

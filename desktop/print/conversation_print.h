@@ -3,6 +3,7 @@
 // header and "Page n of N" in its footer.
 #pragma once
 
+#include <QByteArray>
 #include <QLocale>
 #include <QPageSize>
 #include <QString>
@@ -44,6 +45,10 @@ void fill_conversation(QTextDocument& document, const Correspondence& c, const Q
 // 0 when the device could not be painted on.
 int paint_conversation(QPagedPaintDevice& device, const PrintedConversation& conversation,
                        const QLocale& locale);
+
+// The conversation as the bytes of a PDF file; empty when the pages could
+// not be laid out.
+QByteArray conversation_pdf(const PrintedConversation& conversation, const QLocale& locale);
 
 // Writes the conversation as a PDF file atomically, on the paper of
 // `locale`. An empty string when it worked, else what failed.

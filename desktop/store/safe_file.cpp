@@ -56,24 +56,135 @@ bool is_temp_name(std::string_view name) {
            suffix.find_first_not_of(kSuffixLetters) == std::string_view::npos;
 }
 
-// A new temporary file beside `target`, locked for this save. A file that
-// replaces another takes its mode (set before anything is written); a new
-// one is created as the umask allows.
-UniqueFd create_temp(const fs::path& target, std::string& name) {
+// The folder a save works in, held open so that every later step names the
+// same folder whatever happens to the path meanwhile.
+UniqueFd open_folder(const fs::path& folder) {
+    const char* name = folder.empty() ? "." : folder.c_str();
+    UniqueFd fd(::open(name, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid() && errno == EACCES)  // a folder one may write but not list
+        fd = UniqueFd(::open(name, O_PATH | O_DIRECTORY | O_CLOEXEC));
+    return fd;
+}
+
+// Where a save puts its file: the name in a folder held open, and the file
+// it replaces there, if any.
+struct SaveSpot {
+    UniqueFd folder;
+    std::string name;
+    bool replaces = false;
     struct stat old {};
-    const bool replaces = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    bool made_for_link = false;  // an empty file made where a dangling link points
+};
+
+// The rule the kernel applies to sticky folders when fs.protected_symlinks is
+// on, applied here whether it is on or not, and to every folder others may
+// write: a link there is followed only when it belongs to the user saving or
+// to the folder's owner. Another user's link could lead anywhere the user
+// saving may write.
+bool may_follow(int folder, const struct stat& link) {
+    struct stat st {};
+    if (::fstat(folder, &st) != 0)
+        return false;
+    if ((st.st_mode & S_IWOTH) == 0)
+        return true;
+    return link.st_uid == ::geteuid() || link.st_uid == st.st_uid;
+}
+
+// Follows the link `name` in `spot.folder` by the kernel's own walk (never by
+// reading links here) and moves the spot to the file it reaches. A dangling
+// link gets an empty file where it points, which the save then replaces.
+bool follow_link(SaveSpot& spot, std::string& why) {
+    UniqueFd target(::openat(spot.folder.get(), spot.name.c_str(), O_PATH | O_CLOEXEC));
+    if (!target.valid() && errno == ENOENT) {
+        target = UniqueFd(::openat(spot.folder.get(), spot.name.c_str(),
+                                   O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
+        spot.made_for_link = target.valid();
+    }
+    struct stat st {};
+    if (!target.valid() || ::fstat(target.get(), &st) != 0) {
+        why = std::string("open the link's target: ") + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        why = "the link leads to something that is not a regular file";
+        return false;
+    }
+    // Where the kernel's walk ended, as it reports it for the open file; the
+    // save goes on only while that name still holds the very same file.
+    std::error_code ec;
+    const fs::path reached = fs::read_symlink("/proc/self/fd/" + std::to_string(target.get()), ec);
+    UniqueFd folder = ec ? UniqueFd() : open_folder(reached.parent_path());
+    struct stat there {};
+    if (!folder.valid() ||
+        ::fstatat(folder.get(), reached.filename().c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 ||
+        there.st_dev != st.st_dev || there.st_ino != st.st_ino) {
+        why = "the link's target moved while it was being saved";
+        if (spot.made_for_link)
+            ::unlinkat(spot.folder.get(), spot.name.c_str(), 0);
+        return false;
+    }
+    spot.folder = std::move(folder);
+    spot.name = reached.filename().string();
+    spot.replaces = true;
+    spot.old = st;
+    return true;
+}
+
+// Finds where a save of `path` goes: `path` itself when it names a regular
+// file or nothing, the file a link there leads to when the link may be
+// followed. Anything else (a FIFO, a device, a folder, another user's link in
+// a shared folder) is refused, never replaced or written through.
+bool locate(const fs::path& path, SaveSpot& spot, std::string& why) {
+    spot.name = path.filename().string();
+    if (spot.name.empty() || spot.name == "." || spot.name == "..") {
+        why = "not a file name";
+        return false;
+    }
+    spot.folder = open_folder(path.parent_path());
+    if (!spot.folder.valid()) {
+        why = std::string("open the folder: ") + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstatat(spot.folder.get(), spot.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT)
+            return true;
+        why = std::strerror(errno);
+        return false;
+    }
+    if (S_ISREG(st.st_mode)) {
+        spot.replaces = true;
+        spot.old = st;
+        return true;
+    }
+    if (!S_ISLNK(st.st_mode)) {
+        why = "not a regular file; it is left as it is";
+        return false;
+    }
+    if (!may_follow(spot.folder.get(), st)) {
+        why = "a link another user made in a folder others may write; not followed";
+        return false;
+    }
+    return follow_link(spot, why);
+}
+
+// A new temporary file in the spot's folder, locked for this save. A file
+// that replaces another takes its mode (set before anything is written); a
+// new one is created as the umask allows.
+UniqueFd create_temp(const SaveSpot& spot, std::string& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = target.string() + std::string(kTempMarker) + random_suffix();
-        UniqueFd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                           replaces ? 0600 : 0666));
+        name = spot.name + std::string(kTempMarker) + random_suffix();
+        UniqueFd fd(::openat(spot.folder.get(), name.c_str(),
+                             O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                             spot.replaces ? 0600 : 0666));
         if (!fd.valid()) {
             if (errno == EEXIST)
                 continue;
             return fd;
         }
         ::flock(fd.get(), LOCK_EX | LOCK_NB);
-        if (replaces)
-            ::fchmod(fd.get(), old.st_mode & 07777);
+        if (spot.replaces)
+            ::fchmod(fd.get(), spot.old.st_mode & 07777);
         return fd;
     }
     errno = EEXIST;
@@ -82,37 +193,27 @@ UniqueFd create_temp(const fs::path& target, std::string& name) {
 
 }  // namespace
 
-fs::path save_target(const fs::path& path) {
-    constexpr int kMostLinks = 40;  // as the kernel follows
-    fs::path target = path;
-    for (int hops = 0; hops < kMostLinks; ++hops) {
-        std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(target, ec)))
-            return target;
-        const fs::path next = fs::read_symlink(target, ec);
-        if (ec)
-            return path;
-        target = next.is_absolute() ? next : target.parent_path() / next;
-    }
-    return path;
-}
-
 SaveResult save_file_atomically(const fs::path& path, std::span<const uint8_t> bytes) {
     return save_file_atomically(path, [&](const ChunkWriter& write) { return write(bytes); });
 }
 
 SaveResult save_file_atomically(const fs::path& path,
                                 const std::function<bool(const ChunkWriter&)>& produce) {
-    const fs::path target = save_target(path);
+    SaveSpot spot;
+    if (std::string why; !locate(path, spot, why))
+        return {false, "Could not save " + path.string() + " (" + why + ")"};
     std::string temp;
-    UniqueFd fd = create_temp(target, temp);
-    if (!fd.valid())
-        return failure(path, "create", errno);
+    UniqueFd fd = create_temp(spot, temp);
     const auto discard = [&](const char* step) {
         const int err = errno;
-        ::unlink(temp.c_str());
+        if (fd.valid())
+            ::unlinkat(spot.folder.get(), temp.c_str(), 0);
+        if (spot.made_for_link)
+            ::unlinkat(spot.folder.get(), spot.name.c_str(), 0);
         return failure(path, step, err);
     };
+    if (!fd.valid())
+        return discard("create");
     const ChunkWriter write = [&](std::span<const uint8_t> piece) {
         return write_all(fd.get(), piece.data(), piece.size());
     };
@@ -122,14 +223,11 @@ SaveResult save_file_atomically(const fs::path& path,
         return discard("flush");
     // The rename comes before the close, so the lock covers the whole life
     // of the temporary name.
-    if (::rename(temp.c_str(), target.c_str()) != 0)
+    if (::renameat(spot.folder.get(), temp.c_str(), spot.folder.get(), spot.name.c_str()) != 0)
         return discard("rename");
     ::close(fd.release());  // flushed already: nothing is left for the close to report
     // The rename itself reaches the disk with the folder.
-    UniqueFd dir(::open(target.parent_path().empty() ? "." : target.parent_path().c_str(),
-                        O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid())
-        ::fsync(dir.get());
+    ::fsync(spot.folder.get());
     return {};
 }
 

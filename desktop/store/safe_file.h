@@ -8,6 +8,12 @@
 // one gets the mode the umask allows (as any file the user creates), and a
 // symbolic link stays a link, its target taking the new contents.
 //
+// A save replaces only a regular file: a FIFO, a device or a folder in its
+// place is refused. A link is followed by the kernel, never read here, and
+// only when it is the user's own or the folder owner's wherever others may
+// write the folder (the rule of fs.protected_symlinks, kept whether the
+// system turns it on or not): another user's link in /tmp is refused.
+//
 // Temporary files are named "<file>.quillet-save-XXXXXX" (six letters or
 // digits) and are locked while a save writes them, so that the leftovers of
 // a save that was killed can be told apart and removed at the next start.
@@ -37,10 +43,6 @@ using ChunkWriter = std::function<bool(std::span<const uint8_t>)>;
 // writer it is given, and returns false when a write failed.
 SaveResult save_file_atomically(const std::filesystem::path& path,
                                 const std::function<bool(const ChunkWriter&)>& produce);
-
-// The file a save of `path` replaces: `path`, or the final target when it is
-// a symbolic link (a link loop gives `path`).
-std::filesystem::path save_target(const std::filesystem::path& path);
 
 // Writes a scratch file the program alone reads back (such as the message
 // page): a regular file of its own at `path` is rewritten in place; anything

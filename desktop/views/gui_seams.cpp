@@ -1,7 +1,10 @@
 #include "gui_seams.h"
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCursor>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPointer>
@@ -10,9 +13,13 @@
 #include <QSoundEffect>
 #include <QSystemTrayIcon>
 #include <QUrl>
+#include <atomic>
+#include <cstdio>
 
 namespace quillet {
 namespace {
+
+std::atomic<bool> asking_stopped{false};
 
 std::function<void(const MessageBoxRequest&)>& message_box_handler() {
     static std::function<void(const MessageBoxRequest&)> h;
@@ -67,23 +74,35 @@ class WaitCursorLifted {
 
 }  // namespace
 
+void stop_asking() {
+    asking_stopped = true;
+}
+
 void show_message_box(QWidget* parent, const QString& text, QMessageBox::Icon icon,
                       const QString& caption) {
+    if (asking_stopped) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
+        return;
+    }
     const WaitCursorLifted arrow;
     if (message_box_handler()) {
         message_box_handler()({caption, text, icon});
         return;
     }
     QMessageBox box(icon, caption, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);  // names and texts are the user's data, never markup
     box.exec();
 }
 
 bool ask_yes_no(QWidget* parent, const QString& text) {
+    if (asking_stopped)
+        return false;
     if (question_handler())
         return question_handler()(text);
     const WaitCursorLifted arrow;
     QMessageBox box(QMessageBox::Question, QStringLiteral("Quillet"), text,
                     QMessageBox::Yes | QMessageBox::No, parent);
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
@@ -141,7 +160,11 @@ void play_sound_file(const QString& path) {
         sound_handler()(path);
         return;
     }
-    if (!QFileInfo(path).isReadable()) {
+    // Only a regular file: the sound system would wait for ever on a FIFO
+    // or a device of that name, and keep the program from ending.
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        !QFileInfo(path).isReadable()) {
         QApplication::beep();
         return;
     }

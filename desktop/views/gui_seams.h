@@ -24,6 +24,12 @@ void show_message_box(QWidget* parent, const QString& text,
 // default (Esc answers No). True for Yes.
 bool ask_yes_no(QWidget* parent, const QString& text);
 
+// From now on no message box or question opens, for the program is ending
+// on a signal and nobody may be there to answer: a message goes to standard
+// error instead, and a question takes its default answer, No. Safe from any
+// thread.
+void stop_asking();
+
 // A save-file dialog; an empty string when the user cancelled.
 QString ask_save_file_name(QWidget* parent, const QString& caption, const QString& filter,
                            const QString& default_suffix);

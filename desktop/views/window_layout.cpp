@@ -1,7 +1,9 @@
 #include "window_layout.h"
 
 #include <QByteArray>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
@@ -22,6 +24,31 @@ std::string_view value_of(const ConfigList& list, std::string_view key) {
     return list.find(key).value_or(std::string_view{});
 }
 
+// Moves and shrinks the window's normal place onto the screen it is mostly
+// on (the primary screen when on none), no larger than that screen's free
+// area: a hand-edited or damaged value cannot make a window of 32767
+// pixels a side, nor one nobody can reach.
+void fit_to_screen(QWidget& window) {
+    const bool maximized = window.isMaximized();
+    const QRect wanted = maximized ? window.normalGeometry() : window.geometry();
+    QScreen* screen = QGuiApplication::screenAt(wanted.center());
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    const QRect room = screen->availableGeometry();
+    if (room.contains(wanted))
+        return;
+    QRect fitted(wanted.topLeft(), wanted.size().boundedTo(room.size()));
+    fitted.moveLeft(std::clamp(fitted.left(), room.left(), room.right() - fitted.width() + 1));
+    fitted.moveTop(std::clamp(fitted.top(), room.top(), room.bottom() - fitted.height() + 1));
+    if (maximized)
+        window.setWindowState(window.windowState() & ~Qt::WindowMaximized);
+    window.setGeometry(fitted);
+    if (maximized)
+        window.setWindowState(window.windowState() | Qt::WindowMaximized);
+}
+
 }  // namespace
 
 void keep_geometry(ConfigList& list, std::string_view key, const QWidget& window) {
@@ -37,7 +64,10 @@ bool restore_geometry(const ConfigList& list, std::string_view key, QWidget& win
                                        QByteArray::AbortOnBase64DecodingErrors);
     if (!decoded)
         return false;
-    return window.restoreGeometry(*decoded);
+    if (!window.restoreGeometry(*decoded))
+        return false;
+    fit_to_screen(window);
+    return true;
 }
 
 void keep_numbers(ConfigList& list, std::string_view key, const QList<int>& numbers) {

@@ -45,7 +45,8 @@ inline constexpr int kLeastWindowSide = 100;
 inline constexpr int kMostWindowSide = 16384;
 
 void keep_geometry(ConfigList& list, std::string_view key, const QWidget& window);
-// False, and the window as it was, when the value does not read back.
+// False, and the window as it was, when the value does not read back. A
+// place or size beyond the screens is brought onto the nearest screen.
 bool restore_geometry(const ConfigList& list, std::string_view key, QWidget& window);
 
 void keep_numbers(ConfigList& list, std::string_view key, const QList<int>& numbers);

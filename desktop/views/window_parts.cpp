@@ -87,6 +87,7 @@ QString plain_tooltip(QString text) {
 QLabel* add_status_panes(QMainWindow* window) {
     auto* pane = new QLabel(window);
     pane->setObjectName(QStringLiteral("statusPane"));
+    pane->setTextFormat(Qt::PlainText);
     QStatusBar* bar = window->statusBar();
     bar->addWidget(pane, 1);
     std::array<QLabel*, 3> panes{};

@@ -2,7 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -28,6 +31,26 @@ std::optional<FileIdentity> identity_of(const std::filesystem::path& image) {
     return FileIdentity{image, st.st_dev, st.st_ino};
 }
 
+// The image this process last found replaced, and whose stale log it
+// removed: a second thread that finds the same replacement leaves the new
+// image's log alone.
+std::mutex g_settled_mutex;
+std::optional<FileIdentity> g_settled;
+
+// Removes the log and index that the replaced image leaves beside the new
+// one, so that the new image is never read through the old one's pages.
+// Connections still open on the old image keep theirs (open files outlive
+// their names), and never remove a log by name (PhoneDb keeps logs).
+void drop_stale_log(const FileIdentity& replacement) {
+    std::lock_guard guard(g_settled_mutex);
+    if (g_settled == replacement)
+        return;
+    g_settled = replacement;
+    const std::string db = database_path(replacement.image).string();
+    ::unlink((db + "-wal").c_str());
+    ::unlink((db + "-shm").c_str());
+}
+
 struct HeldStore {
     FileIdentity identity;
     std::shared_ptr<PhoneStore> store;
@@ -49,7 +72,10 @@ std::shared_ptr<PhoneStore> device_store() {
         // own, as every session did before.
         return std::make_shared<PhoneStore>(image);
     }
-    t_held.reset();
+    const bool replaced = t_held && identity && t_held->identity.image == image;
+    t_held.reset();  // closed before anything of the new image is opened
+    if (replaced)
+        drop_stale_log(*identity);
     // A missing image throws here, as opening it always did.
     auto store = std::make_shared<PhoneStore>(image);
     // Held only when the file did not change while it was being opened.

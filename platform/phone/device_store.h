@@ -21,6 +21,10 @@ namespace quillet::phone {
 // again when device_image() now names another file than the one held (a
 // different path, or the image replaced by a new file). So two sessions
 // open at once never share a connection, nor each other's read snapshots.
+// Every command of the agent opens its session anew, so each one, reading
+// or writing, notices a replaced image. The replaced image's write-ahead
+// log is removed before the new image is opened: the new one is never read
+// through the old one's pages.
 // Throws PhoneDbError when the image cannot be opened.
 std::shared_ptr<PhoneStore> device_store();
 

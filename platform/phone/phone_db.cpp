@@ -208,6 +208,12 @@ PhoneDb::PhoneDb(const std::filesystem::path& image, Mode mode) : image_(image) 
     }
     try {
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+        // The write-ahead log is never removed by name when a connection
+        // closes, only emptied: a connection still open on an image that
+        // was replaced would otherwise remove the new image's log.
+        int persist = 1;
+        sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+        exec("PRAGMA journal_size_limit = 0");
         exec("PRAGMA foreign_keys = ON");
         // A folder of ten thousand messages is read whole by one command:
         // keep its pages in memory rather than reading them again per row.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <iterator>
 #include <utility>
 
 #include "platform/phone/phone_image.h"
@@ -77,6 +78,29 @@ std::optional<fs::path> host_path(std::u16string_view device_path) {
     return out;
 }
 
+std::optional<DevicePlace> device_place(std::u16string_view device_path) {
+    const auto host = host_path(device_path);
+    if (!host || host->filename().empty()) {
+        set_last_error(ERROR_INVALID_NAME);
+        return std::nullopt;
+    }
+    const fs::path root = phone::fs_root(phone::image_folder());
+    CeHandle folder(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    // host_path built the path from the root, part by part.
+    const fs::path inside = host->lexically_relative(root);
+    for (auto part = inside.begin(); folder.valid() && std::next(part) != inside.end(); ++part)
+        folder = CeHandle(
+            ::openat(folder.fd(), part->c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder.valid()) {
+        // A link in place of a folder reads as no such folder.
+        set_last_error(errno == ENOENT || errno == ENOTDIR || errno == ELOOP
+                           ? ERROR_PATH_NOT_FOUND
+                           : error_from_errno(errno));
+        return std::nullopt;
+    }
+    return DevicePlace{std::move(folder), host->filename().string()};
+}
+
 }  // namespace detail
 
 using detail::set_last_error;
@@ -110,12 +134,8 @@ uint32_t CeGetTempPath(uint32_t max_chars, std::u16string& path) {
         return 0;
     static constexpr std::u16string_view kTemp = u"\\Temp\\";
     // A phone always has its temporary folder; a fresh image may not yet.
-    std::error_code ec;
-    fs::create_directories(phone::fs_root(phone::image_folder()) / "Temp", ec);
-    if (ec) {
-        set_last_error(detail::error_from_errno(ec.value()));
+    if (!CeCreateDirectory(u"\\Temp") && CeGetLastError() != ERROR_ALREADY_EXISTS)
         return 0;
-    }
     const auto length = static_cast<uint32_t>(kTemp.size());
     if (length >= max_chars)
         return length + 1;
@@ -126,13 +146,11 @@ uint32_t CeGetTempPath(uint32_t max_chars, std::u16string& path) {
 uint32_t CeGetFileAttributes(std::u16string_view path) {
     if (!detail::phone_ready())
         return INVALID_FILE_ATTRIBUTES;
-    const auto host = detail::host_path(path);
-    if (!host) {
-        set_last_error(ERROR_INVALID_NAME);
+    const auto place = detail::device_place(path);
+    if (!place)
         return INVALID_FILE_ATTRIBUTES;
-    }
     struct stat st {};
-    if (::stat(host->c_str(), &st) != 0) {
+    if (::fstatat(place->folder.fd(), place->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         set_last_error(detail::error_from_errno(errno));
         return INVALID_FILE_ATTRIBUTES;
     }
@@ -142,12 +160,10 @@ uint32_t CeGetFileAttributes(std::u16string_view path) {
 bool CeCreateDirectory(std::u16string_view path) {
     if (!detail::phone_ready())
         return false;
-    const auto host = detail::host_path(path);
-    if (!host) {
-        set_last_error(ERROR_INVALID_NAME);
+    const auto place = detail::device_place(path);
+    if (!place)
         return false;
-    }
-    if (::mkdir(host->c_str(), 0755) != 0) {
+    if (::mkdirat(place->folder.fd(), place->name.c_str(), 0755) != 0) {
         set_last_error(errno == ENOENT ? ERROR_PATH_NOT_FOUND : detail::error_from_errno(errno));
         return false;
     }
@@ -180,18 +196,16 @@ CeHandle CeCreateFile(std::u16string_view path, uint32_t access, uint32_t /*shar
                       uint32_t creation, uint32_t /*attributes*/) {
     if (!detail::phone_ready())
         return CeHandle();
-    const auto host = detail::host_path(path);
-    if (!host) {
-        set_last_error(ERROR_INVALID_NAME);
-        return CeHandle();
-    }
     const int flags = open_flags(access, creation);
     if (flags < 0) {
         set_last_error(ERROR_INVALID_PARAMETER);
         return CeHandle();
     }
+    const auto place = detail::device_place(path);
+    if (!place)
+        return CeHandle();
     // The phone has no permission bits: every file may be started.
-    CeHandle file(::open(host->c_str(), flags, 0755));
+    CeHandle file(::openat(place->folder.fd(), place->name.c_str(), flags, 0755));
     if (!file.valid()) {
         set_last_error(errno == ENOENT && (flags & O_CREAT) ? ERROR_PATH_NOT_FOUND
                                                             : detail::error_from_errno(errno));

@@ -1,6 +1,8 @@
 // Opening the connection to the phone, and starting programs on it.
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,6 +134,15 @@ bool CeCreateProcess(std::u16string_view path, std::u16string_view command_line,
     const auto host = detail::host_path(path);
     if (!host) {
         detail::set_last_error(ERROR_INVALID_NAME);
+        return false;
+    }
+    // Only a program inside the phone's files: no link on the way to it.
+    const auto place = detail::device_place(path);
+    struct stat st {};
+    if (!place ||
+        ::fstatat(place->folder.fd(), place->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(st.st_mode)) {
+        detail::set_last_error(ERROR_FILE_NOT_FOUND);
         return false;
     }
     std::vector<std::string> args{host->string()};

@@ -174,6 +174,35 @@ TEST(LinkSilentAgent, AReceiveGivesUpAtItsLimitAndTheLinkIsLost) {
     EXPECT_TRUE(closed);
 }
 
+// One byte of the reply every 300 ms keeps each read within its limit; the
+// whole reply still ends at the receive limit plus what its few bytes earn.
+TEST(LinkSilentAgent, ATricklingReplyEndsAtItsFloorAndTheLinkIsLost) {
+    LinkWorld world(Agent::Played);
+    world.phone_ok({"init"});
+    std::atomic<bool> closed{false};
+    FakeAgent agent(world, [&](LinkSocket& s) {
+        test::read_command(s);
+        const uint8_t count[4] = {1, 0, 0, 0};
+        for (int i = 0; i < 40; ++i) {
+            if (!s.send_all(std::span(count + i % 4, 1)))
+                break;
+            std::this_thread::sleep_for(300ms);
+        }
+        closed = test::desktop_closed(s);
+    });
+    LinkSettings settings = test::quick_settings();
+    settings.receive_limit = 700ms;
+    SmartphoneSmsConnect link(settings);
+    ASSERT_EQ(link.init(), 0);
+    std::vector<SmsWireRecord> records;
+    std::string text;
+    const auto waited = time_of([&] { text = thrown_text([&] { link.fetch_inbox(records); }); });
+    EXPECT_EQ(text.rfind("receive_data: the device's reply came too slowly (", 0), 0u) << text;
+    EXPECT_LT(waited, 3000ms);
+    agent.join();
+    EXPECT_TRUE(closed);
+}
+
 TEST(LinkSilentAgent, ACommandDoesNotWaitForASilentTickAndTheLinkComesBack) {
     LinkWorld world(Agent::Played);
     world.phone_ok({"init"});
@@ -209,6 +238,20 @@ TEST(LinkSilentAgent, ACommandDoesNotWaitForASilentTickAndTheLinkComesBack) {
     ASSERT_TRUE(test::wait_until([&] { return link.state() == LinkState::CONNECTED; }, 30s));
     records.clear();
     EXPECT_EQ(link.fetch_sent(records), 0);
+}
+
+// "init --force" replaces the image under the agent copied onto it: the
+// agent goes first, as when the cable is pulled, and the link is lost.
+TEST(LinkImageReplaced, InitForceEndsTheAgentFirst) {
+    LinkWorld world;
+    world.phone_ok({"init", "--sample"});
+    SmartphoneSmsConnect link(test::quick_settings());
+    ASSERT_EQ(link.init(), 0);
+    ASSERT_FALSE(world.agent_pids().empty());
+    world.phone_ok({"init", "--force"});
+    EXPECT_TRUE(world.agent_pids().empty());
+    std::vector<SmsWireRecord> records;
+    EXPECT_NE(thrown_text([&] { link.fetch_inbox(records); }), "<nothing thrown>");
 }
 
 TEST(LinkEndlessAgent, AFolderReplyStopsAtOneGibibyte) {

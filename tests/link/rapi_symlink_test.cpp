@@ -36,5 +36,24 @@ TEST(RemoteApiSymlinkTest, AWriteNeverFollowsALinkOntoTheHost) {
     EXPECT_TRUE(fs::is_symlink(world.image() / "fs/Temp/agent.exe"));
 }
 
+// A link in place of a middle folder ("\\Temp\\quillet" leading to a host
+// folder) stops the copy, the folder's making and the start alike.
+TEST(RemoteApiSymlinkTest, AMiddleFolderLinkNeverLeadsOntoTheHost) {
+    LinkWorld world;
+    world.phone_ok({"init"});
+    const fs::path host_folder = world.folder() / "host-folder";
+    fs::create_directories(host_folder);
+    fs::create_directories(world.image() / "fs/Temp");
+    fs::create_directory_symlink(host_folder, world.image() / "fs/Temp/quillet");
+    CeHandle f = CeCreateFile(u"\\Temp\\quillet\\phonelet.exe", GENERIC_WRITE, 0, CREATE_ALWAYS, 0);
+    EXPECT_FALSE(f.valid());
+    EXPECT_EQ(CeGetLastError(), static_cast<uint32_t>(ERROR_PATH_NOT_FOUND));
+    EXPECT_FALSE(CeCreateDirectory(u"\\Temp\\quillet\\inner"));
+    { std::ofstream(host_folder / "tool") << "#!/bin/sh\n"; }
+    EXPECT_FALSE(CeCreateProcess(u"\\Temp\\quillet\\tool", u"", nullptr));
+    EXPECT_FALSE(fs::exists(host_folder / "phonelet.exe"));
+    EXPECT_FALSE(fs::exists(host_folder / "inner"));
+}
+
 }  // namespace
 }  // namespace quillet::rapi

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "platform/phone/phone_image.h"
+#include "platform/phone/phone_programs.h"
 #include "protocol/text_codec.h"
 #include "tools/quillet-phone/arguments.h"
 #include "tools/quillet-phone/commands.h"
@@ -79,6 +80,10 @@ void run_init(const Words& words) {
     if (phone::image_exists(image) && !force) {
         throw UsageError("a phone image is already at " + image.string() + " (use --force)");
     }
+    // The image goes: the agents on it lose their link first, as when the
+    // cable is pulled, and none is left reading it through the new one.
+    if (phone::image_exists(image))
+        phone::end_programs_on(image);
     phone::PhoneStore::create(image, true);
     if (sample) {
         phone::PhoneStore store(image);

@@ -18,7 +18,9 @@ Sets up and plays the emulated phone: the image under the platform root
                                   messages, SIM entries and contacts), plugged in
   plug | unplug                   connect or disconnect the phone; plug also
                                   starts every program listed under
-                                  Software\Microsoft\Windows CE Services\AutoStartOnConnect;
+                                  Software\Microsoft\Windows CE Services\AutoStartOnConnect
+                                  (a value may add arguments after the path:
+                                  "/opt/quillet/quillet-cli" get);
                                   unplug ends the agent's link as pulling the
                                   cable would
   deliver --from NUMBER --text TEXT [--time T]

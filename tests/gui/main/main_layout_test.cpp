@@ -81,9 +81,9 @@ class MainLayoutTest : public QObject {
         QList<int> down;
         {
             RunningFrame f;
-            f->resize(900, 640);
+            f->resize(780, 640);  // within the offscreen screen of 800 x 800
             QTest::qWait(20);
-            splitter(f, "mainSplitter")->setSizes({250, 640});
+            splitter(f, "mainSplitter")->setSizes({200, 560});
             splitter(f, "rightSplitter")->setSizes({330, 220});
             across = splitter(f, "mainSplitter")->sizes();
             down = splitter(f, "rightSplitter")->sizes();
@@ -106,7 +106,7 @@ class MainLayoutTest : public QObject {
         QVERIFY(saved.find("popup_message").has_value());
         {
             RunningFrame f;
-            QCOMPARE(f->size(), QSize(900, 640));
+            QCOMPARE(f->size(), QSize(780, 640));
             QVERIFY(!f->isMaximized());
             QCOMPARE(splitter(f, "mainSplitter")->sizes(), across);
             QCOMPARE(splitter(f, "rightSplitter")->sizes(), down);
