@@ -97,31 +97,41 @@ void remember_error(void* context, xmlError* error) {
     first = "the file is damaged at line " + std::to_string(error->line) + ": " + message;
 }
 
-// The attributes of the reader's current element that a reader asks for.
+// The attributes of the reader's current element. One object is loaded
+// again for each element, so that its strings keep their capacity.
 class Attributes {
   public:
-    explicit Attributes(xmlTextReader* reader) {
+    void load(xmlTextReader* reader) {
+        count_ = 0;
         while (xmlTextReaderMoveToNextAttribute(reader) == 1) {
             const auto* name = reinterpret_cast<const char*>(xmlTextReaderConstLocalName(reader));
             const auto* value = reinterpret_cast<const char*>(xmlTextReaderConstValue(reader));
-            pairs_.emplace_back(name ? name : "", value ? value : "");
+            if (count_ == pairs_.size())
+                pairs_.emplace_back();
+            pairs_[count_].first.assign(name ? name : "");
+            pairs_[count_].second.assign(value ? value : "");
+            ++count_;
         }
         xmlTextReaderMoveToElement(reader);
     }
     std::string_view get(std::string_view name) const {
-        for (const auto& [n, v] : pairs_) {
-            if (n == name)
-                return v;
+        for (size_t i = 0; i < count_; ++i) {
+            if (pairs_[i].first == name)
+                return pairs_[i].second;
         }
         return {};
     }
     bool has(std::string_view name) const {
-        return std::any_of(pairs_.begin(), pairs_.end(),
-                           [&](const auto& p) { return p.first == name; });
+        for (size_t i = 0; i < count_; ++i) {
+            if (pairs_[i].first == name)
+                return true;
+        }
+        return false;
     }
 
   private:
     std::vector<std::pair<std::string, std::string>> pairs_;
+    size_t count_ = 0;
 };
 
 std::string lower(std::string_view s) {
@@ -183,6 +193,7 @@ class AndroidReader {
     AttachmentSink& attachments_;
     PartSpool& spool_;
     import::OwnerGuess owner_;
+    Attributes attributes_;
     bool started_ = false;
     std::optional<uint64_t> announced_;
     std::string error_;
@@ -228,7 +239,8 @@ bool AndroidReader::root(const Attributes& a, std::string_view name) {
 }
 
 bool AndroidReader::element(xmlTextReader* reader, std::string_view name) {
-    const Attributes a(reader);
+    attributes_.load(reader);
+    const Attributes& a = attributes_;
     if (!started_)
         return root(a, name);
     if (name == "sms") {

@@ -118,51 +118,68 @@ std::optional<int64_t> parse_int(std::string_view text) {
     return value;
 }
 
+namespace {
+
+// What each byte is to base64: its value, or one of these.
+enum : int8_t { kSkip = -1, kPad = -2, kReference = -3, kBad = -4 };
+
+struct Base64Table {
+    int8_t of[256];
+    constexpr Base64Table() : of() {
+        for (int c = 0; c < 256; ++c)
+            of[c] = kBad;
+        for (int c = 0; c < 26; ++c) {
+            of['A' + c] = static_cast<int8_t>(c);
+            of['a' + c] = static_cast<int8_t>(26 + c);
+        }
+        for (int c = 0; c < 10; ++c)
+            of['0' + c] = static_cast<int8_t>(52 + c);
+        of['+'] = of['-'] = 62;
+        of['/'] = of['_'] = 63;
+        of['='] = kPad;
+        of['&'] = kReference;
+        of[' '] = of['\n'] = of['\r'] = of['\t'] = kSkip;
+    }
+};
+
+}  // namespace
+
 void Base64Decoder::feed(std::string_view text, std::string& out) {
+    static constexpr Base64Table kTable;
+    const size_t start = out.size();
+    out.resize(start + text.size() / 4 * 3 + 3);
+    char* to = out.data() + start;
     for (char ch : text) {
         if (in_reference_) {
             in_reference_ = ch != ';';
             continue;
         }
-        int value = -1;
-        if (ch >= 'A' && ch <= 'Z') {
-            value = ch - 'A';
-        } else if (ch >= 'a' && ch <= 'z') {
-            value = ch - 'a' + 26;
-        } else if (ch >= '0' && ch <= '9') {
-            value = ch - '0' + 52;
-        } else if (ch == '+' || ch == '-') {
-            value = 62;
-        } else if (ch == '/' || ch == '_') {
-            value = 63;
-        } else if (ch == '&') {
-            in_reference_ = true;
-            continue;
-        } else if (ch == '=') {
-            // Padding: a short last group gives its whole bytes.
+        const int8_t value = kTable.of[static_cast<uint8_t>(ch)];
+        if (value >= 0) {
+            bits_ = (bits_ << 6) | static_cast<uint32_t>(value);
+            if (++count_ == 4) {
+                *to++ = static_cast<char>(bits_ >> 16);
+                *to++ = static_cast<char>((bits_ >> 8) & 0xFF);
+                *to++ = static_cast<char>(bits_ & 0xFF);
+                bits_ = 0;
+                count_ = 0;
+            }
+        } else if (value == kPad) {
+            // A short last group gives its whole bytes.
             if (count_ == 2)
-                out += static_cast<char>(bits_ >> 4);
+                *to++ = static_cast<char>(bits_ >> 4);
             if (count_ == 3) {
-                out += static_cast<char>(bits_ >> 10);
-                out += static_cast<char>((bits_ >> 2) & 0xFF);
+                *to++ = static_cast<char>(bits_ >> 10);
+                *to++ = static_cast<char>((bits_ >> 2) & 0xFF);
             }
             bits_ = 0, count_ = 0;
-            continue;
-        } else if (ch == ' ' || ch == '\n' || ch == '\r' || ch == '\t') {
-            continue;
-        } else {
+        } else if (value == kReference) {
+            in_reference_ = true;
+        } else if (value == kBad) {
             bad_ = true;
-            continue;
-        }
-        bits_ = (bits_ << 6) | static_cast<uint32_t>(value);
-        if (++count_ == 4) {
-            out += static_cast<char>(bits_ >> 16);
-            out += static_cast<char>((bits_ >> 8) & 0xFF);
-            out += static_cast<char>(bits_ & 0xFF);
-            bits_ = 0;
-            count_ = 0;
         }
     }
+    out.resize(static_cast<size_t>(to - out.data()));
 }
 
 std::string_view attachment_kind(std::string_view content_type) {

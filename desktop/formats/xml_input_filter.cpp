@@ -163,21 +163,26 @@ bool XmlInputFilter::fail(std::string message) {
     return false;
 }
 
-void XmlInputFilter::repair_utf8(std::string_view in, bool last, std::string& out) {
-    std::string joined;
+std::string_view XmlInputFilter::repair_utf8(std::string_view in, bool last) {
     if (!pending_utf8_.empty()) {
-        joined = pending_utf8_;
-        joined.append(in);
+        joined_ = pending_utf8_;
+        joined_.append(in);
         pending_utf8_.clear();
-        in = joined;
+        in = joined_;
     }
-    if (!utf8_) {
-        out.append(in);
-        return;
-    }
+    if (!utf8_)
+        return in;
+    repaired_.clear();
     size_t clean = 0;  // start of the valid run not yet copied
     size_t i = 0;
     while (i < in.size()) {
+        // Eight ASCII bytes at a time: the common case.
+        uint64_t word = 0;
+        if (i + 8 <= in.size() && (std::memcpy(&word, in.data() + i, 8), true) &&
+            (word & 0x8080808080808080ull) == 0) {
+            i += 8;
+            continue;
+        }
         if (static_cast<uint8_t>(in[i]) < 0x80) {
             ++i;
             continue;
@@ -196,17 +201,20 @@ void XmlInputFilter::repair_utf8(std::string_view in, bool last, std::string& ou
             for (size_t k = i + 1; prefix && k < in.size(); ++k)
                 prefix = (static_cast<uint8_t>(in[k]) & 0xC0) == 0x80;
             if (prefix) {
-                out.append(in.substr(clean, i - clean));
+                repaired_.append(in.substr(clean, i - clean));
                 pending_utf8_.assign(in.substr(i));
-                return;
+                return repaired_;
             }
         }
-        out.append(in.substr(clean, i - clean));
-        out += "\xEF\xBF\xBD";
+        repaired_.append(in.substr(clean, i - clean));
+        repaired_ += "\xEF\xBF\xBD";
         ++replaced_;
         clean = ++i;
     }
-    out.append(in.substr(clean));
+    if (clean == 0)
+        return in;  // nothing to mend: no copy
+    repaired_.append(in.substr(clean));
+    return repaired_;
 }
 
 bool XmlInputFilter::feed(std::string_view in, bool last, std::string& out) {
@@ -236,9 +244,7 @@ bool XmlInputFilter::feed(std::string_view in, bool last, std::string& out) {
             }
         }
     }
-    repaired_.clear();
-    repair_utf8(in, last, repaired_);
-    if (!lex(repaired_, out))
+    if (!lex(repair_utf8(in, last), out))
         return false;
     if (last && state_ == State::Text)
         flush_text(out);
@@ -416,29 +422,35 @@ bool XmlInputFilter::lex(std::string_view in, std::string& out) {
                     state_ = State::Text;
                 }
                 break;
-            case State::TagName:
-                if (is_space(c) || c == '/' || c == '>') {
+            case State::TagName: {
+                size_t end = i;
+                while (end < in.size() && !is_space(in[end]) && in[end] != '/' && in[end] != '>')
+                    ++end;
+                const std::string_view part = in.substr(i, end - i);
+                tag_name_.append(
+                    part.substr(0, kMaxNameBytes - std::min(kMaxNameBytes, tag_name_.size())));
+                out.append(part);
+                i = end;
+                if (end < in.size())
                     state_ = State::InTag;
-                    break;
-                }
-                if (tag_name_.size() < kMaxNameBytes)
-                    tag_name_ += c;
-                out += c;
-                ++i;
                 break;
+            }
             case State::InTag:
                 if (c == '>' || c == '/') {
                     end_tag_markers(out);
                     out += c;
                     state_ = c == '>' ? State::Text : State::EmptyTagEnd;
+                    ++i;
                 } else if (is_space(c)) {
-                    out += c;
+                    size_t end = i;
+                    while (end < in.size() && is_space(in[end]))
+                        ++end;
+                    out.append(in.substr(i, end - i));
+                    i = end;
                 } else {
                     attr_name_.clear();
                     state_ = State::AttrName;
-                    break;
                 }
-                ++i;
                 break;
             case State::EmptyTagEnd:
                 out += c;
@@ -458,10 +470,14 @@ bool XmlInputFilter::lex(std::string_view in, std::string& out) {
                     out += attr_name_;
                     state_ = State::InTag;
                 } else {
-                    if (attr_name_.size() >= kMaxNameBytes)
+                    size_t end = i;
+                    while (end < in.size() && in[end] != '=' && !is_space(in[end]) &&
+                           in[end] != '>' && in[end] != '/')
+                        ++end;
+                    if (attr_name_.size() + (end - i) > kMaxNameBytes)
                         return fail("an attribute name longer than 256 bytes: not a backup");
-                    attr_name_ += c;
-                    ++i;
+                    attr_name_.append(in.substr(i, end - i));
+                    i = end;
                 }
                 break;
             case State::AfterAttrName:

@@ -85,7 +85,9 @@ class XmlInputFilter {
         EmptyTagEnd
     };
 
-    void repair_utf8(std::string_view in, bool last, std::string& out);
+    // `in` with invalid UTF-8 mended; a view of `in` itself when it is
+    // sound, else of repaired_.
+    std::string_view repair_utf8(std::string_view in, bool last);
     bool lex(std::string_view in, std::string& out);
     size_t pass_until(std::string_view in, size_t i, std::string_view terminator, std::string& out);
     void flush_text(std::string& out);
@@ -99,6 +101,7 @@ class XmlInputFilter {
     bool checked_prolog_ = false;
     bool utf8_ = true;
     std::string pending_utf8_;
+    std::string joined_;
     std::string repaired_;
     std::string text_;
     bool text_cut_ = false;

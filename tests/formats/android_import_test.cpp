@@ -188,6 +188,17 @@ TEST(AndroidImport, RefusesFilesThatAreNotMessagesWithAClearError) {
         {"\xFF\xFE<\0s\0", "UTF-16"},
         {"", "no XML element"},
     };
+    // An external DTD is never loaded: its entity stays unknown.
+    const auto dtd = written(temp.path() / "x.dtd", "<!ENTITY s \"" + secret + "\">");
+    Read external;
+    read_into(external, "<?xml version='1.0'?><!DOCTYPE smses SYSTEM \"" + dtd.string() +
+                            "\"><smses>" + sms("1", "1", "&s;") + sms("1", "1", "after") +
+                            "</smses>");
+    for (size_t i = 0; i < external.sink.messages.size(); ++i)
+        EXPECT_EQ(external.sink.text(i).find(secret), std::string::npos);
+    ASSERT_EQ(external.sink.messages.size(), 2u) << external.outcome.error;
+    EXPECT_EQ(external.sink.text(0), "");
+
     for (const auto& [bytes, why] : cases) {
         SCOPED_TRACE(why);
         Read r;
