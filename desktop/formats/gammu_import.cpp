@@ -15,6 +15,10 @@ namespace {
 constexpr size_t kReadPiece = 64 * 1024;
 constexpr size_t kMaxLineBytes = 1 << 20;
 constexpr size_t kMaxTextKeys = 100;
+// A part holds at most 140 bytes (280 hex digits); this is generous.
+constexpr size_t kMaxSectionTextBytes = 64 * 1024;
+// Parts held while their long messages wait, in UTF-16 units.
+constexpr size_t kMaxPendingUnits = 8u << 20;
 // Parts of long messages waiting for the rest; beyond this the oldest set
 // is given on with what it has.
 constexpr size_t kMaxPendingSets = 1000;
@@ -108,6 +112,7 @@ std::optional<int64_t> parse_time(std::string_view s, bool& zoneless) {
 struct Section {
     std::string number, number_unicode, date_time, state, pdu, coding, udh;
     std::vector<std::pair<int, std::string>> texts;
+    size_t text_bytes = 0;
 };
 
 // Which long message a part belongs to.
@@ -154,7 +159,9 @@ class GammuReader {
         std::string key;
         std::vector<std::optional<ImportedMessage>> parts;
         size_t have = 0;
+        size_t units = 0;
     };
+    size_t pending_units_ = 0;
     std::list<PartSet> pending_;
     std::unordered_map<std::string, std::list<PartSet>::iterator> by_key_;
     void give(std::list<PartSet>::iterator set);
@@ -195,7 +202,9 @@ void GammuReader::line(std::string_view text) {
         s.udh = value;
     else if (key.size() == 6 && equal_nocase(key.substr(0, 4), "Text") &&
              s.texts.size() < kMaxTextKeys) {
-        if (const auto index = import::parse_int(key.substr(4)); index && *index >= 0)
+        s.text_bytes += value.size();
+        const auto index = import::parse_int(key.substr(4));
+        if (index && *index >= 0 && s.text_bytes <= kMaxSectionTextBytes)
             s.texts.emplace_back(static_cast<int>(*index), std::string(value));
     }
 }
@@ -210,6 +219,10 @@ void GammuReader::end_section() {
 void GammuReader::take(const Section& s) {
     if (equal_nocase(s.pdu, "Status_Report")) {
         sink_.skipped("a delivery report");
+        return;
+    }
+    if (s.text_bytes > kMaxSectionTextBytes) {
+        sink_.skipped("a section with more than 64 kB of text");
         return;
     }
     ImportedMessage m;
@@ -264,13 +277,18 @@ void GammuReader::take(const Section& s) {
     if (found == by_key_.end()) {
         if (pending_.size() >= kMaxPendingSets)
             give(pending_.begin());
-        pending_.push_back(PartSet{key, std::vector<std::optional<ImportedMessage>>(c->total), 0});
+        pending_.push_back(
+            PartSet{key, std::vector<std::optional<ImportedMessage>>(c->total), 0, 0});
         found = by_key_.emplace(key, std::prev(pending_.end())).first;
     }
     const auto set = found->second;
+    set->units += m.text.size();
+    pending_units_ += m.text.size();
     set->parts[c->part - 1] = std::move(m);
     if (++set->have == set->parts.size())
         give(set);
+    while (pending_units_ > kMaxPendingUnits && !pending_.empty())
+        give(pending_.begin());
 }
 
 void GammuReader::give(std::list<PartSet>::iterator set) {
@@ -287,6 +305,7 @@ void GammuReader::give(std::list<PartSet>::iterator set) {
     }
     if (set->have < set->parts.size())
         sink_.skipped("a long message with parts missing (kept with the parts there are)");
+    pending_units_ -= set->units;
     by_key_.erase(set->key);
     pending_.erase(set);
     if (joined)

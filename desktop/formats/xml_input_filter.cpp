@@ -279,7 +279,7 @@ void XmlInputFilter::flush_text(std::string& out) {
     text_cut_ = false;
 }
 
-void XmlInputFilter::start_value(char quote, std::string& out) {
+void XmlInputFilter::start_value(char quote) {
     quote_ = quote;
     drop_value_ = attr_name_.rfind("quillet-", 0) == 0;
     if (!drop_value_ && tag_name_ == "part" && attr_name_ == "data") {
@@ -290,7 +290,6 @@ void XmlInputFilter::start_value(char quote, std::string& out) {
         state_ = State::DataValue;
         return;
     }
-    (void)out;
     value_.clear();
     value_cut_ = false;
     state_ = State::Value;
@@ -488,7 +487,7 @@ bool XmlInputFilter::lex(std::string_view in, std::string& out) {
                     state_ = State::BeforeValue;
                     ++i;
                 } else if ((c == '"' || c == '\'') && state_ == State::BeforeValue) {
-                    start_value(c, out);
+                    start_value(c);
                     ++i;
                 } else {
                     out += attr_name_;

@@ -91,7 +91,7 @@ class XmlInputFilter {
     bool lex(std::string_view in, std::string& out);
     size_t pass_until(std::string_view in, size_t i, std::string_view terminator, std::string& out);
     void flush_text(std::string& out);
-    void start_value(char quote, std::string& out);
+    void start_value(char quote);
     void end_value(std::string& out);
     void end_tag_markers(std::string& out);
     bool fail(std::string message);

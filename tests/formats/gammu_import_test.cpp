@@ -93,6 +93,8 @@ TEST(GammuImport, SkipsWhatIsNotAMessage) {
          "a message without a readable time"},
         {"DateTime = 15991231T235959Z\nPDU = Deliver\nText00 = 0041",
          "a message with a date before 1601"},
+        {"DateTime = 20240101T000000\nText00 = " + std::string(70'000, '0'),
+         "a section with more than 64 kB of text"},
     };
     for (const auto& [keys, why] : cases) {
         SCOPED_TRACE(why);
