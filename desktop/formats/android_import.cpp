@@ -288,7 +288,9 @@ void AndroidReader::sms(const Attributes& a) {
         return;
     ImportedMessage m;
     m.received = type == "1";
+    // Several recipients come "~"-joined; a message hands them on ";"-joined.
     m.address = std::string(a.get("address"));
+    std::replace(m.address.begin(), m.address.end(), '~', ';');
     m.text = import::utf16_from_utf8(a.get("body"), replaced_);
     m.time_ms = *ms;
     m.read = !m.received || a.get("read") != "0";

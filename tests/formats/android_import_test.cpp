@@ -70,6 +70,9 @@ TEST(AndroidImport, ReadsEachKindOfMessage) {
          "caf\xEF\xBF\xBD \xEF\xBF\xBD( ok", 5, 2},
         {"forbidden character reference", sms("1", "-11644473600000", "bell&#7;"), true, true,
          "+49 170 1234567", "bell\xEF\xBF\xBD", -11644473600000, 1},
+        {"SMS to several recipients",
+         "<sms address=\"+4915111111111~+4915222222222\" date=\"7\" type=\"2\" body=\"all\"/>",
+         false, true, "+4915111111111;+4915222222222", "all", 7, 0},
         {"MMS with text, picture and SMIL",
          "<mms date=\"1700000001000\" msg_box=\"1\" read=\"1\" address=\"+4917011\"><parts>"
          "<part seq=\"-1\" ct=\"application/smil\" text=\"&lt;smil/&gt;\" />"
