@@ -275,7 +275,7 @@ TEST(XmlInputFilter, GivesTheSameDocumentWhateverThePieces) {
     const std::string doc =
         backup(sms("1", "1", "&#55357;&#56832; caf\xC3\xA9 \xE2\x82") +
                "<!-- a <comment> --><![CDATA[<sms>]]><mms msg_box=\"1\" quillet-cut=\"1\">"
-               "<part ct=\"image/png\" data=\"AAECAwQF\" /></mms>");
+               "<part ct='image/png' data='AAECAwQF' /></mms>");
     const auto run = [&](size_t piece) {
         import::PartSpool spool;
         import::XmlInputFilter filter(spool);
