@@ -362,7 +362,8 @@ void LineSplitter::feed(std::string_view bytes) {
     size_t i = 0;
     for (; i + 1 < in.size(); i += 2) {
         const auto a = static_cast<uint8_t>(in[i]), b = static_cast<uint8_t>(in[i + 1]);
-        const char16_t c = encoding_ == Encoding::Utf16Be ? (a << 8 | b) : (b << 8 | a);
+        const auto c =
+            static_cast<char16_t>(encoding_ == Encoding::Utf16Be ? (a << 8 | b) : (b << 8 | a));
         if (high_ != 0 && c >= 0xDC00 && c <= 0xDFFF) {
             import::append_utf8(utf8, 0x10000 + ((high_ - 0xD800) << 10) + (c - 0xDC00));
             high_ = 0;

@@ -126,19 +126,21 @@ enum : int8_t { kSkip = -1, kPad = -2, kReference = -3, kBad = -4 };
 struct Base64Table {
     int8_t of[256];
     constexpr Base64Table() : of() {
-        for (int c = 0; c < 256; ++c)
-            of[c] = kBad;
-        for (int c = 0; c < 26; ++c) {
-            of['A' + c] = static_cast<int8_t>(c);
-            of['a' + c] = static_cast<int8_t>(26 + c);
-        }
-        for (int c = 0; c < 10; ++c)
-            of['0' + c] = static_cast<int8_t>(52 + c);
-        of['+'] = of['-'] = 62;
-        of['/'] = of['_'] = 63;
-        of['='] = kPad;
-        of['&'] = kReference;
-        of[' '] = of['\n'] = of['\r'] = of['\t'] = kSkip;
+        for (int8_t& v : of)
+            v = kBad;
+        int8_t value = 0;
+        for (char c :
+             std::string_view("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"))
+            of[static_cast<uint8_t>(c)] = value++;
+        set("+-", 62);
+        set("/_", 63);
+        set("=", kPad);
+        set("&", kReference);
+        set(" \n\r\t", kSkip);
+    }
+    constexpr void set(std::string_view chars, int8_t value) {
+        for (char c : chars)
+            of[static_cast<uint8_t>(c)] = value;
     }
 };
 

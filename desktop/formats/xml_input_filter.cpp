@@ -13,6 +13,7 @@ namespace quillet::import {
 namespace {
 
 constexpr size_t kMaxNameBytes = 256;
+constexpr size_t kMaxHeadBytes = 512;
 constexpr size_t kSpoolPiece = 64 * 1024;
 constexpr uint64_t kSpoolShrinkAbove = 64u << 20;
 
@@ -221,7 +222,13 @@ bool XmlInputFilter::feed(std::string_view in, bool last, std::string& out) {
     if (!error_.empty())
         return false;
     if (!checked_prolog_) {
+        // The declaration is read whole, however the file's first pieces
+        // come: it tells whether the bytes are to be UTF-8.
+        head_.append(in);
+        if (head_.find("?>") == std::string::npos && head_.size() < kMaxHeadBytes && !last)
+            return true;
         checked_prolog_ = true;
+        in = head_;
         if (in.size() >= 2 && (in.substr(0, 2) == "\xFE\xFF" || in.substr(0, 2) == "\xFF\xFE" ||
                                in[0] == '\0' || in[1] == '\0'))
             return fail("the file is in UTF-16; backups are read in UTF-8");

@@ -99,6 +99,7 @@ class XmlInputFilter {
     PartSpool& spool_;
     State state_ = State::Text;
     bool checked_prolog_ = false;
+    std::string head_;  // the file's first bytes, until its declaration ends
     bool utf8_ = true;
     std::string pending_utf8_;
     std::string joined_;

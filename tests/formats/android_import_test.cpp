@@ -270,31 +270,39 @@ TEST(AndroidImport, HugeValuesStayOutOfMemory) {
 }
 
 // The filter's output must not depend on where the file's pieces break:
-// references, UTF-8 sequences, tags and base64 split at every byte.
+// the declaration, references, UTF-8 sequences, tags and base64 split at
+// every byte.
+std::tuple<std::string, uint64_t, std::string> filter_in_pieces(std::string_view doc,
+                                                                size_t piece) {
+    import::PartSpool spool;
+    import::XmlInputFilter filter(spool);
+    std::string out;
+    for (size_t i = 0; i < doc.size(); i += piece)
+        EXPECT_TRUE(filter.feed(doc.substr(i, piece), i + piece >= doc.size(), out));
+    std::string spooled;
+    spool.read(0, 6, [&](std::string_view b) { return spooled.append(b), true; });
+    return {out, filter.replaced(), spooled};
+}
+
 TEST(XmlInputFilter, GivesTheSameDocumentWhateverThePieces) {
     const std::string doc =
         backup(sms("1", "1", "&#55357;&#56832; caf\xC3\xA9 \xE2\x82") +
                "<!-- a <comment> --><![CDATA[<sms>]]><mms msg_box=\"1\" quillet-cut=\"1\">"
                "<part ct='image/png' data='AAECAwQF' /></mms>");
-    const auto run = [&](size_t piece) {
-        import::PartSpool spool;
-        import::XmlInputFilter filter(spool);
-        std::string out;
-        for (size_t i = 0; i < doc.size(); i += piece)
-            EXPECT_TRUE(
-                filter.feed(std::string_view(doc).substr(i, piece), i + piece >= doc.size(), out));
-        std::string spooled;
-        spool.read(0, 6, [&](std::string_view b) { return spooled.append(b), true; });
-        return std::make_tuple(out, filter.replaced(), spooled);
-    };
-    const auto whole = run(doc.size());
-    EXPECT_NE(std::get<0>(whole).find("&#128512; caf\xC3\xA9 \xEF\xBF\xBD"), std::string::npos);
-    EXPECT_NE(std::get<0>(whole).find("quillet-spool=\"0 6 0\""), std::string::npos);
-    EXPECT_EQ(std::get<0>(whole).find("quillet-cut"), std::string::npos)
+    const auto whole = filter_in_pieces(doc, doc.size());
+    const std::string& out = std::get<0>(whole);
+    EXPECT_NE(out.find("&#128512; caf\xC3\xA9 \xEF\xBF\xBD"), std::string::npos);
+    EXPECT_NE(out.find("quillet-spool=\"0 6 0\""), std::string::npos);
+    EXPECT_EQ(out.find("quillet-cut"), std::string::npos)
         << "a quillet-* attribute from the file must be dropped";
     EXPECT_EQ(std::get<2>(whole), std::string("\0\1\2\3\4\5", 6));
-    for (size_t piece : {1, 2, 3, 7})
-        EXPECT_EQ(run(piece), whole) << "pieces of " << piece;
+    // Latin-1 is declared: its bytes are not UTF-8 to mend.
+    const std::string latin1 = "<?xml version='1.0' encoding='ISO-8859-1'?><smses body='caf\xE9'/>";
+    EXPECT_EQ(filter_in_pieces(latin1, latin1.size()), std::make_tuple(latin1, 0, std::string()));
+    for (size_t piece : {1, 2, 3, 7}) {
+        EXPECT_EQ(filter_in_pieces(doc, piece), whole) << "pieces of " << piece;
+        EXPECT_EQ(filter_in_pieces(latin1, piece), filter_in_pieces(latin1, latin1.size()));
+    }
 }
 
 }  // namespace
