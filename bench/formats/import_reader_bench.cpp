@@ -4,9 +4,8 @@
 // one reference each):
 // the reader's filter, attribute handling and base64 decoding must cost at
 // most as much again as the parse itself.
-// On a machine shared with other work, compare them interleaved:
-//   import_reader_bench --benchmark_repetitions=6 \
-//       --benchmark_enable_random_interleaving=true
+// On a machine shared with other work, compare them interleaved, with
+// --benchmark_repetitions=6 --benchmark_enable_random_interleaving=true.
 #include <benchmark/benchmark.h>
 #include <libxml/xmlreader.h>
 #include <stdlib.h>
