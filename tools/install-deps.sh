@@ -11,6 +11,8 @@ packages=(
     libsqlite3-dev sqlite3
     libphonenumber-dev libicu-dev
     libgtest-dev libbenchmark-dev libxml2-dev
+    # The import readers: sms-ie ZIP files and their NDJSON.
+    libzip-dev nlohmann-json3-dev
     xvfb xauth fonts-dejavu-core poppler-utils
     # The suite checks that the sources follow .clang-format.
     clang-format

@@ -86,22 +86,32 @@ struct ReadOutcome {
     // with what was read, never trusted.
     std::optional<uint64_t> announced;
     bool cancelled = false;
+    // Characters that could not be read as written (invalid UTF-8, a lone
+    // UTF-16 half) and were taken as U+FFFD.
+    uint64_t replaced = 0;
 };
 
 // The format of `path`, told from its content (never its name). A folder is
 // a Quillet data or archive folder when it holds box files.
 ImportFormat detect_format(const std::filesystem::path& path);
 
-// Reads the messages of an Android backup, an sms-ie ZIP or a Gammu backup
-// (`format` as detect_format told it).
+// Reads the messages of a file of `format` (AndroidXml, SmsIeZip or
+// GammuBackup) into `sink`, each attachment's bytes into `attachments`.
+// Other formats give ok=false: a call log is refused, a Quillet folder and
+// contacts are read elsewhere.
 ReadOutcome read_messages(const std::filesystem::path& path, ImportFormat format, ImportSink& sink,
                           AttachmentSink& attachments);
 
-// One card of a vCard file: the name shown and every number.
+// One card of a vCard file: the name shown (FN, else N's parts) and every
+// TEL, as written.
 struct ImportedContact {
-    std::string name;  // UTF-8
+    std::string name;
     std::vector<std::string> numbers;
 };
-ReadOutcome read_vcards(const std::filesystem::path& path, std::vector<ImportedContact>& out);
+
+// The cards of a vCard 2.1 or 3.0 file, appended to `contacts`; at most
+// kMaxImportedContacts (more: ok=false, none taken).
+constexpr size_t kMaxImportedContacts = 100'000;
+ReadOutcome read_vcards(const std::filesystem::path& path, std::vector<ImportedContact>& contacts);
 
 }  // namespace quillet

@@ -1,0 +1,502 @@
+#include "desktop/formats/android_import.h"
+
+#include <fcntl.h>
+#include <libxml/xmlreader.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "desktop/formats/import_text.h"
+#include "desktop/formats/xml_input_filter.h"
+
+namespace quillet {
+namespace {
+
+using import::PartSpool;
+using import::XmlInputFilter;
+
+constexpr size_t kReadPiece = 64 * 1024;
+constexpr uint64_t kMaxTextPartBytes = import::XmlInputFilter::kMaxValueBytes;
+
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(const std::filesystem::path& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+// The file as the parser reads it: through the filter, reporting progress.
+struct FilteredInput {
+    int fd = -1;
+    uint64_t done = 0;
+    uint64_t total = 0;
+    ImportSink* sink = nullptr;
+    XmlInputFilter* filter = nullptr;
+    std::string out;
+    size_t out_at = 0;
+    bool at_end = false;
+    bool cancelled = false;
+    bool read_failed = false;
+
+    static int read(void* context, char* buffer, int length) {
+        auto& self = *static_cast<FilteredInput*>(context);
+        return self.read_into(buffer, static_cast<size_t>(length));
+    }
+
+    int read_into(char* buffer, size_t length) {
+        while (out_at == out.size() && !at_end) {
+            out.clear();
+            out_at = 0;
+            char piece[kReadPiece];
+            const ssize_t n = ::read(fd, piece, sizeof piece);
+            if (n < 0) {
+                read_failed = true;
+                return -1;
+            }
+            done += static_cast<uint64_t>(n);
+            at_end = n == 0;
+            if (!sink->progress(done, total)) {
+                cancelled = true;
+                return -1;
+            }
+            if (!filter->feed(std::string_view(piece, static_cast<size_t>(n)), at_end, out))
+                return -1;
+        }
+        const size_t n = std::min(length, out.size() - out_at);
+        std::memcpy(buffer, out.data() + out_at, n);
+        out_at += n;
+        return static_cast<int>(n);
+    }
+};
+
+struct ReaderDeleter {
+    void operator()(xmlTextReader* r) const { xmlFreeTextReader(r); }
+};
+
+void remember_error(void* context, xmlError* error) {
+    auto& first = *static_cast<std::string*>(context);
+    if (!first.empty() || error == nullptr || error->level < XML_ERR_ERROR)
+        return;
+    std::string message = error->message ? error->message : "unreadable XML";
+    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+        message.pop_back();
+    first = "the file is damaged at line " + std::to_string(error->line) + ": " + message;
+}
+
+// The attributes of the reader's current element. One object is loaded
+// again for each element, so that its strings keep their capacity.
+class Attributes {
+  public:
+    void load(xmlTextReader* reader) {
+        count_ = 0;
+        while (xmlTextReaderMoveToNextAttribute(reader) == 1) {
+            const auto* name = reinterpret_cast<const char*>(xmlTextReaderConstLocalName(reader));
+            const auto* value = reinterpret_cast<const char*>(xmlTextReaderConstValue(reader));
+            if (count_ == pairs_.size())
+                pairs_.emplace_back();
+            pairs_[count_].first.assign(name ? name : "");
+            pairs_[count_].second.assign(value ? value : "");
+            ++count_;
+        }
+        xmlTextReaderMoveToElement(reader);
+    }
+    std::string_view get(std::string_view name) const {
+        for (size_t i = 0; i < count_; ++i) {
+            if (pairs_[i].first == name)
+                return pairs_[i].second;
+        }
+        return {};
+    }
+    bool has(std::string_view name) const {
+        for (size_t i = 0; i < count_; ++i) {
+            if (pairs_[i].first == name)
+                return true;
+        }
+        return false;
+    }
+
+  private:
+    std::vector<std::pair<std::string, std::string>> pairs_;
+    size_t count_ = 0;
+};
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    return out;
+}
+
+bool absent(std::string_view value) {
+    return value.empty() || value == "null";
+}
+
+// Where the filter put a part's data: "OFFSET LENGTH BAD".
+struct SpoolRange {
+    uint64_t offset = 0;
+    uint64_t length = 0;
+    bool bad = false;
+};
+
+std::optional<SpoolRange> spool_range(std::string_view marker) {
+    const size_t a = marker.find(' ');
+    const size_t b = marker.rfind(' ');
+    if (a == std::string_view::npos || b == a)
+        return std::nullopt;
+    const auto offset = import::parse_int(marker.substr(0, a));
+    const auto length = import::parse_int(marker.substr(a + 1, b - a - 1));
+    if (!offset || !length || *offset < 0 || *length < 0)
+        return std::nullopt;
+    return SpoolRange{static_cast<uint64_t>(*offset), static_cast<uint64_t>(*length),
+                      marker.substr(b + 1) == "1"};
+}
+
+class AndroidReader {
+  public:
+    AndroidReader(ImportSink& sink, AttachmentSink& attachments, PartSpool& spool)
+        : sink_(sink), attachments_(attachments), spool_(spool) {}
+
+    // False when the file is not a message backup (error()).
+    bool element(xmlTextReader* reader, std::string_view name);
+    void end_element(std::string_view name);
+    bool started() const { return started_; }
+    const std::string& error() const { return error_; }
+    std::optional<uint64_t> announced() const { return announced_; }
+    uint64_t replaced() const { return replaced_; }
+
+  private:
+    bool root(const Attributes& a, std::string_view name);
+    void sms(const Attributes& a);
+    void begin_mms(const Attributes& a);
+    void part(const Attributes& a);
+    void addr(const Attributes& a);
+    void end_mms();
+    void save_attachment(const Attributes& a, std::string_view content_type,
+                         const std::optional<SpoolRange>& range);
+    std::optional<int64_t> checked_time(std::string_view date, std::string_view what);
+
+    ImportSink& sink_;
+    AttachmentSink& attachments_;
+    PartSpool& spool_;
+    import::OwnerGuess owner_;
+    Attributes attributes_;
+    bool started_ = false;
+    std::optional<uint64_t> announced_;
+    std::string error_;
+    uint64_t replaced_ = 0;
+
+    struct Mms {
+        bool open = false;
+        std::string skip;  // why it is not taken, when it is not
+        ImportedMessage message;
+        std::string texts;
+        std::string address;  // the "~"-joined fallback
+        import::MmsParties parties;
+        bool any_addr = false;
+    } mms_;
+};
+
+std::optional<int64_t> AndroidReader::checked_time(std::string_view date, std::string_view what) {
+    const std::optional<int64_t> ms = import::parse_int(date);
+    if (!ms) {
+        sink_.skipped(std::string(what) + " without a readable date");
+        return std::nullopt;
+    }
+    if (const auto why = import::time_out_of_range(*ms)) {
+        sink_.skipped(std::string(what) + " with " + std::string(*why));
+        return std::nullopt;
+    }
+    return ms;
+}
+
+bool AndroidReader::root(const Attributes& a, std::string_view name) {
+    started_ = true;
+    if (name == "calls") {
+        error_ = "an Android call log: it holds calls, not messages";
+        return false;
+    }
+    if (name != "smses" && name != "allsms") {
+        error_ = "not an Android message backup (its root is <" + std::string(name) + ">)";
+        return false;
+    }
+    if (const auto count = import::parse_int(a.get("count")); count && *count >= 0)
+        announced_ = static_cast<uint64_t>(*count);
+    return true;
+}
+
+bool AndroidReader::element(xmlTextReader* reader, std::string_view name) {
+    attributes_.load(reader);
+    const Attributes& a = attributes_;
+    if (!started_)
+        return root(a, name);
+    if (name == "sms") {
+        sms(a);
+    } else if (name == "mms") {
+        begin_mms(a);
+        if (xmlTextReaderIsEmptyElement(reader) == 1)
+            end_mms();
+    } else if (name == "part" && mms_.open) {
+        part(a);
+    } else if (name == "addr" && mms_.open) {
+        addr(a);
+    } else if (name == "part") {
+        // A part outside any MMS: its spooled data is let go.
+        if (const auto range = spool_range(a.get("quillet-spool")))
+            spool_.consumed(range->offset + range->length);
+    }
+    return true;
+}
+
+void AndroidReader::end_element(std::string_view name) {
+    if (name == "mms" && mms_.open)
+        end_mms();
+}
+
+void AndroidReader::sms(const Attributes& a) {
+    if (a.has("quillet-cut")) {
+        sink_.skipped("an SMS with a value longer than 8 MB");
+        return;
+    }
+    const std::string_view type = a.get("type");
+    static constexpr std::string_view kNotMessages[] = {"a draft", "a message in the outbox",
+                                                        "a message that failed to send",
+                                                        "a message queued to be sent"};
+    if (type.size() == 1 && type[0] >= '3' && type[0] <= '6') {
+        sink_.skipped(kNotMessages[type[0] - '3']);
+        return;
+    }
+    if (type != "1" && type != "2") {
+        sink_.skipped("an SMS of unknown type");
+        return;
+    }
+    const std::optional<int64_t> ms = checked_time(a.get("date"), "an SMS");
+    if (!ms)
+        return;
+    ImportedMessage m;
+    m.received = type == "1";
+    // Several recipients come "~"-joined; a message hands them on ";"-joined.
+    m.address = std::string(a.get("address"));
+    std::replace(m.address.begin(), m.address.end(), '~', ';');
+    m.text = import::utf16_from_utf8(a.get("body"), replaced_);
+    m.time_ms = *ms;
+    m.read = !m.received || a.get("read") != "0";
+    sink_.message(std::move(m));
+}
+
+void AndroidReader::begin_mms(const Attributes& a) {
+    mms_ = Mms();
+    mms_.open = true;
+    const std::string_view box = a.get("msg_box");
+    if (a.has("quillet-cut")) {
+        mms_.skip = "an MMS with a value longer than 8 MB";
+    } else if (box == "3") {
+        mms_.skip = "a draft";
+    } else if (box == "4") {
+        mms_.skip = "a message in the outbox";
+    } else if (box != "1" && box != "2") {
+        mms_.skip = "an MMS of unknown box";
+    } else if (const auto ms = import::parse_int(a.get("date")); !ms) {
+        mms_.skip = "an MMS without a readable date";
+    } else if (const auto why = import::time_out_of_range(*ms)) {
+        mms_.skip = "an MMS with " + std::string(*why);
+    } else {
+        mms_.message.time_ms = *ms;
+    }
+    mms_.message.received = box == "1";
+    mms_.message.read = box != "1" || a.get("read") != "0";
+    mms_.address = std::string(a.get("address"));
+}
+
+void AndroidReader::part(const Attributes& a) {
+    const std::optional<SpoolRange> range = spool_range(a.get("quillet-spool"));
+    if (mms_.skip.empty()) {
+        const std::string type = lower(a.get("ct"));
+        if (a.has("quillet-cut")) {
+            sink_.skipped("an MMS part with a value longer than 8 MB");
+        } else if (type == "application/smil") {
+            // The layout of the slides: not part of the message.
+        } else if (type == "text/plain") {
+            std::string text(a.get("text"));
+            if (absent(text) && range && range->length <= kMaxTextPartBytes && !range->bad) {
+                text.clear();
+                spool_.read(range->offset, range->length, [&](std::string_view piece) {
+                    text.append(piece);
+                    return true;
+                });
+            }
+            if (!absent(text)) {
+                if (!mms_.texts.empty())
+                    mms_.texts += '\n';
+                mms_.texts += text;
+            }
+        } else {
+            save_attachment(a, type, range);
+        }
+    }
+    if (range)
+        spool_.consumed(range->offset + range->length);
+}
+
+void AndroidReader::save_attachment(const Attributes& a, std::string_view content_type,
+                                    const std::optional<SpoolRange>& range) {
+    const std::string_view inline_text = a.get("text");
+    if ((!range || range->length == 0) && absent(inline_text)) {
+        sink_.skipped("an MMS part without content");
+        return;
+    }
+    if (range && range->bad) {
+        sink_.skipped("an MMS part whose data is damaged");
+        return;
+    }
+    std::string_view name = a.get("name");
+    if (absent(name))
+        name = a.get("cl");
+    if (absent(name))
+        name = "attachment";
+    const std::optional<std::string> saved = attachments_.begin(name);
+    if (!saved) {
+        sink_.skipped("an attachment that could not be saved");
+        return;
+    }
+    bool written = false;
+    if (range && range->length > 0) {
+        written = spool_.read(range->offset, range->length,
+                              [&](std::string_view piece) { return attachments_.write(piece); });
+    } else {
+        written = attachments_.write(inline_text);
+    }
+    if (!attachments_.end(written) || !written) {
+        sink_.skipped("an attachment that could not be saved");
+        return;
+    }
+    mms_.message.attachments.push_back(
+        {std::string(import::attachment_kind(content_type)), *saved});
+}
+
+void AndroidReader::addr(const Attributes& a) {
+    mms_.any_addr = true;
+    const std::string_view type = a.get("type");
+    const std::string_view address = a.get("address");
+    if (type == "137") {
+        mms_.parties.sender = std::string(address);
+    } else if (type == "151" || type == "130" || type == "129") {
+        mms_.parties.recipients.emplace_back(address);
+    }
+}
+
+void AndroidReader::end_mms() {
+    mms_.open = false;
+    if (!mms_.skip.empty()) {
+        sink_.skipped(mms_.skip);
+        return;
+    }
+    ImportedMessage& m = mms_.message;
+    if (mms_.texts.empty() && m.attachments.empty()) {
+        sink_.skipped("an MMS without any part");
+        return;
+    }
+    if (!mms_.any_addr) {
+        // No <addrs>: the "~"-joined address stands for the others.
+        std::string_view rest = mms_.address;
+        while (!rest.empty()) {
+            const size_t tilde = rest.find('~');
+            const std::string_view one = rest.substr(0, tilde);
+            if (m.received && mms_.parties.sender.empty()) {
+                mms_.parties.sender = std::string(one);
+            } else {
+                mms_.parties.recipients.emplace_back(one);
+            }
+            rest = tilde == std::string_view::npos ? std::string_view() : rest.substr(tilde + 1);
+        }
+    }
+    m.address = owner_.correspondents(mms_.parties, m.received);
+    m.text = import::utf16_from_utf8(mms_.texts, replaced_);
+    for (const ImportedAttachment& attachment : m.attachments)
+        import::append_attachment_line(m.text, attachment, replaced_);
+    sink_.message(std::move(m));
+}
+
+}  // namespace
+
+ReadOutcome read_android_backup(const std::filesystem::path& path, ImportSink& sink,
+                                AttachmentSink& attachments) {
+    ReadOutcome outcome;
+    const FileDescriptor file(path);
+    if (file.get() < 0) {
+        outcome.ok = false;
+        outcome.error = "the file cannot be opened: " + std::string(std::strerror(errno));
+        return outcome;
+    }
+    PartSpool spool;
+    XmlInputFilter filter(spool);
+    FilteredInput input;
+    input.fd = file.get();
+    std::error_code ec;
+    input.total = std::filesystem::file_size(path, ec);
+    input.sink = &sink;
+    input.filter = &filter;
+
+    // No network, no DTD loading, no entity substitution: only what is in
+    // the file, and the filter refuses entity declarations before this.
+    std::unique_ptr<xmlTextReader, ReaderDeleter> reader(
+        xmlReaderForIO(&FilteredInput::read, nullptr, &input, nullptr, nullptr,
+                       XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    if (!reader) {
+        outcome.ok = false;
+        outcome.error = "the XML reader could not be started";
+        return outcome;
+    }
+    std::string parse_error;
+    xmlTextReaderSetStructuredErrorHandler(reader.get(), &remember_error, &parse_error);
+
+    AndroidReader android(sink, attachments, spool);
+    int status = 0;
+    while ((status = xmlTextReaderRead(reader.get())) == 1) {
+        const int type = xmlTextReaderNodeType(reader.get());
+        if (type != XML_READER_TYPE_ELEMENT && type != XML_READER_TYPE_END_ELEMENT)
+            continue;
+        const auto* name = reinterpret_cast<const char*>(xmlTextReaderConstLocalName(reader.get()));
+        const std::string_view element = name ? name : "";
+        if (type == XML_READER_TYPE_END_ELEMENT) {
+            android.end_element(element);
+        } else if (!android.element(reader.get(), element)) {
+            status = -1;
+            break;
+        }
+    }
+    outcome.announced = android.announced();
+    outcome.replaced = filter.replaced() + android.replaced();
+    if (input.cancelled) {
+        outcome.ok = false;
+        outcome.cancelled = true;
+        outcome.error = "cancelled";
+    } else if (status != 0) {
+        outcome.ok = false;
+        outcome.error = !android.error().empty()  ? android.error()
+                        : !filter.error().empty() ? filter.error()
+                        : input.read_failed       ? "the file could not be read"
+                        : !android.started()      ? "the file holds no XML element"
+                        : !parse_error.empty()    ? parse_error
+                                                  : "the file is not well-formed XML";
+    } else if (!android.started()) {
+        outcome.ok = false;
+        outcome.error = "the file holds no XML element";
+    }
+    return outcome;
+}
+
+}  // namespace quillet

@@ -1,0 +1,86 @@
+// Small pieces every import reader shares: UTF-8 read leniently with the
+// damage counted, base64 decoded in pieces, the kind of an attachment from
+// its content type, the range of times a message may carry, and the
+// correspondents of a group message without the owner's own number.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "desktop/formats/import_source.h"
+
+namespace quillet::import {
+
+// UTF-8 as UTF-16; each invalid sequence (and each encoded surrogate)
+// becomes U+FFFD and adds one to `replaced`.
+std::u16string utf16_from_utf8(std::string_view text, uint64_t& replaced);
+
+// The length of the valid UTF-8 sequence at `text[i]` (0: none there);
+// `code_point` receives its value. Overlong forms and surrogates are not
+// valid.
+size_t utf8_sequence(std::string_view text, size_t i, uint32_t& code_point);
+
+// Appends the UTF-8 of one code point; one outside Unicode becomes U+FFFD.
+void append_utf8(std::string& out, uint32_t code_point);
+
+// A whole decimal number, optionally negative; nothing else around it.
+std::optional<int64_t> parse_int(std::string_view text);
+
+// Base64 in pieces of any size: whitespace and character references
+// ("&#10;") between the characters are ignored; `bad` tells that something
+// else was met (those characters are left out).
+class Base64Decoder {
+  public:
+    void feed(std::string_view text, std::string& out);
+    bool bad() const { return bad_; }
+
+  private:
+    uint32_t bits_ = 0;
+    int count_ = 0;
+    bool in_reference_ = false;
+    bool bad_ = false;
+};
+
+// "picture", "audio", "video", "contact card" or "file".
+std::string_view attachment_kind(std::string_view content_type);
+
+// Messages carry times the boxes can hold: from 1601 to 30828.
+constexpr int64_t kEarliestMs = -11'644'473'600'000;  // 1601-01-01
+constexpr int64_t kLatestMs = 910'692'730'085'477;    // 30828-09-14
+// Why a time is refused, or nothing when it can be kept.
+std::optional<std::string_view> time_out_of_range(int64_t ms);
+
+// Appends "[picture: IMG_0042.jpg]" on a line of its own.
+void append_attachment_line(std::u16string& text, const ImportedAttachment& attachment,
+                            uint64_t& replaced);
+
+// Who took part in an MMS, one address per person, as the sources list
+// them: the sender (137) and the recipients (151 to, 130 cc, 129 bcc).
+struct MmsParties {
+    std::string sender;
+    std::vector<std::string> recipients;
+};
+
+// Tells the owner's own number from what the MMS of one file show: the
+// sender of a sent MMS, the one recipient of a received one, or else the
+// one number every MMS so far lists. Numbers are compared by their last
+// nine digits, names as written.
+class OwnerGuess {
+  public:
+    // The correspondents of `parties` joined by ";", without the owner's
+    // number once it is known; learns from every call.
+    std::string correspondents(const MmsParties& parties, bool received);
+
+  private:
+    void learn(const MmsParties& parties, bool received);
+    bool is_owner(std::string_view address) const;
+
+    std::string owner_;
+    std::vector<std::string> common_;  // keys every MMS so far listed
+    bool any_ = false;
+};
+
+}  // namespace quillet::import

@@ -1,0 +1,311 @@
+#include "desktop/formats/smsie_import.h"
+
+#include <zip.h>
+
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "desktop/formats/import_text.h"
+
+namespace quillet {
+namespace {
+
+using nlohmann::json;
+
+constexpr size_t kReadPiece = 64 * 1024;
+constexpr size_t kMaxLineBytes = 16u << 20;
+// Small entries may compress well without harm; the ratio counts above it.
+constexpr uint64_t kRatioFloorBytes = 1u << 20;
+
+using Archive = std::unique_ptr<zip_t, decltype(&zip_discard)>;
+using Entry = std::unique_ptr<zip_file_t, decltype(&zip_fclose)>;
+
+// Why an entry must not be read, or nothing.
+std::optional<std::string> entry_refused(zip_t* archive, zip_uint64_t index, uint64_t& size) {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(archive, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE) ||
+        !(st.valid & ZIP_STAT_COMP_SIZE))
+        return "a ZIP entry whose size cannot be read";
+    size = st.size;
+    if (st.size > kMaxZipEntryBytes)
+        return "a ZIP entry larger than 4 GB";
+    if (st.size > kRatioFloorBytes &&
+        st.size / std::max<zip_uint64_t>(st.comp_size, 1) > kMaxZipRatio)
+        return "a ZIP entry that expands more than 100 times (a ZIP bomb)";
+    return std::nullopt;
+}
+
+// Reads an entry in pieces, never more than it declared.
+bool read_entry(zip_t* archive, zip_uint64_t index, uint64_t size,
+                const std::function<bool(std::string_view)>& piece) {
+    Entry file(zip_fopen_index(archive, index, 0), &zip_fclose);
+    if (!file)
+        return false;
+    std::string buffer(kReadPiece, '\0');
+    uint64_t done = 0;
+    for (;;) {
+        const zip_int64_t n = zip_fread(file.get(), buffer.data(), buffer.size());
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        done += static_cast<uint64_t>(n);
+        if (done > size || !piece(std::string_view(buffer.data(), static_cast<size_t>(n))))
+            return false;
+    }
+}
+
+// A value of Android's columns: a string, or a number some writers use.
+std::string text_of(const json& object, const char* key) {
+    const auto it = object.find(key);
+    if (it == object.end())
+        return {};
+    if (it->is_string())
+        return it->get<std::string>();
+    if (it->is_number_integer())
+        return std::to_string(it->get<int64_t>());
+    return {};
+}
+
+class SmsIeReader {
+  public:
+    SmsIeReader(zip_t* archive, ImportSink& sink, AttachmentSink& attachments)
+        : archive_(archive), sink_(sink), attachments_(attachments) {}
+    void object(const json& o);
+    uint64_t replaced() const { return replaced_; }
+
+  private:
+    void sms(const json& o);
+    void mms(const json& o);
+    void attachment(const json& part, std::string_view content_type, ImportedMessage& m);
+    std::optional<int64_t> checked_time(const std::string& value, int64_t scale,
+                                        std::string_view what);
+
+    zip_t* archive_;
+    ImportSink& sink_;
+    AttachmentSink& attachments_;
+    import::OwnerGuess owner_;
+    uint64_t replaced_ = 0;
+};
+
+std::optional<int64_t> SmsIeReader::checked_time(const std::string& value, int64_t scale,
+                                                 std::string_view what) {
+    const std::optional<int64_t> t = import::parse_int(value);
+    if (!t) {
+        sink_.skipped(std::string(what) + " without a readable date");
+        return std::nullopt;
+    }
+    const int64_t ms = *t > import::kLatestMs / scale     ? import::kLatestMs + 1
+                       : *t < import::kEarliestMs / scale ? import::kEarliestMs - 1
+                                                          : *t * scale;
+    if (const auto why = import::time_out_of_range(ms)) {
+        sink_.skipped(std::string(what) + " with " + std::string(*why));
+        return std::nullopt;
+    }
+    return ms;
+}
+
+void SmsIeReader::object(const json& o) {
+    if (o.contains("__parts") || o.contains("msg_box"))
+        mms(o);
+    else
+        sms(o);
+}
+
+void SmsIeReader::sms(const json& o) {
+    const std::string type = text_of(o, "type");
+    if (type != "1" && type != "2") {
+        sink_.skipped(type == "3" ? "a draft" : "an SMS that is neither received nor sent");
+        return;
+    }
+    const auto ms = checked_time(text_of(o, "date"), 1, "an SMS");
+    if (!ms)
+        return;
+    ImportedMessage m;
+    m.received = type == "1";
+    m.address = text_of(o, "address");
+    m.text = import::utf16_from_utf8(text_of(o, "body"), replaced_);
+    m.time_ms = *ms;
+    m.read = !m.received || text_of(o, "read") != "0";
+    sink_.message(std::move(m));
+}
+
+void SmsIeReader::mms(const json& o) {
+    const std::string box = text_of(o, "msg_box");
+    if (box != "1" && box != "2") {
+        sink_.skipped(box == "3" ? "a draft" : "an MMS that is neither received nor sent");
+        return;
+    }
+    const auto ms = checked_time(text_of(o, "date"), 1000, "an MMS");
+    if (!ms)
+        return;
+    ImportedMessage m;
+    m.received = box == "1";
+    m.time_ms = *ms;
+    m.read = !m.received || text_of(o, "read") != "0";
+    import::MmsParties parties;
+    if (const auto sender = o.find("__sender_address"); sender != o.end() && sender->is_object())
+        parties.sender = text_of(*sender, "address");
+    if (const auto to = o.find("__recipient_addresses"); to != o.end() && to->is_array()) {
+        for (const json& r : *to) {
+            if (r.is_object())
+                parties.recipients.push_back(text_of(r, "address"));
+        }
+    }
+    std::string texts;
+    if (const auto parts = o.find("__parts"); parts != o.end() && parts->is_array()) {
+        for (const json& part : *parts) {
+            if (!part.is_object())
+                continue;
+            std::string type = text_of(part, "ct");
+            for (char& c : type)
+                c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+            if (type == "application/smil")
+                continue;
+            if (type == "text/plain") {
+                const std::string text = text_of(part, "text");
+                if (!texts.empty() && !text.empty())
+                    texts += '\n';
+                texts += text;
+                continue;
+            }
+            attachment(part, type, m);
+        }
+    }
+    if (texts.empty() && m.attachments.empty()) {
+        sink_.skipped("an MMS without any part");
+        return;
+    }
+    m.address = owner_.correspondents(parties, m.received);
+    m.text = import::utf16_from_utf8(texts, replaced_);
+    for (const ImportedAttachment& a : m.attachments)
+        import::append_attachment_line(m.text, a, replaced_);
+    sink_.message(std::move(m));
+}
+
+void SmsIeReader::attachment(const json& part, std::string_view content_type, ImportedMessage& m) {
+    std::string file = text_of(part, "_data");
+    file.erase(0, file.find_last_of('/') == std::string::npos ? 0 : file.find_last_of('/') + 1);
+    const zip_int64_t index =
+        file.empty() ? -1 : zip_name_locate(archive_, ("data/" + file).c_str(), 0);
+    if (index < 0) {
+        sink_.skipped("an MMS part whose file is not in the ZIP");
+        return;
+    }
+    uint64_t size = 0;
+    if (const auto why = entry_refused(archive_, static_cast<zip_uint64_t>(index), size)) {
+        sink_.skipped(*why);
+        return;
+    }
+    std::string name = text_of(part, "name");
+    if (name.empty() || name == "null")
+        name = text_of(part, "cl");
+    if (name.empty() || name == "null")
+        name = file;
+    const std::optional<std::string> saved = attachments_.begin(name);
+    const bool written =
+        saved && read_entry(archive_, static_cast<zip_uint64_t>(index), size,
+                            [&](std::string_view piece) { return attachments_.write(piece); });
+    if (!saved || !attachments_.end(written) || !written) {
+        sink_.skipped("an attachment that could not be saved");
+        return;
+    }
+    m.attachments.push_back({std::string(import::attachment_kind(content_type)), *saved});
+}
+
+ReadOutcome refused(std::string why) {
+    ReadOutcome outcome;
+    outcome.ok = false;
+    outcome.error = std::move(why);
+    return outcome;
+}
+
+}  // namespace
+
+ReadOutcome read_smsie_zip(const std::filesystem::path& path, ImportSink& sink,
+                           AttachmentSink& attachments) {
+    int error = 0;
+    Archive archive(zip_open(path.c_str(), ZIP_RDONLY, &error), &zip_discard);
+    if (!archive)
+        return refused("not a readable ZIP file");
+    const zip_int64_t index = zip_name_locate(archive.get(), "messages.ndjson", 0);
+    if (index < 0) {
+        return refused(zip_name_locate(archive.get(), "messages.json", 0) >= 0
+                           ? "an sms-ie export of the older kind (one JSON document), which is "
+                             "not read: export again with a current sms-ie"
+                           : "a ZIP without messages.ndjson: not an sms-ie export");
+    }
+    uint64_t size = 0;
+    if (const auto why = entry_refused(archive.get(), static_cast<zip_uint64_t>(index), size))
+        return refused("messages.ndjson refused: " + *why);
+
+    ReadOutcome outcome;
+    SmsIeReader reader(archive.get(), sink, attachments);
+    std::string line;
+    bool first = true;
+    bool line_cut = false;
+    uint64_t done = 0;
+    const auto take_line = [&]() {
+        const size_t start = line.find_first_not_of(" \t\r");
+        if (start == std::string::npos || line_cut) {
+            if (line_cut)
+                sink.skipped("a line longer than 16 MB");
+            return true;
+        }
+        json o = json::parse(line, nullptr, false);
+        if (o.is_discarded() || !o.is_object()) {
+            if (first) {
+                outcome = refused(line[start] == '[' || line[start] == '{'
+                                      ? "an sms-ie export of the older kind (one JSON "
+                                        "document), which is not read: export again with a "
+                                        "current sms-ie"
+                                      : "messages.ndjson does not hold JSON objects");
+                return false;
+            }
+            sink.skipped("a line that is not a JSON object");
+            return true;
+        }
+        first = false;
+        reader.object(o);
+        return true;
+    };
+    const bool read = read_entry(archive.get(), static_cast<zip_uint64_t>(index), size,
+                                 [&](std::string_view piece) {
+                                     done += piece.size();
+                                     if (!sink.progress(done, size)) {
+                                         outcome.cancelled = true;
+                                         return false;
+                                     }
+                                     while (!piece.empty()) {
+                                         const size_t nl = piece.find('\n');
+                                         const std::string_view part = piece.substr(0, nl);
+                                         if (line.size() + part.size() > kMaxLineBytes)
+                                             line_cut = true;
+                                         else if (!line_cut)
+                                             line.append(part);
+                                         if (nl == std::string_view::npos)
+                                             break;
+                                         piece.remove_prefix(nl + 1);
+                                         const bool go_on = take_line();
+                                         line.clear();
+                                         line_cut = false;
+                                         if (!go_on)
+                                             return false;
+                                     }
+                                     return true;
+                                 });
+    if (outcome.cancelled) {
+        outcome.ok = false;
+        outcome.error = "cancelled";
+    } else if (outcome.ok && !read) {
+        outcome = refused("messages.ndjson could not be read from the ZIP");
+    } else if (outcome.ok) {
+        take_line();
+    }
+    outcome.replaced += reader.replaced();
+    return outcome;
+}
+
+}  // namespace quillet

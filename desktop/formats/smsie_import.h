@@ -1,0 +1,21 @@
+// Reads an sms-ie export (a ZIP: messages.ndjson, one JSON object per line,
+// and data/ with the MMS parts' files; doc/import_formats.md). Entries whose
+// size is not sane (a compression ratio over 100, or more than the bounds
+// below) are refused; entries are only ever read, and attachments go
+// through the AttachmentSink, so no entry name reaches the disk.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+
+#include "desktop/formats/import_source.h"
+
+namespace quillet {
+
+constexpr uint64_t kMaxZipRatio = 100;
+constexpr uint64_t kMaxZipEntryBytes = 4ull << 30;
+
+ReadOutcome read_smsie_zip(const std::filesystem::path& path, ImportSink& sink,
+                           AttachmentSink& attachments);
+
+}  // namespace quillet

@@ -1,0 +1,77 @@
+// What the import readers' tests share: a sink that keeps what it is told,
+// attachments kept in memory, files written into a temp folder (`written`), and the
+// growth of the process's peak memory.
+#pragma once
+
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "desktop/formats/import_source.h"
+#include "protocol/text_codec.h"
+#include "store_test_support.h"
+
+namespace quillet::test {
+
+struct RecordingSink : ImportSink {
+    std::vector<ImportedMessage> messages;
+    std::vector<std::string> skips;
+    uint64_t progress_calls = 0;
+    uint64_t cancel_after = UINT64_MAX;  // progress calls before "cancel"
+
+    void message(ImportedMessage&& m) override { messages.push_back(std::move(m)); }
+    void skipped(std::string_view why) override { skips.emplace_back(why); }
+    bool progress(uint64_t, uint64_t) override { return ++progress_calls <= cancel_after; }
+    std::string text(size_t i) const { return to_utf8(messages.at(i).text); }
+};
+
+// Each attachment as bytes under the name it got; names made unique the
+// way a real sink would, and every suggested name remembered.
+struct MemoryAttachments : AttachmentSink {
+    std::map<std::string, std::string> files;
+    std::vector<std::string> suggested;
+    std::string open_name;
+    std::string open_bytes;
+    uint64_t bytes_seen = 0;
+    bool keep_bytes = true;
+
+    std::optional<std::string> begin(std::string_view name) override {
+        suggested.emplace_back(name);
+        std::string unique(name);
+        for (int n = 2; files.count(unique); ++n)
+            unique = std::to_string(n) + "-" + std::string(name);
+        open_name = unique;
+        open_bytes.clear();
+        return unique;
+    }
+    bool write(std::string_view bytes) override {
+        bytes_seen += bytes.size();
+        if (keep_bytes)
+            open_bytes.append(bytes);
+        return true;
+    }
+    bool end(bool keep) override {
+        if (keep)
+            files[open_name] = std::move(open_bytes);
+        return true;
+    }
+};
+
+inline std::filesystem::path written(const std::filesystem::path& path, std::string_view bytes) {
+    write_file(path, bytes);
+    return path;
+}
+
+inline long peak_kb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+}  // namespace quillet::test
