@@ -12,6 +12,8 @@ packages=(
     libphonenumber-dev libicu-dev
     libgtest-dev libbenchmark-dev libxml2-dev
     xvfb xauth fonts-dejavu-core poppler-utils
+    # Emoji and symbols in conversation PDFs, where the text font has none.
+    fonts-symbola
     # The suite checks that the sources follow .clang-format.
     clang-format
     # The one-time move is killed at every step under strace.

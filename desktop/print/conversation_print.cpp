@@ -49,10 +49,13 @@ QTextBlockFormat day_format() {
 }
 
 // Received on the left, sent on the right; each leaves a third of the
-// width free on the other side.
-QTextBlockFormat message_format(bool sent, qreal width) {
+// width free on the other side. A Hebrew or Arabic text runs from the right
+// within its place.
+QTextBlockFormat message_format(bool sent, qreal width, Qt::LayoutDirection direction) {
     QTextBlockFormat f;
-    f.setAlignment(sent ? Qt::AlignRight : Qt::AlignLeft);
+    f.setLayoutDirection(direction);
+    const bool right = sent || direction == Qt::RightToLeft;
+    f.setAlignment((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignAbsolute);
     if (sent) {
         f.setLeftMargin(width / 3);
     } else {
@@ -66,7 +69,9 @@ QTextBlockFormat message_format(bool sent, qreal width) {
 
 void add_message(QTextCursor& cursor, const ExchangedMessage& e, const QLocale& locale, qreal width,
                  const QFont& font) {
-    cursor.insertBlock(message_format(e.sent, width));
+    const QString text = paragraph_text(e.message->text_view());
+    cursor.insertBlock(
+        message_format(e.sent, width, text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight));
     QTextCharFormat small;
     small.setFont(font);
     small.setFontPointSize(font.pointSizeF() * 0.8);
@@ -79,7 +84,7 @@ void add_message(QTextCursor& cursor, const ExchangedMessage& e, const QLocale& 
     cursor.insertText(heading + QChar::LineSeparator, small);
     QTextCharFormat body;
     body.setFont(font);
-    cursor.insertText(paragraph_text(e.message->text_view()), body);
+    cursor.insertText(text, body);
 }
 
 }  // namespace
@@ -148,6 +153,9 @@ int paint_conversation(QPagedPaintDevice& device, const PrintedConversation& con
         return 0;
     QFont font = painter.font();
     font.setPointSizeF(kFontPoints);
+    // Emoji and symbols the text font lacks come from a font that has them
+    // (in outlines, which a PDF embeds and its text layer keeps).
+    font.setFamilies({font.family(), QStringLiteral("Symbola")});
     const QFontMetricsF metrics(font, &device);
     const qreal band = 2 * metrics.height();
     const QSizeF page(device.width(), device.height());
