@@ -28,9 +28,14 @@ std::string former_normalised_number(std::string_view source) {
 }
 
 std::string normalise_number(std::string_view source) {
-    if (!written_as_number(source))
-        return std::string(trimmed(source));
-    return former_normalised_number(source);
+    if (written_as_number(source))
+        return former_normalised_number(source);
+    // "Name" <address>: the address is the correspondent, and fits the field
+    // better (the phone's field may have cut the closing ">" off already).
+    const size_t open = source.rfind('<');
+    if (open != std::string_view::npos && source.find('@', open) != std::string_view::npos)
+        return std::string(trimmed(source.substr(open + 1, source.find('>', open) - open - 1)));
+    return std::string(trimmed(source));
 }
 
 Contact make_contact(std::string_view name, std::string_view number) {

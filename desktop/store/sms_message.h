@@ -21,7 +21,7 @@ Contact make_contact(std::string_view name, std::string_view number);
 // A number written with digits and separators ("+49 (170) 123-4567") keeps
 // an optional leading "+" and every digit. A sender name ("Bank", "DHL
 // Express", an e-mail address) is its own correspondent and is kept as
-// written, without the blanks around it.
+// written, without the blanks around it; of "Name" <address> the address.
 std::string normalise_number(std::string_view source);
 // The same, as a message stores it: cut to 31 bytes, zeros after.
 TextField normalised_number_field(std::string_view source);

@@ -42,7 +42,9 @@ TEST(NormaliseNumberTest, KeepsOneLeadingPlusAndTheDigits) {
              {"abc", "abc"},
              {" DHL Express ", "DHL Express"},
              {"info24@example.com", "info24@example.com"},
-             {"Bank", "Bank"}}) {
+             {"Bank", "Bank"},
+             {"\"Chlo\xe9 Martin\" <chloe@example.org>", "chloe@example.org"},
+             {"\"Chlo\xe9 Martin\" <chloe@example.o", "chloe@example.o"}}) {
         EXPECT_EQ(normalise_number(raw), kept) << raw;
         EXPECT_EQ(former_normalised_number(raw), normalise_number(digits_of(raw))) << raw;
     }
