@@ -53,9 +53,11 @@ QTextBlockFormat day_format() {
 // within its place.
 QTextBlockFormat message_format(bool sent, qreal width, Qt::LayoutDirection direction) {
     QTextBlockFormat f;
-    f.setLayoutDirection(direction);
-    const bool right = sent || direction == Qt::RightToLeft;
-    f.setAlignment((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignAbsolute);
+    f.setAlignment(sent ? Qt::AlignRight : Qt::AlignLeft);
+    if (direction == Qt::RightToLeft) {
+        f.setLayoutDirection(direction);
+        f.setAlignment(Qt::AlignRight | Qt::AlignAbsolute);
+    }
     if (sent) {
         f.setLeftMargin(width / 3);
     } else {
@@ -65,6 +67,27 @@ QTextBlockFormat message_format(bool sent, qreal width, Qt::LayoutDirection dire
     f.setBottomMargin(3);
     f.setBackground(sent ? QColor(0xdc, 0xeb, 0xfa) : QColor(0xee, 0xee, 0xee));
     return f;
+}
+
+// Inserts `text`; emoji and symbols the text font lacks are set in a font
+// that has them (outlines, which a PDF embeds). Each run is text of its own
+// font, so the lines are laid out, and the pages cut, at their true height.
+void insert_with_symbols(QTextCursor& cursor, const QString& text, const QTextCharFormat& body) {
+    const QFontMetricsF metrics(body.font());
+    QTextCharFormat symbols = body;
+    symbols.setFontFamilies({QStringLiteral("Symbola")});
+    QString run;
+    bool run_symbols = false;
+    for (const char32_t c : text.toUcs4()) {
+        const bool symbol = c > U' ' && !metrics.inFontUcs4(c);
+        if (symbol != run_symbols && !run.isEmpty()) {
+            cursor.insertText(run, run_symbols ? symbols : body);
+            run.clear();
+        }
+        run_symbols = symbol;
+        run += QString::fromUcs4(&c, 1);
+    }
+    cursor.insertText(run, run_symbols ? symbols : body);
 }
 
 void add_message(QTextCursor& cursor, const ExchangedMessage& e, const QLocale& locale, qreal width,
@@ -84,7 +107,7 @@ void add_message(QTextCursor& cursor, const ExchangedMessage& e, const QLocale& 
     cursor.insertText(heading + QChar::LineSeparator, small);
     QTextCharFormat body;
     body.setFont(font);
-    cursor.insertText(text, body);
+    insert_with_symbols(cursor, text, body);
 }
 
 }  // namespace
@@ -153,9 +176,6 @@ int paint_conversation(QPagedPaintDevice& device, const PrintedConversation& con
         return 0;
     QFont font = painter.font();
     font.setPointSizeF(kFontPoints);
-    // Emoji and symbols the text font lacks come from a font that has them
-    // (in outlines, which a PDF embeds and its text layer keeps).
-    font.setFamilies({font.family(), QStringLiteral("Symbola")});
     const QFontMetricsF metrics(font, &device);
     const qreal band = 2 * metrics.height();
     const QSizeF page(device.width(), device.height());
