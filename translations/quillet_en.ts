@@ -83,5 +83,19 @@
             <numerusform></numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source> (%n new since you last looked)</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages exported to %1</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
 </context>
 </TS>
