@@ -14,6 +14,8 @@ packages=(
     # The import readers: sms-ie ZIP files and their NDJSON.
     libzip-dev nlohmann-json3-dev
     xvfb xauth fonts-dejavu-core poppler-utils
+    # Emoji and symbols in conversation PDFs, where the text font has none.
+    fonts-symbola
     # The suite checks that the sources follow .clang-format.
     clang-format
     # The one-time move is killed at every step under strace.

@@ -93,36 +93,21 @@ Details:
         <source>About Quillet</source>
         <translation>Über Quillet</translation>
     </message>
+    <message>
+        <source>Version %1</source>
+        <translation>Version %1</translation>
+    </message>
+    <message>
+        <source>Reads, keeps, exports and sends the text messages of your phone, and shows its contacts by name.</source>
+        <translation>Liest, bewahrt, exportiert und sendet die Textnachrichten Ihres Telefons und zeigt seine Kontakte mit Namen.</translation>
+    </message>
+    <message>
+        <source>The phone&apos;s agent, phonelet, is copied to the phone and started there each time the phone is connected.</source>
+        <translation>Der Agent des Telefons, phonelet, wird bei jeder Verbindung auf das Telefon kopiert und dort gestartet.</translation>
+    </message>
 </context>
 <context>
     <name>quillet::Archive</name>
-    <message>
-        <source>This folder is an archive of the text messages and contacts kept by Quillet.
-
-sms-backup.xml   Inbox and Sent Items as an Android SMS backup (XML), the
-                 format Android backup-and-restore apps read back into a
-                 phone&apos;s messages. Deleted Items are not in it.
-contacts.vcf     The contact list as vCard 3.0 cards, for address books.
-inbox.csv        Each box as Quillet&apos;s CSV export: name, number, date and
-sent.csv         time, and the text in double quotes. Windows-1252 text
-deleted.csv      with CR LF line ends.
-conversations/   One PDF per correspondent: every message exchanged, oldest
-                 first, received on the left and sent on the right.
-</source>
-        <translation>Dieser Ordner ist ein Archiv der Textnachrichten und Kontakte, die Quillet aufbewahrt.
-
-sms-backup.xml   Posteingang und Gesendete Objekte als Android-SMS-Sicherung
-                 (XML), das Format, das Android-Sicherungs-Apps wieder in die
-                 Nachrichten eines Telefons einspielen. Gelöschte Objekte
-                 sind nicht darin.
-contacts.vcf     Die Kontaktliste als vCard-3.0-Karten, für Adressbücher.
-inbox.csv        Jeder Ordner als CSV-Export von Quillet: Name, Nummer, Datum
-sent.csv         und Uhrzeit, und der Text in doppelten Anführungszeichen.
-deleted.csv      Text in Windows-1252 mit CR-LF-Zeilenenden.
-conversations/   Ein PDF je Gesprächspartner: jede ausgetauschte Nachricht, die
-                 älteste zuerst, empfangene links und gesendete rechts.
-</translation>
-    </message>
     <message>
         <source>conversations: the folder could not be made</source>
         <translation>conversations: Der Ordner konnte nicht angelegt werden</translation>
@@ -142,6 +127,33 @@ conversations/   Ein PDF je Gesprächspartner: jede ausgetauschte Nachricht, die
     <message>
         <source>Could not move the archive into place as %1</source>
         <translation>Das Archiv konnte nicht als %1 an seinen Platz gebracht werden</translation>
+    </message>
+    <message>
+        <source>This folder is an archive of the text messages and contacts kept by Quillet.
+
+sms-backup.xml   Inbox and Sent Items as an Android SMS backup (XML), the
+                 format Android backup-and-restore apps read back into a
+                 phone&apos;s messages. Deleted Items are not in it.
+contacts.vcf     The contact list as vCard 3.0 cards, for address books.
+inbox.csv        Each box as Quillet&apos;s CSV export: name, number, date and
+sent.csv         time, and the text in double quotes. UTF-8 text with
+deleted.csv      CR LF line ends.
+conversations/   One PDF per correspondent: every message exchanged, oldest
+                 first, received on the left and sent on the right.
+</source>
+        <translation>Dieser Ordner ist ein Archiv der Textnachrichten und Kontakte, die Quillet aufbewahrt.
+
+sms-backup.xml   Posteingang und Gesendete Objekte als Android-SMS-Sicherung
+                 (XML), das Format, das Android-Sicherungs-Apps wieder in die
+                 Nachrichten eines Telefons einspielen. Gelöschte Objekte
+                 sind nicht darin.
+contacts.vcf     Die Kontaktliste als vCard-3.0-Karten, für Adressbücher.
+inbox.csv        Jeder Ordner als CSV-Export von Quillet: Name, Nummer, Datum
+sent.csv         und Uhrzeit, und der Text in doppelten Anführungszeichen.
+deleted.csv      Text in UTF-8 mit CR-LF-Zeilenenden.
+conversations/   Ein PDF je Gesprächspartner: jede ausgetauschte Nachricht, die
+                 älteste zuerst, empfangene links und gesendete rechts.
+</translation>
     </message>
 </context>
 <context>
@@ -907,20 +919,20 @@ Einzelheiten:
     </message>
     <message>
         <source>There is not enough memory to take in the phone&apos;s messages; the boxes are as they were.</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Speicher reicht nicht, um die Nachrichten des Telefons aufzunehmen; die Ordner sind unverändert.</translation>
     </message>
     <message numerus="yes">
         <source>Delete these %n messages on the phone? Quillet keeps its copies.</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>Diese Nachricht auf dem Telefon löschen? Quillet behält seine Kopie.</numerusform>
+            <numerusform>Diese %n Nachrichten auf dem Telefon löschen? Quillet behält seine Kopien.</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>Delete these %n messages, on the phone and here?</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>Diese Nachricht löschen, auf dem Telefon und hier?</numerusform>
+            <numerusform>Diese %n Nachrichten löschen, auf dem Telefon und hier?</numerusform>
         </translation>
     </message>
     <message>
@@ -937,10 +949,64 @@ Einzelheiten:
     </message>
     <message numerus="yes">
         <source>%n messages that another program kept in the box files were taken in.</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>%n Nachricht, die ein anderes Programm in den Ordnerdateien abgelegt hat, wurde übernommen.</numerusform>
+            <numerusform>%n Nachrichten, die ein anderes Programm in den Ordnerdateien abgelegt hat, wurden übernommen.</numerusform>
         </translation>
+    </message>
+    <message numerus="yes">
+        <source> (%n new since you last looked)</source>
+        <translation>
+            <numerusform> (%n neue, seit Sie zuletzt nachgesehen haben)</numerusform>
+            <numerusform> (%n neue, seit Sie zuletzt nachgesehen haben)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages exported to %1</source>
+        <translation>
+            <numerusform>%n Nachricht nach %1 exportiert</numerusform>
+            <numerusform>%n Nachrichten nach %1 exportiert</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Your messages could not be saved. This session&apos;s changes (messages read or deleted here, messages sent from Quillet, which the phone keeps no copy of) would be lost.
+Details:
+</source>
+        <translation>Ihre Nachrichten konnten nicht gespeichert werden. Die Änderungen dieser Sitzung (hier gelesene oder gelöschte Nachrichten, aus Quillet gesendete Nachrichten, von denen das Telefon keine Kopie behält) gingen verloren.
+Details:
+</translation>
+    </message>
+    <message>
+        <source>Retry</source>
+        <translation>Wiederholen</translation>
+    </message>
+    <message>
+        <source>Save to another folder...</source>
+        <translation>In einem anderen Ordner speichern...</translation>
+    </message>
+    <message>
+        <source>Quit without saving</source>
+        <translation>Beenden ohne zu speichern</translation>
+    </message>
+    <message>
+        <source>Save the messages to a new folder</source>
+        <translation>Die Nachrichten in einem neuen Ordner speichern</translation>
+    </message>
+    <message>
+        <source>The folder could not be made.</source>
+        <translation>Der Ordner konnte nicht angelegt werden.</translation>
+    </message>
+    <message>
+        <source>Unable to save your messages in %1.
+Details:
+%2</source>
+        <translation>Ihre Nachrichten konnten nicht in %1 gespeichert werden.
+Details:
+%2</translation>
+    </message>
+    <message>
+        <source>Your messages were saved in %1. To go on with them, copy the files there into the data folder once it can be written.</source>
+        <translation>Ihre Nachrichten wurden in %1 gespeichert. Um mit ihnen weiterzuarbeiten, kopieren Sie die Dateien von dort in den Datenordner, sobald er beschreibbar ist.</translation>
     </message>
 </context>
 <context>
@@ -1070,6 +1136,16 @@ Details:
         <translation>Die Nachricht konnte nicht gesendet werden. Bitte prüfen Sie die ActiveSync-Verbindung und ob die Telefonnummern gültig sind.
 Einzelheiten:
 </translation>
+    </message>
+    <message>
+        <source>SMS Message not sent: &quot;%1&quot; is no recipient.</source>
+        <translation>SMS nicht gesendet: „%1“ ist kein Empfänger.</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not a phone number, a short code or a sender name.
+Correct or delete it, then send again.</source>
+        <translation>„%1“ ist weder eine Telefonnummer noch eine Kurzwahl noch ein Absendername.
+Korrigieren oder löschen Sie den Eintrag und senden Sie erneut.</translation>
     </message>
 </context>
 <context>

@@ -107,5 +107,19 @@
             <numerusform>%n messages that another program kept in the box files were taken in.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source> (%n new since you last looked)</source>
+        <translation>
+            <numerusform> (%n new since you last looked)</numerusform>
+            <numerusform> (%n new since you last looked)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages exported to %1</source>
+        <translation>
+            <numerusform>%n message exported to %1</numerusform>
+            <numerusform>%n messages exported to %1</numerusform>
+        </translation>
+    </message>
 </context>
 </TS>

@@ -35,12 +35,21 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent) {
     text->setObjectName(QStringLiteral("aboutText"));
     text->setTextFormat(Qt::RichText);
     text->setWordWrap(true);
-    text->setText(QStringLiteral("<p><b style='font-size:large'>Quillet</b><br>Version %1</p>"
-                                 "<p>Reads, keeps, exports and sends the text messages of your "
-                                 "phone, and shows its contacts by name.</p>"
-                                 "<p>The phone's agent, phonelet, is copied to the phone and "
-                                 "started there each time the phone is connected.</p>")
-                      .arg(QLatin1String(kQuilletVersion)));
+    const auto translated = [](const char* source) {
+        return QCoreApplication::translate("quillet::AboutBox", source).toHtmlEscaped();
+    };
+    text->setText(
+        QStringLiteral("<p><b style='font-size:large'>Quillet</b><br>%1</p><p>%2</p><p>%3</p>")
+            .arg(translated(QT_TRANSLATE_NOOP("quillet::AboutBox", "Version %1"))
+                     .arg(QLatin1String(kQuilletVersion)),
+                 translated(
+                     QT_TRANSLATE_NOOP("quillet::AboutBox",
+                                       "Reads, keeps, exports and sends the text messages of your "
+                                       "phone, and shows its contacts by name.")),
+                 translated(
+                     QT_TRANSLATE_NOOP("quillet::AboutBox",
+                                       "The phone's agent, phonelet, is copied to the phone and "
+                                       "started there each time the phone is connected."))));
 
     auto* body = new QHBoxLayout;
     body->addLayout(pictures);

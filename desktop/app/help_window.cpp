@@ -16,6 +16,12 @@ HelpWindow::HelpWindow(QWidget* parent) : QMainWindow(parent) {
     browser_ = new QTextBrowser(this);
     browser_->setObjectName(QStringLiteral("helpBrowser"));
     browser_->setOpenExternalLinks(true);
+    // The manual sets dark text on its own light colours: its page stays
+    // light whatever the desktop's theme, or that text would be dark on dark.
+    QPalette page = browser_->palette();
+    page.setColor(QPalette::Base, Qt::white);
+    page.setColor(QPalette::Text, QColor(0x1d, 0x27, 0x33));
+    browser_->setPalette(page);
     setCentralWidget(browser_);
     resize(720, 640);
 }

@@ -142,6 +142,7 @@ bool HtmlFormView::show_conversation(const ConversationPageFields& fields, const
 }
 
 bool HtmlFormView::show_page(const std::u16string& page) {
+    idle_ = false;
     const fs::path path = page_path();
     if (!write_page(path, page)) {
         // The data folder refused the page: show the message all the same
@@ -161,6 +162,7 @@ void TemplateBrowser::changeEvent(QEvent* event) {
 }
 
 void HtmlFormView::show_idle() {
+    idle_ = true;
     show_file(resource_path(kIdleTemplate));
 }
 

@@ -69,6 +69,8 @@ class HtmlFormView : public QWidget, public MessageDisplay {
     const std::string& highlight() const { return highlight_; }
 
     QTextBrowser& browser() { return *browser_; }
+    // Whether a message or a conversation is shown (not the idle page).
+    bool showing_page() const { return !idle_; }
     // Where the page is written: "templates/tmp.html" in the data folder.
     static std::filesystem::path page_path();
 
@@ -84,6 +86,7 @@ class HtmlFormView : public QWidget, public MessageDisplay {
     TemplateBrowser* browser_ = nullptr;
     const ContactList* contacts_ = nullptr;
     std::string highlight_;
+    bool idle_ = true;
 };
 
 }  // namespace quillet

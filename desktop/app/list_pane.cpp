@@ -18,7 +18,9 @@
 #include "desktop/store/orx_exception.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/conversation_list_model.h"
+#include "desktop/views/conversation_page.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/message_page.h"
 #include "desktop/views/search_results_model.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/window_parts.h"
@@ -69,17 +71,23 @@ void ListPane::build() {
     results_view_ = make_list("searchResults");
     results_view_->setModel(results_);
     // At least as wide as the header's words, which a translation lengthens.
+    // A date in bold (an unread row) keeps its time.
     for (int c = 0; c < ConversationListModel::kColumnCount; ++c) {
         conversation_view_->setColumnWidth(
-            c, std::max(kConversationColumns[c], conversation_view_->header()->sectionSizeHint(c)));
+            c, std::max(
+                   {kConversationColumns[c], conversation_view_->header()->sectionSizeHint(c),
+                    c == ConversationListModel::kDate ? bold_date_width(*conversation_view_) : 0}));
     }
     for (int c = 0; c < SearchResultsModel::kColumnCount; ++c) {
         results_view_->setColumnWidth(
-            c, std::max(kResultColumns[c], results_view_->header()->sectionSizeHint(c)));
+            c, std::max({kResultColumns[c], results_view_->header()->sectionSizeHint(c),
+                         c == SearchResultsModel::kDate ? bold_date_width(*results_view_) : 0}));
     }
     // Newest first, until a header click says otherwise.
     conversation_view_->sortByColumn(ConversationListModel::kDate, Qt::DescendingOrder);
     results_view_->sortByColumn(SearchResultsModel::kDate, Qt::DescendingOrder);
+    conversation_view_->viewport()->installEventFilter(this);
+    results_view_->viewport()->installEventFilter(this);
 
     auto* bar = new QHBoxLayout;
     bar->setContentsMargins(0, 0, 0, 0);
@@ -94,10 +102,18 @@ void ListPane::build() {
     list_view_->list_model().set_row_filter([this](const SmsBox& box) { return filter_box(box); });
     connect(search_, &QLineEdit::textChanged, this, &ListPane::on_search_changed);
     connect(all_boxes_, &QCheckBox::toggled, this, &ListPane::on_scope_changed);
-    connect(conversation_view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &ListPane::on_conversation_chosen);
-    connect(results_view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &ListPane::on_result_chosen);
+    // A click makes its row current before it selects it, a key selects
+    // before it moves: whichever comes last finds the current row selected.
+    for (QTreeView* view : {conversation_view_, results_view_}) {
+        auto chosen = [this, view] {
+            if (view == conversation_view_)
+                on_conversation_chosen(view->currentIndex());
+            else
+                on_result_chosen(view->currentIndex());
+        };
+        connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this, chosen);
+        connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this, chosen);
+    }
     connect(&view_, &HtmlFormView::earlierRequested, this, &ListPane::show_earlier);
 }
 
@@ -224,6 +240,11 @@ void ListPane::clear_search() {
 }
 
 bool ListPane::eventFilter(QObject* watched, QEvent* event) {
+    // The text columns take the room the window gives or takes.
+    if (event->type() == QEvent::Resize && watched == conversation_view_->viewport())
+        fit_columns(*conversation_view_, ConversationListModel::kLastMessage, 120);
+    if (event->type() == QEvent::Resize && watched == results_view_->viewport())
+        fit_columns(*results_view_, SearchResultsModel::kMessage, 120);
     if (watched == search_ && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !search_->text().isEmpty()) {
         clear_search();
@@ -309,7 +330,9 @@ void ListPane::fill_conversations() {
 }
 
 void ListPane::on_conversation_chosen(const QModelIndex& current) {
-    if (quiet_ || !current.isValid())
+    // A focus without a click makes the first row current, unselected: that
+    // is no choice (sms_list_view.cpp).
+    if (quiet_ || !current.isValid() || !conversation_view_->selectionModel()->isSelected(current))
         return;
     const ConversationRow* row = conversations_->row_at(current.row());
     if (row == nullptr)
@@ -385,7 +408,20 @@ void ListPane::show_conversation(bool mark_read, const QString& anchor) {
         fields.shown.push_back({e.message, e.sent, e.deleted});
     }
     fields.folded_query = query_.folded();
-    view_.show_conversation(fields, anchor);
+    if (!anchor.isEmpty() || query_.empty()) {
+        view_.show_conversation(fields, anchor);
+        return;
+    }
+    // Opened from a search: in view is the newest message the search found,
+    // not the end of the exchange.
+    QString match;
+    for (size_t i = fields.shown.size(); i-- > 0 && match.isEmpty();) {
+        if (!search_hits(page_message_text(fields.shown[i].message->text_view()),
+                         fields.folded_query)
+                 .empty())
+            match = QStringLiteral("m%1").arg(fields.earlier + i);
+    }
+    view_.show_conversation(fields, match);
 }
 
 void ListPane::show_earlier() {
@@ -518,7 +554,7 @@ void ListPane::after_deletion(const Chosen& chosen, size_t deleted, bool removed
 }
 
 void ListPane::on_result_chosen(const QModelIndex& current) {
-    if (quiet_ || !current.isValid())
+    if (quiet_ || !current.isValid() || !results_view_->selectionModel()->isSelected(current))
         return;
     const MessageRef ref = results_->ref_at(current.row());
     SmsBox& box = *boxes_[static_cast<size_t>(ref.box)];

@@ -160,7 +160,8 @@ void MainFrame::shut_down() {
     if (!saved) {
         failures << QStringLiteral("options.cfg: ") + QString::fromStdString(saved.file.error);
     }
-    failures << save_boxes_behind();
+    if (!changes_let_go_)
+        failures << save_boxes_behind();
     save_failure_shown_ = false;  // the last chance to say it
     report_save_failures(failures);
     program_log().log_line("Quillet Ended\n===");
@@ -189,7 +190,7 @@ void MainFrame::close_now() {
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {
-    if (!shut_down_ && !close_without_asking_ && !drafts_may_go()) {
+    if (!shut_down_ && !close_without_asking_ && (!drafts_may_go() || !changes_kept_or_let_go())) {
         event->ignore();
         return;
     }

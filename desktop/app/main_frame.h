@@ -265,6 +265,11 @@ class MainFrame : public QMainWindow, public StatusSink {
     QStringList save_boxes_behind();
     void save_changed_boxes();
     void report_save_failures(const QStringList& failures);
+    // Before the window closes: the boxes are saved, or, when they cannot
+    // be, the user chooses Retry, another folder, or to quit without them.
+    // False: Cancel, the window stays open.
+    bool changes_kept_or_let_go();
+    bool saved_elsewhere();
 
     // Declared first: everything below may refer to them.
     SmartphoneSmsConnect& link_;
@@ -276,6 +281,8 @@ class MainFrame : public QMainWindow, public StatusSink {
     bool shut_down_ = false;
     bool started_ = false;
     bool close_without_asking_ = false;
+    // The user chose to quit without saving the boxes here.
+    bool changes_let_go_ = false;
 
     std::unique_ptr<ContactsWindow> contacts_window_;
     std::unique_ptr<OptionsWindow> options_window_;

@@ -1,5 +1,6 @@
 // The main window's commands.
 #include <QApplication>
+#include <QDir>
 #include <QHeaderView>
 #include <QTextStream>
 
@@ -101,8 +102,13 @@ void MainFrame::on_button_get_sms() {
         newest_arrived_ = *got.newest_arrived;
         sender = sender_name(newest_arrived_);
     }
-    show_status(tr("%n new imported messages", nullptr, count));
     show_new_message_notice(static_cast<int>(got.arrived), sender);
+    // After a burst the notice counts every arrival since the user last
+    // looked; the status says the same, not only this fetch's share.
+    QString status = tr("%n new imported messages", nullptr, count);
+    if (notice_count_ > count)
+        status += tr(" (%n new since you last looked)", nullptr, notice_count_);
+    show_status(status);
     Q_EMIT getSmsFinished(count);
 }
 
@@ -359,10 +365,13 @@ void MainFrame::run_export(const std::function<QString()>& work) {
 }
 
 void MainFrame::export_box(bool xml) {
-    const QString path = xml ? ask_save_file_name(this, tr("Export to XML file"),
-                                                  tr("XML files (*.xml)"), QStringLiteral("xml"))
-                             : ask_save_file_name(this, tr("Export to CSV file"),
-                                                  tr("CSV files (*.csv)"), QStringLiteral("csv"));
+    const QString box = tree_view_->node(current_box_->kind())->text(0);
+    const QString path =
+        xml ? ask_save_file_name(this, tr("Export to XML file"), tr("XML files (*.xml)"),
+                                 QStringLiteral("xml"), dated_file_name(box, QStringLiteral("xml")))
+            : ask_save_file_name(this, tr("Export to CSV file"), tr("CSV files (*.csv)"),
+                                 QStringLiteral("csv"),
+                                 dated_file_name(box, QStringLiteral("csv")));
     if (path.isEmpty())
         return;
     const CommandScope command;
@@ -370,8 +379,12 @@ void MainFrame::export_box(bool xml) {
     const ContactList& contacts = contacts_window_ ? contacts_window_->contacts() : no_contacts;
     const SaveResult result = xml ? quillet::export_xml(local_path(path), *current_box_, contacts)
                                   : quillet::export_csv(local_path(path), *current_box_, contacts);
-    if (result)
+    if (result) {
+        show_status(
+            tr("%n messages exported to %1", nullptr, static_cast<int>(current_box_->count()))
+                .arg(QDir::toNativeSeparators(path)));
         return;
+    }
     show_message_box(this, tr("Unable to export the messages to %1.\nDetails:\n%2")
                                .arg(path, QString::fromStdString(result.error)));
 }

@@ -6,6 +6,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include "desktop/app/html_form_view.h"
 #include "desktop/app/list_pane.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/formats/android_backup.h"
@@ -40,8 +41,9 @@ const ContactList& MainFrame::export_contacts() const {
 }
 
 void MainFrame::export_android(bool with_deleted) {
-    const QString path = ask_save_file_name(this, tr("Export as Android SMS backup"),
-                                            tr("XML files (*.xml)"), QStringLiteral("xml"));
+    const QString path = ask_save_file_name(
+        this, tr("Export as Android SMS backup"), tr("XML files (*.xml)"), QStringLiteral("xml"),
+        dated_file_name(QStringLiteral("sms-backup"), QStringLiteral("xml")));
     if (path.isEmpty())
         return;
     run_export([&] {
@@ -89,7 +91,8 @@ void MainFrame::export_android_boxes() {
 
 void MainFrame::export_vcard() {
     const QString path = ask_save_file_name(this, tr("Export contacts as vCard"),
-                                            tr("vCard files (*.vcf)"), QStringLiteral("vcf"));
+                                            tr("vCard files (*.vcf)"), QStringLiteral("vcf"),
+                                            dated_file_name(tr("Contacts"), QStringLiteral("vcf")));
     if (path.isEmpty())
         return;
     run_export([&] {
@@ -104,8 +107,10 @@ void MainFrame::export_vcard() {
 }
 
 bool MainFrame::has_conversation() {
-    if (list_pane_->showing_conversations() ? list_pane_->shown_conversation().has_value()
-                                            : selected_message_.text().has_value())
+    // Only what the view shows now: a message shown earlier is not it.
+    if (list_pane_->showing_conversations()
+            ? list_pane_->shown_conversation().has_value()
+            : html_view_->showing_page() && selected_message_.text().has_value())
         return true;
     show_message_box(this, list_pane_->showing_conversations()
                                ? tr("Select a conversation first.")
@@ -130,8 +135,9 @@ QString MainFrame::conversation_title(const Correspondence& c) const {
 void MainFrame::export_conversation_pdf() {
     if (!has_conversation())
         return;
-    const QString path = ask_save_file_name(this, tr("Export conversation as PDF"),
-                                            tr("PDF files (*.pdf)"), QStringLiteral("pdf"));
+    const QString path = ask_save_file_name(
+        this, tr("Export conversation as PDF"), tr("PDF files (*.pdf)"), QStringLiteral("pdf"),
+        dated_file_name(conversation_title(selected_conversation()), QStringLiteral("pdf")));
     if (path.isEmpty())
         return;
     run_export([&] {
@@ -166,7 +172,8 @@ void MainFrame::print_conversation() {
 void MainFrame::export_archive() {
     // The archive is a new folder: the name typed is the folder's.
     const QString path =
-        ask_save_file_name(this, tr("Export archive to a new folder"), QString(), QString());
+        ask_save_file_name(this, tr("Export archive to a new folder"), QString(), QString(),
+                           dated_file_name(QStringLiteral("Quillet"), QString()));
     if (path.isEmpty())
         return;
     run_export([&] {

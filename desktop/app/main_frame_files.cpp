@@ -1,5 +1,9 @@
 // The main window's box files: loading them at start-up and saving the
 // boxes whose revision moved past what their file holds.
+#include <QDir>
+#include <QFile>
+#include <filesystem>
+
 #include "desktop/app/main_frame.h"
 #include "desktop/store/app_paths.h"
 #include "desktop/store/safe_file.h"
@@ -74,6 +78,52 @@ QStringList MainFrame::save_boxes_behind() {
     for (const std::string& failure : report.failures)
         failures << QString::fromStdString(failure);
     return failures;
+}
+
+bool MainFrame::changes_kept_or_let_go() {
+    for (;;) {
+        const QStringList failures = save_boxes_behind();
+        if (failures.isEmpty())
+            return true;
+        const int choice = ask_choice(
+            this,
+            tr("Your messages could not be saved. This session's changes (messages read or "
+               "deleted here, messages sent from Quillet, which the phone keeps no copy of) "
+               "would be lost.\nDetails:\n") +
+                failures.join(QLatin1Char('\n')),
+            {tr("Retry"), tr("Save to another folder..."), tr("Quit without saving")});
+        if (choice < 0)
+            return false;
+        if (choice == 2) {
+            changes_let_go_ = true;
+            return true;
+        }
+        if (choice == 1 && saved_elsewhere())
+            return true;
+    }
+}
+
+bool MainFrame::saved_elsewhere() {
+    const QString folder =
+        ask_save_file_name(this, tr("Save the messages to a new folder"), QString(), QString());
+    if (folder.isEmpty())
+        return false;
+    const BoxSaveReport report =
+        QDir().mkpath(folder)
+            ? library_.save_copy_to(std::filesystem::path(QFile::encodeName(folder).toStdString()))
+            : BoxSaveReport{.failures = {tr("The folder could not be made.").toStdString()}};
+    if (!report.failures.empty()) {
+        show_message_box(this, tr("Unable to save your messages in %1.\nDetails:\n%2")
+                                   .arg(folder, QString::fromStdString(report.failures.front())));
+        return false;
+    }
+    show_message_box(this,
+                     tr("Your messages were saved in %1. To go on with them, copy the files "
+                        "there into the data folder once it can be written.")
+                         .arg(folder),
+                     QMessageBox::Information);
+    changes_let_go_ = true;
+    return true;
 }
 
 void MainFrame::save_changed_boxes() {

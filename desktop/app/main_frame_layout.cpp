@@ -221,8 +221,9 @@ void MainFrame::build_toolbar() {
         QAction* action = toolbar_->addAction(label);
         set_toolbar_picture(*action, picture, palette());
         action->setObjectName(QLatin1String(name));
+        // The prompt as a tooltip only: as a status tip it would cover the
+        // status pane, which says what the last command did.
         action->setToolTip(prompt);
-        action->setStatusTip(prompt);
         connect(action, &QAction::triggered, this, handler);
     };
     add(ToolbarPicture::GetSms, tr("Get SMS"), tr("Get new SMS messages"), "toolGetSms",

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QDialog>
 #include <cstdio>
+#include <string_view>
 
 #include "desktop/app/main_frame.h"
 #include "desktop/app/single_instance.h"
@@ -45,13 +46,38 @@ QuilletApp::QuilletApp(int& argc, char** argv) : QApplication(argc, argv) {
     translation_ = install_translation();
 }
 
-bool QuilletApp::wants_log() {
-    QCommandLineParser parser;
+void QuilletApp::describe_options(QCommandLineParser& parser) {
+    QCoreApplication::setApplicationName(QStringLiteral("Quillet"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.12"));
     parser.setApplicationDescription(tr("Quillet: the text messages of your phone."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(QCommandLineOption(QStringLiteral("log"),
                                         tr("Write a trace to logfile.txt in the data folder.")));
+}
+
+bool QuilletApp::asks_help_or_version(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" ||
+            arg == "--version")
+            return true;
+    }
+    return false;
+}
+
+int QuilletApp::print_help_or_version(int& argc, char** argv) {
+    const QCoreApplication core(argc, argv);
+    const Translation translation = install_translation();
+    QCommandLineParser parser;
+    describe_options(parser);
+    parser.process(core);  // prints and ends the process
+    return 0;
+}
+
+bool QuilletApp::wants_log() {
+    QCommandLineParser parser;
+    describe_options(parser);
     parser.process(*this);
     return parser.isSet(QStringLiteral("log"));
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QCommandLineParser>
 
 #include "desktop/app/translation.h"
 
@@ -23,7 +24,15 @@ class QuilletApp : public QApplication {
     // closes: the process's exit code. A second instance returns 0 at once.
     int run();
 
+    // Whether the command line asks only for the help or the version, which
+    // need no display: answered before the window system is opened.
+    static bool asks_help_or_version(int argc, char** argv);
+    // Prints the help or the version: the process's exit code.
+    static int print_help_or_version(int& argc, char** argv);
+
   private:
+    static void describe_options(QCommandLineParser& parser);
+
     // The desktop's language, where Quillet has it.
     Translation translation_;
 

@@ -21,13 +21,32 @@ const char* box_name(BoxKind kind) {
     return "deleted";
 }
 
-// One field of a line: no tab or line break inside.
-std::string field(std::string text) {
-    for (char& c : text) {
-        if (c == '\t' || c == '\n' || c == '\r')
-            c = ' ';
+// One field of a line, safe on a terminal: tabs and line breaks become
+// blanks (they separate fields and lines), every other control character
+// (ESC, BEL, C1 controls, DEL) is written as its escape, as JSON would.
+std::string field(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned code = static_cast<unsigned char>(text[i]);
+        const unsigned next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        // U+0080..U+009F arrive as 0xC2 0x80..0x9F in UTF-8.
+        if (code == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            code = next;
+            ++i;
+        } else if (code >= 0x20 && code != 0x7F) {
+            out += text[i];
+            continue;
+        }
+        if (code == '\t' || code == '\n' || code == '\r') {
+            out += ' ';
+            continue;
+        }
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\u%04x", code);
+        out += escaped;
     }
-    return text;
+    return out;
 }
 
 std::string json_name(const std::optional<std::u16string>& name) {

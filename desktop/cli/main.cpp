@@ -1,6 +1,7 @@
 // quillet-cli: Quillet's boxes searched, read, exported and fetched from the
 // command line.
 #include <algorithm>
+#include <clocale>
 #include <iostream>
 
 #include "desktop/cli/cli_arguments.h"
@@ -83,7 +84,7 @@ int run(const Arguments& args) {
             break;
         }
         case Arguments::Command::Show: {
-            const std::optional<size_t> c = index.find(to_ansi(from_utf8(args.text)));
+            const std::optional<size_t> c = index.find_typed(to_ansi(from_utf8(args.text)));
             print_messages(std::cout, *data, c ? index.messages_of(*c) : std::vector<MessageRef>{},
                            args.json);
             break;
@@ -104,6 +105,9 @@ int run(const Arguments& args) {
 
 int main(int argc, char** argv) {
     using namespace quillet::cli;
+    // Dates as the window writes them (it takes the desktop's LC_TIME too):
+    // a box exported here and from the window reads alike.
+    std::setlocale(LC_TIME, "");
     std::string error;
     const std::optional<Arguments> args =
         parse_arguments(std::vector<std::string>(argv + 1, argv + argc), error);

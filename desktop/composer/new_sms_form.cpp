@@ -125,6 +125,15 @@ void NewSmsForm::commit_to_line() {
         add_recipient(contact);
 }
 
+void NewSmsForm::focus_message() {
+    message_->setFocus();
+    message_->moveCursor(QTextCursor::End);
+}
+
+void NewSmsForm::focus_to_line() {
+    to_line_->setFocus();
+}
+
 void NewSmsForm::update_counter() {
     std::u16string text = message_text();
     std::erase(text, u'\r');

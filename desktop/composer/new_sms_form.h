@@ -53,6 +53,10 @@ class NewSmsForm : public QWidget {
     void commit_to_line();
     // Shows the characters of the text (CR not counted) and its SMS parts.
     void update_counter();
+    // Puts the cursor where the user types next: the text (after Reply) or
+    // the To: line (after Forward).
+    void focus_message();
+    void focus_to_line();
 
     RecipientList& recipient_list() { return *recipients_; }
 

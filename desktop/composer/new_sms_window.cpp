@@ -9,10 +9,13 @@
 #include <QStyle>
 #include <QToolBar>
 #include <exception>
+#include <optional>
+#include <set>
 #include <string>
 
 #include "desktop/composer/new_sms_form.h"
 #include "desktop/store/orx_exception.h"
+#include "desktop/store/phone_number.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/engine_texts.h"
 #include "desktop/views/gui_seams.h"
@@ -96,10 +99,12 @@ void NewSmsWindow::build_bars() {
 
 void NewSmsWindow::add_recipient(const Contact& contact) {
     form_->add_recipient(contact);
+    form_->focus_message();
 }
 
 void NewSmsWindow::set_message_text(std::u16string_view text) {
     form_->set_message_text(text);
+    form_->focus_to_line();
 }
 
 void NewSmsWindow::show_contacts() {
@@ -129,14 +134,17 @@ void NewSmsWindow::send_message() {
         message.set_message_class(form_->message_class());
         message.set_time_now();
 
-        count = form_->recipient_count();
-        if (count == 0) {
+        if (form_->recipient_count() == 0) {
             set_status(tr("SMS Message not sent: no recipient."));
             show_message_box(this, tr("Please fill in a recipient."));
             return;
         }
-        for (size_t i = 0; i < count; ++i) {
-            message.set_number(text_field(form_->recipient_at(i).number));
+        const std::optional<std::vector<Contact>> recipients = checked_recipients();
+        if (!recipients)
+            return;
+        count = recipients->size();
+        for (const Contact& recipient : *recipients) {
+            message.set_number(text_field(recipient.number));
             try {
                 send_one(phone_, message);
                 ++sent;
@@ -156,8 +164,8 @@ void NewSmsWindow::send_message() {
         // breaks as stored messages have them.
         message.expand_lf();
         message.set_read(1);
-        for (size_t j = 0; j < count; ++j) {
-            message.set_number(text_field(form_->recipient_at(j).number));
+        for (const Contact& recipient : *recipients) {
+            message.set_number(text_field(recipient.number));
             sent_items_.append(message);
         }
     }
@@ -165,6 +173,28 @@ void NewSmsWindow::send_message() {
                              : tr("SMS Message sent to %1 of %2 recipients.").arg(sent).arg(count));
     sent_ = true;
     close();
+}
+
+std::optional<std::vector<Contact>> NewSmsWindow::checked_recipients() {
+    const PhoneNumbers numbers;
+    std::vector<Contact> recipients;
+    std::set<std::string> keys;
+    for (size_t i = 0; i < form_->recipient_count(); ++i) {
+        const Contact recipient = form_->recipient_at(i);
+        const std::string_view number = text_field(recipient.number);
+        if (!sendable_address(number)) {
+            const QString shown = to_qstring(from_ansi(number));
+            form_->recipient_list().mark_recipient(i);
+            set_status(tr("SMS Message not sent: \"%1\" is no recipient.").arg(shown));
+            show_message_box(this, tr("\"%1\" is not a phone number, a short code or a sender "
+                                      "name.\nCorrect or delete it, then send again.")
+                                       .arg(shown));
+            return std::nullopt;
+        }
+        if (keys.insert(numbers.group_key(normalise_number(number))).second)
+            recipients.push_back(recipient);
+    }
+    return recipients;
 }
 
 bool NewSmsWindow::has_draft() const {

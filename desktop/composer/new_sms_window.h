@@ -18,7 +18,9 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "desktop/store/device_operations.h"
 #include "desktop/store/sms_box.h"
@@ -42,16 +44,20 @@ class NewSmsWindow : public QMainWindow, public RecipientSink {
     ~NewSmsWindow() override;
 
     // A recipient from the contacts window or Reply; a number already
-    // listed is ignored.
+    // listed is ignored. The cursor goes to the text, which comes next.
     void add_recipient(const Contact& contact) override;
-    // Forward: the message text (its CR LF line breaks as they are stored).
+    // Forward: the message text (its CR LF line breaks as they are stored);
+    // the cursor goes to the To: line, which comes next.
     void set_message_text(std::u16string_view text);
 
     // Sends the message to every recipient, one SMS each, reporting each
     // refused one in a message box; a number still in edit (To: line or list
     // cell) is committed first. Once one SMS went out it appends one copy per
     // recipient (refused ones included) to Sent Items and closes, saying how
-    // many were sent. When every recipient was refused nothing is stored and
+    // many were sent. Recipients that are one number in two spellings get
+    // one SMS and one copy. A recipient the phone cannot send to (see
+    // sendable_address) stops the sending before anything went out: its row
+    // is marked and a message box names it. When every recipient was refused nothing is stored and
     // the window stays open with its text. It is one command: Sent Items is
     // saved when it ends. Without a recipient it says "Please fill in a
     // recipient." and stays.
@@ -75,6 +81,9 @@ class NewSmsWindow : public QMainWindow, public RecipientSink {
 
   private:
     void build_bars();
+    // The recipients to send to, each number once; nullopt (and the user
+    // told) when one cannot be sent to.
+    std::optional<std::vector<Contact>> checked_recipients();
     void set_status(const QString& text);
 
     DeviceOperations& phone_;

@@ -174,4 +174,12 @@ bool RecipientList::edit(const QModelIndex& index, EditTrigger trigger, QEvent* 
     return QTreeView::edit(number, trigger, event);
 }
 
+void RecipientList::mark_recipient(size_t index) {
+    const QModelIndex cell = model_.index(static_cast<int>(index), RecipientModel::NumberColumn);
+    selectionModel()->setCurrentIndex(
+        cell, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(cell);
+    setFocus();
+}
+
 }  // namespace quillet

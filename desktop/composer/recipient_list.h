@@ -79,6 +79,9 @@ class RecipientList : public QTreeView {
     // Ends an edit under way as if the user had pressed Return: its text is
     // set as the cell's number (on the placeholder, a new recipient).
     void commit_open_editor();
+    // Selects a recipient's row, shows it and takes the focus: the one that
+    // needs the user's attention.
+    void mark_recipient(size_t index);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

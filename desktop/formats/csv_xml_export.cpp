@@ -110,13 +110,13 @@ std::string utf16le_with_bom(std::u16string_view text) {
 std::string csv_bytes(const SmsBox& box, const ContactList& contacts) {
     std::string text;
     for (const SmsMessage& m : box.messages()) {
-        text += csv_item(to_ansi(contacts.find_stored_name_by_number(m.number())));
+        text += csv_item(to_utf8(contacts.find_stored_name_by_number(m.number())));
         text += ", ";
-        text += csv_item(m.number());
+        text += csv_item(to_utf8(from_ansi(m.number())));
         text += ", ";
-        text += csv_item(to_ansi(shown_date_time(m.time())));
+        text += csv_item(to_utf8(shown_date_time(m.time())));
         text += ", ";
-        text += csv_text(to_ansi(m.text_view()));
+        text += csv_text(to_utf8(m.text_view()));
         text += '\n';
     }
     return with_crlf(text);

@@ -1,7 +1,8 @@
 // Writing a box to a CSV or XML file, one entry per message in storage order:
 // the display name, the number, the shown date and time, and the text.
 //
-// CSV: 8-bit text (code page 1252), CR LF line ends, no header line. Each line
+// CSV: UTF-8 without byte-order mark (every character of a text kept), CR LF
+// line ends, no header line. Each line
 // is name, ", ", number, ", ", date, ", ", then the text between double
 // quotes with its quotes doubled. A name, number or date holding a comma, a
 // double quote, CR or LF is quoted the same way. Every LF written becomes

@@ -1,5 +1,7 @@
 #include "desktop/formats/vcard.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <unordered_map>
 #include <vector>
 
@@ -28,8 +30,11 @@ std::string trimmed(std::string_view s) {
 Person person_of(std::string_view raw_name) {
     const std::string name = to_utf8(from_ansi(raw_name));
     Person p;
+    // The phone writes "First,Last"; a SIM name such as "Doe, John" (a
+    // blank after the comma) is kept as written.
     const size_t comma = name.find(',');
-    if (comma != std::string::npos && name.find(',', comma + 1) == std::string::npos) {
+    if (comma != std::string::npos && name.find(',', comma + 1) == std::string::npos &&
+        (comma + 1 == name.size() || name[comma + 1] != ' ')) {
         p.given = trimmed(std::string_view(name).substr(0, comma));
         p.family = trimmed(std::string_view(name).substr(comma + 1));
         p.shown =
@@ -138,11 +143,34 @@ void append_line(std::string& out, std::string_view line) {
     out += "\r\n";
 }
 
+uint64_t fnv1a(std::string_view text, uint64_t h) {
+    for (const char c : text)
+        h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    return h;
+}
+
+// A UUID made of what names the card (its FN), so each export gives the
+// same card the same UID and address books that file cards by UID update
+// it rather than adding another. Version 8 (made by the program's own rule),
+// RFC 4122 variant.
+std::string card_uid(std::string_view shown) {
+    const uint64_t high = fnv1a(shown, 0xcbf29ce484222325ULL);
+    const uint64_t low = fnv1a(shown, high ^ 0x9e3779b97f4a7c15ULL);
+    char text[48];
+    std::snprintf(text, sizeof text, "urn:uuid:%08x-%04x-8%03x-%04x-%012llx",
+                  static_cast<unsigned>(high >> 32), static_cast<unsigned>(high >> 16 & 0xFFFF),
+                  static_cast<unsigned>(high & 0x0FFF),
+                  static_cast<unsigned>(0x8000 | (low >> 48 & 0x3FFF)),
+                  static_cast<unsigned long long>(low & 0xFFFFFFFFFFFFULL));
+    return text;
+}
+
 void append_card(std::string& out, const Person& p) {
     append_line(out, "BEGIN:VCARD");
     append_line(out, "VERSION:3.0");
-    append_line(out, "N:" + escaped(p.family) + ";" + escaped(p.given) + ";;;");
     const std::string shown = p.shown.empty() && !p.numbers.empty() ? p.numbers.front() : p.shown;
+    append_line(out, "UID:" + card_uid(shown));
+    append_line(out, "N:" + escaped(p.family) + ";" + escaped(p.given) + ";;;");
     append_line(out, "FN:" + escaped(shown));
     for (const std::string& number : p.numbers)
         append_line(out, "TEL;TYPE=CELL:" + number);

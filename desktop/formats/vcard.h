@@ -2,6 +2,7 @@
 //
 //   BEGIN:VCARD
 //   VERSION:3.0
+//   UID:urn:uuid:…   (made of the FN: the same at every export)
 //   N:Martin;Chloé;;;
 //   FN:Chloé Martin
 //   TEL;TYPE=CELL:+33612345678
@@ -15,7 +16,8 @@
 // international spelling (leading "+") is kept.
 //
 // A phone contact arrives as "First,Last" and is written N:Last;First;;;
-// and FN "First Last"; any other name (the SIM's) is the given name whole.
+// and FN "First Last"; any other name (the SIM's, "Doe, John" too) is the
+// given name whole, as written.
 // Text values escape "\", ",", ";" and line breaks ("\n"); lines longer than
 // 75 octets are folded (CR LF and a space), never inside a UTF-8 sequence;
 // other control characters are written as U+FFFD.

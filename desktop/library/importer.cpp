@@ -21,10 +21,6 @@ namespace {
 constexpr uint8_t kImportedClass = 1;
 constexpr size_t kMaxAttachmentName = 120;
 
-bool has_digit(std::string_view s) {
-    return std::any_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 std::string_view trimmed(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
         s.remove_prefix(1);
@@ -33,8 +29,8 @@ std::string_view trimmed(std::string_view s) {
     return s;
 }
 
-// The number field as a box keeps it: a number's "+" and digits, a sender
-// name as written (8-bit), several recipients joined by ";".
+// The number field as a box keeps it (normalise_number: a number's "+" and
+// digits, a sender name as written, 8-bit), several recipients joined by ";".
 std::string stored_number(std::string_view address) {
     std::string out;
     size_t start = 0;
@@ -44,7 +40,7 @@ std::string stored_number(std::string_view address) {
         if (!one.empty()) {
             if (!out.empty())
                 out += ';';
-            out += has_digit(one) ? normalise_number(one) : to_ansi(from_utf8(one));
+            out += normalise_number(to_ansi(from_utf8(one)));
         }
         start = end + 1;
     }

@@ -98,6 +98,18 @@ BoxSaveReport MessageLibrary::save_changed() {
     return report;
 }
 
+BoxSaveReport MessageLibrary::save_copy_to(const std::filesystem::path& folder) {
+    BoxSaveReport report;
+    for (SmsBox& b : boxes_) {
+        if (!file_behind(b.kind()))
+            continue;
+        const SaveResult saved = b.save_box_file(folder / box_file_name(b.kind()));
+        if (!saved)
+            report.failures.push_back(to_utf8(box_file_name(b.kind())) + ": " + saved.error);
+    }
+    return report;
+}
+
 GetSmsReport MessageLibrary::get_sms(DeviceOperations& device, const Options& options,
                                      StatusSink* sink) {
     GetSmsReport report;

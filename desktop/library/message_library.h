@@ -88,6 +88,11 @@ class MessageLibrary {
     bool file_behind(BoxKind kind) const;
     // Writes each box whose file is behind, by the rule above.
     BoxSaveReport save_changed();
+    // Writes every loaded box whose file is behind into `folder` instead
+    // (its own files there, named as here), when the data folder cannot be
+    // written: the session's changes are kept somewhere the user chose. The
+    // data folder and what this library knows of it stay as they were.
+    BoxSaveReport save_copy_to(const std::filesystem::path& folder);
 
     // Fetches the boxes `options` selects from the phone and merges them.
     // A fetched message that a message kept from an import already holds

@@ -30,8 +30,8 @@ constexpr const char* kReadme = QT_TRANSLATE_NOOP(
     "                 phone's messages. Deleted Items are not in it.\n"
     "contacts.vcf     The contact list as vCard 3.0 cards, for address books.\n"
     "inbox.csv        Each box as Quillet's CSV export: name, number, date and\n"
-    "sent.csv         time, and the text in double quotes. Windows-1252 text\n"
-    "deleted.csv      with CR LF line ends.\n"
+    "sent.csv         time, and the text in double quotes. UTF-8 text with\n"
+    "deleted.csv      CR LF line ends.\n"
     "conversations/   One PDF per correspondent: every message exchanged, oldest\n"
     "                 first, received on the left and sent on the right.\n");
 

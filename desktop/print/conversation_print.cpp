@@ -49,10 +49,15 @@ QTextBlockFormat day_format() {
 }
 
 // Received on the left, sent on the right; each leaves a third of the
-// width free on the other side.
-QTextBlockFormat message_format(bool sent, qreal width) {
+// width free on the other side. A Hebrew or Arabic text runs from the right
+// within its place.
+QTextBlockFormat message_format(bool sent, qreal width, Qt::LayoutDirection direction) {
     QTextBlockFormat f;
     f.setAlignment(sent ? Qt::AlignRight : Qt::AlignLeft);
+    if (direction == Qt::RightToLeft) {
+        f.setLayoutDirection(direction);
+        f.setAlignment(Qt::AlignRight | Qt::AlignAbsolute);
+    }
     if (sent) {
         f.setLeftMargin(width / 3);
     } else {
@@ -64,9 +69,32 @@ QTextBlockFormat message_format(bool sent, qreal width) {
     return f;
 }
 
+// Inserts `text`; emoji and symbols the text font lacks are set in a font
+// that has them (outlines, which a PDF embeds). Each run is text of its own
+// font, so the lines are laid out, and the pages cut, at their true height.
+void insert_with_symbols(QTextCursor& cursor, const QString& text, const QTextCharFormat& body) {
+    const QFontMetricsF metrics(body.font());
+    QTextCharFormat symbols = body;
+    symbols.setFontFamilies({QStringLiteral("Symbola")});
+    QString run;
+    bool run_symbols = false;
+    for (const char32_t c : text.toUcs4()) {
+        const bool symbol = c > U' ' && !metrics.inFontUcs4(c);
+        if (symbol != run_symbols && !run.isEmpty()) {
+            cursor.insertText(run, run_symbols ? symbols : body);
+            run.clear();
+        }
+        run_symbols = symbol;
+        run += QString::fromUcs4(&c, 1);
+    }
+    cursor.insertText(run, run_symbols ? symbols : body);
+}
+
 void add_message(QTextCursor& cursor, const ExchangedMessage& e, const QLocale& locale, qreal width,
                  const QFont& font) {
-    cursor.insertBlock(message_format(e.sent, width));
+    const QString text = paragraph_text(e.message->text_view());
+    cursor.insertBlock(
+        message_format(e.sent, width, text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight));
     QTextCharFormat small;
     small.setFont(font);
     small.setFontPointSize(font.pointSizeF() * 0.8);
@@ -79,7 +107,7 @@ void add_message(QTextCursor& cursor, const ExchangedMessage& e, const QLocale& 
     cursor.insertText(heading + QChar::LineSeparator, small);
     QTextCharFormat body;
     body.setFont(font);
-    cursor.insertText(paragraph_text(e.message->text_view()), body);
+    insert_with_symbols(cursor, text, body);
 }
 
 }  // namespace

@@ -288,7 +288,36 @@ std::vector<MessageRef> ConversationIndex::messages_of(size_t conversation) cons
 }
 
 std::optional<size_t> ConversationIndex::find(std::string_view number) const {
-    const auto it = by_key_.find(numbers_.group_key(number));
+    return live_position(numbers_.group_key(number));
+}
+
+std::optional<size_t> ConversationIndex::find_typed(std::string_view number) const {
+    // The spelling typed, then as a message stores it ("0170-1234567" is
+    // kept as "01701234567"), then a full number that alone may be it.
+    for (const std::string& spelling : {std::string(number), normalise_number(number)}) {
+        if (const std::optional<size_t> found = live_position(numbers_.group_key(spelling)))
+            return found;
+    }
+    const std::string digits = digits_of(number);
+    if (digits.empty() || digits != normalise_number(number))
+        return std::nullopt;
+    std::optional<size_t> only;
+    for (size_t at = 0; at < live_.size(); ++at) {
+        const Conversation& c = conversations_[live_[at]];
+        const bool fits = std::any_of(c.parsed.begin(), c.parsed.end(), [&](const auto& parsed) {
+            return parsed && plausibly_same_number(*parsed, digits);
+        });
+        if (!fits)
+            continue;
+        if (only)
+            return std::nullopt;
+        only = at;
+    }
+    return only;
+}
+
+std::optional<size_t> ConversationIndex::live_position(const std::string& key) const {
+    const auto it = by_key_.find(key);
     if (it == by_key_.end())
         return std::nullopt;
     const auto at = std::lower_bound(live_.begin(), live_.end(), it->second);

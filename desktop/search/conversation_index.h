@@ -64,6 +64,10 @@ class ConversationIndex {
     std::vector<MessageRef> messages_of(size_t conversation) const;
     // The conversation `number` (any spelling that groups with it) belongs to.
     std::optional<size_t> find(std::string_view number) const;
+    // The same for a number a person typed: also as a message would store
+    // it, and, for one that is no full number ("0170-1234567" with no home
+    // region), the one conversation whose full number it may be.
+    std::optional<size_t> find_typed(std::string_view number) const;
 
     // The messages of one box matching `query` in their text, their number or
     // their correspondent's name (taken from `contacts`, may be null), in box
@@ -80,6 +84,7 @@ class ConversationIndex {
     size_t memory_bytes() const;
 
   private:
+    std::optional<size_t> live_position(const std::string& key) const;
     struct Box;
     struct Conversation;
     struct Entry;

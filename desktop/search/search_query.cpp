@@ -38,6 +38,10 @@ SearchQuery::SearchQuery(std::u16string_view typed, const PhoneNumbers& numbers)
     }
     const std::string& prefix = numbers.national_prefix();
     const bool international = query.front() == u'+';
+    if (international)
+        international_ = digits_;
+    else if (digits_.size() > 2 && digits_.starts_with("00"))
+        international_ = digits_.substr(2);
     if (!international && !prefix.empty() && digits_.size() > prefix.size() &&
         digits_.starts_with(prefix)) {
         national_ = digits_.substr(prefix.size());
@@ -54,6 +58,9 @@ bool SearchQuery::matches_number(std::string_view number,
     if (digits_.empty())
         return false;
     if (digits_of(number).find(digits_) != std::string::npos)
+        return true;
+    if (!international_.empty() && parsed &&
+        std::string_view(parsed->e164).substr(1).starts_with(international_))
         return true;
     return !national_.empty() && parsed && parsed->country_code == country_code_ &&
            parsed->national.starts_with(national_);

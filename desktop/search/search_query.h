@@ -6,7 +6,9 @@
 // "0170-123" and "0170123" alike), or, when the typed digits start with the
 // home region's national prefix, when it is a full number of the home
 // country whose national number starts with the rest ("0170 123" finds
-// "+49170123..." in region DE).
+// "+49170123..." in region DE). Typed with "+" or "00" before them, the
+// digits also find the full numbers whose country code and national number
+// start with them ("0044 20" finds "+442079460958").
 #pragma once
 
 #include <optional>
@@ -36,6 +38,7 @@ class SearchQuery {
     std::string digits_;    // the digits typed, when the query looks like a number
     std::string national_;  // those after the home national prefix, when typed with it
     int country_code_ = 0;
+    std::string international_;  // the digits after a typed "+" or "00"
 };
 
 }  // namespace quillet

@@ -43,13 +43,14 @@ ContactNumberIndex::ContactNumberIndex(const std::vector<Contact>& contacts,
     : numbers_(numbers) {
     names_.reserve(contacts.size());
     cleaned_.reserve(contacts.size());
+    parsed_.reserve(contacts.size());
     for (const Contact& c : contacts) {
         names_.emplace_back(text_field(c.name));
         cleaned_.push_back(clean_contact_number(text_field(c.number)));
     }
     for (size_t i = 0; i < contacts.size(); ++i) {
         const std::string_view number = text_field(contacts[i].number);
-        const std::optional<ParsedNumber> parsed = numbers_.parse(number);
+        const std::optional<ParsedNumber>& parsed = parsed_.emplace_back(numbers_.parse(number));
         if (parsed) {
             by_e164_.emplace(parsed->e164, i);
             const std::string_view national = parsed->national;
@@ -128,18 +129,25 @@ std::optional<size_t> ContactNumberIndex::find_by_old_rule(std::string_view numb
     // Contacts whose numbers parse count only against a number that does
     // not: two full numbers were already compared as the network would.
     const Candidates& candidates = it->second;
-    const bool any_parsed = std::any_of(candidates.begin(), candidates.end(),
-                                        [](const Candidate& c) { return c.parsed; });
-    if (any_parsed && !parse_known)
-        number_parsed = numbers_.parse(number).has_value();
-    return choose(candidates, number_parsed);
+    // A full number and a spelling that is none may be one number only when
+    // the digits agree beyond the last seven (plausibly_same_number).
+    std::optional<ParsedNumber> parsed;
+    if (number_parsed || !parse_known)
+        parsed = numbers_.parse(number);
+    return choose(candidates, parsed, digits_of(number));
 }
 
 std::optional<size_t> ContactNumberIndex::choose(const Candidates& candidates,
-                                                 bool number_parsed) const {
+                                                 const std::optional<ParsedNumber>& number,
+                                                 std::string_view digits) const {
     std::optional<size_t> first;
     for (const Candidate& c : candidates) {
-        if (c.parsed && number_parsed)
+        const std::optional<ParsedNumber>& contact = parsed_[c.index];
+        if (contact && number)
+            continue;
+        if (contact && !plausibly_same_number(*contact, digits))
+            continue;
+        if (number && !plausibly_same_number(*number, digits_of(cleaned_[c.index])))
             continue;
         if (!first)
             first = c.index;

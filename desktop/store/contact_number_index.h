@@ -4,9 +4,11 @@
 // same number as the network sees it (both parse and their E.164 forms are
 // equal). Where that comparison cannot decide (one side is not a full
 // number), the older rule of the last 7 characters is used, but only when it
-// points at one contact: the last 7 digits alone would take +15551234567 for
-// +491701234567. Contacts of one name, or of one cleaned number (the first
-// in list order wins), count as one.
+// points at one contact and, where one side is a full number, the other's
+// digits may be that number (plausibly_same_number): the last 7 digits alone
+// would take +15551234567 for +491701234567, or +971501234567 for a contact
+// stored as 0301234567 with no home region known. Contacts of one name, or of one cleaned number
+// (the first in list order wins), count as one.
 //
 // The older rule, on cleaned contact numbers (every "+" and digit kept) and
 // the number as given: a number of more than 7 characters matches cleaned
@@ -52,12 +54,15 @@ class ContactNumberIndex {
     bool could_be_a_contact(std::string_view number) const;
     std::optional<size_t> find_by_old_rule(std::string_view number, bool number_parsed,
                                            bool parse_known) const;
-    std::optional<size_t> choose(const Candidates& candidates, bool number_parsed) const;
+    std::optional<size_t> choose(const Candidates& candidates,
+                                 const std::optional<ParsedNumber>& number,
+                                 std::string_view digits) const;
 
     PhoneNumbers numbers_{"ZZ"};
     // Stored names and cleaned numbers, for telling contacts apart.
     std::vector<std::string> names_;
     std::vector<std::string> cleaned_;
+    std::vector<std::optional<ParsedNumber>> parsed_;
     bool one_contact(size_t a, size_t b) const;
     std::unordered_map<std::string, size_t> by_e164_;
     // The last 7 digits of each parsed contact's national number (all of a

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string_view>
+#include <utility>
 
 #include "protocol/filetime.h"
 
@@ -93,12 +94,23 @@ struct Incoming {
 struct FetchedKeys {
     uint64_t hash;           // of text and number
     uint64_t number_length;  // of number and text length
+    // A sender name was stored as its digits (mostly none) before names were
+    // kept: the hash of text and that number, 0 when the two are the same.
+    uint64_t former_hash = 0;
+    uint64_t former_number_length = 0;
 };
 
 FetchedKeys fetched_keys(const SmsWireRecord& w) {
-    const TextField field = normalised_number_field(text_field(w.address));
+    const std::string_view address = text_field(w.address);
+    const TextField field = normalised_number_field(address);
     const std::string_view number = text_field(field);
-    return {text_number_hash(w.text, number), number_length_hash(number, w.text.size())};
+    FetchedKeys keys{text_number_hash(w.text, number), number_length_hash(number, w.text.size())};
+    const std::string former = former_normalised_number(address);
+    if (former != number) {
+        keys.former_hash = text_number_hash(w.text, former);
+        keys.former_number_length = number_length_hash(former, w.text.size());
+    }
+    return keys;
 }
 
 // Starts loading the first cache lines of a text.
@@ -133,10 +145,14 @@ class FirstMatchIndex {
     }
 
     // The first message that is the same message as `in`, or npos.
-    size_t find(const Incoming& in) const {
-        const Slot& slot = slots_[probe(in.text, in.number, in.hash)];
+    size_t find(const Incoming& in) const { return find(in.text, in.number, in.hash, in.time); }
+    // The first message of that text and number (hashed to `h`) in the
+    // second of `time`, or npos.
+    size_t find(std::u16string_view text, std::string_view number, uint64_t h,
+                FileTime time) const {
+        const Slot& slot = slots_[probe(text, number, h)];
         for (uint32_t i = slot.head; i != kNone; i = next_[i]) {
-            if (same_second(i, in))
+            if (same_second_of(messages_[i].time(), time))
                 return i;
         }
         return npos;
@@ -183,10 +199,6 @@ class FirstMatchIndex {
         }
     }
 
-    bool same_second(uint32_t index, const Incoming& in) const {
-        return same_second_of(messages_[index].time(), in.time);
-    }
-
     const std::vector<SmsMessage>& messages_;
     std::vector<uint32_t> next_;  // next member of the same group
     std::vector<Slot> slots_;
@@ -227,6 +239,7 @@ size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_mes
     }
     bool fields_changed = false;
     std::vector<uint64_t> hashes(fetched.size());
+    std::vector<uint64_t> former_hashes(fetched.size());
 
     // A bit per possible hash value (modulo the set's size): a stored message
     // whose bit is clear shares text and number with no fetched one, so it can
@@ -243,6 +256,11 @@ size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_mes
         hashes[j] = keys.hash;
         maybe_wanted[keys.number_length & bit_mask] = true;
         wanted[keys.hash & bit_mask] = true;
+        former_hashes[j] = keys.former_hash;
+        if (keys.former_hash != 0) {
+            maybe_wanted[keys.former_number_length & bit_mask] = true;
+            wanted[keys.former_hash & bit_mask] = true;
+        }
     }
     struct Candidate {
         uint32_t index;
@@ -263,6 +281,7 @@ size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_mes
     for (const Candidate& c : candidates)
         index.add(c.index, c.hash);
 
+    std::vector<std::pair<size_t, TextField>> renamed;
     size_t appended = 0;
     const size_t n = fetched.size();
     for (size_t j = 0; j < n; ++j) {
@@ -282,6 +301,19 @@ size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_mes
                 fields_changed |= replace_with(messages[found], fetched[j]);
                 continue;
             }
+            if (former_hashes[j] != 0) {
+                // Stored under the number a sender name used to become: the
+                // message takes its sender's name in place, once the merge
+                // no longer looks it up under the number it is indexed by.
+                const std::string former = former_normalised_number(text_field(fetched[j].address));
+                const size_t stored = index.find(in.text, former, former_hashes[j], in.time);
+                if (stored != FirstMatchIndex::npos) {
+                    fields_changed |= replace_with(messages[stored], fetched[j]);
+                    renamed.push_back({stored, messages[stored].number_field()});
+                    messages[stored].set_number_raw(former);
+                    continue;
+                }
+            }
         }
         // The record is looked up for the last time: its text may be taken.
         SmsMessage m = take(fetched[j]);
@@ -291,6 +323,8 @@ size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_mes
         new_messages.push_back(messages.back());
         ++appended;
     }
+    for (const auto& [stored, number] : renamed)
+        messages[stored].set_number_raw(text_field(number));
     if (changed != nullptr) {
         *changed = appended > 0 || fields_changed ||
                    !std::equal(was_on_phone.begin(), was_on_phone.end(), messages.begin(),

@@ -5,10 +5,11 @@
 // the same message (same text, same number, same second) is replaced by
 // the fetched one (keeping the stored read flag when it is set: a message
 // read in either place stays read); a record that matches none is appended
-// and a copy queued
-// as new. Every merged message is marked on the phone. The merge keeps a hash
-// index, so its cost grows with the sizes, not with their product, and its
-// result is exactly the scan's.
+// and a copy queued as new. A message stored before sender names were kept
+// (its number what the name's digits made, mostly "") is the same message
+// as a record from that name with its text and second, and takes the name. Every merged message is
+// marked on the phone. The merge keeps a hash index, so its cost grows with the sizes, not with
+// their product, and its result is exactly the scan's.
 #pragma once
 
 #include <cstddef>

@@ -2,6 +2,7 @@
 
 #include <phonenumbers/phonenumberutil.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 #include <unordered_map>
@@ -37,8 +38,14 @@ std::optional<ParsedNumber> parse_now(std::string_view text, const std::string& 
         return std::nullopt;
     if (!written_with_country_code(text) && digits_of(text).size() < kShortestFullNumber)
         return std::nullopt;
+    std::string spelling(text);
+    // With no home region there is no national prefix to know, but "00" is
+    // the international prefix of most of the world: "0044 20..." is +44.
+    const size_t first = spelling.find_first_not_of(" \t");
+    if (region == "ZZ" && first != std::string::npos && spelling.compare(first, 2, "00") == 0)
+        spelling.replace(first, 2, "+");
     PhoneNumber number;
-    if (util().Parse(std::string(text), region, &number) != PhoneNumberUtil::NO_PARSING_ERROR)
+    if (util().Parse(spelling, region, &number) != PhoneNumberUtil::NO_PARSING_ERROR)
         return std::nullopt;
     if (!util().IsPossibleNumber(number))
         return std::nullopt;
@@ -137,6 +144,45 @@ std::string digits_of(std::string_view text) {
             digits += c;
     }
     return digits;
+}
+
+bool sendable_address(std::string_view address) {
+    constexpr size_t kLongestSenderName = 11;
+    if (address.empty())
+        return false;
+    if (address.find_first_not_of("+0123456789 -()./") == std::string_view::npos) {
+        const size_t plus = address.find('+');
+        const bool plus_first = plus == std::string_view::npos ||
+                                (plus == address.find_first_not_of(' ') &&
+                                 address.find('+', plus + 1) == std::string_view::npos);
+        return plus_first && !digits_of(address).empty();
+    }
+    const size_t at = address.find('@');
+    if (at != std::string_view::npos)
+        return at > 0 && address.find('.', at) != std::string_view::npos &&
+               address.find_first_of(" \t,;") == std::string_view::npos;
+    if (address.size() > kLongestSenderName || address.front() == ' ' || address.back() == ' ')
+        return false;
+    return std::all_of(address.begin(), address.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == ' ' || c == '-' || c == '.' || c == '&';
+    });
+}
+
+bool plausibly_same_number(const ParsedNumber& full, std::string_view digits) {
+    constexpr size_t kLongestTrunkPrefix = 2;
+    constexpr size_t kLongestInternationalPrefix = 4;
+    const std::string_view national = full.national;
+    if (national.empty() || !digits.ends_with(national))
+        return false;
+    std::string_view before = digits.substr(0, digits.size() - national.size());
+    if (before.size() <= kLongestTrunkPrefix)
+        return true;
+    const std::string country = std::to_string(full.country_code);
+    if (!before.ends_with(country))
+        return false;
+    before.remove_suffix(country.size());
+    return before.size() <= kLongestInternationalPrefix;
 }
 
 }  // namespace quillet

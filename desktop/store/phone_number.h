@@ -67,4 +67,18 @@ std::string default_phone_region();
 // Every digit of `text`, in order.
 std::string digits_of(std::string_view text);
 
+// Whether the phone can be asked to send to `address`: a number written with
+// digits and separators (a full number or a short code), or a sender name
+// as the network carries one (at most 11 letters, digits and blanks, not
+// all digits) or an e-mail address. Text typed by mistake ("Welcome back")
+// is none of these.
+bool sendable_address(std::string_view address);
+
+// Whether a spelling that does not parse as a full number (the digits
+// `digits`, say "0301234567" with no home region) may still be the full
+// number `full`: its digits end in the national number, after nothing but a
+// trunk prefix ("0", "06") or an international prefix and the country code
+// ("0049"). +971501234567 is not 0301234567, whatever the region.
+bool plausibly_same_number(const ParsedNumber& full, std::string_view digits);
+
 }  // namespace quillet

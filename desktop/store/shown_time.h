@@ -8,9 +8,9 @@
 
 namespace quillet {
 
-// The user's short date of the UTC calendar date of `t`, then " %H:%M" of
-// the local time of `t`. (A message at 23:30 UTC seen one hour east of UTC
-// reads as the UTC day at 00:30.) The date follows the LC_TIME locale.
+// The user's short date, then " %H:%M", both of the local time of `t`: a
+// message at 20:00 UTC on 2 January, seen nine hours east of UTC, is of
+// 3 January, 05:00. The date follows the LC_TIME locale.
 std::u16string shown_date_time(FileTime t);
 
 }  // namespace quillet

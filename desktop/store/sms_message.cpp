@@ -2,15 +2,40 @@
 
 namespace quillet {
 
-std::string normalise_number(std::string_view source) {
-    std::string out(source.size(), '\0');
-    size_t used = 0;
+namespace {
+
+// Only digits and what people write between them: such a text is a number.
+bool written_as_number(std::string_view source) {
+    return source.find_first_not_of("+0123456789 -()./\t") == std::string_view::npos;
+}
+
+std::string_view trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+}  // namespace
+
+std::string former_normalised_number(std::string_view source) {
+    std::string out;
     for (char c : source) {
-        if ((c == '+' && used == 0) || (c >= '0' && c <= '9'))
-            out[used++] = c;
+        if ((c == '+' && out.empty()) || (c >= '0' && c <= '9'))
+            out += c;
     }
-    out.resize(used);
     return out;
+}
+
+std::string normalise_number(std::string_view source) {
+    if (written_as_number(source))
+        return former_normalised_number(source);
+    // "Name" <address>: the address is the correspondent, and fits the field
+    // better (the phone's field may have cut the closing ">" off already).
+    const size_t open = source.rfind('<');
+    if (open != std::string_view::npos && source.find('@', open) != std::string_view::npos)
+        return std::string(trimmed(source.substr(open + 1, source.find('>', open) - open - 1)));
+    return std::string(trimmed(source));
 }
 
 Contact make_contact(std::string_view name, std::string_view number) {
@@ -26,13 +51,7 @@ void SmsMessage::set_time_now() {
 
 TextField normalised_number_field(std::string_view source) {
     TextField field{};
-    size_t used = 0;
-    for (char c : source) {
-        if (used == kTextFieldSize - 1)
-            break;
-        if ((c == '+' && used == 0) || (c >= '0' && c <= '9'))
-            field[used++] = c;
-    }
+    set_text_field(field, normalise_number(source));
     return field;
 }
 

@@ -18,10 +18,16 @@ using Contact = ContactWireRecord;
 // A contact of an 8-bit name and number, each cut to 31 bytes.
 Contact make_contact(std::string_view name, std::string_view number);
 
-// Keeps an optional leading "+" and every digit; drops everything else.
+// A number written with digits and separators ("+49 (170) 123-4567") keeps
+// an optional leading "+" and every digit. A sender name ("Bank", "DHL
+// Express", an e-mail address) is its own correspondent and is kept as
+// written, without the blanks around it; of "Name" <address> the address.
 std::string normalise_number(std::string_view source);
 // The same, as a message stores it: cut to 31 bytes, zeros after.
 TextField normalised_number_field(std::string_view source);
+// What normalise_number made of a sender name before names were kept (a
+// name without digits became ""), so that messages stored then are found.
+std::string former_normalised_number(std::string_view source);
 
 // Whether two times fall in the same whole second of the local calendar.
 // One offset serves both (UTC's: a whole-second offset does not change which

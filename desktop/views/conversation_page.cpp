@@ -48,9 +48,11 @@ void append_message(std::u16string& out, const ConversationEntry& e, size_t posi
     const std::u16string_view text = e.message->text_view();
     const std::u16string shown = page_message_text(text);
     // Paragraphs, not tables: the view lays out hundreds of them at once.
-    out += u"<p class=\"" + cell_class + u"\" align=\"" + (e.sent ? u"right" : u"left") +
-           u"\"><a name=\"m" + number_text(position) + u"\"></a><span class=\"time\">" +
-           html_escaped(time) + u"</span>" + gone + u"<br>" +
+    // A Hebrew or Arabic text runs from the right of its place.
+    const bool rtl = right_to_left(text);
+    out += u"<p class=\"" + cell_class + u"\" align=\"" + (e.sent || rtl ? u"right" : u"left") +
+           (rtl ? u"\" dir=\"rtl" : u"") + u"\"><a name=\"m" + number_text(position) +
+           u"\"></a><span class=\"time\">" + html_escaped(time) + u"</span>" + gone + u"<br>" +
            message_as_html(shown, search_hits(shown, fields.folded_query)) + u"</p>\n";
 }
 

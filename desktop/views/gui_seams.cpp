@@ -4,17 +4,21 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDate>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QSoundEffect>
 #include <QSystemTrayIcon>
 #include <QUrl>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <vector>
 
 namespace quillet {
 namespace {
@@ -26,8 +30,8 @@ std::function<void(const MessageBoxRequest&)>& message_box_handler() {
     return h;
 }
 
-std::function<QString(const QString&)>& file_dialog_handler() {
-    static std::function<QString(const QString&)> h;
+std::function<QString(const QString&, const QString&)>& file_dialog_handler() {
+    static std::function<QString(const QString&, const QString&)> h;
     return h;
 }
 
@@ -38,6 +42,11 @@ std::function<bool(QPrinter&)>& printer_handler() {
 
 std::function<bool(const QString&)>& question_handler() {
     static std::function<bool(const QString&)> h;
+    return h;
+}
+
+std::function<int(const QString&, const QStringList&)>& choice_handler() {
+    static std::function<int(const QString&, const QStringList&)> h;
     return h;
 }
 
@@ -108,17 +117,48 @@ bool ask_yes_no(QWidget* parent, const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
+int ask_choice(QWidget* parent, const QString& text, const QStringList& choices) {
+    if (asking_stopped)
+        return -1;
+    if (choice_handler())
+        return choice_handler()(text, choices);
+    const WaitCursorLifted arrow;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Quillet"), text, QMessageBox::NoButton,
+                    parent);
+    box.setTextFormat(Qt::PlainText);
+    std::vector<QAbstractButton*> buttons;
+    for (const QString& choice : choices)
+        buttons.push_back(box.addButton(choice, QMessageBox::AcceptRole));
+    QAbstractButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(qobject_cast<QPushButton*>(cancel));
+    box.setEscapeButton(cancel);
+    box.exec();
+    const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
+    return chosen == buttons.end() ? -1 : static_cast<int>(chosen - buttons.begin());
+}
+
 QString ask_save_file_name(QWidget* parent, const QString& caption, const QString& filter,
-                           const QString& default_suffix) {
+                           const QString& default_suffix, const QString& suggested) {
     if (file_dialog_handler())
-        return file_dialog_handler()(caption);
+        return file_dialog_handler()(caption, suggested);
     QFileDialog dialog(parent, caption, QString(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(default_suffix);
+    if (!suggested.isEmpty())
+        dialog.selectFile(suggested);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+QString dated_file_name(const QString& what, const QString& suffix) {
+    QString name = what + QLatin1Char('-') + QDate::currentDate().toString(Qt::ISODate);
+    for (QChar& c : name) {
+        if (c.unicode() < 0x20 || QStringView(u"/\\:*?\"<>|").contains(c))
+            c = u'_';
+    }
+    return suffix.isEmpty() ? name : name + QLatin1Char('.') + suffix;
 }
 
 bool ask_printer(QWidget* parent, QPrinter& printer) {
@@ -130,14 +170,14 @@ bool ask_printer(QWidget* parent, QPrinter& printer) {
 
 QString ask_open_file_name(QWidget* parent, const QString& caption, const QString& filter) {
     if (file_dialog_handler())
-        return file_dialog_handler()(caption);
+        return file_dialog_handler()(caption, QString());
     return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
 }
 
 QStringList ask_open_file_names(QWidget* parent, const QString& caption, const QString& filter,
                                 bool folder) {
     if (file_dialog_handler()) {
-        const QString answer = file_dialog_handler()(caption);
+        const QString answer = file_dialog_handler()(caption, QString());
         return answer.isEmpty() ? QStringList() : answer.split(QLatin1Char('\n'));
     }
     if (folder) {
@@ -149,7 +189,7 @@ QStringList ask_open_file_names(QWidget* parent, const QString& caption, const Q
 
 QString ask_open_file_name(QFileDialog& dialog) {
     if (file_dialog_handler())
-        return file_dialog_handler()(dialog.windowTitle());
+        return file_dialog_handler()(dialog.windowTitle(), QString());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
@@ -181,7 +221,7 @@ void set_message_box_handler(std::function<void(const MessageBoxRequest&)> handl
     message_box_handler() = std::move(handler);
 }
 
-void set_file_dialog_handler(std::function<QString(const QString&)> handler) {
+void set_file_dialog_handler(std::function<QString(const QString&, const QString&)> handler) {
     file_dialog_handler() = std::move(handler);
 }
 
@@ -191,6 +231,10 @@ void set_printer_handler(std::function<bool(QPrinter&)> handler) {
 
 void set_question_handler(std::function<bool(const QString&)> handler) {
     question_handler() = std::move(handler);
+}
+
+void set_choice_handler(std::function<int(const QString&, const QStringList&)> handler) {
+    choice_handler() = std::move(handler);
 }
 
 bool system_tray_available() {

@@ -5,6 +5,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QFileDialog;
@@ -30,9 +31,18 @@ bool ask_yes_no(QWidget* parent, const QString& text);
 // thread.
 void stop_asking();
 
-// A save-file dialog; an empty string when the user cancelled.
+// A modal warning with caption "Quillet", one button per entry of `choices`
+// and Cancel (the default, and Esc). The index of the choice taken, -1 for
+// Cancel.
+int ask_choice(QWidget* parent, const QString& text, const QStringList& choices);
+
+// A save-file dialog offering `suggested` as the name; an empty string when
+// the user cancelled.
 QString ask_save_file_name(QWidget* parent, const QString& caption, const QString& filter,
-                           const QString& default_suffix);
+                           const QString& default_suffix, const QString& suggested = {});
+// The name an export suggests: what it holds and today's date,
+// "Inbox-2026-12-09.csv"; characters no file name may hold become "_".
+QString dated_file_name(const QString& what, const QString& suffix);
 // The print dialog on `printer`; false when the user cancelled.
 bool ask_printer(QWidget* parent, QPrinter& printer);
 // An open-file dialog; an empty string when the user cancelled.
@@ -63,12 +73,17 @@ struct MessageBoxRequest {
     QMessageBox::Icon icon;
 };
 void set_message_box_handler(std::function<void(const MessageBoxRequest&)> handler);
-// Answers the next file dialogs in order; an empty name is a Cancel.
-void set_file_dialog_handler(std::function<QString(const QString& caption)> handler);
+// Answers the next file dialogs in order; an empty name is a Cancel. It sees
+// the caption and the name suggested.
+void set_file_dialog_handler(
+    std::function<QString(const QString& caption, const QString& suggested)> handler);
 // Answers the print dialogs: sets the printer up and says whether to print.
 void set_printer_handler(std::function<bool(QPrinter&)> handler);
 // Answers the next questions; it sees each question's text.
 void set_question_handler(std::function<bool(const QString& text)> handler);
+// Answers ask_choice: it sees the text and the choices, returns the index.
+void set_choice_handler(
+    std::function<int(const QString& text, const QStringList& choices)> handler);
 void set_sound_handler(std::function<void(const QString& path)> handler);
 void set_tray_availability_handler(std::function<bool()> handler);
 

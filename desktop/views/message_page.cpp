@@ -1,6 +1,7 @@
 #include "message_page.h"
 #include "desktop/store/markup_escape.h"
 
+#include <QStringView>
 #include <string>
 
 namespace quillet {
@@ -14,8 +15,12 @@ constexpr std::u16string_view kHitStart =
 constexpr std::u16string_view kHitEnd = u"</span>";
 
 std::optional<std::u16string> replacement(std::u16string_view name, const PageFields& fields) {
-    if (name == u"message")
-        return message_as_html(fields.message, fields.hits);
+    if (name == u"message") {
+        if (!right_to_left(fields.message))
+            return message_as_html(fields.message, fields.hits);
+        return u"<div dir=\"rtl\" align=\"right\">" + message_as_html(fields.message, fields.hits) +
+               u"</div>";
+    }
     if (name == u"sender")
         return html_escaped(fields.sender);
     if (name == u"phone")
@@ -54,6 +59,10 @@ std::u16string page_message_text(std::u16string_view text) {
     out.append(more.begin(), more.end());
     out += u" more characters. Forward or export the message to see it whole.]";
     return out;
+}
+
+bool right_to_left(std::u16string_view text) {
+    return QStringView(text.data(), static_cast<qsizetype>(text.size())).isRightToLeft();
 }
 
 std::u16string html_escaped(std::u16string_view text) {

@@ -50,6 +50,9 @@ inline constexpr size_t kMaxPageText = 5'000;
 // start (never half a surrogate pair) and a line saying how much more the
 // message holds.
 std::u16string page_message_text(std::u16string_view text);
+// Whether a text runs from the right: its first letter of a definite
+// direction is Hebrew, Arabic or another right-to-left script's.
+bool right_to_left(std::u16string_view text);
 
 // "&", "<", ">" and the double quote as character references.
 std::u16string html_escaped(std::u16string_view text);

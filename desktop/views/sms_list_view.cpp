@@ -66,12 +66,8 @@ void SmsListView::contextMenuEvent(QContextMenuEvent* event) {
 void SmsListView::setup_columns() {
     // The classic widths, widened where this screen's fonts need more room:
     // a header with its sort mark, and a date in bold.
-    QFont bold = font();
-    bold.setBold(true);
     const QFontMetrics header_metrics(header()->font());
-    const int date_width = QFontMetrics(bold).horizontalAdvance(
-                               to_qstring(shown_date_time(filetime_from_unix(1'700'000'000)))) +
-                           16;
+    const int date_width = bold_date_width(*this);
     for (int column = 0; column < MessageListModel::kColumnCount; ++column) {
         const QString title = model_.headerData(column, Qt::Horizontal).toString();
         int width = std::max(kColumnWidths[column], header_metrics.horizontalAdvance(title) + 28);
@@ -201,7 +197,9 @@ void SmsListView::on_selection_changed(const QItemSelection& selected, const QIt
 }
 
 void SmsListView::on_current_changed(const QModelIndex& current, const QModelIndex&) {
-    if (quiet_ || !current.isValid())
+    // A focus without a click makes the first row current but leaves it
+    // unselected: only a row the user selected is shown and read.
+    if (quiet_ || !current.isValid() || !selectionModel()->isSelected(current))
         return;
     const CommandScope command;
     show_row(current.row());

@@ -3,12 +3,17 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFont>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QStatusBar>
+#include <QTreeView>
+#include <algorithm>
 #include <array>
 
+#include "desktop/store/shown_time.h"
 #include "desktop/views/lock_keys.h"
 
 namespace quillet {
@@ -99,6 +104,26 @@ QLabel* add_status_panes(QMainWindow* window) {
     }
     new LockIndicators(window, panes);  // owned by the window
     return pane;
+}
+
+int bold_date_width(const QWidget& list) {
+    QFont bold = list.font();
+    bold.setBold(true);
+    // The widest of a few dates and times: digits differ in some fonts.
+    int widest = 0;
+    for (const int64_t seconds : {1'700'000'000LL, 1'798'758'000LL, 1'767'139'080LL}) {
+        widest = std::max(widest, QFontMetrics(bold).horizontalAdvance(
+                                      to_qstring(shown_date_time(filetime_from_unix(seconds)))));
+    }
+    return widest + 16;
+}
+
+void fit_columns(QTreeView& view, int flexible, int least) {
+    const int room = view.viewport()->width() - view.header()->length();
+    const int width = view.columnWidth(flexible);
+    const int wanted = std::max(least, width + room);
+    if (room != 0 && wanted != width)
+        view.setColumnWidth(flexible, wanted);
 }
 
 QVariant unread_row_font(bool unread) {

@@ -7,6 +7,7 @@
 
 class QLabel;
 class QMainWindow;
+class QTreeView;
 
 namespace quillet {
 
@@ -26,6 +27,16 @@ QString plain_tooltip(QString text);
 // keyboard indicators ("capsPane", "numPane", "scrollPane"), each showing
 // its name while its lock key is on. Returns the text pane.
 QLabel* add_status_panes(QMainWindow* window);
+
+// Gives the room a list's viewport has beyond its columns to `flexible`
+// (the message text), or takes what they overrun from it down to `least`
+// pixels: the columns fill the list as the window grows and shrinks, and
+// the last one stays in sight.
+void fit_columns(QTreeView& view, int flexible, int least);
+
+// The width a list's date column needs for a date and time in bold (the
+// rows of unread messages) in `list`'s font, with room for the cell's margins.
+int bold_date_width(const QWidget& list);
 
 // The font role of a list row: bold while it holds something unread,
 // otherwise the view's own font (an empty value).

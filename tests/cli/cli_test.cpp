@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -149,6 +150,35 @@ TEST_F(CliTest, LinesAreOnePerItemWithTabsBetweenFields) {
     EXPECT_EQ(cli({"--data", data(), "--json", "search", "nothing like it"}).out, "[]\n");
 }
 
+// A text or a name holding terminal controls (clear screen, set the
+// clipboard, C1 codes) never reaches the terminal as such.
+TEST_F(CliTest, ControlCharactersArePrintedEscaped) {
+    SmsBox inbox(BoxKind::Inbox);
+    inbox.append(message(u"\x1b[2J\x1b]52;c;aGk=\x07 hi\u009b1m", "+4930999111", 0));
+    ASSERT_TRUE(inbox.save_box(box_file_name(BoxKind::Inbox)));
+    ContactList contacts(PhoneNumbers("DE"));
+    contacts.append(make_contact("\x1b[31mEvil", "+4930999111"));
+    ASSERT_TRUE(contacts.save_contacts(u"contacts.sql"));
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"search", "hi"}, {"show", "+4930999111"}, {"conversations"}}) {
+        std::vector<std::string> full{"--data", data()};
+        full.insert(full.end(), args.begin(), args.end());
+        const std::string out = cli(full).out;
+        EXPECT_NE(out.find("\\u001b[31mEvil"), std::string::npos) << args[0] << ": " << out;
+        EXPECT_EQ(std::count_if(out.begin(), out.end(),
+                                [](char c) {
+                                    const auto u = static_cast<unsigned char>(c);
+                                    return (u < 0x20 && c != '\t' && c != '\n') || u == 0x7F;
+                                }),
+                  0)
+            << args[0];
+        if (args[0] != "conversations") {
+            EXPECT_NE(out.find("\\u001b[2J\\u001b]52;c;aGk=\\u0007 hi\\u009b1m"), std::string::npos)
+                << out;
+        }
+    }
+}
+
 TEST_F(CliTest, ConversationsGroupEverySpellingNewestFirst) {
     const CliRun run = cli({"--data", data(), "--json", "conversations"});
     ASSERT_EQ(run.status, 0);
@@ -192,6 +222,23 @@ TEST_F(CliTest, ShowGivesTheWholeConversationForAnySpelling) {
                                                "e",
                                                "line one\nline \"two\"\ttab", "Party at 8"}));
     EXPECT_EQ(cli({"--data", data(), "show", "+4930999"}).out, "");
+    // Spelled as people write, with and without a home region.
+    const struct {
+        const char* env;
+        const char* command;
+        const char* typed;
+        size_t lines;
+    } spelled[] = {{"LANG=de_DE.UTF-8", "show", "0170-1234567", 4},
+                   {"LANG=C", "show", "0170-1234567", 1},
+                   {"LANG=C", "show", "0033 6 12 34 56 78", 1},
+                   {"LANG=C", "search", "0049 170", 3},
+                   {"LANG=C", "search", "0033612", 1}};
+    for (const auto& c : spelled) {
+        const std::string out = cli({"--data", data(), c.command, c.typed}, c.env).out;
+        EXPECT_EQ(static_cast<size_t>(std::count(out.begin(), out.end(), '\n')), c.lines)
+            << c.env << " " << c.command << " " << c.typed << ":\n"
+            << out;
+    }
 }
 
 TEST_F(CliTest, TheDataFolderIsLeftExactlyAsItWas) {

@@ -1,5 +1,9 @@
-// CSV and XML exports compared byte for byte.
+// CSV and XML exports compared byte for byte, and the CSV read back by
+// Python's csv module.
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
 
 #include "desktop/formats/csv_xml_export.h"
 #include "store_test_support.h"
@@ -21,6 +25,29 @@ SmsMessage message(std::u16string_view text, std::string_view number, FileTime t
 
 std::string xml(std::u16string_view text) {
     return utf16le(u"\uFEFF") + utf16le(text);
+}
+
+// The rows of a CSV file as Python's csv module reads it (UTF-8, ", "
+// between items): each row's items joined by "|".
+std::vector<std::string> python_rows(const fs::path& csv) {
+    const std::string command =
+        "python3 -c 'import csv, sys\n"
+        "for row in csv.reader(open(sys.argv[1], encoding=\"utf-8\", newline=\"\"),"
+        " skipinitialspace=True): print(\"|\".join(row).replace(\"\\r\\n\", \"/\"))' '" +
+        csv.string() + "'";
+    std::vector<std::string> rows;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return rows;
+    char line[4096];
+    while (std::fgets(line, sizeof line, pipe) != nullptr) {
+        std::string row(line);
+        if (!row.empty() && row.back() == '\n')
+            row.pop_back();
+        rows.push_back(row);
+    }
+    EXPECT_EQ(::pclose(pipe), 0);
+    return rows;
 }
 
 constexpr std::u16string_view kXmlStart =
@@ -62,25 +89,38 @@ TEST(ExportTest, MessagesInStorageOrderWithNamesNumbersDatesAndTexts) {
                   u"</smsbox>\n"));
 }
 
-TEST(ExportTest, DateIsTheUtcDayWithTheLocalClock) {
+TEST(ExportTest, DateIsTheLocalDayWithTheLocalClock) {
     ScopedTimeZone tz("CET-1");  // one hour ahead of UTC all year
     SmsBox box(BoxKind::Inbox);
     box.append(message(u"x", "1", kLateEvening));
     const ContactList contacts;
-    EXPECT_EQ(csv_bytes(box, contacts), "1, 1, 03/14/26 00:30, \"x\"\r\n");
-    EXPECT_NE(xml_bytes(box, contacts).find(utf16le(u"<date>03/14/26 00:30</date>")),
+    EXPECT_EQ(csv_bytes(box, contacts), "1, 1, 03/15/26 00:30, \"x\"\r\n");
+    EXPECT_NE(xml_bytes(box, contacts).find(utf16le(u"<date>03/15/26 00:30</date>")),
               std::string::npos);
 }
 
-TEST(ExportTest, CsvQuotesNamesThatHoldSeparatorsAndConvertsTo1252) {
+// Every character of every script arrives, read by a reader of its own.
+TEST(ExportTest, CsvIsUtf8ThatPythonsCsvReadsBackWhole) {
     ScopedTimeZone tz("UTC0");
+    AppFolders folders;
     SmsBox box(BoxKind::Inbox);
-    box.append(message(u"Gr\u00fc\u00dfe \u263a", "5551234", kLateEvening));
+    const char16_t* texts[] = {u"Gr\u00fc\u00dfe \u263a", u"\u0645\u0631\u062d\u0628\u0627",
+                               u"\u05e9\u05dc\u05d5\u05dd", u"\u041f\u0440\u0438\u0432\u0435\u0442",
+                               u"\u4f60\u597d, \"\U0001F600\"\nbye"};
+    for (const char16_t* text : texts)
+        box.append(message(text, "5551234", kLateEvening));
+    box.append(message(u"=1+1", "DHL Express", kLateEvening));
     ContactList contacts;
     contacts.append(make_contact("Smith, \"Jo\"", "555 1234"));
-    EXPECT_EQ(csv_bytes(box, contacts),
-              "\"Smith, \"\"Jo\"\"\", 5551234, 03/14/26 23:30, \"Gr\xfc\xdf"
-              "e ?\"\r\n");
+    ASSERT_TRUE(export_csv(folders.data() / "out.csv", box, contacts));
+    const std::string name_and_date = "Smith, \"Jo\"|5551234|03/14/26 23:30|";
+    EXPECT_EQ(python_rows(folders.data() / "out.csv"),
+              (std::vector<std::string>{name_and_date + "Gr\u00fc\u00dfe \u263a",
+                                        name_and_date + "\u0645\u0631\u062d\u0628\u0627",
+                                        name_and_date + "\u05e9\u05dc\u05d5\u05dd",
+                                        name_and_date + "\u041f\u0440\u0438\u0432\u0435\u0442",
+                                        name_and_date + "\u4f60\u597d, \"\U0001F600\"/bye",
+                                        "DHL Express|DHL Express|03/14/26 23:30|'=1+1"}));
 }
 
 TEST(ExportTest, XmlEscapesMarkupAndSplitsCdataEnds) {

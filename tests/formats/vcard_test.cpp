@@ -1,6 +1,7 @@
 // The contacts' vCard read back by a strict reader written against RFC 2426:
 // CR LF lines of at most 75 octets, each valid UTF-8 on its own, unfolded
-// before parsing; BEGIN, VERSION 3.0, N and FN in every card; only the
+// before parsing; BEGIN, VERSION 3.0, a UUID as UID, N and FN in every card;
+// no UID twice in a file; only the
 // escapes the RFC defines, and no bare "," or ";" inside a text value.
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@ using namespace quillet::test;
 struct Card {
     std::vector<std::string> n;  // the N components, unescaped
     std::string fn;
+    std::string uid;
     std::vector<std::string> tel_params;
     std::vector<std::string> tels;
 };
@@ -117,6 +119,9 @@ std::vector<Card> read_vcards(const std::string& bytes) {
             if (open) {
                 EXPECT_EQ(open->n.size(), 5u) << "N missing or not of five components";
                 EXPECT_FALSE(open->fn.empty()) << "FN missing";
+                EXPECT_FALSE(open->uid.empty()) << "UID missing";
+                for (const Card& earlier : cards)
+                    EXPECT_NE(earlier.uid, open->uid) << "UID of two cards";
                 cards.push_back(*open);
             }
             open.reset();
@@ -130,6 +135,17 @@ std::vector<Card> read_vcards(const std::string& bytes) {
             EXPECT_TRUE(parts) << line;
             if (parts)
                 open->n = *parts;
+        } else if (name == "UID") {
+            // urn:uuid: then 8-4-4-4-12 hexadecimal digits.
+            const std::string hex = value.substr(std::min<size_t>(9, value.size()));
+            EXPECT_TRUE(value.starts_with("urn:uuid:") && hex.size() == 36) << line;
+            for (size_t i = 0; i < hex.size(); ++i) {
+                const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+                EXPECT_TRUE(dash ? hex[i] == '-'
+                                 : std::isxdigit(static_cast<unsigned char>(hex[i])))
+                    << line;
+            }
+            open->uid = value;
         } else if (name == "FN") {
             const auto parts = text_values(value, 0);
             EXPECT_TRUE(parts) << line;
@@ -184,6 +200,22 @@ TEST(VCardTest, SimAndPhoneEntriesOfOnePersonMakeOneCard) {
     EXPECT_EQ(tels, (std::vector<std::string>{"+49 170 1234567", "+49 30 9876543"}));
 }
 
+// Address books file cards by UID: a card keeps its UID from export to
+// export, whatever else in the list changed. A SIM name is kept as written.
+TEST(VCardTest, EveryCardKeepsItsUidAndTheSimsNameAsWritten) {
+    const std::vector<Card> before =
+        read_vcards(vcard_bytes(list_of({{"Doe, John", "+1 555 0100"}, {"Max,Muster", "1"}})));
+    const std::vector<Card> after = read_vcards(vcard_bytes(
+        list_of({{"Anna", "2"}, {"Max,Muster", "1"}, {"Max,Muster", "3"}, {"Doe, John", "4"}})));
+    ASSERT_EQ(before.size(), 2u);
+    ASSERT_EQ(after.size(), 3u);
+    EXPECT_EQ(before[0].fn, "Doe, John");
+    EXPECT_EQ(before[0].n, (std::vector<std::string>{"", "Doe, John", "", "", ""}));
+    EXPECT_EQ(after[1].fn, "Doe, John");
+    EXPECT_EQ(before[0].uid, after[1].uid);
+    EXPECT_EQ(before[1].uid, after[2].uid);
+}
+
 TEST(VCardTest, SeparatorsBackslashesAndLineBreaksAreEscaped) {
     const ContactList contacts = list_of({{"A;B\\C", "1"},
                                           {"two\r\nlines", "2"},
@@ -234,9 +266,12 @@ TEST(VCardTest, ExportWritesTheCardsAtomically) {
     size_t count = 0;
     ASSERT_TRUE(export_vcard(path, contacts, &count));
     EXPECT_EQ(count, 1u);
+    const std::vector<Card> cards = read_vcards(file_contents(path));
+    ASSERT_EQ(cards.size(), 1u);
     EXPECT_EQ(file_contents(path),
-              "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Weiss;Nora;;;\r\n"
-              "FN:Nora Weiss\r\nTEL;TYPE=CELL:0151 12345678\r\nEND:VCARD\r\n");
+              "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + cards[0].uid +
+                  "\r\nN:Weiss;Nora;;;\r\n"
+                  "FN:Nora Weiss\r\nTEL;TYPE=CELL:0151 12345678\r\nEND:VCARD\r\n");
     EXPECT_FALSE(export_vcard(folders.data() / "missing" / "x.vcf", contacts));
     EXPECT_TRUE(read_vcards(vcard_bytes(ContactList())).empty());
 }

@@ -78,8 +78,9 @@ GuiTestEnv::GuiTestEnv() {
         questions_.push_back(text);
         return question_answer_;
     });
-    set_file_dialog_handler([this](const QString& caption) {
+    set_file_dialog_handler([this](const QString& caption, const QString& suggested) {
         dialogs_.push_back(caption);
+        suggestions_.push_back(suggested);
         return answers_.isEmpty() ? QString() : answers_.takeFirst();
     });
 }

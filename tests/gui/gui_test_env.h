@@ -51,8 +51,9 @@ class GuiTestEnv {
     void set_tray_available(bool available) { tray_available_ = available; }
     // Answers for the coming file dialogs, in order ("" is a Cancel).
     void answer_file_dialogs(QStringList answers);
-    // Captions of the file dialogs shown.
+    // Captions of the file dialogs shown, and the names they suggested.
     const QStringList& file_dialogs() const { return dialogs_; }
+    const QStringList& file_suggestions() const { return suggestions_; }
 
     // The processes running the agent that the link copied onto this phone.
     std::vector<pid_t> running_agents() const;
@@ -77,6 +78,7 @@ class GuiTestEnv {
     bool tray_available_ = true;
     QStringList answers_;
     QStringList dialogs_;
+    QStringList suggestions_;
 };
 
 // A TCP port on the loopback address that nobody listens on right now.

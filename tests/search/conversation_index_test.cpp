@@ -192,5 +192,32 @@ TEST(ConversationIndexTest, SearchFindsTextNumberAndName) {
     EXPECT_EQ(search(u"okafor"), (std::vector<size_t>{1}));
 }
 
+// With no home region (LANG=C): a number typed as people write it finds
+// the conversation it may be, when only one fits.
+TEST(ConversationIndexTest, NumbersTypedAnyWayFindTheirConversation) {
+    Boxes b;
+    b.inbox.append(message(u"Hallo", "+491701234567", 1));
+    b.inbox.append(message(u"Hello", "+442079460958", 2));
+    b.inbox.append(message(u"Hej", "+46731234567", 3));
+    b.inbox.append(message(u"Local", "0301234", 4));
+    b.inbox.append(message(u"Salut", "+33731234567", 5));
+    const PhoneNumbers none("ZZ");
+    ConversationIndex index(none);
+    index.update(b.inbox, b.sent, b.deleted);
+    const auto shown = [&](std::string_view typed) -> std::u16string {
+        const std::optional<size_t> c = index.find_typed(typed);
+        return c ? texts_of(index, *c, b).front() : u"(none)";
+    };
+    EXPECT_EQ(shown("0170-1234567"), u"Hallo");
+    EXPECT_EQ(shown("0049 170 1234567"), u"Hallo");
+    EXPECT_EQ(shown("030-1234"), u"Local");
+    EXPECT_EQ(shown("073 1234567"), u"(none)");  // Sweden's or France's
+    EXPECT_EQ(shown("0180-1234567"), u"(none)");
+    for (const char16_t* typed : {u"0044 20 79", u"+44 20", u"004420"}) {
+        EXPECT_EQ(index.search(BoxKind::Inbox, SearchQuery(typed, none), nullptr),
+                  (std::vector<size_t>{1}));
+    }
+}
+
 }  // namespace
 }  // namespace quillet

@@ -45,16 +45,20 @@ std::u16string scan_name(const ContactList& list, std::string_view q) {
     const auto shown = [&](const Contact& c) {
         return shown_contact_name(from_ansi(text_field(c.name)), list.name_order());
     };
-    const std::optional<std::string> query = numbers.e164(q);
+    const std::optional<ParsedNumber> query = numbers.parse(q);
     for (const Contact& c : contacts) {
-        if (query && numbers.e164(text_field(c.number)) == query)
+        if (query && numbers.e164(text_field(c.number)) == query->e164)
             return shown(c);
     }
     const Contact* first = nullptr;
     for (const Contact& c : contacts) {
-        if (query && numbers.e164(text_field(c.number)))
+        const std::optional<ParsedNumber> contact = numbers.parse(text_field(c.number));
+        if (query && contact)
             continue;
         const std::string cleaned = clean_contact_number(text_field(c.number));
+        if ((contact && !plausibly_same_number(*contact, digits_of(q))) ||
+            (query && !plausibly_same_number(*query, digits_of(cleaned))))
+            continue;
         const bool tails = q.size() > 7 && cleaned.size() > 7;
         const bool equal =
             tails ? q.substr(q.size() - 7) == std::string_view(cleaned).substr(cleaned.size() - 7)
@@ -135,10 +139,14 @@ TEST(ContactLookupTest, TheLastSevenDigitsDecideOnlyWhatParsingCannot) {
     EXPECT_EQ(list.find_name_by_number("+4915112345678"), u"Nora");
     const ContactList eight = list_of({make_contact("Ed", "12345678")});
     EXPECT_EQ(eight.find_name_by_number("9912345678"), u"Ed");
-    // Two people ending alike: no guess.
+    // Two people either of whom it may be: no guess. One whose number it
+    // cannot be (0160...) does not count.
     const ContactList two =
-        list_of({make_contact("Nora", "0151 1234 5678"), make_contact("Olaf", "0160 1234 5678")});
+        list_of({make_contact("Nora", "0151 1234 5678"), make_contact("Olaf", "151 1234 5678")});
     EXPECT_EQ(two.find_name_by_number("+4915112345678"), u"+4915112345678");
+    const ContactList other =
+        list_of({make_contact("Nora", "0151 1234 5678"), make_contact("Olaf", "0160 1234 5678")});
+    EXPECT_EQ(other.find_name_by_number("+4915112345678"), u"Nora");
     // One person under two spellings is one contact.
     const ContactList twice =
         list_of({make_contact("Nora", "0151 1234 5678"), make_contact("Nora", "0160 1234 5678")});
@@ -148,6 +156,29 @@ TEST(ContactLookupTest, TheLastSevenDigitsDecideOnlyWhatParsingCannot) {
     EXPECT_EQ(full.find_name_by_number("+15551234567"), u"+15551234567");
     // But a number that is no full number still may.
     EXPECT_EQ(full.find_name_by_number("01701234567"), u"Anna");
+}
+
+// With no home region (LANG=C) a national spelling is no full number; a
+// full number is named after it only when its digits may be that number.
+TEST(ContactLookupTest, AFullNumberIsNeverNamedAfterAnotherNumbersTail) {
+    const ContactList list = list_of({make_contact("Pizza", "0301234567")});
+    const struct {
+        const char* number;
+        const char16_t* shown;
+    } cases[] = {
+        {"+971501234567", u"+971501234567"},
+        {"+972501234567", u"+972501234567"},
+        {"+49301234567", u"Pizza"},
+        {"0301234567", u"Pizza"},
+        {"00971501234567", u"00971501234567"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(list.find_name_by_number(c.number), c.shown) << c.number;
+    // The other way round: a contact with its country code and numbers that
+    // do not parse.
+    const ContactList full = list_of({make_contact("Anna", "+491701234567")});
+    EXPECT_EQ(full.find_name_by_number("004917 01234567"), u"Anna");
+    EXPECT_EQ(full.find_name_by_number("0551701234567"), u"0551701234567");
 }
 
 TEST(ContactLookupTest, ShortNumbersMatchOnlyWhole) {

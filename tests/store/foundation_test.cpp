@@ -99,14 +99,23 @@ TEST(SafeFileTest, FailedSaveLeavesTheOldFileAndSaysWhy) {
     EXPECT_FALSE(missing);
 }
 
-TEST(ShownTimeTest, DateOfTheUtcDayAndClockOfLocalTime) {
+TEST(ShownTimeTest, LocalDayAndLocalClock) {
     const char* old = std::getenv("TZ");
     const std::string saved = old ? old : "";
-    setenv("TZ", "CET-1", 1);  // one hour ahead of UTC, no daylight saving
-    tzset();
+    const struct {
+        const char* zone;
+        const char16_t* shown;
+    } cases[] = {{"CET-1", u"03/15/26 00:30"},
+                 {"UTC0", u"03/14/26 23:30"},
+                 {"JST-9", u"03/15/26 08:30"},
+                 {"EST5", u"03/14/26 18:30"}};
     // 2026-03-14 23:30:00 UTC
     const FileTime t = filetime_from_unix(1'773'531'000);
-    EXPECT_EQ(shown_date_time(t), u"03/14/26 00:30");
+    for (const auto& c : cases) {
+        setenv("TZ", c.zone, 1);
+        tzset();
+        EXPECT_EQ(shown_date_time(t), c.shown) << c.zone;
+    }
     if (old) {
         setenv("TZ", saved.c_str(), 1);
     } else {

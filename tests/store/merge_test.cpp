@@ -180,6 +180,37 @@ TEST(MergeTest, NumbersThatDifferOnlyInSpacesAndDashesMatch) {
     EXPECT_EQ(box.size(), 1u);
 }
 
+// Messages stored while a sender name became its digits (mostly none) take
+// the name in place at the next import: nothing is doubled, the box changed.
+TEST(MergeTest, MessageStoredWithoutItsSenderNameTakesItInPlace) {
+    const struct {
+        std::string_view stored_as, sender;
+    } cases[] = {{"", "Bank"}, {"", "DHL Express"}, {"24", "info24@example.com"}};
+    for (const auto& c : cases) {
+        std::vector<SmsMessage> box = {stored(u"code 1", c.stored_as, kNoon),
+                                       stored(u"code 1", c.stored_as, kNoon + kSecond),
+                                       stored(u"other", c.stored_as, kNoon)};
+        box[0].set_number_raw(c.stored_as);
+        box[1].set_number_raw(c.stored_as);
+        box[2].set_number_raw(c.stored_as);
+        std::vector<SmsMessage> queue;
+        bool changed = false;
+        const std::vector fetched{wire(u"code 1", c.sender, kNoon),
+                                  wire(u"code 1", c.sender, kNoon + kSecond),
+                                  wire(u"code 1", c.sender, kNoon + 2 * kSecond)};
+        EXPECT_EQ(merge_fetched(box, queue, fetched, &changed), 1u) << c.sender;
+        EXPECT_TRUE(changed);
+        ASSERT_EQ(box.size(), 4u);
+        EXPECT_EQ(box[0].number(), c.sender);
+        EXPECT_EQ(box[1].number(), c.sender);
+        EXPECT_EQ(box[2].number(), c.stored_as);  // another text: not that sender's
+        EXPECT_EQ(box[3].number(), c.sender);
+        // Once upgraded, the next import finds them as they are.
+        EXPECT_EQ(merge_fetched(box, queue, fetched, &changed), 0u);
+        EXPECT_FALSE(changed);
+    }
+}
+
 TEST(MergeTest, DifferentSecondsAndLetterCaseAreDifferentMessages) {
     std::vector<SmsMessage> box = {stored(u"x", "5", kNoon + 9 * kSecond / 10)};
     std::vector<SmsMessage> queue;

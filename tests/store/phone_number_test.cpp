@@ -34,6 +34,9 @@ TEST(PhoneNumberGroupingTest, ANationalSpellingBelongsToTheHomeRegionOnly) {
     EXPECT_EQ(PhoneNumbers("ZZ").group_key("01701234567"), "=01701234567");
     // Written with the country code, a number is the same everywhere.
     EXPECT_EQ(PhoneNumbers("ZZ").group_key("+49 170 1234567"), "+491701234567");
+    // With no region, "00" is the international prefix.
+    EXPECT_EQ(PhoneNumbers("ZZ").group_key(" 0044 20 7946 0958"), "+442079460958");
+    EXPECT_EQ(PhoneNumbers("ZZ").group_key("   "), "=   ");
     EXPECT_EQ(PhoneNumbers("US").group_key("+49 170 1234567"), "+491701234567");
     // Numbers that end alike are different numbers.
     EXPECT_FALSE(PhoneNumbers("DE").same_number("+15551234567", "+491701234567"));
@@ -54,6 +57,18 @@ TEST(PhoneNumberGroupingTest, ShortCodesAndSenderNamesGroupByTheirExactText) {
     // A hostile length is refused, not parsed.
     const std::string long_text(100'000, '1');
     EXPECT_EQ(de.group_key(long_text), "=" + long_text);
+}
+
+TEST(PhoneNumberGroupingTest, OnlyAPrefixMayStandBeforeTheNationalNumber) {
+    const ParsedNumber berlin = *PhoneNumbers("ZZ").parse("+49301234567");
+    const struct {
+        const char* digits;
+        bool same;
+    } cases[] = {{"0301234567", true},  {"301234567", true},     {"0049301234567", true},
+                 {"06301234567", true}, {"0501234567", false},   {"555301234567", false},
+                 {"01234567", false},   {"0044301234567", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(plausibly_same_number(berlin, c.digits), c.same) << c.digits;
 }
 
 TEST(PhoneNumberGroupingTest, ParsedNumbersKnowTheirCountryAndNationalNumber) {

@@ -197,6 +197,37 @@ TEST(OptionsTest, TextsAreKeptToTheirFieldOnSaveAndLoad) {
     EXPECT_EQ(back.popup_message_text, std::u16string(Options::kMaxText, u'p'));
 }
 
+// What the 8-bit line cannot carry ("#", emoji, most scripts) survives a
+// restart; a plain text leaves the file as it always was.
+TEST(OptionsTest, APopupTextOfAnyCharactersSurvivesARestart) {
+    for (const std::u16string& text :
+         {std::u16string(u"Call #1 \U0001F4F1 100%"),
+          std::u16string(u"\u0645\u0631\u062d\u0628\u0627 #"),
+          std::u16string(u"  Caf\u00e9 \u00bb new"), std::u16string(u"plain")}) {
+        AppFolders folders;
+        Options options;
+        options.popup_message_text = text;
+        ASSERT_TRUE(save_options(options));
+        Options back;
+        ASSERT_TRUE(load_options(back));
+        EXPECT_EQ(back.popup_message_text,
+                  text == u"  Caf\u00e9 \u00bb new" ? u"Caf\u00e9 \u00bb new" : text);
+        EXPECT_EQ(file_contents(folders.data() / "options.cfg").find("_utf8") != std::string::npos,
+                  text.find_first_of(u"#\U0001F4F1\u0645") != std::u16string::npos);
+    }
+    // A program that knows only the 8-bit line changed it: that line counts.
+    AppFolders folders;
+    Options options;
+    options.popup_message_text = u"Call #1";
+    ASSERT_TRUE(save_options(options));
+    std::string file = file_contents(folders.data() / "options.cfg");
+    file.replace(file.find("= Call #1"), 9, "= Other");
+    write_file(folders.data() / "options.cfg", file);
+    Options back;
+    load_options(back);
+    EXPECT_EQ(back.popup_message_text, u"Other");
+}
+
 TEST(OptionsTest, ASaveThatCannotWriteLeavesTheOldFileWholeAndSaysSo) {
     AppFolders folders;
     write_file(folders.data() / "options.cfg", "contacts_sort = 1\r\n");

@@ -1,4 +1,5 @@
 #include "desktop/store/sms_message.h"
+#include "desktop/store/phone_number.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +37,17 @@ TEST(NormaliseNumberTest, KeepsOneLeadingPlusAndTheDigits) {
     EXPECT_EQ(normalise_number("++3"), "+3");
     EXPECT_EQ(normalise_number("+44 (0)20-7946 0958"), "+4402079460958");
     EXPECT_EQ(normalise_number(""), "");
-    EXPECT_EQ(normalise_number("abc"), "");
+    // A sender name is its own correspondent, kept as written.
+    for (const auto& [raw, kept] : std::initializer_list<std::pair<std::string_view, std::string>>{
+             {"abc", "abc"},
+             {" DHL Express ", "DHL Express"},
+             {"info24@example.com", "info24@example.com"},
+             {"Bank", "Bank"},
+             {"\"Chlo\xe9 Martin\" <chloe@example.org>", "chloe@example.org"},
+             {"\"Chlo\xe9 Martin\" <chloe@example.o", "chloe@example.o"}}) {
+        EXPECT_EQ(normalise_number(raw), kept) << raw;
+        EXPECT_EQ(former_normalised_number(raw), normalise_number(digits_of(raw))) << raw;
+    }
     EXPECT_EQ(normalise_number("+"), "+");
     EXPECT_EQ(normalise_number("12+34"), "1234");
     // The stored field is the same number, cut to 31 bytes, zeros after.

@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 
+#include "desktop/app/about_box.h"
 #include "desktop/app/html_form_view.h"
 #include "desktop/app/list_pane.h"
 #include "desktop/app/translation.h"
@@ -101,6 +102,9 @@ class MainLanguageTest : public QObject {
                             [](const QLabel* l) { return l->text() == u"Zeichen"_qs; }));
         QTRY_VERIFY(f->html_view().browser().toPlainText().contains(
             u"Wählen Sie oben in der Liste eine Nachricht"_qs));
+        const AboutBox about;
+        QVERIFY2(about.findChild<QLabel*>(QStringLiteral("aboutText"))->text().contains(u"Liest"),
+                 qPrintable(about.findChild<QLabel*>(QStringLiteral("aboutText"))->text()));
     }
 
     // The engine's texts in German: the figures, paths and names it put in

@@ -93,6 +93,23 @@ class MainProgramTest : public QObject {
     }
 
   private Q_SLOTS:
+    // Help and version need no display: printed, exit 0, no window system.
+    void helpAndVersionWithoutADisplay() {
+        for (const QString& option : {QStringLiteral("--help"), QStringLiteral("--version")}) {
+            QProcess quillet;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+                environment.remove(QLatin1String(name));
+            quillet.setProcessEnvironment(environment);
+            quillet.start(program_file(QStringLiteral("quillet")), {option});
+            QVERIFY(quillet.waitForFinished(20000));
+            QCOMPARE(quillet.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(quillet.exitCode(), 0);
+            const QByteArray out = quillet.readAllStandardOutput();
+            QVERIFY2(out.contains(option == u"--help" ? "--log" : "1.12"), out.constData());
+        }
+    }
+
     void init() {
         env_ = std::make_unique<MainTestEnv>();
         program_ = env_->temp_path(QStringLiteral("program"));

@@ -15,6 +15,7 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include "desktop/app/help_window.h"
 #include "desktop/app/html_form_view.h"
 #include "desktop/app/list_pane.h"
 #include "desktop/views/page_palette.h"
@@ -230,6 +231,18 @@ class MainThemeTest : public QObject {
         const Seen label = seen_text(browser, QStringLiteral("FROM"));
         QVERIFY2(label.contrast >= 3.0, qPrintable(QString::number(label.contrast)));
         save_screen(*f, QStringLiteral("theme_dark"));
+    }
+
+    // The manual brings its own dark text: its page stays light to carry it.
+    void darkPaletteShowsTheManualReadably() {
+        QApplication::setPalette(dark_desktop_palette());
+        RunningFrame f;
+        f->show_help();
+        QVERIFY(f->help_window() != nullptr);
+        auto* browser = f->help_window()->findChild<QTextBrowser*>(QStringLiteral("helpBrowser"));
+        QVERIFY(browser != nullptr);
+        const Seen body = seen_text(*browser, QStringLiteral("Quillet keeps the text messages"));
+        QVERIFY2(body.contrast >= 4.5, qPrintable(QString::number(body.contrast)));
     }
 
     void lightPaletteShowsTheSamePageLight() {

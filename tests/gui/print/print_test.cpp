@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -116,6 +117,49 @@ class PrintTest : public QObject {
             QCOMPARE(text.count(token), 1);
         }
         QCOMPARE(text.count(QStringLiteral("second line")), 300);
+    }
+
+    // Emoji print from the font that has them (U+23F0 and U+26BD are only in
+    // Symbola here; those of the Basic Multilingual Plane also extract), and
+    // a Hebrew or Arabic message runs from the right of its place: its time
+    // and text begin past the left third.
+    void emojiPrintAndRightToLeftTextsRunFromTheRight() {
+        SmsBox inbox(BoxKind::Inbox);
+        SmsBox sent(BoxKind::SentItems);
+        const struct {
+            const char16_t* text;
+            QString time;
+            bool from_right;
+        } cases[] = {
+            {u"Alarm \u23F0 football \u26BD \U0001F389", QStringLiteral("09:30"), false},
+            {u"Left to right", QStringLiteral("09:31"), false},
+            {u"\u05E9\u05DC\u05D5\u05DD \u05D7\u05D1\u05E8", QStringLiteral("09:32"), true},
+            {u"\u0645\u0631\u062D\u0628\u0627 bye", QStringLiteral("09:33"), true}};
+        for (size_t i = 0; i < std::size(cases); ++i)
+            inbox.append(message(cases[i].text, "+4915112345678", kMorning + 60 * int64_t(i)));
+        const Correspondence conversation =
+            correspondence_with("+4915112345678", {inbox, sent, nullptr}, PhoneNumbers("DE"));
+        const QString path = dir_.filePath(QStringLiteral("scripts.pdf"));
+        QCOMPARE(write_conversation_pdf(path, {QStringLiteral("x"), &conversation}, QLocale::c()),
+                 QString());
+        QVERIFY(pdf_text(path).contains(QStringLiteral("\u26BD")));
+        QVERIFY(run(QStringLiteral("pdffonts"), {path}).contains(QStringLiteral("Symbola")));
+        // Each word with its box: <word xMin="..." ...>text</word>.
+        const QString boxes =
+            run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+        const double page_width = QRegularExpression(QStringLiteral("<page width=\"([0-9.]+)\""))
+                                      .match(boxes)
+                                      .captured(1)
+                                      .toDouble();
+        QVERIFY(page_width > 0);
+        for (const auto& c : cases) {
+            const QRegularExpressionMatch word =
+                QRegularExpression(QStringLiteral("<word xMin=\"([0-9.]+)\"[^>]*>") + c.time +
+                                   QStringLiteral("</word>"))
+                    .match(boxes);
+            QVERIFY2(word.hasMatch(), qPrintable(c.time));
+            QCOMPARE(word.captured(1).toDouble() > page_width / 3, c.from_right);
+        }
     }
 
     void paperFollowsTheLocale() {
