@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 
 #include <fstream>
+#include <regex>
+#include <set>
 #include <thread>
 
 #include "tests/link/link_test_support.h"
@@ -162,6 +164,46 @@ TEST(CliMove, DryRunTellsWhatMoveThenDeletes) {
     for (const char* bad : {"move --older-than soon", "move --keep-newest -1", "move now",
                             "move --data /tmp", "get --older-than 3"})
         EXPECT_EQ(w.cli(bad).exit_code, 2) << bad;
+}
+
+// The plain texts of a JSON listing's `field` (texts with escapes left out).
+std::set<std::string> texts_of(const std::string& json, const std::string& field) {
+    std::set<std::string> out;
+    const std::regex text("\"" + field + "\": \"([^\"\\\\]*)\"");
+    for (auto it = std::sregex_iterator(json.begin(), json.end(), text);
+         it != std::sregex_iterator(); ++it)
+        out.insert((*it)[1]);
+    return out;
+}
+
+// move killed at any moment: every message is still on the phone or in a
+// box file on disk, never in neither.
+TEST(CliMove, KilledAtAnyStepEveryMessageIsOnThePhoneOrOnDisk) {
+    for (const int ms : {0, 150, 300, 450, 600, 800, 1000}) {
+        SCOPED_TRACE(ms);
+        CliWorld w;
+        const auto on_phone = [&] {
+            std::string all;
+            for (const char* folder : {"inbox", "sent", "deleted"})
+                all += w.world().phone_ok({"list", folder, "--json"});
+            return texts_of(all, "body");
+        };
+        const std::set<std::string> before = on_phone();
+        ASSERT_GT(before.size(), 10u);
+        const std::string cli = (w.data() / "quillet-cli").string();
+        std::vector<std::string> args{cli, "move"};
+        std::vector<char*> argv{args[0].data(), args[1].data(), nullptr};
+        pid_t pid = 0;
+        ASSERT_EQ(::posix_spawn(&pid, cli.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+
+        const std::set<std::string> phone = on_phone();
+        const std::set<std::string> kept = texts_of(w.cli("--json search ''").output, "text");
+        for (const std::string& text : before)
+            EXPECT_TRUE(phone.contains(text) || kept.contains(text)) << text;
+    }
 }
 
 TEST(CliExport, EveryFormatFromTheFetchedData) {
