@@ -88,6 +88,103 @@ Details:
     </message>
 </context>
 <context>
+    <name>MoveCommand</name>
+    <message numerus="yes">
+        <source>Delete %n messages on the phone? The boxes keep them, marked as no longer on the phone.</source>
+        <translation>
+            <numerusform>%n Nachricht auf dem Telefon löschen? Die Ordner behalten sie, als nicht mehr auf dem Telefon markiert.</numerusform>
+            <numerusform>%n Nachrichten auf dem Telefon löschen? Die Ordner behalten sie, als nicht mehr auf dem Telefon markiert.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Inbox: %1, Sent Items: %2, Deleted Items: %3</source>
+        <translation>Posteingang: %1, Gesendete Objekte: %2, Gelöschte Objekte: %3</translation>
+    </message>
+    <message>
+        <source>Oldest: %1, newest: %2</source>
+        <translation>Älteste: %1, neueste: %2</translation>
+    </message>
+    <message>
+        <source>Only messages read back from the saved boxes are deleted.</source>
+        <translation>Gelöscht werden nur Nachrichten, die aus den gespeicherten Ordnern zurückgelesen wurden.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages moved to the PC.</source>
+        <translation>
+            <numerusform>%n Nachricht auf den PC verschoben.</numerusform>
+            <numerusform>%n Nachrichten auf den PC verschoben.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>not in the saved boxes (arrived meanwhile): %1</source>
+        <translation>nicht in den gespeicherten Ordnern (inzwischen eingetroffen): %1</translation>
+    </message>
+    <message>
+        <source>not chosen: %1</source>
+        <translation>nicht ausgewählt: %1</translation>
+    </message>
+    <message>
+        <source>changed on the phone: %1</source>
+        <translation>auf dem Telefon geändert: %1</translation>
+    </message>
+    <message>
+        <source>phone unplugged during the deletions: %1</source>
+        <translation>Telefon während des Löschens getrennt: %1</translation>
+    </message>
+    <message>
+        <source>the phone did not delete them: %1</source>
+        <translation>vom Telefon nicht gelöscht: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages stay on the phone:</source>
+        <translation>
+            <numerusform>%n Nachricht bleibt auf dem Telefon:</numerusform>
+            <numerusform>%n Nachrichten bleiben auf dem Telefon:</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Details:
+%1</source>
+        <translation>Einzelheiten:
+%1</translation>
+    </message>
+    <message>
+        <source>Retrieving messages...</source>
+        <translation>Nachrichten werden abgerufen …</translation>
+    </message>
+    <message>
+        <source>Please Check your ActiveSync connection.
+Details:
+</source>
+        <translation>Bitte prüfen Sie die ActiveSync-Verbindung.
+Einzelheiten:
+</translation>
+    </message>
+    <message>
+        <source>There is not enough memory to take in the phone&apos;s messages.</source>
+        <translation>Der Speicher reicht nicht, um die Nachrichten des Telefons aufzunehmen.</translation>
+    </message>
+    <message>
+        <source>Move to PC failed: nothing was deleted.</source>
+        <translation>Auf den PC verschieben fehlgeschlagen: Nichts wurde gelöscht.</translation>
+    </message>
+    <message>
+        <source>Nothing to move: the phone holds no message.</source>
+        <translation>Nichts zu verschieben: Das Telefon enthält keine Nachricht.</translation>
+    </message>
+    <message>
+        <source>Move to PC cancelled: nothing was deleted.</source>
+        <translation>Auf den PC verschieben abgebrochen: Nichts wurde gelöscht.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages moved to the PC</source>
+        <translation>
+            <numerusform>%n Nachricht auf den PC verschoben</numerusform>
+            <numerusform>%n Nachrichten auf den PC verschoben</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>quillet::AboutBox</name>
     <message>
         <source>About Quillet</source>
@@ -1007,6 +1104,10 @@ Details:
     <message>
         <source>Your messages were saved in %1. To go on with them, copy the files there into the data folder once it can be written.</source>
         <translation>Ihre Nachrichten wurden in %1 gespeichert. Um mit ihnen weiterzuarbeiten, kopieren Sie die Dateien von dort in den Datenordner, sobald er beschreibbar ist.</translation>
+    </message>
+    <message>
+        <source>Mo&amp;ve to PC...</source>
+        <translation>Auf den PC &amp;verschieben...</translation>
     </message>
 </context>
 <context>

@@ -26,6 +26,37 @@
     </message>
 </context>
 <context>
+    <name>MoveCommand</name>
+    <message numerus="yes">
+        <source>Delete %n messages on the phone? The boxes keep them, marked as no longer on the phone.</source>
+        <translation>
+            <numerusform>Delete %n message on the phone? The boxes keep it, marked as no longer on the phone.</numerusform>
+            <numerusform>Delete %n messages on the phone? The boxes keep them, marked as no longer on the phone.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages moved to the PC.</source>
+        <translation>
+            <numerusform>%n message moved to the PC.</numerusform>
+            <numerusform>%n messages moved to the PC.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages stay on the phone:</source>
+        <translation>
+            <numerusform>%n message stays on the phone:</numerusform>
+            <numerusform>%n messages stay on the phone:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages moved to the PC</source>
+        <translation>
+            <numerusform>%n message moved to the PC</numerusform>
+            <numerusform>%n messages moved to the PC</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>quillet::ConversationPage</name>
     <message numerus="yes">
         <source>Show earlier messages (%n more)</source>

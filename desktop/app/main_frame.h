@@ -144,6 +144,9 @@ class MainFrame : public QMainWindow, public StatusSink {
     // every backup in a folder. Refused while a command-line import runs.
     void import_backups();
     void import_folder();
+    // Makes room on the phone: deletes there what the boxes are proven to
+    // keep, after a question (move_command.h).
+    void move_to_pc();
 
     // --- Tray and notification ---------------------------------------------
     // Puts the icon in the tray and hides the window; where the desktop has

@@ -17,6 +17,7 @@
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/engine_texts.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/move_command.h"
 #include "desktop/views/options_window.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"
@@ -110,6 +111,15 @@ void MainFrame::on_button_get_sms() {
         status += tr(" (%n new since you last looked)", nullptr, notice_count_);
     show_status(status);
     Q_EMIT getSmsFinished(count);
+}
+
+void MainFrame::move_to_pc() {
+    if (CommandScope::running())
+        return;
+    const CommandScope command;
+    const QString status = run_move_command(this, library_, link_, options_, this);
+    list_view_->fill_from_box(*current_box_);
+    show_status(status);
 }
 
 QString MainFrame::sender_name(const SmsMessage& message) const {

@@ -152,6 +152,7 @@ void MainFrame::build_menus() {
     add(sms, tr("&Delete"), "deleteAction", &MainFrame::delete_messages, FrameKey::Delete);
     add(sms, tr("Delete only &on device"), "deleteOnDeviceAction",
         &MainFrame::delete_messages_on_device, FrameKey::DeleteOnDevice);
+    add(sms, tr("Mo&ve to PC..."), "moveToPcAction", &MainFrame::move_to_pc);
     show_list_menu_keys();
 
     QMenu* view = menuBar()->addMenu(tr("&View"));

@@ -41,14 +41,29 @@ struct ValueOption {
     std::vector<std::string_view> commands;
 };
 const ValueOption* value_option(std::string_view name) {
-    static const ValueOption kOptions[] = {
-        {"--data", {}},           {"--box", {"search", "export"}}, {"--format", {"export"}},
-        {"--output", {"export"}}, {"--number", {"export"}},        {"--undo", {"import"}}};
+    static const ValueOption kOptions[] = {{"--data", {}},
+                                           {"--box", {"search", "export", "move"}},
+                                           {"--format", {"export"}},
+                                           {"--output", {"export"}},
+                                           {"--number", {"export"}},
+                                           {"--undo", {"import"}},
+                                           {"--older-than", {"move"}},
+                                           {"--keep-newest", {"move"}}};
     for (const ValueOption& o : kOptions) {
         if (o.name == name)
             return &o;
     }
     return nullptr;
+}
+
+// A whole number from 0 to `most`.
+template <typename T>
+std::optional<T> count_in(const std::string& value, T most) {
+    T n = 0;
+    const auto r = std::from_chars(value.data(), value.data() + value.size(), n);
+    if (r.ec != std::errc() || r.ptr != value.data() + value.size() || n > most)
+        return std::nullopt;
+    return n;
 }
 
 bool set_value(Arguments& out, std::string_view name, const std::string& value,
@@ -75,6 +90,15 @@ bool set_value(Arguments& out, std::string_view name, const std::string& value,
         if (r.ec != std::errc() || r.ptr != value.data() + value.size() || id <= 0)
             error = "--undo needs the number of an import (see quillet-cli imports)";
         out.undo = id;
+    } else if (name == "--older-than") {
+        // Beyond a million days every message is younger.
+        out.older_than_days = count_in<uint32_t>(value, 1'000'000);
+        if (!out.older_than_days)
+            error = "--older-than needs a number of days";
+    } else if (name == "--keep-newest") {
+        out.keep_newest = count_in<size_t>(value, SIZE_MAX);
+        if (!out.keep_newest)
+            error = "--keep-newest needs a number of messages";
     }
     return error.empty();
 }
@@ -107,7 +131,8 @@ bool take_command(Arguments& out, const std::vector<std::string>& words, std::st
         {"conversations", Arguments::Command::Conversations, 0, "conversations takes no operand"},
         {"export", Arguments::Command::Export, 0, "export takes no operand"},
         {"get", Arguments::Command::Get, 0, "get takes no operand"},
-        {"imports", Arguments::Command::Imports, 0, "imports takes no operand"}};
+        {"imports", Arguments::Command::Imports, 0, "imports takes no operand"},
+        {"move", Arguments::Command::Move, 0, "move takes no operand"}};
     if (command == "import") {
         out.command = Arguments::Command::Import;
         out.paths.assign(words.begin() + 1, words.end());
@@ -189,10 +214,10 @@ std::optional<Arguments> parse_arguments(const std::vector<std::string>& args, s
         return std::nullopt;
     for (const std::string& option : given) {
         const ValueOption* o = value_option(option);
-        const std::vector<std::string_view> owners = o ? o->commands
-                                                     : option == "--contacts"
-                                                         ? std::vector<std::string_view>{"get"}
-                                                         : std::vector<std::string_view>{"import"};
+        const std::vector<std::string_view> owners =
+            o                        ? o->commands
+            : option == "--contacts" ? std::vector<std::string_view>{"get"}
+                                     : std::vector<std::string_view>{"import", "move"};
         if (!owners.empty() && std::find(owners.begin(), owners.end(), words[0]) == owners.end()) {
             error = option + " belongs to " + std::string(owners.front());
             return std::nullopt;
@@ -240,6 +265,15 @@ Commands:
                   fetches the phone's new messages into Quillet's data folder
                   (and its contacts with --contacts), as Get SMS does; refused
                   while Quillet runs; takes no --data
+  move [--box inbox|sent|deleted|all] [--older-than DAYS] [--keep-newest N]
+       [--dry-run]
+                  makes room on the phone: a Get SMS, then the boxes are saved
+                  and read back from disk, and only messages found there are
+                  deleted on the phone (they stay in the boxes). --older-than
+                  takes messages at least DAYS whole days old, --keep-newest
+                  leaves the newest N of each box on the phone; all boxes by
+                  default. --dry-run prints what would be deleted and deletes
+                  nothing. Refused while Quillet runs; takes no --data
 
 Options:
   --data DIR      read DIR instead of Quillet's data folder (every command
@@ -254,7 +288,8 @@ Times are UTC, as 2026-01-02T03:04:05Z.
 
 Exit status: 0 success, 1 the data folder or a box could not be read (get:
 refused, or the link failed; export: the file could not be written; import:
-refused, a file could not be read or nothing could be imported), 2 bad usage.
+refused, a file could not be read or nothing could be imported; move:
+refused, or nothing or only part deleted), 2 bad usage.
 )";
 }
 

@@ -4,6 +4,7 @@
 // the others to the commands named below.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,7 +17,7 @@ namespace quillet::cli {
 enum class ExportFormat { Android, Vcard, Csv, Xml, Pdf, Archive };
 
 struct Arguments {
-    enum class Command { Help, Search, Conversations, Show, Export, Get, Import, Imports };
+    enum class Command { Help, Search, Conversations, Show, Export, Get, Import, Imports, Move };
     Command command = Command::Help;
     std::string text;  // search: what to find; show: the number (UTF-8)
     // search: one box, or all when unset; export: "inbox", "sent",
@@ -35,6 +36,9 @@ struct Arguments {
     std::vector<std::string> paths;
     bool dry_run = false;
     std::optional<int> undo;
+    // move (--box and --dry-run as above)
+    std::optional<uint32_t> older_than_days;
+    std::optional<size_t> keep_newest;
 };
 
 // The arguments after the program name; nullopt with `error` set when they

@@ -9,6 +9,8 @@
 #include <sys/wait.h>
 
 #include <fstream>
+#include <regex>
+#include <set>
 #include <thread>
 
 #include "tests/link/link_test_support.h"
@@ -71,6 +73,7 @@ class CliWorld {
             {"-c", env + quoted((program_ / "quillet-cli").string()) + " " + args + " 2>&1"});
     }
     const fs::path& data() const { return program_; }
+    const LinkWorld& world() const { return world_; }
     fs::path out(const std::string& name) const { return world_.folder() / name; }
 
   private:
@@ -111,6 +114,7 @@ TEST(CliGet, RefusesWhileTheProgramRuns) {
         [&] { return file_text(w.data() / "logfile.txt").find("started") != std::string::npos; },
         30s));
     const test::ProgramResult refused = w.cli("get");
+    const test::ProgramResult refused_move = w.cli("move --dry-run");
     ::kill(pid, SIGTERM);
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -120,9 +124,86 @@ TEST(CliGet, RefusesWhileTheProgramRuns) {
         std::string::npos)
         << refused.output;
 
+    EXPECT_EQ(refused_move.exit_code, 1) << refused_move.output;
+    EXPECT_NE(refused_move.output.find("the phone is in use by quillet"), std::string::npos)
+        << refused_move.output;
+
     // Once the program has ended, get runs.
     const test::ProgramResult after = w.cli("get");
     EXPECT_EQ(after.exit_code, 0) << after.output;
+}
+
+// --dry-run tells and deletes nothing; move then deletes what it told, from
+// the Inbox only, and the boxes keep every message.
+TEST(CliMove, DryRunTellsWhatMoveThenDeletes) {
+    CliWorld w;
+    const auto inbox_on_phone = [&] {
+        return count_of(w.world().phone_ok({"list", "inbox", "--json"}), "\"IPM.SMSText\"");
+    };
+    const size_t before = inbox_on_phone();
+    ASSERT_GT(before, 1u);
+    const test::ProgramResult plan = w.cli("move --box inbox --keep-newest 1 --dry-run");
+    ASSERT_EQ(plan.exit_code, 0) << plan.output;
+    const std::string told = "would move " + std::to_string(before - 1) +
+                             " messages off the phone: inbox " + std::to_string(before - 1) +
+                             ", sent 0, deleted 0; oldest ";
+    EXPECT_NE(plan.output.find(told), std::string::npos) << plan.output;
+    EXPECT_EQ(inbox_on_phone(), before);
+
+    const test::ProgramResult moved = w.cli("move --box=inbox --keep-newest 1");
+    ASSERT_EQ(moved.exit_code, 0) << moved.output;
+    EXPECT_EQ(moved.output.find("moved " + std::to_string(before - 1) + ", kept on the phone "), 0u)
+        << moved.output;
+    EXPECT_EQ(inbox_on_phone(), 1u);
+    const test::ProgramResult again = w.cli("move --box inbox --keep-newest 1");
+    EXPECT_EQ(again.exit_code, 0) << again.output;
+    EXPECT_EQ(again.output.find("moved 0, kept on the phone "), 0u) << again.output;
+    const test::ProgramResult listed = w.cli("search '' --box inbox --json");
+    EXPECT_EQ(count_of(listed.output, "\"text\""), before) << listed.output;
+
+    for (const char* bad : {"move --older-than soon", "move --keep-newest -1", "move now",
+                            "move --data /tmp", "get --older-than 3"})
+        EXPECT_EQ(w.cli(bad).exit_code, 2) << bad;
+}
+
+// The plain texts of a JSON listing's `field` (texts with escapes left out).
+std::set<std::string> texts_of(const std::string& json, const std::string& field) {
+    std::set<std::string> out;
+    const std::regex text("\"" + field + "\": \"([^\"\\\\]*)\"");
+    for (auto it = std::sregex_iterator(json.begin(), json.end(), text);
+         it != std::sregex_iterator(); ++it)
+        out.insert((*it)[1]);
+    return out;
+}
+
+// move killed at any moment: every message is still on the phone or in a
+// box file on disk, never in neither.
+TEST(CliMove, KilledAtAnyStepEveryMessageIsOnThePhoneOrOnDisk) {
+    for (const int ms : {0, 150, 300, 450, 600, 800, 1000}) {
+        SCOPED_TRACE(ms);
+        CliWorld w;
+        const auto on_phone = [&] {
+            std::string all;
+            for (const char* folder : {"inbox", "sent", "deleted"})
+                all += w.world().phone_ok({"list", folder, "--json"});
+            return texts_of(all, "body");
+        };
+        const std::set<std::string> before = on_phone();
+        ASSERT_GT(before.size(), 10u);
+        const std::string cli = (w.data() / "quillet-cli").string();
+        std::vector<std::string> args{cli, "move"};
+        std::vector<char*> argv{args[0].data(), args[1].data(), nullptr};
+        pid_t pid = 0;
+        ASSERT_EQ(::posix_spawn(&pid, cli.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+
+        const std::set<std::string> phone = on_phone();
+        const std::set<std::string> kept = texts_of(w.cli("--json search ''").output, "text");
+        for (const std::string& text : before)
+            EXPECT_TRUE(phone.contains(text) || kept.contains(text)) << text;
+    }
 }
 
 TEST(CliExport, EveryFormatFromTheFetchedData) {

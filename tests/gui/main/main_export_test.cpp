@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
@@ -223,6 +225,49 @@ class MainExportTest : public QObject {
         boxes = env_->take_message_boxes();
         QCOMPARE(boxes.size(), size_t{1});
         QVERIFY2(boxes[0].text.contains(QStringLiteral("0 added")), qPrintable(boxes[0].text));
+    }
+
+    // Sms > Move to PC...: the question tells what leaves the phone, then
+    // the phone's folders are empty and the list keeps every message.
+    void moveToPcFromTheMenu() {
+        const auto f = imported_frame();
+        QVERIFY(f != nullptr);
+        // The phone's messages with a text, which the agent hands over (its
+        // folders hold other items too).
+        const auto texts = [&](const char* folder) {
+            const QJsonArray rows = env_->phone_folder(QLatin1String(folder));
+            return std::count_if(rows.begin(), rows.end(), [](const QJsonValue& row) {
+                return row[QLatin1String("body")].isString();
+            });
+        };
+        const qsizetype inbox = texts("inbox");
+        const qsizetype sent = texts("sent");
+        const qsizetype deleted = texts("deleted");
+        const int rows = (*f)->list_view().list_model().rowCount();
+        QVERIFY(inbox > 1 && rows == inbox);
+        const qsizetype questions = env_->questions().size();
+
+        trigger(*f->frame, "moveToPcAction");
+        QCOMPARE(env_->questions().size(), questions + 1);
+        const QString asked = env_->questions().back();
+        QVERIFY2(
+            asked.startsWith(
+                QStringLiteral("Delete %1 messages on the phone?").arg(inbox + sent + deleted)),
+            qPrintable(asked));
+        QVERIFY2(asked.contains(QStringLiteral("Inbox: %1, Sent Items: %2, Deleted Items: %3")
+                                    .arg(inbox)
+                                    .arg(sent)
+                                    .arg(deleted)),
+                 qPrintable(asked));
+        QCOMPARE((*f)->status_text(),
+                 QStringLiteral("%1 messages moved to the PC").arg(inbox + sent + deleted));
+        const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QVERIFY2(boxes[0].text.startsWith(
+                     QStringLiteral("%1 messages moved to the PC.").arg(inbox + sent + deleted)),
+                 qPrintable(boxes[0].text));
+        QCOMPARE(texts("inbox") + texts("sent") + texts("deleted"), qsizetype{0});
+        QCOMPARE((*f)->list_view().list_model().rowCount(), rows);
     }
 };
 

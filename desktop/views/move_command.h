@@ -1,0 +1,22 @@
+// Sms > Move to PC...: makes room on the phone (desktop/library/move_to_pc.h)
+// for every box. A Get SMS first; then a question that shows what would be
+// deleted (counts by box, oldest and newest date); on Yes the move, and its
+// report in a message box.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace quillet {
+
+class DeviceOperations;
+class MessageLibrary;
+class StatusSink;
+struct Options;
+
+// Runs the command; returns the text for the status bar.
+QString run_move_command(QWidget* parent, MessageLibrary& library, DeviceOperations& device,
+                         const Options& options, StatusSink* sink);
+
+}  // namespace quillet
