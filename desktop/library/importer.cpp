@@ -122,8 +122,9 @@ class FolderAttachments : public AttachmentSink {
     bool end(bool keep) override {
         if (!fd_.valid())
             return dry_run_ && keep;
-        bool ok = ::fsync(fd_.get()) == 0;
-        ok = ::close(fd_.release()) == 0 && ok;
+        // Flushed all at once before the import commits (flush_to_disk):
+        // one flush per picture would cost most of an import's time.
+        const bool ok = ::close(fd_.release()) == 0;
         if (!keep || !ok) {
             ::unlink((folder_ / current_).c_str());
             return false;
@@ -140,6 +141,13 @@ class FolderAttachments : public AttachmentSink {
     std::string current_;
     size_t saved_ = 0;
 };
+
+// Everything written to the file system that holds `folder`, in one call.
+void flush_to_disk(const fs::path& folder) {
+    const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.valid())
+        ::syncfs(fd.get());
+}
 
 BoxKind box_for(bool received) {
     return received ? BoxKind::Inbox : BoxKind::SentItems;
@@ -374,7 +382,9 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
         return run;
     }
 
-    // Commit: each import pending, the messages in, the boxes saved, done.
+    // Commit: the attachments on disk, each import pending, the messages in,
+    // the boxes saved, done.
+    flush_to_disk(folder_.path());
     std::array<size_t, 3> before{};
     for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems})
         before[static_cast<size_t>(kind)] = library_.box(kind).count();
