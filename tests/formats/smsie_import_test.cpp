@@ -33,11 +33,14 @@ struct Read {
 };
 
 Read read_zip(const Entries& entries) {
+    // The ZIP one folder down in a folder of the test's own, so that an
+    // entry "../x" written anywhere would land where the test looks.
     TempFolder temp;
+    std::filesystem::create_directories(temp.path() / "zip");
     Read r;
-    r.outcome =
-        read_smsie_zip(make_zip(temp.path() / "export.zip", entries), r.sink, r.attachments);
-    EXPECT_FALSE(std::filesystem::exists(temp.path().parent_path() / "x"));
+    r.outcome = read_smsie_zip(make_zip(temp.path() / "zip" / "export.zip", entries), r.sink,
+                               r.attachments);
+    EXPECT_FALSE(std::filesystem::exists(temp.path() / "x"));
     return r;
 }
 
