@@ -53,6 +53,14 @@ class CliWorld {
         world_.phone_ok({"init", "--sample"});
         program_ = world_.folder() / "program";
         fs::copy(QUILLET_PROGRAM_DIR, program_, fs::copy_options::recursive);
+        // The program, not what an earlier run may have left beside it
+        // (CI plants an earlier version's boxes there): this copy's data
+        // starts empty.
+        for (const auto& entry : fs::directory_iterator(program_)) {
+            const std::string name = entry.path().filename().string();
+            if (entry.is_regular_file() && name != "quillet" && name != "quillet-cli")
+                fs::remove(entry.path());
+        }
         std::ofstream(program_ / "portable").put('\n');
         tmp_ = world_.folder() / "tmp";
         fs::create_directories(tmp_);
