@@ -20,6 +20,8 @@ packages=(
     clang-format
     # The one-time move is killed at every step under strace.
     strace
+    # The CSV export is read back by Python's own csv reader.
+    python3
     # The desktop-notification test runs on a private session bus.
     dbus-daemon
     # The package test: cpack's .deb and its checkers.
