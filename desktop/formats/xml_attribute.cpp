@@ -1,5 +1,7 @@
 #include "desktop/formats/xml_attribute.h"
 
+#include "desktop/formats/import_text.h"
+
 namespace quillet {
 namespace {
 
@@ -10,24 +12,6 @@ bool is_high(char16_t c) {
 }
 bool is_low(char16_t c) {
     return c >= 0xDC00 && c <= 0xDFFF;
-}
-
-void append_utf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // The ASCII characters written as something else; 0 for the plain ones.
@@ -69,12 +53,12 @@ size_t append_xml_attribute(std::string& out, std::u16string_view text) {
         } else if (is_high(c) && i + 1 < text.size() && is_low(text[i + 1])) {
             const char32_t high = c - 0xD800u;
             const char32_t low = text[++i] - 0xDC00u;
-            append_utf8(out, 0x10000 + (high << 10) + low);
+            import::append_utf8(out, 0x10000 + (high << 10) + low);
         } else if (is_high(c) || is_low(c) || c == 0xFFFE || c == 0xFFFF) {
             out += kReplacement;
             ++replaced;
         } else {
-            append_utf8(out, c);
+            import::append_utf8(out, c);
         }
     }
     return replaced;
