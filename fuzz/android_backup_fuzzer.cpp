@@ -10,17 +10,11 @@
 
 #include "desktop/formats/android_import.h"
 #include "desktop/formats/xml_input_filter.h"
+#include "fuzz/checking_sink.h"
 
 namespace {
 
-struct CheckingSink : quillet::ImportSink {
-    void message(quillet::ImportedMessage&& m) override {
-        if (m.time_ms < quillet::import::kEarliestMs || m.time_ms > quillet::import::kLatestMs)
-            std::abort();
-    }
-    void skipped(std::string_view) override {}
-    bool progress(uint64_t, uint64_t) override { return true; }
-};
+using quillet::fuzz::CheckingSink;
 
 struct Discarding : quillet::AttachmentSink {
     std::optional<std::string> begin(std::string_view) override { return "a"; }

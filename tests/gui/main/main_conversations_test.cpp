@@ -43,27 +43,17 @@ constexpr int64_t kDay = 86'400;
 const std::string kNora = "+491701111111";
 const std::string kPaul = "+491702222222";
 
-SmsMessage message(const std::string& number, const std::u16string& text, int64_t at,
-                   bool read = true) {
-    SmsMessage m;
-    m.set_number_raw(number);
-    m.set_text(text);
-    m.set_time(filetime_from_unix(at));
-    m.set_read(read ? 1 : 0);
-    return m;
-}
-
 // The boxes and contacts of the scene, written as the program writes them.
 void write_scene() {
     SmsBox inbox(BoxKind::Inbox);
-    inbox.append(message(kNora, u"Hello <b>there</b> & you", kDay0 + kDay, false));
-    inbox.append(message(kNora, u"Caf\u00e9 tomorrow?", kDay0 + 2 * kDay, false));
-    inbox.append(message("Bank", u"Your code is 1234", kDay0 + 2 * kDay - 3600));
+    inbox.append(scene_message(kNora, u"Hello <b>there</b> & you", kDay0 + kDay, false));
+    inbox.append(scene_message(kNora, u"Caf\u00e9 tomorrow?", kDay0 + 2 * kDay, false));
+    inbox.append(scene_message("Bank", u"Your code is 1234", kDay0 + 2 * kDay - 3600));
     SmsBox sent(BoxKind::SentItems);
-    sent.append(message(kNora + ";" + kPaul, u"Group note", kDay0 + kDay + 3600));
-    sent.append(message("+49 170 1111111", u"See you", kDay0 + 2 * kDay + 1800));
+    sent.append(scene_message(kNora + ";" + kPaul, u"Group note", kDay0 + kDay + 3600));
+    sent.append(scene_message("+49 170 1111111", u"See you", kDay0 + 2 * kDay + 1800));
     SmsBox deleted(BoxKind::DeletedItems);
-    deleted.append(message(kNora, u"Old one", kDay0));
+    deleted.append(scene_message(kNora, u"Old one", kDay0));
     QVERIFY(inbox.save_box(kInboxFileName));
     QVERIFY(sent.save_box(kSentFileName));
     QVERIFY(deleted.save_box(kDeletedFileName));
@@ -335,7 +325,8 @@ class MainConversationsTest : public QObject {
         MainTestEnv env;
         SmsBox inbox(BoxKind::Inbox);
         for (int i = 0; i < 1'200; ++i)
-            inbox.append(message(kPaul, u"Line " + from_utf8(std::to_string(i)), kDay0 + i * 60));
+            inbox.append(
+                scene_message(kPaul, u"Line " + from_utf8(std::to_string(i)), kDay0 + i * 60));
         QVERIFY(inbox.save_box(kInboxFileName));
         RunningFrame f;
         ListPane& pane = f->list_pane();
@@ -376,7 +367,7 @@ class MainConversationsTest : public QObject {
         // A new message and a new correspondent: the list follows.
         {
             const CommandScope command;
-            f->inbox().append(message(kNora, u"Newcomer", kDay0 + kDay * 30, false));
+            f->inbox().append(scene_message(kNora, u"Newcomer", kDay0 + kDay * 30, false));
         }
         ConversationListModel& list = pane.conversations();
         QCOMPARE(list.rowCount(), 2);

@@ -49,4 +49,14 @@ int RunningFrame::get_sms() {
     return finished.takeFirst().at(0).toInt();
 }
 
+SmsMessage scene_message(const std::string& number, const std::u16string& text, int64_t unix_time,
+                         bool read) {
+    SmsMessage m;
+    m.set_number_raw(number);
+    m.set_text(text);
+    m.set_time(filetime_from_unix(unix_time));
+    m.set_read(read ? 1 : 0);
+    return m;
+}
+
 }  // namespace quillet::testing

@@ -35,4 +35,9 @@ struct RunningFrame {
     int get_sms();
 };
 
+// A message as the boxes keep it, for the scenes the tests write:
+// `unix_time` in seconds since 1970.
+SmsMessage scene_message(const std::string& number, const std::u16string& text, int64_t unix_time,
+                         bool read = true);
+
 }  // namespace quillet::testing

@@ -35,22 +35,13 @@ namespace {
 
 constexpr int64_t kDay0 = 1'767'261'600;  // 2026-01-01 10:00 UTC
 
-SmsMessage message(const std::string& number, const std::u16string& text, int64_t at, bool read) {
-    SmsMessage m;
-    m.set_number_raw(number);
-    m.set_text(text);
-    m.set_time(filetime_from_unix(at));
-    m.set_read(read ? 1 : 0);
-    return m;
-}
-
 // Two unread conversations (Nora's the newest) and a read one in Hebrew.
 void write_scene() {
     SmsBox inbox(BoxKind::Inbox);
-    inbox.append(message("+491701111111", u"Nora unread", kDay0 + 300, false));
-    inbox.append(message("+491702222222", u"Paul unread", kDay0 + 200, false));
-    inbox.append(
-        message("+972501234567", u"\u05e9\u05dc\u05d5\u05dd \u05d7\u05d1\u05e8", kDay0, true));
+    inbox.append(scene_message("+491701111111", u"Nora unread", kDay0 + 300, false));
+    inbox.append(scene_message("+491702222222", u"Paul unread", kDay0 + 200, false));
+    inbox.append(scene_message("+972501234567", u"\u05e9\u05dc\u05d5\u05dd \u05d7\u05d1\u05e8",
+                               kDay0, true));
     QVERIFY(inbox.save_box(kInboxFileName));
     ContactList contacts;
     contacts.append(make_contact("Pizza", "0301234567"));
@@ -160,7 +151,7 @@ class MainTruthTest : public QObject {
         QVERIFY(deliver(env, QStringLiteral("DHL Express"), QStringLiteral("Parcel today")));
         QVERIFY(deliver(env, QStringLiteral("Bank"), QStringLiteral("Code 4711")));
         SmsBox stored(BoxKind::Inbox);  // as the earlier rule stored "Bank"
-        stored.append(message("", u"Code 4711", kDelivered, true));
+        stored.append(scene_message("", u"Code 4711", kDelivered, true));
         QVERIFY(stored.save_box(kInboxFileName));
 
         RunningFrame f;
