@@ -117,8 +117,9 @@ void MainFrame::move_to_pc() {
     if (CommandScope::running())
         return;
     const CommandScope command;
-    const QString status = run_move_command(this, library_, link_, options_, this);
-    list_view_->fill_from_box(*current_box_);
+    const auto refill = [this] { list_view_->fill_from_box(*current_box_); };
+    const QString status = run_move_command(this, library_, link_, options_, this, refill);
+    refill();
     show_status(status);
 }
 

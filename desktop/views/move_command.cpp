@@ -61,7 +61,8 @@ QString report_text(const MoveReport& r) {
 }  // namespace
 
 QString run_move_command(QWidget* parent, MessageLibrary& library, DeviceOperations& device,
-                         const Options& options, StatusSink* sink) {
+                         const Options& options, StatusSink* sink,
+                         const std::function<void()>& fetched) {
     PhoneMove move(library, device, MoveChoice{});
     if (sink != nullptr)
         sink->set_status_text(MoveCommand::tr("Retrieving messages...").toStdU16String());
@@ -78,6 +79,9 @@ QString run_move_command(QWidget* parent, MessageLibrary& library, DeviceOperati
                                                        "the phone's messages."));
         return MoveCommand::tr("Move to PC failed: nothing was deleted.");
     }
+    if (sink != nullptr)
+        sink->set_status_text(u"");
+    fetched();
     const MovePlan plan = move.plan();
     if (plan.total() == 0)
         return MoveCommand::tr("Nothing to move: the phone holds no message.");

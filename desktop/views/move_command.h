@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -15,8 +16,11 @@ class MessageLibrary;
 class StatusSink;
 struct Options;
 
-// Runs the command; returns the text for the status bar.
+// Runs the command; returns the text for the status bar. `fetched` is
+// called once the Get SMS has run, before the question, so the list behind
+// it shows what the phone holds.
 QString run_move_command(QWidget* parent, MessageLibrary& library, DeviceOperations& device,
-                         const Options& options, StatusSink* sink);
+                         const Options& options, StatusSink* sink,
+                         const std::function<void()>& fetched);
 
 }  // namespace quillet
