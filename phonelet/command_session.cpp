@@ -41,6 +41,9 @@ const std::array<CommandSession::Handler, kCommandCodeCount> CommandSession::kHa
         &CommandSession::delete_deleted,      // 11 DELDELETED
         &CommandSession::read_sent,           // 12 READSENT
         &CommandSession::read_deleted,        // 13 READDELETED
+        &CommandSession::read_commands,       // 14 READCOMMANDS
+        &CommandSession::write_messages,      // 15 WRITEMESSAGES
+        &CommandSession::write_contacts,      // 16 WRITECONTACTS
     });
 
 CommandSession::CommandSession(DesktopConnection& connection) : connection_(connection) {}
@@ -209,6 +212,74 @@ bool CommandSession::delete_sent(const CommandBlock& block) {
 
 bool CommandSession::delete_deleted(const CommandBlock& block) {
     delete_in_folder(FolderKind::DeletedItems, block);
+    return true;
+}
+
+bool CommandSession::read_commands(const CommandBlock&) {
+    uint32_t known = 0;
+    for (size_t code = 0; code < kHandlers.size(); ++code) {
+        if (kHandlers[code] != &CommandSession::unhandled)
+            known |= uint32_t{1} << code;
+    }
+    connection_.send_int32(kCommandsMarker);
+    connection_.send_int32(static_cast<int32_t>(known));
+    return true;
+}
+
+bool CommandSession::write_messages(const CommandBlock& block) {
+    const WriteBatchHead head = decode_write_batch_head(block);
+    // A count or length no batch can have: what follows cannot be told
+    // apart from the next command.
+    if (head.count == 0 || head.count > kMaxWriteBatch || head.bytes > kMaxWriteBatchBytes)
+        return false;
+    std::vector<uint8_t> body(head.bytes);
+    if (connection_.receive(body) < 0)
+        return false;
+    std::vector<uint8_t> answer(head.count * kWrittenMessageReplySize, 0);
+    for (size_t i = 0; i < head.count; ++i)
+        answer[i * kWrittenMessageReplySize] = kReplyFailed;
+    const auto records = decode_message_batch(body, head.count);
+    const bool inbox = block.index == static_cast<int32_t>(WriteTarget::Inbox);
+    const bool sent = block.index == static_cast<int32_t>(WriteTarget::SentItems);
+    const FolderKind kind = inbox ? FolderKind::Inbox : FolderKind::SentItems;
+    if (records && (inbox || sent) && folders_.open(kind, SortOrder::OldestFirst) == 0) {
+        for (size_t i = 0; i < records->size(); ++i) {
+            const auto entry_id = folders_.add_message((*records)[i], inbox);
+            if (!entry_id)
+                continue;
+            answer[i * kWrittenMessageReplySize] = kReplySent;
+            std::copy(entry_id->begin(), entry_id->end(),
+                      answer.begin() + static_cast<ptrdiff_t>(i * kWrittenMessageReplySize + 1));
+        }
+        folders_.close();
+    }
+    connection_.send(answer);
+    return true;
+}
+
+bool CommandSession::write_contacts(const CommandBlock& block) {
+    const WriteBatchHead head = decode_write_batch_head(block);
+    if (head.count == 0 || head.count > kMaxWriteBatch ||
+        head.bytes != head.count * kContactRecordSize) {
+        return false;
+    }
+    std::vector<uint8_t> body(head.bytes);
+    if (connection_.receive(body) < 0)
+        return false;
+    std::vector<uint8_t> answer(head.count, kReplyFailed);
+    const bool known_target = block.index == static_cast<int32_t>(ContactTarget::PhoneContacts) ||
+                              block.index == static_cast<int32_t>(ContactTarget::Sim);
+    if (known_target && contact_writer_.open(static_cast<ContactTarget>(block.index))) {
+        const std::span<const uint8_t> bytes(body);
+        for (size_t i = 0; i < head.count; ++i) {
+            const auto record = ContactWireRecord::decode(
+                bytes.subspan(i * kContactRecordSize).first<kContactRecordSize>());
+            if (contact_writer_.write(record))
+                answer[i] = kReplySent;
+        }
+        contact_writer_.close();
+    }
+    connection_.send(answer);
     return true;
 }
 

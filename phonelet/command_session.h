@@ -6,6 +6,7 @@
 #include <array>
 #include <vector>
 
+#include "phonelet/contact_writer.h"
 #include "phonelet/desktop_connection.h"
 #include "phonelet/message_folder_reader.h"
 #include "phonelet/outlook_contact_reader.h"
@@ -25,8 +26,8 @@ class CommandSession {
 
     // Carries out one block and writes its reply. False when the stream can
     // no longer be trusted (a WRITESMS whose size is impossible or whose
-    // record did not arrive, a folder reply cut short): the command loop
-    // must end.
+    // record did not arrive, a folder reply cut short, a write whose count
+    // or length is impossible): the command loop must end.
     bool dispatch(const CommandBlock& block);
 
   private:
@@ -46,6 +47,9 @@ class CommandSession {
     bool delete_inbox(const CommandBlock& block);
     bool delete_sent(const CommandBlock& block);
     bool delete_deleted(const CommandBlock& block);
+    bool read_commands(const CommandBlock& block);
+    bool write_messages(const CommandBlock& block);
+    bool write_contacts(const CommandBlock& block);
     bool unhandled(const CommandBlock& block);
 
     bool read_folder(FolderKind kind);
@@ -57,6 +61,7 @@ class CommandSession {
     OutlookContactReader contacts_;
     SimPhonebookReader sim_;
     SmsSender sms_;
+    ContactWriter contact_writer_;
     // The folder reply being built. Kept between replies (up to a bound),
     // so that the next Get SMS writes into memory that is already there
     // instead of growing and faulting in a new block of the same size.

@@ -240,4 +240,50 @@ bool MessageFolderReader::delete_message(std::span<const uint8_t, kEntryIdSize> 
     return ce::SUCCEEDED(folder_->DeleteMessages(list, 0, nullptr, 0));
 }
 
+std::optional<EntryId> MessageFolderReader::add_message(const SmsWireRecord& record,
+                                                        bool received) {
+    if (!folder_)
+        return std::nullopt;
+    std::unique_ptr<ce::IMessage> message;
+    if (ce::FAILED(folder_->CreateMessage(nullptr, 0, message)))
+        return std::nullopt;
+    const std::u16string address = from_ansi(text_field(record.address));
+    std::vector<ce::SPropValue> props(5);
+    props[0].ulPropTag = ce::PR_MESSAGE_CLASS;
+    props[0].lpszW = u"IPM.SMSText";
+    props[1].ulPropTag = ce::PR_BODY;
+    props[1].lpszW = record.text;
+    props[2].ulPropTag = ce::PR_MESSAGE_DELIVERY_TIME;
+    props[2].ft = record.time;
+    props[3].ulPropTag = ce::PR_MESSAGE_FLAGS;
+    props[3].l = record.flags != 0 ? static_cast<ce::LONG>(ce::MSGFLAG_READ) : 0;
+    props[4].ulPropTag = received ? ce::PR_SUBJECT : ce::PR_SENDER_EMAIL_ADDRESS;
+    props[4].lpszW = received ? record.text : u"";
+    if (received) {
+        ce::SPropValue sender;
+        sender.ulPropTag = ce::PR_SENDER_EMAIL_ADDRESS;
+        sender.lpszW = address;
+        props.push_back(std::move(sender));
+    }
+    if (ce::FAILED(message->SetProps(props)))
+        return std::nullopt;
+    if (!received) {
+        ce::SRow recipient(2);
+        recipient[0].ulPropTag = ce::PR_DISPLAY_NAME;
+        recipient[0].lpszW = address;
+        recipient[1].ulPropTag = ce::PR_EMAIL_ADDRESS;
+        recipient[1].lpszW = address;
+        if (ce::FAILED(message->ModifyRecipients(ce::MODRECIP_ADD, {recipient})))
+            return std::nullopt;
+    }
+    if (ce::FAILED(message->SaveChanges(0)))
+        return std::nullopt;
+    ce::SPropValue id;
+    if (ce::FAILED(ce::HrGetOneProp(*message, ce::PR_ENTRYID, id)))
+        return std::nullopt;
+    EntryId entry_id{};
+    std::copy_n(id.bin.begin(), std::min(id.bin.size(), kEntryIdSize), entry_id.begin());
+    return entry_id;
+}
+
 }  // namespace quillet

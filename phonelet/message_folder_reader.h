@@ -1,5 +1,5 @@
-// Reads the text messages of one folder of the phone's store and deletes
-// single messages, for one command at a time.
+// Reads the text messages of one folder of the phone's store, deletes
+// single messages and adds restored ones, for one command at a time.
 //
 // A text message is a row whose message class begins with "IPM.SMSText" or
 // "IPM.Note" (compared ignoring case, as the store treats classes); every
@@ -49,6 +49,12 @@ class MessageFolderReader {
     // Deletes the message of the open folder whose entry id is these 16
     // bytes; true when the store reports success.
     bool delete_message(std::span<const uint8_t, kEntryIdSize> entry_id);
+    // Saves a new text message into the open folder, read when its flags
+    // are non-zero, as the phone keeps each kind: a received one with its
+    // address as sender and its text as subject and body, a sent one with
+    // its address as recipient and its text as body (travelling back as
+    // they came). Its new entry id; none when the store refused it.
+    std::optional<EntryId> add_message(const SmsWireRecord& record, bool received);
     // Releases the folder and its table and ends the session.
     void close();
 

@@ -203,4 +203,64 @@ bool ContactWireRecord::is_blank() const {
     return name[0] == '\0' && number[0] == '\0';
 }
 
+WriteMessagesRequest encode_write_messages(WriteTarget target,
+                                           std::span<const SmsWireRecord> records) {
+    WriteMessagesRequest request;
+    for (const SmsWireRecord& r : records) {
+        const size_t at = request.records.size();
+        request.records.resize(at + 4);
+        put_u32le(request.records, at, r.size());
+        r.append_to(request.records);
+    }
+    CommandBlock block = CommandBlock::with_code(CommandCode::WRITEMESSAGES);
+    block.index = static_cast<int32_t>(target);
+    put_u32le(block.payload, 0, static_cast<uint32_t>(records.size()));
+    put_u32le(block.payload, 4, static_cast<uint32_t>(request.records.size()));
+    request.block = block.encode();
+    return request;
+}
+
+WriteBatchHead decode_write_batch_head(const CommandBlock& block) {
+    return {get_u32le(block.payload, 0), get_u32le(block.payload, 4)};
+}
+
+std::optional<std::vector<SmsWireRecord>> decode_message_batch(std::span<const uint8_t> bytes,
+                                                               uint32_t count) {
+    std::vector<SmsWireRecord> records;
+    records.reserve(std::min(count, kMaxWriteBatch));
+    size_t at = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (bytes.size() - at < 4)
+            return std::nullopt;
+        const uint32_t size = get_u32le(bytes, at);
+        at += 4;
+        if (check_record_size(size) || bytes.size() - at < size)
+            return std::nullopt;
+        DecodedRecord decoded = decode_sms_record(bytes.subspan(at, size));
+        if (!decoded.record)
+            return std::nullopt;
+        records.push_back(std::move(*decoded.record));
+        at += size;
+    }
+    if (at != bytes.size())
+        return std::nullopt;
+    return records;
+}
+
+WriteContactsRequest encode_write_contacts(ContactTarget target,
+                                           std::span<const ContactWireRecord> contacts) {
+    WriteContactsRequest request;
+    request.records.reserve(contacts.size() * kContactRecordSize);
+    for (const ContactWireRecord& c : contacts) {
+        const auto bytes = c.encode();
+        request.records.insert(request.records.end(), bytes.begin(), bytes.end());
+    }
+    CommandBlock block = CommandBlock::with_code(CommandCode::WRITECONTACTS);
+    block.index = static_cast<int32_t>(target);
+    put_u32le(block.payload, 0, static_cast<uint32_t>(contacts.size()));
+    put_u32le(block.payload, 4, static_cast<uint32_t>(request.records.size()));
+    request.block = block.encode();
+    return request;
+}
+
 }  // namespace quillet

@@ -23,6 +23,15 @@
 // ContactWireRecord (64 bytes): name (32 bytes), number (32 bytes), both
 // 8-bit text. 64 zero bytes end a contact list.
 //
+// Restoring (codes 14 to 16, which older agents do not know):
+//   READCOMMANDS reply: int32 -1 (never a count), uint32 bit n = code n known
+//   WRITEMESSAGES block: index 0 Inbox / 1 Sent Items, payload uint32 count
+//     n (1..1000) and uint32 bytes B (at most 16 MiB); then B bytes of n
+//     (int32 size, SmsWireRecord); reply n x (1 byte O/F, 16 bytes entry id)
+//   WRITECONTACTS block: index 0 phone contacts / 1 SIM, payload uint32 count
+//     n (1..1000) and uint32 bytes 64n; then n ContactWireRecords; reply n
+//     bytes O/F
+//
 // See doc/wire_format.md for every command and its reply.
 #pragma once
 
@@ -53,9 +62,25 @@ enum class CommandCode : int32_t {
     DELDELETED = 11,
     READSENT = 12,
     READDELETED = 13,
+    READCOMMANDS = 14,
+    WRITEMESSAGES = 15,
+    WRITECONTACTS = 16,
 };
 // How many command codes there are: one past the highest.
-inline constexpr size_t kCommandCodeCount = static_cast<size_t>(CommandCode::READDELETED) + 1;
+inline constexpr size_t kCommandCodeCount = static_cast<size_t>(CommandCode::WRITECONTACTS) + 1;
+// The codes an agent from before restoring answers: 0 to 5 and 7 to 13.
+inline constexpr uint32_t kCommandsBeforeRestore = 0x3FBF;
+inline constexpr uint32_t command_bit(CommandCode c) {
+    return uint32_t{1} << static_cast<uint32_t>(c);
+}
+// The first four bytes of the READCOMMANDS reply: no count is negative, so
+// the desktop tells it from the reply to the command it sends next.
+inline constexpr int32_t kCommandsMarker = -1;
+// The most records and bytes one WRITEMESSAGES or WRITECONTACTS carries.
+inline constexpr uint32_t kMaxWriteBatch = 1000;
+inline constexpr uint32_t kMaxWriteBatchBytes = 16 * 1024 * 1024;
+// Per message of WRITEMESSAGES: the reply byte and the new entry id.
+inline constexpr size_t kWrittenMessageReplySize = 17;
 
 inline constexpr size_t kCommandBlockSize = 80;
 inline constexpr size_t kRecordHeadSize = 68;
@@ -159,6 +184,31 @@ WriteSmsRequest encode_write_sms(const SmsWireRecord& record);
 // other deletes).
 CommandBlock block_with_head(CommandCode code, const SmsWireRecord& record);
 
+// Which phone list WRITEMESSAGES and WRITECONTACTS write into (the block's
+// index).
+enum class WriteTarget : int32_t { Inbox = 0, SentItems = 1 };
+enum class ContactTarget : int32_t { PhoneContacts = 0, Sim = 1 };
+
+// WRITEMESSAGES: the block (count and byte length in the payload) and the
+// records, each after its int32 size. `records` holds 1 to kMaxWriteBatch
+// records of at most kMaxWriteBatchBytes together.
+struct WriteMessagesRequest {
+    std::array<uint8_t, kCommandBlockSize> block{};
+    std::vector<uint8_t> records;
+};
+WriteMessagesRequest encode_write_messages(WriteTarget target,
+                                           std::span<const SmsWireRecord> records);
+// The count and byte length a WRITEMESSAGES or WRITECONTACTS block announces.
+struct WriteBatchHead {
+    uint32_t count = 0;
+    uint32_t bytes = 0;
+};
+WriteBatchHead decode_write_batch_head(const CommandBlock& block);
+// The records of a WRITEMESSAGES body of exactly `count` size-prefixed
+// records; none when any breaks the record rules or the bytes do not add up.
+std::optional<std::vector<SmsWireRecord>> decode_message_batch(std::span<const uint8_t> bytes,
+                                                               uint32_t count);
+
 struct ContactWireRecord {
     TextField name{};
     TextField number{};
@@ -170,5 +220,13 @@ struct ContactWireRecord {
     // Both fields empty: no contact, whatever bytes follow the terminators.
     bool is_blank() const;
 };
+
+// WRITECONTACTS: the block with the count, then the records.
+struct WriteContactsRequest {
+    std::array<uint8_t, kCommandBlockSize> block{};
+    std::vector<uint8_t> records;
+};
+WriteContactsRequest encode_write_contacts(ContactTarget target,
+                                           std::span<const ContactWireRecord> contacts);
 
 }  // namespace quillet

@@ -185,6 +185,152 @@ Einzelheiten:
     </message>
 </context>
 <context>
+    <name>RestoreCommand</name>
+    <message>
+        <source>Inbox and Sent Items</source>
+        <translation>Posteingang und Gesendete Objekte</translation>
+    </message>
+    <message>
+        <source>Conversation with %1</source>
+        <translation>Unterhaltung mit %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n selected messages</source>
+        <translation>
+            <numerusform>%n ausgewählte Nachricht</numerusform>
+            <numerusform>%n ausgewählte Nachrichten</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Contacts onto the SIM</source>
+        <translation>Kontakte auf die SIM-Karte</translation>
+    </message>
+    <message>
+        <source>Contacts</source>
+        <translation>Kontakte</translation>
+    </message>
+    <message numerus="yes">
+        <source>Write %n messages to the phone?</source>
+        <translation>
+            <numerusform>%n Nachricht auf das Telefon schreiben?</numerusform>
+            <numerusform>%n Nachrichten auf das Telefon schreiben?</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Inbox: %1, Sent Items: %2</source>
+        <translation>Posteingang: %1, Gesendete Objekte: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>Write %n contacts to the phone?</source>
+        <translation>
+            <numerusform>%n Kontakt auf das Telefon schreiben?</numerusform>
+            <numerusform>%n Kontakte auf das Telefon schreiben?</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n are on the phone already and are not written again.</source>
+        <translation>
+            <numerusform>%n ist schon auf dem Telefon und wird nicht noch einmal geschrieben.</numerusform>
+            <numerusform>%n sind schon auf dem Telefon und werden nicht noch einmal geschrieben.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Nothing on the phone is deleted.</source>
+        <translation>Auf dem Telefon wird nichts gelöscht.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages written to the phone.</source>
+        <translation>
+            <numerusform>%n Nachricht auf das Telefon geschrieben.</numerusform>
+            <numerusform>%n Nachrichten auf das Telefon geschrieben.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n contacts written to the phone.</source>
+        <translation>
+            <numerusform>%n Kontakt auf das Telefon geschrieben.</numerusform>
+            <numerusform>%n Kontakte auf das Telefon geschrieben.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>The phone did not take %n messages.</source>
+        <translation>
+            <numerusform>Das Telefon hat %n Nachricht nicht angenommen.</numerusform>
+            <numerusform>Das Telefon hat %n Nachrichten nicht angenommen.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n contacts were not taken (the SIM is full).</source>
+        <translation>
+            <numerusform>%n Kontakt wurde nicht angenommen (die SIM-Karte ist voll).</numerusform>
+            <numerusform>%n Kontakte wurden nicht angenommen (die SIM-Karte ist voll).</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Stopped: restore again to write the rest.</source>
+        <translation>Angehalten: Stellen Sie erneut wieder her, um den Rest zu schreiben.</translation>
+    </message>
+    <message>
+        <source>The link failed: restore again to write the rest.
+Details:
+%1</source>
+        <translation>Die Verbindung ist abgebrochen: Stellen Sie erneut wieder her, um den Rest zu schreiben.
+Details:
+%1</translation>
+    </message>
+    <message>
+        <source>The next Get SMS shows them as the messages kept here.</source>
+        <translation>Das nächste SMS abrufen zeigt sie als die hier aufbewahrten Nachrichten.</translation>
+    </message>
+    <message>
+        <source>Please Check your ActiveSync connection.
+Details:
+</source>
+        <translation>Bitte prüfen Sie die ActiveSync-Verbindung.
+Einzelheiten:
+</translation>
+    </message>
+    <message>
+        <source>Restore to phone failed: nothing was written.</source>
+        <translation>Wiederherstellen auf dem Telefon fehlgeschlagen: nichts wurde geschrieben.</translation>
+    </message>
+    <message>
+        <source>What should go back onto the phone?</source>
+        <translation>Was soll zurück auf das Telefon?</translation>
+    </message>
+    <message>
+        <source>This phone&apos;s agent cannot restore messages or contacts; nothing was changed.</source>
+        <translation>Der Agent dieses Telefons kann keine Nachrichten oder Kontakte wiederherstellen; nichts wurde geändert.</translation>
+    </message>
+    <message>
+        <source>Restore to phone: this phone&apos;s agent cannot restore.</source>
+        <translation>Wiederherstellen auf dem Telefon: Der Agent dieses Telefons kann nicht wiederherstellen.</translation>
+    </message>
+    <message>
+        <source>Nothing to restore: the phone holds all of it already.</source>
+        <translation>Nichts wiederherzustellen: Das Telefon hat schon alles.</translation>
+    </message>
+    <message>
+        <source>Restore to phone cancelled: nothing was written.</source>
+        <translation>Wiederherstellen auf dem Telefon abgebrochen: nichts wurde geschrieben.</translation>
+    </message>
+    <message>
+        <source>Writing to the phone...</source>
+        <translation>Schreibe auf das Telefon...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages restored to the phone</source>
+        <translation>
+            <numerusform>%n Nachricht auf dem Telefon wiederhergestellt</numerusform>
+            <numerusform>%n Nachrichten auf dem Telefon wiederhergestellt</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>quillet::AboutBox</name>
     <message>
         <source>About Quillet</source>
@@ -504,6 +650,10 @@ Einzelheiten:
     <message>
         <source>Your messages were moved to %1; left in %2, as %1 has its own:%3.</source>
         <translation>Ihre Nachrichten wurden nach %1 verschoben; in %2 geblieben, weil %1 eigene hat:%3.</translation>
+    </message>
+    <message>
+        <source>restoring to the phone: %1%</source>
+        <translation>Wiederherstellen auf dem Telefon: %1%</translation>
     </message>
 </context>
 <context>
@@ -1108,6 +1258,10 @@ Details:
     <message>
         <source>Mo&amp;ve to PC...</source>
         <translation>Auf den PC &amp;verschieben...</translation>
+    </message>
+    <message>
+        <source>&amp;Restore to Phone...</source>
+        <translation>Auf Telefon &amp;wiederherstellen...</translation>
     </message>
 </context>
 <context>

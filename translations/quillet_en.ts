@@ -57,6 +57,72 @@
     </message>
 </context>
 <context>
+    <name>RestoreCommand</name>
+    <message numerus="yes">
+        <source>%n selected messages</source>
+        <translation>
+            <numerusform>%n selected message</numerusform>
+            <numerusform>%n selected messages</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Write %n messages to the phone?</source>
+        <translation>
+            <numerusform>Write %n message to the phone?</numerusform>
+            <numerusform>Write %n messages to the phone?</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Write %n contacts to the phone?</source>
+        <translation>
+            <numerusform>Write %n contact to the phone?</numerusform>
+            <numerusform>Write %n contacts to the phone?</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n are on the phone already and are not written again.</source>
+        <translation>
+            <numerusform>%n is on the phone already and is not written again.</numerusform>
+            <numerusform>%n are on the phone already and are not written again.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages written to the phone.</source>
+        <translation>
+            <numerusform>%n message written to the phone.</numerusform>
+            <numerusform>%n messages written to the phone.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n contacts written to the phone.</source>
+        <translation>
+            <numerusform>%n contact written to the phone.</numerusform>
+            <numerusform>%n contacts written to the phone.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>The phone did not take %n messages.</source>
+        <translation>
+            <numerusform>The phone did not take %n message.</numerusform>
+            <numerusform>The phone did not take %n messages.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n contacts were not taken (the SIM is full).</source>
+        <translation>
+            <numerusform>%n contact was not taken (the SIM is full).</numerusform>
+            <numerusform>%n contacts were not taken (the SIM is full).</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages restored to the phone</source>
+        <translation>
+            <numerusform>%n message restored to the phone</numerusform>
+            <numerusform>%n messages restored to the phone</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>quillet::ConversationPage</name>
     <message numerus="yes">
         <source>Show earlier messages (%n more)</source>

@@ -147,6 +147,9 @@ class MainFrame : public QMainWindow, public StatusSink {
     // Makes room on the phone: deletes there what the boxes are proven to
     // keep, after a question (move_command.h).
     void move_to_pc();
+    // Puts the boxes, the conversation shown, the selection or the contacts
+    // back onto the phone (restore_command.h).
+    void restore_to_phone();
 
     // --- Tray and notification ---------------------------------------------
     // Puts the icon in the tray and hides the window; where the desktop has

@@ -19,6 +19,7 @@
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/move_command.h"
 #include "desktop/views/options_window.h"
+#include "desktop/views/restore_command.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"
 #include "desktop/views/window_parts.h"
@@ -121,6 +122,27 @@ void MainFrame::move_to_pc() {
     const QString status = run_move_command(this, library_, link_, options_, this, refill);
     refill();
     show_status(status);
+}
+
+void MainFrame::restore_to_phone() {
+    if (CommandScope::running())
+        return;
+    const CommandScope command;
+    RestoreOffer offer;
+    if (const auto shown = list_pane_->shown_conversation()) {
+        offer.conversation = shown->number;
+        const QString name = to_qstring(list_pane_->shown_conversation_name());
+        const QString number = to_qstring(from_ansi(shown->number));
+        offer.conversation_name =
+            name.isEmpty() ? number : QStringLiteral("%1 (%2)").arg(name, number);
+    }
+    if (!list_pane_->showing_conversations())
+        offer.selection = list_pane_->chosen_messages().refs;
+    if (contacts_window_)
+        offer.contacts = contacts_window_->contacts().contacts();
+    const QString status = run_restore_command(this, library_, link_, offer, this);
+    if (!status.isEmpty())
+        show_status(status);
 }
 
 QString MainFrame::sender_name(const SmsMessage& message) const {

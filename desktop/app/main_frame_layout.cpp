@@ -118,6 +118,7 @@ void MainFrame::build_menus() {
     file->addSeparator();
     add(file, tr("&Import..."), "importAction", &MainFrame::import_backups);
     add(file, tr("Import &Folder..."), "importFolderAction", &MainFrame::import_folder);
+    add(file, tr("&Restore to Phone..."), "restoreAction", &MainFrame::restore_to_phone);
     QMenu* export_menu = file->addMenu(tr("Export"));
     export_menu->setObjectName(QStringLiteral("exportMenu"));
     add(export_menu, tr("to CSV file"), "exportCsvAction", &MainFrame::export_csv);

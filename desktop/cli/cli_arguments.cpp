@@ -42,7 +42,8 @@ struct ValueOption {
 };
 const ValueOption* value_option(std::string_view name) {
     static const ValueOption kOptions[] = {{"--data", {}},
-                                           {"--box", {"search", "export", "move"}},
+                                           {"--box", {"search", "export", "move", "restore"}},
+                                           {"--conversation", {"restore"}},
                                            {"--format", {"export"}},
                                            {"--output", {"export"}},
                                            {"--number", {"export"}},
@@ -90,6 +91,10 @@ bool set_value(Arguments& out, std::string_view name, const std::string& value,
         if (r.ec != std::errc() || r.ptr != value.data() + value.size() || id <= 0)
             error = "--undo needs the number of an import (see quillet-cli imports)";
         out.undo = id;
+    } else if (name == "--conversation") {
+        out.conversation = value;
+        if (value.empty())
+            error = "--conversation needs a NUMBER";
     } else if (name == "--older-than") {
         // Beyond a million days every message is younger.
         out.older_than_days = count_in<uint32_t>(value, 1'000'000);
@@ -132,7 +137,8 @@ bool take_command(Arguments& out, const std::vector<std::string>& words, std::st
         {"export", Arguments::Command::Export, 0, "export takes no operand"},
         {"get", Arguments::Command::Get, 0, "get takes no operand"},
         {"imports", Arguments::Command::Imports, 0, "imports takes no operand"},
-        {"move", Arguments::Command::Move, 0, "move takes no operand"}};
+        {"move", Arguments::Command::Move, 0, "move takes no operand"},
+        {"restore", Arguments::Command::Restore, 0, "restore takes no operand"}};
     if (command == "import") {
         out.command = Arguments::Command::Import;
         out.paths.assign(words.begin() + 1, words.end());
@@ -179,8 +185,8 @@ std::optional<Arguments> parse_arguments(const std::vector<std::string>& args, s
             return out;
         } else if (a == "--json") {
             out.json = true;
-        } else if (a == "--contacts" || a == "--dry-run") {
-            (a == "--contacts" ? out.contacts : out.dry_run) = true;
+        } else if (a == "--contacts" || a == "--dry-run" || a == "--sim") {
+            (a == "--contacts" ? out.contacts : a == "--sim" ? out.sim : out.dry_run) = true;
             given.push_back(a);
         } else {
             std::string value;
@@ -216,8 +222,9 @@ std::optional<Arguments> parse_arguments(const std::vector<std::string>& args, s
         const ValueOption* o = value_option(option);
         const std::vector<std::string_view> owners =
             o                        ? o->commands
-            : option == "--contacts" ? std::vector<std::string_view>{"get"}
-                                     : std::vector<std::string_view>{"import", "move"};
+            : option == "--contacts" ? std::vector<std::string_view>{"get", "restore"}
+            : option == "--sim"      ? std::vector<std::string_view>{"restore"}
+                                     : std::vector<std::string_view>{"import", "move", "restore"};
         if (!owners.empty() && std::find(owners.begin(), owners.end(), words[0]) == owners.end()) {
             error = option + " belongs to " + std::string(owners.front());
             return std::nullopt;
@@ -225,6 +232,14 @@ std::optional<Arguments> parse_arguments(const std::vector<std::string>& args, s
     }
     if (out.command == Arguments::Command::Export && !check_export(out, error))
         return std::nullopt;
+    if (out.command == Arguments::Command::Restore && out.box == BoxKind::DeletedItems) {
+        error = "restore writes the inbox and sent items only";
+        return std::nullopt;
+    }
+    if (out.sim && !out.contacts) {
+        error = "--sim goes with --contacts";
+        return std::nullopt;
+    }
     return out;
 }
 
@@ -274,6 +289,17 @@ Commands:
                   leaves the newest N of each box on the phone; all boxes by
                   default. --dry-run prints what would be deleted and deletes
                   nothing. Refused while Quillet runs; takes no --data
+  restore [--box inbox|sent|all] [--conversation NUMBER] [--contacts [--sim]]
+          [--dry-run]
+                  puts the kept messages back onto the phone (a new one, or
+                  the same after a move): the Inbox's into its Inbox, Sent
+                  Items' into its Sent Items; only those of NUMBER with
+                  --conversation. Messages the phone holds already are not
+                  written again, and nothing is deleted. --contacts restores
+                  the contacts into the phone's contacts (onto the SIM with
+                  --sim), alone unless --box or --conversation asks for
+                  messages too. --dry-run prints what would be written.
+                  Refused while Quillet runs; takes no --data
 
 Options:
   --data DIR      read DIR instead of Quillet's data folder (every command
@@ -289,7 +315,8 @@ Times are UTC, as 2026-01-02T03:04:05Z.
 Exit status: 0 success, 1 the data folder or a box could not be read (get:
 refused, or the link failed; export: the file could not be written; import:
 refused, a file could not be read or nothing could be imported; move:
-refused, or nothing or only part deleted), 2 bad usage.
+refused, or nothing or only part deleted; restore: refused, the phone's
+agent cannot restore, or not all was written), 2 bad usage.
 )";
 }
 

@@ -17,7 +17,18 @@ namespace quillet::cli {
 enum class ExportFormat { Android, Vcard, Csv, Xml, Pdf, Archive };
 
 struct Arguments {
-    enum class Command { Help, Search, Conversations, Show, Export, Get, Import, Imports, Move };
+    enum class Command {
+        Help,
+        Search,
+        Conversations,
+        Show,
+        Export,
+        Get,
+        Import,
+        Imports,
+        Move,
+        Restore
+    };
     Command command = Command::Help;
     std::string text;  // search: what to find; show: the number (UTF-8)
     // search: one box, or all when unset; export: "inbox", "sent",
@@ -30,8 +41,11 @@ struct Arguments {
     std::optional<ExportFormat> format;
     std::string output;  // "-" is standard output
     std::string number;
-    // get
+    // get, restore
     bool contacts = false;
+    // restore (--box, --contacts and --dry-run as above)
+    std::optional<std::string> conversation;
+    bool sim = false;
     // import: the files and folders, or the import to undo
     std::vector<std::string> paths;
     bool dry_run = false;

@@ -11,6 +11,7 @@
 #include "desktop/cli/import_command.h"
 #include "desktop/cli/listing.h"
 #include "desktop/cli/move_command.h"
+#include "desktop/cli/restore_command.h"
 #include "desktop/library/message_library.h"
 #include "desktop/search/conversation_index.h"
 #include "desktop/store/app_paths.h"
@@ -41,6 +42,8 @@ int run(const Arguments& args) {
         return run_imports(args, std::cout);
     if (args.command == Arguments::Command::Move)
         return run_move(args, std::cout, std::cerr);
+    if (args.command == Arguments::Command::Restore)
+        return run_restore(args, std::cout, std::cerr);
     // The user's own folder is settled first, as the window does: an earlier
     // run's boxes may still wait in the program folder.
     MessageLibrary library(args.data ? *args.data : std::filesystem::path());
@@ -98,6 +101,7 @@ int run(const Arguments& args) {
         case Arguments::Command::Import:
         case Arguments::Command::Imports:
         case Arguments::Command::Move:
+        case Arguments::Command::Restore:
             break;
     }
     std::cout.flush();

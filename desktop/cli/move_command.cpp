@@ -1,8 +1,8 @@
 #include "desktop/cli/move_command.h"
 
 #include "desktop/cli/listing.h"
+#include "desktop/cli/phone_session.h"
 #include "desktop/library/move_to_pc.h"
-#include "desktop/link/link_lock.h"
 #include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/store/options.h"
 #include "protocol/text_codec.h"
@@ -13,30 +13,6 @@ namespace {
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
 constexpr int kBadUsage = 2;
-
-bool lock_or_say(LinkLock& lock, std::ostream& err) {
-    if (lock.try_acquire("quillet-cli move"))
-        return true;
-    const std::string other = lock.other_holder();
-    err << "quillet-cli: " << (lock.error().empty() ? "" : lock.error() + "; ")
-        << "the phone is in use by " << (other.empty() ? "Quillet" : other)
-        << "; use Move to PC in Quillet's window, or close it first.\n";
-    return false;
-}
-
-bool load(MessageLibrary& library, std::ostream& err) {
-    for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems}) {
-        const LoadBoxResult r = library.load_box(kind);
-        if (r.status == LoadBoxResult::Status::Unreadable ||
-            r.status == LoadBoxResult::Status::UnknownHeader ||
-            r.status == LoadBoxResult::Status::Damaged) {
-            err << "quillet-cli: " << to_utf8(box_file_name(kind)) << " could not be read whole"
-                << (r.detail.empty() ? "" : ": " + r.detail) << "; nothing was deleted\n";
-            return false;
-        }
-    }
-    return true;
-}
 
 MoveChoice choice_of(const Arguments& args) {
     MoveChoice choice;
@@ -81,11 +57,11 @@ int run_move(const Arguments& args, std::ostream& out, std::ostream& err) {
         return kBadUsage;
     }
     LinkLock lock;
-    if (!lock_or_say(lock, err))
+    if (!lock_or_say(lock, "quillet-cli move", "Move to PC", err))
         return kFailed;
     MessageLibrary library;
     library.open_user_folder();
-    if (!load(library, err))
+    if (!load_whole(library, "nothing was deleted", err))
         return kFailed;
     Options options;
     load_options(options);

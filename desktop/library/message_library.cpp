@@ -144,14 +144,14 @@ void MessageLibrary::adopt_imported(SmsBox& b, size_t before, GetSmsReport& repo
     for (SmsMessage popped; b.pop_new(popped);)
         fresh.push_back(std::move(popped));
     std::vector<std::pair<size_t, size_t>> adopted;
-    // Only messages kept from elsewhere (no entry id, not on the phone) can
-    // be a new phone message's other copy.
+    // Only messages kept but no longer on a phone (imported, moved to the
+    // PC, restored onto a new phone) can be a new phone message's other copy.
     static const PhoneNumbers numbers;
     MessageMatcher matcher(numbers);
     bool any = false;
     for (size_t i = 0; i < before && b.count() > before; ++i) {
         const SmsMessage& m = b.message_ref(i);
-        if (m.on_phone() == 0 && m.entry_id() == EntryId{}) {
+        if (m.on_phone() == 0) {
             matcher.add(b.kind(), m, {b.kind(), i}, false);
             any = true;
         }

@@ -95,9 +95,10 @@ class MessageLibrary {
     BoxSaveReport save_copy_to(const std::filesystem::path& folder);
 
     // Fetches the boxes `options` selects from the phone and merges them.
-    // A fetched message that a message kept from an import already holds
-    // is not added again: the kept one takes the phone's entry id and
-    // on-phone state. `sink` hears the fetch's texts and progress. Nothing
+    // A fetched message that a kept message no longer on the phone is (an
+    // imported one, one moved to the PC, one restored onto this phone) is
+    // not added again: the kept one takes the phone's entry id and on-phone
+    // state. `sink` hears the fetch's texts and progress. Nothing
     // is saved here.
     GetSmsReport get_sms(DeviceOperations& device, const Options& options, StatusSink* sink);
 
@@ -115,8 +116,8 @@ class MessageLibrary {
     };
     static size_t index(BoxKind kind) { return static_cast<size_t>(kind); }
     std::optional<FileIdentity> identity_of(BoxKind kind) const;
-    // After a fetch appended messages from `before` on: a message kept from
-    // elsewhere (an import) that one of them is takes the phone's entry and
+    // After a fetch appended messages from `before` on: a kept message no
+    // longer on the phone that one of them is takes the phone's entry and
     // the copy goes; the rest are reported as new.
     void adopt_imported(SmsBox& b, size_t before, GetSmsReport& report);
     // Takes in what another writer put in the box's file since it was read.

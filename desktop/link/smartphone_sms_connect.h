@@ -149,6 +149,17 @@ class SmartphoneSmsConnect : public DeviceOperations {
     // returns how many; reports "retrieving contact N: NAME" to `sink`.
     int fetch_contacts(std::vector<Contact>& contacts, StatusSink* sink) override;
 
+    // READCOMMANDS, followed at once by READNCON: an agent from before
+    // restoring gives no reply to the first (its phone shows "default") and
+    // answers the second, whose count is never the marker.
+    uint32_t known_commands() override;
+    // WRITEMESSAGES, in batches within the link's limits.
+    std::vector<std::optional<EntryId>> write_messages(
+        BoxKind kind, std::span<const SmsWireRecord> records) override;
+    // WRITECONTACTS, in batches of at most kMaxWriteBatch.
+    std::vector<bool> write_contacts(ContactTarget target,
+                                     std::span<const Contact> contacts) override;
+
     // --- Sentinel -----------------------------------------------------------
 
     // Starts the sentinel thread once; false when it could not be created or

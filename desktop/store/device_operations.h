@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "desktop/store/sms_message.h"
@@ -36,6 +38,24 @@ class DeviceOperations {
     // phone accepted it; throws "OnDeviceError: could not send sms to ..."
     // when it refused.
     virtual bool send_sms(const SmsWireRecord& record) = 0;
+
+    // --- Restoring (agents from before it know none of this) ---------------
+
+    // The command codes the phone's agent answers, one bit each
+    // (command_bit). An agent from before restoring was known answers
+    // kCommandsBeforeRestore, and so does this default.
+    virtual uint32_t known_commands() { return kCommandsBeforeRestore; }
+    // Adds `records` to the phone's Inbox or Sent Items (address, time, read
+    // flag and text; entry id and class are not used). Per record, in
+    // order, the entry id the phone's store gave it, or none when the store
+    // refused it. Throws ORX_Exception when the link fails; by default,
+    // "this phone's agent cannot restore".
+    virtual std::vector<std::optional<EntryId>> write_messages(
+        BoxKind kind, std::span<const SmsWireRecord> records);
+    // Adds `contacts` to the phone's contacts or its SIM; per contact
+    // whether it was added (a full SIM adds no more). Throws as above.
+    virtual std::vector<bool> write_contacts(ContactTarget target,
+                                             std::span<const Contact> contacts);
 };
 
 }  // namespace quillet

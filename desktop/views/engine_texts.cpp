@@ -21,6 +21,7 @@ constexpr const char* kSources[] = {
     QT_TRANSLATE_NOOP("quillet::EngineText", "importing deleted sms..."),
     QT_TRANSLATE_NOOP("quillet::EngineText", "importing deleted sms: %1%"),
     QT_TRANSLATE_NOOP("quillet::EngineText", "retrieving contact %1: %2"),
+    QT_TRANSLATE_NOOP("quillet::EngineText", "restoring to the phone: %1%"),
     QT_TRANSLATE_NOOP("quillet::EngineText", "OnDeviceError: could not send sms to %1"),
     // The link's failures to reach the phone (desktop/link): the first that
     // matches is taken, so the general "%1" comes last.

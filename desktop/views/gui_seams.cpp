@@ -117,14 +117,14 @@ bool ask_yes_no(QWidget* parent, const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
-int ask_choice(QWidget* parent, const QString& text, const QStringList& choices) {
+int ask_choice(QWidget* parent, const QString& text, const QStringList& choices,
+               QMessageBox::Icon icon) {
     if (asking_stopped)
         return -1;
     if (choice_handler())
         return choice_handler()(text, choices);
     const WaitCursorLifted arrow;
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Quillet"), text, QMessageBox::NoButton,
-                    parent);
+    QMessageBox box(icon, QStringLiteral("Quillet"), text, QMessageBox::NoButton, parent);
     box.setTextFormat(Qt::PlainText);
     std::vector<QAbstractButton*> buttons;
     for (const QString& choice : choices)

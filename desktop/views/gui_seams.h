@@ -31,10 +31,11 @@ bool ask_yes_no(QWidget* parent, const QString& text);
 // thread.
 void stop_asking();
 
-// A modal warning with caption "Quillet", one button per entry of `choices`
-// and Cancel (the default, and Esc). The index of the choice taken, -1 for
-// Cancel.
-int ask_choice(QWidget* parent, const QString& text, const QStringList& choices);
+// A modal box with caption "Quillet" (a warning unless `icon` says
+// otherwise), one button per entry of `choices` and Cancel (the default,
+// and Esc). The index of the choice taken, -1 for Cancel.
+int ask_choice(QWidget* parent, const QString& text, const QStringList& choices,
+               QMessageBox::Icon icon = QMessageBox::Warning);
 
 // A save-file dialog offering `suggested` as the name; an empty string when
 // the user cancelled.

@@ -29,6 +29,7 @@ inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
 inline constexpr HRESULT E_FAIL = hresult(0x80004005);
 inline constexpr HRESULT E_INVALIDARG = hresult(0x80070057);
+inline constexpr HRESULT E_ACCESSDENIED = hresult(0x80070005);
 inline constexpr HRESULT E_NOINTERFACE = hresult(0x80004002);
 inline constexpr HRESULT E_OUTOFMEMORY = hresult(0x8007000E);
 inline constexpr HRESULT CO_E_NOTINITIALIZED = hresult(0x800401F0);

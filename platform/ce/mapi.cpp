@@ -131,7 +131,74 @@ class FolderRows : public RowSource {
 IMessage::IMessage(std::shared_ptr<phone::PhoneStore> store, int64_t id, SBinary entry_id)
     : store_(std::move(store)), id_(id), entry_id_(std::move(entry_id)) {}
 
+IMessage::IMessage(std::shared_ptr<phone::PhoneStore> store, int64_t folder_id)
+    : store_(std::move(store)), id_(0), draft_(Draft{folder_id, {}}) {}
+
 IMessage::~IMessage() = default;
+
+HRESULT IMessage::SetProps(const std::vector<SPropValue>& values) {
+    if (!draft_)
+        return MAPI_E_NO_SUPPORT;
+    phone::Message& m = draft_->message;
+    for (const SPropValue& v : values) {
+        switch (v.ulPropTag) {
+            case PR_MESSAGE_CLASS:
+                m.message_class = v.lpszW;
+                break;
+            case PR_SUBJECT:
+                m.subject = v.lpszW;
+                break;
+            case PR_BODY:
+                m.body = v.lpszW;
+                break;
+            case PR_SENDER_EMAIL_ADDRESS:
+                m.sender = v.lpszW;
+                break;
+            case PR_MESSAGE_DELIVERY_TIME:
+                m.delivery_time = v.ft;
+                break;
+            case PR_MESSAGE_FLAGS:
+                m.flags = static_cast<uint32_t>(v.l);
+                break;
+            default:
+                break;
+        }
+    }
+    return S_OK;
+}
+
+HRESULT IMessage::ModifyRecipients(ULONG flags, const ADRLIST& recipients) {
+    if (!draft_)
+        return MAPI_E_NO_SUPPORT;
+    if (flags != MODRECIP_ADD)
+        return MAPI_E_INVALID_PARAMETER;
+    for (const SRow& row : recipients) {
+        phone::Recipient r;
+        for (const SPropValue& v : row) {
+            if (v.ulPropTag == PR_DISPLAY_NAME)
+                r.display_to = v.lpszW;
+            else if (v.ulPropTag == PR_EMAIL_ADDRESS)
+                r.email = v.lpszW;
+        }
+        draft_->message.recipients.push_back(std::move(r));
+    }
+    return S_OK;
+}
+
+HRESULT IMessage::SaveChanges(ULONG /*flags*/) {
+    if (!draft_)
+        return S_OK;
+    try {
+        phone::Folder folder;
+        folder.id = draft_->folder_id;
+        entry_id_ = store_->add_message(folder, draft_->message);
+        id_ = store_->message_id(entry_id_).value_or(0);
+    } catch (const phone::PhoneDbError&) {
+        return MAPI_E_CALL_FAILED;
+    }
+    draft_.reset();
+    return S_OK;
+}
 
 HRESULT IMessage::read(phone::Message& message) const {
     try {
@@ -146,6 +213,8 @@ HRESULT IMessage::read(phone::Message& message) const {
 }
 
 SRow IMessage::properties() const {
+    if (draft_)
+        return contents_row(draft_->message);
     phone::Message m;
     if (FAILED(read(m)))
         return {};
@@ -216,6 +285,12 @@ HRESULT IMAPIFolder::DeleteMessages(const ENTRYLIST& entries, ULONG /*ui_param*/
         return MAPI_E_CALL_FAILED;
     }
     return all ? S_OK : MAPI_W_PARTIAL_COMPLETION;
+}
+
+HRESULT IMAPIFolder::CreateMessage(const IID* /*iid*/, ULONG /*flags*/,
+                                   std::unique_ptr<IMessage>& message) {
+    message = std::make_unique<IMessage>(store_, folder_id_);
+    return S_OK;
 }
 
 IMsgStore::IMsgStore(std::shared_ptr<phone::PhoneStore> store) : store_(std::move(store)) {}

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -53,12 +54,29 @@ class IStream {
     size_t position_ = 0;
 };
 
+// ModifyRecipients: the rows are added to the message's recipients.
+inline constexpr ULONG MODRECIP_ADD = 0x00000002;
+// Rows of PR_DISPLAY_NAME and PR_EMAIL_ADDRESS, one per recipient.
+using ADRLIST = std::vector<SRow>;
+
 class IMessage : public IMAPIProp {
   public:
     // The message of that row of `store`. Its properties, body and
     // recipients are read when asked for: opening costs one lookup.
     IMessage(std::shared_ptr<phone::PhoneStore> store, int64_t id, SBinary entry_id);
+    // A new message of that folder (IMAPIFolder::CreateMessage): in the
+    // store only once SaveChanges succeeded, which gives it its entry id.
+    IMessage(std::shared_ptr<phone::PhoneStore> store, int64_t folder_id);
     ~IMessage() override;
+    // Sets the class, subject, body, sender, delivery time and flags of a
+    // new message; other tags are ignored. MAPI_E_NO_SUPPORT once saved: the
+    // emulated store keeps a saved message as it is.
+    HRESULT SetProps(const std::vector<SPropValue>& values);
+    // MODRECIP_ADD only, on a new message.
+    HRESULT ModifyRecipients(ULONG flags, const ADRLIST& recipients);
+    // Writes a new message into its folder in one step of the store;
+    // MAPI_E_CALL_FAILED when the store cannot, and the message stays new.
+    HRESULT SaveChanges(ULONG flags);
     // Rows of PR_ENTRYID, PR_DISPLAY_TO, PR_EMAIL_ADDRESS, in recipient order.
     HRESULT GetRecipientTable(ULONG flags, std::unique_ptr<IMAPITable>& table);
     // PR_BODY as a stream of UTF-16LE bytes (no terminator);
@@ -76,6 +94,12 @@ class IMessage : public IMAPIProp {
     std::shared_ptr<phone::PhoneStore> store_;
     int64_t id_;
     SBinary entry_id_;
+    // Set while the message is new: its folder and what SetProps gave it.
+    struct Draft {
+        int64_t folder_id = 0;
+        phone::Message message;
+    };
+    std::optional<Draft> draft_;
 };
 
 class IMAPIFolder : public IMAPIProp {
@@ -89,6 +113,8 @@ class IMAPIFolder : public IMAPIProp {
     // Deletes the listed messages of this folder. An id that names none of
     // them is skipped and the result is MAPI_W_PARTIAL_COMPLETION.
     HRESULT DeleteMessages(const ENTRYLIST& entries, ULONG ui_param, void* progress, ULONG flags);
+    // A new, empty message of this folder (see IMessage::SaveChanges).
+    HRESULT CreateMessage(const IID* iid, ULONG flags, std::unique_ptr<IMessage>& message);
 
   protected:
     SRow properties() const override;

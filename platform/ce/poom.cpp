@@ -7,7 +7,43 @@ namespace quillet::ce {
 
 IContact::IContact(std::shared_ptr<const std::vector<phone::PhoneContact>> items, size_t index)
     : items_(std::move(items)), index_(index) {}
+IContact::IContact(std::shared_ptr<phone::PhoneStore> store)
+    : store_(std::move(store)), draft_(phone::PhoneContact{}) {}
 IContact::~IContact() = default;
+
+HRESULT IContact::put_FirstName(std::u16string_view value) {
+    if (!draft_)
+        return E_ACCESSDENIED;
+    draft_->first_name = value;
+    return S_OK;
+}
+
+HRESULT IContact::put_LastName(std::u16string_view value) {
+    if (!draft_)
+        return E_ACCESSDENIED;
+    draft_->last_name = value;
+    return S_OK;
+}
+
+HRESULT IContact::put_MobileTelephoneNumber(std::u16string_view value) {
+    if (!draft_)
+        return E_ACCESSDENIED;
+    draft_->mobile = value;
+    return S_OK;
+}
+
+HRESULT IContact::Save() {
+    if (!store_)
+        return S_OK;
+    try {
+        store_->add_contact(*draft_);
+    } catch (const phone::PhoneDbError&) {
+        return E_FAIL;
+    }
+    // Saved once: a second Save must not add it again.
+    store_.reset();
+    return S_OK;
+}
 
 HRESULT IContact::get_FirstName(std::u16string& value) const {
     value = contact().first_name;
@@ -82,6 +118,15 @@ HRESULT IPOutlookApp::GetDefaultFolder(int folder, std::unique_ptr<IFolder>& res
     if (folder != olFolderContacts)
         return E_INVALIDARG;
     result = std::make_unique<IFolder>(store_);
+    return S_OK;
+}
+
+HRESULT IPOutlookApp::CreateItem(int item_type, std::unique_ptr<IContact>& item) {
+    if (!store_)
+        return E_FAIL;
+    if (item_type != olContactItem)
+        return E_INVALIDARG;
+    item = std::make_unique<IContact>(store_);
     return S_OK;
 }
 

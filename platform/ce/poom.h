@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,13 +19,23 @@ inline constexpr IID IID_IPOutlookApp = {
     0x05058F22, 0x20BE, 0x11D2, {0x8F, 0x18, 0x00, 0x00, 0xF8, 0x7A, 0x43, 0x35}};
 inline constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
 inline constexpr int olFolderContacts = 10;
+inline constexpr int olContactItem = 2;
 
 class IContact {
   public:
     // The contact at `index` of `items`, shared with the collection that
     // made it rather than copied.
     IContact(std::shared_ptr<const std::vector<phone::PhoneContact>> items, size_t index);
+    // A new contact (IPOutlookApp::CreateItem), in the store once saved.
+    explicit IContact(std::shared_ptr<phone::PhoneStore> store);
     virtual ~IContact();
+    // Only on a new contact; E_ACCESSDENIED on one read from a folder.
+    HRESULT put_FirstName(std::u16string_view value);
+    HRESULT put_LastName(std::u16string_view value);
+    HRESULT put_MobileTelephoneNumber(std::u16string_view value);
+    // Adds a new contact to the phone's contacts; E_FAIL when the store
+    // cannot, S_OK and nothing more for one already there.
+    HRESULT Save();
     HRESULT get_FirstName(std::u16string& value) const;
     HRESULT get_LastName(std::u16string& value) const;
     HRESULT get_MobileTelephoneNumber(std::u16string& value) const;
@@ -32,10 +43,13 @@ class IContact {
     HRESULT get_OtherTelephoneNumber(std::u16string& value) const;
 
   private:
-    const phone::PhoneContact& contact() const { return (*items_)[index_]; }
+    const phone::PhoneContact& contact() const { return draft_ ? *draft_ : (*items_)[index_]; }
 
     std::shared_ptr<const std::vector<phone::PhoneContact>> items_;
-    size_t index_;
+    size_t index_ = 0;
+    // A new contact's store and fields.
+    std::shared_ptr<phone::PhoneStore> store_;
+    std::optional<phone::PhoneContact> draft_;
 };
 
 // The items of a folder, as they were when the collection was made.
@@ -70,6 +84,8 @@ class IPOutlookApp {
     HRESULT Logoff();
     // Only olFolderContacts; E_FAIL before Logon.
     HRESULT GetDefaultFolder(int folder, std::unique_ptr<IFolder>& result);
+    // Only olContactItem; E_FAIL before Logon.
+    HRESULT CreateItem(int item_type, std::unique_ptr<IContact>& item);
 
   private:
     std::shared_ptr<phone::PhoneStore> store_;

@@ -34,6 +34,17 @@ void put_text(std::span<uint8_t> entry, size_t offset, const std::u16string& tex
     put_u16le(entry, offset + 2 * n, 0);
 }
 
+std::u16string get_text(std::span<const uint8_t> entry, size_t offset) {
+    std::u16string text;
+    for (size_t i = 0; i < sim_entry::kMaxUnits; ++i) {
+        const auto unit = static_cast<char16_t>(get_u16le(entry, offset + 2 * i));
+        if (unit == u'\0')
+            break;
+        text += unit;
+    }
+    return text;
+}
+
 }  // namespace
 
 HRESULT SimInitialize(DWORD /*flags*/, void* /*callback*/, DWORD /*parameter*/, HSIM* sim) {
@@ -80,6 +91,26 @@ HRESULT SimReadPhonebookEntry(HSIM sim, DWORD location, DWORD index,
         put_text(entry, sim_entry::kNumber, found->number);
         put_u32le(entry, sim_entry::kAddressType, found->number.starts_with(u"+") ? 1 : 0);
         put_text(entry, sim_entry::kName, found->name);
+    } catch (const phone::PhoneDbError&) {
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT SimWritePhonebookEntry(HSIM sim, DWORD location, DWORD index,
+                               std::span<const uint8_t, sim_entry::kSize> entry) {
+    Sims& s = sims();
+    std::lock_guard guard(s.lock);
+    phone::PhoneStore* store = find(s, sim);
+    if (store == nullptr || location != SIM_PBSTORAGE_SIM)
+        return E_INVALIDARG;
+    if (get_u32le(entry, 0) != sim_entry::kSize)
+        return E_INVALIDARG;
+    try {
+        if (index < 1 || index > static_cast<DWORD>(store->sim_size()))
+            return SIM_E_INVALIDINDEX;
+        store->set_sim_entry({static_cast<int>(index), get_text(entry, sim_entry::kName),
+                              get_text(entry, sim_entry::kNumber)});
     } catch (const phone::PhoneDbError&) {
         return E_FAIL;
     }

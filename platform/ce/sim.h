@@ -1,7 +1,7 @@
 // The SIM card's phone book (the cellular core library's SIM functions),
 // emulated over the phone image. On the phone these are imported by
 // ordinal: SimInitialize 1, SimDeinitialize 2, SimReadPhonebookEntry 4,
-// SimGetPhonebookStatus 5.
+// SimGetPhonebookStatus 5, SimWritePhonebookEntry 6.
 //
 // The emulated SIM numbers its slots from 1 to its size, as SIM cards do. A
 // phone whose SIM size is 0 has no SIM card: SimInitialize fails.
@@ -46,6 +46,10 @@ HRESULT SimDeinitialize(HSIM sim);
 // for an empty slot, E_INVALIDARG when the entry's size field is not 1040.
 HRESULT SimReadPhonebookEntry(HSIM sim, DWORD location, DWORD index,
                               std::span<uint8_t, sim_entry::kSize> entry);
+// Writes slot `index` (1..total) with the entry's name and number, as
+// SimReadPhonebookEntry lays them out; the errors are those of reading.
+HRESULT SimWritePhonebookEntry(HSIM sim, DWORD location, DWORD index,
+                               std::span<const uint8_t, sim_entry::kSize> entry);
 HRESULT SimGetPhonebookStatus(HSIM sim, DWORD location, DWORD* used, DWORD* total);
 
 }  // namespace quillet::ce

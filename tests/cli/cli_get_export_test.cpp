@@ -174,6 +174,42 @@ TEST(CliMove, DryRunTellsWhatMoveThenDeletes) {
         EXPECT_EQ(w.cli(bad).exit_code, 2) << bad;
 }
 
+// restore onto an empty phone: --dry-run tells, restore writes, a second
+// run writes nothing, and get then finds no new message.
+TEST(CliRestore, WritesWhatTheNewPhoneLacksOnceAndGetFindsNothingNew) {
+    CliWorld w;
+    ASSERT_EQ(w.cli("get --contacts").exit_code, 0);
+    w.world().phone_ok({"init", "--force"});
+    w.world().phone_ok({"sim", "size", "2"});
+
+    const test::ProgramResult plan = w.cli("restore --dry-run");
+    ASSERT_EQ(plan.exit_code, 0) << plan.output;
+    EXPECT_NE(plan.output.find("would write 29 messages to the phone: inbox 18, sent 11; 0 already "
+                               "there"),
+              std::string::npos)
+        << plan.output;
+    EXPECT_EQ(w.world().phone_ok({"list", "inbox"}), "0 rows\n");
+
+    const test::ProgramResult restored = w.cli("restore --box inbox --contacts --sim");
+    // The SIM takes 2 of the 8 numbers; two contacts share a number.
+    EXPECT_EQ(restored.exit_code, 1) << restored.output;
+    EXPECT_NE(restored.output.find("restored 18 messages, 0 already there; 2 contacts, 2 already "
+                                   "there, 6 not taken (full SIM or refused)"),
+              std::string::npos)
+        << restored.output;
+    const test::ProgramResult again = w.cli("restore");
+    EXPECT_EQ(again.exit_code, 0) << again.output;
+    EXPECT_NE(again.output.find("restored 11 messages, 18 already there"), std::string::npos)
+        << again.output;
+    EXPECT_EQ(count_of(w.world().phone_ok({"list", "sent", "--json"}), "\"IPM.SMSText\""), 11u);
+
+    const test::ProgramResult got = w.cli("get");
+    EXPECT_NE(got.output.find("0 new imported messages"), std::string::npos) << got.output;
+    for (const char* bad :
+         {"restore --box deleted", "restore --sim", "restore --data /tmp", "move --conversation 1"})
+        EXPECT_EQ(w.cli(bad).exit_code, 2) << bad;
+}
+
 // The plain texts of a JSON listing's `field` (texts with escapes left out).
 std::set<std::string> texts_of(const std::string& json, const std::string& field) {
     std::set<std::string> out;

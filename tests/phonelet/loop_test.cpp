@@ -10,7 +10,7 @@ TEST(CommandLoopTest, UnknownCodesShowDefaultAndGetNoReply) {
     TestDesktop desktop;
     ASSERT_TRUE(desktop.start_agent());
     CommandBlock unknown;
-    for (int32_t code : {6, 99, -1, 14}) {
+    for (int32_t code : {6, 99, -1, 17}) {
         unknown.code = code;
         desktop.send_block(unknown);
     }

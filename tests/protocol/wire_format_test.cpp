@@ -206,3 +206,47 @@ TEST(ContactWireRecordTest, RoundTripPutsNumberAtOffset32) {
 
 }  // namespace
 }  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// WRITEMESSAGES: count and length at offsets 12 and 16 of the block, every
+// record after its size; a body that does not add up is refused whole.
+TEST(WriteMessagesTest, BatchLayoutAndBodiesThatDoNotAddUp) {
+    SmsWireRecord a;
+    set_text_field(a.address, "+1");
+    a.text = u"hi";
+    SmsWireRecord b = a;
+    b.text = u"";
+    const WriteMessagesRequest r = encode_write_messages(WriteTarget::SentItems, std::vector{a, b});
+    EXPECT_EQ(get_i32le(r.block, 0), 15);
+    EXPECT_EQ(get_i32le(r.block, 4), 1);
+    EXPECT_EQ(get_u32le(r.block, 12), 2u);
+    EXPECT_EQ(get_u32le(r.block, 16), 4u + 74u + 4u + 70u);
+    ASSERT_EQ(r.records.size(), 152u);
+    EXPECT_EQ(get_u32le(r.records, 0), 74u);
+    EXPECT_EQ(get_u32le(r.records, 78), 70u);
+    const auto decoded = decode_message_batch(r.records, 2);
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ((*decoded)[0].text, u"hi");
+    EXPECT_EQ((*decoded)[1].encode(), b.encode());
+
+    std::vector<uint8_t> trailing = r.records;
+    trailing.push_back(0);
+    std::vector<uint8_t> lying = r.records;
+    put_u32le(lying, 0, 76);  // the prefix differs from the record's size field
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        uint32_t count;
+    } bad[] = {
+        {"one record fewer than announced", r.records, 3},
+        {"bytes after the last record", trailing, 2},
+        {"a prefix that is not the record's size", lying, 2},
+        {"cut inside a record", std::vector<uint8_t>(r.records.begin(), r.records.end() - 1), 2}};
+    for (const auto& c : bad)
+        EXPECT_FALSE(decode_message_batch(c.bytes, c.count)) << c.name;
+}
+
+}  // namespace
+}  // namespace quillet

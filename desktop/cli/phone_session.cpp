@@ -1,0 +1,32 @@
+#include "desktop/cli/phone_session.h"
+
+#include "protocol/text_codec.h"
+
+namespace quillet::cli {
+
+bool lock_or_say(LinkLock& lock, std::string_view holder, std::string_view window_command,
+                 std::ostream& err) {
+    if (lock.try_acquire(std::string(holder)))
+        return true;
+    const std::string other = lock.other_holder();
+    err << "quillet-cli: " << (lock.error().empty() ? "" : lock.error() + "; ")
+        << "the phone is in use by " << (other.empty() ? "Quillet" : other) << "; use "
+        << window_command << " in Quillet's window, or close it first.\n";
+    return false;
+}
+
+bool load_whole(MessageLibrary& library, std::string_view consequence, std::ostream& err) {
+    for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems}) {
+        const LoadBoxResult r = library.load_box(kind);
+        if (r.status == LoadBoxResult::Status::Unreadable ||
+            r.status == LoadBoxResult::Status::UnknownHeader ||
+            r.status == LoadBoxResult::Status::Damaged) {
+            err << "quillet-cli: " << to_utf8(box_file_name(kind)) << " could not be read whole"
+                << (r.detail.empty() ? "" : ": " + r.detail) << "; " << consequence << '\n';
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace quillet::cli

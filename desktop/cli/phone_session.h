@@ -1,0 +1,23 @@
+// What the commands that work on the phone and Quillet's own data folder
+// (move, restore) do first: take the link lock, open the data folder and
+// load its boxes whole.
+#pragma once
+
+#include <ostream>
+#include <string_view>
+
+#include "desktop/library/message_library.h"
+#include "desktop/link/link_lock.h"
+
+namespace quillet::cli {
+
+// Takes the lock as `holder` ("quillet-cli move"); when another program has
+// the phone, says so (naming the window's command to use instead) and
+// returns false.
+bool lock_or_say(LinkLock& lock, std::string_view holder, std::string_view window_command,
+                 std::ostream& err);
+// Loads the three boxes; false (said on `err`, ending in `consequence`)
+// when one could not be read whole.
+bool load_whole(MessageLibrary& library, std::string_view consequence, std::ostream& err);
+
+}  // namespace quillet::cli
