@@ -153,6 +153,9 @@ QString run_restore_command(QWidget* parent, const MessageLibrary& library,
         return progress.wasCanceled();
     });
     progress.reset();
+    // The report, not the last progress text, stands behind the box.
+    if (sink != nullptr)
+        sink->set_status_text(u"");
     show_message_box(parent, report_text(report),
                      report.fault ? QMessageBox::Warning : QMessageBox::Information);
     return RestoreCommand::tr("%n messages restored to the phone", nullptr, as_int(report.written));

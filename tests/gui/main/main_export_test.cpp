@@ -269,6 +269,42 @@ class MainExportTest : public QObject {
         QCOMPARE(texts("inbox") + texts("sent") + texts("deleted"), qsizetype{0});
         QCOMPARE((*f)->list_view().list_model().rowCount(), rows);
     }
+
+    // File > Restore to Phone... onto a new, empty phone: the choices, the
+    // question and the report; the phone's folders then hold the boxes'
+    // messages, and the next Get SMS brings none twice.
+    void restoreToPhoneFromTheMenu() {
+        const auto f = imported_frame();
+        QVERIFY(f != nullptr);
+        const int rows = (*f)->list_view().list_model().rowCount();
+        QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--force")}));
+        QStringList offered;
+        set_choice_handler([&](const QString&, const QStringList& choices) {
+            offered = choices;
+            return 0;
+        });
+        const qsizetype questions = env_->questions().size();
+        trigger(*f->frame, "restoreAction");
+        set_choice_handler({});
+        QVERIFY2(offered.startsWith(QStringLiteral("Inbox and Sent Items")) &&
+                     offered.contains(QStringLiteral("Contacts onto the SIM")),
+                 qPrintable(offered.join(QLatin1Char('|'))));
+        QCOMPARE(env_->questions().size(), questions + 1);
+        const QString asked = env_->questions().back();
+        QVERIFY2(asked.startsWith(QStringLiteral("Write 29 messages to the phone?\nInbox: 18, "
+                                                 "Sent Items: 11")),
+                 qPrintable(asked));
+        QCOMPARE((*f)->status_text(), QStringLiteral("29 messages restored to the phone"));
+        const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QVERIFY2(boxes[0].text.startsWith(QStringLiteral("29 messages written to the phone.")),
+                 qPrintable(boxes[0].text));
+        QCOMPARE(env_->phone_folder(QStringLiteral("inbox")).size(), qsizetype{18});
+        QCOMPARE(env_->phone_folder(QStringLiteral("sent")).size(), qsizetype{11});
+
+        QCOMPARE(f->get_sms(), 0);
+        QCOMPARE((*f)->list_view().list_model().rowCount(), rows);
+    }
 };
 
 QTEST_MAIN(MainExportTest)
