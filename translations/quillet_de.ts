@@ -183,6 +183,18 @@ Einzelheiten:
             <numerusform>%n Nachrichten auf den PC verschoben</numerusform>
         </translation>
     </message>
+    <message>
+        <source>stopped before their turn: %1</source>
+        <translation>vor ihrer Reihe angehalten: %1</translation>
+    </message>
+    <message>
+        <source>Deleting on the phone...</source>
+        <translation>Lösche auf dem Telefon...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
 </context>
 <context>
     <name>RestoreCommand</name>

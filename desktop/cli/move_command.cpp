@@ -34,8 +34,9 @@ void print_plan(std::ostream& out, const MovePlan& plan) {
 
 void print_report(std::ostream& out, const MoveReport& r) {
     static constexpr const char* kWhy[kKeptReasons] = {
-        "not proven kept", "outside the choice", "changed on the phone",
-        "phone unplugged during the deletions", "refused by the phone"};
+        "not proven kept",      "outside the choice",
+        "changed on the phone", "phone unplugged during the deletions",
+        "refused by the phone", "stopped"};
     out << "moved " << r.moved << ", kept on the phone " << r.kept_total();
     const char* separator = ": ";
     for (size_t i = 0; i < kKeptReasons; ++i) {

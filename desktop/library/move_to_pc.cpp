@@ -169,7 +169,8 @@ void PhoneMove::count(MoveReport& report, KeptReason r, size_t n) const {
 }
 
 void PhoneMove::delete_in(BoxKind kind, const std::vector<SmsWireRecord>& fetched,
-                          MoveReport& report, bool& lost) {
+                          MoveReport& report, bool& lost,
+                          const std::function<bool(size_t done)>& cancelled) {
     if (!chosen_box(kind)) {
         count(report, KeptReason::OutsideChoice, fetched.size());
         return;
@@ -203,6 +204,10 @@ void PhoneMove::delete_in(BoxKind kind, const std::vector<SmsWireRecord>& fetche
             count(report, KeptReason::LinkLost);
             continue;
         }
+        if (report.kept_for(KeptReason::Cancelled) > 0 || (cancelled && cancelled(report.moved))) {
+            count(report, KeptReason::Cancelled);
+            continue;
+        }
         try {
             box.delete_message_on_phone(place->second, device_);
         } catch (const ORX_Exception& e) {
@@ -217,7 +222,8 @@ void PhoneMove::delete_in(BoxKind kind, const std::vector<SmsWireRecord>& fetche
     }
 }
 
-void PhoneMove::delete_proven(MoveReport& report, StatusSink* sink) {
+void PhoneMove::delete_proven(MoveReport& report, StatusSink* sink,
+                              const std::function<bool(size_t done)>& cancelled) {
     for (auto& d : deleted_)
         d.clear();
     std::array<std::vector<SmsWireRecord>, 3> fetched;
@@ -242,7 +248,7 @@ void PhoneMove::delete_proven(MoveReport& report, StatusSink* sink) {
     }
     bool lost = false;
     for (const BoxKind kind : kKinds)
-        delete_in(kind, fetched[at(kind)], report, lost);
+        delete_in(kind, fetched[at(kind)], report, lost, cancelled);
     const BoxSaveReport saved = library_.save_changed();
     if (!saved.ok() && !report.fault)
         report.fault =

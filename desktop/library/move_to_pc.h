@@ -21,6 +21,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,8 +56,9 @@ enum class KeptReason {
     ChangedOnPhone,  // its entry id names another message now
     LinkLost,        // the phone went away before its turn
     PhoneRefused,    // asked, but still there afterwards
+    Cancelled,       // the user stopped the move before its turn
 };
-inline constexpr size_t kKeptReasons = 5;
+inline constexpr size_t kKeptReasons = 6;
 
 struct MoveReport {
     size_t moved = 0;
@@ -84,8 +86,11 @@ class PhoneMove {
     // Step 2; false with `fault` set in the report when nothing may be
     // deleted.
     bool prove(MoveReport& report);
-    // Steps 3 and 4, after prove() returned true.
-    void delete_proven(MoveReport& report, StatusSink* sink);
+    // Steps 3 and 4, after prove() returned true. `cancelled` is asked
+    // before each deletion, with how many were done; once it says yes, the
+    // rest stay on the phone.
+    void delete_proven(MoveReport& report, StatusSink* sink,
+                       const std::function<bool(size_t done)>& cancelled = {});
     // Every step; the report of the whole.
     MoveReport run(const Options& options, StatusSink* sink);
 
@@ -103,7 +108,7 @@ class PhoneMove {
     // Deletes the chosen, proven records of one box's fresh fetch and says
     // why the others stay. Once `lost` (the link failed), none is deleted.
     void delete_in(BoxKind kind, const std::vector<SmsWireRecord>& fetched, MoveReport& report,
-                   bool& lost);
+                   bool& lost, const std::function<bool(size_t done)>& cancelled);
     void check_afterwards(MoveReport& report, StatusSink* sink);
     void count(MoveReport& report, KeptReason r, size_t n = 1) const;
 

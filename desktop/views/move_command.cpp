@@ -1,6 +1,7 @@
 #include "desktop/views/move_command.h"
 
 #include <QCoreApplication>
+#include <QProgressDialog>
 #include <QStringList>
 
 #include "desktop/library/move_to_pc.h"
@@ -45,9 +46,11 @@ QString report_text(const MoveReport& r) {
     lines << MoveCommand::tr("%n messages moved to the PC.", nullptr, as_int(r.moved));
     const QString why[kKeptReasons] = {
         MoveCommand::tr("not in the saved boxes (arrived meanwhile): %1"),
-        MoveCommand::tr("not chosen: %1"), MoveCommand::tr("changed on the phone: %1"),
+        MoveCommand::tr("not chosen: %1"),
+        MoveCommand::tr("changed on the phone: %1"),
         MoveCommand::tr("phone unplugged during the deletions: %1"),
-        MoveCommand::tr("the phone did not delete them: %1")};
+        MoveCommand::tr("the phone did not delete them: %1"),
+        MoveCommand::tr("stopped before their turn: %1")};
     if (r.kept_total() > 0)
         lines << MoveCommand::tr("%n messages stay on the phone:", nullptr, as_int(r.kept_total()));
     for (size_t i = 0; i < kKeptReasons; ++i)
@@ -88,8 +91,18 @@ QString run_move_command(QWidget* parent, MessageLibrary& library, DeviceOperati
     if (!ask_yes_no(parent, question(plan)))
         return MoveCommand::tr("Move to PC cancelled: nothing was deleted.");
     MoveReport report;
-    if (move.prove(report))
-        move.delete_proven(report, sink);
+    if (move.prove(report)) {
+        QProgressDialog progress(MoveCommand::tr("Deleting on the phone..."),
+                                 MoveCommand::tr("Cancel"), 0, as_int(plan.total()), parent);
+        progress.setWindowTitle(QStringLiteral("Quillet"));
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(500);
+        move.delete_proven(report, sink, [&](size_t done) {
+            progress.setValue(as_int(done));
+            QCoreApplication::processEvents();
+            return progress.wasCanceled();
+        });
+    }
     if (sink != nullptr)
         sink->set_progress(-1);
     show_message_box(parent, report_text(report),

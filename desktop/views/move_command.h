@@ -1,6 +1,7 @@
 // Sms > Move to PC...: makes room on the phone (desktop/library/move_to_pc.h)
 // for every box. A Get SMS first; then a question that shows what would be
-// deleted (counts by box, oldest and newest date); on Yes the move, and its
+// deleted (counts by box, oldest and newest date); on Yes the move, under a
+// progress dialog whose Cancel stops before the next deletion, and its
 // report in a message box.
 #pragma once
 

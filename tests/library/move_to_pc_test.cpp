@@ -42,6 +42,25 @@ class UnplugDuringDeletions : public DeviceOperations {
     int left_;
 };
 
+// From the second Inbox fetch on, the entry of "text 3" names a message
+// with another text, as when the phone reused it.
+class EditedOnPhone : public UnplugDuringDeletions {
+  public:
+    using UnplugDuringDeletions::UnplugDuringDeletions;
+    int fetch_folder(BoxKind kind, std::vector<SmsWireRecord>& records, StatusSink* s) override {
+        const int n = UnplugDuringDeletions::fetch_folder(kind, records, s);
+        if (kind == BoxKind::Inbox && ++inbox_fetches_ > 1) {
+            for (SmsWireRecord& r : records)
+                if (r.text == u"text 3")
+                    r.text = u"another text";
+        }
+        return n;
+    }
+
+  private:
+    int inbox_fetches_ = 0;
+};
+
 class MoveToPc : public ::testing::Test {
   protected:
     test::LinkWorld world_;
@@ -173,6 +192,30 @@ TEST_F(MoveToPc, UnpluggedDuringTheDeletionsTheRestStays) {
     EXPECT_EQ(report.kept_for(KeptReason::LinkLost), 3u);
     EXPECT_EQ(on_phone(), "345");
     EXPECT_GE(off_phone_in_file(), 2u);
+}
+
+// Stopped by the user after two deletions, or a message changed on the
+// phone since it was proven: those stay there, and the report says why.
+TEST_F(MoveToPc, StoppedOrChangedMessagesStayOnThePhone) {
+    MoveChoice choice;
+    choice.boxes = {true, false, false};
+    {
+        PhoneMove move(library_, link_, choice, kNow);
+        ASSERT_TRUE(move.get(Options{}, nullptr).ok());
+        MoveReport report;
+        ASSERT_TRUE(move.prove(report));
+        move.delete_proven(report, nullptr, [](size_t done) { return done == 2; });
+        EXPECT_EQ(report.moved, 2u);
+        EXPECT_EQ(report.kept_for(KeptReason::Cancelled), 3u);
+        EXPECT_EQ(on_phone(), "345");
+    }
+    EditedOnPhone edited(link_, world_, -1);
+    PhoneMove move(library_, edited, choice, kNow);
+    const MoveReport report = move.run(Options{}, nullptr);
+    EXPECT_FALSE(report.fault);
+    EXPECT_EQ(report.moved, 2u);
+    EXPECT_EQ(report.kept_for(KeptReason::ChangedOnPhone), 1u);
+    EXPECT_EQ(on_phone(), "3");
 }
 
 }  // namespace
