@@ -676,6 +676,17 @@ Einzelheiten:
     </message>
 </context>
 <context>
+    <name>quillet::HtmlFormView</name>
+    <message>
+        <source>Imported from %1 (%2) on %3.</source>
+        <translation>Importiert aus %1 (%2) am %3.</translation>
+    </message>
+    <message>
+        <source>Attachments: %1</source>
+        <translation>Anhänge: %1</translation>
+    </message>
+</context>
+<context>
     <name>quillet::ListPane</name>
     <message>
         <source>Search text, number or name (Ctrl+E)</source>

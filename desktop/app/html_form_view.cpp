@@ -12,6 +12,7 @@
 #include "desktop/store/safe_file.h"
 #include "desktop/store/shown_time.h"
 #include "desktop/views/engine_texts.h"
+#include "desktop/views/gui_seams.h"
 #include "desktop/views/message_page.h"
 #include "desktop/views/page_palette.h"
 #include "desktop/views/window_parts.h"
@@ -92,6 +93,8 @@ HtmlFormView::HtmlFormView(QWidget* parent) : QWidget(parent) {
     connect(browser_, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
         if (url.toString() == to_qstring(kEarlierLink))
             Q_EMIT earlierRequested();
+        else if (url.isLocalFile())
+            open_file(url.toLocalFile());
     });
 }
 
@@ -119,8 +122,34 @@ bool HtmlFormView::render_template(std::u16string_view template_name, const SmsM
     fields.sender =
         contacts_ != nullptr ? contacts_->find_name_by_number(message.number()) : fields.phone;
     fields.date = shown_date_time(message.time());
+    fields.origin = origin_markup(message);
     fields.hits = search_hits(fields.message, highlight_);
     return show_page(render_page(template_bytes, fields));
+}
+
+std::u16string HtmlFormView::origin_markup(const SmsMessage& message) {
+    const std::optional<MessageOrigin> origin =
+        origins_ != nullptr ? origins_->origin_of(message) : std::nullopt;
+    if (!origin)
+        return {};
+    const QString file = QString::fromStdString(fs::path(origin->file).filename().string());
+    QString markup =
+        QStringLiteral("<p style=\"font-size: 8pt; color: %muted%\">") +
+        tr("Imported from %1 (%2) on %3.")
+            .arg(file.toHtmlEscaped(), QString::fromStdString(origin->format).toHtmlEscaped(),
+                 to_qstring(shown_date_time(filetime_from_unix(origin->time))));
+    const auto attachments = named_attachments(message.text_view(), origin->attachments);
+    if (!attachments.empty()) {
+        QStringList links;
+        for (const auto& [name, path] : attachments) {
+            links << QStringLiteral("<a href=\"%1\">%2</a>")
+                         .arg(file_url(path).toString(QUrl::FullyEncoded).toHtmlEscaped(),
+                              to_qstring(name).toHtmlEscaped());
+        }
+        markup +=
+            QStringLiteral("<br>") + tr("Attachments: %1").arg(links.join(QStringLiteral(", ")));
+    }
+    return (markup + QStringLiteral("</p>")).toStdU16String();
 }
 
 bool HtmlFormView::show_conversation(const ConversationPageFields& fields, const QString& anchor) {

@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <string>
 
+#include "desktop/library/import_origins.h"
 #include "desktop/store/contact_list.h"
 #include "desktop/views/conversation_page.h"
 #include "desktop/views/message_display.h"
@@ -52,6 +53,10 @@ class HtmlFormView : public QWidget, public MessageDisplay {
 
     // Names for the "sender" placeholder; null gives the number. Not owned.
     void set_contacts(const ContactList* contacts) { contacts_ = contacts; }
+    // Where imported messages came from, for the "origin" placeholder: the
+    // import's file, format and date, and links that open the attachment
+    // files the text names. Null leaves it empty. Not owned.
+    void set_origins(ImportOrigins* origins) { origins_ = origins; }
 
     void show_message(const SmsMessage* message, std::u16string_view template_name) override;
     // Fills `template_name` with `message`, writes the page file and shows
@@ -84,7 +89,10 @@ class HtmlFormView : public QWidget, public MessageDisplay {
     void show_idle();
 
     TemplateBrowser* browser_ = nullptr;
+    std::u16string origin_markup(const SmsMessage& message);
+
     const ContactList* contacts_ = nullptr;
+    ImportOrigins* origins_ = nullptr;
     std::string highlight_;
     bool idle_ = true;
 };

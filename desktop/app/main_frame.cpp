@@ -109,6 +109,8 @@ void MainFrame::start_up() {
         return;
     // An import a kill left half-done is taken out again.
     Importer(library_, nullptr).finish_interrupted();
+    origins_.emplace(library_.folder());
+    html_view_->set_origins(&*origins_);
     if (!moved.empty()) {
         program_log().log_line(to_utf8(moved));
         set_status_text(moved);

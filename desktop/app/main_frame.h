@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "desktop/app/key_table.h"
+#include "desktop/library/import_origins.h"
 #include "desktop/library/message_library.h"
 #include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/store/correspondence.h"
@@ -280,6 +281,9 @@ class MainFrame : public QMainWindow, public StatusSink {
     // Declared first: everything below may refer to them.
     SmartphoneSmsConnect& link_;
     MessageLibrary library_;
+    // Where imported messages came from, for the message view; read again
+    // after every import and undo.
+    std::optional<ImportOrigins> origins_;
     SmsBox* current_box_ = &library_.box(BoxKind::Inbox);
     SmsMessage selected_message_;
     Options options_;

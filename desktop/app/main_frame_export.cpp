@@ -77,6 +77,8 @@ void MainFrame::import_from(bool folder) {
     }
     const CommandScope command;
     const QString status = run_import_command(this, library_, contacts_window_.get(), folder);
+    if (origins_)
+        origins_->invalidate();
     if (!status.isEmpty())
         show_status(status);
 }

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDate>
+#include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -53,6 +54,11 @@ std::function<int(const QString&, const QStringList&)>& choice_handler() {
 std::function<bool()>& tray_handler() {
     static std::function<bool()> h;
     return h;
+}
+
+std::function<void(const QString&)>& open_file_handler() {
+    static std::function<void(const QString&)> handler;
+    return handler;
 }
 
 std::function<void(const QString&)>& sound_handler() {
@@ -195,6 +201,14 @@ QString ask_open_file_name(QFileDialog& dialog) {
     return dialog.selectedFiles().constFirst();
 }
 
+void open_file(const QString& path) {
+    if (open_file_handler()) {
+        open_file_handler()(path);
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
 void play_sound_file(const QString& path) {
     if (sound_handler()) {
         sound_handler()(path);
@@ -245,6 +259,10 @@ bool system_tray_available() {
 
 void set_tray_availability_handler(std::function<bool()> handler) {
     tray_handler() = std::move(handler);
+}
+
+void set_open_file_handler(std::function<void(const QString&)> handler) {
+    open_file_handler() = std::move(handler);
 }
 
 void set_sound_handler(std::function<void(const QString&)> handler) {

@@ -59,6 +59,9 @@ QStringList ask_open_file_names(QWidget* parent, const QString& caption, const Q
 // each selection); its window title is the caption a test handler sees.
 QString ask_open_file_name(QFileDialog& dialog);
 
+// Opens a file in the desktop's program for its kind (an attachment).
+void open_file(const QString& path);
+
 // Plays a WAV file without waiting; a file that cannot be played gives the
 // system's beep.
 void play_sound_file(const QString& path);
@@ -86,6 +89,7 @@ void set_question_handler(std::function<bool(const QString& text)> handler);
 void set_choice_handler(
     std::function<int(const QString& text, const QStringList& choices)> handler);
 void set_sound_handler(std::function<void(const QString& path)> handler);
+void set_open_file_handler(std::function<void(const QString& path)> handler);
 void set_tray_availability_handler(std::function<bool()> handler);
 
 }  // namespace quillet

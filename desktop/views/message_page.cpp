@@ -27,6 +27,8 @@ std::optional<std::u16string> replacement(std::u16string_view name, const PageFi
         return html_escaped(fields.phone);
     if (name == u"date")
         return html_escaped(fields.date);
+    if (name == u"origin")
+        return fields.origin;
     return std::nullopt;
 }
 

@@ -10,6 +10,8 @@
 //   {sender}   the display name for the number, escaped
 //   {phone}    the number as stored, escaped
 //   {date}     the shown date and time
+//   {origin}   where an imported message came from, as markup (empty for
+//              a message from the phone)
 //   {other}    "[other not defined]"
 // A placeholder still open at the end of the template is dropped; a "}"
 // outside one is written as it is. Of a name only its first 31 characters
@@ -38,7 +40,8 @@ struct PageFields {
     std::u16string sender;
     std::u16string phone;
     std::u16string date;
-    TextRanges hits;  // in `message`: marked on the page
+    std::u16string origin;  // markup, written as it is
+    TextRanges hits;        // in `message`: marked on the page
 };
 
 inline constexpr size_t kMaxPlaceholderName = 31;

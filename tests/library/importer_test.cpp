@@ -4,9 +4,11 @@
 // nothing doubled, undo, a kill before the import was done.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 
 #include "desktop/formats/android_backup.h"
+#include "desktop/library/import_origins.h"
 #include "desktop/library/importer.h"
 #include "desktop/library/message_matcher.h"
 #include "desktop/store/box_file.h"
@@ -265,6 +267,31 @@ TEST_F(ImportFolders, WhatCannotBeReadIsRefusedAndNothingIsKept) {
     ASSERT_EQ(run.failures.size(), 1u);
     EXPECT_NE(run.failures[0].find("not a backup Quillet can read"), std::string::npos);
     EXPECT_EQ(run.added(), 6u);  // the readable one is imported
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// The message view opens only files of the import's own folder that the
+// text names on a line of their own: never a path, a link or a missing file.
+TEST(NamedAttachmentsTest, OnlyTheImportsOwnFilesNamedOnTheirOwnLine) {
+    const test::TempFolder temp;
+    const std::filesystem::path folder = temp.path() / "7";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "a.png") << "png";
+    std::ofstream(temp.path() / "secret") << "no";
+    std::filesystem::create_symlink(temp.path() / "secret", folder / "link.png");
+    const auto found = named_attachments(
+        u"Look\n[picture: a.png]\n[file: ../secret]\n"
+        u"[picture: link.png]\nsee [picture: a.png] here\n"
+        u"[file: missing.bin]",
+        folder);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].first, u"a.png");
+    EXPECT_EQ(found[0].second, folder / "a.png");
 }
 
 }  // namespace

@@ -12,10 +12,13 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QTest>
+#include <QTextBrowser>
 
+#include "desktop/app/html_form_view.h"
 #include "desktop/formats/android_backup.h"
 #include "desktop/formats/vcard.h"
 #include "desktop/views/contacts_window.h"
+#include "desktop/views/gui_seams.h"
 #include "desktop/views/sms_list_view.h"
 #include "main_test_env.h"
 
@@ -227,6 +230,61 @@ class MainExportTest : public QObject {
         QVERIFY2(boxes[0].text.contains(QStringLiteral("0 added")), qPrintable(boxes[0].text));
     }
 
+    // An MMS imported from an Android backup: the message view says where
+    // it came from and its picture opens from there.
+    void anImportedMessageSaysWhereItCameFromAndOpensItsPicture() {
+        const auto f = imported_frame();
+        QVERIFY(f != nullptr);
+        const QByteArray picture("\x89PNG picture bytes", 19);
+        const QString backup = env_->temp_path(QStringLiteral("old-phone.xml"));
+        QFile file(backup);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            "<smses count=\"1\"><mms date=\"1500000000000\" msg_box=\"1\" read=\"1\" "
+            "address=\"+4930777\"><parts><part seq=\"0\" ct=\"image/png\" "
+            "name=\"IMG_0042.png\" data=\"" +
+            picture.toBase64() +
+            "\"/><part seq=\"1\" ct=\"text/plain\" text=\"Look\"/></parts></mms>"
+            "</smses>");
+        file.close();
+        env_->answer_file_dialogs({backup});
+        trigger(*f->frame, "importAction");
+        env_->take_message_boxes();
+
+        SmsListView& list = (*f)->list_view();
+        QModelIndex imported;
+        for (int row = 0; row < list.list_model().rowCount(); ++row) {
+            const QModelIndex i = list.list_model().index(row, 0);
+            if (i.data().toString().startsWith(QStringLiteral("Look")))
+                imported = i;
+        }
+        QVERIFY(imported.isValid());
+        list.scrollTo(imported);
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::NoModifier,
+                          list.visualRect(imported).center());
+        QTextBrowser& view = (*f)->html_view().browser();
+        QVERIFY2(view.toPlainText().contains(
+                     QStringLiteral("Imported from old-phone.xml (Android backup) on ")),
+                 qPrintable(view.toPlainText()));
+        QVERIFY(view.toPlainText().contains(QStringLiteral("Attachments: IMG_0042.png")));
+
+        QString opened;
+        set_open_file_handler([&](const QString& path) { opened = path; });
+        const QTextCursor link = view.document()->find(
+            QStringLiteral("IMG_0042.png"), view.document()->find(QStringLiteral("Attachments")));
+        QVERIFY(!link.isNull());
+        QTextCursor inside(view.document());
+        inside.setPosition(link.selectionStart() + 3);
+        view.setTextCursor(inside);
+        view.ensureCursorVisible();
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier,
+                          view.cursorRect(inside).center());
+        set_open_file_handler({});
+        QFile opened_file(opened);
+        QVERIFY2(opened_file.open(QIODevice::ReadOnly), qPrintable(opened));
+        QCOMPARE(opened_file.readAll(), picture);
+    }
+
     // Sms > Move to PC...: the question tells what leaves the phone, then
     // the phone's folders are empty and the list keeps every message.
     void moveToPcFromTheMenu() {
@@ -278,6 +336,16 @@ class MainExportTest : public QObject {
         QVERIFY(f != nullptr);
         const int rows = (*f)->list_view().list_model().rowCount();
         QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--force")}));
+        // The link finds the new phone's agent once the old one's is gone.
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                try {
+                    return f->link->known_commands() != kCommandsBeforeRestore;
+                } catch (const ORX_Exception&) {
+                    return false;
+                }
+            },
+            30'000));
         QStringList offered;
         set_choice_handler([&](const QString&, const QStringList& choices) {
             offered = choices;

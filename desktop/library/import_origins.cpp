@@ -1,0 +1,74 @@
+#include "desktop/library/import_origins.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "protocol/text_codec.h"
+
+namespace quillet {
+namespace fs = std::filesystem;
+namespace {
+
+uint64_t key_of(FileTime time, std::string_view number, uint64_t text_hash) {
+    uint64_t h = text_hash ^ (time * 0x9E3779B97F4A7C15ULL);
+    for (const char c : number)
+        h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ULL;
+    return h;
+}
+
+}  // namespace
+
+ImportOrigins::ImportOrigins(fs::path data_folder) : imports_(std::move(data_folder)) {}
+
+void ImportOrigins::load() {
+    origins_.clear();
+    keys_.clear();
+    for (const ImportRecord& r : imports_.records()) {
+        if (r.state != ImportRecord::State::Done || r.added == 0)
+            continue;
+        const auto at = static_cast<uint32_t>(origins_.size());
+        origins_.push_back({r.file, r.format, r.time, imports_.attachments(r.id)});
+        for (const AddedMessage& a : imports_.added(r.id))
+            keys_.emplace_back(key_of(a.time, a.number, a.text_hash), at);
+    }
+    std::sort(keys_.begin(), keys_.end());
+    loaded_ = true;
+}
+
+std::optional<MessageOrigin> ImportOrigins::origin_of(const SmsMessage& message) {
+    if (message.on_phone() != 0 || message.entry_id() != EntryId{})
+        return std::nullopt;
+    if (!loaded_)
+        load();
+    const uint64_t key = key_of(message.time(), message.number(), text_hash(message.text_view()));
+    const auto found = std::lower_bound(keys_.begin(), keys_.end(), std::pair(key, uint32_t{0}));
+    if (found == keys_.end() || found->first != key)
+        return std::nullopt;
+    return origins_[found->second];
+}
+
+std::vector<std::pair<std::u16string, fs::path>> named_attachments(std::u16string_view text,
+                                                                   const fs::path& folder) {
+    std::vector<std::pair<std::u16string, fs::path>> out;
+    for (size_t start = 0; start <= text.size();) {
+        const size_t end = std::min(text.find(u'\n', start), text.size());
+        const std::u16string_view line = text.substr(start, end - start);
+        start = end + 1;
+        const size_t colon = line.find(u": ");
+        if (!line.starts_with(u'[') || !line.ends_with(u']') || colon == std::u16string_view::npos)
+            continue;
+        const std::u16string name(line.substr(colon + 2, line.size() - colon - 3));
+        // A name with a path in it is none of the import's files.
+        if (name.empty() || name.find(u'/') != std::u16string::npos || name == u"." ||
+            name == u"..")
+            continue;
+        const fs::path file = folder / to_utf8(name);
+        struct stat st {};
+        if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            out.emplace_back(name, file);
+    }
+    return out;
+}
+
+}  // namespace quillet

@@ -1,0 +1,52 @@
+// Where an imported message came from, for the message view: the import
+// that added it (its file, format and time) and the attachment files its
+// text names. Found from the message itself (time, number, text), as the
+// imports' records list what each added (import_record.h).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "desktop/library/import_record.h"
+
+namespace quillet {
+
+struct MessageOrigin {
+    std::string file;                   // as the import record names it
+    std::string format;                 // "Android backup", "Gammu backup", ...
+    int64_t time = 0;                   // seconds since 1970, when the import ran
+    std::filesystem::path attachments;  // the import's attachment folder
+};
+
+class ImportOrigins {
+  public:
+    explicit ImportOrigins(std::filesystem::path data_folder);
+
+    // The records are read again at the next lookup: after an import or
+    // an undo.
+    void invalidate() { loaded_ = false; }
+    // The finished import that added `message`; none for a message from the
+    // phone (on it, or kept after it left) or one no import added.
+    std::optional<MessageOrigin> origin_of(const SmsMessage& message);
+
+  private:
+    void load();
+
+    ImportFolder imports_;
+    bool loaded_ = false;
+    std::vector<MessageOrigin> origins_;
+    // Key of (time, number, text) to its place in origins_, sorted: a few
+    // bytes a message, however many were imported.
+    std::vector<std::pair<uint64_t, uint32_t>> keys_;
+};
+
+// The attachments that `text` names on its "[kind: name]" lines and that
+// are files in `folder`: each line's name and the file's path, in order.
+std::vector<std::pair<std::u16string, std::filesystem::path>> named_attachments(
+    std::u16string_view text, const std::filesystem::path& folder);
+
+}  // namespace quillet
