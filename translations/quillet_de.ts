@@ -24,10 +24,6 @@ Einzelheiten:
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>%1 (%2): %3 added, %4 already kept, %5 possible duplicates, %6 attachments</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>  %1 skipped: %2</source>
         <translation type="unfinished"></translation>
     </message>
@@ -84,6 +80,17 @@ Details:
         <translation type="unfinished">
             <numerusform></numerusform>
             <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 (%2): %3 added, %4 already kept, %5 possible duplicates, %6</source>
+        <translation>%1 (%2): %3 hinzugefügt, %4 schon vorhanden, %5 mögliche Doppelte, %6</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n attachments</source>
+        <translation>
+            <numerusform>%n Anhang</numerusform>
+            <numerusform>%n Anhänge</numerusform>
         </translation>
     </message>
 </context>

@@ -24,6 +24,13 @@
             <numerusform>%n messages imported</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%n attachments</source>
+        <translation>
+            <numerusform>%n attachment</numerusform>
+            <numerusform>%n attachments</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>MoveCommand</name>

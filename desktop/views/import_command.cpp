@@ -63,15 +63,17 @@ class ProgressDialog : public ImportProgress {
 };
 
 QString file_line(const ImportRecord& r) {
-    QString line = ImportCommand::tr(
-                       "%1 (%2): %3 added, %4 already kept, %5 possible duplicates, %6 "
-                       "attachments")
-                       .arg(QFile::decodeName(QByteArray::fromStdString(r.file)),
-                            QString::fromStdString(r.format))
-                       .arg(r.added)
-                       .arg(r.duplicates)
-                       .arg(r.possible_duplicates)
-                       .arg(r.attachments);
+    QString line =
+        ImportCommand::tr(
+            "%1 (%2): %3 added, %4 already kept, %5 possible "
+            "duplicates, %6")
+            .arg(QFile::decodeName(QByteArray::fromStdString(r.file)),
+                 QString::fromStdString(r.format))
+            .arg(r.added)
+            .arg(r.duplicates)
+            .arg(r.possible_duplicates)
+            .arg(ImportCommand::tr("%n attachments", nullptr,
+                                   static_cast<int>(std::min<size_t>(r.attachments, INT32_MAX))));
     for (const auto& [why, count] : r.skipped)
         line += QLatin1Char('\n') +
                 ImportCommand::tr("  %1 skipped: %2").arg(count).arg(QString::fromStdString(why));
