@@ -1,5 +1,5 @@
 // Start-up: from process start to the main window shown with the Inbox
-// listed and painted, for a data folder whose Inbox holds 1,000 to 100,000
+// listed and painted, for a data folder whose Inbox holds 1,000 to 1,000,000
 // messages (and 2,000 contacts). Each iteration starts a fresh process (this
 // program, as a child) that goes through the program's own start-up path;
 // the parent times it from the spawn to the child's word that the list is
@@ -154,18 +154,23 @@ BENCHMARK(BM_StartUpToInboxListed)
     ->Arg(1'000)
     ->Arg(10'000)
     ->Arg(100'000)
+    ->Arg(1'000'000)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5);
 
 void print_summary() {
-    std::printf("start-up to the Inbox listed (goal at 100,000: 400 ms):\n");
+    std::printf("start-up to the Inbox listed (goals: 400 ms at 100,000, 1.5 s at 1,000,000):\n");
     for (const auto& [count, seconds] : g_seconds)
         std::printf("  %7d messages: %7.1f ms (processor time %.1f ms)\n", count, seconds * 1e3,
                     g_cpu_seconds[count] * 1e3);
     if (g_seconds.count(1'000) && g_seconds.count(100'000)) {
         std::printf("  growth 1,000 -> 100,000: %.1f times\n",
                     g_seconds[100'000] / g_seconds[1'000]);
+    }
+    if (g_seconds.count(100'000) && g_seconds.count(1'000'000)) {
+        std::printf("  growth 100,000 -> 1,000,000: %.1f times\n",
+                    g_seconds[1'000'000] / g_seconds[100'000]);
     }
 }
 

@@ -16,6 +16,7 @@
 #include "desktop/search/text_folding.h"
 #include "desktop/store/box_set.h"
 #include "desktop/store/orx_exception.h"
+#include "desktop/store/recipients.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/conversation_list_model.h"
 #include "desktop/views/conversation_page.h"

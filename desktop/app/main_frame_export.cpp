@@ -14,6 +14,7 @@
 #include "desktop/link/link_lock.h"
 #include "desktop/print/archive.h"
 #include "desktop/print/conversation_print.h"
+#include "desktop/store/recipients.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/gui_seams.h"

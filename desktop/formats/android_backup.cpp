@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "desktop/formats/xml_attribute.h"
+#include "desktop/store/recipients.h"
 #include "protocol/text_codec.h"
 
 namespace quillet {

@@ -5,6 +5,7 @@
 
 #include "desktop/search/text_folding.h"
 #include "desktop/store/box_set.h"
+#include "desktop/store/recipients.h"
 #include "protocol/text_codec.h"
 
 namespace quillet {

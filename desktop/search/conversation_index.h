@@ -31,6 +31,7 @@
 #include "desktop/store/contact_list.h"
 #include "desktop/store/message_ref.h"
 #include "desktop/store/phone_number.h"
+#include "desktop/store/recipients.h"
 #include "desktop/store/sms_box.h"
 
 namespace quillet {

@@ -2,9 +2,6 @@
 // Items, and Deleted Items when asked for.
 #pragma once
 
-#include <string_view>
-#include <vector>
-
 #include "desktop/store/sms_box.h"
 
 namespace quillet {
@@ -14,9 +11,5 @@ struct BoxSet {
     const SmsBox& sent;
     const SmsBox* deleted = nullptr;  // left out when null
 };
-
-// The recipients a stored number names: several separated by ";" or ","
-// (blanks around each dropped), else the number itself.
-std::vector<std::string_view> recipients_of(std::string_view number);
 
 }  // namespace quillet

@@ -1,4 +1,5 @@
 #include "correspondence.h"
+#include "desktop/store/recipients.h"
 
 #include <algorithm>
 #include <unordered_map>

@@ -1,4 +1,4 @@
-#include "box_set.h"
+#include "desktop/store/recipients.h"
 
 namespace quillet {
 
