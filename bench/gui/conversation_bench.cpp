@@ -20,11 +20,11 @@
 #include <string>
 
 #include "bench/gui/qt_bench_main.h"
-#include "desktop/app/list_pane.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/store/app_paths.h"
 #include "desktop/store/contact_list.h"
 #include "desktop/views/conversation_list_model.h"
+#include "desktop/views/list_pane.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"
 

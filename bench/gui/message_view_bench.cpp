@@ -9,8 +9,8 @@
 #include <QTextBrowser>
 #include <string>
 
-#include "desktop/app/html_form_view.h"
 #include "desktop/store/app_paths.h"
+#include "desktop/views/html_form_view.h"
 #include "desktop/views/message_display.h"
 #include "protocol/filetime.h"
 

@@ -10,9 +10,6 @@
 #include <QStatusBar>
 #include <QSystemTrayIcon>
 
-#include "desktop/app/help_window.h"
-#include "desktop/app/html_form_view.h"
-#include "desktop/app/list_pane.h"
 #include "desktop/app/notification_relay.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/store/config_list.h"
@@ -22,6 +19,9 @@
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/engine_texts.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/help_window.h"
+#include "desktop/views/html_form_view.h"
+#include "desktop/views/list_pane.h"
 #include "desktop/views/options_window.h"
 #include "desktop/views/pictures.h"
 #include "desktop/views/sms_list_view.h"

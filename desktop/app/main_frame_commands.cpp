@@ -4,19 +4,19 @@
 #include <QHeaderView>
 #include <QTextStream>
 
-#include "desktop/app/about_box.h"
-#include "desktop/app/help_window.h"
-#include "desktop/app/html_form_view.h"
-#include "desktop/app/list_pane.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/formats/csv_xml_export.h"
 #include "desktop/store/log_file.h"
 #include "desktop/store/orx_exception.h"
+#include "desktop/views/about_box.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/engine_texts.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/help_window.h"
+#include "desktop/views/html_form_view.h"
+#include "desktop/views/list_pane.h"
 #include "desktop/views/move_command.h"
 #include "desktop/views/options_window.h"
 #include "desktop/views/restore_command.h"

@@ -6,8 +6,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
-#include "desktop/app/html_form_view.h"
-#include "desktop/app/list_pane.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/formats/android_backup.h"
 #include "desktop/formats/vcard.h"
@@ -18,7 +16,9 @@
 #include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/html_form_view.h"
 #include "desktop/views/import_command.h"
+#include "desktop/views/list_pane.h"
 #include "desktop/views/window_parts.h"
 
 namespace quillet {

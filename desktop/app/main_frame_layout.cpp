@@ -9,12 +9,12 @@
 #include <QToolBar>
 #include <algorithm>
 
-#include "desktop/app/html_form_view.h"
-#include "desktop/app/list_pane.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/store/config_list.h"
 #include "desktop/views/contacts_window.h"
+#include "desktop/views/html_form_view.h"
+#include "desktop/views/list_pane.h"
 #include "desktop/views/lock_keys.h"
 #include "desktop/views/options_window.h"
 #include "desktop/views/pictures.h"

@@ -14,11 +14,11 @@
 #include <QTest>
 #include <QTextBrowser>
 
-#include "desktop/app/html_form_view.h"
 #include "desktop/formats/android_backup.h"
 #include "desktop/formats/vcard.h"
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/html_form_view.h"
 #include "desktop/views/sms_list_view.h"
 #include "main_test_env.h"
 

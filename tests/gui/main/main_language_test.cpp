@@ -13,16 +13,16 @@
 #include <QTreeWidget>
 #include <algorithm>
 
-#include "desktop/app/about_box.h"
-#include "desktop/app/html_form_view.h"
-#include "desktop/app/list_pane.h"
 #include "desktop/app/translation.h"
 #include "desktop/composer/new_sms_form.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/composer/recipient_list.h"
 #include "desktop/store/options.h"
+#include "desktop/views/about_box.h"
 #include "desktop/views/conversation_list_model.h"
 #include "desktop/views/engine_texts.h"
+#include "desktop/views/html_form_view.h"
+#include "desktop/views/list_pane.h"
 #include "desktop/views/options_window.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"

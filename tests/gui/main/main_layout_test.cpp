@@ -7,11 +7,11 @@
 #include <QSplitter>
 #include <QTest>
 
-#include "desktop/app/list_pane.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/store/config_list.h"
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/conversation_list_model.h"
+#include "desktop/views/list_pane.h"
 #include "desktop/views/options_window.h"
 #include "desktop/views/sms_list_view.h"
 #include "main_test_env.h"

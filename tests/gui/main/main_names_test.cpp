@@ -4,9 +4,9 @@
 #include <QTest>
 #include <QTextBrowser>
 
-#include "desktop/app/html_form_view.h"
 #include "desktop/views/contacts_list_view.h"
 #include "desktop/views/contacts_window.h"
+#include "desktop/views/html_form_view.h"
 #include "desktop/views/sms_list_view.h"
 #include "main_test_env.h"
 

@@ -16,7 +16,7 @@
 #include <QUrl>
 
 #include "desktop/app/desktop_notifier.h"
-#include "desktop/app/html_form_view.h"
+#include "desktop/views/html_form_view.h"
 #include "desktop/views/sms_list_view.h"
 #include "main_test_env.h"
 

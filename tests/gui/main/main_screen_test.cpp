@@ -16,8 +16,8 @@
 #include <QTextBrowser>
 #include <QTextDocument>
 
-#include "desktop/app/html_form_view.h"
 #include "desktop/composer/new_sms_window.h"
+#include "desktop/views/html_form_view.h"
 #include "desktop/views/message_page.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"

@@ -15,9 +15,9 @@
 #include <QToolBar>
 #include <QTreeView>
 
-#include "desktop/app/help_window.h"
-#include "desktop/app/html_form_view.h"
-#include "desktop/app/list_pane.h"
+#include "desktop/views/help_window.h"
+#include "desktop/views/html_form_view.h"
+#include "desktop/views/list_pane.h"
 #include "desktop/views/page_palette.h"
 #include "desktop/views/pictures.h"
 #include "desktop/views/sms_list_view.h"

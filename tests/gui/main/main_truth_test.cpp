@@ -19,12 +19,12 @@
 #include <QTextBrowser>
 #include <QTreeView>
 
-#include "desktop/app/html_form_view.h"
-#include "desktop/app/list_pane.h"
 #include "desktop/composer/new_sms_form.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/store/contact_list.h"
 #include "desktop/views/conversation_list_model.h"
+#include "desktop/views/html_form_view.h"
+#include "desktop/views/list_pane.h"
 #include "desktop/views/sms_list_view.h"
 #include "main_test_env.h"
 

@@ -18,8 +18,6 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
-#include "desktop/app/help_window.h"
-#include "desktop/app/html_form_view.h"
 #include "desktop/composer/new_sms_form.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/formats/csv_xml_export.h"
@@ -28,6 +26,8 @@
 #include "desktop/store/shown_time.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_window.h"
+#include "desktop/views/help_window.h"
+#include "desktop/views/html_form_view.h"
 #include "desktop/views/options_window.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"

@@ -1,4 +1,4 @@
-#include "html_form_view.h"
+#include "desktop/views/html_form_view.h"
 
 #include <QEvent>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "list_pane.h"
+#include "desktop/views/list_pane.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "desktop/app/html_form_view.h"
 #include "desktop/search/text_folding.h"
 #include "desktop/store/box_set.h"
 #include "desktop/store/orx_exception.h"
@@ -21,6 +20,7 @@
 #include "desktop/views/conversation_list_model.h"
 #include "desktop/views/conversation_page.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/html_form_view.h"
 #include "desktop/views/message_page.h"
 #include "desktop/views/search_results_model.h"
 #include "desktop/views/sms_list_view.h"

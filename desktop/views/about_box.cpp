@@ -1,4 +1,4 @@
-#include "about_box.h"
+#include "desktop/views/about_box.h"
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>

@@ -1,4 +1,4 @@
-#include "help_window.h"
+#include "desktop/views/help_window.h"
 
 #include <QFileInfo>
 #include <QTextBrowser>
