@@ -71,34 +71,12 @@ HRESULT SimDeinitialize(HSIM sim) {
     return s.open.erase(sim) == 1 ? S_OK : E_INVALIDARG;
 }
 
-HRESULT SimReadPhonebookEntry(HSIM sim, DWORD location, DWORD index,
-                              std::span<uint8_t, sim_entry::kSize> entry) {
-    Sims& s = sims();
-    std::lock_guard guard(s.lock);
-    phone::PhoneStore* store = find(s, sim);
-    if (store == nullptr || location != SIM_PBSTORAGE_SIM)
-        return E_INVALIDARG;
-    if (get_u32le(entry, 0) != sim_entry::kSize)
-        return E_INVALIDARG;
-    try {
-        const int total = store->sim_size();
-        if (index < 1 || index > static_cast<DWORD>(total))
-            return SIM_E_INVALIDINDEX;
-        const auto found = store->sim_entry(static_cast<int>(index));
-        if (!found)
-            return SIM_E_NOTFOUND;
-        std::fill(entry.begin() + 4, entry.end(), uint8_t{0});
-        put_text(entry, sim_entry::kNumber, found->number);
-        put_u32le(entry, sim_entry::kAddressType, found->number.starts_with(u"+") ? 1 : 0);
-        put_text(entry, sim_entry::kName, found->name);
-    } catch (const phone::PhoneDbError&) {
-        return E_FAIL;
-    }
-    return S_OK;
-}
+namespace {
 
-HRESULT SimWritePhonebookEntry(HSIM sim, DWORD location, DWORD index,
-                               std::span<const uint8_t, sim_entry::kSize> entry) {
+// Runs `step` on the store of an open SIM for one slot within its size; the
+// errors every slot call shares otherwise.
+template <class Step>
+HRESULT on_slot(HSIM sim, DWORD location, DWORD index, std::span<const uint8_t> entry, Step step) {
     Sims& s = sims();
     std::lock_guard guard(s.lock);
     phone::PhoneStore* store = find(s, sim);
@@ -109,12 +87,35 @@ HRESULT SimWritePhonebookEntry(HSIM sim, DWORD location, DWORD index,
     try {
         if (index < 1 || index > static_cast<DWORD>(store->sim_size()))
             return SIM_E_INVALIDINDEX;
-        store->set_sim_entry({static_cast<int>(index), get_text(entry, sim_entry::kName),
-                              get_text(entry, sim_entry::kNumber)});
+        return step(*store);
     } catch (const phone::PhoneDbError&) {
         return E_FAIL;
     }
-    return S_OK;
+}
+
+}  // namespace
+
+HRESULT SimReadPhonebookEntry(HSIM sim, DWORD location, DWORD index,
+                              std::span<uint8_t, sim_entry::kSize> entry) {
+    return on_slot(sim, location, index, entry, [&](phone::PhoneStore& store) {
+        const auto found = store.sim_entry(static_cast<int>(index));
+        if (!found)
+            return SIM_E_NOTFOUND;
+        std::fill(entry.begin() + 4, entry.end(), uint8_t{0});
+        put_text(entry, sim_entry::kNumber, found->number);
+        put_u32le(entry, sim_entry::kAddressType, found->number.starts_with(u"+") ? 1 : 0);
+        put_text(entry, sim_entry::kName, found->name);
+        return S_OK;
+    });
+}
+
+HRESULT SimWritePhonebookEntry(HSIM sim, DWORD location, DWORD index,
+                               std::span<const uint8_t, sim_entry::kSize> entry) {
+    return on_slot(sim, location, index, entry, [&](phone::PhoneStore& store) {
+        store.set_sim_entry({static_cast<int>(index), get_text(entry, sim_entry::kName),
+                             get_text(entry, sim_entry::kNumber)});
+        return S_OK;
+    });
 }
 
 HRESULT SimGetPhonebookStatus(HSIM sim, DWORD location, DWORD* used, DWORD* total) {
