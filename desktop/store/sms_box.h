@@ -119,6 +119,7 @@ class SmsBox {
     void delete_message(size_t index, DeviceOperations& device);
 
     bool has_new() const { return !new_messages_.empty(); }
+    size_t queued_new() const { return new_messages_.size(); }
     // Moves the newest queued message into `out` (last in, first out).
     // False, and `out` untouched, when the queue is empty.
     bool pop_new(SmsMessage& out);
