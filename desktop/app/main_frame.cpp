@@ -261,7 +261,7 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
     // A Delete held down deletes once, not every message below it in turn.
     const bool deleting = command == FrameKey::Delete || command == FrameKey::DeleteOnDevice;
     if (!(deleting && key->isAutoRepeat()))
-        run_frame_key(command);
+        guarded([command](MainFrame* frame) { frame->run_frame_key(command); })();
     return false;  // the pane gets the key as well
 }
 
