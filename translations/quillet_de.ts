@@ -719,6 +719,22 @@ Einzelheiten:
         <source>Delete on device</source>
         <translation>Auf dem Gerät löschen</translation>
     </message>
+    <message>
+        <source>There is not enough memory to sort this list; it keeps its order. Close other programs and try again.</source>
+        <translation>Der Speicher reicht nicht, um diese Liste zu sortieren; sie behält ihre Reihenfolge. Schließen Sie andere Programme und versuchen Sie es erneut.</translation>
+    </message>
+    <message>
+        <source>There is not enough memory to list the conversations. The messages are kept as they are; close other programs and choose Conversations again.</source>
+        <translation>Der Speicher reicht nicht, um die Unterhaltungen aufzulisten. Die Nachrichten bleiben, wie sie sind; schließen Sie andere Programme und wählen Sie erneut Unterhaltungen.</translation>
+    </message>
+    <message>
+        <source>There is not enough memory to show this conversation. Its messages are kept as they are; close other programs and choose it again.</source>
+        <translation>Der Speicher reicht nicht, um diese Unterhaltung anzuzeigen. Ihre Nachrichten bleiben, wie sie sind; schließen Sie andere Programme und wählen Sie sie erneut.</translation>
+    </message>
+    <message>
+        <source>There is not enough memory to search the messages. They are kept as they are; close other programs and search again.</source>
+        <translation>Der Speicher reicht nicht, um die Nachrichten zu durchsuchen. Sie bleiben, wie sie sind; schließen Sie andere Programme und suchen Sie erneut.</translation>
+    </message>
 </context>
 <context>
     <name>quillet::MainFrame</name>
@@ -1194,10 +1210,6 @@ Einzelheiten:
         <source>%1 of them also went to others and leave their conversations too.</source>
         <translation>%1 davon gingen auch an andere und verschwinden auch aus deren Unterhaltungen.</translation>
     </message>
-    <message>
-        <source>There is not enough memory to take in the phone&apos;s messages; the boxes are as they were.</source>
-        <translation>Der Speicher reicht nicht, um die Nachrichten des Telefons aufzunehmen; die Ordner sind unverändert.</translation>
-    </message>
     <message numerus="yes">
         <source>Delete these %n messages on the phone? Quillet keeps its copies.</source>
         <translation>
@@ -1292,6 +1304,14 @@ Details:
     <message>
         <source>&amp;Restore to Phone...</source>
         <translation>Auf Telefon &amp;wiederherstellen...</translation>
+    </message>
+    <message>
+        <source>There is not enough memory to finish this command. What it finished is kept; close other programs and try again.</source>
+        <translation>Der Speicher reicht nicht, um diesen Befehl zu Ende zu führen. Was er schon erledigt hat, bleibt erhalten; schließen Sie andere Programme und versuchen Sie es erneut.</translation>
+    </message>
+    <message>
+        <source>There is not enough memory to take in all of the phone&apos;s messages. Nothing is lost: what was not taken in is still on the phone. Close other programs and choose Get SMS again.</source>
+        <translation>Der Speicher reicht nicht, um alle Nachrichten des Telefons aufzunehmen. Nichts geht verloren: Was nicht aufgenommen wurde, ist noch auf dem Telefon. Schließen Sie andere Programme und wählen Sie erneut „SMS abrufen“.</translation>
     </message>
 </context>
 <context>
@@ -1640,6 +1660,20 @@ Details:
         <translation>Löschen auf dem Gerät nicht möglich. Bitte prüfen Sie die ActiveSync-Verbindung.
 Einzelheiten:
 </translation>
+    </message>
+    <message numerus="yes">
+        <source>There is not enough memory to sort the %n messages of this list; they keep their order. Close other programs and try again.</source>
+        <translation>
+            <numerusform>Der Speicher reicht nicht, um die %n Nachricht dieser Liste zu sortieren; sie behält ihre Reihenfolge. Schließen Sie andere Programme und versuchen Sie es erneut.</numerusform>
+            <numerusform>Der Speicher reicht nicht, um die %n Nachrichten dieser Liste zu sortieren; sie behalten ihre Reihenfolge. Schließen Sie andere Programme und versuchen Sie es erneut.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>There is not enough memory to list the %n messages of this box. They are kept as they are; close other programs and choose the box again.</source>
+        <translation>
+            <numerusform>Der Speicher reicht nicht, um die %n Nachricht dieses Postfachs aufzulisten. Sie bleibt, wie sie ist; schließen Sie andere Programme und wählen Sie das Postfach erneut.</numerusform>
+            <numerusform>Der Speicher reicht nicht, um die %n Nachrichten dieses Postfachs aufzulisten. Sie bleiben, wie sie sind; schließen Sie andere Programme und wählen Sie das Postfach erneut.</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -226,4 +226,21 @@
         </translation>
     </message>
 </context>
+<context>
+    <name>quillet::SmsListView</name>
+    <message numerus="yes">
+        <source>There is not enough memory to sort the %n messages of this list; they keep their order. Close other programs and try again.</source>
+        <translation>
+            <numerusform>There is not enough memory to sort the %n message of this list; it keeps its place. Close other programs and try again.</numerusform>
+            <numerusform>There is not enough memory to sort the %n messages of this list; they keep their order. Close other programs and try again.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>There is not enough memory to list the %n messages of this box. They are kept as they are; close other programs and choose the box again.</source>
+        <translation>
+            <numerusform>There is not enough memory to list the %n message of this box. It is kept as it is; close other programs and choose the box again.</numerusform>
+            <numerusform>There is not enough memory to list the %n messages of this box. They are kept as they are; close other programs and choose the box again.</numerusform>
+        </translation>
+    </message>
+</context>
 </TS>

@@ -22,6 +22,7 @@
 #include "desktop/views/help_window.h"
 #include "desktop/views/html_form_view.h"
 #include "desktop/views/list_pane.h"
+#include "desktop/views/memory_room.h"
 #include "desktop/views/options_window.h"
 #include "desktop/views/pictures.h"
 #include "desktop/views/sms_list_view.h"
@@ -41,6 +42,7 @@ constexpr int kDefaultHeight = 700;
 
 MainFrame::MainFrame(SmartphoneSmsConnect& link, QWidget* parent)
     : QMainWindow(parent), link_(link), relay_(std::make_shared<NotificationRelay>(this)) {
+    keep_painter_threads();
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QStringLiteral("Quillet"));
     setWindowIcon(application_icon());
@@ -104,6 +106,9 @@ void MainFrame::start_up() {
     load_options(options_);
     program_log().open("logfile.txt");
     program_log().log_line("===\nQuillet! started");
+    // Reading and listing the boxes leave the window system room to draw,
+    // as every command does (memory_room.h).
+    std::optional<MemoryReserve::Held> reserve(std::in_place);
     load_boxes();
     if (shut_down_)
         return;
@@ -117,6 +122,7 @@ void MainFrame::start_up() {
     }
     create_side_windows();
     show_box(BoxKind::Inbox);
+    reserve.reset();
     std::weak_ptr<NotificationRelay> relay = relay_;
     link_.start_sentinel([relay] {
         if (auto alive = relay.lock())
@@ -257,7 +263,7 @@ bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
     // A Delete held down deletes once, not every message below it in turn.
     const bool deleting = command == FrameKey::Delete || command == FrameKey::DeleteOnDevice;
     if (!(deleting && key->isAutoRepeat()))
-        run_frame_key(command);
+        guarded([command](MainFrame* frame) { frame->run_frame_key(command); })();
     return false;  // the pane gets the key as well
 }
 

@@ -34,6 +34,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,7 @@
 #include "desktop/store/options.h"
 #include "desktop/store/sms_box.h"
 #include "desktop/store/status_sink.h"
+#include "desktop/views/memory_room.h"
 
 class QAction;
 class QLabel;
@@ -254,6 +256,23 @@ class MainFrame : public QMainWindow, public StatusSink {
     // Runs `work` as a command; a failure text it returns is shown in a
     // message box.
     void run_export(const std::function<QString()>& work);
+    // `handler` (a member of the frame, or a callable taking it) as a
+    // menu, toolbar or list request runs it, with the memory reserve set
+    // aside (memory_room.h): a command that runs out of memory says so
+    // instead of taking the program down. What it finished before is saved
+    // as after any command.
+    template <typename Handler>
+    auto guarded(Handler handler) {
+        return [this, handler] {
+            const MemoryReserve::Held reserve;
+            try {
+                std::invoke(handler, this);
+            } catch (const std::bad_alloc&) {
+                say_out_of_memory();
+            }
+        };
+    }
+    void say_out_of_memory();
     void ask_for_get_sms();
     void build_tray_icon();
     void build_desktop_notifier();

@@ -46,6 +46,11 @@ void MainFrame::after_command() {
     }
 }
 
+void MainFrame::say_out_of_memory() {
+    show_message_box(this, tr("There is not enough memory to finish this command. What it "
+                              "finished is kept; close other programs and try again."));
+}
+
 void MainFrame::show_conversations() {
     tree_view_->select_conversations_quietly();
     if (isVisible() && !list_pane_->showing_conversations())
@@ -93,8 +98,10 @@ void MainFrame::on_button_get_sms() {
                                    ? failure_text(tr("Please Check your ActiveSync connection.\n"
                                                      "Details:\n"),
                                                   *got.link_failure)
-                                   : tr("There is not enough memory to take in the phone's "
-                                        "messages; the boxes are as they were."));
+                                   : tr("There is not enough memory to take in all of the "
+                                        "phone's messages. Nothing is lost: what was not taken "
+                                        "in is still on the phone. Close other programs and "
+                                        "choose Get SMS again."));
         Q_EMIT getSmsFinished(-1);
         return;
     }

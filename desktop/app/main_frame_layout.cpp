@@ -45,21 +45,24 @@ void MainFrame::build_panes() {
     list_view_->setup_columns();
     set_default_pane_sizes();
     list_view_->set_display(html_view_);
-    connect(tree_view_, &SmsTreeView::boxChosen, this, &MainFrame::show_box);
-    connect(tree_view_, &SmsTreeView::conversationsChosen, this, &MainFrame::show_conversations);
+    connect(tree_view_, &SmsTreeView::boxChosen, this, [this](BoxKind kind) {
+        guarded([kind](MainFrame* frame) { frame->show_box(kind); })();
+    });
+    connect(tree_view_, &SmsTreeView::conversationsChosen, this,
+            guarded(&MainFrame::show_conversations));
     connect(list_view_, &SmsListView::messageShown, this, &MainFrame::on_message_shown);
     connect(list_pane_, &ListPane::messageShown, this, &MainFrame::on_message_shown);
-    connect(list_view_, &SmsListView::forwardRequested, this, &MainFrame::forward);
-    connect(list_view_, &SmsListView::replyRequested, this, &MainFrame::reply);
-    connect(list_view_, &SmsListView::markReadRequested, this, &MainFrame::mark_read);
-    connect(list_view_, &SmsListView::markUnreadRequested, this, &MainFrame::mark_unread);
-    connect(list_view_, &SmsListView::deleteRequested, this, &MainFrame::delete_messages);
+    connect(list_view_, &SmsListView::forwardRequested, this, guarded(&MainFrame::forward));
+    connect(list_view_, &SmsListView::replyRequested, this, guarded(&MainFrame::reply));
+    connect(list_view_, &SmsListView::markReadRequested, this, guarded(&MainFrame::mark_read));
+    connect(list_view_, &SmsListView::markUnreadRequested, this, guarded(&MainFrame::mark_unread));
+    connect(list_view_, &SmsListView::deleteRequested, this, guarded(&MainFrame::delete_messages));
     connect(list_view_, &SmsListView::deleteOnDeviceRequested, this,
-            &MainFrame::delete_messages_on_device);
-    connect(list_pane_, &ListPane::replyRequested, this, &MainFrame::reply);
-    connect(list_pane_, &ListPane::deleteRequested, this, &MainFrame::delete_messages);
+            guarded(&MainFrame::delete_messages_on_device));
+    connect(list_pane_, &ListPane::replyRequested, this, guarded(&MainFrame::reply));
+    connect(list_pane_, &ListPane::deleteRequested, this, guarded(&MainFrame::delete_messages));
     connect(list_pane_, &ListPane::deleteOnDeviceRequested, this,
-            &MainFrame::delete_messages_on_device);
+            guarded(&MainFrame::delete_messages_on_device));
 }
 
 void MainFrame::set_default_pane_sizes() {
@@ -109,7 +112,7 @@ void MainFrame::build_menus() {
         QAction* action = menu->addAction(text);
         action->setObjectName(QLatin1String(name));
         show_frame_key(*action, key);
-        connect(action, &QAction::triggered, this, handler);
+        connect(action, &QAction::triggered, this, guarded(handler));
         return action;
     };
     QMenu* file = menuBar()->addMenu(tr("&File"));
@@ -174,12 +177,12 @@ void MainFrame::build_menus() {
         action->setObjectName(QLatin1String(boxes[kind].name));
         action->setShortcut(QKeySequence(Qt::CTRL | boxes[kind].key));
         connect(action, &QAction::triggered, this,
-                [this, kind] { show_box(static_cast<BoxKind>(kind)); });
+                guarded([kind](MainFrame* frame) { frame->show_box(static_cast<BoxKind>(kind)); }));
     }
     QAction* conversations = view->addAction(tr("&Conversations"));
     conversations->setObjectName(QStringLiteral("viewConversationsAction"));
     conversations->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_4));
-    connect(conversations, &QAction::triggered, this, &MainFrame::show_conversations);
+    connect(conversations, &QAction::triggered, this, guarded(&MainFrame::show_conversations));
     QAction* search = view->addAction(tr("S&earch"));
     search->setObjectName(QStringLiteral("searchAction"));
     search->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
@@ -226,7 +229,7 @@ void MainFrame::build_toolbar() {
         // The prompt as a tooltip only: as a status tip it would cover the
         // status pane, which says what the last command did.
         action->setToolTip(prompt);
-        connect(action, &QAction::triggered, this, handler);
+        connect(action, &QAction::triggered, this, guarded(handler));
     };
     add(ToolbarPicture::GetSms, tr("Get SMS"), tr("Get new SMS messages"), "toolGetSms",
         &MainFrame::ask_for_get_sms);

@@ -49,7 +49,7 @@ void MainFrame::build_tray_icon() {
     auto add = [this, menu](const QString& text, const char* name, auto handler) {
         QAction* action = menu->addAction(text);
         action->setObjectName(QLatin1String(name));
-        connect(action, &QAction::triggered, this, handler);
+        connect(action, &QAction::triggered, this, guarded(handler));
     };
     add(tr("Show Quillet"), "trayShowAction", &MainFrame::bring_to_front);
     add(tr("Get SMS"), "trayGetSmsAction", &MainFrame::on_button_get_sms);

@@ -140,9 +140,19 @@ GetSmsReport MessageLibrary::get_sms(DeviceOperations& device, const Options& op
 }
 
 void MessageLibrary::adopt_imported(SmsBox& b, size_t before, GetSmsReport& report) {
-    std::vector<SmsMessage> fresh;  // newest first
-    for (SmsMessage popped; b.pop_new(popped);)
-        fresh.push_back(std::move(popped));
+    try {
+        adopt_matches(b, before, report);
+    } catch (const std::bad_alloc&) {
+        // The box keeps the phone's copies beside the imported ones; the
+        // next fetch must not count them as new again.
+        for (SmsMessage dropped; b.pop_new(dropped);) {
+        }
+        throw;
+    }
+}
+
+void MessageLibrary::adopt_matches(SmsBox& b, size_t before, GetSmsReport& report) {
+    // What needs memory comes before anything in the box changes.
     std::vector<std::pair<size_t, size_t>> adopted;
     // Only messages kept but no longer on a phone (imported, moved to the
     // PC, restored onto a new phone) can be a new phone message's other copy.
@@ -166,6 +176,10 @@ void MessageLibrary::adopt_imported(SmsBox& b, size_t before, GetSmsReport& repo
                 adopted.emplace_back(r.kept.index, j);
         }
     }
+    std::vector<SmsMessage> fresh;  // newest first
+    fresh.reserve(b.queued_new());
+    for (SmsMessage popped; b.pop_new(popped);)
+        fresh.push_back(std::move(popped));
     for (const auto& [kept, copy] : adopted) {
         const SmsMessage& phone = b.message_ref(copy);
         std::erase_if(fresh, [&](const SmsMessage& f) {

@@ -46,7 +46,10 @@ struct GetSmsReport {
     std::optional<SmsMessage> newest_arrived;
     // The link failed part-way; what was fetched before it is kept.
     std::optional<ORX_Exception> link_failure;
-    // The fetched folders did not fit in memory; the boxes are as before.
+    // A fetched folder did not fit in memory: its box is as it was (the
+    // boxes fetched before it keep what they took in), or, when only the
+    // matching with imported copies did not fit, holds the phone's copies
+    // beside them. Nothing is lost.
     bool out_of_memory = false;
     bool ok() const { return !link_failure && !out_of_memory; }
 };
@@ -118,8 +121,10 @@ class MessageLibrary {
     std::optional<FileIdentity> identity_of(BoxKind kind) const;
     // After a fetch appended messages from `before` on: a kept message no
     // longer on the phone that one of them is takes the phone's entry and
-    // the copy goes; the rest are reported as new.
+    // the copy goes; the rest are reported as new. Out of memory, nothing is
+    // adopted and the std::bad_alloc goes on.
     void adopt_imported(SmsBox& b, size_t before, GetSmsReport& report);
+    void adopt_matches(SmsBox& b, size_t before, GetSmsReport& report);
     // Takes in what another writer put in the box's file since it was read.
     void take_in_if_changed(BoxKind kind, BoxSaveReport& report);
 

@@ -72,6 +72,18 @@ ConversationIndex::ConversationIndex(const PhoneNumbers& numbers) : numbers_(num
 
 ConversationIndex::~ConversationIndex() = default;
 
+void ConversationIndex::clear() {
+    for (auto& box : boxes_)
+        *box = Box();
+    std::vector<Place>().swap(places_);
+    std::vector<uint32_t>().swap(free_places_);
+    std::vector<Conversation>().swap(conversations_);
+    std::vector<uint32_t>().swap(live_);
+    std::unordered_map<std::string, uint32_t>().swap(by_key_);
+    std::unordered_map<std::string, std::pair<uint32_t, uint32_t>>().swap(by_spelling_);
+    std::vector<std::optional<std::string>>().swap(folded_names_);
+}
+
 void ConversationIndex::update(const SmsBox& inbox, const SmsBox& sent, const SmsBox& deleted) {
     update_box(0, inbox);
     update_box(1, sent);

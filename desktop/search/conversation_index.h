@@ -53,8 +53,12 @@ class ConversationIndex {
     ConversationIndex& operator=(const ConversationIndex&) = delete;
 
     // Brings the index up to the boxes' present state (see above). The
-    // boxes are read only during the call.
+    // boxes are read only during the call. When memory runs out part-way
+    // (std::bad_alloc), the index is of no use until clear().
     void update(const SmsBox& inbox, const SmsBox& sent, const SmsBox& deleted);
+    // Forgets every box and gives its memory back: the next update indexes
+    // the boxes anew.
+    void clear();
 
     // Conversations are numbered 0..count()-1 in no particular order; the
     // numbers stay valid until the next update().

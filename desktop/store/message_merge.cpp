@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <string_view>
 #include <utility>
@@ -231,12 +232,11 @@ size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_mes
     if (messages.size() + fetched.size() >= UINT32_MAX)  // indices are kept in 32 bits
         throw std::length_error("merge_fetched: too many messages");
     // Each stored message's flag before the merge, to tell at the end
-    // whether any came onto or left the phone.
+    // whether any came onto or left the phone, and to put back when memory
+    // runs out. The flags are cleared only once everything is allocated.
     std::vector<uint8_t> was_on_phone(messages.size());
-    for (size_t i = 0; i < messages.size(); ++i) {
+    for (size_t i = 0; i < messages.size(); ++i)
         was_on_phone[i] = messages[i].on_phone();
-        messages[i].set_on_phone(0);
-    }
     bool fields_changed = false;
     std::vector<uint64_t> hashes(fetched.size());
     std::vector<uint64_t> former_hashes(fetched.size());
@@ -281,55 +281,88 @@ size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_mes
     for (const Candidate& c : candidates)
         index.add(c.index, c.hash);
 
-    std::vector<std::pair<size_t, TextField>> renamed;
-    size_t appended = 0;
+    // Room for the most the merge can add, taken before anything changes:
+    // then only making a fetched record's message can still run out of
+    // memory, and the undo below puts the box back as it was.
+    const size_t before = messages.size();
+    const size_t queued_before = new_messages.size();
     const size_t n = fetched.size();
-    for (size_t j = 0; j < n; ++j) {
-        if (j + 12 < n)
-            index.prefetch_slot(hashes[j + 12]);
-        if (j + 6 < n)
-            index.prefetch_first(hashes[j + 6]);
-        if (j + 3 < n) {
-            index.prefetch_first_text(hashes[j + 3]);
-            prefetch_text(fetched[j + 3].text);
+    if (messages.capacity() < before + n) {
+        try {
+            messages.reserve(std::max(before + n, before + before / 2));
+        } catch (const std::bad_alloc&) {
+            messages.reserve(before + n);
         }
-        const uint64_t hash = hashes[j];
-        {
-            Incoming in(fetched[j], hash);
-            const size_t found = index.find(in);
-            if (found != FirstMatchIndex::npos) {
-                fields_changed |= replace_with(messages[found], fetched[j]);
-                continue;
+    }
+    new_messages.reserve(queued_before + n);
+    std::vector<std::pair<size_t, TextField>> renamed;
+    renamed.reserve(n);
+    std::vector<std::pair<size_t, SmsMessage>> replaced;  // as they were
+    replaced.reserve(n);
+    for (SmsMessage& m : messages)
+        m.set_on_phone(0);
+
+    size_t appended = 0;
+    try {
+        for (size_t j = 0; j < n; ++j) {
+            if (j + 12 < n)
+                index.prefetch_slot(hashes[j + 12]);
+            if (j + 6 < n)
+                index.prefetch_first(hashes[j + 6]);
+            if (j + 3 < n) {
+                index.prefetch_first_text(hashes[j + 3]);
+                prefetch_text(fetched[j + 3].text);
             }
-            if (former_hashes[j] != 0) {
-                // Stored under the number a sender name used to become: the
-                // message takes its sender's name in place, once the merge
-                // no longer looks it up under the number it is indexed by.
-                const std::string former = former_normalised_number(text_field(fetched[j].address));
-                const size_t stored = index.find(in.text, former, former_hashes[j], in.time);
-                if (stored != FirstMatchIndex::npos) {
-                    fields_changed |= replace_with(messages[stored], fetched[j]);
-                    renamed.push_back({stored, messages[stored].number_field()});
-                    messages[stored].set_number_raw(former);
+            const uint64_t hash = hashes[j];
+            {
+                Incoming in(fetched[j], hash);
+                const size_t found = index.find(in);
+                if (found != FirstMatchIndex::npos) {
+                    replaced.emplace_back(found, messages[found]);
+                    fields_changed |= replace_with(messages[found], fetched[j]);
                     continue;
                 }
+                if (former_hashes[j] != 0) {
+                    // Stored under the number a sender name used to become: the
+                    // message takes its sender's name in place, once the merge
+                    // no longer looks it up under the number it is indexed by.
+                    const std::string former =
+                        former_normalised_number(text_field(fetched[j].address));
+                    const size_t stored = index.find(in.text, former, former_hashes[j], in.time);
+                    if (stored != FirstMatchIndex::npos) {
+                        replaced.emplace_back(stored, messages[stored]);
+                        fields_changed |= replace_with(messages[stored], fetched[j]);
+                        renamed.push_back({stored, messages[stored].number_field()});
+                        messages[stored].set_number_raw(former);
+                        continue;
+                    }
+                }
             }
+            // The record is looked up for the last time: its text may be taken.
+            SmsMessage m = take(fetched[j]);
+            m.set_on_phone(1);
+            messages.push_back(std::move(m));
+            index.add(messages.size() - 1, hash);
+            new_messages.push_back(messages.back());
+            ++appended;
         }
-        // The record is looked up for the last time: its text may be taken.
-        SmsMessage m = take(fetched[j]);
-        m.set_on_phone(1);
-        messages.push_back(std::move(m));
-        index.add(messages.size() - 1, hash);
-        new_messages.push_back(messages.back());
-        ++appended;
+    } catch (...) {
+        for (auto it = replaced.rbegin(); it != replaced.rend(); ++it)
+            messages[it->first] = std::move(it->second);
+        messages.erase(messages.begin() + static_cast<ptrdiff_t>(before), messages.end());
+        new_messages.erase(new_messages.begin() + static_cast<ptrdiff_t>(queued_before),
+                           new_messages.end());
+        for (size_t i = 0; i < before; ++i)
+            messages[i].set_on_phone(was_on_phone[i]);
+        throw;
     }
     for (const auto& [stored, number] : renamed)
         messages[stored].set_number_raw(text_field(number));
     if (changed != nullptr) {
         *changed = appended > 0 || fields_changed ||
                    !std::equal(was_on_phone.begin(), was_on_phone.end(), messages.begin(),
-                               [](uint8_t before, const SmsMessage& m) {
-                                   return (before != 0) == (m.on_phone() != 0);
+                               [](uint8_t was, const SmsMessage& m) {
+                                   return (was != 0) == (m.on_phone() != 0);
                                });
     }
     return appended;

@@ -25,7 +25,9 @@ namespace quillet {
 // Returns how many messages were appended (and queued). `changed`, when
 // given, is set to whether any message now differs from what it was (a
 // field, a flag, or one appended): a folder that brings nothing new usually
-// changes nothing, and then there is nothing to save.
+// changes nothing, and then there is nothing to save. All or nothing: when
+// memory runs out, `messages` and `new_messages` are left as they were and
+// the std::bad_alloc goes on to the caller.
 size_t merge_fetched(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_messages,
                      std::span<const SmsWireRecord> fetched, bool* changed = nullptr);
 // The same, taking the fetched texts over instead of copying them.

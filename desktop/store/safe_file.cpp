@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <random>
 
 #include "desktop/store/unique_fd.h"
@@ -217,7 +218,15 @@ SaveResult save_file_atomically(const fs::path& path,
     const ChunkWriter write = [&](std::span<const uint8_t> piece) {
         return write_all(fd.get(), piece.data(), piece.size());
     };
-    if (!produce(write))
+    bool produced = false;
+    try {
+        produced = produce(write);
+    } catch (const std::bad_alloc&) {
+        // What was written goes; the file in place stays whole.
+        errno = ENOMEM;
+        return discard("write");
+    }
+    if (!produced)
         return discard("write");
     if (::fsync(fd.get()) != 0)
         return discard("flush");

@@ -119,14 +119,16 @@ class SmsBox {
     void delete_message(size_t index, DeviceOperations& device);
 
     bool has_new() const { return !new_messages_.empty(); }
+    size_t queued_new() const { return new_messages_.size(); }
     // Moves the newest queued message into `out` (last in, first out).
     // False, and `out` untouched, when the queue is empty.
     bool pop_new(SmsMessage& out);
 
     // Fetches the kind's phone folder and merges it (message_merge.h).
     // Throws ORX_Exception "import_new_smses()" when the fetch reports -1, and
-    // lets the link's own ORX_Exception pass; in both cases the box is
-    // unchanged. Returns how many messages were appended and queued. The
+    // lets the link's own ORX_Exception pass, and std::bad_alloc when the
+    // folder does not fit in memory; in each case the box is unchanged.
+    // Returns how many messages were appended and queued. The
     // revision advances when the merge changed anything, also without an
     // append (an on-phone flag, a read flag the phone set).
     // `sink` hears the fetch's progress.

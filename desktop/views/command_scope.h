@@ -6,9 +6,15 @@
 //
 // show_message_box lifts the wait cursor while its box is open, so no
 // message box ever shows it.
+//
+// While the outermost command runs, and through its after-command step,
+// the memory reserve is set aside (memory_room.h); a command's own data
+// thus runs out before the window system's does.
 #pragma once
 
 #include <functional>
+
+#include "desktop/views/memory_room.h"
 
 namespace quillet {
 
@@ -26,6 +32,9 @@ class CommandScope {
     ~CommandScope();
     CommandScope(const CommandScope&) = delete;
     CommandScope& operator=(const CommandScope&) = delete;
+
+  private:
+    MemoryReserve::Held reserve_;
 };
 
 }  // namespace quillet

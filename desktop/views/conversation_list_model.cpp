@@ -2,10 +2,13 @@
 
 #include <QFont>
 #include <algorithm>
+#include <new>
+#include <numeric>
 #include <tuple>
 #include <unordered_map>
 
 #include "desktop/store/shown_time.h"
+#include "desktop/views/memory_room.h"
 #include "desktop/views/message_list_model.h"
 #include "desktop/views/window_parts.h"
 #include "protocol/text_codec.h"
@@ -14,37 +17,52 @@ namespace quillet {
 
 ConversationListModel::ConversationListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void ConversationListModel::fill(const ConversationIndex& index, const std::vector<size_t>& which,
+bool ConversationListModel::fill(const ConversationIndex& index, const std::vector<size_t>& which,
                                  const std::array<const SmsBox*, 3>& boxes) {
-    beginResetModel();
-    rows_.clear();
-    rows_.reserve(which.size());
-    for (const size_t conversation : which) {
-        ConversationSummary s = index.summary(conversation);
-        ConversationRow row;
-        row.conversation = conversation;
-        row.messages = s.messages;
-        row.unread = s.unread;
-        row.last_time = s.last_time;
-        const SmsBox* box = boxes[static_cast<size_t>(s.last.box)];
-        if (box != nullptr && s.last.index < box->count()) {
-            row.last_line =
-                MessageListModel::message_cell(box->message_ref(s.last.index).text_view());
-        }
-        std::optional<std::u16string> name;
-        if (contacts_ != nullptr)
-            name = contacts_->name_for_number(s.number);
-        row.correspondent = name ? *name : from_ansi(s.number);
-        // A sender without digits (an e-mail address, a name the network
-        // gave) keeps no number: the row still says what it is.
-        if (row.correspondent.empty())
-            row.correspondent = tr("(no number)").toStdU16String();
-        row.number = std::move(s.number);
-        row.numbers = std::move(s.numbers);
-        rows_.push_back(std::move(row));
+    std::vector<ConversationRow> rows;
+    bool fits = true;
+    try {
+        std::vector<ConversationRow> made;
+        made.reserve(which.size());
+        for (const size_t conversation : which)
+            made.push_back(make_row(index, conversation, boxes));
+        const std::vector<size_t> positions = sorted_positions(made);
+        rows.reserve(made.size());
+        move_in_order(made, positions, rows);
+        fits = view_has_room(rows.size());
+    } catch (const std::bad_alloc&) {
+        fits = false;
     }
-    sort_rows();
+    if (!fits)
+        std::vector<ConversationRow>().swap(rows);
+    beginResetModel();
+    rows_ = std::move(rows);
     endResetModel();
+    return fits;
+}
+
+ConversationRow ConversationListModel::make_row(const ConversationIndex& index, size_t conversation,
+                                                const std::array<const SmsBox*, 3>& boxes) const {
+    ConversationSummary s = index.summary(conversation);
+    ConversationRow row;
+    row.conversation = conversation;
+    row.messages = s.messages;
+    row.unread = s.unread;
+    row.last_time = s.last_time;
+    const SmsBox* box = boxes[static_cast<size_t>(s.last.box)];
+    if (box != nullptr && s.last.index < box->count())
+        row.last_line = MessageListModel::message_cell(box->message_ref(s.last.index).text_view());
+    std::optional<std::u16string> name;
+    if (contacts_ != nullptr)
+        name = contacts_->name_for_number(s.number);
+    row.correspondent = name ? *name : from_ansi(s.number);
+    // A sender without digits (an e-mail address, a name the network
+    // gave) keeps no number: the row still says what it is.
+    if (row.correspondent.empty())
+        row.correspondent = tr("(no number)").toStdU16String();
+    row.number = std::move(s.number);
+    row.numbers = std::move(s.numbers);
+    return row;
 }
 
 const ConversationRow* ConversationListModel::row_at(int row) const {
@@ -74,26 +92,42 @@ int ConversationListModel::row_of(const ConversationIndex& index, std::string_vi
 void ConversationListModel::sort(int column, Qt::SortOrder order) {
     if (column < 0 || column >= kColumnCount)
         return;
+    // A header click sorts as a command runs (memory_room.h).
+    const MemoryReserve::Held reserve;
+    const int was_column = sort_column_;
+    const Qt::SortOrder was_order = sort_order_;
     sort_column_ = column;
     sort_order_ = order;
+    // Everything the new order needs is made before the views hear of it.
+    std::vector<size_t> positions;
+    std::vector<int> new_position;
+    std::vector<ConversationRow> rows;
+    try {
+        positions = sorted_positions(rows_);
+        rows.reserve(positions.size());
+        new_position.resize(positions.size());
+        for (size_t p = 0; p < positions.size(); ++p)
+            new_position[positions[p]] = static_cast<int>(p);
+    } catch (const std::bad_alloc&) {
+        sort_column_ = was_column;
+        sort_order_ = was_order;
+        Q_EMIT sortOutOfMemory();
+        return;
+    }
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<size_t> was(rows_.size());
-    for (size_t r = 0; r < rows_.size(); ++r)
-        was[r] = rows_[r].conversation;
-    sort_rows();
-    std::unordered_map<size_t, int> now;
-    for (size_t r = 0; r < rows_.size(); ++r)
-        now.emplace(rows_[r].conversation, static_cast<int>(r));
+    move_in_order(rows_, positions, rows);
+    rows_ = std::move(rows);
     // Selections follow their rows.
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     for (const QModelIndex& i : before)
-        after.append(this->index(now.at(was[static_cast<size_t>(i.row())]), i.column()));
+        after.append(this->index(new_position[static_cast<size_t>(i.row())], i.column()));
     changePersistentIndexList(before, after);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void ConversationListModel::sort_rows() {
+std::vector<size_t> ConversationListModel::sorted_positions(
+    const std::vector<ConversationRow>& rows) const {
     const bool descending = sort_order_ == Qt::DescendingOrder;
     // Ties: the newest first, then by number, whatever the column.
     auto tie = [](const ConversationRow& a, const ConversationRow& b) {
@@ -113,11 +147,23 @@ void ConversationListModel::sort_rows() {
                 return a.last_time < b.last_time;
         }
     };
-    std::stable_sort(rows_.begin(), rows_.end(), [&](const auto& a, const auto& b) {
+    std::vector<size_t> positions(rows.size());
+    std::iota(positions.begin(), positions.end(), size_t{0});
+    std::stable_sort(positions.begin(), positions.end(), [&](size_t pa, size_t pb) {
+        const ConversationRow& a = rows[pa];
+        const ConversationRow& b = rows[pb];
         if (less(a, b) || less(b, a))
             return descending ? less(b, a) : less(a, b);
         return tie(a, b);
     });
+    return positions;
+}
+
+void ConversationListModel::move_in_order(std::vector<ConversationRow>& rows,
+                                          const std::vector<size_t>& positions,
+                                          std::vector<ConversationRow>& into) {
+    for (const size_t p : positions)
+        into.push_back(std::move(rows[p]));
 }
 
 int ConversationListModel::rowCount(const QModelIndex& parent) const {

@@ -43,8 +43,10 @@ class ConversationListModel : public QAbstractTableModel {
     // Names for column 0; null shows the numbers. Not owned.
     void set_contacts(const ContactList* contacts) { contacts_ = contacts; }
     // One row per conversation of `which` (numbers of `index`), its last
-    // message read from `boxes` (by BoxKind), then sorted as before.
-    void fill(const ConversationIndex& index, const std::vector<size_t>& which,
+    // message read from `boxes` (by BoxKind), then sorted as before. False
+    // when the rows do not fit in memory (memory_room.h): the list is then
+    // empty.
+    bool fill(const ConversationIndex& index, const std::vector<size_t>& which,
               const std::array<const SmsBox*, 3>& boxes);
 
     const ConversationRow* row_at(int row) const;
@@ -61,10 +63,23 @@ class ConversationListModel : public QAbstractTableModel {
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    // Out of memory, the rows and the sort state stay as they were and
+    // sortOutOfMemory() is emitted.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
+  Q_SIGNALS:
+    // A sort did not fit in memory; nothing changed.
+    void sortOutOfMemory();
+
   private:
-    void sort_rows();
+    ConversationRow make_row(const ConversationIndex& index, size_t conversation,
+                             const std::array<const SmsBox*, 3>& boxes) const;
+    // For each place in the sorted order, the place in `rows` it comes from.
+    std::vector<size_t> sorted_positions(const std::vector<ConversationRow>& rows) const;
+    // Moves `rows` into `into` in that order; `into` has room for them.
+    static void move_in_order(std::vector<ConversationRow>& rows,
+                              const std::vector<size_t>& positions,
+                              std::vector<ConversationRow>& into);
 
     const ContactList* contacts_ = nullptr;
     std::vector<ConversationRow> rows_;

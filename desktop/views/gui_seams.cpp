@@ -21,6 +21,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "desktop/views/memory_room.h"
+
 namespace quillet {
 namespace {
 
@@ -67,7 +69,8 @@ std::function<void(const QString&)>& sound_handler() {
 }
 
 // Takes every override cursor off while it lives and puts them back after:
-// the arrow over a message box, whoever set the wait cursor.
+// the arrow over a message box, whoever set the wait cursor. The memory
+// reserve is given back meanwhile too: the box must be able to draw.
 class WaitCursorLifted {
   public:
     WaitCursorLifted() {
@@ -85,6 +88,7 @@ class WaitCursorLifted {
 
   private:
     int lifted_ = 0;
+    MemoryReserve::Lifted room_;
 };
 
 }  // namespace

@@ -6,10 +6,12 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <new>
 #include <utility>
 
 #include "desktop/search/text_folding.h"
@@ -21,6 +23,7 @@
 #include "desktop/views/conversation_page.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/html_form_view.h"
+#include "desktop/views/memory_room.h"
 #include "desktop/views/message_page.h"
 #include "desktop/views/search_results_model.h"
 #include "desktop/views/sms_list_view.h"
@@ -116,6 +119,30 @@ void ListPane::build() {
         connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, this, chosen);
     }
     connect(&view_, &HtmlFormView::earlierRequested, this, &ListPane::show_earlier);
+    // Told after the header's click has ended: the header shows the order
+    // the rows kept.
+    connect(
+        conversations_, &ConversationListModel::sortOutOfMemory, this,
+        [this] {
+            sort_did_not_fit(*conversation_view_, conversations_->sort_column(),
+                             conversations_->sort_order());
+        },
+        Qt::QueuedConnection);
+    connect(
+        results_, &SearchResultsModel::sortOutOfMemory, this,
+        [this] {
+            sort_did_not_fit(*results_view_, results_->sort_column(), results_->sort_order());
+        },
+        Qt::QueuedConnection);
+}
+
+void ListPane::sort_did_not_fit(QTreeView& view, int column, Qt::SortOrder order) {
+    {
+        const QSignalBlocker quiet(view.header());
+        view.header()->setSortIndicator(column, order);
+    }
+    show_message_box(this, tr("There is not enough memory to sort this list; it keeps its "
+                              "order. Close other programs and try again."));
 }
 
 QTreeView* ListPane::make_list(const char* name) {
@@ -182,8 +209,20 @@ std::array<const SmsBox*, 3> ListPane::box_pointers() const {
 bool ListPane::update_index() {
     const std::array<uint64_t, 3> now = revisions_of(boxes_);
     if (indexed_ && now == indexed_revisions_)
+        return true;
+    if (index_failed_at_ == now)
         return false;
-    index_.update(*boxes_[0], *boxes_[1], *boxes_[2]);
+    try {
+        index_.update(*boxes_[0], *boxes_[1], *boxes_[2]);
+    } catch (const std::bad_alloc&) {
+        // Half made is of no use: its memory goes back, and it is made anew
+        // when the boxes change or the user asks for a list again.
+        index_.clear();
+        indexed_ = false;
+        index_failed_at_ = now;
+        return false;
+    }
+    index_failed_at_.reset();
     indexed_revisions_ = now;
     indexed_ = true;
     return true;
@@ -192,7 +231,9 @@ bool ListPane::update_index() {
 std::optional<std::vector<size_t>> ListPane::filter_box(const SmsBox& box) {
     if (query_.empty())
         return std::nullopt;
-    update_index();
+    // The list's fill says that its rows did not fit.
+    if (!update_index())
+        throw std::bad_alloc();
     return index_.search(box.kind(), query_, contacts_);
 }
 
@@ -211,6 +252,7 @@ void ListPane::show_current_list() {
 }
 
 void ListPane::show_box(SmsBox& box) {
+    index_failed_at_.reset();
     conversations_shown_ = false;
     shown_number_.reset();
     box_shown_ = &box;
@@ -223,6 +265,7 @@ void ListPane::show_box(SmsBox& box) {
 }
 
 void ListPane::show_conversations() {
+    index_failed_at_.reset();
     conversations_shown_ = true;
     shown_number_.reset();
     shown_result_.reset();
@@ -255,6 +298,9 @@ bool ListPane::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ListPane::on_search_changed() {
+    // Typing runs a search as a command runs (memory_room.h).
+    const MemoryReserve::Held reserve;
+    index_failed_at_.reset();
     query_ = SearchQuery(search_->text().toStdU16String(), numbers_);
     view_.set_highlight(query_.folded());
     if (conversations_shown_) {
@@ -283,6 +329,8 @@ void ListPane::redisplay_result() {
 void ListPane::on_scope_changed() {
     if (conversations_shown_)
         return;
+    const MemoryReserve::Held reserve;
+    index_failed_at_.reset();
     if (showing_results()) {
         fill_results();
     } else if (box_shown_ != nullptr) {
@@ -293,8 +341,10 @@ void ListPane::on_scope_changed() {
 }
 
 void ListPane::boxes_changed() {
+    // Without room for the index, a list shown that reads it is emptied and
+    // says so, once for the boxes as they are.
     update_index();
-    if (listed_revisions_ == indexed_revisions_)
+    if (listed_revisions_ == revisions_of(boxes_))
         return;
     if (conversations_shown_) {
         fill_conversations();
@@ -308,18 +358,33 @@ void ListPane::boxes_changed() {
 // --- Conversations --------------------------------------------------------
 
 void ListPane::fill_conversations() {
-    update_index();
     std::vector<size_t> which;
-    if (query_.empty()) {
-        which.resize(index_.count());
-        for (size_t i = 0; i < which.size(); ++i)
-            which[i] = i;
-    } else {
-        which = index_.search_conversations(query_, contacts_);
+    bool fits = update_index();
+    try {
+        if (!fits) {
+            // Nothing to list.
+        } else if (query_.empty()) {
+            which.resize(index_.count());
+            for (size_t i = 0; i < which.size(); ++i)
+                which[i] = i;
+        } else {
+            which = index_.search_conversations(query_, contacts_);
+        }
+    } catch (const std::bad_alloc&) {
+        fits = false;
+        std::vector<size_t>().swap(which);
     }
     const QuietScope quiet(quiet_);
-    conversations_->fill(index_, which, box_pointers());
-    listed_revisions_ = indexed_revisions_;
+    fits = conversations_->fill(index_, which, box_pointers()) && fits;
+    listed_revisions_ = revisions_of(boxes_);
+    if (!fits) {
+        shown_number_.reset();
+        view_.show_message(nullptr, kIdleTemplate);
+        show_message_box(this, tr("There is not enough memory to list the conversations. The "
+                                  "messages are kept as they are; close other programs and "
+                                  "choose Conversations again."));
+        return;
+    }
     if (!shown_number_)
         return;
     const int row = conversations_->row_of(index_, *shown_number_);
@@ -346,9 +411,8 @@ void ListPane::on_conversation_chosen(const QModelIndex& current) {
 }
 
 std::optional<Correspondence> ListPane::shown_conversation() {
-    if (!conversations_shown_ || !shown_number_)
+    if (!conversations_shown_ || !shown_number_ || !update_index())
         return std::nullopt;
-    update_index();
     const std::optional<size_t> c = index_.find(*shown_number_);
     if (!c)
         return std::nullopt;
@@ -368,6 +432,18 @@ std::u16string ListPane::shown_conversation_name() const {
 }
 
 void ListPane::show_conversation(bool mark_read, const QString& anchor) {
+    try {
+        show_conversation_page(mark_read, anchor);
+    } catch (const std::bad_alloc&) {
+        shown_number_.reset();
+        view_.show_message(nullptr, kIdleTemplate);
+        show_message_box(this, tr("There is not enough memory to show this conversation. Its "
+                                  "messages are kept as they are; close other programs and "
+                                  "choose it again."));
+    }
+}
+
+void ListPane::show_conversation_page(bool mark_read, const QString& anchor) {
     std::optional<Correspondence> c = shown_conversation();
     if (!c) {
         shown_number_.reset();
@@ -384,7 +460,8 @@ void ListPane::show_conversation(bool mark_read, const QString& anchor) {
         }
         // Only read flags changed: the list row is told, not refilled.
         const bool listed = listed_revisions_ == indexed_revisions_;
-        update_index();
+        if (!update_index())
+            throw std::bad_alloc();
         if (listed)
             listed_revisions_ = indexed_revisions_;
     }
@@ -441,15 +518,28 @@ void ListPane::show_earlier() {
 // --- Results across the boxes ----------------------------------------------
 
 void ListPane::fill_results() {
-    update_index();
     std::vector<MessageRef> found;
-    for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems}) {
-        for (const size_t i : index_.search(kind, query_, contacts_))
-            found.push_back({kind, i});
+    bool fits = update_index();
+    try {
+        for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems}) {
+            if (!fits)
+                break;  // nothing to search
+            for (const size_t i : index_.search(kind, query_, contacts_))
+                found.push_back({kind, i});
+        }
+    } catch (const std::bad_alloc&) {
+        fits = false;
+        std::vector<MessageRef>().swap(found);
     }
     const QuietScope quiet(quiet_);
-    results_->fill(std::move(found));
-    listed_revisions_ = indexed_revisions_;
+    fits = results_->fill(std::move(found)) && fits;
+    listed_revisions_ = revisions_of(boxes_);
+    if (!fits) {
+        shown_result_.reset();
+        show_message_box(this, tr("There is not enough memory to search the messages. They are "
+                                  "kept as they are; close other programs and search again."));
+        return;
+    }
     if (!shown_result_)
         return;
     const int row = results_->row_of(*shown_result_);
@@ -467,7 +557,8 @@ std::vector<MessageRef> ListPane::selected_conversation_messages() {
     std::vector<MessageRef> refs;
     if (!conversations_shown_)
         return refs;
-    update_index();
+    if (!update_index())
+        throw std::bad_alloc();
     for (const QModelIndex& selected : conversation_view_->selectionModel()->selectedRows()) {
         const ConversationRow* row = conversations_->row_at(selected.row());
         if (row == nullptr)

@@ -110,6 +110,7 @@ class ListPane : public QWidget {
         std::vector<MessageRef> refs;
         std::optional<ConversationChoice> conversations;
     };
+    // Throws std::bad_alloc when the choice does not fit in memory.
     Chosen chosen_messages();
     // After `deleted` of the chosen messages were deleted (`removed`: gone
     // from their boxes, else only from the phone): the list shown follows,
@@ -141,17 +142,24 @@ class ListPane : public QWidget {
     void on_search_changed();
     void on_scope_changed();
     void show_current_list();
+    // Brings the index up to date; false when it does not fit in memory
+    // (then it is empty, and not tried again for the same boxes until the
+    // user asks for a list anew).
     bool update_index();
     std::array<const SmsBox*, 3> box_pointers() const;
     std::optional<std::vector<size_t>> filter_box(const SmsBox& box);
 
     void fill_conversations();
     void on_conversation_chosen(const QModelIndex& current);
+    // Out of memory, the view shows the idle page and a message box says so.
     void show_conversation(bool mark_read, const QString& anchor = {});
+    void show_conversation_page(bool mark_read, const QString& anchor);
     void show_earlier();
     std::vector<MessageRef> selected_conversation_messages();
 
     void fill_results();
+    // A header click's sort did not fit: the header shows the order kept.
+    void sort_did_not_fit(QTreeView& view, int column, Qt::SortOrder order);
     void on_result_chosen(const QModelIndex& current);
     void redisplay_result();
 
@@ -162,6 +170,8 @@ class ListPane : public QWidget {
     ConversationIndex index_;
     std::array<uint64_t, 3> indexed_revisions_{};
     bool indexed_ = false;
+    // The boxes' revisions when the index last did not fit in memory.
+    std::optional<std::array<uint64_t, 3>> index_failed_at_;
     // The revisions the conversation list or the results were made at.
     std::array<uint64_t, 3> listed_revisions_{};
 

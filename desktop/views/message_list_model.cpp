@@ -2,9 +2,11 @@
 
 #include <QFont>
 #include <algorithm>
+#include <new>
 #include <numeric>
 
 #include "desktop/store/shown_time.h"
+#include "desktop/views/memory_room.h"
 #include "desktop/views/window_parts.h"
 #include "protocol/text_codec.h"
 
@@ -51,59 +53,84 @@ void MessageListModel::set_contacts(const ContactList* contacts) {
     names_changed();
 }
 
-void MessageListModel::fill_from_box(SmsBox* box) {
+bool MessageListModel::fill_from_box(SmsBox* box) {
+    std::vector<int> rows;
+    bool fits = true;
+    if (box != nullptr) {
+        try {
+            rows = rows_of(*box);
+            const int column = box->sort_column();
+            // Never sorted: newest first, the box's own sort state left alone.
+            if (column < 0)
+                rows = in_order(rows, sorted_positions(*box, rows, kDate, 1));
+            else if (column < kColumnCount)
+                rows = in_order(rows, sorted_positions(*box, rows, column, box->sort_order()));
+            fits = view_has_room(rows.size());
+        } catch (const std::bad_alloc&) {
+            fits = false;
+        }
+        if (!fits)
+            std::vector<int>().swap(rows);
+    }
     beginResetModel();
     box_ = box;
-    rows_.clear();
-    box_count_ = 0;
-    if (box_ != nullptr) {
-        box_count_ = box_->count();
-        std::optional<std::vector<size_t>> only;
-        if (filter_)
-            only = filter_(*box_);
-        if (only) {
-            rows_.assign(only->begin(), only->end());
-        } else {
-            rows_.resize(box_->count());
-            std::iota(rows_.begin(), rows_.end(), 0);
-        }
-    }
+    rows_ = std::move(rows);
+    box_count_ = box_ != nullptr ? box_->count() : 0;
     endResetModel();
     Q_EMIT headerDataChanged(Qt::Horizontal, kSender, kSender);
-    sort_rows();
+    return fits;
 }
 
-void MessageListModel::sort_rows() {
+std::vector<int> MessageListModel::rows_of(const SmsBox& box) const {
+    std::optional<std::vector<size_t>> only;
+    if (filter_)
+        only = filter_(box);
+    if (only)
+        return std::vector<int>(only->begin(), only->end());
+    std::vector<int> rows(box.count());
+    std::iota(rows.begin(), rows.end(), 0);
+    return rows;
+}
+
+std::vector<int> MessageListModel::in_order(const std::vector<int>& rows,
+                                            const std::vector<int>& positions) {
+    std::vector<int> ordered(positions.size());
+    for (size_t p = 0; p < positions.size(); ++p)
+        ordered[p] = rows[static_cast<size_t>(positions[p])];
+    return ordered;
+}
+
+bool MessageListModel::sort_rows() {
     if (box_ == nullptr)
-        return;
+        return true;
     const int column = box_->sort_column();
-    if (column < 0) {
-        // Never sorted: newest first, the box's own sort state left alone.
-        apply_order(sorted_positions(kDate, 1));
-        return;
-    }
+    if (column < 0)
+        return reorder(kDate, 1);
     if (column >= kColumnCount)
-        return;
-    apply_order(sorted_positions(column, box_->sort_order()));
+        return true;
+    return reorder(column, box_->sort_order());
 }
 
-void MessageListModel::click_column(int column) {
+bool MessageListModel::click_column(int column) {
     if (box_ == nullptr || column < 0 || column >= kColumnCount)
-        return;
-    if (box_->sort_column() == column) {
-        box_->set_sort_order(box_->sort_order() > 0 ? -1 : 1);
-    } else {
-        box_->set_sort_column(column);
-        box_->set_sort_order(-1);
-    }
-    sort_rows();
+        return true;
+    // The same column again reverses the order, another sorts ascending.
+    const int order = box_->sort_column() == column && box_->sort_order() <= 0 ? 1 : -1;
+    if (!reorder(column, order))
+        return false;
+    box_->set_sort_column(column);
+    box_->set_sort_order(order);
+    return true;
 }
 
-std::vector<int> MessageListModel::sorted_positions(int column, int order) const {
-    const std::vector<SmsMessage>& messages = box_->messages();
-    const size_t n = rows_.size();
-    auto message = [&](size_t p) -> const SmsMessage& { return messages[rows_[p]]; };
-    TieOrder ties{std::vector<FileTime>(n), rows_};
+std::vector<int> MessageListModel::sorted_positions(const SmsBox& box, const std::vector<int>& rows,
+                                                    int column, int order) const {
+    const std::vector<SmsMessage>& messages = box.messages();
+    const size_t n = rows.size();
+    auto message = [&](size_t p) -> const SmsMessage& {
+        return messages[static_cast<size_t>(rows[p])];
+    };
+    TieOrder ties{std::vector<FileTime>(n), rows};
     for (size_t p = 0; p < n; ++p)
         ties.times[p] = message(p).time();
     switch (column) {
@@ -135,14 +162,22 @@ std::vector<int> MessageListModel::sorted_positions(int column, int order) const
     }
 }
 
-void MessageListModel::apply_order(const std::vector<int>& positions) {
-    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::vector<int> new_position(positions.size());
-    std::vector<int> rows(positions.size());
-    for (size_t p = 0; p < positions.size(); ++p) {
-        new_position[static_cast<size_t>(positions[p])] = static_cast<int>(p);
-        rows[p] = rows_[static_cast<size_t>(positions[p])];
+bool MessageListModel::reorder(int column, int order) {
+    // Everything the new order needs is made before the views hear of it.
+    std::vector<int> new_position;
+    std::vector<int> rows;
+    try {
+        const std::vector<int> positions = sorted_positions(*box_, rows_, column, order);
+        new_position.resize(positions.size());
+        rows.resize(positions.size());
+        for (size_t p = 0; p < positions.size(); ++p) {
+            new_position[static_cast<size_t>(positions[p])] = static_cast<int>(p);
+            rows[p] = rows_[static_cast<size_t>(positions[p])];
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
     }
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     rows_ = std::move(rows);
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
@@ -152,6 +187,7 @@ void MessageListModel::apply_order(const std::vector<int>& positions) {
     }
     changePersistentIndexList(before, after);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    return true;
 }
 
 int MessageListModel::message_index(int row) const {

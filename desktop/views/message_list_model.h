@@ -40,20 +40,24 @@ class MessageListModel : public QAbstractTableModel {
     // Applies from the next fill on; an empty function shows every message.
     void set_row_filter(RowFilter filter) { filter_ = std::move(filter); }
     // Makes `box` current and builds one row per message the filter lets
-    // through (without one, row i is message i), then sort_rows(). Not
-    // owned; the box must outlive its showing.
-    void fill_from_box(SmsBox* box);
+    // through (without one, row i is message i), in the order sort_rows()
+    // gives. Not owned; the box must outlive its showing. False when the
+    // rows do not fit in memory (memory_room.h): the list is then empty
+    // until the next fill, and the box is as it was.
+    bool fill_from_box(SmsBox* box);
     SmsBox* box() const { return box_; }
 
     // Orders the rows by the box's sort state: sort_column (-1, a box never
     // sorted: newest first) and sort_order (-1 ascending, +1 descending). The Date
     // column compares the messages' local times in whole seconds, the others
     // compare their cell texts code unit by code unit. Rows of equal keys
-    // keep their order. Selections follow their rows.
-    void sort_rows();
+    // keep their order. Selections follow their rows. False when the new
+    // order does not fit in memory: the rows keep the order they had.
+    bool sort_rows();
     // A click on a column header: the same column again reverses the order,
-    // another column sorts ascending by it. Then sort_rows().
-    void click_column(int column);
+    // another column sorts ascending by it. Then sort_rows(). False, with
+    // the order and the box's sort state as they were, when it does not fit.
+    bool click_column(int column);
 
     // False when the box gained or lost messages the list did not make (a
     // composer's copies in Sent Items): then it wants a fill.
@@ -86,8 +90,16 @@ class MessageListModel : public QAbstractTableModel {
   private:
     const SmsMessage* message_for_row(int row) const;
     QString cell_text(const SmsMessage& message, int column) const;
-    std::vector<int> sorted_positions(int column, int order) const;
-    void apply_order(const std::vector<int>& positions);
+    // What may run out of memory throws std::bad_alloc before anything of
+    // the model changed.
+    std::vector<int> rows_of(const SmsBox& box) const;
+    // For each place in the new order, the place in `rows` it comes from.
+    std::vector<int> sorted_positions(const SmsBox& box, const std::vector<int>& rows, int column,
+                                      int order) const;
+    static std::vector<int> in_order(const std::vector<int>& rows,
+                                     const std::vector<int>& positions);
+    // Sorts the rows shown; false, the order unchanged, out of memory.
+    bool reorder(int column, int order);
 
     SmsBox* box_ = nullptr;
     const ContactList* contacts_ = nullptr;

@@ -2,10 +2,12 @@
 
 #include <QFont>
 #include <algorithm>
+#include <new>
 #include <numeric>
 #include <tuple>
 
 #include "desktop/store/shown_time.h"
+#include "desktop/views/memory_room.h"
 #include "desktop/views/message_list_model.h"
 #include "desktop/views/window_parts.h"
 #include "protocol/text_codec.h"
@@ -14,17 +16,30 @@ namespace quillet {
 
 SearchResultsModel::SearchResultsModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void SearchResultsModel::fill(std::vector<MessageRef> found) {
+bool SearchResultsModel::fill(std::vector<MessageRef> found) {
+    std::vector<MessageRef> rows;
+    bool fits = true;
+    try {
+        rows = in_order(found, sorted_positions(found));
+        fits = view_has_room(rows.size());
+    } catch (const std::bad_alloc&) {
+        fits = false;
+    }
+    if (!fits)
+        std::vector<MessageRef>().swap(rows);
     beginResetModel();
-    rows_ = std::move(found);
-    sort_rows();
+    rows_ = std::move(rows);
     endResetModel();
+    return fits;
 }
 
 const SmsMessage* SearchResultsModel::message_at(int row) const {
     if (row < 0 || static_cast<size_t>(row) >= rows_.size())
         return nullptr;
-    const MessageRef ref = rows_[static_cast<size_t>(row)];
+    return message_of(rows_[static_cast<size_t>(row)]);
+}
+
+const SmsMessage* SearchResultsModel::message_of(MessageRef ref) const {
     const SmsBox* box = boxes_[static_cast<size_t>(ref.box)];
     if (box == nullptr || ref.index >= box->count())
         return nullptr;
@@ -55,21 +70,40 @@ QString SearchResultsModel::box_name(BoxKind kind) {
 void SearchResultsModel::sort(int column, Qt::SortOrder order) {
     if (column < 0 || column >= kColumnCount)
         return;
+    // A header click sorts as a command runs (memory_room.h).
+    const MemoryReserve::Held reserve;
+    const int was_column = sort_column_;
+    const Qt::SortOrder was_order = sort_order_;
     sort_column_ = column;
     sort_order_ = order;
+    // Everything the new order needs is made before the views hear of it.
+    std::vector<MessageRef> rows;
+    std::vector<int> new_position;
+    try {
+        const std::vector<size_t> positions = sorted_positions(rows_);
+        rows = in_order(rows_, positions);
+        new_position.resize(positions.size());
+        for (size_t p = 0; p < positions.size(); ++p)
+            new_position[positions[p]] = static_cast<int>(p);
+    } catch (const std::bad_alloc&) {
+        sort_column_ = was_column;
+        sort_order_ = was_order;
+        Q_EMIT sortOutOfMemory();
+        return;
+    }
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    const std::vector<MessageRef> was = rows_;
-    sort_rows();
+    rows_ = std::move(rows);
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
     for (const QModelIndex& i : before)
-        after.append(index(row_of(was[static_cast<size_t>(i.row())]), i.column()));
+        after.append(index(new_position[static_cast<size_t>(i.row())], i.column()));
     changePersistentIndexList(before, after);
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void SearchResultsModel::sort_rows() {
-    const size_t n = rows_.size();
+std::vector<size_t> SearchResultsModel::sorted_positions(
+    const std::vector<MessageRef>& rows) const {
+    const size_t n = rows.size();
     std::vector<size_t> order(n);
     std::iota(order.begin(), order.end(), 0);
     // Keys once per row; ties in the boxes' order (Inbox, Sent Items, Deleted).
@@ -78,33 +112,38 @@ void SearchResultsModel::sort_rows() {
         std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
             if (keys[a] < keys[b] || keys[b] < keys[a])
                 return descending ? keys[b] < keys[a] : keys[a] < keys[b];
-            return std::tie(rows_[a].box, rows_[a].index) < std::tie(rows_[b].box, rows_[b].index);
+            return std::tie(rows[a].box, rows[a].index) < std::tie(rows[b].box, rows[b].index);
         });
     };
     if (sort_column_ == kDate || sort_column_ == kUnread || sort_column_ == kBox) {
         std::vector<int64_t> keys(n);
         for (size_t i = 0; i < n; ++i) {
-            const SmsMessage* m = message_at(static_cast<int>(i));
+            const SmsMessage* m = message_of(rows[i]);
             if (m == nullptr)
                 continue;
             keys[i] = sort_column_ == kDate     ? local_seconds(m->time())
                       : sort_column_ == kUnread ? (m->read() == 0)
-                                                : static_cast<int64_t>(rows_[i].box);
+                                                : static_cast<int64_t>(rows[i].box);
         }
         by(keys);
     } else {
         std::vector<QString> keys(n);
         for (size_t i = 0; i < n; ++i) {
-            const SmsMessage* m = message_at(static_cast<int>(i));
+            const SmsMessage* m = message_of(rows[i]);
             if (m != nullptr)
-                keys[i] = cell(*m, rows_[i], sort_column_);
+                keys[i] = cell(*m, rows[i], sort_column_);
         }
         by(keys);
     }
-    std::vector<MessageRef> sorted(n);
-    for (size_t i = 0; i < n; ++i)
-        sorted[i] = rows_[order[i]];
-    rows_ = std::move(sorted);
+    return order;
+}
+
+std::vector<MessageRef> SearchResultsModel::in_order(const std::vector<MessageRef>& rows,
+                                                     const std::vector<size_t>& positions) {
+    std::vector<MessageRef> sorted(positions.size());
+    for (size_t p = 0; p < positions.size(); ++p)
+        sorted[p] = rows[positions[p]];
+    return sorted;
 }
 
 QString SearchResultsModel::cell(const SmsMessage& m, MessageRef ref, int column) const {

@@ -29,7 +29,9 @@ class SearchResultsModel : public QAbstractTableModel {
     void set_contacts(const ContactList* contacts) { contacts_ = contacts; }
     // The boxes the references point into, by BoxKind; not owned.
     void set_boxes(const std::array<const SmsBox*, 3>& boxes) { boxes_ = boxes; }
-    void fill(std::vector<MessageRef> found);
+    // The rows, sorted as before. False when they do not fit in memory
+    // (memory_room.h): the list is then empty.
+    bool fill(std::vector<MessageRef> found);
 
     // The message of `row`, or null.
     const SmsMessage* message_at(int row) const;
@@ -40,16 +42,29 @@ class SearchResultsModel : public QAbstractTableModel {
 
     static QString box_name(BoxKind kind);
 
+    int sort_column() const { return sort_column_; }
+    Qt::SortOrder sort_order() const { return sort_order_; }
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    // Out of memory, the rows and the sort state stay as they were and
+    // sortOutOfMemory() is emitted.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+  Q_SIGNALS:
+    // A sort did not fit in memory; nothing changed.
+    void sortOutOfMemory();
 
   private:
     QString cell(const SmsMessage& m, MessageRef ref, int column) const;
-    void sort_rows();
+    const SmsMessage* message_of(MessageRef ref) const;
+    // For each place in the sorted order, the place in `rows` it comes from.
+    std::vector<size_t> sorted_positions(const std::vector<MessageRef>& rows) const;
+    static std::vector<MessageRef> in_order(const std::vector<MessageRef>& rows,
+                                            const std::vector<size_t>& positions);
 
     const ContactList* contacts_ = nullptr;
     std::array<const SmsBox*, 3> boxes_{};

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <algorithm>
+#include <climits>
 
 #include "desktop/store/orx_exception.h"
 #include "desktop/store/shown_time.h"
@@ -79,21 +80,37 @@ void SmsListView::setup_columns() {
 
 void SmsListView::on_header_clicked(int column) {
     const CommandScope command;
-    model_.click_column(column);
+    if (!model_.click_column(column)) {
+        show_message_box(this, tr("There is not enough memory to sort the %n messages of this "
+                                  "list; they keep their order. Close other programs and try "
+                                  "again.",
+                                  nullptr, model_.rowCount()));
+        return;
+    }
     header()->setSortIndicatorShown(true);
     header()->setSortIndicator(column, model_.box() != nullptr && model_.box()->sort_order() > 0
                                            ? Qt::DescendingOrder
                                            : Qt::AscendingOrder);
 }
 
-void SmsListView::fill_from_box(SmsBox& box) {
+bool SmsListView::fill_from_box(SmsBox& box) {
     // Messages only get appended to a box between refills: the index of the
     // message shown still names it.
     const int kept = shown_.box == &box && model_.box() == &box ? shown_.index : -1;
     ++generation_;
+    bool fits = true;
     {
         QuietScope quiet(quiet_);
-        model_.fill_from_box(&box);
+        fits = model_.fill_from_box(&box);
+    }
+    if (!fits) {
+        show_row(-1);
+        current_row_ = -1;
+        show_message_box(this, tr("There is not enough memory to list the %n messages of this "
+                                  "box. They are kept as they are; close other programs and "
+                                  "choose the box again.",
+                                  nullptr, static_cast<int>(box.count())));
+        return false;
     }
     const int column = box.sort_column();
     header()->setSortIndicatorShown(column >= 0 && column < MessageListModel::kColumnCount);
@@ -108,7 +125,7 @@ void SmsListView::fill_from_box(SmsBox& box) {
             show_row(-1);
         current_row_ = -1;
         scroll_to_newest();
-        return;
+        return true;
     }
     const int row = static_cast<int>(found - rows.begin());
     {
@@ -118,6 +135,7 @@ void SmsListView::fill_from_box(SmsBox& box) {
     current_row_ = row;
     shown_.generation = generation_;
     scrollTo(model_.index(row, 0));
+    return true;
 }
 
 void SmsListView::scroll_to_newest() {
@@ -179,20 +197,14 @@ void SmsListView::redisplay() {
 void SmsListView::on_selection_changed(const QItemSelection& selected, const QItemSelection&) {
     if (quiet_)
         return;
-    std::vector<int> rows;
-    for (const QItemSelectionRange& range : selected) {
-        for (int row = range.top(); row <= range.bottom(); ++row)
-            rows.push_back(row);
-    }
-    if (rows.empty())
+    int last = -1;
+    for (const QItemSelectionRange& range : selected)
+        last = std::max(last, range.bottom());
+    if (last < 0)
         return;
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     // Every newly selected message is read; the last one is shown.
     const CommandScope command;
-    const int last = rows.back();
-    rows.pop_back();
-    set_read_of(rows, 1);
+    set_read_of(selected, 1, last);
     show_row(last);
 }
 
@@ -213,30 +225,33 @@ std::vector<int> SmsListView::selected_rows() const {
     return rows;
 }
 
-void SmsListView::set_read_of(const std::vector<int>& rows, uint8_t value) {
+void SmsListView::set_read_of(const QItemSelection& rows, uint8_t value, int except) {
+    // Range by range: a selection of every row needs no list of them.
     SmsBox* box = model_.box();
-    if (box == nullptr || rows.empty())
+    if (box == nullptr)
         return;
-    bool changed = false;
-    for (const int row : rows) {
-        const int index = model_.message_index(row);
-        if (index < 0)
-            continue;
-        if (box->message_ref(static_cast<size_t>(index)).read() == value)
-            continue;
-        box->set_read(value, static_cast<size_t>(index));
-        changed = true;
+    int first = INT_MAX;
+    int last = -1;
+    for (const QItemSelectionRange& range : rows) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            const int index = row == except ? -1 : model_.message_index(row);
+            if (index < 0 || box->message_ref(static_cast<size_t>(index)).read() == value)
+                continue;
+            box->set_read(value, static_cast<size_t>(index));
+            first = std::min(first, row);
+            last = std::max(last, row);
+        }
     }
-    if (changed)
-        model_.rows_changed(rows.front(), rows.back());
+    if (last >= 0)
+        model_.rows_changed(first, last);
 }
 
 void SmsListView::mark_selected_read() {
-    set_read_of(selected_rows(), 1);
+    set_read_of(selectionModel()->selection(), 1);
 }
 
 void SmsListView::mark_selected_unread() {
-    set_read_of(selected_rows(), 0);
+    set_read_of(selectionModel()->selection(), 0);
 }
 
 void SmsListView::select_all() {
@@ -274,8 +289,9 @@ void SmsListView::after_deletion(const std::vector<MessageRef>& chosen, size_t d
         return;
     }
     // The rows still stand as they were before the deletion.
-    const std::vector<int> rows = selected_rows();
-    const int remembered = rows.size() == 1 ? rows.front() : -1;
+    const QItemSelection selection = selectionModel()->selection();
+    const int remembered =
+        selection.size() == 1 && selection.front().height() == 1 ? selection.front().top() : -1;
     {
         QuietScope quiet(quiet_);
         shown_ = {};  // the message shown may be one of those gone

@@ -46,10 +46,11 @@ class SmsListView : public QTreeView {
     void setup_columns();
     // Makes `box` current, rebuilds every row from it and sorts. A refill of
     // the box shown keeps the message shown selected and in view; otherwise
-    // the view shows the idle page and the list its newest message.
-    void fill_from_box(SmsBox& box);
+    // the view shows the idle page and the list its newest message. When
+    // the rows do not fit in memory, the list stays empty, a message box
+    // says so, and the result is false.
+    bool fill_from_box(SmsBox& box);
     SmsBox* current_box() const { return model_.box(); }
-    void sort_rows() { model_.sort_rows(); }
 
     // Shows the message of `row` and marks it read; a row below 0 shows the
     // idle page. Emits messageShown when the display changed.
@@ -97,7 +98,8 @@ class SmsListView : public QTreeView {
     void on_selection_changed(const QItemSelection& selected, const QItemSelection& deselected);
     void on_current_changed(const QModelIndex& current, const QModelIndex& previous);
     void on_header_clicked(int column);
-    void set_read_of(const std::vector<int>& rows, uint8_t value);
+    // Sets the read flag of the messages of `rows`, but for row `except`.
+    void set_read_of(const QItemSelection& rows, uint8_t value, int except = -1);
     bool mark_read_quietly(int row);
     void select_row(int row);
     void scroll_to_newest();

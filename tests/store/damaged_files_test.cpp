@@ -237,11 +237,14 @@ TEST(SettingsFileTest, AnUnreadableFileKeepsAllItsKeys) {
     EXPECT_TRUE(save_options(options));
 }
 
-#if !defined(__SANITIZE_ADDRESS__)
 // Out of memory while a large box is read: the load says so, the file stays
 // where it is, whole, and the box is not saved over it. Played in a child
 // process whose address space is too small for the file.
 TEST(OutOfMemoryTest, ABoxTooLargeForMemoryIsReportedAndKept) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer's allocator ends the process where memory runs out "
+                    "instead of throwing std::bad_alloc";
+#endif
     AppFolders folders;
     const fs::path file = folders.data() / "inbox1.sms";
     const std::string start = preamble(kBoxHeader110, 2) + records110(2);
@@ -274,7 +277,6 @@ TEST(OutOfMemoryTest, ABoxTooLargeForMemoryIsReportedAndKept) {
     EXPECT_EQ(head, start);
     EXPECT_FALSE(fs::exists(folders.data() / "inbox1.sms.unknown-1"));
 }
-#endif
 
 }  // namespace
 }  // namespace quillet
