@@ -151,6 +151,7 @@ QString ask_save_file_name(QWidget* parent, const QString& caption, const QStrin
                            const QString& default_suffix, const QString& suggested) {
     if (file_dialog_handler())
         return file_dialog_handler()(caption, suggested);
+    const MemoryReserve::Lifted room;  // a dialog must draw, as a message box must
     QFileDialog dialog(parent, caption, QString(), filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(default_suffix);
@@ -174,6 +175,7 @@ QString dated_file_name(const QString& what, const QString& suffix) {
 bool ask_printer(QWidget* parent, QPrinter& printer) {
     if (printer_handler())
         return printer_handler()(printer);
+    const MemoryReserve::Lifted room;
     QPrintDialog dialog(&printer, parent);
     return dialog.exec() == QDialog::Accepted;
 }
@@ -181,6 +183,7 @@ bool ask_printer(QWidget* parent, QPrinter& printer) {
 QString ask_open_file_name(QWidget* parent, const QString& caption, const QString& filter) {
     if (file_dialog_handler())
         return file_dialog_handler()(caption, QString());
+    const MemoryReserve::Lifted room;
     return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
 }
 
@@ -190,6 +193,7 @@ QStringList ask_open_file_names(QWidget* parent, const QString& caption, const Q
         const QString answer = file_dialog_handler()(caption, QString());
         return answer.isEmpty() ? QStringList() : answer.split(QLatin1Char('\n'));
     }
+    const MemoryReserve::Lifted room;
     if (folder) {
         const QString chosen = QFileDialog::getExistingDirectory(parent, caption);
         return chosen.isEmpty() ? QStringList() : QStringList{chosen};
@@ -200,6 +204,7 @@ QStringList ask_open_file_names(QWidget* parent, const QString& caption, const Q
 QString ask_open_file_name(QFileDialog& dialog) {
     if (file_dialog_handler())
         return file_dialog_handler()(dialog.windowTitle(), QString());
+    const MemoryReserve::Lifted room;
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();

@@ -29,8 +29,8 @@ class MemoryReserve {
         Held& operator=(const Held&) = delete;
     };
 
-    // Gives the reserve back while it lives (a message box is open and must
-    // draw), and sets it aside again after.
+    // Gives the reserve back while it lives (a message box or a dialog is
+    // open and must draw), and sets it aside again after.
     class Lifted {
       public:
         Lifted();
