@@ -5,8 +5,6 @@
 // their limits, the time at 10,000 (60 ms) and 100,000 (400 ms), the growth
 // from 1,000 to 100,000, and shown against hidden (at most 1.2 times).
 #include <benchmark/benchmark.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <QApplication>
 #include <QStatusBar>
@@ -19,28 +17,15 @@
 #include <string>
 #include <vector>
 
+#include "bench/phone_tool.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/store/app_paths.h"
 
-extern char** environ;
-
 namespace quillet {
 namespace {
 
-bool run_phone_tool(std::vector<std::string> args) {
-    args.insert(args.begin(), std::string(QUILLET_TOOLS_DIR) + "/quillet-phone");
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return false;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
+using bench::run_phone_tool;
 
 // A phone with `count` Inbox messages, a main window on its own data folder
 // linked to it, and one Get SMS done, so that the next ones bring nothing.

@@ -8,9 +8,7 @@
 // measured time.
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -21,16 +19,17 @@
 #include <string>
 #include <vector>
 
+#include "bench/phone_tool.h"
 #include "desktop/library/restore_to_phone.h"
 #include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/store/app_paths.h"
 #include "platform/phone/phone_store.h"
 #include "protocol/link_socket.h"
 
-extern char** environ;
-
 namespace quillet {
 namespace {
+
+using bench::run_phone_tool;
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -43,20 +42,6 @@ uint16_t free_port() {
     socklen_t len = sizeof addr;
     ::getsockname(probe.fd(), reinterpret_cast<sockaddr*>(&addr), &len);
     return ntohs(addr.sin_port);
-}
-
-bool run_phone_tool(std::vector<std::string> args) {
-    args.insert(args.begin(), (fs::path(QUILLET_TOOLS_DIR) / "quillet-phone").string());
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return false;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // The boxes to restore: a conversation of 5,000 exchanges, a minute apart.

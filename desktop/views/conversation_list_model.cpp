@@ -20,21 +20,15 @@ ConversationListModel::ConversationListModel(QObject* parent) : QAbstractTableMo
 bool ConversationListModel::fill(const ConversationIndex& index, const std::vector<size_t>& which,
                                  const std::array<const SmsBox*, 3>& boxes) {
     std::vector<ConversationRow> rows;
-    bool fits = true;
-    try {
+    const bool fits = rows_that_fit(rows, [&](std::vector<ConversationRow>& out) {
         std::vector<ConversationRow> made;
         made.reserve(which.size());
         for (const size_t conversation : which)
             made.push_back(make_row(index, conversation, boxes));
         const std::vector<size_t> positions = sorted_positions(made);
-        rows.reserve(made.size());
-        move_in_order(made, positions, rows);
-        fits = view_has_room(rows.size());
-    } catch (const std::bad_alloc&) {
-        fits = false;
-    }
-    if (!fits)
-        std::vector<ConversationRow>().swap(rows);
+        out.reserve(made.size());
+        move_in_order(made, positions, out);
+    });
     beginResetModel();
     rows_ = std::move(rows);
     endResetModel();

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstddef>
+#include <new>
 
 namespace quillet {
 
@@ -54,5 +55,20 @@ inline constexpr size_t kViewBytesPerRow = 96;
 // Whether a view has room for the records of `rows` rows: the address space
 // they need could be had just now (and is given back at once).
 bool view_has_room(size_t rows);
+
+// Makes a list's rows with `build(rows)`; true when they were made and the
+// view has room for them. Otherwise `rows` ends empty, its memory given
+// back, and the list shows nothing rather than crashing the view.
+template <class Rows, class Build>
+bool rows_that_fit(Rows& rows, Build build) {
+    try {
+        build(rows);
+        if (view_has_room(rows.size()))
+            return true;
+    } catch (const std::bad_alloc&) {
+    }
+    Rows().swap(rows);
+    return false;
+}
 
 }  // namespace quillet

@@ -55,23 +55,16 @@ void MessageListModel::set_contacts(const ContactList* contacts) {
 
 bool MessageListModel::fill_from_box(SmsBox* box) {
     std::vector<int> rows;
-    bool fits = true;
-    if (box != nullptr) {
-        try {
-            rows = rows_of(*box);
+    const bool fits =
+        box == nullptr || rows_that_fit(rows, [&](std::vector<int>& out) {
+            out = rows_of(*box);
             const int column = box->sort_column();
             // Never sorted: newest first, the box's own sort state left alone.
             if (column < 0)
-                rows = in_order(rows, sorted_positions(*box, rows, kDate, 1));
+                out = in_order(out, sorted_positions(*box, out, kDate, 1));
             else if (column < kColumnCount)
-                rows = in_order(rows, sorted_positions(*box, rows, column, box->sort_order()));
-            fits = view_has_room(rows.size());
-        } catch (const std::bad_alloc&) {
-            fits = false;
-        }
-        if (!fits)
-            std::vector<int>().swap(rows);
-    }
+                out = in_order(out, sorted_positions(*box, out, column, box->sort_order()));
+        });
     beginResetModel();
     box_ = box;
     rows_ = std::move(rows);

@@ -18,15 +18,9 @@ SearchResultsModel::SearchResultsModel(QObject* parent) : QAbstractTableModel(pa
 
 bool SearchResultsModel::fill(std::vector<MessageRef> found) {
     std::vector<MessageRef> rows;
-    bool fits = true;
-    try {
-        rows = in_order(found, sorted_positions(found));
-        fits = view_has_room(rows.size());
-    } catch (const std::bad_alloc&) {
-        fits = false;
-    }
-    if (!fits)
-        std::vector<MessageRef>().swap(rows);
+    const bool fits = rows_that_fit(rows, [&](std::vector<MessageRef>& out) {
+        out = in_order(found, sorted_positions(found));
+    });
     beginResetModel();
     rows_ = std::move(rows);
     endResetModel();
