@@ -248,32 +248,28 @@ std::optional<EntryId> MessageFolderReader::add_message(const SmsWireRecord& rec
     if (ce::FAILED(folder_->CreateMessage(nullptr, 0, message)))
         return std::nullopt;
     const std::u16string address = from_ansi(text_field(record.address));
-    std::vector<ce::SPropValue> props(5);
-    props[0].ulPropTag = ce::PR_MESSAGE_CLASS;
-    props[0].lpszW = u"IPM.SMSText";
-    props[1].ulPropTag = ce::PR_BODY;
-    props[1].lpszW = record.text;
-    props[2].ulPropTag = ce::PR_MESSAGE_DELIVERY_TIME;
-    props[2].ft = record.time;
-    props[3].ulPropTag = ce::PR_MESSAGE_FLAGS;
-    props[3].l = record.flags != 0 ? static_cast<ce::LONG>(ce::MSGFLAG_READ) : 0;
-    props[4].ulPropTag = received ? ce::PR_SUBJECT : ce::PR_SENDER_EMAIL_ADDRESS;
-    props[4].lpszW = received ? record.text : u"";
+    std::vector<ce::SPropValue> props;
+    const auto text_prop = [&](ce::ULONG tag, const std::u16string& value) {
+        props.emplace_back().ulPropTag = tag;
+        props.back().lpszW = value;
+    };
+    text_prop(ce::PR_MESSAGE_CLASS, u"IPM.SMSText");
+    text_prop(ce::PR_BODY, record.text);
+    props.emplace_back().ulPropTag = ce::PR_MESSAGE_DELIVERY_TIME;
+    props.back().ft = record.time;
+    props.emplace_back().ulPropTag = ce::PR_MESSAGE_FLAGS;
+    props.back().l = record.flags != 0 ? static_cast<ce::LONG>(ce::MSGFLAG_READ) : 0;
     if (received) {
-        ce::SPropValue sender;
-        sender.ulPropTag = ce::PR_SENDER_EMAIL_ADDRESS;
-        sender.lpszW = address;
-        props.push_back(std::move(sender));
+        text_prop(ce::PR_SUBJECT, record.text);
+        text_prop(ce::PR_SENDER_EMAIL_ADDRESS, address);
     }
     if (ce::FAILED(message->SetProps(props)))
         return std::nullopt;
     if (!received) {
-        ce::SRow recipient(2);
-        recipient[0].ulPropTag = ce::PR_DISPLAY_NAME;
-        recipient[0].lpszW = address;
-        recipient[1].ulPropTag = ce::PR_EMAIL_ADDRESS;
-        recipient[1].lpszW = address;
-        if (ce::FAILED(message->ModifyRecipients(ce::MODRECIP_ADD, {recipient})))
+        props.clear();
+        text_prop(ce::PR_DISPLAY_NAME, address);
+        text_prop(ce::PR_EMAIL_ADDRESS, address);
+        if (ce::FAILED(message->ModifyRecipients(ce::MODRECIP_ADD, {props})))
             return std::nullopt;
     }
     if (ce::FAILED(message->SaveChanges(0)))

@@ -97,12 +97,9 @@ std::vector<const SmsMessage*> PhoneRestore::chosen(BoxKind kind) const {
                 selected[ref.index] = true;
         }
     }
-    std::string key;
-    if (choice_.conversation) {
-        MessageMatcher matcher(home_numbers());
-        key = matcher.correspondent_key(*choice_.conversation);
-    }
-    MessageMatcher keys(home_numbers());
+    const MessageMatcher keys(home_numbers());
+    const std::string key =
+        choice_.conversation ? keys.correspondent_key(*choice_.conversation) : std::string();
     for (size_t i = 0; i < box.count(); ++i) {
         if (!selected.empty() && !selected[i])
             continue;
