@@ -289,6 +289,8 @@ class MainFrame : public QMainWindow, public StatusSink {
     void after_command();
     // Saving: each loaded box whose file is behind it (message_library.h).
     QStringList save_boxes_behind();
+    // Says what another program's messages taken in; returns the failures.
+    QStringList told(const BoxSaveReport& report);
     void save_changed_boxes();
     void report_save_failures(const QStringList& failures);
     // Before the window closes: the boxes are saved, or, when they cannot

@@ -69,7 +69,10 @@ void MainFrame::load_boxes() {
 }
 
 QStringList MainFrame::save_boxes_behind() {
-    const BoxSaveReport report = library_.save_changed();
+    return told(library_.save_changed());
+}
+
+QStringList MainFrame::told(const BoxSaveReport& report) {
     if (report.taken_in > 0) {
         show_status(tr("%n messages that another program kept in the box files were taken in.",
                        nullptr, static_cast<int>(report.taken_in)));
@@ -129,7 +132,20 @@ bool MainFrame::saved_elsewhere() {
 void MainFrame::save_changed_boxes() {
     if (shut_down_)
         return;
-    report_save_failures(save_boxes_behind());
+    // A large box is written on a thread of its own; the window goes on.
+    // Its end is heard on the window's thread. The library waits for that
+    // thread before it goes, so this window (the context) outlives it.
+    report_save_failures(told(library_.save_changed_in_background([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (shut_down_)
+                    return;
+                report_save_failures(told(library_.finish_background_save()));
+                save_changed_boxes();  // what changed while it ran
+            },
+            Qt::QueuedConnection);
+    })));
 }
 
 void MainFrame::report_save_failures(const QStringList& failures) {

@@ -1,7 +1,5 @@
 #include "desktop/library/message_library.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <new>
 
@@ -28,15 +26,11 @@ fs::path MessageLibrary::box_path(BoxKind kind) const {
 }
 
 std::optional<MessageLibrary::FileIdentity> MessageLibrary::identity_of(BoxKind kind) const {
-    struct stat st {};
-    if (::stat(box_path(kind).c_str(), &st) != 0)
-        return std::nullopt;
-    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-                        static_cast<uint64_t>(st.st_size),
-                        int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec};
+    return box_file_identity(box_path(kind));
 }
 
 LoadBoxResult MessageLibrary::load_box(BoxKind kind) {
+    finish_background_save();
     const DataFolderLock lock(folder_);
     SmsBox& b = box(kind);
     const std::optional<FileIdentity> before = identity_of(kind);
@@ -53,53 +47,115 @@ bool MessageLibrary::file_behind(BoxKind kind) const {
     return saved.has_value() && *saved != box(kind).revision();
 }
 
-void MessageLibrary::take_in_if_changed(BoxKind kind, BoxSaveReport& report) {
+std::optional<MessageLibrary::FileIdentity> MessageLibrary::take_in_if_changed(
+    BoxKind kind, BoxSaveReport& report) {
     const std::optional<FileIdentity> now = identity_of(kind);
     if (!now || now == known_file_[index(kind)])
-        return;
+        return now;
     std::string error;
     std::optional<DecodedBox> theirs = read_box_file(box_path(kind), error);
     if (!theirs || theirs->version == BoxFileVersion::Unknown)
-        return;  // not a box file now: save_box keeps what is ours
+        return now;  // not a box file now: save_box keeps what is ours
     const size_t taken = box(kind).take_in(theirs->messages);
     report.taken_in += taken;
     if (taken > 0)
         program_log().log_line(to_utf8(box_file_name(kind)) + ": " + std::to_string(taken) +
                                " messages another writer kept were taken in");
+    return now;
 }
 
 BoxSaveReport MessageLibrary::save_changed() {
-    BoxSaveReport report;
+    BoxSaveReport report = finish_background_save();
     const bool any_behind = std::any_of(boxes_.begin(), boxes_.end(),
                                         [&](const SmsBox& b) { return file_behind(b.kind()); });
     if (!any_behind)
         return report;
     const DataFolderLock lock(folder_);
     for (SmsBox& b : boxes_) {
-        const BoxKind kind = b.kind();
-        if (!file_behind(kind))
-            continue;
-        try {
-            take_in_if_changed(kind, report);
-        } catch (const std::bad_alloc&) {
-            report.failures.push_back(to_utf8(box_file_name(kind)) +
-                                      ": not enough memory to take in what another program "
-                                      "saved there; the file is left as it is");
-            continue;
+        if (file_behind(b.kind()))
+            save_now(b, report);
+    }
+    return report;
+}
+
+void MessageLibrary::save_now(SmsBox& b, BoxSaveReport& report) {
+    const BoxKind kind = b.kind();
+    try {
+        take_in_if_changed(kind, report);
+    } catch (const std::bad_alloc&) {
+        report.failures.push_back(to_utf8(box_file_name(kind)) +
+                                  ": not enough memory to take in what another program "
+                                  "saved there; the file is left as it is");
+        return;
+    }
+    const SaveResult saved = b.save_box_file(box_path(kind));
+    if (!saved) {
+        report.failures.push_back(to_utf8(box_file_name(kind)) + ": " + saved.error);
+        return;
+    }
+    saved_revision_[index(kind)] = b.revision();
+    known_file_[index(kind)] = identity_of(kind);
+}
+
+BoxSaveReport MessageLibrary::save_changed_in_background(std::function<void()> ended) {
+    BoxSaveReport report;
+    if (background_->running())
+        return report;
+    std::vector<BackgroundSave::Box> away;
+    {
+        const DataFolderLock lock(folder_);
+        for (SmsBox& b : boxes_) {
+            const BoxKind kind = b.kind();
+            if (!file_behind(kind))
+                continue;
+            if (b.count() < background_from_) {
+                save_now(b, report);
+                continue;
+            }
+            std::optional<FileIdentity> file;
+            std::string error;
+            try {
+                file = take_in_if_changed(kind, report);
+            } catch (const std::bad_alloc&) {
+                error =
+                    "not enough memory to take in what another program saved there; the "
+                    "file is left as it is";
+            }
+            if (error.empty() && b.may_save_to(box_path(kind), error))
+                away.push_back({&b, box_path(kind), file});
+            else
+                report.failures.push_back(to_utf8(box_file_name(kind)) + ": " + error);
         }
-        const SaveResult saved = b.save_box_file(box_path(kind));
-        if (!saved) {
-            report.failures.push_back(to_utf8(box_file_name(kind)) + ": " + saved.error);
-            continue;
+    }
+    if (away.empty())
+        return report;
+    try {
+        background_->start(folder_, away, std::move(ended));
+    } catch (const std::exception&) {
+        // No room for the copies or no thread to write them (std::bad_alloc,
+        // std::system_error): the boxes are written here and now.
+        const DataFolderLock lock(folder_);
+        for (const BackgroundSave::Box& b : away)
+            save_now(box(b.box->kind()), report);
+    }
+    return report;
+}
+
+BoxSaveReport MessageLibrary::finish_background_save() {
+    BoxSaveReport report;
+    for (BackgroundSave::Outcome& o : background_->wait()) {
+        if (o.written) {
+            saved_revision_[index(o.kind)] = o.revision;
+            known_file_[index(o.kind)] = o.file;
+        } else if (!o.error.empty()) {
+            report.failures.push_back(to_utf8(box_file_name(o.kind)) + ": " + o.error);
         }
-        saved_revision_[index(kind)] = b.revision();
-        known_file_[index(kind)] = identity_of(kind);
     }
     return report;
 }
 
 BoxSaveReport MessageLibrary::save_copy_to(const std::filesystem::path& folder) {
-    BoxSaveReport report;
+    BoxSaveReport report = finish_background_save();
     for (SmsBox& b : boxes_) {
         if (!file_behind(b.kind()))
             continue;

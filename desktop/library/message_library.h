@@ -18,11 +18,14 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "desktop/library/background_save.h"
 #include "desktop/store/data_move.h"
 #include "desktop/store/message_ref.h"
 #include "desktop/store/options.h"
@@ -89,8 +92,26 @@ class MessageLibrary {
     // Whether the box's file is older than the box (it will be written by
     // the next save_changed).
     bool file_behind(BoxKind kind) const;
-    // Writes each box whose file is behind, by the rule above.
+    // Writes each box whose file is behind, by the rule above. A save still
+    // running in the background is waited for first, and its failures are
+    // in the report.
     BoxSaveReport save_changed();
+    // The same, but a box of at least background_from() messages is written
+    // on a thread of its own from a copy (background_save.h), so the caller
+    // does not wait for its file; the smaller boxes are written at once and
+    // their failures reported here. `ended` is called on the saving thread
+    // when it is done: the caller then calls finish_background_save() on its
+    // own. While a save runs, no second one starts; boxes changed meanwhile
+    // stay behind for the next call.
+    BoxSaveReport save_changed_in_background(std::function<void()> ended);
+    // Waits for the background save and takes in its outcome: the boxes it
+    // wrote are saved, the ones another writer changed meanwhile stay behind.
+    BoxSaveReport finish_background_save();
+    bool saving_in_background() const { return background_->running(); }
+    // Below this many messages a box is saved at once: its file is written
+    // in a few milliseconds. Tests lower it.
+    size_t background_from() const { return background_from_; }
+    void set_background_from(size_t messages) { background_from_ = messages; }
     // Writes every loaded box whose file is behind into `folder` instead
     // (its own files there, named as here), when the data folder cannot be
     // written: the session's changes are kept somewhere the user chose. The
@@ -112,11 +133,7 @@ class MessageLibrary {
                                    DeviceOperations& device);
 
   private:
-    struct FileIdentity {
-        uint64_t device = 0, inode = 0, size = 0;
-        int64_t modified_ns = 0;
-        bool operator==(const FileIdentity&) const = default;
-    };
+    using FileIdentity = BoxFileIdentity;
     static size_t index(BoxKind kind) { return static_cast<size_t>(kind); }
     std::optional<FileIdentity> identity_of(BoxKind kind) const;
     // After a fetch appended messages from `before` on: a kept message no
@@ -125,8 +142,11 @@ class MessageLibrary {
     // adopted and the std::bad_alloc goes on.
     void adopt_imported(SmsBox& b, size_t before, GetSmsReport& report);
     void adopt_matches(SmsBox& b, size_t before, GetSmsReport& report);
-    // Takes in what another writer put in the box's file since it was read.
-    void take_in_if_changed(BoxKind kind, BoxSaveReport& report);
+    // Takes in what another writer put in the box's file since it was read;
+    // returns the file as it found it.
+    std::optional<FileIdentity> take_in_if_changed(BoxKind kind, BoxSaveReport& report);
+    // Writes one box now, by the rule above; the caller holds the lock.
+    void save_now(SmsBox& b, BoxSaveReport& report);
 
     static constexpr uint64_t kFileBehind = UINT64_MAX;
     std::filesystem::path folder_;
@@ -136,6 +156,9 @@ class MessageLibrary {
     std::array<std::optional<uint64_t>, 3> saved_revision_;
     // Per box: the file as this library last read or wrote it.
     std::array<std::optional<FileIdentity>, 3> known_file_;
+    size_t background_from_ = 50'000;
+    // Its own object, so the library can move while a save runs.
+    std::unique_ptr<BackgroundSave> background_ = std::make_unique<BackgroundSave>();
 };
 
 }  // namespace quillet

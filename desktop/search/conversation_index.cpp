@@ -1,7 +1,12 @@
 #include "desktop/search/conversation_index.h"
 
+#include <string.h>
+
 #include <algorithm>
 #include <functional>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 #include "desktop/search/text_folding.h"
 #include "desktop/store/box_set.h"
@@ -383,11 +388,14 @@ std::vector<size_t> ConversationIndex::search(BoxKind kind, const SearchQuery& q
     }
     std::vector<char> hit(box.entries.size(), 0);
     const std::vector<char> by_number = matching_conversations(query, contacts);
-    for (size_t i = 0; i < box.entries.size(); ++i) {
-        for (const auto& [conversation, position] : places_[box.entries[i].id].in) {
-            (void)position;
-            if (by_number[conversation])
-                hit[i] = 1;
+    // Most queries name no correspondent: then no message's places are visited.
+    if (std::find(by_number.begin(), by_number.end(), 1) != by_number.end()) {
+        for (size_t i = 0; i < box.entries.size(); ++i) {
+            for (const auto& [conversation, position] : places_[box.entries[i].id].in) {
+                (void)position;
+                if (by_number[conversation])
+                    hit[i] = 1;
+            }
         }
     }
     mark_text_hits(box, query, hit);
@@ -400,27 +408,51 @@ std::vector<size_t> ConversationIndex::search(BoxKind kind, const SearchQuery& q
 
 // Every entry whose folded text holds the query: one pass of the box's folded
 // texts, each hit mapped to its entry by position (entries keep their texts
-// in box order).
+// in box order, so hits come in the order of the entries). Over a lifetime's
+// messages the two halves of the box are searched side by side.
 void ConversationIndex::mark_text_hits(const Box& box, const SearchQuery& query,
                                        std::vector<char>& hit) const {
-    const std::string_view all = box.folded;
-    const std::string& q = query.folded();
-    size_t at = 0;
-    while ((at = all.find(q, at)) != std::string_view::npos) {
-        const auto entry =
-            std::upper_bound(box.entries.begin(), box.entries.end(), at,
-                             [](size_t pos, const Entry& e) { return pos < e.folded_at; });
-        if (entry == box.entries.begin()) {
-            at = box.entries.empty() ? all.size() : box.entries.front().folded_at;
+    const size_t n = box.entries.size();
+    constexpr size_t kWorthAThread = 50'000;
+    if (n < kWorthAThread) {
+        mark_text_hits_in(box, query.folded(), 0, n, hit);
+        return;
+    }
+    std::optional<std::jthread> second;
+    try {
+        second.emplace([&] { mark_text_hits_in(box, query.folded(), n / 2, n, hit); });
+    } catch (const std::system_error&) {
+        mark_text_hits_in(box, query.folded(), n / 2, n, hit);
+    }
+    mark_text_hits_in(box, query.folded(), 0, n / 2, hit);
+}
+
+void ConversationIndex::mark_text_hits_in(const Box& box, std::string_view q, size_t first,
+                                          size_t last, std::vector<char>& hit) {
+    if (first >= last)
+        return;
+    const char* const all = box.folded.data();
+    const size_t stop = box.entries[last - 1].folded_at + box.entries[last - 1].folded_size;
+    size_t e = first;
+    size_t at = box.entries[first].folded_at;
+    while (at < stop) {
+        const void* found = memmem(all + at, stop - at, q.data(), q.size());
+        if (found == nullptr)
+            return;
+        at = static_cast<size_t>(static_cast<const char*>(found) - all);
+        while (box.entries[e].folded_at + box.entries[e].folded_size <= at)
+            ++e;  // stops within range: the hit lies before `stop`
+        const Entry& entry = box.entries[e];
+        if (at < entry.folded_at) {
+            at = entry.folded_at;  // in what lies between two entries' texts
             continue;
         }
-        const Entry& e = *(entry - 1);
-        const size_t end = e.folded_at + e.folded_size;
+        const size_t end = entry.folded_at + entry.folded_size;
         if (at + q.size() <= end) {
-            hit[static_cast<size_t>(entry - 1 - box.entries.begin())] = 1;
+            hit[e] = 1;
             at = end;
         } else {
-            at = entry == box.entries.end() ? all.size() : entry->folded_at;
+            at = e + 1 < last ? box.entries[e + 1].folded_at : stop;
         }
     }
 }

@@ -113,6 +113,9 @@ class ConversationIndex {
     std::vector<char> matching_conversations(const SearchQuery& query,
                                              const ContactList* contacts) const;
     void mark_text_hits(const Box& box, const SearchQuery& query, std::vector<char>& hit) const;
+    // The same for entries first..last-1, which no other call writes meanwhile.
+    static void mark_text_hits_in(const Box& box, std::string_view q, size_t first, size_t last,
+                                  std::vector<char>& hit);
 
     PhoneNumbers numbers_;
     std::array<std::unique_ptr<Box>, 3> boxes_;

@@ -1,6 +1,7 @@
 #include "sms_box.h"
 
 #include <algorithm>
+#include <atomic>
 #include <optional>
 #include <system_error>
 #include <unordered_map>
@@ -11,6 +12,15 @@
 #include "desktop/store/orx_exception.h"
 
 namespace quillet {
+
+void SmsBox::advance_revision() {
+    // Unique across boxes, so a revision names one state of one box's
+    // contents: whoever keeps something made from a box can tell it is
+    // still current by the revision alone.
+    static std::atomic<uint64_t> last{0};
+    revision_ = last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 namespace fs = std::filesystem;
 namespace {
 
@@ -84,7 +94,7 @@ LoadBoxResult SmsBox::load_box_file(const fs::path& path) {
         return result;
     }
     const size_t before = messages_.size();
-    ++revision_;
+    advance_revision();
     sort_column_ = box.sort_column;
     sort_order_ = box.sort_order;
     try {
@@ -119,7 +129,7 @@ void SmsBox::append_loaded(std::vector<SmsMessage>&& loaded) {
                      std::make_move_iterator(loaded.end()));
 }
 
-bool SmsBox::keep_aside_if_pending(const fs::path& path, std::string& error) {
+bool SmsBox::may_save_to(const fs::path& path, std::string& error) {
     if (!left_untouched_.empty() && left_untouched_ == path) {
         error = "Could not save " + path.string() +
                 ": the file found there at start was too large to read, and is left untouched";
@@ -149,10 +159,15 @@ SaveResult SmsBox::save_box(std::u16string_view file_name) {
 
 SaveResult SmsBox::save_box_file(const fs::path& path) {
     std::string error;
-    if (!keep_aside_if_pending(path, error))
+    if (!may_save_to(path, error))
         return {false, error};
+    return save_box_messages(path, sort_column_, sort_order_, messages_);
+}
+
+SaveResult save_box_messages(const fs::path& path, int32_t sort_column, int32_t sort_order,
+                             std::span<const SmsMessage> messages) {
     return save_file_atomically(path, [&](const ChunkWriter& write) {
-        return write_box_file(sort_column_, sort_order_, messages_, write);
+        return write_box_file(sort_column, sort_order, messages, write);
     });
 }
 
@@ -189,7 +204,7 @@ size_t SmsBox::take_in(std::span<const SmsMessage> from_file) {
         }
     }
     if (changed)
-        ++revision_;
+        advance_revision();
     return appended;
 }
 
@@ -220,12 +235,12 @@ void SmsBox::remove_here(std::span<const size_t> indices) {
         ++kept;
     }
     messages_.erase(messages_.begin() + static_cast<ptrdiff_t>(kept), messages_.end());
-    ++revision_;
+    advance_revision();
 }
 
 void SmsBox::append(const SmsMessage& message) {
     messages_.push_back(message);
-    ++revision_;
+    advance_revision();
 }
 
 void SmsBox::set_read(uint8_t value, size_t index) {
@@ -233,28 +248,28 @@ void SmsBox::set_read(uint8_t value, size_t index) {
     if (m.read() == value)
         return;
     m.set_read(value);
-    ++revision_;
+    advance_revision();
 }
 
 void SmsBox::set_sort_column(int32_t column) {
     if (sort_column_ == column)
         return;
     sort_column_ = column;
-    ++revision_;
+    advance_revision();
 }
 
 void SmsBox::set_sort_order(int32_t order) {
     if (sort_order_ == order)
         return;
     sort_order_ = order;
-    ++revision_;
+    advance_revision();
 }
 
 void SmsBox::delete_message_on_phone(size_t index, DeviceOperations& device) {
     SmsMessage& m = messages_.at(index);
     if (m.on_phone() != 0) {
         m.set_on_phone(0);
-        ++revision_;
+        advance_revision();
     }
     const SmsWireRecord record = m.to_wire();
     device.delete_on_device(kind_, record);
@@ -263,7 +278,7 @@ void SmsBox::delete_message_on_phone(size_t index, DeviceOperations& device) {
 void SmsBox::delete_message(size_t index, DeviceOperations& device) {
     delete_message_on_phone(index, device);
     messages_.erase(messages_.begin() + static_cast<ptrdiff_t>(index));
-    ++revision_;
+    advance_revision();
 }
 
 bool SmsBox::pop_new(SmsMessage& out) {
@@ -283,7 +298,7 @@ size_t SmsBox::import_new_smses(DeviceOperations& device, StatusSink* sink) {
     const size_t appended =
         merge_fetched_owned(messages_, new_messages_, std::move(fetched), &changed);
     if (changed)
-        ++revision_;
+        advance_revision();
     return appended;
 }
 

@@ -52,6 +52,12 @@ struct LoadBoxResult {
     bool upgraded = false;  // a version 1.00 file: saving writes it as 1.10
 };
 
+// Writes `messages` as a version 1.10 box file at `path`, atomically, as
+// SmsBox::save_box_file does once may_save_to allowed it: for a copy of a
+// box written away from its box.
+SaveResult save_box_messages(const std::filesystem::path& path, int32_t sort_column,
+                             int32_t sort_order, std::span<const SmsMessage> messages);
+
 class SmsBox {
   public:
     // An empty box of that kind, sort_column -1, sort_order -1.
@@ -75,6 +81,10 @@ class SmsBox {
     // or could not read for want of memory.
     SaveResult save_box(std::u16string_view file_name);
     SaveResult save_box_file(const std::filesystem::path& path);
+    // What save_box_file checks before it writes `path`: false, and why, when
+    // the box must not be written there (see above). A file of unknown
+    // header not moved aside yet is moved now.
+    bool may_save_to(const std::filesystem::path& path, std::string& error);
 
     // Takes in the messages of this box's file as another writer left it
     // (quillet-cli get, an import): a message found in both keeps this box's
@@ -83,7 +93,8 @@ class SmsBox {
     // appended. Messages only here stay. Returns how many were appended.
     size_t take_in(std::span<const SmsMessage> from_file);
 
-    // Starts at 0; advanced by every change to what save_box would write.
+    // Starts at 0; advanced by every change to what save_box would write,
+    // to a value no box of this process had before.
     // The queue of new messages is not part of it.
     uint64_t revision() const { return revision_; }
 
@@ -142,7 +153,7 @@ class SmsBox {
     void set_sort_order(int32_t order);
 
   private:
-    bool keep_aside_if_pending(const std::filesystem::path& path, std::string& error);
+    void advance_revision();
 
     BoxKind kind_;
     uint64_t revision_ = 0;

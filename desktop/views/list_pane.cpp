@@ -341,6 +341,10 @@ void ListPane::on_scope_changed() {
 }
 
 void ListPane::boxes_changed() {
+    // A box's own list does not read the index: it is brought up to date
+    // when a list that reads it is next shown, not after every command.
+    if (!conversations_shown_ && !showing_results())
+        return;
     // Without room for the index, a list shown that reads it is emptied and
     // says so, once for the boxes as they are.
     update_index();

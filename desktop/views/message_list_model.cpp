@@ -56,15 +56,7 @@ void MessageListModel::set_contacts(const ContactList* contacts) {
 bool MessageListModel::fill_from_box(SmsBox* box) {
     std::vector<int> rows;
     const bool fits =
-        box == nullptr || rows_that_fit(rows, [&](std::vector<int>& out) {
-            out = rows_of(*box);
-            const int column = box->sort_column();
-            // Never sorted: newest first, the box's own sort state left alone.
-            if (column < 0)
-                out = in_order(out, sorted_positions(*box, out, kDate, 1));
-            else if (column < kColumnCount)
-                out = in_order(out, sorted_positions(*box, out, column, box->sort_order()));
-        });
+        box == nullptr || rows_that_fit(rows, [&](std::vector<int>& out) { out = rows_of(*box); });
     beginResetModel();
     box_ = box;
     rows_ = std::move(rows);
@@ -75,22 +67,44 @@ bool MessageListModel::fill_from_box(SmsBox* box) {
 }
 
 std::vector<int> MessageListModel::rows_of(const SmsBox& box) const {
+    const std::vector<int>& order = box_order(box);
     std::optional<std::vector<size_t>> only;
     if (filter_)
         only = filter_(box);
-    if (only)
-        return std::vector<int>(only->begin(), only->end());
-    std::vector<int> rows(box.count());
-    std::iota(rows.begin(), rows.end(), 0);
+    if (!only)
+        return order;
+    // The order is total, so the rows a filter lets through keep the places
+    // they have in the whole box's order: no second sort.
+    std::vector<char> kept(box.count(), 0);
+    for (size_t index : *only)
+        kept.at(index) = 1;
+    std::vector<int> rows;
+    rows.reserve(only->size());
+    for (int index : order) {
+        if (kept[static_cast<size_t>(index)] != 0)
+            rows.push_back(index);
+    }
     return rows;
 }
 
-std::vector<int> MessageListModel::in_order(const std::vector<int>& rows,
-                                            const std::vector<int>& positions) {
-    std::vector<int> ordered(positions.size());
-    for (size_t p = 0; p < positions.size(); ++p)
-        ordered[p] = rows[static_cast<size_t>(positions[p])];
-    return ordered;
+const std::vector<int>& MessageListModel::box_order(const SmsBox& box) const {
+    const BoxOrder key{&box, box.revision(), box.count(), box.sort_column(), box.sort_order(), {}};
+    for (const BoxOrder& known : orders_) {
+        if (known.same_state(key))
+            return known.rows;
+    }
+    std::vector<int> all(box.count());
+    std::iota(all.begin(), all.end(), 0);
+    const int column = box.sort_column();
+    // Never sorted: newest first, the box's own sort state left alone.
+    if (column < 0)
+        all = sorted_positions(box, all, kDate, 1);
+    else if (column < kColumnCount)
+        all = sorted_positions(box, all, column, box.sort_order());
+    std::erase_if(orders_, [&](const BoxOrder& known) { return known.box == &box; });
+    orders_.push_back(key);
+    orders_.back().rows = std::move(all);
+    return orders_.back().rows;
 }
 
 bool MessageListModel::sort_rows() {
@@ -189,6 +203,24 @@ int MessageListModel::message_index(int row) const {
     return rows_[static_cast<size_t>(row)];
 }
 
+int MessageListModel::newest_row() const {
+    if (box_ == nullptr || rows_.empty())
+        return -1;
+    const bool newest_first =
+        box_->sort_column() < 0 || (box_->sort_column() == kDate && box_->sort_order() > 0);
+    if (newest_first)
+        return 0;
+    int newest = 0;
+    for (size_t row = 1; row < rows_.size(); ++row) {
+        const auto time = [&](size_t r) {
+            return box_->message_ref(static_cast<size_t>(rows_[r])).time();
+        };
+        if (time(row) > time(static_cast<size_t>(newest)))
+            newest = static_cast<int>(row);
+    }
+    return newest;
+}
+
 void MessageListModel::remove_row(int row) {
     const int removed = message_index(row);
     if (removed < 0)
@@ -214,6 +246,7 @@ void MessageListModel::rows_changed(int first, int last) {
 }
 
 void MessageListModel::names_changed() {
+    orders_.clear();  // the Sender column sorts by the names
     if (rows_.empty())
         return;
     Q_EMIT dataChanged(index(0, kSender), index(rowCount() - 1, kSender), {Qt::DisplayRole});

@@ -66,6 +66,10 @@ class MessageListModel : public QAbstractTableModel {
     // The box index of the message of `row`; -1 when there is no such row.
     int message_index(int row) const;
     const std::vector<int>& row_to_message() const { return rows_; }
+    // The row of the newest message (the first of equal times); -1 with no
+    // rows. Listed newest first (by local time), that is the top row, found
+    // without a look at the messages.
+    int newest_row() const;
 
     // The box has just removed the message of `row`: the row goes, later rows
     // move up by one, and every index above the removed one drops by one.
@@ -93,11 +97,13 @@ class MessageListModel : public QAbstractTableModel {
     // What may run out of memory throws std::bad_alloc before anything of
     // the model changed.
     std::vector<int> rows_of(const SmsBox& box) const;
+    // Every message of the box in the order of its sort state; made once
+    // for each state of the box, so a search keystroke filters it in one
+    // pass instead of sorting its rows again.
+    const std::vector<int>& box_order(const SmsBox& box) const;
     // For each place in the new order, the place in `rows` it comes from.
     std::vector<int> sorted_positions(const SmsBox& box, const std::vector<int>& rows, int column,
                                       int order) const;
-    static std::vector<int> in_order(const std::vector<int>& rows,
-                                     const std::vector<int>& positions);
     // Sorts the rows shown; false, the order unchanged, out of memory.
     bool reorder(int column, int order);
 
@@ -106,6 +112,18 @@ class MessageListModel : public QAbstractTableModel {
     std::vector<int> rows_;
     RowFilter filter_;
     size_t box_count_ = 0;  // the messages the box held when the rows were made
+    struct BoxOrder {
+        const SmsBox* box;
+        uint64_t revision;
+        size_t count;
+        int column, order;
+        std::vector<int> rows;
+        bool same_state(const BoxOrder& o) const {
+            return box == o.box && revision == o.revision && count == o.count &&
+                   column == o.column && order == o.order;
+        }
+    };
+    mutable std::vector<BoxOrder> orders_;  // one per box shown, at most
 };
 
 }  // namespace quillet

@@ -139,16 +139,9 @@ bool SmsListView::fill_from_box(SmsBox& box) {
 }
 
 void SmsListView::scroll_to_newest() {
-    SmsBox* box = model_.box();
-    if (box == nullptr || model_.rowCount() == 0)
-        return;
-    int newest = 0;
-    for (int row = 1; row < model_.rowCount(); ++row) {
-        const auto time = box->message_ref(static_cast<size_t>(model_.message_index(row))).time();
-        if (time > box->message_ref(static_cast<size_t>(model_.message_index(newest))).time())
-            newest = row;
-    }
-    scrollTo(model_.index(newest, 0));
+    const int newest = model_.newest_row();
+    if (newest >= 0)
+        scrollTo(model_.index(newest, 0));
 }
 
 bool SmsListView::mark_read_quietly(int row) {

@@ -2,6 +2,9 @@
 // data folder, and Get SMS and deletion against the real agent.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
+#include "desktop/library/background_save.h"
 #include "desktop/library/importer.h"
 #include "desktop/library/message_library.h"
 #include "desktop/link/smartphone_sms_connect.h"
@@ -83,6 +86,65 @@ TEST_F(LibraryFolder, OnlyBoxesThatChangedAreWrittenAndUnloadedOnesNever) {
 }
 
 // Get SMS and the three deletions against the real agent on a phone image.
+// A large box is written on a thread of its own. The library is told when
+// it ended; a change made meanwhile stays behind for the next save, and
+// another writer's file found at the start is taken in first.
+TEST_F(LibraryFolder, LargeBoxesAreSavedInTheBackgroundByTheSameRule) {
+    MessageLibrary window = saved_library(folder_, 10);
+    window.set_background_from(5);
+    {
+        MessageLibrary other(folder_);
+        other.load_box(BoxKind::Inbox);
+        other.box(BoxKind::Inbox).append(message(10));
+        ASSERT_TRUE(other.save_changed().ok());
+    }
+    std::atomic<int> ended{0};
+    const auto save = [&] { return window.save_changed_in_background([&] { ++ended; }); };
+    window.box(BoxKind::Inbox).set_read(1, 0);
+    const BoxSaveReport started = save();
+    EXPECT_TRUE(started.ok());
+    EXPECT_EQ(started.taken_in, 1u);
+    window.box(BoxKind::Inbox).set_read(1, 1);  // while it writes
+    EXPECT_TRUE(save().ok());                   // no second save meanwhile
+    EXPECT_TRUE(window.finish_background_save().ok());
+    EXPECT_EQ(ended, 1);
+    EXPECT_TRUE(window.file_behind(BoxKind::Inbox));
+    std::vector<SmsMessage> kept = read_back(window.box_path(BoxKind::Inbox));
+    ASSERT_EQ(kept.size(), 11u);
+    EXPECT_EQ(kept[0].read(), 1);
+    EXPECT_EQ(kept[1].read(), 0);
+
+    EXPECT_TRUE(save().ok());
+    EXPECT_TRUE(window.save_changed().ok());  // waits for it
+    EXPECT_EQ(ended, 2);
+    EXPECT_FALSE(window.file_behind(BoxKind::Inbox));
+    kept = read_back(window.box_path(BoxKind::Inbox));
+    EXPECT_EQ(kept[1].read(), 1);
+}
+
+// The file another writer saved after the copy was made is not written
+// over: the save says so, and the next one takes its messages in.
+TEST_F(LibraryFolder, ABackgroundSaveLeavesAFileChangedMeanwhileAlone) {
+    MessageLibrary window = saved_library(folder_, 3);
+    const fs::path inbox = window.box_path(BoxKind::Inbox);
+    const std::optional<BoxFileIdentity> as_read = box_file_identity(inbox);
+    {
+        MessageLibrary other(folder_);
+        other.load_box(BoxKind::Inbox);
+        other.box(BoxKind::Inbox).append(message(3));
+        ASSERT_TRUE(other.save_changed().ok());
+    }
+    window.box(BoxKind::Inbox).set_read(1, 2);
+    BackgroundSave save;
+    save.start(folder_, {{&window.box(BoxKind::Inbox), inbox, as_read}}, nullptr);
+    const std::vector<BackgroundSave::Outcome> outcome = save.wait();
+    ASSERT_EQ(outcome.size(), 1u);
+    EXPECT_TRUE(outcome[0].changed_meanwhile);
+    EXPECT_FALSE(outcome[0].written);
+    EXPECT_EQ(read_back(inbox).size(), 4u);
+    EXPECT_EQ(read_back(inbox)[2].read(), 0);
+}
+
 TEST_F(LibraryFolder, GetSmsThenDeleteHereOnThePhoneOrBoth) {
     world_.phone_ok({"init"});
     for (int i = 1; i <= 4; ++i)
