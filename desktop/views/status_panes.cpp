@@ -23,6 +23,10 @@ StatusPanes::StatusPanes(QMainWindow& window) : bar_(*window.statusBar()) {
     bar_.addWidget(progress_);
 }
 
+void StatusPanes::report(const EngineStatus& status) {
+    show(shown_status(status));
+}
+
 void StatusPanes::set_status_text(std::u16string_view text) {
     show(shown_engine_text(text));
 }
