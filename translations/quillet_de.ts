@@ -2,6 +2,102 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>BoxFiles</name>
+    <message>
+        <source>The file was kept as %1.</source>
+        <translation>Die Datei wurde als %1 behalten.</translation>
+    </message>
+    <message>
+        <source>The file is left where it is and will not be saved over.</source>
+        <translation>Die Datei bleibt, wo sie ist, und wird nicht überschrieben.</translation>
+    </message>
+    <message>
+        <source>Unknown version of Quillet in inbox files.
+</source>
+        <translation>Unbekannte Quillet-Version in den Posteingangsdateien.
+</translation>
+    </message>
+    <message>
+        <source>The box file %1 is damaged: %2 messages could be read.
+Details:
+%3
+</source>
+        <translation>Die Postfachdatei %1 ist beschädigt: %2 Nachrichten konnten gelesen werden.
+Einzelheiten:
+%3
+</translation>
+    </message>
+    <message>
+        <source>No copy of the file as found could be kept.</source>
+        <translation>Es konnte keine Kopie der vorgefundenen Datei behalten werden.</translation>
+    </message>
+    <message>
+        <source>The box file %1 could not be read; the box starts empty.
+Details:
+%2
+</source>
+        <translation>Die Postfachdatei %1 konnte nicht gelesen werden; der Ordner beginnt leer.
+Einzelheiten:
+%2
+</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages that another program kept in the box files were taken in.</source>
+        <translation>
+            <numerusform>%n Nachricht, die ein anderes Programm in den Ordnerdateien abgelegt hat, wurde übernommen.</numerusform>
+            <numerusform>%n Nachrichten, die ein anderes Programm in den Ordnerdateien abgelegt hat, wurden übernommen.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Your messages could not be saved. This session&apos;s changes (messages read or deleted here, messages sent from Quillet, which the phone keeps no copy of) would be lost.
+Details:
+</source>
+        <translation>Ihre Nachrichten konnten nicht gespeichert werden. Die Änderungen dieser Sitzung (hier gelesene oder gelöschte Nachrichten, aus Quillet gesendete Nachrichten, von denen das Telefon keine Kopie behält) gingen verloren.
+Details:
+</translation>
+    </message>
+    <message>
+        <source>Retry</source>
+        <translation>Wiederholen</translation>
+    </message>
+    <message>
+        <source>Save to another folder...</source>
+        <translation>In einem anderen Ordner speichern...</translation>
+    </message>
+    <message>
+        <source>Quit without saving</source>
+        <translation>Beenden ohne zu speichern</translation>
+    </message>
+    <message>
+        <source>Save the messages to a new folder</source>
+        <translation>Die Nachrichten in einem neuen Ordner speichern</translation>
+    </message>
+    <message>
+        <source>The folder could not be made.</source>
+        <translation>Der Ordner konnte nicht angelegt werden.</translation>
+    </message>
+    <message>
+        <source>Unable to save your messages in %1.
+Details:
+%2</source>
+        <translation>Ihre Nachrichten konnten nicht in %1 gespeichert werden.
+Details:
+%2</translation>
+    </message>
+    <message>
+        <source>Your messages were saved in %1. To go on with them, copy the files there into the data folder once it can be written.</source>
+        <translation>Ihre Nachrichten wurden in %1 gespeichert. Um mit ihnen weiterzuarbeiten, kopieren Sie die Dateien von dort in den Datenordner, sobald er beschreibbar ist.</translation>
+    </message>
+    <message>
+        <source>Unable to save your messages.
+Details:
+</source>
+        <translation>Ihre Nachrichten konnten nicht gespeichert werden.
+Einzelheiten:
+</translation>
+    </message>
+</context>
+<context>
     <name>ContactsListView</name>
     <message>
         <source>Could not save the settings.
@@ -10,6 +106,401 @@ Details:
         <translation>Die Einstellungen konnten nicht gespeichert werden.
 Einzelheiten:
 </translation>
+    </message>
+</context>
+<context>
+    <name>DeleteCommand</name>
+    <message>
+        <source>No message selected: nothing deleted.</source>
+        <translation>Keine Nachricht ausgewählt: Es wurde nichts gelöscht.</translation>
+    </message>
+    <message>
+        <source>SMS Message(s) deleted.</source>
+        <translation>SMS-Nachricht(en) gelöscht.</translation>
+    </message>
+    <message>
+        <source>Message(s) deleted.</source>
+        <translation>Nachricht(en) gelöscht.</translation>
+    </message>
+    <message>
+        <source>No message deleted on device: the phone could not be reached.</source>
+        <translation>Keine Nachricht auf dem Gerät gelöscht: Das Telefon war nicht erreichbar.</translation>
+    </message>
+    <message>
+        <source>No message deleted: the phone could not be reached.</source>
+        <translation>Keine Nachricht gelöscht: Das Telefon war nicht erreichbar.</translation>
+    </message>
+    <message>
+        <source>%1 of %2 messages deleted on device: the phone could not be reached.</source>
+        <translation>%1 von %2 Nachrichten auf dem Gerät gelöscht: Das Telefon war nicht erreichbar.</translation>
+    </message>
+    <message>
+        <source>%1 of %2 messages deleted: the phone could not be reached.</source>
+        <translation>%1 von %2 Nachrichten gelöscht: Das Telefon war nicht erreichbar.</translation>
+    </message>
+    <message>
+        <source>%1 and %2</source>
+        <translation>%1 und %2</translation>
+    </message>
+    <message>
+        <source>%1 and %2 others</source>
+        <translation>%1 und %2 weitere</translation>
+    </message>
+    <message>
+        <source>Delete the message exchanged with %1 on the phone?</source>
+        <translation>Die mit %1 gewechselte Nachricht auf dem Telefon löschen?</translation>
+    </message>
+    <message>
+        <source>Delete the %1 messages exchanged with %2 on the phone?</source>
+        <translation>Die %1 mit %2 gewechselten Nachrichten auf dem Telefon löschen?</translation>
+    </message>
+    <message>
+        <source>Quillet keeps its copies, marked as no longer on the phone.</source>
+        <translation>Quillet behält seine Kopien, als nicht mehr auf dem Telefon markiert.</translation>
+    </message>
+    <message>
+        <source>Delete the message exchanged with %1, on the phone and here?</source>
+        <translation>Die mit %1 gewechselte Nachricht löschen, auf dem Telefon und hier?</translation>
+    </message>
+    <message>
+        <source>Delete the %1 messages exchanged with %2, on the phone and here?</source>
+        <translation>Die %1 mit %2 gewechselten Nachrichten löschen, auf dem Telefon und hier?</translation>
+    </message>
+    <message>
+        <source>One of them also went to others and leaves their conversations too.</source>
+        <translation>Eine davon ging auch an andere und verschwindet auch aus deren Unterhaltungen.</translation>
+    </message>
+    <message>
+        <source>%1 of them also went to others and leave their conversations too.</source>
+        <translation>%1 davon gingen auch an andere und verschwinden auch aus deren Unterhaltungen.</translation>
+    </message>
+    <message numerus="yes">
+        <source>Delete these %n messages on the phone? Quillet keeps its copies.</source>
+        <translation>
+            <numerusform>Diese Nachricht auf dem Telefon löschen? Quillet behält seine Kopie.</numerusform>
+            <numerusform>Diese %n Nachrichten auf dem Telefon löschen? Quillet behält seine Kopien.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Delete these %n messages, on the phone and here?</source>
+        <translation>
+            <numerusform>Diese Nachricht löschen, auf dem Telefon und hier?</numerusform>
+            <numerusform>Diese %n Nachrichten löschen, auf dem Telefon und hier?</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Deleting SMS message(s) on device...</source>
+        <translation>SMS-Nachricht(en) werden auf dem Gerät gelöscht …</translation>
+    </message>
+    <message>
+        <source>Deleting SMS message(s)...</source>
+        <translation>SMS-Nachricht(en) werden gelöscht …</translation>
+    </message>
+</context>
+<context>
+    <name>ExportCommands</name>
+    <message>
+        <source> (%1 characters XML cannot carry shown as �)</source>
+        <translation> (%1 Zeichen, die XML nicht tragen kann, als � gezeigt)</translation>
+    </message>
+    <message>
+        <source>Export to XML file</source>
+        <translation>In XML-Datei exportieren</translation>
+    </message>
+    <message>
+        <source>XML files (*.xml)</source>
+        <translation>XML-Dateien (*.xml)</translation>
+    </message>
+    <message>
+        <source>Export to CSV file</source>
+        <translation>In CSV-Datei exportieren</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV-Dateien (*.csv)</translation>
+    </message>
+    <message>
+        <source>Unable to export the messages to %1.
+Details:
+%2</source>
+        <translation>Die Nachrichten konnten nicht nach %1 exportiert werden.
+Einzelheiten:
+%2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages exported to %1</source>
+        <translation>
+            <numerusform>%n Nachricht nach %1 exportiert</numerusform>
+            <numerusform>%n Nachrichten nach %1 exportiert</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Export as Android SMS backup</source>
+        <translation>Als Android-SMS-Sicherung exportieren</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages exported%1</source>
+        <translation>
+            <numerusform>%n Nachricht exportiert%1</numerusform>
+            <numerusform>%n Nachrichten exportiert%1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Export contacts as vCard</source>
+        <translation>Kontakte als vCard exportieren</translation>
+    </message>
+    <message>
+        <source>vCard files (*.vcf)</source>
+        <translation>vCard-Dateien (*.vcf)</translation>
+    </message>
+    <message>
+        <source>Contacts</source>
+        <translation>Kontakte</translation>
+    </message>
+    <message>
+        <source>Unable to export the contacts to %1.
+Details:
+%2</source>
+        <translation>Die Kontakte konnten nicht nach %1 exportiert werden.
+Einzelheiten:
+%2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n contacts exported</source>
+        <translation>
+            <numerusform>%n Kontakt exportiert</numerusform>
+            <numerusform>%n Kontakte exportiert</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Export conversation as PDF</source>
+        <translation>Unterhaltung als PDF exportieren</translation>
+    </message>
+    <message>
+        <source>PDF files (*.pdf)</source>
+        <translation>PDF-Dateien (*.pdf)</translation>
+    </message>
+    <message>
+        <source>Unable to export the conversation to %1.
+Details:
+%2</source>
+        <translation>Die Unterhaltung konnte nicht nach %1 exportiert werden.
+Einzelheiten:
+%2</translation>
+    </message>
+    <message numerus="yes">
+        <source>Conversation of %n messages exported</source>
+        <translation>
+            <numerusform>Unterhaltung mit %n Nachricht exportiert</numerusform>
+            <numerusform>Unterhaltung mit %n Nachrichten exportiert</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Unable to print the conversation.</source>
+        <translation>Die Unterhaltung konnte nicht gedruckt werden.</translation>
+    </message>
+    <message>
+        <source>Conversation printed.</source>
+        <translation>Unterhaltung gedruckt.</translation>
+    </message>
+    <message>
+        <source>Export archive to a new folder</source>
+        <translation>Archiv in einen neuen Ordner exportieren</translation>
+    </message>
+    <message>
+        <source>Unable to write the archive.
+Details:
+%1</source>
+        <translation>Das Archiv konnte nicht geschrieben werden.
+Einzelheiten:
+%1</translation>
+    </message>
+    <message>
+        <source>Archive written: %1 messages, %2 contacts, %3 conversations%4</source>
+        <translation>Archiv geschrieben: %1 Nachrichten, %2 Kontakte, %3 Unterhaltungen%4</translation>
+    </message>
+</context>
+<context>
+    <name>FrameMenus</name>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>&amp;About Quillet...</source>
+        <translation>&amp;Über Quillet...</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>&amp;Get SMSes</source>
+        <translation>SMS &amp;abrufen</translation>
+    </message>
+    <message>
+        <source>&amp;Contacts</source>
+        <translation>&amp;Kontakte</translation>
+    </message>
+    <message>
+        <source>&amp;Import...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Import &amp;Folder...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&amp;Restore to Phone...</source>
+        <translation>Auf Telefon &amp;wiederherstellen...</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>Exportieren</translation>
+    </message>
+    <message>
+        <source>to CSV file</source>
+        <translation>in CSV-Datei</translation>
+    </message>
+    <message>
+        <source>to XML file</source>
+        <translation>in XML-Datei</translation>
+    </message>
+    <message>
+        <source>Android SMS backup...</source>
+        <translation>Android-SMS-Sicherung...</translation>
+    </message>
+    <message>
+        <source>Android SMS backup with Deleted Items...</source>
+        <translation>Android-SMS-Sicherung mit gelöschten Nachrichten...</translation>
+    </message>
+    <message>
+        <source>Contacts as vCard...</source>
+        <translation>Kontakte als vCard...</translation>
+    </message>
+    <message>
+        <source>Conversation as PDF...</source>
+        <translation>Unterhaltung als PDF...</translation>
+    </message>
+    <message>
+        <source>Archive...</source>
+        <translation>Archiv...</translation>
+    </message>
+    <message>
+        <source>&amp;Print Conversation...</source>
+        <translation>Unterhaltung &amp;drucken...</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>Optionen</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>&amp;Sms</source>
+        <translation>&amp;SMS</translation>
+    </message>
+    <message>
+        <source>&amp;New</source>
+        <translation>&amp;Neu</translation>
+    </message>
+    <message>
+        <source>&amp;Reply</source>
+        <translation>&amp;Antworten</translation>
+    </message>
+    <message>
+        <source>&amp;Forward</source>
+        <translation>&amp;Weiterleiten</translation>
+    </message>
+    <message>
+        <source>&amp;Mark read</source>
+        <translation>Als &amp;gelesen markieren</translation>
+    </message>
+    <message>
+        <source>Mark &amp;unread</source>
+        <translation>Als &amp;ungelesen markieren</translation>
+    </message>
+    <message>
+        <source>Select &amp;All</source>
+        <translation>&amp;Alle auswählen</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <source>Delete only &amp;on device</source>
+        <translation>Nur auf dem &amp;Gerät löschen</translation>
+    </message>
+    <message>
+        <source>Mo&amp;ve to PC...</source>
+        <translation>Auf den PC &amp;verschieben...</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Ansicht</translation>
+    </message>
+    <message>
+        <source>&amp;Toolbar</source>
+        <translation>&amp;Werkzeugleiste</translation>
+    </message>
+    <message>
+        <source>&amp;Inbox</source>
+        <translation>&amp;Posteingang</translation>
+    </message>
+    <message>
+        <source>Sent &amp;Items</source>
+        <translation>&amp;Gesendete Objekte</translation>
+    </message>
+    <message>
+        <source>&amp;Deleted on device</source>
+        <translation>Auf dem Gerät ge&amp;löscht</translation>
+    </message>
+    <message>
+        <source>&amp;Conversations</source>
+        <translation>&amp;Unterhaltungen</translation>
+    </message>
+    <message>
+        <source>S&amp;earch</source>
+        <translation>Su&amp;chen</translation>
+    </message>
+    <message>
+        <source>&amp;Status Bar</source>
+        <translation>&amp;Statusleiste</translation>
+    </message>
+    <message>
+        <source>Toolbar</source>
+        <translation>Werkzeugleiste</translation>
+    </message>
+    <message>
+        <source>Get SMS</source>
+        <translation>SMS abrufen</translation>
+    </message>
+    <message>
+        <source>Get new SMS messages</source>
+        <translation>Neue SMS-Nachrichten abrufen</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>Neu</translation>
+    </message>
+    <message>
+        <source>Create new SMS message</source>
+        <translation>Neue SMS schreiben</translation>
+    </message>
+    <message>
+        <source>Reply</source>
+        <translation>Antworten</translation>
+    </message>
+    <message>
+        <source>Forward</source>
+        <translation>Weiterleiten</translation>
+    </message>
+    <message>
+        <source>Contacts</source>
+        <translation>Kontakte</translation>
     </message>
 </context>
 <context>
@@ -92,6 +583,13 @@ Details:
             <numerusform>%n Anhang</numerusform>
             <numerusform>%n Anhänge</numerusform>
         </translation>
+    </message>
+</context>
+<context>
+    <name>MessageRows</name>
+    <message>
+        <source>Select a message of the conversation first.</source>
+        <translation>Wählen Sie zuerst eine Nachricht der Unterhaltung aus.</translation>
     </message>
 </context>
 <context>
@@ -350,6 +848,13 @@ Einzelheiten:
     </message>
 </context>
 <context>
+    <name>StatusPanes</name>
+    <message>
+        <source>Ready</source>
+        <translation>Bereit</translation>
+    </message>
+</context>
+<context>
     <name>quillet::AboutBox</name>
     <message>
         <source>About Quillet</source>
@@ -500,6 +1005,33 @@ Einzelheiten:
     <message>
         <source>Contact list Updated, but not saved.</source>
         <translation>Kontaktliste aktualisiert, aber nicht gespeichert.</translation>
+    </message>
+</context>
+<context>
+    <name>quillet::ConversationList</name>
+    <message>
+        <source>Reply</source>
+        <translation>Antworten</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>Delete on device</source>
+        <translation>Auf dem Gerät löschen</translation>
+    </message>
+    <message>
+        <source>There is not enough memory to list the conversations. The messages are kept as they are; close other programs and choose Conversations again.</source>
+        <translation>Der Speicher reicht nicht, um die Unterhaltungen aufzulisten. Die Nachrichten bleiben, wie sie sind; schließen Sie andere Programme und wählen Sie erneut Unterhaltungen.</translation>
+    </message>
+    <message>
+        <source>There is not enough memory to show this conversation. Its messages are kept as they are; close other programs and choose it again.</source>
+        <translation>Der Speicher reicht nicht, um diese Unterhaltung anzuzeigen. Ihre Nachrichten bleiben, wie sie sind; schließen Sie andere Programme und wählen Sie sie erneut.</translation>
+    </message>
+    <message>
+        <source>Select a conversation first.</source>
+        <translation>Wählen Sie zuerst eine Unterhaltung.</translation>
     </message>
 </context>
 <context>
@@ -708,318 +1240,12 @@ Einzelheiten:
         <translation>Posteingang, Gesendete Objekte und Auf dem Gerät gelöscht auf einmal durchsuchen</translation>
     </message>
     <message>
-        <source>Reply</source>
-        <translation>Antworten</translation>
-    </message>
-    <message>
-        <source>Delete</source>
-        <translation>Löschen</translation>
-    </message>
-    <message>
-        <source>Delete on device</source>
-        <translation>Auf dem Gerät löschen</translation>
-    </message>
-    <message>
         <source>There is not enough memory to sort this list; it keeps its order. Close other programs and try again.</source>
         <translation>Der Speicher reicht nicht, um diese Liste zu sortieren; sie behält ihre Reihenfolge. Schließen Sie andere Programme und versuchen Sie es erneut.</translation>
-    </message>
-    <message>
-        <source>There is not enough memory to list the conversations. The messages are kept as they are; close other programs and choose Conversations again.</source>
-        <translation>Der Speicher reicht nicht, um die Unterhaltungen aufzulisten. Die Nachrichten bleiben, wie sie sind; schließen Sie andere Programme und wählen Sie erneut Unterhaltungen.</translation>
-    </message>
-    <message>
-        <source>There is not enough memory to show this conversation. Its messages are kept as they are; close other programs and choose it again.</source>
-        <translation>Der Speicher reicht nicht, um diese Unterhaltung anzuzeigen. Ihre Nachrichten bleiben, wie sie sind; schließen Sie andere Programme und wählen Sie sie erneut.</translation>
-    </message>
-    <message>
-        <source>There is not enough memory to search the messages. They are kept as they are; close other programs and search again.</source>
-        <translation>Der Speicher reicht nicht, um die Nachrichten zu durchsuchen. Sie bleiben, wie sie sind; schließen Sie andere Programme und suchen Sie erneut.</translation>
     </message>
 </context>
 <context>
     <name>quillet::MainFrame</name>
-    <message>
-        <source>Export to XML file</source>
-        <translation>In XML-Datei exportieren</translation>
-    </message>
-    <message>
-        <source>XML files (*.xml)</source>
-        <translation>XML-Dateien (*.xml)</translation>
-    </message>
-    <message>
-        <source>Export to CSV file</source>
-        <translation>In CSV-Datei exportieren</translation>
-    </message>
-    <message>
-        <source>CSV files (*.csv)</source>
-        <translation>CSV-Dateien (*.csv)</translation>
-    </message>
-    <message>
-        <source>Unable to export the messages to %1.
-Details:
-%2</source>
-        <translation>Die Nachrichten konnten nicht nach %1 exportiert werden.
-Einzelheiten:
-%2</translation>
-    </message>
-    <message>
-        <source>Export as Android SMS backup</source>
-        <translation>Als Android-SMS-Sicherung exportieren</translation>
-    </message>
-    <message>
-        <source>Export contacts as vCard</source>
-        <translation>Kontakte als vCard exportieren</translation>
-    </message>
-    <message>
-        <source>vCard files (*.vcf)</source>
-        <translation>vCard-Dateien (*.vcf)</translation>
-    </message>
-    <message>
-        <source>Unable to export the contacts to %1.
-Details:
-%2</source>
-        <translation>Die Kontakte konnten nicht nach %1 exportiert werden.
-Einzelheiten:
-%2</translation>
-    </message>
-    <message>
-        <source>Select a message of the conversation first.</source>
-        <translation>Wählen Sie zuerst eine Nachricht der Unterhaltung aus.</translation>
-    </message>
-    <message>
-        <source>Export conversation as PDF</source>
-        <translation>Unterhaltung als PDF exportieren</translation>
-    </message>
-    <message>
-        <source>PDF files (*.pdf)</source>
-        <translation>PDF-Dateien (*.pdf)</translation>
-    </message>
-    <message>
-        <source>Unable to export the conversation to %1.
-Details:
-%2</source>
-        <translation>Die Unterhaltung konnte nicht nach %1 exportiert werden.
-Einzelheiten:
-%2</translation>
-    </message>
-    <message>
-        <source>Unable to print the conversation.</source>
-        <translation>Die Unterhaltung konnte nicht gedruckt werden.</translation>
-    </message>
-    <message>
-        <source>Export archive to a new folder</source>
-        <translation>Archiv in einen neuen Ordner exportieren</translation>
-    </message>
-    <message>
-        <source>Unable to write the archive.
-Details:
-%1</source>
-        <translation>Das Archiv konnte nicht geschrieben werden.
-Einzelheiten:
-%1</translation>
-    </message>
-    <message>
-        <source>Archive written: %1 messages, %2 contacts, %3 conversations%4</source>
-        <translation>Archiv geschrieben: %1 Nachrichten, %2 Kontakte, %3 Unterhaltungen%4</translation>
-    </message>
-    <message>
-        <source>Unknown version of Quillet in inbox files.
-</source>
-        <translation>Unbekannte Quillet-Version in den Posteingangsdateien.
-</translation>
-    </message>
-    <message>
-        <source>Unable to save your messages.
-Details:
-</source>
-        <translation>Ihre Nachrichten konnten nicht gespeichert werden.
-Einzelheiten:
-</translation>
-    </message>
-    <message>
-        <source>&amp;File</source>
-        <translation>&amp;Datei</translation>
-    </message>
-    <message>
-        <source>&amp;Get SMSes</source>
-        <translation>SMS &amp;abrufen</translation>
-    </message>
-    <message>
-        <source>&amp;Contacts</source>
-        <translation>&amp;Kontakte</translation>
-    </message>
-    <message>
-        <source>Export</source>
-        <translation>Exportieren</translation>
-    </message>
-    <message>
-        <source>to CSV file</source>
-        <translation>in CSV-Datei</translation>
-    </message>
-    <message>
-        <source>to XML file</source>
-        <translation>in XML-Datei</translation>
-    </message>
-    <message>
-        <source>Android SMS backup...</source>
-        <translation>Android-SMS-Sicherung...</translation>
-    </message>
-    <message>
-        <source>Android SMS backup with Deleted Items...</source>
-        <translation>Android-SMS-Sicherung mit gelöschten Nachrichten...</translation>
-    </message>
-    <message>
-        <source>Contacts as vCard...</source>
-        <translation>Kontakte als vCard...</translation>
-    </message>
-    <message>
-        <source>Conversation as PDF...</source>
-        <translation>Unterhaltung als PDF...</translation>
-    </message>
-    <message>
-        <source>Archive...</source>
-        <translation>Archiv...</translation>
-    </message>
-    <message>
-        <source>&amp;Print Conversation...</source>
-        <translation>Unterhaltung &amp;drucken...</translation>
-    </message>
-    <message>
-        <source>Options</source>
-        <translation>Optionen</translation>
-    </message>
-    <message>
-        <source>E&amp;xit</source>
-        <translation>&amp;Beenden</translation>
-    </message>
-    <message>
-        <source>&amp;Sms</source>
-        <translation>&amp;SMS</translation>
-    </message>
-    <message>
-        <source>&amp;New</source>
-        <translation>&amp;Neu</translation>
-    </message>
-    <message>
-        <source>&amp;Reply</source>
-        <translation>&amp;Antworten</translation>
-    </message>
-    <message>
-        <source>&amp;Forward</source>
-        <translation>&amp;Weiterleiten</translation>
-    </message>
-    <message>
-        <source>&amp;Mark read</source>
-        <translation>Als &amp;gelesen markieren</translation>
-    </message>
-    <message>
-        <source>Mark &amp;unread</source>
-        <translation>Als &amp;ungelesen markieren</translation>
-    </message>
-    <message>
-        <source>Select &amp;All</source>
-        <translation>&amp;Alle auswählen</translation>
-    </message>
-    <message>
-        <source>&amp;Delete</source>
-        <translation>&amp;Löschen</translation>
-    </message>
-    <message>
-        <source>Delete only &amp;on device</source>
-        <translation>Nur auf dem &amp;Gerät löschen</translation>
-    </message>
-    <message>
-        <source>&amp;View</source>
-        <translation>&amp;Ansicht</translation>
-    </message>
-    <message>
-        <source>&amp;Toolbar</source>
-        <translation>&amp;Werkzeugleiste</translation>
-    </message>
-    <message>
-        <source>&amp;Status Bar</source>
-        <translation>&amp;Statusleiste</translation>
-    </message>
-    <message>
-        <source>&amp;Help</source>
-        <translation>&amp;Hilfe</translation>
-    </message>
-    <message>
-        <source>&amp;About Quillet...</source>
-        <translation>&amp;Über Quillet...</translation>
-    </message>
-    <message>
-        <source>Toolbar</source>
-        <translation>Werkzeugleiste</translation>
-    </message>
-    <message>
-        <source>Get SMS</source>
-        <translation>SMS abrufen</translation>
-    </message>
-    <message>
-        <source>Get new SMS messages</source>
-        <translation>Neue SMS-Nachrichten abrufen</translation>
-    </message>
-    <message>
-        <source>New</source>
-        <translation>Neu</translation>
-    </message>
-    <message>
-        <source>Create new SMS message</source>
-        <translation>Neue SMS schreiben</translation>
-    </message>
-    <message>
-        <source>Reply</source>
-        <translation>Antworten</translation>
-    </message>
-    <message>
-        <source>Forward</source>
-        <translation>Weiterleiten</translation>
-    </message>
-    <message>
-        <source>Contacts</source>
-        <translation>Kontakte</translation>
-    </message>
-    <message>
-        <source>Ready</source>
-        <translation>Bereit</translation>
-    </message>
-    <message>
-        <source>Show Quillet</source>
-        <translation>Quillet zeigen</translation>
-    </message>
-    <message>
-        <source>Quit</source>
-        <translation>Beenden</translation>
-    </message>
-    <message>
-        <source>New message</source>
-        <translation>Neue Nachricht</translation>
-    </message>
-    <message>
-        <source>From %1</source>
-        <translation>Von %1</translation>
-    </message>
-    <message>
-        <source>
-
-%1 new messages</source>
-        <translation>
-
-%1 neue Nachrichten</translation>
-    </message>
-    <message>
-        <source> (%1 characters XML cannot carry shown as �)</source>
-        <translation> (%1 Zeichen, die XML nicht tragen kann, als � gezeigt)</translation>
-    </message>
-    <message>
-        <source>The file was kept as %1.</source>
-        <translation>Die Datei wurde als %1 behalten.</translation>
-    </message>
-    <message>
-        <source>Select a conversation first.</source>
-        <translation>Wählen Sie zuerst eine Unterhaltung.</translation>
-    </message>
     <message>
         <source>Retrieving messages...</source>
         <translation>Nachrichten werden abgerufen …</translation>
@@ -1032,122 +1258,11 @@ Details:
 Einzelheiten:
 </translation>
     </message>
-    <message>
-        <source>No message selected: nothing deleted.</source>
-        <translation>Keine Nachricht ausgewählt: Es wurde nichts gelöscht.</translation>
-    </message>
-    <message>
-        <source>SMS Message(s) deleted.</source>
-        <translation>SMS-Nachricht(en) gelöscht.</translation>
-    </message>
-    <message>
-        <source>Message(s) deleted.</source>
-        <translation>Nachricht(en) gelöscht.</translation>
-    </message>
-    <message>
-        <source>No message deleted on device: the phone could not be reached.</source>
-        <translation>Keine Nachricht auf dem Gerät gelöscht: Das Telefon war nicht erreichbar.</translation>
-    </message>
-    <message>
-        <source>No message deleted: the phone could not be reached.</source>
-        <translation>Keine Nachricht gelöscht: Das Telefon war nicht erreichbar.</translation>
-    </message>
-    <message>
-        <source>%1 of %2 messages deleted on device: the phone could not be reached.</source>
-        <translation>%1 von %2 Nachrichten auf dem Gerät gelöscht: Das Telefon war nicht erreichbar.</translation>
-    </message>
-    <message>
-        <source>%1 of %2 messages deleted: the phone could not be reached.</source>
-        <translation>%1 von %2 Nachrichten gelöscht: Das Telefon war nicht erreichbar.</translation>
-    </message>
-    <message>
-        <source>Deleting SMS message(s)...</source>
-        <translation>SMS-Nachricht(en) werden gelöscht …</translation>
-    </message>
-    <message>
-        <source>Deleting SMS message(s) on device...</source>
-        <translation>SMS-Nachricht(en) werden auf dem Gerät gelöscht …</translation>
-    </message>
-    <message>
-        <source>Conversation printed.</source>
-        <translation>Unterhaltung gedruckt.</translation>
-    </message>
     <message numerus="yes">
         <source>%n new imported messages</source>
         <translation>
             <numerusform>%n neue Nachricht importiert</numerusform>
             <numerusform>%n neue Nachrichten importiert</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n messages exported%1</source>
-        <translation>
-            <numerusform>%n Nachricht exportiert%1</numerusform>
-            <numerusform>%n Nachrichten exportiert%1</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n contacts exported</source>
-        <translation>
-            <numerusform>%n Kontakt exportiert</numerusform>
-            <numerusform>%n Kontakte exportiert</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Conversation of %n messages exported</source>
-        <translation>
-            <numerusform>Unterhaltung mit %n Nachricht exportiert</numerusform>
-            <numerusform>Unterhaltung mit %n Nachrichten exportiert</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>The file is left where it is and will not be saved over.</source>
-        <translation>Die Datei bleibt, wo sie ist, und wird nicht überschrieben.</translation>
-    </message>
-    <message>
-        <source>The box file %1 is damaged: %2 messages could be read.
-Details:
-%3
-</source>
-        <translation>Die Postfachdatei %1 ist beschädigt: %2 Nachrichten konnten gelesen werden.
-Einzelheiten:
-%3
-</translation>
-    </message>
-    <message>
-        <source>No copy of the file as found could be kept.</source>
-        <translation>Es konnte keine Kopie der vorgefundenen Datei behalten werden.</translation>
-    </message>
-    <message>
-        <source>The box file %1 could not be read; the box starts empty.
-Details:
-%2
-</source>
-        <translation>Die Postfachdatei %1 konnte nicht gelesen werden; der Ordner beginnt leer.
-Einzelheiten:
-%2
-</translation>
-    </message>
-    <message>
-        <source>S&amp;earch</source>
-        <translation>Su&amp;chen</translation>
-    </message>
-    <message>
-        <source>Quillet</source>
-        <translation>Quillet</translation>
-    </message>
-    <message numerus="yes">
-        <source>%n new messages</source>
-        <translation>
-            <numerusform>%n neue Nachricht</numerusform>
-            <numerusform>%n neue Nachrichten</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n new messages, the latest from %1</source>
-        <translation>
-            <numerusform>%n neue Nachricht von %1</numerusform>
-            <numerusform>%n neue Nachrichten, die neueste von %1</numerusform>
         </translation>
     </message>
     <message>
@@ -1159,89 +1274,8 @@ Einzelheiten:
         <translation>%1 Nachrichten, die Sie schreiben, wurden nicht gesendet. Quillet schließen und sie verwerfen?</translation>
     </message>
     <message>
-        <source>&amp;Inbox</source>
-        <translation>&amp;Posteingang</translation>
-    </message>
-    <message>
-        <source>Sent &amp;Items</source>
-        <translation>&amp;Gesendete Objekte</translation>
-    </message>
-    <message>
-        <source>&amp;Deleted on device</source>
-        <translation>Auf dem Gerät ge&amp;löscht</translation>
-    </message>
-    <message>
-        <source>&amp;Conversations</source>
-        <translation>&amp;Unterhaltungen</translation>
-    </message>
-    <message>
-        <source>%1 and %2</source>
-        <translation>%1 und %2</translation>
-    </message>
-    <message>
-        <source>%1 and %2 others</source>
-        <translation>%1 und %2 weitere</translation>
-    </message>
-    <message>
-        <source>Delete the message exchanged with %1 on the phone?</source>
-        <translation>Die mit %1 gewechselte Nachricht auf dem Telefon löschen?</translation>
-    </message>
-    <message>
-        <source>Delete the %1 messages exchanged with %2 on the phone?</source>
-        <translation>Die %1 mit %2 gewechselten Nachrichten auf dem Telefon löschen?</translation>
-    </message>
-    <message>
-        <source>Quillet keeps its copies, marked as no longer on the phone.</source>
-        <translation>Quillet behält seine Kopien, als nicht mehr auf dem Telefon markiert.</translation>
-    </message>
-    <message>
-        <source>Delete the message exchanged with %1, on the phone and here?</source>
-        <translation>Die mit %1 gewechselte Nachricht löschen, auf dem Telefon und hier?</translation>
-    </message>
-    <message>
-        <source>Delete the %1 messages exchanged with %2, on the phone and here?</source>
-        <translation>Die %1 mit %2 gewechselten Nachrichten löschen, auf dem Telefon und hier?</translation>
-    </message>
-    <message>
-        <source>One of them also went to others and leaves their conversations too.</source>
-        <translation>Eine davon ging auch an andere und verschwindet auch aus deren Unterhaltungen.</translation>
-    </message>
-    <message>
-        <source>%1 of them also went to others and leave their conversations too.</source>
-        <translation>%1 davon gingen auch an andere und verschwinden auch aus deren Unterhaltungen.</translation>
-    </message>
-    <message numerus="yes">
-        <source>Delete these %n messages on the phone? Quillet keeps its copies.</source>
-        <translation>
-            <numerusform>Diese Nachricht auf dem Telefon löschen? Quillet behält seine Kopie.</numerusform>
-            <numerusform>Diese %n Nachrichten auf dem Telefon löschen? Quillet behält seine Kopien.</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Delete these %n messages, on the phone and here?</source>
-        <translation>
-            <numerusform>Diese Nachricht löschen, auf dem Telefon und hier?</numerusform>
-            <numerusform>Diese %n Nachrichten löschen, auf dem Telefon und hier?</numerusform>
-        </translation>
-    </message>
-    <message>
         <source>An import is running from the command line (%1); import again when it has ended.</source>
         <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>&amp;Import...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Import &amp;Folder...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message numerus="yes">
-        <source>%n messages that another program kept in the box files were taken in.</source>
-        <translation>
-            <numerusform>%n Nachricht, die ein anderes Programm in den Ordnerdateien abgelegt hat, wurde übernommen.</numerusform>
-            <numerusform>%n Nachrichten, die ein anderes Programm in den Ordnerdateien abgelegt hat, wurden übernommen.</numerusform>
-        </translation>
     </message>
     <message numerus="yes">
         <source> (%n new since you last looked)</source>
@@ -1249,61 +1283,6 @@ Einzelheiten:
             <numerusform> (%n neue, seit Sie zuletzt nachgesehen haben)</numerusform>
             <numerusform> (%n neue, seit Sie zuletzt nachgesehen haben)</numerusform>
         </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n messages exported to %1</source>
-        <translation>
-            <numerusform>%n Nachricht nach %1 exportiert</numerusform>
-            <numerusform>%n Nachrichten nach %1 exportiert</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>Your messages could not be saved. This session&apos;s changes (messages read or deleted here, messages sent from Quillet, which the phone keeps no copy of) would be lost.
-Details:
-</source>
-        <translation>Ihre Nachrichten konnten nicht gespeichert werden. Die Änderungen dieser Sitzung (hier gelesene oder gelöschte Nachrichten, aus Quillet gesendete Nachrichten, von denen das Telefon keine Kopie behält) gingen verloren.
-Details:
-</translation>
-    </message>
-    <message>
-        <source>Retry</source>
-        <translation>Wiederholen</translation>
-    </message>
-    <message>
-        <source>Save to another folder...</source>
-        <translation>In einem anderen Ordner speichern...</translation>
-    </message>
-    <message>
-        <source>Quit without saving</source>
-        <translation>Beenden ohne zu speichern</translation>
-    </message>
-    <message>
-        <source>Save the messages to a new folder</source>
-        <translation>Die Nachrichten in einem neuen Ordner speichern</translation>
-    </message>
-    <message>
-        <source>The folder could not be made.</source>
-        <translation>Der Ordner konnte nicht angelegt werden.</translation>
-    </message>
-    <message>
-        <source>Unable to save your messages in %1.
-Details:
-%2</source>
-        <translation>Ihre Nachrichten konnten nicht in %1 gespeichert werden.
-Details:
-%2</translation>
-    </message>
-    <message>
-        <source>Your messages were saved in %1. To go on with them, copy the files there into the data folder once it can be written.</source>
-        <translation>Ihre Nachrichten wurden in %1 gespeichert. Um mit ihnen weiterzuarbeiten, kopieren Sie die Dateien von dort in den Datenordner, sobald er beschreibbar ist.</translation>
-    </message>
-    <message>
-        <source>Mo&amp;ve to PC...</source>
-        <translation>Auf den PC &amp;verschieben...</translation>
-    </message>
-    <message>
-        <source>&amp;Restore to Phone...</source>
-        <translation>Auf Telefon &amp;wiederherstellen...</translation>
     </message>
     <message>
         <source>There is not enough memory to finish this command. What it finished is kept; close other programs and try again.</source>
@@ -1570,6 +1549,13 @@ Einzelheiten:
     </message>
 </context>
 <context>
+    <name>quillet::ResultList</name>
+    <message>
+        <source>There is not enough memory to search the messages. They are kept as they are; close other programs and search again.</source>
+        <translation>Der Speicher reicht nicht, um die Nachrichten zu durchsuchen. Sie bleiben, wie sie sind; schließen Sie andere Programme und suchen Sie erneut.</translation>
+    </message>
+</context>
+<context>
     <name>quillet::SearchResultsModel</name>
     <message>
         <source>Sent Items</source>
@@ -1739,6 +1725,55 @@ Einzelheiten:
     <message>
         <source>CONVERSATION WITH</source>
         <translation>UNTERHALTUNG MIT</translation>
+    </message>
+</context>
+<context>
+    <name>quillet::TrayNotice</name>
+    <message>
+        <source>Quillet</source>
+        <translation>Quillet</translation>
+    </message>
+    <message>
+        <source>Show Quillet</source>
+        <translation>Quillet zeigen</translation>
+    </message>
+    <message>
+        <source>Get SMS</source>
+        <translation>SMS abrufen</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>New message</source>
+        <translation>Neue Nachricht</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new messages</source>
+        <translation>
+            <numerusform>%n neue Nachricht</numerusform>
+            <numerusform>%n neue Nachrichten</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new messages, the latest from %1</source>
+        <translation>
+            <numerusform>%n neue Nachricht von %1</numerusform>
+            <numerusform>%n neue Nachrichten, die neueste von %1</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>From %1</source>
+        <translation>Von %1</translation>
+    </message>
+    <message>
+        <source>
+
+%1 new messages</source>
+        <translation>
+
+%1 neue Nachrichten</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,64 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="en">
 <context>
+    <name>BoxFiles</name>
+    <message numerus="yes">
+        <source>%n messages that another program kept in the box files were taken in.</source>
+        <translation>
+            <numerusform>%n message that another program kept in the box files was taken in.</numerusform>
+            <numerusform>%n messages that another program kept in the box files were taken in.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>DeleteCommand</name>
+    <message numerus="yes">
+        <source>Delete these %n messages on the phone? Quillet keeps its copies.</source>
+        <translation>
+            <numerusform>Delete this message on the phone? Quillet keeps its copy.</numerusform>
+            <numerusform>Delete these %n messages on the phone? Quillet keeps its copies.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Delete these %n messages, on the phone and here?</source>
+        <translation>
+            <numerusform>Delete this message, on the phone and here?</numerusform>
+            <numerusform>Delete these %n messages, on the phone and here?</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>ExportCommands</name>
+    <message numerus="yes">
+        <source>%n messages exported to %1</source>
+        <translation>
+            <numerusform>%n message exported to %1</numerusform>
+            <numerusform>%n messages exported to %1</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages exported%1</source>
+        <translation>
+            <numerusform>%n message exported%1</numerusform>
+            <numerusform>%n messages exported%1</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n contacts exported</source>
+        <translation>
+            <numerusform>%n contact exported</numerusform>
+            <numerusform>%n contacts exported</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Conversation of %n messages exported</source>
+        <translation>
+            <numerusform>Conversation of %n message exported</numerusform>
+            <numerusform>Conversation of %n messages exported</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>ImportCommand</name>
     <message numerus="yes">
         <source>About %n seconds left</source>
@@ -156,73 +214,10 @@
         </translation>
     </message>
     <message numerus="yes">
-        <source>%n messages exported%1</source>
-        <translation>
-            <numerusform>%n message exported%1</numerusform>
-            <numerusform>%n messages exported%1</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n contacts exported</source>
-        <translation>
-            <numerusform>%n contact exported</numerusform>
-            <numerusform>%n contacts exported</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Conversation of %n messages exported</source>
-        <translation>
-            <numerusform>Conversation of %n message exported</numerusform>
-            <numerusform>Conversation of %n messages exported</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n new messages</source>
-        <translation>
-            <numerusform>%n new message</numerusform>
-            <numerusform>%n new messages</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n new messages, the latest from %1</source>
-        <translation>
-            <numerusform>%n new message, from %1</numerusform>
-            <numerusform>%n new messages, the latest from %1</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Delete these %n messages on the phone? Quillet keeps its copies.</source>
-        <translation>
-            <numerusform>Delete this message on the phone? Quillet keeps its copy.</numerusform>
-            <numerusform>Delete these %n messages on the phone? Quillet keeps its copies.</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>Delete these %n messages, on the phone and here?</source>
-        <translation>
-            <numerusform>Delete this message, on the phone and here?</numerusform>
-            <numerusform>Delete these %n messages, on the phone and here?</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n messages that another program kept in the box files were taken in.</source>
-        <translation>
-            <numerusform>%n message that another program kept in the box files was taken in.</numerusform>
-            <numerusform>%n messages that another program kept in the box files were taken in.</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
         <source> (%n new since you last looked)</source>
         <translation>
             <numerusform> (%n new since you last looked)</numerusform>
             <numerusform> (%n new since you last looked)</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n messages exported to %1</source>
-        <translation>
-            <numerusform>%n message exported to %1</numerusform>
-            <numerusform>%n messages exported to %1</numerusform>
         </translation>
     </message>
 </context>
@@ -240,6 +235,23 @@
         <translation>
             <numerusform>There is not enough memory to list the %n message of this box. It is kept as it is; close other programs and choose the box again.</numerusform>
             <numerusform>There is not enough memory to list the %n messages of this box. They are kept as they are; close other programs and choose the box again.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>quillet::TrayNotice</name>
+    <message numerus="yes">
+        <source>%n new messages</source>
+        <translation>
+            <numerusform>%n new message</numerusform>
+            <numerusform>%n new messages</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n new messages, the latest from %1</source>
+        <translation>
+            <numerusform>%n new message, from %1</numerusform>
+            <numerusform>%n new messages, the latest from %1</numerusform>
         </translation>
     </message>
 </context>

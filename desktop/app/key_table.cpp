@@ -1,6 +1,7 @@
 #include "key_table.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QKeyEvent>
 
 namespace quillet {
@@ -119,6 +120,52 @@ bool ShiftTracker::left_shift_held(const QKeyEvent& event) const {
     // Shift is held; a Shift pressed before the window had the keyboard was
     // never seen, and counts as the left one unless the right one was.
     return left_down_ || !right_down_;
+}
+
+FrameKeys::FrameKeys(QWidget& window, const QWidget& search_field,
+                     std::function<void(FrameKey)> run)
+    : QObject(&window), window_(window), search_field_(search_field), run_(std::move(run)) {
+    qApp->installEventFilter(this);
+}
+
+FrameKeys::~FrameKeys() {
+    qApp->removeEventFilter(this);
+}
+
+bool FrameKeys::seen_before(const QKeyEvent& key, QWidget* widget) const {
+    return last_key_.event == &key && last_key_.timestamp == key.timestamp() &&
+           last_key_.key == key.key() && last_key_.receiver && widget != last_key_.receiver &&
+           widget->isAncestorOf(last_key_.receiver);
+}
+
+bool FrameKeys::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
+        return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || widget->window() != &window_)
+        return false;
+    if (type == QEvent::KeyRelease) {
+        shift_.key_event(*key);
+        last_key_ = {};
+        return false;
+    }
+    // The press travels from the focused pane up to the window: act once.
+    if (seen_before(*key, widget))
+        return false;
+    last_key_ = {key, key->timestamp(), key->key(), widget};
+    shift_.key_event(*key);
+    const bool ctrl = key->modifiers().testFlag(Qt::ControlModifier);
+    FrameKey command = frame_key(key->key(), ctrl, shift_.left_shift_held(*key));
+    if (widget == &search_field_ &&
+        (command == FrameKey::Delete || command == FrameKey::DeleteOnDevice ||
+         command == FrameKey::SelectAll))
+        command = FrameKey::None;
+    const bool deleting = command == FrameKey::Delete || command == FrameKey::DeleteOnDevice;
+    if (!(deleting && key->isAutoRepeat()))
+        run_(command);
+    return false;  // the widget gets the key as well
 }
 
 }  // namespace quillet

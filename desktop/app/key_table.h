@@ -21,7 +21,11 @@
 #pragma once
 
 #include <QKeySequence>
+#include <QObject>
+#include <QPointer>
+#include <QWidget>
 #include <QtGlobal>
+#include <functional>
 
 class QAction;
 class QKeyEvent;
@@ -73,6 +77,39 @@ class ShiftTracker {
   private:
     bool left_down_ = false;
     bool right_down_ = false;
+};
+
+// Sees every key of `window`'s widgets before the focused one handles it
+// and hands the command of a press to `run`; never consumes a key. In
+// `search_field` the keys that edit the text typed (Delete, Select All) are
+// left to it, and a Delete held down deletes once, not every message below
+// it in turn.
+class FrameKeys : public QObject {
+  public:
+    FrameKeys(QWidget& window, const QWidget& search_field, std::function<void(FrameKey)> run);
+    ~FrameKeys() override;
+    FrameKeys(const FrameKeys&) = delete;
+    FrameKeys& operator=(const FrameKeys&) = delete;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // Whether this press was seen already, on its way from the focused
+    // widget up to the window.
+    bool seen_before(const QKeyEvent& key, QWidget* widget) const;
+
+    QWidget& window_;
+    const QWidget& search_field_;
+    std::function<void(FrameKey)> run_;
+    ShiftTracker shift_;
+    struct SeenKey {
+        const void* event = nullptr;
+        quint64 timestamp = 0;
+        int key = 0;
+        QPointer<QWidget> receiver;
+    };
+    SeenKey last_key_;
 };
 
 }  // namespace quillet

@@ -1,34 +1,31 @@
 #include "main_frame.h"
 
-#include "desktop/library/importer.h"
-
 #include <QApplication>
 #include <QCloseEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QStatusBar>
-#include <QSystemTrayIcon>
+#include <QSplitter>
 
-#include "desktop/app/notification_relay.h"
+#include <QLineEdit>
+#include "desktop/app/export_commands.h"
+#include "desktop/app/frame_menus.h"
+#include "desktop/app/tray_notice.h"
 #include "desktop/composer/new_sms_window.h"
+#include "desktop/library/importer.h"
 #include "desktop/store/config_list.h"
 #include "desktop/store/data_move.h"
 #include "desktop/store/log_file.h"
+#include "desktop/views/box_files.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_window.h"
-#include "desktop/views/engine_texts.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/help_window.h"
 #include "desktop/views/html_form_view.h"
 #include "desktop/views/list_pane.h"
-#include "desktop/views/memory_room.h"
 #include "desktop/views/options_window.h"
 #include "desktop/views/pictures.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"
+#include "desktop/views/status_panes.h"
 #include "desktop/views/window_layout.h"
-#include "desktop/views/window_parts.h"
 #include "protocol/text_codec.h"
 
 namespace quillet {
@@ -41,59 +38,188 @@ constexpr int kDefaultHeight = 700;
 }  // namespace
 
 MainFrame::MainFrame(SmartphoneSmsConnect& link, QWidget* parent)
-    : QMainWindow(parent), link_(link), relay_(std::make_shared<NotificationRelay>(this)) {
+    : QMainWindow(parent), link_(link) {
     keep_painter_threads();
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QStringLiteral("Quillet"));
     setWindowIcon(application_icon());
     resize(kDefaultWidth, kDefaultHeight);
-    build_toolbar();
-    build_status_bar();
+    menus_ = std::make_unique<FrameMenus>(*this);
+    status_ = std::make_unique<StatusPanes>(*this);
+    box_files_ = std::make_unique<BoxFiles>(*this, library_, *status_);
+    exports_ = std::make_unique<ExportCommands>(*this, library_, *status_);
     build_panes();
-    build_menus();
-    build_tray_icon();
-    build_desktop_notifier();
+    wire_panes();
+    wire_menus();
+    new FrameKeys(*this, list_pane_->search_field(), [this](FrameKey key) {
+        guarded([key](MainFrame* frame) { frame->run_frame_key(key); })();
+    });
+    // After the keys: its filter sees a key first, so a command the key runs
+    // counts the arrivals from there.
+    tray_ = new TrayNotice(*this, options_);
+    wire_tray();
     restore_layout();
     CommandScope::set_after_command([this] { after_command(); });
-    qApp->installEventFilter(this);
 }
 
 MainFrame::~MainFrame() {
     CommandScope::set_after_command({});
-    qApp->removeEventFilter(this);
-    relay_->forget_frame();
     // Composers refer to Sent Items and the contacts window: they go first.
     for (const QPointer<NewSmsWindow>& composer : composers_)
         delete composer.data();
 }
 
-void MainFrame::set_status_text(std::u16string_view text) {
-    show_status(shown_engine_text(text));
+const SmsMessage& MainFrame::selected_message() const {
+    return list_pane_->last_shown();
 }
 
-void MainFrame::show_status(const QString& shown) {
-    if (status_pane_->text() == shown)
-        return;
-    status_pane_->setText(shown);
-    // Commands block the event loop: draw the text now.
-    if (status_pane_->isVisible())
-        status_pane_->repaint();
-}
-
-void MainFrame::set_progress(int percent) {
-    if (percent < 0) {
-        progress_->hide();
-        return;
-    }
-    progress_->setValue(percent);
-    if (!progress_->isVisible() && statusBar()->isVisible())
-        progress_->show();
-    if (progress_->isVisible())
-        progress_->repaint();
+NewSmsWindow* MainFrame::composer() {
+    return composer_.data();
 }
 
 QString MainFrame::status_text() const {
-    return status_pane_->text();
+    return status_->text();
+}
+
+QToolBar& MainFrame::toolbar() {
+    return menus_->toolbar();
+}
+
+void MainFrame::build_panes() {
+    main_splitter_ = new QSplitter(Qt::Horizontal, this);
+    main_splitter_->setObjectName(QStringLiteral("mainSplitter"));
+    tree_view_ = new SmsTreeView(main_splitter_);
+    right_splitter_ = new QSplitter(Qt::Vertical, main_splitter_);
+    right_splitter_->setObjectName(QStringLiteral("rightSplitter"));
+    html_view_ = new HtmlFormView;
+    list_pane_ = new ListPane(inbox(), sent_items(), deleted_items(), *html_view_, right_splitter_);
+    list_view_ = &list_pane_->list_view();
+    right_splitter_->addWidget(html_view_);
+    main_splitter_->setChildrenCollapsible(false);
+    right_splitter_->setChildrenCollapsible(false);
+    setCentralWidget(main_splitter_);
+
+    // A taller or wider window widens the view and the list, not the tree,
+    // and heightens the view, not the list.
+    main_splitter_->setStretchFactor(1, 1);
+    right_splitter_->setStretchFactor(1, 1);
+    list_view_->setup_columns();
+    set_default_pane_sizes();
+    list_view_->set_display(html_view_);
+}
+
+void MainFrame::wire_panes() {
+    connect(tree_view_, &SmsTreeView::boxChosen, this, [this](BoxKind kind) {
+        guarded([kind](MainFrame* frame) { frame->show_box(kind); })();
+    });
+    connect(tree_view_, &SmsTreeView::conversationsChosen, this,
+            guarded(&MainFrame::show_conversations));
+    connect(list_view_, &SmsListView::forwardRequested, this, guarded(&MainFrame::forward));
+    connect(list_view_, &SmsListView::replyRequested, this, guarded(&MainFrame::reply));
+    connect(list_view_, &SmsListView::markReadRequested, this, guarded(&MainFrame::mark_read));
+    connect(list_view_, &SmsListView::markUnreadRequested, this, guarded(&MainFrame::mark_unread));
+    connect(list_view_, &SmsListView::deleteRequested, this, guarded(&MainFrame::delete_messages));
+    connect(list_view_, &SmsListView::deleteOnDeviceRequested, this,
+            guarded(&MainFrame::delete_messages_on_device));
+    connect(list_pane_, &ListPane::replyRequested, this, guarded(&MainFrame::reply));
+    connect(list_pane_, &ListPane::deleteRequested, this, guarded(&MainFrame::delete_messages));
+    connect(list_pane_, &ListPane::deleteOnDeviceRequested, this,
+            guarded(&MainFrame::delete_messages_on_device));
+    FrameMenus::show_keys_in(*list_view_->context_menu());
+    FrameMenus::show_keys_in(*list_pane_->conversation_menu());
+}
+
+void MainFrame::wire_menus() {
+    using Command = std::function<void(MainFrame*)>;
+    const auto box = [](BoxKind kind) -> Command {
+        return [kind](MainFrame* frame) { frame->show_box(kind); };
+    };
+    const std::pair<const char*, Command> commands[] = {
+        {"getSmsAction", &MainFrame::on_button_get_sms},
+        {"toolGetSms", &MainFrame::on_button_get_sms},
+        {"contactsAction", &MainFrame::show_contacts},
+        {"toolContacts", &MainFrame::show_contacts},
+        {"importAction", [](MainFrame* frame) { frame->import_from(false); }},
+        {"importFolderAction", [](MainFrame* frame) { frame->import_from(true); }},
+        {"restoreAction", &MainFrame::restore_to_phone},
+        {"exportCsvAction", &MainFrame::export_csv},
+        {"exportXmlAction", &MainFrame::export_xml},
+        {"exportAndroidAction", [](MainFrame* frame) { frame->exports_->android(false); }},
+        {"exportAndroidAllAction", [](MainFrame* frame) { frame->exports_->android(true); }},
+        {"exportVcardAction", [](MainFrame* frame) { frame->exports_->vcard(); }},
+        {"exportPdfAction",
+         [](MainFrame* frame) { frame->exports_->conversation_pdf(frame->list_pane_->shown()); }},
+        {"exportArchiveAction", [](MainFrame* frame) { frame->exports_->archive(); }},
+        {"printAction", &MainFrame::print_conversation},
+        {"optionsAction", &MainFrame::show_options},
+        {"exitAction", &QWidget::close},
+        {"newAction", &MainFrame::new_sms},
+        {"toolNew", &MainFrame::new_sms},
+        {"replyAction", &MainFrame::reply},
+        {"toolReply", &MainFrame::reply},
+        {"forwardAction", &MainFrame::forward},
+        {"toolForward", &MainFrame::forward},
+        {"markReadAction", &MainFrame::mark_read},
+        {"markUnreadAction", &MainFrame::mark_unread},
+        {"selectAllAction", &MainFrame::select_all},
+        {"deleteAction", &MainFrame::delete_messages},
+        {"deleteOnDeviceAction", &MainFrame::delete_messages_on_device},
+        {"moveToPcAction", &MainFrame::move_to_pc},
+        {"viewInboxAction", box(BoxKind::Inbox)},
+        {"viewSentAction", box(BoxKind::SentItems)},
+        {"viewDeletedAction", box(BoxKind::DeletedItems)},
+        {"viewConversationsAction", &MainFrame::show_conversations},
+        {"helpAction", &MainFrame::show_help},
+        {"aboutAction", &MainFrame::show_about},
+    };
+    for (const auto& [name, command] : commands)
+        connect(&menus_->action(name), &QAction::triggered, this, guarded(command));
+    connect(&menus_->action("searchAction"), &QAction::triggered, list_pane_,
+            &ListPane::focus_search);
+}
+
+void MainFrame::wire_tray() {
+    connect(tray_, &TrayNotice::getSmsRequested, this, guarded(&MainFrame::on_button_get_sms));
+    connect(tray_, &TrayNotice::quitRequested, this, guarded(&QWidget::close));
+    connect(tray_, &TrayNotice::arrivedMessageWanted, this, &MainFrame::show_arrived_message);
+}
+
+void MainFrame::set_default_pane_sizes() {
+    constexpr int kFirstRows = 12;
+    const int w = width();
+    const int h = height();
+    main_splitter_->setSizes({w / 5, w * 4 / 5});
+    const int list = std::min(std::max(h / 5, height_for_rows(*list_view_, kFirstRows)), h / 2);
+    right_splitter_->setSizes({list, h - list});
+}
+
+void MainFrame::restore_layout() {
+    ConfigList list;
+    if (!list.load_config(kOptionsFileName))
+        return;
+    if (restore_geometry(list, layout_key::kMainWindow, *this) && !isMaximized())
+        set_default_pane_sizes();
+    restore_splitter(list, layout_key::kMainSplitter, *main_splitter_);
+    restore_splitter(list, layout_key::kRightSplitter, *right_splitter_);
+    if (restore_columns(list, layout_key::kListColumns, *list_view_))
+        sender_width_ = list_view_->columnWidth(MessageListModel::kSender);
+    restore_columns(list, layout_key::kConversationColumns, list_pane_->conversation_view());
+    restore_sort(list, layout_key::kConversationSort, list_pane_->conversation_view());
+    composer_size_ = kept_size(list, layout_key::kComposerSize).value_or(composer_size_);
+}
+
+void MainFrame::keep_layout(ConfigList& list) const {
+    keep_geometry(list, layout_key::kMainWindow, *this);
+    keep_splitter(list, layout_key::kMainSplitter, *main_splitter_);
+    keep_splitter(list, layout_key::kRightSplitter, *right_splitter_);
+    keep_columns(list, layout_key::kListColumns, *list_view_);
+    keep_columns(list, layout_key::kConversationColumns, list_pane_->conversation_view());
+    keep_sort(list, layout_key::kConversationSort, list_pane_->conversation_view());
+    keep_size(list, layout_key::kComposerSize, composer_ ? composer_->size() : composer_size_);
+    if (contacts_window_)
+        keep_size(list, layout_key::kContactsSize, contacts_window_->size());
+    if (options_window_)
+        keep_size(list, layout_key::kOptionsSize, options_window_->size());
 }
 
 void MainFrame::start_up() {
@@ -109,7 +235,7 @@ void MainFrame::start_up() {
     // Reading and listing the boxes leave the window system room to draw,
     // as every command does (memory_room.h).
     std::optional<MemoryReserve::Held> reserve(std::in_place);
-    load_boxes();
+    box_files_->load([this] { return shut_down_; });
     if (shut_down_)
         return;
     // An import a kill left half-done is taken out again.
@@ -118,19 +244,15 @@ void MainFrame::start_up() {
     html_view_->set_origins(&*origins_);
     if (!moved.empty()) {
         program_log().log_line(to_utf8(moved));
-        set_status_text(moved);
+        status_->set_status_text(moved);
     }
     create_side_windows();
     show_box(BoxKind::Inbox);
     reserve.reset();
-    std::weak_ptr<NotificationRelay> relay = relay_;
-    link_.start_sentinel([relay] {
-        if (auto alive = relay.lock())
-            alive->post();
-    });
+    link_.start_sentinel(tray_->arrival_callback());
     if (options_.minimize_on_open) {
-        if (tray_wanted()) {
-            hide_to_tray();
+        if (tray_->tray_wanted()) {
+            tray_->hide_to_tray();
         } else {
             showMinimized();
         }
@@ -154,6 +276,8 @@ void MainFrame::create_side_windows() {
     const ContactList* contacts = &contacts_window_->contacts();
     list_pane_->set_contacts(contacts);
     html_view_->set_contacts(contacts);
+    tray_->set_contacts(contacts);
+    exports_->set_contacts(contacts);
     connect(contacts_window_.get(), &ContactsWindow::contactsChanged, list_pane_,
             &ListPane::names_changed);
 }
@@ -168,10 +292,7 @@ void MainFrame::shut_down() {
     if (!saved) {
         failures << QStringLiteral("options.cfg: ") + QString::fromStdString(saved.file.error);
     }
-    if (!changes_let_go_)
-        failures << save_boxes_behind();
-    save_failure_shown_ = false;  // the last chance to say it
-    report_save_failures(failures);
+    box_files_->save_last(failures);
     program_log().log_line("Quillet Ended\n===");
     program_log().close();
 }
@@ -198,7 +319,8 @@ void MainFrame::close_now() {
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {
-    if (!shut_down_ && !close_without_asking_ && (!drafts_may_go() || !changes_kept_or_let_go())) {
+    if (!shut_down_ && !close_without_asking_ &&
+        (!drafts_may_go() || !box_files_->kept_or_let_go())) {
         event->ignore();
         return;
     }
@@ -208,108 +330,43 @@ void MainFrame::closeEvent(QCloseEvent* event) {
         if (composer)
             composer->hide();
     }
-    if (contacts_window_)
-        contacts_window_->hide();
-    if (options_window_)
-        options_window_->hide();
-    if (help_window_)
-        help_window_->hide();
-    tray_->hide();
+    for (QWidget* side : {static_cast<QWidget*>(contacts_window_.get()),
+                          static_cast<QWidget*>(options_window_.get()),
+                          static_cast<QWidget*>(help_window_.get())}) {
+        if (side != nullptr)
+            side->hide();
+    }
+    tray_->window_closed();
     Q_EMIT closed();
 }
 
-// The user at work in the window has seen what came in: the next notice
-// counts from there. Not every notification service says when its popup
-// went away (notification-daemon lets it expire without a word), so the
-// service's NotificationClosed alone would leave the count growing.
-void MainFrame::note_user_at_work(QObject* watched) {
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (notice_count_ != 0 && widget != nullptr && widget->window() == this)
-        notice_count_ = 0;
-}
-
-bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (type == QEvent::MouseButtonPress || type == QEvent::KeyPress)
-        note_user_at_work(watched);
-    if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
-        return false;
-    auto* key = static_cast<QKeyEvent*>(event);
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == nullptr || widget->window() != this)
-        return false;
-    if (type == QEvent::KeyRelease) {
-        shift_.key_event(*key);
-        last_key_ = {};
-        if (!key->isAutoRepeat())
-            refresh_lock_panes();
-        return false;
-    }
-    // The press travels from the focused pane up to the frame: act once.
-    if (last_key_.event == key && last_key_.timestamp == key->timestamp() &&
-        last_key_.key == key->key() && last_key_.receiver && widget != last_key_.receiver &&
-        widget->isAncestorOf(last_key_.receiver)) {
-        return false;
-    }
-    last_key_ = {key, key->timestamp(), key->key(), widget};
-    shift_.key_event(*key);
-    const bool ctrl = key->modifiers().testFlag(Qt::ControlModifier);
-    FrameKey command = frame_key(key->key(), ctrl, shift_.left_shift_held(*key));
-    // In the search field these keys edit the text typed.
-    if (widget == &list_pane_->search_field() &&
-        (command == FrameKey::Delete || command == FrameKey::DeleteOnDevice ||
-         command == FrameKey::SelectAll))
-        command = FrameKey::None;
-    // A Delete held down deletes once, not every message below it in turn.
-    const bool deleting = command == FrameKey::Delete || command == FrameKey::DeleteOnDevice;
-    if (!(deleting && key->isAutoRepeat()))
-        guarded([command](MainFrame* frame) { frame->run_frame_key(command); })();
-    return false;  // the pane gets the key as well
+void MainFrame::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        menus_->redraw_toolbar_pictures();
+    if (event->type() == QEvent::WindowStateChange)
+        tray_->window_state_changed();
 }
 
 void MainFrame::run_frame_key(FrameKey key) {
-    switch (key) {
-        case FrameKey::SelectAll:
-            select_all();
-            break;
-        case FrameKey::Forward:
-            forward();
-            break;
-        case FrameKey::GetSms:
-            on_button_get_sms();
-            break;
-        case FrameKey::MarkRead:
-            mark_read();
-            break;
-        case FrameKey::NewSms:
-            new_sms();
-            break;
-        case FrameKey::Reply:
-            reply();
-            break;
-        case FrameKey::MarkUnread:
-            mark_unread();
-            break;
-        case FrameKey::DeleteOnDevice:
-            delete_messages_on_device();
-            break;
-        case FrameKey::Delete:
-            delete_messages();
-            break;
-        case FrameKey::Help:
-            show_help();
-            break;
-        case FrameKey::Contacts:
-            show_contacts();
-            break;
-        case FrameKey::Print:
-            print_conversation();
-            break;
-        case FrameKey::Quit:
-            close();
-            break;
-        case FrameKey::None:
-            break;
+    const std::pair<FrameKey, std::function<void(MainFrame*)>> commands[] = {
+        {FrameKey::SelectAll, &MainFrame::select_all},
+        {FrameKey::Forward, &MainFrame::forward},
+        {FrameKey::GetSms, &MainFrame::on_button_get_sms},
+        {FrameKey::MarkRead, &MainFrame::mark_read},
+        {FrameKey::NewSms, &MainFrame::new_sms},
+        {FrameKey::Reply, &MainFrame::reply},
+        {FrameKey::MarkUnread, &MainFrame::mark_unread},
+        {FrameKey::DeleteOnDevice, &MainFrame::delete_messages_on_device},
+        {FrameKey::Delete, &MainFrame::delete_messages},
+        {FrameKey::Help, &MainFrame::show_help},
+        {FrameKey::Contacts, &MainFrame::show_contacts},
+        {FrameKey::Print, &MainFrame::print_conversation},
+        {FrameKey::Quit, &QWidget::close},
+    };
+    for (const auto& [k, command] : commands) {
+        if (k == key)
+            command(this);
     }
 }
 

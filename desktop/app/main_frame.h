@@ -1,10 +1,14 @@
 // The main window (objectName "mainFrame"): the owner of the program's data
-// (the three boxes, the settings, the message last shown) and of its panes:
-// the box tree on the left, the message list above the message view on the
-// right. It runs every command of the menu, the toolbar, the keys and the
-// list's context menu, one at a time on the GUI thread, each as a command
-// (command_scope.h) with a status text. When any window's command ends it
-// saves each box whose revision moved since its file was last written.
+// (the three boxes, the settings) and of its parts, which it wires
+// together: the box tree on the left, the list pane above the message view
+// on the right, the menus and toolbar (frame_menus.h), the status bar
+// (status_panes.h), the keys (key_table.h), the tray and the new-message
+// notice (tray_notice.h), the box files' reports (box_files.h) and the
+// exports (export_commands.h). It runs every command of the menu, the
+// toolbar, the keys and the lists' context menus, one at a time on the GUI
+// thread, each as a command (command_scope.h). When any window's command
+// ends it saves each box whose revision moved since its file was last
+// written.
 //
 // Widgets (objectName):
 //   "mainSplitter", "rightSplitter"  the splitters
@@ -29,9 +33,7 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QMessageBox>
 #include <QPointer>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <new>
@@ -43,25 +45,20 @@
 #include "desktop/library/import_origins.h"
 #include "desktop/library/message_library.h"
 #include "desktop/link/smartphone_sms_connect.h"
-#include "desktop/store/correspondence.h"
 #include "desktop/store/options.h"
 #include "desktop/store/sms_box.h"
-#include "desktop/store/status_sink.h"
 #include "desktop/views/memory_room.h"
 
-class QAction;
-class QLabel;
-class QProgressBar;
 class QSplitter;
-class QSystemTrayIcon;
 class QToolBar;
 
 namespace quillet {
 
+class BoxFiles;
 class ConfigList;
-class ContactList;
 class ContactsWindow;
-class DesktopNotifier;
+class ExportCommands;
+class FrameMenus;
 class HelpWindow;
 class HtmlFormView;
 class ListPane;
@@ -69,9 +66,10 @@ class NewSmsWindow;
 class OptionsWindow;
 class SmsListView;
 class SmsTreeView;
-struct NotificationRelay;
+class StatusPanes;
+class TrayNotice;
 
-class MainFrame : public QMainWindow, public StatusSink {
+class MainFrame : public QMainWindow {
     Q_OBJECT
 
   public:
@@ -111,15 +109,13 @@ class MainFrame : public QMainWindow, public StatusSink {
     // A new composer, placed near the main window's top left corner; null
     // before start-up made the contacts window.
     NewSmsWindow* new_sms();
-    // Both act only once a message was shown: Reply addresses a new composer
-    // to its sender (in the conversations, to the conversation's
-    // correspondent), Forward puts its text in one.
+    // Both act only once a message (or a conversation) of the list shown is
+    // in the view: Reply addresses a new composer to its correspondent,
+    // Forward puts the message's text in one.
     void reply();
     void forward();
-    // Delete the messages selected, on the phone and from their box, or
-    // (_on_device) on the phone only. In the conversations: every message of
-    // the conversations selected, once the user said Yes to a question that
-    // names how many and whose. The status says what was done.
+    // Delete the messages chosen in the list shown (delete_command.h), on
+    // the phone and from their box, or (_on_device) on the phone only.
     void delete_messages();
     void delete_messages_on_device();
     void mark_read();
@@ -129,24 +125,13 @@ class MainFrame : public QMainWindow, public StatusSink {
     void show_options();
     void show_help();
     void show_about();
+    // The box shown as CSV or XML; the other exports are the menu's alone.
     void export_csv();
     void export_xml();
-    // Inbox and Sent Items (and Deleted Items with _all) as an Android SMS
-    // backup; the status says how many messages, and how many characters XML
-    // could not carry.
-    void export_android_boxes();
-    void export_android_all();
-    void export_vcard();
-    // The conversation shown, or else that of the message last shown (every
-    // box, every spelling of its number), as PDF or on a printer.
-    void export_conversation_pdf();
     void print_conversation();
-    // Everything into one new folder (archive.h).
-    void export_archive();
     // Other phones' backups into the boxes (import_command.h): files, or
     // every backup in a folder. Refused while a command-line import runs.
-    void import_backups();
-    void import_folder();
+    void import_from(bool folder);
     // Makes room on the phone: deletes there what the boxes are proven to
     // keep, after a question (move_command.h).
     void move_to_pc();
@@ -154,48 +139,17 @@ class MainFrame : public QMainWindow, public StatusSink {
     // back onto the phone (restore_command.h).
     void restore_to_phone();
 
-    // --- Tray and notification ---------------------------------------------
-    // Puts the icon in the tray and hides the window; where the desktop has
-    // no tray it minimises the window to the taskbar instead. The icon's
-    // menu ("trayMenu") holds "Show Quillet", "Get SMS" and "Quit".
-    void hide_to_tray();
-    // Out of the tray (or restored, unless maximised) and in front.
-    void bring_to_front();
-    bool in_tray() const { return in_tray_; }
-    QSystemTrayIcon& tray_icon() { return *tray_; }
-    // The link's callback, called on its keep-alive thread: queues, on the
-    // GUI thread, a Get SMS and, as the settings say, the window brought
-    // forward, the sound and the notice. Safe after the frame is gone.
-    // The notice comes once the Get SMS has run and names the newest
-    // message's sender. Where the desktop has a notification service it is
-    // a desktop notification (desktop_notifier.h) with the message's first
-    // line, whose "Show" brings the window forward showing that message;
-    // elsewhere, or when the service refuses it, a box ("newMessageNotice",
-    // not modal) with the options' popup text. While either is open, later
-    // arrivals update it instead of opening another.
-    void new_message_arrived();
-    QMessageBox* new_message_notice() const { return notice_.data(); }
-    DesktopNotifier& desktop_notifier() { return *notifier_; }
-    // The message a notice announced last, in the Inbox, shown and selected.
-    void show_arrived_message();
-
-    // --- StatusSink ---------------------------------------------------------
-    // The engine's texts, shown in the desktop's language.
-    void set_status_text(std::u16string_view text) override;
-    void set_progress(int percent) override;
-    // A text of the window's own, already translated.
-    void show_status(const QString& text);
-    QString status_text() const;
-
-    // --- Data and panes -----------------------------------------------------
+    // --- Data and parts -----------------------------------------------------
     SmsBox& inbox() { return library_.box(BoxKind::Inbox); }
     SmsBox& sent_items() { return library_.box(BoxKind::SentItems); }
     SmsBox& deleted_items() { return library_.box(BoxKind::DeletedItems); }
     SmsBox& box(BoxKind kind) { return library_.box(kind); }
     MessageLibrary& library() { return library_; }
     SmsBox& current_box() { return *current_box_; }
-    const SmsMessage& selected_message() const { return selected_message_; }
+    // The message a list put in the view last.
+    const SmsMessage& selected_message() const;
     Options& options() { return options_; }
+    QString status_text() const;
     ContactsWindow* contacts_window() { return contacts_window_.get(); }
     OptionsWindow* options_window() { return options_window_.get(); }
     HelpWindow* help_window() { return help_window_.get(); }
@@ -205,7 +159,8 @@ class MainFrame : public QMainWindow, public StatusSink {
     SmsListView& list_view() { return *list_view_; }
     ListPane& list_pane() { return *list_pane_; }
     HtmlFormView& html_view() { return *html_view_; }
-    QToolBar& toolbar() { return *toolbar_; }
+    QToolBar& toolbar();
+    TrayNotice& tray_notice() { return *tray_; }
 
   Q_SIGNALS:
     // A Get SMS ended: the count reported, or -1 when the link failed.
@@ -217,18 +172,12 @@ class MainFrame : public QMainWindow, public StatusSink {
   protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void note_user_at_work(QObject* watched);
 
   private:
     void build_panes();
-    void build_menus();
-    // The list's context menu shows the keys of its commands.
-    void show_list_menu_keys();
-    void build_toolbar();
-    // The toolbar's pictures in the ink of the palette now in force.
-    void redraw_toolbar_pictures();
-    void build_status_bar();
+    void wire_panes();
+    void wire_menus();
+    void wire_tray();
     // The layout the last run left in "options.cfg" (window_layout.h), or
     // the default one; keep_layout writes it there.
     void restore_layout();
@@ -237,25 +186,12 @@ class MainFrame : public QMainWindow, public StatusSink {
     // tall enough for a dozen rows.
     void set_default_pane_sizes();
     void create_side_windows();
-    void load_boxes();
     void run_frame_key(FrameKey key);
-    void refresh_lock_panes();
-    void on_message_shown(const SmsMessage& message);
-    void on_new_message();
-    // Delete (`on_device`: Delete on device) in the list shown.
-    void delete_in_list(bool on_device);
-    void export_box(bool xml);
-    void export_android(bool with_deleted);
-    void import_from(bool folder);
-    const ContactList& export_contacts() const;
-    bool has_conversation();
-    // A message of a box or of the search results is in the message view.
-    bool message_shown() const;
-    Correspondence selected_conversation();
-    QString conversation_title(const Correspondence& c) const;
-    // Runs `work` as a command; a failure text it returns is shown in a
-    // message box.
-    void run_export(const std::function<QString()>& work);
+    void show_arrived_message(const SmsMessage& message);
+    bool drafts_may_go();
+    // After any window's command: saves what changed, brings the list shown
+    // up to date, runs a Get SMS that waited.
+    void after_command();
     // `handler` (a member of the frame, or a callable taking it) as a
     // menu, toolbar or list request runs it, with the memory reserve set
     // aside (memory_room.h): a command that runs out of memory says so
@@ -273,31 +209,6 @@ class MainFrame : public QMainWindow, public StatusSink {
         };
     }
     void say_out_of_memory();
-    void ask_for_get_sms();
-    void build_tray_icon();
-    void build_desktop_notifier();
-    // "Minimize to System Tray" chosen and a tray to go to.
-    bool tray_wanted() const;
-    void show_new_message_notice(int arrived, const QString& sender);
-    void show_notice_box();
-    // "Name (number)", or the number alone for one not in the contacts.
-    QString sender_name(const SmsMessage& message) const;
-    bool drafts_may_go();
-
-    // After any window's command: saves what changed, refills the list when
-    // its box gained or lost messages elsewhere, runs a Get SMS that waited.
-    void after_command();
-    // Saving: each loaded box whose file is behind it (message_library.h).
-    QStringList save_boxes_behind();
-    // Says what another program's messages taken in; returns the failures.
-    QStringList told(const BoxSaveReport& report);
-    void save_changed_boxes();
-    void report_save_failures(const QStringList& failures);
-    // Before the window closes: the boxes are saved, or, when they cannot
-    // be, the user chooses Retry, another folder, or to quit without them.
-    // False: Cancel, the window stays open.
-    bool changes_kept_or_let_go();
-    bool saved_elsewhere();
 
     // Declared first: everything below may refer to them.
     SmartphoneSmsConnect& link_;
@@ -306,14 +217,12 @@ class MainFrame : public QMainWindow, public StatusSink {
     // after every import and undo.
     std::optional<ImportOrigins> origins_;
     SmsBox* current_box_ = &library_.box(BoxKind::Inbox);
-    SmsMessage selected_message_;
     Options options_;
-    bool save_failure_shown_ = false;
     bool shut_down_ = false;
     bool started_ = false;
     bool close_without_asking_ = false;
-    // The user chose to quit without saving the boxes here.
-    bool changes_let_go_ = false;
+    // A Get SMS asked for while a command ran waits for it to end.
+    bool get_sms_waiting_ = false;
 
     std::unique_ptr<ContactsWindow> contacts_window_;
     std::unique_ptr<OptionsWindow> options_window_;
@@ -332,32 +241,11 @@ class MainFrame : public QMainWindow, public StatusSink {
     ListPane* list_pane_ = nullptr;
     SmsListView* list_view_ = nullptr;
     HtmlFormView* html_view_ = nullptr;
-    QToolBar* toolbar_ = nullptr;
-    QLabel* status_pane_ = nullptr;
-    QProgressBar* progress_ = nullptr;
-    QLabel* lock_panes_[3] = {nullptr, nullptr, nullptr};
-    QSystemTrayIcon* tray_ = nullptr;
-    bool in_tray_ = false;
-    QPointer<QMessageBox> notice_;
-    int notice_count_ = 0;
-    bool notice_waiting_ = false;
-    QString notice_sender_;
-    SmsMessage newest_arrived_;
-    DesktopNotifier* notifier_ = nullptr;
-
-    // A Get SMS asked for while a command ran waits for it to end.
-    bool get_sms_waiting_ = false;
-
-    ShiftTracker shift_;
-    struct SeenKey {
-        const void* event = nullptr;
-        quint64 timestamp = 0;
-        int key = 0;
-        QPointer<QWidget> receiver;
-    };
-    SeenKey last_key_;
-
-    std::shared_ptr<NotificationRelay> relay_;
+    std::unique_ptr<StatusPanes> status_;
+    std::unique_ptr<FrameMenus> menus_;
+    std::unique_ptr<BoxFiles> box_files_;
+    std::unique_ptr<ExportCommands> exports_;
+    TrayNotice* tray_ = nullptr;
 };
 
 }  // namespace quillet

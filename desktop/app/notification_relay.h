@@ -1,7 +1,7 @@
 // Carries the link's new-message callback from its keep-alive thread to the
-// main window on the GUI thread. The callback holds the relay, not the
-// window: once the window is gone the relay drops the calls, whichever of
-// the two ends first.
+// main window's notice on the GUI thread. The callback holds the relay, not
+// the notice: once the notice is gone the relay drops the calls, whichever
+// of the two ends first.
 #pragma once
 
 #include <QMetaObject>
@@ -10,22 +10,22 @@
 
 namespace quillet {
 
-class MainFrame;
+class TrayNotice;
 
 struct NotificationRelay {
-    explicit NotificationRelay(MainFrame* frame) : frame_(frame) {}
+    explicit NotificationRelay(TrayNotice* notice) : notice_(notice) {}
 
-    // Any thread: queues the window's handling on the GUI thread.
+    // Any thread: queues the notice's handling on the GUI thread.
     void post();
-    // The window is going: later posts do nothing. Waits for a post under way.
-    void forget_frame() {
+    // The notice is going: later posts do nothing. Waits for a post under way.
+    void forget_notice() {
         std::lock_guard lock(mutex_);
-        frame_ = nullptr;
+        notice_ = nullptr;
     }
 
   private:
     std::mutex mutex_;
-    MainFrame* frame_;
+    TrayNotice* notice_;
 };
 
 }  // namespace quillet

@@ -8,6 +8,7 @@
 #include "desktop/app/main_frame.h"
 #include "desktop/app/single_instance.h"
 #include "desktop/app/termination_signals.h"
+#include "desktop/app/tray_notice.h"
 #include "desktop/link/link_lock.h"
 #include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/store/log_file.h"
@@ -111,7 +112,7 @@ int QuilletApp::run() {
         if (frame.windowTitle() != title)
             return;
         program_log().log_line("second start: window brought to the front");
-        frame.bring_to_front();
+        frame.tray_notice().bring_to_front();
     });
     connect(&frame, &MainFrame::closed, this, &QCoreApplication::quit, Qt::QueuedConnection);
     const TerminationSignals termination(

@@ -61,8 +61,7 @@ class Progress {
         if (!sink_)
             return;
         const auto percent = static_cast<int>(std::min<size_t>(99, done_ * 100 / total_));
-        sink_->set_status_text(u"restoring to the phone: " + from_utf8(std::to_string(percent)) +
-                               u"%");
+        sink_->report({EngineStatus::What::RestoreProgress, BoxKind::Inbox, percent, {}});
         sink_->set_progress(percent);
     }
 

@@ -17,10 +17,6 @@ void log(std::string_view text) {
     program_log().log_line(text);
 }
 
-std::u16string number_text(int n) {
-    return from_utf8(std::to_string(n));
-}
-
 // No phone holds this many contacts; a longer list means the stream is broken.
 constexpr int kMaxContacts = kMaxFolderCount;
 
@@ -47,8 +43,8 @@ class ProgressReports {
   public:
     static constexpr int kReportsPerSecond = 30;
 
-    ProgressReports(StatusSink* sink, std::u16string_view prefix, int32_t count)
-        : sink_(sink), prefix_(prefix), count_(count) {}
+    ProgressReports(StatusSink* sink, BoxKind folder, int32_t count)
+        : sink_(sink), folder_(folder), count_(count) {}
 
     // Record `index` (0-based) of the count has arrived.
     void received(int32_t index) {
@@ -62,7 +58,7 @@ class ProgressReports {
             return;
         shown_ = percent;
         last_ = now;
-        sink_->set_status_text(std::u16string(prefix_) + number_text(percent) + u"%");
+        sink_->report({EngineStatus::What::FolderProgress, folder_, percent, {}});
         sink_->set_progress(percent);
     }
 
@@ -71,7 +67,7 @@ class ProgressReports {
     static constexpr auto kInterval = std::chrono::microseconds(1'000'000 / kReportsPerSecond);
 
     StatusSink* sink_;
-    std::u16string_view prefix_;
+    BoxKind folder_;
     int32_t count_;
     int shown_ = -1;
     Clock::time_point last_;
@@ -102,11 +98,6 @@ class SmartphoneSmsConnect::ReplyBudget {
   private:
     uint64_t limit_;
     uint64_t used_ = 0;
-};
-
-struct SmartphoneSmsConnect::FolderTexts {
-    std::u16string_view start;     // "importing inbox..."
-    std::u16string_view progress;  // "importing inbox: " before the percentage
 };
 
 void SmartphoneSmsConnect::send_command(const CommandBlock& block) {
@@ -208,10 +199,10 @@ bool SmartphoneSmsConnect::delete_on_device(BoxKind kind, const SmsWireRecord& r
     return reply[0] == kReplySent;
 }
 
-int SmartphoneSmsConnect::fetch(CommandCode code, const FolderTexts& texts,
+int SmartphoneSmsConnect::fetch(CommandCode code, BoxKind folder,
                                 std::vector<SmsWireRecord>& records, StatusSink* sink) {
     if (sink)
-        sink->set_status_text(texts.start);
+        sink->report({EngineStatus::What::FolderStarted, folder, 0, {}});
     const ProgressEnd progress_end(sink);
     connect();
     const ExchangeLock guard = lock_for_operation();
@@ -221,7 +212,7 @@ int SmartphoneSmsConnect::fetch(CommandCode code, const FolderTexts& texts,
         reject_reply("receive_data: bad message count from device (" + std::to_string(count) + ")");
     }
     ReplyBudget budget(settings_.folder_reply_limit);
-    ProgressReports progress(sink, texts.progress, count);
+    ProgressReports progress(sink, folder, count);
     for (int32_t i = 0; i < count; ++i) {
         records.push_back(receive_record(&budget));
         progress.received(i);
@@ -230,18 +221,15 @@ int SmartphoneSmsConnect::fetch(CommandCode code, const FolderTexts& texts,
 }
 
 int SmartphoneSmsConnect::fetch_inbox(std::vector<SmsWireRecord>& records, StatusSink* sink) {
-    static constexpr FolderTexts kTexts{u"importing inbox...", u"importing inbox: "};
-    return fetch(CommandCode::READINBOX, kTexts, records, sink);
+    return fetch(CommandCode::READINBOX, BoxKind::Inbox, records, sink);
 }
 
 int SmartphoneSmsConnect::fetch_sent(std::vector<SmsWireRecord>& records, StatusSink* sink) {
-    static constexpr FolderTexts kTexts{u"importing sent sms...", u"importing sent sms: "};
-    return fetch(CommandCode::READSENT, kTexts, records, sink);
+    return fetch(CommandCode::READSENT, BoxKind::SentItems, records, sink);
 }
 
 int SmartphoneSmsConnect::fetch_deleted(std::vector<SmsWireRecord>& records, StatusSink* sink) {
-    static constexpr FolderTexts kTexts{u"importing deleted sms...", u"importing deleted sms: "};
-    return fetch(CommandCode::READDELETED, kTexts, records, sink);
+    return fetch(CommandCode::READDELETED, BoxKind::DeletedItems, records, sink);
 }
 
 int SmartphoneSmsConnect::fetch_folder(BoxKind kind, std::vector<SmsWireRecord>& records,
@@ -277,8 +265,8 @@ int SmartphoneSmsConnect::fetch_contacts(std::vector<Contact>& contacts, StatusS
             reject_reply("receive_data: too many contacts from device");
         contacts.push_back(contact);
         if (sink) {
-            sink->set_status_text(u"retrieving contact " + number_text(appended) + u": " +
-                                  from_ansi(text_field(contact.name)));
+            sink->report({EngineStatus::What::ContactRetrieved, BoxKind::Inbox, appended,
+                          from_ansi(text_field(contact.name))});
         }
         ++appended;
     }

@@ -204,8 +204,7 @@ class SmartphoneSmsConnect : public DeviceOperations {
     SmsWireRecord receive_record(ReplyBudget* budget = nullptr);
     // Closes the connection and throws `text`: the reply broke the rules.
     [[noreturn]] void reject_reply(const std::string& text);
-    struct FolderTexts;
-    int fetch(CommandCode code, const FolderTexts& texts, std::vector<SmsWireRecord>& records,
+    int fetch(CommandCode code, BoxKind folder, std::vector<SmsWireRecord>& records,
               StatusSink* sink);
 
     void close_socket();

@@ -11,14 +11,12 @@
 #include <span>
 #include <vector>
 
+#include "desktop/store/box_kind.h"
 #include "desktop/store/sms_message.h"
 #include "desktop/store/status_sink.h"
 #include "protocol/wire_format.h"
 
 namespace quillet {
-
-// Which phone folder a box mirrors; also its index in the box tree.
-enum class BoxKind : int32_t { Inbox = 0, SentItems = 1, DeletedItems = 2 };
 
 class DeviceOperations {
   public:

@@ -149,6 +149,10 @@ void ContactsWindow::refill() {
     list_->refill();
 }
 
+void ContactsWindow::report(const EngineStatus& status) {
+    show_status(shown_status(status));
+}
+
 void ContactsWindow::set_status_text(std::u16string_view text) {
     show_status(shown_engine_text(text));
 }

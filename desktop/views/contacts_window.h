@@ -72,6 +72,7 @@ class ContactsWindow : public QMainWindow, public StatusSink {
 
     // StatusSink: the message pane of the status bar; the engine's texts
     // are shown in the desktop's language.
+    void report(const EngineStatus& status) override;
     void set_status_text(std::u16string_view text) override;
     void set_progress(int percent) override;
     // A text of the window's own, already translated.

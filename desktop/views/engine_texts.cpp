@@ -13,15 +13,7 @@ namespace {
 // fills in (a repeated %n is the same text twice).
 constexpr const char* kContext = "quillet::EngineText";
 constexpr const char* kSources[] = {
-    // The folder and contact fetches (desktop/link).
-    QT_TRANSLATE_NOOP("quillet::EngineText", "importing inbox..."),
-    QT_TRANSLATE_NOOP("quillet::EngineText", "importing inbox: %1%"),
-    QT_TRANSLATE_NOOP("quillet::EngineText", "importing sent sms..."),
-    QT_TRANSLATE_NOOP("quillet::EngineText", "importing sent sms: %1%"),
-    QT_TRANSLATE_NOOP("quillet::EngineText", "importing deleted sms..."),
-    QT_TRANSLATE_NOOP("quillet::EngineText", "importing deleted sms: %1%"),
-    QT_TRANSLATE_NOOP("quillet::EngineText", "retrieving contact %1: %2"),
-    QT_TRANSLATE_NOOP("quillet::EngineText", "restoring to the phone: %1%"),
+    // The composer's send (desktop/link).
     QT_TRANSLATE_NOOP("quillet::EngineText", "OnDeviceError: could not send sms to %1"),
     // The link's failures to reach the phone (desktop/link): the first that
     // matches is taken, so the general "%1" comes last.
@@ -123,6 +115,49 @@ QString shown_engine_text(std::u16string_view text) {
         return fill_in(translated, found);
     }
     return original;
+}
+
+QString shown_status(const EngineStatus& status) {
+    using What = EngineStatus::What;
+    const auto text = [](const char* source) {
+        return QCoreApplication::translate(kContext, source);
+    };
+    const QString figure = QString::number(status.figure);
+    switch (status.what) {
+        case What::FolderStarted:
+            switch (status.folder) {
+                case BoxKind::Inbox:
+                    return text(QT_TRANSLATE_NOOP("quillet::EngineText", "importing inbox..."));
+                case BoxKind::SentItems:
+                    return text(QT_TRANSLATE_NOOP("quillet::EngineText", "importing sent sms..."));
+                case BoxKind::DeletedItems:
+                    return text(
+                        QT_TRANSLATE_NOOP("quillet::EngineText", "importing deleted sms..."));
+            }
+            break;
+        case What::FolderProgress:
+            switch (status.folder) {
+                case BoxKind::Inbox:
+                    return text(QT_TRANSLATE_NOOP("quillet::EngineText", "importing inbox: %1%"))
+                        .arg(figure);
+                case BoxKind::SentItems:
+                    return text(QT_TRANSLATE_NOOP("quillet::EngineText", "importing sent sms: %1%"))
+                        .arg(figure);
+                case BoxKind::DeletedItems:
+                    return text(QT_TRANSLATE_NOOP("quillet::EngineText",
+                                                  "importing deleted sms: %1%"))
+                        .arg(figure);
+            }
+            break;
+        case What::ContactRetrieved:
+            // One pass: a name with "%2" in it stays as it is.
+            return text(QT_TRANSLATE_NOOP("quillet::EngineText", "retrieving contact %1: %2"))
+                .arg(figure, to_qstring(status.name));
+        case What::RestoreProgress:
+            return text(QT_TRANSLATE_NOOP("quillet::EngineText", "restoring to the phone: %1%"))
+                .arg(figure);
+    }
+    return to_qstring(english(status));
 }
 
 QString with_template_words(const QString& page) {

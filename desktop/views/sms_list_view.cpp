@@ -308,4 +308,20 @@ QString SmsListView::delete_failure_text(const ORX_Exception& failure) {
         failure);
 }
 
+void SmsListView::select_message(const SmsMessage& message) {
+    const SmsBox* box = model_.box();
+    if (box == nullptr)
+        return;
+    for (int row = 0; row < model_.rowCount(); ++row) {
+        if (!box->message_ref(model_.message_index(row)).same_message(message))
+            continue;
+        const QModelIndex index = model_.index(row, 0);
+        selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        scrollTo(index);
+        setFocus();
+        return;
+    }
+}
+
 }  // namespace quillet

@@ -77,6 +77,11 @@ class SmsListView : public QTreeView {
     // What the message box says when the phone refused a deletion.
     static QString delete_failure_text(const ORX_Exception& failure);
 
+    // Selects and shows the row of `message` (the same message, as the box
+    // holds it now), scrolls to it and takes the focus; nothing when it is
+    // not listed.
+    void select_message(const SmsMessage& message);
+
     // The rows selected now, top to bottom.
     std::vector<int> selected_rows() const;
 

@@ -134,4 +134,21 @@ QVariant unread_row_font(bool unread) {
     return bold;
 }
 
+void set_up_columns(QTreeView& view, std::span<const int> widths, int date) {
+    for (int c = 0; c < static_cast<int>(widths.size()); ++c) {
+        view.setColumnWidth(
+            c, std::max({widths[static_cast<size_t>(c)], view.header()->sectionSizeHint(c),
+                         c == date ? bold_date_width(view) : 0}));
+    }
+    view.sortByColumn(date, Qt::DescendingOrder);
+}
+
+void when_row_chosen(QTreeView& view, QObject* context,
+                     const std::function<void(const QModelIndex&)>& chosen) {
+    auto current = [&view, chosen] { chosen(view.currentIndex()); };
+    QObject::connect(view.selectionModel(), &QItemSelectionModel::currentChanged, context, current);
+    QObject::connect(view.selectionModel(), &QItemSelectionModel::selectionChanged, context,
+                     current);
+}
+
 }  // namespace quillet

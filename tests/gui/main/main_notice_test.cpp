@@ -126,7 +126,7 @@ class MainNoticeTest : public QObject {
         QVERIFY(start_service());
         QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}));
         RunningFrame f;
-        QVERIFY(f->desktop_notifier().available());
+        QVERIFY(f->tray_notice().desktop_notifier().available());
         QVERIFY(f.get_sms() > 0);
         QVERIFY(link_watching(f));
         QVERIFY(deliver(QStringLiteral("Table for <two> & a dog?\r\nsecond line")));
@@ -151,12 +151,12 @@ class MainNoticeTest : public QObject {
                      qPrintable(notice.icon));
         }
         // No popup box besides; the sound as before.
-        QVERIFY(f->new_message_notice() == nullptr);
+        QVERIFY(f->tray_notice().new_message_notice() == nullptr);
         QCOMPARE(env_->sounds().size(), 1);
 
         // Another program's action changes nothing; ours shows the message.
-        QTRY_VERIFY(f->desktop_notifier().notice_id() != 0);
-        const uint id = f->desktop_notifier().notice_id();
+        QTRY_VERIFY(f->tray_notice().desktop_notifier().notice_id() != 0);
+        const uint id = f->tray_notice().desktop_notifier().notice_id();
         QVERIFY(!f->html_view().browser().toPlainText().contains(QStringLiteral("Table for")));
         emit_signal(QStringLiteral("ActionInvoked"), {id + 1000, QStringLiteral("show")});
         QTest::qWait(300);
@@ -183,10 +183,11 @@ class MainNoticeTest : public QObject {
         QVERIFY(f.get_sms() > 0);
         QVERIFY(link_watching(f));
         QVERIFY(deliver(QStringLiteral("Fish & chips")));
-        QTRY_VERIFY_WITH_TIMEOUT(f->desktop_notifier().notice_id() != 0, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(f->tray_notice().desktop_notifier().notice_id() != 0, 20000);
         QCOMPARE(fake_->notices.front().body, QStringLiteral("Fish & chips"));
-        emit_signal(QStringLiteral("NotificationClosed"), {f->desktop_notifier().notice_id(), 2u});
-        QTRY_COMPARE(f->desktop_notifier().notice_id(), 0u);
+        emit_signal(QStringLiteral("NotificationClosed"),
+                    {f->tray_notice().desktop_notifier().notice_id(), 2u});
+        QTRY_COMPARE(f->tray_notice().desktop_notifier().notice_id(), 0u);
         QVERIFY(deliver(QStringLiteral("Later")));
         QTRY_COMPARE_WITH_TIMEOUT(fake_->notices.size(), size_t{2}, 20000);
         // A new notice, not "2 new messages".
@@ -222,9 +223,10 @@ class MainNoticeTest : public QObject {
         QVERIFY(f.get_sms() > 0);
         QVERIFY(link_watching(f));
         QVERIFY(deliver(QStringLiteral("Boxed")));
-        QTRY_VERIFY_WITH_TIMEOUT(f->new_message_notice() != nullptr, 20000);
-        QVERIFY(f->new_message_notice()->text().contains(QStringLiteral("From +4930123456")));
-        QVERIFY(!f->desktop_notifier().available());  // resting after the refusal
+        QTRY_VERIFY_WITH_TIMEOUT(f->tray_notice().new_message_notice() != nullptr, 20000);
+        QVERIFY(f->tray_notice().new_message_notice()->text().contains(
+            QStringLiteral("From +4930123456")));
+        QVERIFY(!f->tray_notice().desktop_notifier().available());  // resting after the refusal
     }
 
     void popupOffMeansNoNoticeAtAll() {
@@ -239,7 +241,7 @@ class MainNoticeTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(imports.count(), 1, 20000);
         QTest::qWait(300);
         QVERIFY(fake_->notices.empty());
-        QVERIFY(f->new_message_notice() == nullptr);
+        QVERIFY(f->tray_notice().new_message_notice() == nullptr);
     }
 };
 

@@ -307,11 +307,11 @@ class MainScreenTest : public QObject {
         f->options().minimize_to_tray = 1;
         f->showMinimized();
         QCoreApplication::processEvents();
-        QVERIFY(!f->in_tray());
+        QVERIFY(!f->tray_notice().in_tray());
         QVERIFY(f->isMinimized());
-        QVERIFY(!f->tray_icon().isVisible());
-        f->hide_to_tray();
-        QVERIFY(!f->in_tray());
+        QVERIFY(!f->tray_notice().tray_icon().isVisible());
+        f->tray_notice().hide_to_tray();
+        QVERIFY(!f->tray_notice().in_tray());
         QVERIFY(f->isMinimized());
     }
 
@@ -319,8 +319,8 @@ class MainScreenTest : public QObject {
         QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}));
         RunningFrame f;
         f->options().minimize_to_tray = 1;
-        f->hide_to_tray();
-        QMenu* menu = f->tray_icon().contextMenu();
+        f->tray_notice().hide_to_tray();
+        QMenu* menu = f->tray_notice().tray_icon().contextMenu();
         QVERIFY(menu != nullptr);
         QStringList texts;
         for (QAction* action : menu->actions()) {
@@ -334,7 +334,7 @@ class MainScreenTest : public QObject {
         QCOMPARE(imports.count(), 1);
         QVERIFY(imports.at(0).at(0).toInt() > 0);
         menu->findChild<QAction*>(QStringLiteral("trayShowAction"))->trigger();
-        QVERIFY(!f->in_tray());
+        QVERIFY(!f->tray_notice().in_tray());
         QVERIFY(f->isVisible());
         QSignalSpy closed(f.frame.get(), &MainFrame::closed);
         menu->findChild<QAction*>(QStringLiteral("trayQuitAction"))->trigger();
@@ -348,8 +348,8 @@ class MainScreenTest : public QObject {
         QVERIFY(QTest::qWaitFor([&f] { return f.link->tick_count() >= 2; }, 20000));
         QSignalSpy imports(f.frame.get(), &MainFrame::getSmsFinished);
         QVERIFY(deliver(QStringLiteral("First news"), QStringLiteral("+4930111")));
-        QTRY_VERIFY_WITH_TIMEOUT(f->new_message_notice() != nullptr, 20000);
-        QMessageBox* notice = f->new_message_notice();
+        QTRY_VERIFY_WITH_TIMEOUT(f->tray_notice().new_message_notice() != nullptr, 20000);
+        QMessageBox* notice = f->tray_notice().new_message_notice();
         QVERIFY(notice->isVisible());
         QVERIFY(!notice->isModal());
         QVERIFY(notice->text().contains(QStringLiteral("From +4930111")));
@@ -360,7 +360,7 @@ class MainScreenTest : public QObject {
             20000);
         QCOMPARE(f->findChildren<QMessageBox*>(QStringLiteral("newMessageNotice")).size(), 1);
         notice->accept();
-        QTRY_VERIFY(f->new_message_notice() == nullptr);
+        QTRY_VERIFY(f->tray_notice().new_message_notice() == nullptr);
     }
 };
 

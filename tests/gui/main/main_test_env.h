@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "desktop/app/main_frame.h"
+#include "desktop/app/tray_notice.h"
 #include "desktop/link/smartphone_sms_connect.h"
 #include "tests/gui/gui_test_env.h"
 

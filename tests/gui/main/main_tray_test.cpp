@@ -50,8 +50,8 @@ class MainTrayTest : public QObject {
         minimise(*f.frame);
         QVERIFY(f->isMinimized());
         QVERIFY(f->isVisible());
-        QVERIFY(!f->in_tray());
-        QVERIFY(!f->tray_icon().isVisible());
+        QVERIFY(!f->tray_notice().in_tray());
+        QVERIFY(!f->tray_notice().tray_icon().isVisible());
     }
 
     void minimisingGoesToTheTrayAndAClickBringsItBack() {
@@ -60,19 +60,19 @@ class MainTrayTest : public QObject {
         f->setGeometry(120, 80, 900, 640);
         const QRect before = f->geometry();
         minimise(*f.frame);
-        QVERIFY(f->in_tray());
+        QVERIFY(f->tray_notice().in_tray());
         QVERIFY(!f->isVisible());
-        QVERIFY(f->tray_icon().isVisible());
+        QVERIFY(f->tray_notice().tray_icon().isVisible());
         QVERIFY(!f->windowState().testFlag(Qt::WindowMinimized));
         // Other clicks on the icon do nothing.
-        Q_EMIT f->tray_icon().activated(QSystemTrayIcon::Context);
-        Q_EMIT f->tray_icon().activated(QSystemTrayIcon::DoubleClick);
-        QVERIFY(f->in_tray());
-        Q_EMIT f->tray_icon().activated(QSystemTrayIcon::Trigger);
-        QVERIFY(!f->in_tray());
+        Q_EMIT f->tray_notice().tray_icon().activated(QSystemTrayIcon::Context);
+        Q_EMIT f->tray_notice().tray_icon().activated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(f->tray_notice().in_tray());
+        Q_EMIT f->tray_notice().tray_icon().activated(QSystemTrayIcon::Trigger);
+        QVERIFY(!f->tray_notice().in_tray());
         QVERIFY(f->isVisible());
         QVERIFY(!f->isMinimized());
-        QVERIFY(!f->tray_icon().isVisible());
+        QVERIFY(!f->tray_notice().tray_icon().isVisible());
         QCOMPARE(f->geometry(), before);
     }
 
@@ -80,8 +80,8 @@ class MainTrayTest : public QObject {
         RunningFrame f;
         f->options().minimize_to_tray = 1;
         f->showMaximized();
-        f->hide_to_tray();
-        f->bring_to_front();
+        f->tray_notice().hide_to_tray();
+        f->tray_notice().bring_to_front();
         QVERIFY(f->isVisible());
         QVERIFY(!f->isMaximized());
     }
@@ -89,17 +89,17 @@ class MainTrayTest : public QObject {
     void traySettingSwitchedOffWhileInTheTray() {
         RunningFrame f;
         f->options().minimize_to_tray = 1;
-        f->hide_to_tray();
+        f->tray_notice().hide_to_tray();
         f->options().minimize_to_tray = 0;
-        f->bring_to_front();
+        f->tray_notice().bring_to_front();
         // Shown again, but the icon stays until the setting is back on.
         QVERIFY(f->isVisible());
-        QVERIFY(f->in_tray());
-        QVERIFY(f->tray_icon().isVisible());
+        QVERIFY(f->tray_notice().in_tray());
+        QVERIFY(f->tray_notice().tray_icon().isVisible());
         f->options().minimize_to_tray = 1;
-        f->bring_to_front();
-        QVERIFY(!f->in_tray());
-        QVERIFY(!f->tray_icon().isVisible());
+        f->tray_notice().bring_to_front();
+        QVERIFY(!f->tray_notice().in_tray());
+        QVERIFY(!f->tray_notice().tray_icon().isVisible());
     }
 
     void startingMinimisedToTheTray() {
@@ -108,9 +108,9 @@ class MainTrayTest : public QObject {
         settings.set_bool("minimize_to_tray", true);
         QVERIFY(settings.save_config("options.cfg").ok);
         RunningFrame f;
-        QVERIFY(f->in_tray());
+        QVERIFY(f->tray_notice().in_tray());
         QVERIFY(!f->isVisible());
-        QVERIFY(f->tray_icon().isVisible());
+        QVERIFY(f->tray_notice().tray_icon().isVisible());
     }
 
     void startingMinimisedToTheTaskbar() {
@@ -119,7 +119,7 @@ class MainTrayTest : public QObject {
         QVERIFY(settings.save_config("options.cfg").ok);
         RunningFrame f;
         QVERIFY(f->isMinimized());
-        QVERIFY(!f->in_tray());
+        QVERIFY(!f->tray_notice().in_tray());
     }
 
     void newMessageGetsSmsOncePopsUpAndPlaysTheSound() {
@@ -127,12 +127,12 @@ class MainTrayTest : public QObject {
         RunningFrame f;
         f->options().minimize_to_tray = 1;
         QVERIFY(f.get_sms() > 0);
-        f->hide_to_tray();
+        f->tray_notice().hide_to_tray();
         QVERIFY(link_watching(f));
         QSignalSpy imports(f.frame.get(), &MainFrame::getSmsFinished);
         const size_t before = f->inbox().count();
         QVERIFY(deliver(QStringLiteral("A new message while the window is in the tray")));
-        QTRY_VERIFY_WITH_TIMEOUT(f->new_message_notice() != nullptr, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(f->tray_notice().new_message_notice() != nullptr, 20000);
         QTRY_COMPARE_WITH_TIMEOUT(imports.count(), 1, 20000);
         // A while longer: the keep-alive ticks go on, and no second import comes.
         QTest::qWait(1500);
@@ -141,7 +141,7 @@ class MainTrayTest : public QObject {
         QCOMPARE(f->inbox().count(), before + 1);
 
         QVERIFY(env_->message_boxes().empty());
-        const QMessageBox* notice = f->new_message_notice();
+        const QMessageBox* notice = f->tray_notice().new_message_notice();
         QCOMPARE(notice->windowTitle(), QStringLiteral("Quillet"));
         QCOMPARE(notice->icon(), QMessageBox::NoIcon);
         QCOMPARE(notice->text(), QString::fromStdU16String(f->options().popup_message_text) +
@@ -150,7 +150,7 @@ class MainTrayTest : public QObject {
                  QStringList{QString::fromStdU16String(f->options().sound_filename)});
         QVERIFY(f->options().sound_filename.ends_with(u"templates/voice/message4you.wav"));
         // Brought out of the tray.
-        QVERIFY(!f->in_tray());
+        QVERIFY(!f->tray_notice().in_tray());
         QVERIFY(f->isVisible());
     }
 
@@ -161,16 +161,16 @@ class MainTrayTest : public QObject {
         f->options().sound_notification = 0;
         f->options().popup_message = 0;
         QVERIFY(f.get_sms() > 0);
-        f->hide_to_tray();
+        f->tray_notice().hide_to_tray();
         QVERIFY(link_watching(f));
         QSignalSpy imports(f.frame.get(), &MainFrame::getSmsFinished);
         QVERIFY(deliver(QStringLiteral("Quietly imported")));
         QTRY_COMPARE_WITH_TIMEOUT(imports.count(), 1, 20000);
         QCOMPARE(imports.at(0).at(0).toInt(), 1);
-        QVERIFY(f->in_tray());
+        QVERIFY(f->tray_notice().in_tray());
         QVERIFY(!f->isVisible());
         QVERIFY(env_->message_boxes().empty());
-        QVERIFY(f->new_message_notice() == nullptr);
+        QVERIFY(f->tray_notice().new_message_notice() == nullptr);
         QVERIFY(env_->sounds().isEmpty());
     }
 
