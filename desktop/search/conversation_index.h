@@ -79,6 +79,10 @@ class ConversationIndex {
     // order. An empty query matches every message.
     std::vector<size_t> search(BoxKind box, const SearchQuery& query,
                                const ContactList* contacts) const;
+    // The same as one flag per message of the box, in box order: 1 where
+    // it matches.
+    std::vector<char> matches(BoxKind box, const SearchQuery& query,
+                              const ContactList* contacts) const;
     // The conversations with at least one matching message.
     std::vector<size_t> search_conversations(const SearchQuery& query,
                                              const ContactList* contacts) const;

@@ -155,13 +155,13 @@ const ConversationIndex& ListPane::index() {
     return state_.index.index();
 }
 
-std::optional<std::vector<size_t>> ListPane::filter_box(const SmsBox& box) {
+std::optional<std::vector<char>> ListPane::filter_box(const SmsBox& box) {
     if (state_.query.empty())
         return std::nullopt;
     // The list's fill says that its rows did not fit.
     if (!state_.index.update())
         throw std::bad_alloc();
-    return state_.index.index().search(box.kind(), state_.query, state_.contacts);
+    return state_.index.index().matches(box.kind(), state_.query, state_.contacts);
 }
 
 bool ListPane::showing_results() const {

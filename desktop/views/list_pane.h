@@ -100,7 +100,7 @@ class ListPane : public QWidget {
     void on_search_changed();
     void on_scope_changed();
     void show_current_list();
-    std::optional<std::vector<size_t>> filter_box(const SmsBox& box);
+    std::optional<std::vector<char>> filter_box(const SmsBox& box);
     // A header click's sort did not fit: the header shows the order kept.
     void sort_did_not_fit(QTreeView& view, int column, Qt::SortOrder order);
 

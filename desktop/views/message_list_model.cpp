@@ -68,20 +68,16 @@ bool MessageListModel::fill_from_box(SmsBox* box) {
 
 std::vector<int> MessageListModel::rows_of(const SmsBox& box) const {
     const std::vector<int>& order = box_order(box);
-    std::optional<std::vector<size_t>> only;
+    std::optional<std::vector<char>> shown;
     if (filter_)
-        only = filter_(box);
-    if (!only)
+        shown = filter_(box);
+    if (!shown)
         return order;
     // The order is total, so the rows a filter lets through keep the places
     // they have in the whole box's order: no second sort.
-    std::vector<char> kept(box.count(), 0);
-    for (size_t index : *only)
-        kept.at(index) = 1;
     std::vector<int> rows;
-    rows.reserve(only->size());
     for (int index : order) {
-        if (kept[static_cast<size_t>(index)] != 0)
+        if (static_cast<size_t>(index) < shown->size() && (*shown)[static_cast<size_t>(index)] != 0)
             rows.push_back(index);
     }
     return rows;

@@ -34,9 +34,10 @@ class MessageListModel : public QAbstractTableModel {
     // Names for column 1; null shows the numbers. Not owned: it must outlive
     // the model or be replaced first.
     void set_contacts(const ContactList* contacts);
-    // Which messages of a box the rows show (box indices, ascending), or
-    // nullopt for all of them: a search typed above the list.
-    using RowFilter = std::function<std::optional<std::vector<size_t>>(const SmsBox& box)>;
+    // Which messages of a box the rows show (one flag per message, in box
+    // order: 1 shows it), or nullopt for all of them: a search typed above
+    // the list.
+    using RowFilter = std::function<std::optional<std::vector<char>>(const SmsBox& box)>;
     // Applies from the next fill on; an empty function shows every message.
     void set_row_filter(RowFilter filter) { filter_ = std::move(filter); }
     // Makes `box` current and builds one row per message the filter lets

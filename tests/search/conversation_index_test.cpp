@@ -192,6 +192,34 @@ TEST(ConversationIndexTest, SearchFindsTextNumberAndName) {
     EXPECT_EQ(search(u"okafor"), (std::vector<size_t>{1}));
 }
 
+// Texts of a small alphabet, so that most places nearly match, over enough
+// messages that the box is searched in two halves side by side: the index
+// finds exactly the texts a plain find finds, at every length of query.
+TEST(ConversationIndexTest, TextSearchEqualsAPlainFindOverManyMessages) {
+    std::mt19937 rng(11);
+    Boxes b;
+    std::vector<std::u16string> texts;
+    for (int i = 0; i < 60'000; ++i) {
+        std::u16string text(rng() % 40, u'a');
+        for (char16_t& c : text)
+            c = u"abc"[rng() % 3];
+        texts.push_back(text);
+        b.inbox.append(message(text, "+491701234567", i));
+    }
+    ConversationIndex index(PhoneNumbers("DE"));
+    index.update(b.inbox, b.sent, b.deleted);
+    for (const std::u16string q : {u"a", u"cb", u"abc", u"ccccc", u"abcabcabcabcabcabcab"}) {
+        std::vector<size_t> expected;
+        for (size_t i = 0; i < texts.size(); ++i) {
+            if (texts[i].find(q) != std::u16string::npos)
+                expected.push_back(i);
+        }
+        EXPECT_EQ(index.search(BoxKind::Inbox, SearchQuery(q, PhoneNumbers("DE")), nullptr),
+                  expected)
+            << "query of " << q.size();
+    }
+}
+
 // With no home region (LANG=C): a number typed as people write it finds
 // the conversation it may be, when only one fits.
 TEST(ConversationIndexTest, NumbersTypedAnyWayFindTheirConversation) {
