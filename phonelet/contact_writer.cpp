@@ -15,8 +15,6 @@ void put_entry_text(ce::SIMPHONEBOOKENTRY& entry, size_t offset, std::u16string_
 
 }  // namespace
 
-ContactWriter::ContactWriter() = default;
-
 ContactWriter::~ContactWriter() {
     close();
 }

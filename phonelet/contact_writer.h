@@ -4,18 +4,16 @@
 
 #include <memory>
 
+#include "phonelet/service_holder.h"
 #include "platform/ce/poom.h"
 #include "platform/ce/sim.h"
 #include "protocol/wire_format.h"
 
 namespace quillet {
 
-class ContactWriter {
+class ContactWriter : public ServiceHolder {
   public:
-    ContactWriter();
-    virtual ~ContactWriter();
-    ContactWriter(const ContactWriter&) = delete;
-    ContactWriter& operator=(const ContactWriter&) = delete;
+    ~ContactWriter() override;
 
     // Opens the list to write; false when it cannot be (no SIM card, the
     // contacts application refused).

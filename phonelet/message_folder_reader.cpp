@@ -60,8 +60,6 @@ std::string sender_address(std::u16string_view sender) {
 
 }  // namespace
 
-MessageFolderReader::MessageFolderReader() = default;
-
 MessageFolderReader::~MessageFolderReader() {
     close();
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "phonelet/desktop_connection.h"
+#include "phonelet/service_holder.h"
 #include "platform/ce/mapi.h"
 #include "protocol/wire_format.h"
 
@@ -21,12 +22,9 @@ namespace quillet {
 enum class FolderKind { Inbox = 0, SentItems = 1, DeletedItems = 2 };
 enum class SortOrder { OldestFirst, NewestFirst };
 
-class MessageFolderReader {
+class MessageFolderReader : public ServiceHolder {
   public:
-    MessageFolderReader();
-    virtual ~MessageFolderReader();
-    MessageFolderReader(const MessageFolderReader&) = delete;
-    MessageFolderReader& operator=(const MessageFolderReader&) = delete;
+    ~MessageFolderReader() override;
 
     // Opens the folder with its rows sorted on delivery time. 0 on success,
     // else the number of the step that failed (1 to 10); nothing stays open

@@ -5,8 +5,6 @@
 
 namespace quillet {
 
-OutlookContactReader::OutlookContactReader() = default;
-
 OutlookContactReader::~OutlookContactReader() {
     close();
 }

@@ -5,17 +5,15 @@
 #include <memory>
 
 #include "phonelet/desktop_connection.h"
+#include "phonelet/service_holder.h"
 #include "platform/ce/poom.h"
 #include "protocol/wire_format.h"
 
 namespace quillet {
 
-class OutlookContactReader {
+class OutlookContactReader : public ServiceHolder {
   public:
-    OutlookContactReader();
-    virtual ~OutlookContactReader();
-    OutlookContactReader(const OutlookContactReader&) = delete;
-    OutlookContactReader& operator=(const OutlookContactReader&) = delete;
+    ~OutlookContactReader() override;
 
     // Starts COM, creates the contacts application and logs on; true when
     // all of it succeeded.

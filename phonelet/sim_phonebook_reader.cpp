@@ -20,8 +20,6 @@ std::u16string entry_text(std::span<const uint8_t> entry, size_t offset, size_t 
 
 }  // namespace
 
-SimPhonebookReader::SimPhonebookReader() = default;
-
 SimPhonebookReader::~SimPhonebookReader() {
     close();
 }

@@ -2,17 +2,15 @@
 #pragma once
 
 #include "phonelet/desktop_connection.h"
+#include "phonelet/service_holder.h"
 #include "platform/ce/sim.h"
 #include "protocol/wire_format.h"
 
 namespace quillet {
 
-class SimPhonebookReader {
+class SimPhonebookReader : public ServiceHolder {
   public:
-    SimPhonebookReader();
-    virtual ~SimPhonebookReader();
-    SimPhonebookReader(const SimPhonebookReader&) = delete;
-    SimPhonebookReader& operator=(const SimPhonebookReader&) = delete;
+    ~SimPhonebookReader() override;
 
     // Opens the SIM service; false without a SIM card.
     bool open();

@@ -7,8 +7,6 @@
 
 namespace quillet {
 
-SmsSender::SmsSender() = default;
-
 SmsSender::~SmsSender() {
     close();
 }

@@ -1,17 +1,15 @@
 // Hands one text message to the phone's SMS service.
 #pragma once
 
+#include "phonelet/service_holder.h"
 #include "platform/ce/sms.h"
 #include "protocol/wire_format.h"
 
 namespace quillet {
 
-class SmsSender {
+class SmsSender : public ServiceHolder {
   public:
-    SmsSender();
-    virtual ~SmsSender();
-    SmsSender(const SmsSender&) = delete;
-    SmsSender& operator=(const SmsSender&) = delete;
+    ~SmsSender() override;
 
     // Opens the text SMS provider for sending; true on success.
     bool open();

@@ -16,6 +16,8 @@
 #include <fstream>
 #include <random>
 
+#include "bench/bench_main.h"
+#include "bench/temp_folder.h"
 #include "desktop/formats/android_import.h"
 #include "desktop/library/importer.h"
 
@@ -42,14 +44,12 @@ std::string base64(const std::string& bytes) {
 
 // The backup in a temp folder for the whole run.
 struct BackupFile {
-    fs::path folder;
+    bench::TempFolder folder;
     fs::path file;
     uint64_t bytes = 0;
 
     BackupFile() {
-        std::string pattern = (fs::temp_directory_path() / "quillet-bench-XXXXXX").string();
-        folder = ::mkdtemp(pattern.data());
-        file = folder / "backup.xml";
+        file = folder.path / "backup.xml";
         std::mt19937 rng(7);
         std::ofstream out(file, std::ios::binary);
         out << "<?xml version='1.0' encoding='UTF-8' standalone='yes' ?>\n<smses count=\""
@@ -85,15 +85,10 @@ struct BackupFile {
         out.close();
         bytes = fs::file_size(file);
     }
-    ~BackupFile() {
-        std::error_code ec;
-        fs::remove_all(folder, ec);
-    }
 };
 
 BackupFile& backup() {
-    static BackupFile f;
-    return f;
+    return bench::shared<BackupFile>();
 }
 
 double peak_mb() {
@@ -162,7 +157,7 @@ void BM_ImportIntoANewDataFolder(benchmark::State& state) {
     uintmax_t box_bytes = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        const fs::path data = f.folder / "data";
+        const fs::path data = f.folder.path / "data";
         fs::remove_all(data);
         fs::create_directories(data);
         MessageLibrary library(data);

@@ -22,6 +22,7 @@
 #include <random>
 #include <string>
 
+#include "bench/gui/main_window_rig.h"
 #include "bench/gui/qt_bench_main.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/store/app_paths.h"
@@ -81,29 +82,10 @@ void write_boxes() {
     contacts.save_contacts(kContactsFileName);
 }
 
-struct BigWindow {
-    QTemporaryDir folder;
-    std::unique_ptr<SmartphoneSmsConnect> link;
-    std::unique_ptr<MainFrame> frame;
-
+struct BigWindow : bench::MainWindowRig {
     BigWindow() {
-        qputenv("QUILLET_PLATFORM_ROOT", (folder.path() + QStringLiteral("/platform")).toUtf8());
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        qputenv("QUILLET_LINK_PORT", QByteArray::number(probe.serverPort()));
-        probe.close();
-        set_app_folders_for_testing(QUILLET_PROGRAM_DIR, folder.path().toStdString());
         write_boxes();
-        link = std::make_unique<SmartphoneSmsConnect>();
-        frame = std::make_unique<MainFrame>(*link);
-        frame->resize(1100, 760);
-        frame->show();
-        frame->start_up();
-    }
-    ~BigWindow() {
-        frame->close();
-        frame.reset();
-        link.reset();
+        start();
     }
     void paint() {
         frame->repaint();
@@ -112,8 +94,7 @@ struct BigWindow {
 };
 
 BigWindow& window() {
-    static BigWindow big;
-    return big;
+    return bench::shared<BigWindow>();
 }
 
 // The process's resident memory, in MiB ("VmRSS" or "VmHWM", the peak).

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/gui/main_window_rig.h"
+#include "bench/gui/qt_bench_main.h"
 #include "bench/phone_tool.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/link/smartphone_sms_connect.h"
@@ -29,49 +31,31 @@ using bench::run_phone_tool;
 
 // A phone with `count` Inbox messages, a main window on its own data folder
 // linked to it, and one Get SMS done, so that the next ones bring nothing.
-class LinkedWindow {
+class LinkedWindow : bench::MainWindowRig {
   public:
     explicit LinkedWindow(int count) : count_(count) {
-        qputenv("QUILLET_PLATFORM_ROOT", (folder_.path() + QStringLiteral("/platform")).toUtf8());
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        qputenv("QUILLET_LINK_PORT", QByteArray::number(probe.serverPort()));
-        probe.close();
-        set_app_folders_for_testing(QUILLET_PROGRAM_DIR, folder_.path().toStdString());
         if (!run_phone_tool({"init"}) ||
             !run_phone_tool({"bulk", "inbox", "--count", std::to_string(count)})) {
             std::fprintf(stderr, "quillet-phone failed\n");
             std::abort();
         }
-        link_ = std::make_unique<SmartphoneSmsConnect>();
-        frame_ = std::make_unique<MainFrame>(*link_);
-        frame_->resize(1100, 760);
-        frame_->show();
-        frame_->start_up();
+        start();
         get_sms();
-    }
-    ~LinkedWindow() {
-        frame_->close();
-        frame_.reset();
-        link_.reset();
     }
 
     // One Get SMS; true when it reported nothing new.
     bool get_sms() {
-        frame_->on_button_get_sms();
-        return frame_->status_text() == QStringLiteral("0 new imported messages") &&
-               static_cast<int>(frame_->inbox().count()) == count_;
+        frame->on_button_get_sms();
+        return frame->status_text() == QStringLiteral("0 new imported messages") &&
+               static_cast<int>(frame->inbox().count()) == count_;
     }
     void show_status_bar(bool on) {
-        frame_->statusBar()->setVisible(on);
+        frame->statusBar()->setVisible(on);
         QApplication::processEvents();
     }
 
   private:
     int count_;
-    QTemporaryDir folder_;
-    std::unique_ptr<SmartphoneSmsConnect> link_;
-    std::unique_ptr<MainFrame> frame_;
 };
 
 // One window at a time: each has its own phone and link port. It must be
@@ -146,15 +130,8 @@ void print_summary() {
 }  // namespace quillet
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    quillet::g_window.reset();
-    quillet::print_summary();
-    benchmark::Shutdown();
-    return 0;
+    return quillet::run_qt_benchmarks<QApplication>(argc, argv, [] {
+        quillet::g_window.reset();
+        quillet::print_summary();
+    });
 }

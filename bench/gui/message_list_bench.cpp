@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/gui/main_window_rig.h"
 #include "bench/gui/qt_bench_main.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/store/app_paths.h"
@@ -61,31 +62,12 @@ ContactList make_contacts() {
 
 // The program's files in a temp data folder, and a main window started on
 // them (with no phone plugged in).
-struct BigWindow {
-    QTemporaryDir folder;
-    std::unique_ptr<SmartphoneSmsConnect> link;
-    std::unique_ptr<MainFrame> frame;
-
+struct BigWindow : bench::MainWindowRig {
     BigWindow() {
-        qputenv("QUILLET_PLATFORM_ROOT", (folder.path() + QStringLiteral("/platform")).toUtf8());
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        qputenv("QUILLET_LINK_PORT", QByteArray::number(probe.serverPort()));
-        probe.close();
-        set_app_folders_for_testing(QUILLET_PROGRAM_DIR, folder.path().toStdString());
         make_box(BoxKind::Inbox, kMessages).save_box(kInboxFileName);
         make_box(BoxKind::SentItems, kMessages).save_box(kSentFileName);
         make_contacts().save_contacts(kContactsFileName);
-        link = std::make_unique<SmartphoneSmsConnect>();
-        frame = std::make_unique<MainFrame>(*link);
-        frame->resize(1100, 760);
-        frame->show();
-        frame->start_up();
-    }
-    ~BigWindow() {
-        frame->close();
-        frame.reset();
-        link.reset();
+        start();
     }
 
     // The list as a person sees it: its visible rows drawn.
@@ -96,8 +78,7 @@ struct BigWindow {
 };
 
 BigWindow& window() {
-    static BigWindow big;
-    return big;
+    return bench::shared<BigWindow>();
 }
 
 void BM_ShowInbox(benchmark::State& state) {

@@ -9,6 +9,7 @@
 #include <QTextBrowser>
 #include <string>
 
+#include "bench/gui/qt_bench_main.h"
 #include "desktop/store/app_paths.h"
 #include "desktop/views/html_form_view.h"
 #include "desktop/views/message_display.h"
@@ -30,8 +31,7 @@ struct ShownView {
 };
 
 ShownView& shown_view() {
-    static ShownView shown;
-    return shown;
+    return bench::shared<ShownView>();
 }
 
 SmsMessage long_message(size_t length, bool with_spaces) {
@@ -89,13 +89,5 @@ BENCHMARK(BM_ShowTextOfWords)
 }  // namespace quillet
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return quillet::run_qt_benchmarks<QApplication>(argc, argv);
 }

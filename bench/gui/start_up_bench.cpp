@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/gui/qt_bench_main.h"
 #include "desktop/app/main_frame.h"
 #include "desktop/app/quillet_app.h"
 #include "desktop/app/single_instance.h"
@@ -182,14 +183,5 @@ int main(int argc, char** argv) {
         int child_argc = 1;
         return quillet::run_child(child_argc, argv, argv[2], std::atoi(argv[3]));
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    quillet::print_summary();
-    benchmark::Shutdown();
-    return 0;
+    return quillet::run_qt_benchmarks<QApplication>(argc, argv, quillet::print_summary);
 }

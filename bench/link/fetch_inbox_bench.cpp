@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_main.h"
+#include "bench/port_of.h"
 #include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/store/app_paths.h"
 #include "platform/phone/phone_image.h"
@@ -35,13 +37,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-uint16_t port_of(const LinkSocket& s) {
-    sockaddr_in addr{};
-    socklen_t len = sizeof addr;
-    ::getsockname(s.fd(), reinterpret_cast<sockaddr*>(&addr), &len);
-    return ntohs(addr.sin_port);
-}
 
 pid_t spawn(std::vector<std::string> args, std::vector<std::string> env) {
     for (char** e = environ; *e != nullptr; ++e)
@@ -98,7 +93,7 @@ class LinkedPhone {
         folder_ = pattern;
         ::setenv("QUILLET_PLATFORM_ROOT", (folder_ / "root").c_str(), 1);
         LinkSocket probe = LinkSocket::listen_loopback(0, 1);
-        ::setenv("QUILLET_LINK_PORT", std::to_string(port_of(probe)).c_str(), 1);
+        ::setenv("QUILLET_LINK_PORT", std::to_string(bench::port_of(probe)).c_str(), 1);
         probe.close();
         fs::create_directories(folder_ / "data");
         set_app_folders_for_testing(QUILLET_PROGRAM_DIR, folder_ / "data");
@@ -113,7 +108,7 @@ class LinkedPhone {
         LinkSocket listener = LinkSocket::listen_loopback(0, 1);
         peer_agent_ = spawn(
             {fs::path(QUILLET_PROGRAM_DIR) / "ondevice" / "phonelet.exe"},
-            {"QUILLET_LINK_PORT=" + std::to_string(port_of(listener)),
+            {"QUILLET_LINK_PORT=" + std::to_string(bench::port_of(listener)),
              std::string(phone::kPhoneImageEnv) + "=" + (folder_ / "root" / "phone").string()});
         peer_ = listener.accept_one(10000);
         // Both agents pause after connecting, and an agent's first folder
@@ -227,11 +222,5 @@ void print_summary() {
 
 int main(int argc, char** argv) {
     quillet::register_benchmarks();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    quillet::print_summary();
-    benchmark::Shutdown();
-    return 0;
+    return quillet::bench::run_benchmarks(argc, argv, quillet::print_summary);
 }

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_main.h"
 #include "bench/phone_tool.h"
 #include "desktop/library/restore_to_phone.h"
 #include "desktop/link/smartphone_sms_connect.h"
@@ -165,17 +166,14 @@ BENCHMARK(BM_RestoreThroughTheLink)->Iterations(3)->UseManualTime()->Unit(benchm
 }  // namespace quillet
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    if (quillet::g_store_seconds > 0 && quillet::g_restore_seconds > 0) {
-        std::printf(
-            "restore of %zu messages %.0f ms, the phone's store alone %.0f ms: ratio %.2f "
-            "(goal at most 2)\n",
-            quillet::kMessages, quillet::g_restore_seconds * 1e3, quillet::g_store_seconds * 1e3,
-            quillet::g_restore_seconds / quillet::g_store_seconds);
-    }
-    benchmark::Shutdown();
-    return 0;
+    return quillet::bench::run_benchmarks(argc, argv, [] {
+        if (quillet::g_store_seconds > 0 && quillet::g_restore_seconds > 0) {
+            std::printf(
+                "restore of %zu messages %.0f ms, the phone's store alone %.0f ms: ratio %.2f "
+                "(goal at most 2)\n",
+                quillet::kMessages, quillet::g_restore_seconds * 1e3,
+                quillet::g_store_seconds * 1e3,
+                quillet::g_restore_seconds / quillet::g_store_seconds);
+        }
+    });
 }

@@ -22,6 +22,8 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_main.h"
+#include "bench/port_of.h"
 #include "platform/phone/phone_db.h"
 #include "platform/phone/phone_image.h"
 #include "platform/phone/phone_store.h"
@@ -38,13 +40,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-uint16_t port_of(const LinkSocket& s) {
-    sockaddr_in addr{};
-    socklen_t len = sizeof addr;
-    getsockname(s.fd(), reinterpret_cast<sockaddr*>(&addr), &len);
-    return ntohs(addr.sin_port);
-}
 
 // What a reply is, and how the peer tells where it ends.
 enum class Reply { Inbox, Sent, Contacts };
@@ -104,9 +99,10 @@ class AgentPhone {
         phone::PhoneStore::create(image_, false);
         fill(count);
         LinkSocket listener = LinkSocket::listen_loopback(0, 1);
-        std::vector<std::string> env = {"QUILLET_LINK_PORT=" + std::to_string(port_of(listener)),
-                                        std::string(phone::kPlatformRootEnv) + "=" + root_.string(),
-                                        std::string(phone::kPhoneImageEnv) + "=" + image_.string()};
+        std::vector<std::string> env = {
+            "QUILLET_LINK_PORT=" + std::to_string(bench::port_of(listener)),
+            std::string(phone::kPlatformRootEnv) + "=" + root_.string(),
+            std::string(phone::kPhoneImageEnv) + "=" + image_.string()};
         for (char** e = environ; *e != nullptr; ++e)
             env.emplace_back(*e);
         std::vector<char*> envp;
@@ -239,7 +235,7 @@ void raw_transfer(benchmark::State& state, Reply kind) {
     read_reply(kind, phone.link(), phone.in(), &bytes);
 
     LinkSocket listener = LinkSocket::listen_loopback(0, 1);
-    LinkSocket client = LinkSocket::connect_ipv4(INADDR_LOOPBACK, port_of(listener));
+    LinkSocket client = LinkSocket::connect_ipv4(INADDR_LOOPBACK, bench::port_of(listener));
     LinkSocket server = listener.accept_one(5000);
     std::thread sender([&] {
         std::array<uint8_t, kCommandBlockSize> request{};
@@ -327,11 +323,5 @@ void print_summary() {
 }  // namespace quillet
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    quillet::print_summary();
-    benchmark::Shutdown();
-    return 0;
+    return quillet::bench::run_benchmarks(argc, argv, quillet::print_summary);
 }

@@ -9,6 +9,8 @@
 #include <memory>
 #include <random>
 
+#include "bench/bench_main.h"
+#include "bench/temp_folder.h"
 #include "bench_data.h"
 #include "desktop/store/app_paths.h"
 #include "desktop/store/sms_box.h"
@@ -21,32 +23,25 @@ constexpr size_t kMessages = 100'000;
 
 // A data folder holding "inbox1.sms" with the messages, for the whole run.
 struct BoxFolder {
-    fs::path folder;
+    bench::TempFolder folder;
     fs::path file;
     size_t bytes = 0;
     SmsBox box{BoxKind::Inbox};
 
     BoxFolder() {
-        std::string pattern = (fs::temp_directory_path() / "quillet-bench-XXXXXX").string();
-        folder = ::mkdtemp(pattern.data());
-        set_app_folders_for_testing(folder, folder);
+        set_app_folders_for_testing(folder.path, folder.path);
         std::mt19937 rng(3);
         for (size_t i = 0; i < kMessages; ++i) {
             box.append(SmsMessage::from_wire(bench::phone_record(rng, i, 500)));
         }
         box.save_box(u"inbox1.sms");
-        file = folder / "inbox1.sms";
+        file = folder.path / "inbox1.sms";
         bytes = fs::file_size(file);
-    }
-    ~BoxFolder() {
-        std::error_code ec;
-        fs::remove_all(folder, ec);
     }
 };
 
 BoxFolder& box_folder() {
-    static BoxFolder f;
-    return f;
+    return bench::shared<BoxFolder>();
 }
 
 void BM_LoadBox(benchmark::State& state) {
@@ -100,7 +95,7 @@ BENCHMARK(BM_SaveBox)->Unit(benchmark::kMillisecond);
 void BM_PlainWrite(benchmark::State& state) {
     BoxFolder& f = box_folder();
     const std::vector<char> buffer(f.bytes, 'x');
-    const fs::path plain = f.folder / "plain.bin";
+    const fs::path plain = f.folder.path / "plain.bin";
     for (auto _ : state) {
         const int fd = ::open(plain.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         benchmark::DoNotOptimize(::write(fd, buffer.data(), buffer.size()));

@@ -7,25 +7,24 @@
 #include <filesystem>
 #include <random>
 
+#include "bench/bench_main.h"
+#include "bench/temp_folder.h"
 #include "bench_data.h"
 #include "desktop/formats/android_backup.h"
 
 namespace quillet {
 namespace {
-namespace fs = std::filesystem;
 
 constexpr size_t kMessages = 100'000;
 
 struct ExportData {
-    fs::path folder;
+    bench::TempFolder folder;
     SmsBox inbox{BoxKind::Inbox};
     SmsBox sent{BoxKind::SentItems};
     ContactList contacts;
     std::string bytes;
 
     ExportData() {
-        std::string pattern = (fs::temp_directory_path() / "quillet-bench-XXXXXX").string();
-        folder = ::mkdtemp(pattern.data());
         std::mt19937 rng(5);
         for (size_t i = 0; i < kMessages; ++i) {
             SmsBox& box = i % 3 == 0 ? sent : inbox;
@@ -37,22 +36,17 @@ struct ExportData {
         contacts.sort_contacts();
         bytes = android_backup_bytes({inbox, sent}, contacts);
     }
-    ~ExportData() {
-        std::error_code ec;
-        fs::remove_all(folder, ec);
-    }
 };
 
 ExportData& data() {
-    static ExportData d;
-    return d;
+    return bench::shared<ExportData>();
 }
 
 void BM_AndroidBackupExport(benchmark::State& state) {
     ExportData& d = data();
     for (auto _ : state) {
         const AndroidBackupResult r =
-            export_android_backup(d.folder / "backup.xml", {d.inbox, d.sent}, d.contacts);
+            export_android_backup(d.folder.path / "backup.xml", {d.inbox, d.sent}, d.contacts);
         if (!r.saved)
             state.SkipWithError(r.saved.error.c_str());
     }
@@ -64,7 +58,7 @@ void BM_WriteBackupBytes(benchmark::State& state) {
     ExportData& d = data();
     for (auto _ : state) {
         const SaveResult r =
-            save_file_atomically(d.folder / "plain.xml", std::string_view(d.bytes));
+            save_file_atomically(d.folder.path / "plain.xml", std::string_view(d.bytes));
         if (!r)
             state.SkipWithError(r.error.c_str());
     }

@@ -15,14 +15,6 @@ using namespace quillet::test;
 // 2026-03-14 23:30:00 UTC
 const FileTime kLateEvening = filetime_from_unix(1'773'531'000);
 
-SmsMessage message(std::u16string_view text, std::string_view number, FileTime time) {
-    SmsMessage m;
-    m.set_text(text);
-    m.set_number(number);
-    m.set_time(time);
-    return m;
-}
-
 std::string xml(std::u16string_view text) {
     return utf16le(u"\uFEFF") + utf16le(text);
 }

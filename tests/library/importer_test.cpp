@@ -23,11 +23,7 @@ using Verdict = MessageMatcher::Verdict;
 constexpr int64_t kT0 = 1'767'323'045'000;  // 2026-01-02T03:04:05Z in ms
 
 SmsMessage kept(std::string_view number, std::u16string_view text, int64_t ms) {
-    SmsMessage m;
-    m.set_number_raw(number);
-    m.set_text(text);
-    m.set_time(filetime_from_ms(ms));
-    return m;
+    return test::raw_message(text, number, filetime_from_ms(ms));
 }
 
 TEST(MessageMatcherTest, TellsKeptMessagesFromNewAndPossibleDuplicates) {

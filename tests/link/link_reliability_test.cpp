@@ -23,14 +23,6 @@ using test::FakeAgent;
 using test::LinkWorld;
 using test::thrown_text;
 
-template <class F>
-std::chrono::milliseconds time_of(F&& f) {
-    const auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 start);
-}
-
 // "connections N closed C bytes B" and "connections N" of the intruder.
 struct IntruderReport {
     int connections = -1;
@@ -166,7 +158,8 @@ TEST(LinkSilentAgent, AReceiveGivesUpAtItsLimitAndTheLinkIsLost) {
     ASSERT_EQ(link.init(), 0);
     std::vector<SmsWireRecord> records;
     std::string text;
-    const auto waited = time_of([&] { text = thrown_text([&] { link.fetch_inbox(records); }); });
+    const auto waited =
+        test::time_of([&] { text = thrown_text([&] { link.fetch_inbox(records); }); });
     EXPECT_EQ(text, "receive_data: no answer from the device within 700 ms");
     EXPECT_GE(waited, 600ms);
     EXPECT_LT(waited, 5000ms);
@@ -196,7 +189,8 @@ TEST(LinkSilentAgent, ATricklingReplyEndsAtItsFloorAndTheLinkIsLost) {
     ASSERT_EQ(link.init(), 0);
     std::vector<SmsWireRecord> records;
     std::string text;
-    const auto waited = time_of([&] { text = thrown_text([&] { link.fetch_inbox(records); }); });
+    const auto waited =
+        test::time_of([&] { text = thrown_text([&] { link.fetch_inbox(records); }); });
     EXPECT_EQ(text.rfind("receive_data: the device's reply came too slowly (", 0), 0u) << text;
     EXPECT_LT(waited, 3000ms);
     agent.join();
@@ -223,7 +217,8 @@ TEST(LinkSilentAgent, ACommandDoesNotWaitForASilentTickAndTheLinkComesBack) {
     // wait, long before the tick's receive limit.
     std::vector<SmsWireRecord> records;
     std::string text;
-    const auto waited = time_of([&] { text = thrown_text([&] { link.fetch_inbox(records); }); });
+    const auto waited =
+        test::time_of([&] { text = thrown_text([&] { link.fetch_inbox(records); }); });
     EXPECT_EQ(text, "Could not connect: the link is busy");
     EXPECT_LT(waited, 2000ms);
 

@@ -35,14 +35,6 @@ void empty_phone(LinkSocket& s) {
         test::send_int32(s, 0);
 }
 
-template <class F>
-std::chrono::milliseconds time_of(F&& f) {
-    const auto start = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 start);
-}
-
 TEST(LinkSetUp, CopiesTheAgentToThePhoneAndStartsIt) {
     LinkWorld world;
     world.phone_ok({"init"});
@@ -209,7 +201,7 @@ TEST(LinkSetUp, DestroyingTheLinkEndsASentinelWaitingForTheAgent) {
     auto link = std::make_unique<SmartphoneSmsConnect>(settings);
     ASSERT_TRUE(link->start_sentinel([] {}));
     std::this_thread::sleep_for(300ms);
-    EXPECT_LT(time_of([&] { link.reset(); }), 5000ms);
+    EXPECT_LT(test::time_of([&] { link.reset(); }), 5000ms);
 }
 
 TEST(LinkSetUp, DestroyingTheLinkEndsASentinelWaitingForThePhone) {
@@ -221,7 +213,7 @@ TEST(LinkSetUp, DestroyingTheLinkEndsASentinelWaitingForThePhone) {
     auto link = std::make_unique<SmartphoneSmsConnect>(settings);
     ASSERT_TRUE(link->start_sentinel([] {}));
     std::this_thread::sleep_for(300ms);
-    EXPECT_LT(time_of([&] { link.reset(); }), 5000ms);
+    EXPECT_LT(test::time_of([&] { link.reset(); }), 5000ms);
 }
 
 TEST(LinkSetUp, DestroyingTheLinkEndsASentinelBlockedInAReceive) {
@@ -237,7 +229,7 @@ TEST(LinkSetUp, DestroyingTheLinkEndsASentinelBlockedInAReceive) {
     ASSERT_TRUE(link->start_sentinel([] {}));
     ASSERT_TRUE(test::wait_until([&] { return asked.load(); }));
     EXPECT_TRUE(link->initialised());
-    EXPECT_LT(time_of([&] { link.reset(); }), 5000ms);
+    EXPECT_LT(test::time_of([&] { link.reset(); }), 5000ms);
     agent.join();
     EXPECT_TRUE(closed);
 }

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 
 #include "desktop/store/app_paths.h"
 #include "protocol/byte_order.h"
@@ -300,6 +301,11 @@ void send_int32(LinkSocket& s, int32_t v) {
     std::array<uint8_t, 4> bytes{};
     put_i32le(bytes, 0, v);
     s.send_all(bytes);
+}
+
+std::string file_text(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 bool desktop_closed(LinkSocket& s) {

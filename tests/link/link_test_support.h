@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
@@ -135,5 +136,17 @@ std::string thrown_text(F&& f) {
     }
     return "<nothing thrown>";
 }
+
+// How long `f` took.
+template <class F>
+std::chrono::milliseconds time_of(F&& f) {
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start);
+}
+
+// The whole content of the file `p` (empty when it cannot be read).
+std::string file_text(const std::filesystem::path& p);
 
 }  // namespace quillet::test

@@ -12,12 +12,8 @@ namespace quillet::rapi {
 namespace {
 
 namespace fs = std::filesystem;
+using test::file_text;
 using test::LinkWorld;
-
-std::string file_text(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 TEST(RemoteApiSymlinkTest, AWriteNeverFollowsALinkOntoTheHost) {
     LinkWorld world;

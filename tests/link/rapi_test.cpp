@@ -14,12 +14,8 @@ namespace quillet::rapi {
 namespace {
 
 namespace fs = std::filesystem;
+using test::file_text;
 using test::LinkWorld;
-
-std::string file_text(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Writes `text` as a program file on the phone.
 bool put_file(std::u16string_view path, std::string_view text) {

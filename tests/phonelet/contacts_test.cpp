@@ -21,6 +21,25 @@ Pairs all_fields(const std::vector<ContactWireRecord>& records) {
 
 class ContactsTest : public ::testing::Test {
   protected:
+    // A SIM of `slots` slots holding `entries`.
+    void fill_sim(int slots, std::initializer_list<phone::SimEntry> entries) {
+        auto store = desktop.store();
+        store.set_sim_size(slots);
+        for (const phone::SimEntry& e : entries)
+            store.set_sim_entry(e);
+    }
+    void add_contacts(std::initializer_list<phone::PhoneContact> contacts) {
+        auto store = desktop.store();
+        for (const phone::PhoneContact& c : contacts)
+            store.add_contact(c);
+    }
+    // The running agent's READALLCON reply, record by record up to the end
+    // marker.
+    Pairs all_contacts_read() {
+        desktop.send_block(CommandCode::READALLCON);
+        return all_fields(desktop.read_contacts_until_end_marker());
+    }
+
     TestDesktop desktop;
 };
 
@@ -32,55 +51,30 @@ TEST_F(ContactsTest, NoSimEntriesAndNoContactsGiveTheEndMarkerAlone) {
 }
 
 TEST_F(ContactsTest, SimSlotsThenNumberedContactsThenEndMarker) {
-    {
-        auto store = desktop.store();
-        store.set_sim_size(10);
-        store.set_sim_entry({5, u"Eve", u"+5"});
-        store.set_sim_entry({1, u"Ann", u"+1"});
-        store.set_sim_entry({2, u"Bob", u"+2"});
-        store.add_contact({0, u"Anna", u"Schmidt", u"+491701234567", u""});
-        store.add_contact({0, u"No", u"Number", u"", u"+4930999"});
-        store.add_contact({0, u"Chlo\u00e9", u"Martin", u"+33612345678", u""});
-    }
+    fill_sim(10, {{5, u"Eve", u"+5"}, {1, u"Ann", u"+1"}, {2, u"Bob", u"+2"}});
+    add_contacts({{0, u"Anna", u"Schmidt", u"+491701234567", u""},
+                  {0, u"No", u"Number", u"", u"+4930999"},
+                  {0, u"Chlo\u00e9", u"Martin", u"+33612345678", u""}});
     ASSERT_TRUE(desktop.start_agent());
-    desktop.send_block(CommandCode::READALLCON);
-    EXPECT_EQ(all_fields(desktop.read_contacts_until_end_marker()),
-              (Pairs{{"Ann", "+1"},
-                     {"Bob", "+2"},
-                     {"Eve", "+5"},
-                     {"Anna,Schmidt", "+491701234567"},
-                     {"Chlo\xE9,Martin", "+33612345678"}}));
+    EXPECT_EQ(all_contacts_read(), (Pairs{{"Ann", "+1"},
+                                          {"Bob", "+2"},
+                                          {"Eve", "+5"},
+                                          {"Anna,Schmidt", "+491701234567"},
+                                          {"Chlo\xE9,Martin", "+33612345678"}}));
     EXPECT_TRUE(desktop.silent_for(std::chrono::milliseconds(200)));
 }
 
 TEST_F(ContactsTest, LastSlotOfAFullSimIsRead) {
-    {
-        auto store = desktop.store();
-        store.set_sim_size(3);
-        store.set_sim_entry({1, u"A", u"1"});
-        store.set_sim_entry({2, u"B", u"2"});
-        store.set_sim_entry({3, u"C", u"3"});
-    }
+    fill_sim(3, {{1, u"A", u"1"}, {2, u"B", u"2"}, {3, u"C", u"3"}});
     ASSERT_TRUE(desktop.start_agent());
-    desktop.send_block(CommandCode::READALLCON);
-    EXPECT_EQ(all_fields(desktop.read_contacts_until_end_marker()),
-              (Pairs{{"A", "1"}, {"B", "2"}, {"C", "3"}}));
+    EXPECT_EQ(all_contacts_read(), (Pairs{{"A", "1"}, {"B", "2"}, {"C", "3"}}));
 }
 
 TEST_F(ContactsTest, SimEntryWithBothFieldsEmptyIsLeftOutOneEmptyFieldIsSent) {
-    {
-        auto store = desktop.store();
-        store.set_sim_size(10);
-        store.set_sim_entry({1, u"", u""});
-        store.set_sim_entry({2, u"", u"+2"});
-        store.set_sim_entry({3, u"Name only", u""});
-        store.set_sim_entry({4, u"Dora", u"+4"});
-    }
+    fill_sim(10, {{1, u"", u""}, {2, u"", u"+2"}, {3, u"Name only", u""}, {4, u"Dora", u"+4"}});
     ASSERT_TRUE(desktop.start_agent());
-    desktop.send_block(CommandCode::READALLCON);
     // Read record by record: the list ends only at the 64 zero bytes.
-    EXPECT_EQ(all_fields(desktop.read_contacts_until_end_marker()),
-              (Pairs{{"", "+2"}, {"Name only", ""}, {"Dora", "+4"}}));
+    EXPECT_EQ(all_contacts_read(), (Pairs{{"", "+2"}, {"Name only", ""}, {"Dora", "+4"}}));
     EXPECT_TRUE(desktop.silent_for(std::chrono::milliseconds(200)));
 }
 
@@ -92,8 +86,7 @@ TEST_F(ContactsTest, LongNamesAndNumbersAreCutTo31Bytes) {
         store.add_contact({0, u"Maximilian-Alexander", u"Schwarzenberger", u"+49", u""});
     }
     ASSERT_TRUE(desktop.start_agent());
-    desktop.send_block(CommandCode::READALLCON);
-    EXPECT_EQ(all_fields(desktop.read_contacts_until_end_marker()),
+    EXPECT_EQ(all_contacts_read(),
               (Pairs{{"A name that is far longer than ", "+123456789012345678901234567890"},
                      {"Maximilian-Alexander,Schwarzenb", "+49"}}));
 }
@@ -106,8 +99,7 @@ TEST_F(ContactsTest, PhoneWithoutSimStillSendsContacts) {
         store.add_contact({0, u"Ben", u"Taylor", u"+44", u""});
     }
     ASSERT_TRUE(desktop.start_agent());
-    desktop.send_block(CommandCode::READALLCON);
-    EXPECT_EQ(all_fields(desktop.read_contacts_until_end_marker()), (Pairs{{"Ben,Taylor", "+44"}}));
+    EXPECT_EQ(all_contacts_read(), (Pairs{{"Ben,Taylor", "+44"}}));
 }
 
 TEST_F(ContactsTest, PhoneWithoutImageSendsTheEndMarkerAlone) {
@@ -119,12 +111,9 @@ TEST_F(ContactsTest, PhoneWithoutImageSendsTheEndMarkerAlone) {
 }
 
 TEST_F(ContactsTest, IndexedContactCommandsCountNumberedContactsOnly) {
-    {
-        auto store = desktop.store();
-        store.add_contact({0, u"A", u"One", u"+1", u""});
-        store.add_contact({0, u"B", u"None", u"", u""});
-        store.add_contact({0, u"C", u"Three", u"+3", u""});
-    }
+    add_contacts({{0, u"A", u"One", u"+1", u""},
+                  {0, u"B", u"None", u"", u""},
+                  {0, u"C", u"Three", u"+3", u""}});
     ASSERT_TRUE(desktop.start_agent());
     desktop.send_block(CommandCode::READNCON);
     EXPECT_EQ(desktop.read_int32(), 2);

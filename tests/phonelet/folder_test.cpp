@@ -21,6 +21,11 @@ class FolderTest : public ::testing::Test {
         auto store = desktop.store();
         return store.add_message(*store.folder(role), m);
     }
+    // The running agent's reply to a folder read, one record each.
+    std::vector<std::vector<uint8_t>> folder_read(CommandCode command) {
+        desktop.send_block(command);
+        return desktop.read_folder_reply();
+    }
 
     TestDesktop desktop;
 };
@@ -42,8 +47,7 @@ TEST_F(FolderTest, OnlyTextMessagesAreCountedAndSentOldestFirst) {
     const auto b = add(FolderRole::Inbox,
                        text_message(u"second", kT0 + 20 * kSecond, u"+2", u"IPM.Note.Mobile"));
     ASSERT_TRUE(desktop.start_agent());
-    desktop.send_block(CommandCode::READINBOX);
-    const auto records = desktop.read_folder_reply();
+    const auto records = folder_read(CommandCode::READINBOX);
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0], record_bytes("+1", kT0 + 10 * kSecond, a, 0, u"first"));
     EXPECT_EQ(records[1], record_bytes("+2", kT0 + 20 * kSecond, b, 0, u"second"));
@@ -81,8 +85,7 @@ TEST_F(FolderTest, EmptySubjectTravelsAsBodyAndFirstRecipient) {
     with_subject.recipients = {{u"+1", u"+1"}};
     const auto id2 = add(FolderRole::SentItems, with_subject);
     ASSERT_TRUE(desktop.start_agent());
-    desktop.send_block(CommandCode::READSENT);
-    const auto records = desktop.read_folder_reply();
+    const auto records = folder_read(CommandCode::READSENT);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0], record_bytes("+33612345678", kT0, id, 0, u"body text"));
     EXPECT_EQ(records[1], record_bytes("+4911", kT0 + kSecond, id2, 0, u"subject wins"));
@@ -97,8 +100,7 @@ TEST_F(FolderTest, RecipientWithSmsAddressGivesItsDisplayText) {
     none.body = u"no recipients";
     const auto id2 = add(FolderRole::SentItems, none);
     ASSERT_TRUE(desktop.start_agent());
-    desktop.send_block(CommandCode::READSENT);
-    const auto records = desktop.read_folder_reply();
+    const auto records = folder_read(CommandCode::READSENT);
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0], record_bytes("+15551234567", kT0, id, 0, u"x"));
     // Without recipients the sender's address stays.
@@ -110,8 +112,7 @@ TEST_F(FolderTest, QuotedSenderYieldsTheBracketedAddress) {
     add(FolderRole::Inbox, text_message(u"b", kT0 + 1, u"\"No brackets\""));
     add(FolderRole::Inbox, text_message(u"c", kT0 + 2, u"\"Open\" <+4912"));
     ASSERT_TRUE(desktop.start_agent());
-    desktop.send_block(CommandCode::READINBOX);
-    const auto records = desktop.read_folder_reply();
+    const auto records = folder_read(CommandCode::READINBOX);
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&records[0][4])), "+4922112345");
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(&records[1][4])), "\"No brackets\"");
@@ -123,8 +124,7 @@ TEST_F(FolderTest, AddressIsCutTo31BytesAndConvertedToTheCodePage) {
     add(FolderRole::Inbox, text_message(u"b", kT0 + 1, u"12345678901234567890123456789012345"));
     add(FolderRole::Inbox, text_message(u"c", kT0 + 2, u"Caf\u00e9 \u20ac"));
     ASSERT_TRUE(desktop.start_agent());
-    desktop.send_block(CommandCode::READINBOX);
-    const auto records = desktop.read_folder_reply();
+    const auto records = folder_read(CommandCode::READINBOX);
     ASSERT_EQ(records.size(), 3u);
     const auto address = [](const std::vector<uint8_t>& r) {
         return std::string(reinterpret_cast<const char*>(&r[4]));
@@ -154,8 +154,7 @@ TEST_F(FolderTest, LongBodyTravelsWholeUpToTheLargestRecord) {
     add(FolderRole::Inbox, exact);
     add(FolderRole::Inbox, huge);
     ASSERT_TRUE(desktop.start_agent());
-    desktop.send_block(CommandCode::READINBOX);
-    const auto records = desktop.read_folder_reply();
+    const auto records = folder_read(CommandCode::READINBOX);
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0].size(), 70u + 2 * body.size());
     const auto decoded = decode_sms_record(records[0]);
@@ -171,8 +170,7 @@ TEST_F(FolderTest, LongBodyTravelsWholeUpToTheLargestRecord) {
 TEST_F(FolderTest, MissingBodyGivesEmptyTextAndATrace) {
     const auto id = add(FolderRole::Inbox, text_message(u"", kT0, u"+1"));
     ASSERT_TRUE(desktop.start_agent());
-    desktop.send_block(CommandCode::READINBOX);
-    const auto records = desktop.read_folder_reply();
+    const auto records = folder_read(CommandCode::READINBOX);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0], record_bytes("+1", kT0, id, 0, u""));
     desktop.close_connection();
@@ -195,8 +193,7 @@ TEST_F(FolderTest, EachFolderAnswersItsOwnCommand) {
     for (auto [code, text] :
          {std::pair{CommandCode::READDELETED, u"gone"}, std::pair{CommandCode::READINBOX, u"in"},
           std::pair{CommandCode::READSENT, u"sent"}}) {
-        desktop.send_block(code);
-        const auto records = desktop.read_folder_reply();
+        const auto records = folder_read(code);
         ASSERT_EQ(records.size(), 1u);
         EXPECT_EQ(decode_sms_record(records[0]).record->text, text);
     }
@@ -218,8 +215,7 @@ TEST_F(FolderTest, SentinelSendsTheNewestInboxMessage) {
 TEST_F(FolderTest, SentinelOnEmptyInboxIsZeroEvenAfterReadingSentItems) {
     add(FolderRole::SentItems, text_message(u"sent", kT0, u"+2"));
     ASSERT_TRUE(desktop.start_agent());
-    desktop.send_block(CommandCode::READSENT);
-    EXPECT_EQ(desktop.read_folder_reply().size(), 1u);
+    EXPECT_EQ(folder_read(CommandCode::READSENT).size(), 1u);
     desktop.send_block(CommandCode::SMSSENTINEL);
     EXPECT_EQ(desktop.read_int32(), 0);
     EXPECT_TRUE(desktop.silent_for(std::chrono::milliseconds(200)));
@@ -294,8 +290,7 @@ TEST_F(FolderTest, DeleteRemovesExactlyTheNamedMessage) {
     ASSERT_TRUE(desktop.start_agent());
     desktop.send_block(delete_block(CommandCode::DELINBOX, gone));
     EXPECT_EQ(desktop.read(1), std::vector<uint8_t>{'O'});
-    desktop.send_block(CommandCode::READINBOX);
-    const auto records = desktop.read_folder_reply();
+    const auto records = folder_read(CommandCode::READINBOX);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0], record_bytes("+1", kT0, keep, 0, u"keep"));
     auto store = desktop.store();

@@ -10,11 +10,7 @@ namespace quillet {
 namespace {
 
 SmsMessage message(std::u16string_view text, std::string_view raw_number, int64_t unix_time) {
-    SmsMessage m;
-    m.set_text(text);
-    m.set_number_raw(raw_number);
-    m.set_time(filetime_from_unix(unix_time));
-    return m;
+    return test::raw_message(text, raw_number, filetime_from_unix(unix_time));
 }
 
 std::vector<std::u16string> texts(const Correspondence& c) {

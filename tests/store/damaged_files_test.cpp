@@ -19,6 +19,7 @@
 #include "desktop/store/log_file.h"
 #include "desktop/store/options.h"
 #include "desktop/store/sms_box.h"
+#include "fifo_watchdog.h"
 #include "store_test_support.h"
 
 namespace quillet {
@@ -141,44 +142,14 @@ TEST(WrongCountTest, EveryCompleteContactIsReadAndTheFileKeptAside) {
     }
 }
 
-// Opens the FIFO at `path` from the other side after a while, so that a
-// reader or writer blocked on it is let go and the test fails instead of
-// hanging; says whether it had to.
-class FifoWatchdog {
-  public:
-    explicit FifoWatchdog(fs::path path) : path_(std::move(path)) {
-        ::mkfifo(path_.c_str(), 0600);
-        thread_ = std::thread([this] {
-            for (int i = 0; i < 300 && !done_; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            if (done_)
-                return;
-            had_to_release_ = true;
-            const int fd = ::open(path_.c_str(), O_RDWR | O_NONBLOCK);  // never blocks
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
-            if (fd >= 0)
-                ::close(fd);
-        });
-    }
-    ~FifoWatchdog() { finish(); }
-    bool finish() {
-        done_ = true;
-        if (thread_.joinable())
-            thread_.join();
-        return !had_to_release_;
-    }
-
-  private:
-    fs::path path_;
-    std::atomic<bool> done_{false};
-    std::atomic<bool> had_to_release_{false};
-    std::thread thread_;
-};
+// A FIFO in a data file's place is let go after 3 s, then held open 200 ms.
+constexpr std::chrono::milliseconds kFifoPatience(3000);
+constexpr std::chrono::milliseconds kFifoHold(200);
 
 TEST(FifoTest, AFifoInADataFilesPlaceNeverBlocksAndIsReported) {
     AppFolders folders;
     {
-        FifoWatchdog fifo(folders.data() / "inbox1.sms");
+        FifoWatchdog fifo(folders.data() / "inbox1.sms", kFifoPatience, kFifoHold);
         SmsBox box(BoxKind::Inbox);
         const LoadBoxResult r = box.load_box(u"inbox1.sms");
         EXPECT_TRUE(fifo.finish()) << "loading the box blocked";
@@ -187,14 +158,14 @@ TEST(FifoTest, AFifoInADataFilesPlaceNeverBlocksAndIsReported) {
         EXPECT_TRUE(fs::is_fifo(r.kept_aside));
     }
     {
-        FifoWatchdog fifo(folders.data() / "contacts.sql");
+        FifoWatchdog fifo(folders.data() / "contacts.sql", kFifoPatience, kFifoHold);
         ContactList list;
         const LoadContactsResult r = list.load_contacts(u"contacts.sql");
         EXPECT_TRUE(fifo.finish()) << "loading the contacts blocked";
         EXPECT_EQ(r.status, LoadContactsResult::Status::Unreadable);
     }
     {
-        FifoWatchdog fifo(folders.data() / "options.cfg");
+        FifoWatchdog fifo(folders.data() / "options.cfg", kFifoPatience, kFifoHold);
         Options options;
         EXPECT_FALSE(load_options(options));
         EXPECT_FALSE(save_options(options));  // a file it could not read is not replaced
@@ -202,7 +173,7 @@ TEST(FifoTest, AFifoInADataFilesPlaceNeverBlocksAndIsReported) {
         EXPECT_TRUE(fs::is_fifo(folders.data() / "options.cfg"));
     }
     {
-        FifoWatchdog fifo(folders.data() / "logfile.txt");
+        FifoWatchdog fifo(folders.data() / "logfile.txt", kFifoPatience, kFifoHold);
         LogFile log;
         log.set_enabled(true);
         EXPECT_FALSE(log.open("logfile.txt"));

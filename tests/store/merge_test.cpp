@@ -26,14 +26,6 @@ SmsWireRecord wire(std::u16string_view text, std::string_view address, FileTime 
     return w;
 }
 
-SmsMessage stored(std::u16string_view text, std::string_view number, FileTime time) {
-    SmsMessage m;
-    m.set_text(text);
-    m.set_number(number);
-    m.set_time(time);
-    return m;
-}
-
 // The import as first described: for each record, a scan from the first
 // message for the first same_message.
 size_t merge_by_scan(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& queue,
@@ -125,7 +117,7 @@ TEST(MergeTest, MessageGoneFromThePhoneKeepsItsPlaceWithOnPhoneCleared) {
 }
 
 TEST(MergeTest, EmptyFolderClearsEveryOnPhoneFlag) {
-    std::vector<SmsMessage> box = {stored(u"a", "1", kNoon)};
+    std::vector<SmsMessage> box = {message(u"a", "1", kNoon)};
     box[0].set_on_phone(1);
     std::vector<SmsMessage> queue;
     EXPECT_EQ(merge_fetched(box, queue, {}), 0u);
@@ -146,7 +138,7 @@ TEST(MergeTest, TwoEqualPhoneMessagesInOneSecondBecomeOneQueuedOnce) {
 }
 
 TEST(MergeTest, OnlyTheFirstOfTwoEqualStoredMessagesIsRefreshed) {
-    std::vector<SmsMessage> box = {stored(u"x", "5", kNoon), stored(u"x", "5", kNoon)};
+    std::vector<SmsMessage> box = {message(u"x", "5", kNoon), message(u"x", "5", kNoon)};
     std::vector<SmsMessage> queue;
     merge_fetched(box, queue, std::vector{wire(u"x", "5", kNoon, 1, 9)});
     EXPECT_EQ(box[0].on_phone(), 1);
@@ -157,8 +149,8 @@ TEST(MergeTest, OnlyTheFirstOfTwoEqualStoredMessagesIsRefreshed) {
 
 TEST(MergeTest, KnownMessagesTakeEntryIdFromThePhoneAndStayReadWhereverRead) {
     // Read here, unread on the phone: stays read.
-    std::vector<SmsMessage> box = {stored(u"x", "5", kNoon), stored(u"y", "5", kNoon),
-                                   stored(u"z", "5", kNoon)};
+    std::vector<SmsMessage> box = {message(u"x", "5", kNoon), message(u"y", "5", kNoon),
+                                   message(u"z", "5", kNoon)};
     box[0].set_read(1);
     std::vector<SmsMessage> queue;
     merge_fetched(box, queue,
@@ -174,7 +166,7 @@ TEST(MergeTest, KnownMessagesTakeEntryIdFromThePhoneAndStayReadWhereverRead) {
 }
 
 TEST(MergeTest, NumbersThatDifferOnlyInSpacesAndDashesMatch) {
-    std::vector<SmsMessage> box = {stored(u"x", "+49 151-12 34", kNoon)};
+    std::vector<SmsMessage> box = {message(u"x", "+49 151-12 34", kNoon)};
     std::vector<SmsMessage> queue;
     EXPECT_EQ(merge_fetched(box, queue, std::vector{wire(u"x", "+4915112-34", kNoon)}), 0u);
     EXPECT_EQ(box.size(), 1u);
@@ -187,9 +179,9 @@ TEST(MergeTest, MessageStoredWithoutItsSenderNameTakesItInPlace) {
         std::string_view stored_as, sender;
     } cases[] = {{"", "Bank"}, {"", "DHL Express"}, {"24", "info24@example.com"}};
     for (const auto& c : cases) {
-        std::vector<SmsMessage> box = {stored(u"code 1", c.stored_as, kNoon),
-                                       stored(u"code 1", c.stored_as, kNoon + kSecond),
-                                       stored(u"other", c.stored_as, kNoon)};
+        std::vector<SmsMessage> box = {message(u"code 1", c.stored_as, kNoon),
+                                       message(u"code 1", c.stored_as, kNoon + kSecond),
+                                       message(u"other", c.stored_as, kNoon)};
         box[0].set_number_raw(c.stored_as);
         box[1].set_number_raw(c.stored_as);
         box[2].set_number_raw(c.stored_as);
@@ -212,7 +204,7 @@ TEST(MergeTest, MessageStoredWithoutItsSenderNameTakesItInPlace) {
 }
 
 TEST(MergeTest, DifferentSecondsAndLetterCaseAreDifferentMessages) {
-    std::vector<SmsMessage> box = {stored(u"x", "5", kNoon + 9 * kSecond / 10)};
+    std::vector<SmsMessage> box = {message(u"x", "5", kNoon + 9 * kSecond / 10)};
     std::vector<SmsMessage> queue;
     EXPECT_EQ(merge_fetched(box, queue,
                             std::vector{wire(u"x", "5", kNoon + kSecond), wire(u"X", "5", kNoon)}),

@@ -35,14 +35,6 @@ std::string record100(std::string_view text, std::string_view number, FileTime t
            unread;
 }
 
-SmsMessage message(std::u16string_view text, std::string_view number, FileTime time) {
-    SmsMessage m;
-    m.set_text(text);
-    m.set_number(number);
-    m.set_time(time);
-    return m;
-}
-
 TEST(BoxFileTest, NewInstallationWritesThreeEmptyFilesOf32Bytes) {
     AppFolders folders;
     for (BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems}) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "desktop/store/app_paths.h"
+#include "desktop/store/sms_message.h"
 
 namespace quillet::test {
 
@@ -116,6 +117,23 @@ inline void write_file(const fs::path& p, std::string_view bytes) {
 
 inline std::string as_string(const std::vector<uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());
+}
+
+// A message as the boxes hold it, `number` kept as written (as a phone or a
+// file gives it).
+inline SmsMessage raw_message(std::u16string_view text, std::string_view number, FileTime time) {
+    SmsMessage m;
+    m.set_text(text);
+    m.set_number_raw(number);
+    m.set_time(time);
+    return m;
+}
+
+// The same with `number` normalised as when typed in.
+inline SmsMessage message(std::u16string_view text, std::string_view number, FileTime time) {
+    SmsMessage m = raw_message(text, {}, time);
+    m.set_number(number);
+    return m;
 }
 
 // Little-endian pieces for building files by hand.

@@ -60,11 +60,11 @@ class MainExportTest : public QObject {
     std::unique_ptr<RunningFrame> imported_frame() {
         if (!env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}))
             return nullptr;
-        auto frame = std::make_unique<RunningFrame>();
-        if (frame->get_sms() <= 0)
-            return nullptr;
-        (*frame)->contacts_window()->import_from_phone();
-        env_->take_message_boxes();
+        auto frame = RunningFrame::after_get_sms();
+        if (frame) {
+            (*frame)->contacts_window()->import_from_phone();
+            env_->take_message_boxes();
+        }
         return frame;
     }
 

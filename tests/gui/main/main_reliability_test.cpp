@@ -14,6 +14,7 @@
 #include "desktop/store/box_file.h"
 #include "desktop/views/sms_list_view.h"
 #include "main_test_env.h"
+#include "tests/store/fifo_watchdog.h"
 
 using namespace quillet;
 using namespace quillet::testing;
@@ -57,39 +58,6 @@ void write(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-// Lets a start-up blocked on the FIFO at `path` go after a while, so that the
-// test fails instead of hanging; says whether it had to.
-class FifoWatchdog {
-  public:
-    explicit FifoWatchdog(const QString& path) : path_(path.toStdString()) {
-        ::mkfifo(path_.c_str(), 0600);
-        thread_ = std::thread([this] {
-            for (int i = 0; i < 1000 && !done_; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            if (done_)
-                return;
-            blocked_ = true;
-            const int fd = ::open(path_.c_str(), O_RDWR | O_NONBLOCK);
-            std::this_thread::sleep_for(std::chrono::milliseconds(500));
-            if (fd >= 0)
-                ::close(fd);
-        });
-    }
-    ~FifoWatchdog() { finish(); }
-    bool finish() {
-        done_ = true;
-        if (thread_.joinable())
-            thread_.join();
-        return !blocked_;
-    }
-
-  private:
-    std::string path_;
-    std::atomic<bool> done_{false};
-    std::atomic<bool> blocked_{false};
-    std::thread thread_;
-};
-
 constexpr quint64 kTime = 134'000'000'000'000'000ULL;
 
 }  // namespace
@@ -124,7 +92,9 @@ class MainReliabilityTest : public QObject {
         write(env_->data_path(QStringLiteral("options.cfg.quillet-save-x9Y8z7")), "half");
         write(env_->data_path(QStringLiteral("inbox1.sms.backup")), "mine");
 
-        FifoWatchdog fifo(env_->data_path(QStringLiteral("sent1.sms")));
+        // A start-up blocked on it is let go after 10 s.
+        test::FifoWatchdog fifo(env_->data_path(QStringLiteral("sent1.sms")).toStdString(),
+                                std::chrono::milliseconds(10'000), std::chrono::milliseconds(500));
         RunningFrame f;
         QVERIFY2(fifo.finish(), "the start waited on the FIFO");
 

@@ -49,6 +49,19 @@ int RunningFrame::get_sms() {
     return finished.takeFirst().at(0).toInt();
 }
 
+std::unique_ptr<RunningFrame> RunningFrame::after_get_sms() {
+    auto frame = std::make_unique<RunningFrame>();
+    if (frame->get_sms() <= 0)
+        return nullptr;
+    return frame;
+}
+
+int end_test_env(std::unique_ptr<MainTestEnv>& env) {
+    const int under_wait_cursor = env->boxes_under_wait_cursor();
+    env.reset();
+    return under_wait_cursor;
+}
+
 SmsMessage scene_message(const std::string& number, const std::u16string& text, int64_t unix_time,
                          bool read) {
     SmsMessage m;

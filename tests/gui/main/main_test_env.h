@@ -34,7 +34,14 @@ struct RunningFrame {
     MainFrame* operator->() const { return frame.get(); }
     // Runs Get SMS and returns the count it reported (-1: link failure).
     int get_sms();
+    // A new running window whose Get SMS brought messages in; none when it
+    // brought nothing or failed.
+    static std::unique_ptr<RunningFrame> after_get_sms();
 };
+
+// Ends a test's environment; the message boxes it saw shown under the wait
+// cursor, which every test expects to be none.
+int end_test_env(std::unique_ptr<MainTestEnv>& env);
 
 // A message as the boxes keep it, for the scenes the tests write:
 // `unix_time` in seconds since 1970.

@@ -99,12 +99,7 @@ const QString kSent = QStringLiteral("Sent words to read at night");
 const QString kGone = QStringLiteral("Gone words to read at night");
 
 SmsMessage message(const std::u16string& text, int64_t at, bool read) {
-    SmsMessage m;
-    m.set_number_raw(kFriend);
-    m.set_text(text);
-    m.set_time(filetime_from_unix(at));
-    m.set_read(read ? 1 : 0);
-    return m;
+    return scene_message(kFriend, text, at, read);
 }
 
 // One exchange across the three boxes, written as the program writes them.

@@ -38,11 +38,7 @@ class MainTrayTest : public QObject {
 
   private Q_SLOTS:
     void init() { env_ = std::make_unique<MainTestEnv>(); }
-    void cleanup() {
-        const int under_wait_cursor = env_->boxes_under_wait_cursor();
-        env_.reset();
-        QCOMPARE(under_wait_cursor, 0);
-    }
+    void cleanup() { QCOMPARE(end_test_env(env_), 0); }
 
     void minimisingWithoutTheTraySettingStaysOnTheTaskbar() {
         RunningFrame f;

@@ -140,21 +140,16 @@ class MainWindowTest : public QObject {
                           QStringLiteral("--time"), QStringLiteral("2026-12-05T10:00:00Z")})) {
             return nullptr;
         }
-        auto frame = std::make_unique<RunningFrame>();
-        if (frame->get_sms() <= 0)
-            return nullptr;
-        env_->take_message_boxes();
+        auto frame = RunningFrame::after_get_sms();
+        if (frame)
+            env_->take_message_boxes();
         return frame;
     }
 
   private Q_SLOTS:
     void init() { env_ = std::make_unique<MainTestEnv>(); }
     // No test may leave a message box under the wait cursor.
-    void cleanup() {
-        const int under_wait_cursor = env_->boxes_under_wait_cursor();
-        env_.reset();
-        QCOMPARE(under_wait_cursor, 0);
-    }
+    void cleanup() { QCOMPARE(end_test_env(env_), 0); }
 
     void firstStartShowsThreeEmptyBoxesAndLeavesEmptyBoxFiles() {
         {

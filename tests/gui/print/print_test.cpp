@@ -14,6 +14,7 @@
 
 #include "desktop/print/archive.h"
 #include "desktop/print/conversation_print.h"
+#include "tests/store/store_test_support.h"
 
 using namespace quillet;
 
@@ -23,11 +24,7 @@ namespace {
 constexpr int64_t kMorning = 1'773'480'600;
 
 SmsMessage message(std::u16string_view text, std::string_view number, int64_t unix_time) {
-    SmsMessage m;
-    m.set_text(text);
-    m.set_number(number);
-    m.set_time(filetime_from_unix(unix_time));
-    return m;
+    return test::message(text, number, filetime_from_unix(unix_time));
 }
 
 QString run(const QString& program, const QStringList& args) {
