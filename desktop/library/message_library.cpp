@@ -13,6 +13,11 @@
 namespace quillet {
 namespace fs = std::filesystem;
 
+namespace {
+constexpr char kNoRoomToTakeIn[] =
+    "not enough memory to take in what another program saved there; the file is left as it is";
+}  // namespace
+
 MessageLibrary::MessageLibrary(fs::path folder) : folder_(std::move(folder)) {}
 
 DataMoveReport MessageLibrary::open_user_folder() {
@@ -83,9 +88,7 @@ void MessageLibrary::save_now(SmsBox& b, BoxSaveReport& report) {
     try {
         take_in_if_changed(kind, report);
     } catch (const std::bad_alloc&) {
-        report.failures.push_back(to_utf8(box_file_name(kind)) +
-                                  ": not enough memory to take in what another program "
-                                  "saved there; the file is left as it is");
+        report.failures.push_back(to_utf8(box_file_name(kind)) + ": " + kNoRoomToTakeIn);
         return;
     }
     const SaveResult saved = b.save_box_file(box_path(kind));
@@ -117,9 +120,7 @@ BoxSaveReport MessageLibrary::save_changed_in_background(std::function<void()> e
             try {
                 file = take_in_if_changed(kind, report);
             } catch (const std::bad_alloc&) {
-                error =
-                    "not enough memory to take in what another program saved there; the "
-                    "file is left as it is";
+                error = kNoRoomToTakeIn;
             }
             if (error.empty() && b.may_save_to(box_path(kind), error))
                 away.push_back({&b, box_path(kind), file});
