@@ -53,34 +53,35 @@ size_t find_folded(std::string_view text, size_t from, std::string_view q) {
 
 constexpr uint32_t kNone = UINT32_MAX;
 
-uint64_t hash_of(std::string_view s) {
-    return std::hash<std::string_view>{}(s);
+uint32_t hash_of(std::string_view s) {
+    return static_cast<uint32_t>(std::hash<std::string_view>{}(s));
+}
+
+// The end of the NUL-ended folded text at `at`.
+size_t folded_end(const std::string& folded, size_t at) {
+    return at + std::strlen(folded.c_str() + at);
 }
 
 }  // namespace
 
-// One message of a box as last seen, and where its folded text lies.
+// One message of a box as last seen, and where its folded text lies. Kept
+// small: a lifetime's history holds a million of them. Its time and read
+// flag are its place's.
 struct ConversationIndex::Entry {
-    FileTime time = 0;
-    const char16_t* text = nullptr;  // with size and number: which message it is
+    const char16_t* text = nullptr;  // with size, number and time: which message it is
     uint32_t text_size = 0;
-    uint64_t number_hash = 0;
-    uint32_t id = kNone;  // the message's place in members_ of its conversations
+    uint32_t number_hash = 0;
+    uint32_t id = kNone;  // its place
     uint32_t folded_at = 0;
-    uint32_t folded_size = 0;
-    uint8_t read = 0;
-
-    bool same(const SmsMessage& m) const {
-        const std::u16string_view t = m.text_view();
-        return time == m.time() && text == t.data() && text_size == t.size() &&
-               number_hash == hash_of(m.number());
-    }
 };
 
 struct ConversationIndex::Box {
     std::vector<Entry> entries;  // in box order
-    std::string folded;          // the entries' folded texts, each followed by a NUL
-    size_t dead = 0;             // bytes of folded texts no longer in the box
+    // The entries' folded texts, each followed by a NUL, in the order of the
+    // entries (boxes only append and remove), with the texts of dropped
+    // entries still between them until compact().
+    std::string folded;
+    size_t dead = 0;  // bytes of folded texts no longer in the box
 };
 
 struct ConversationIndex::Conversation {
@@ -95,17 +96,51 @@ struct ConversationIndex::Conversation {
     bool last_stale = false;
 };
 
-// Where a message id is now, and its memberships beyond the first.
+// Where a message id is now, and the first conversation it belongs to;
+// the rare message naming several numbers has the others in more_in_.
 struct ConversationIndex::Place {
-    uint8_t box = 0;
-    uint32_t index = 0;
     FileTime time = 0;
+    uint32_t index = 0;
+    Membership in{kNone, 0};  // conversation kNone: none (no number)
+    uint8_t box = 0;
     uint8_t read = 0;
-    // (conversation, position in its members), one per number it names.
-    std::vector<std::pair<uint32_t, uint32_t>> in;
+    bool more = false;
 };
 
+bool ConversationIndex::same(const Entry& e, const SmsMessage& m) const {
+    const std::u16string_view t = m.text_view();
+    return e.text == t.data() && e.text_size == t.size() && places_[e.id].time == m.time() &&
+           e.number_hash == hash_of(m.number());
+}
+
+template <class Visit>
+void ConversationIndex::for_each_membership(uint32_t id, Visit&& visit) {
+    Place& p = places_[id];
+    if (p.in.conversation == kNone)
+        return;
+    visit(p.in);
+    if (!p.more)
+        return;
+    for (Membership& m : more_in_.at(id))
+        visit(m);
+}
+
+template <class Visit>
+void ConversationIndex::for_each_conversation_of(uint32_t id, Visit&& visit) const {
+    const Place& p = places_[id];
+    if (p.in.conversation == kNone)
+        return;
+    visit(p.in.conversation);
+    if (!p.more)
+        return;
+    for (const Membership& m : more_in_.at(id))
+        visit(m.conversation);
+}
+
 ConversationIndex::ConversationIndex(const PhoneNumbers& numbers) : numbers_(numbers) {
+    // A lifetime's history holds a million of each.
+    static_assert(sizeof(void*) != 8 || sizeof(Entry) == 24);
+    static_assert(sizeof(Place) == 24);
     for (auto& box : boxes_)
         box = std::make_unique<Box>();
 }
@@ -117,6 +152,7 @@ void ConversationIndex::clear() {
         *box = Box();
     std::vector<Place>().swap(places_);
     std::vector<uint32_t>().swap(free_places_);
+    std::unordered_map<uint32_t, std::vector<Membership>>().swap(more_in_);
     std::vector<Conversation>().swap(conversations_);
     std::vector<uint32_t>().swap(live_);
     std::unordered_map<std::string, uint32_t>().swap(by_key_);
@@ -125,6 +161,10 @@ void ConversationIndex::clear() {
 }
 
 void ConversationIndex::update(const SmsBox& inbox, const SmsBox& sent, const SmsBox& deleted) {
+    // Indexing a history anew: one allocation of places, not one per doubling.
+    if (places_.empty())
+        places_.reserve(inbox.messages().size() + sent.messages().size() +
+                        deleted.messages().size());
     update_box(0, inbox);
     update_box(1, sent);
     update_box(2, deleted);
@@ -142,15 +182,15 @@ void ConversationIndex::update_box(size_t b, const SmsBox& box) {
     now.reserve(messages.size());
     size_t j = 0;
     for (const SmsMessage& m : messages) {
-        while (j < seen.entries.size() && !seen.entries[j].same(m))
+        while (j < seen.entries.size() && !same(seen.entries[j], m))
             drop_entry(seen, seen.entries[j++]);
         if (j == seen.entries.size()) {
             add_entry(b, m, seen, now);
             continue;
         }
         Entry& e = seen.entries[j++];
-        if (e.read != m.read())
-            set_read(e, m.read());
+        if (places_[e.id].read != m.read())
+            set_read(e.id, m.read());
         places_[e.id].index = static_cast<uint32_t>(now.size());
         now.push_back(e);
     }
@@ -164,78 +204,89 @@ void ConversationIndex::update_box(size_t b, const SmsBox& box) {
 void ConversationIndex::add_entry(size_t b, const SmsMessage& m, Box& box,
                                   std::vector<Entry>& into) {
     Entry e;
-    e.time = m.time();
     e.text = m.text_view().data();
     e.text_size = static_cast<uint32_t>(m.text_view().size());
     e.number_hash = hash_of(m.number());
-    e.read = m.read();
     e.folded_at = static_cast<uint32_t>(box.folded.size());
     append_folded(m.text_view(), box.folded);
-    e.folded_size = static_cast<uint32_t>(box.folded.size() - e.folded_at);
     box.folded += '\0';
 
     e.id = new_place();
-    Place& p = places_[e.id];
-    p.box = static_cast<uint8_t>(b);
-    p.index = static_cast<uint32_t>(into.size());
-    p.time = e.time;
-    p.read = e.read;
+    {
+        Place& p = places_[e.id];
+        p.box = static_cast<uint8_t>(b);
+        p.index = static_cast<uint32_t>(into.size());
+        p.time = m.time();
+        p.read = m.read();
+    }
+    std::vector<uint32_t> joined;
     for (std::string_view spelling : recipients_of(m.number())) {
         const auto [conversation, spelling_index] = conversation_for(spelling);
-        const bool already = std::any_of(p.in.begin(), p.in.end(),
-                                         [&](const auto& in) { return in.first == conversation; });
-        if (already)
+        if (std::find(joined.begin(), joined.end(), conversation) != joined.end())
             continue;
+        joined.push_back(conversation);
         Conversation& c = conversations_[conversation];
-        const uint32_t position = static_cast<uint32_t>(c.members.size());
+        const Membership in{conversation, static_cast<uint32_t>(c.members.size())};
         c.members.emplace_back(e.id, spelling_index);
-        p.in.emplace_back(conversation, position);
-        if (e.read == 0)
+        add_membership(e.id, in);
+        if (m.read() == 0)
             ++c.unread;
-        if (!c.last_stale && (c.last == kNone || !newer(c, c.last, position)))
-            c.last = position;
+        if (!c.last_stale && (c.last == kNone || !newer(c, c.last, in.position)))
+            c.last = in.position;
     }
     into.push_back(e);
 }
 
+void ConversationIndex::add_membership(uint32_t id, Membership in) {
+    Place& p = places_[id];
+    if (p.in.conversation == kNone) {
+        p.in = in;
+        return;
+    }
+    more_in_[id].push_back(in);
+    p.more = true;
+}
+
 void ConversationIndex::drop_entry(Box& box, const Entry& e) {
-    box.dead += e.folded_size + 1;
-    Place& p = places_[e.id];
-    for (const auto& [conversation, position] : p.in) {
-        Conversation& c = conversations_[conversation];
-        if (p.read == 0)
+    box.dead += folded_end(box.folded, e.folded_at) - e.folded_at + 1;
+    const bool unread = places_[e.id].read == 0;
+    for_each_membership(e.id, [&](const Membership& in) {
+        Conversation& c = conversations_[in.conversation];
+        if (unread)
             --c.unread;
         // Swap with the last member; the moved one learns its new position.
-        const size_t back = c.members.size() - 1;
-        if (position != back) {
-            c.members[position] = c.members[back];
-            for (auto& [other, other_position] : places_[c.members[position].first].in) {
-                if (other == conversation && other_position == back)
-                    other_position = position;
-            }
+        const uint32_t back = static_cast<uint32_t>(c.members.size() - 1);
+        if (in.position != back) {
+            c.members[in.position] = c.members[back];
+            for_each_membership(c.members[in.position].first, [&](Membership& other) {
+                if (other.conversation == in.conversation && other.position == back)
+                    other.position = in.position;
+            });
         }
         c.members.pop_back();
-        if (c.last == position)
+        if (c.last == in.position)
             c.last_stale = true;
         else if (c.last == back)
-            c.last = position;
-    }
-    p.in.clear();
+            c.last = in.position;
+    });
+    Place& p = places_[e.id];
+    p.in = {kNone, 0};
+    if (p.more)
+        more_in_.erase(e.id);
+    p.more = false;
     free_places_.push_back(e.id);
 }
 
-void ConversationIndex::set_read(Entry& e, uint8_t read) {
-    Place& p = places_[e.id];
-    for (const auto& [conversation, position] : p.in) {
-        (void)position;
+void ConversationIndex::set_read(uint32_t id, uint8_t read) {
+    const uint8_t was = places_[id].read;
+    for_each_conversation_of(id, [&](uint32_t conversation) {
         Conversation& c = conversations_[conversation];
-        if (e.read == 0 && read != 0)
+        if (was == 0 && read != 0)
             --c.unread;
-        else if (e.read != 0 && read == 0)
+        else if (was != 0 && read == 0)
             ++c.unread;
-    }
-    e.read = read;
-    p.read = read;
+    });
+    places_[id].read = read;
 }
 
 uint32_t ConversationIndex::new_place() {
@@ -301,7 +352,8 @@ void ConversationIndex::compact(Box& box) {
     folded.reserve(box.folded.size() - box.dead);
     for (Entry& e : box.entries) {
         const uint32_t at = static_cast<uint32_t>(folded.size());
-        folded.append(box.folded, e.folded_at, e.folded_size + 1);
+        folded.append(box.folded, e.folded_at,
+                      folded_end(box.folded, e.folded_at) - e.folded_at + 1);
         e.folded_at = at;
     }
     box.folded = std::move(folded);
@@ -432,11 +484,10 @@ std::vector<char> ConversationIndex::matches(BoxKind kind, const SearchQuery& qu
     // Most queries name no correspondent: then no message's places are visited.
     if (std::find(by_number.begin(), by_number.end(), 1) != by_number.end()) {
         for (size_t i = 0; i < box.entries.size(); ++i) {
-            for (const auto& [conversation, position] : places_[box.entries[i].id].in) {
-                (void)position;
+            for_each_conversation_of(box.entries[i].id, [&](uint32_t conversation) {
                 if (by_number[conversation])
                     hit[i] = 1;
-            }
+            });
         }
     }
     mark_text_hits(box, query, hit);
@@ -464,32 +515,27 @@ void ConversationIndex::mark_text_hits(const Box& box, const SearchQuery& query,
     mark_text_hits_in(box, query.folded(), 0, n / 2, hit);
 }
 
+// A folded query holds no NUL, so a hit never spans two texts: it lies in
+// the last entry that starts at or before it, unless a dropped message's
+// text lies between (only while the box has dead text).
 void ConversationIndex::mark_text_hits_in(const Box& box, std::string_view q, size_t first,
                                           size_t last, std::vector<char>& hit) {
     if (first >= last)
         return;
     const char* const all = box.folded.data();
-    const size_t stop = box.entries[last - 1].folded_at + box.entries[last - 1].folded_size;
+    const size_t stop = folded_end(box.folded, box.entries[last - 1].folded_at);
     size_t e = first;
     size_t at = box.entries[first].folded_at;
     while (at < stop) {
         at = find_folded(std::string_view(all, stop), at, q);
         if (at == std::string_view::npos)
             return;
-        while (box.entries[e].folded_at + box.entries[e].folded_size <= at)
-            ++e;  // stops within range: the hit lies before `stop`
-        const Entry& entry = box.entries[e];
-        if (at < entry.folded_at) {
-            at = entry.folded_at;  // in what lies between two entries' texts
-            continue;
-        }
-        const size_t end = entry.folded_at + entry.folded_size;
-        if (at + q.size() <= end) {
+        while (e + 1 < last && box.entries[e + 1].folded_at <= at)
+            ++e;
+        const size_t start = box.entries[e].folded_at;
+        if (box.dead == 0 || std::memchr(all + start, '\0', at - start) == nullptr)
             hit[e] = 1;
-            at = end;
-        } else {
-            at = e + 1 < last ? box.entries[e + 1].folded_at : stop;
-        }
+        at = e + 1 < last ? box.entries[e + 1].folded_at : stop;
     }
 }
 
@@ -506,12 +552,9 @@ std::vector<size_t> ConversationIndex::search_conversations(const SearchQuery& q
         std::vector<char> hit(box->entries.size(), 0);
         mark_text_hits(*box, query, hit);
         for (size_t i = 0; i < hit.size(); ++i) {
-            if (!hit[i])
-                continue;
-            for (const auto& [conversation, position] : places_[box->entries[i].id].in) {
-                (void)position;
-                matching[conversation] = 1;
-            }
+            if (hit[i])
+                for_each_conversation_of(
+                    box->entries[i].id, [&](uint32_t conversation) { matching[conversation] = 1; });
         }
     }
     for (size_t i = 0; i < live_.size(); ++i) {
@@ -523,8 +566,8 @@ std::vector<size_t> ConversationIndex::search_conversations(const SearchQuery& q
 
 size_t ConversationIndex::memory_bytes() const {
     size_t bytes = places_.capacity() * sizeof(Place);
-    for (const Place& p : places_)
-        bytes += p.in.capacity() * sizeof(p.in[0]);
+    for (const auto& [id, more] : more_in_)
+        bytes += sizeof(id) + sizeof(more) + more.capacity() * sizeof(Membership);
     for (const auto& box : boxes_)
         bytes += box->entries.capacity() * sizeof(Entry) + box->folded.capacity();
     for (const Conversation& c : conversations_) {

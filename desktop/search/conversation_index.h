@@ -94,16 +94,28 @@ class ConversationIndex {
 
   private:
     std::optional<size_t> live_position(const std::string& key) const;
-    struct Box;
-    struct Conversation;
     struct Entry;
     struct Place;
+    struct Box;
+    struct Conversation;
+    // A message's membership of one conversation: its position in the
+    // conversation's members.
+    struct Membership {
+        uint32_t conversation;
+        uint32_t position;
+    };
 
     void update_box(size_t b, const SmsBox& box);
     void add_entry(size_t b, const SmsMessage& message, Box& box, std::vector<Entry>& into);
     void drop_entry(Box& box, const Entry& entry);
-    void set_read(Entry& entry, uint8_t read);
+    void set_read(uint32_t id, uint8_t read);
+    bool same(const Entry& entry, const SmsMessage& message) const;
     uint32_t new_place();
+    void add_membership(uint32_t id, Membership in);
+    template <class Visit>
+    void for_each_membership(uint32_t id, Visit&& visit);
+    template <class Visit>
+    void for_each_conversation_of(uint32_t id, Visit&& visit) const;
     // The conversation of a spelling, made when new, and the spelling's
     // position in it.
     std::pair<uint32_t, uint32_t> conversation_for(std::string_view spelling);
@@ -126,6 +138,8 @@ class ConversationIndex {
     // Every message seen, by id; freed ids are reused.
     std::vector<Place> places_;
     std::vector<uint32_t> free_places_;
+    // The memberships beyond the first of a message naming several numbers.
+    std::unordered_map<uint32_t, std::vector<Membership>> more_in_;
     mutable std::vector<Conversation> conversations_;  // refresh_last sorts out stale ends
     std::vector<uint32_t> live_;                       // conversations with messages, ascending
     std::unordered_map<std::string, uint32_t> by_key_;

@@ -1,6 +1,7 @@
 #include "box_file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,15 +28,29 @@ namespace quillet {
 namespace {
 
 // The bytes of a box file, held in a block of UTF-16 units so that the
-// texts can stay where they were read (MessageText shares the block).
+// texts can stay in it (MessageText shares the block). As the records are
+// decoded, their texts are packed one after another at the block's front;
+// what lies after the last text is then given back (give_back_unused), so a
+// box holds its texts and not the records' other bytes a second time.
 struct FileBlock {
     std::shared_ptr<char16_t[]> units;
-    size_t size = 0;  // bytes
+    size_t size = 0;    // bytes
+    size_t packed = 0;  // bytes of texts packed at the front; always even
 
     explicit FileBlock(size_t bytes)
         : units(std::make_shared_for_overwrite<char16_t[]>(bytes / 2 + 1)), size(bytes) {}
     // Bytes may be read and written through unsigned char.
     uint8_t* bytes() const { return reinterpret_cast<uint8_t*>(units.get()); }
+
+    // The whole pages after the packed texts are returned to the system;
+    // nothing reads them again, and a page touched later is simply zero.
+    void give_back_unused() const {
+        const auto page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+        const auto first = (reinterpret_cast<uintptr_t>(bytes()) + packed + page - 1) / page * page;
+        const auto end = (reinterpret_cast<uintptr_t>(bytes()) + size) / page * page;
+        if (end > first)
+            ::madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED);
+    }
 };
 
 // Reads forward through a box file as it arrives in its block (see
@@ -111,21 +126,21 @@ size_t first_nul_unit(std::span<const uint8_t> bytes) {
 }
 
 // Makes the text of a 1.10 record, up to its first NUL, a MessageText in
-// the file's block. A text at an odd offset is first moved one byte back,
-// over the last byte of its length field (already read), to lie on a unit;
-// on a big-endian machine its units are also turned into native order.
-MessageText text_in_block(const FileBlock& block, std::span<uint8_t> text, size_t offset) {
+// the file's block: moved back to the end of the texts packed so far, which
+// lies before it (every record holds more than its text) and on a unit. On
+// a big-endian machine its units are also turned into native order.
+MessageText text_in_block(FileBlock& block, std::span<uint8_t> text) {
     const size_t units = first_nul_unit(text);
-    const size_t aligned = offset & ~size_t{1};
-    if (aligned != offset)
-        std::memmove(block.bytes() + aligned, text.data(), 2 * units);
+    const size_t at = block.packed;
+    std::memmove(block.bytes() + at, text.data(), 2 * units);
+    block.packed += 2 * units;
     if constexpr (std::endian::native != std::endian::little) {
-        const uint8_t* bytes = block.bytes() + aligned;
-        char16_t* first = block.units.get() + aligned / 2;
+        const uint8_t* bytes = block.bytes() + at;
+        char16_t* first = block.units.get() + at / 2;
         for (size_t i = 0; i < units; ++i)
             first[i] = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
     }
-    return MessageText(block.units, aligned / 2, units);
+    return MessageText(block.units, at / 2, units);
 }
 
 // Text taken up to the first zero byte, at most `limit` bytes.
@@ -165,7 +180,7 @@ TextField number_field(std::span<const uint8_t, kTextFieldSize> bytes) {
 }
 
 // One version 1.10 record appended to `out`, or why there is none.
-std::optional<std::string> read_record_110(BlockReader& in, const FileBlock& block,
+std::optional<std::string> read_record_110(BlockReader& in, FileBlock& block,
                                            std::vector<SmsMessage>& out) {
     const auto length_bytes = in.take(4);
     if (!length_bytes)
@@ -174,7 +189,6 @@ std::optional<std::string> read_record_110(BlockReader& in, const FileBlock& blo
     if (length > in.left())
         return "its text length is larger than the rest of the file";
     const size_t tail_size = kBoxRecordFixedSize - 4;
-    const size_t text_offset = in.position();
     const auto rest = in.take(length + tail_size);
     if (!rest)
         return "the file ends inside the record";
@@ -185,7 +199,7 @@ std::optional<std::string> read_record_110(BlockReader& in, const FileBlock& blo
     out.emplace_back(MessageText(), number_field(tail.first<kTextFieldSize>()),
                      get_u64le(tail, kTextFieldSize), tail[kTextFieldSize + 8],
                      tail[kTextFieldSize + 9], tail[kTextFieldSize + 10], id);
-    out.back().set_text(text_in_block(block, rest->first(length), text_offset));
+    out.back().set_text(text_in_block(block, rest->first(length)));
     return std::nullopt;
 }
 
@@ -253,7 +267,7 @@ void release_block_if_mostly_unused(DecodedBox& box, size_t decoded_bytes, size_
 
 // Decodes the file arriving in `block` through `in`; 1.10 texts are moved
 // within the block.
-DecodedBox decode_block(const FileBlock& block, BlockReader& in) {
+DecodedBox decode_block(FileBlock& block, BlockReader& in) {
     DecodedBox box;
     const auto header = in.take(kBoxHeaderSize);
     if (!header) {
@@ -302,10 +316,12 @@ DecodedBox decode_block(const FileBlock& block, BlockReader& in) {
 }  // namespace
 
 DecodedBox decode_box_file(std::span<const uint8_t> bytes) {
-    const FileBlock block(bytes.size());
+    FileBlock block(bytes.size());
     std::copy(bytes.begin(), bytes.end(), block.bytes());
     BlockReader in(block, block.size);
-    return decode_block(block, in);
+    DecodedBox box = decode_block(block, in);
+    block.give_back_unused();
+    return box;
 }
 
 std::optional<DecodedBox> read_box_file(const std::filesystem::path& path, std::string& error) {
@@ -323,12 +339,16 @@ std::optional<DecodedBox> read_box_file(const std::filesystem::path& path, std::
         error = "the file is larger than " + std::to_string(kMaxBoxFileSize >> 30) + " GiB";
         return std::nullopt;
     }
-    const FileBlock block(static_cast<size_t>(st.st_size));
-    ReadAhead ahead(fd.get(), block.bytes(), block.size);
-    BlockReader in(block, 0, &ahead);
-    DecodedBox box = decode_block(block, in);
-    if (!ahead.error().empty())
-        box.damage += " (" + ahead.error() + ")";
+    FileBlock block(static_cast<size_t>(st.st_size));
+    DecodedBox box;
+    {
+        ReadAhead ahead(fd.get(), block.bytes(), block.size);
+        BlockReader in(block, 0, &ahead);
+        box = decode_block(block, in);
+        if (!ahead.error().empty())
+            box.damage += " (" + ahead.error() + ")";
+    }  // the reader has stopped writing into the block
+    block.give_back_unused();
     return box;
 }
 

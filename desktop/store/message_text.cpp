@@ -1,10 +1,17 @@
 #include "message_text.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace quillet {
 
-MessageText::MessageText(std::u16string_view text) : size_(text.size()) {
+uint32_t MessageText::checked_size(size_t size) {
+    if (size > UINT32_MAX)
+        throw std::length_error("a message text of more than 2^32 units");
+    return static_cast<uint32_t>(size);
+}
+
+MessageText::MessageText(std::u16string_view text) : size_(checked_size(text.size())) {
     if (text.empty())
         return;
     auto block = std::make_shared_for_overwrite<char16_t[]>(text.size());
@@ -13,7 +20,7 @@ MessageText::MessageText(std::u16string_view text) : size_(text.size()) {
     units_ = std::shared_ptr<const char16_t>(std::move(block), first);
 }
 
-MessageText::MessageText(std::u16string&& text) : size_(text.size()) {
+MessageText::MessageText(std::u16string&& text) : size_(checked_size(text.size())) {
     if (text.empty())
         return;
     auto owner = std::make_shared<const std::u16string>(std::move(text));

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -28,7 +29,7 @@ class MessageText {
     // alive. The caller has checked that they lie inside the block, and
     // writes no more to them.
     MessageText(const std::shared_ptr<char16_t[]>& block, size_t offset, size_t size)
-        : units_(block, block.get() + offset), size_(size) {}
+        : units_(block, block.get() + offset), size_(checked_size(size)) {}
 
     // Never has a null data(), so it can be handed to memcpy and the like.
     std::u16string_view view() const {
@@ -37,9 +38,15 @@ class MessageText {
     size_t size() const { return size_; }
 
   private:
+    // A size that fits the 32 bits kept; std::length_error beyond (no
+    // message comes near: box files and the wire are far smaller).
+    static uint32_t checked_size(size_t size);
+
     // Points at the first unit and owns whatever holds it (aliasing).
     std::shared_ptr<const char16_t> units_;
-    size_t size_ = 0;
+    // 32 bits, so that the message holding the text can use the rest of its
+    // eight bytes: a lifetime's history holds a million texts.
+    uint32_t size_ = 0;
 };
 
 // Whether two texts hold the same units; compared as bytes, which is many

@@ -129,3 +129,7 @@ void SmsMessage::expand_lf() {
 }
 
 }  // namespace quillet
+
+namespace quillet {
+static_assert(sizeof(void*) != 8 || sizeof(SmsMessage) == 80, "see SmsMessage's fields");
+}  // namespace quillet

@@ -43,7 +43,11 @@ class LockIndicators : public QObject {
         QMetaObject::invokeMethod(
             this, [this] { qApp->installEventFilter(this); }, Qt::QueuedConnection);
     }
-    ~LockIndicators() override { qApp->removeEventFilter(this); }
+    ~LockIndicators() override {
+        // A window may outlive the application object (a static in a tool).
+        if (QCoreApplication::instance() != nullptr)
+            qApp->removeEventFilter(this);
+    }
     LockIndicators(const LockIndicators&) = delete;
     LockIndicators& operator=(const LockIndicators&) = delete;
 
