@@ -18,10 +18,6 @@ bool is_blank(char16_t c) {
     return c == u' ' || c == u'\t';
 }
 
-bool has_digit(std::string_view s) {
-    return std::any_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 // Whether a zoneless time fits `kept` at some whole-quarter-hour offset.
 bool fits_some_zone(int64_t kept_ms, int64_t wall_ms) {
     const int64_t d = kept_ms - wall_ms;
@@ -66,26 +62,8 @@ FileTime filetime_from_ms(int64_t ms) {
 MessageMatcher::MessageMatcher(const PhoneNumbers& numbers) : numbers_(numbers) {}
 
 std::string MessageMatcher::correspondent_key(std::string_view stored_number) const {
-    std::vector<std::string> keys;
-    size_t start = 0;
-    while (start <= stored_number.size()) {
-        const size_t end = std::min(stored_number.find(';', start), stored_number.size());
-        const std::string_view one = stored_number.substr(start, end - start);
-        if (!one.empty() || keys.empty()) {
-            if (has_digit(one)) {
-                keys.push_back(numbers_.group_key(one));
-            } else {
-                std::string lower(one);
-                for (char& c : lower)
-                    c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-                keys.push_back("=" + lower);
-            }
-        }
-        start = end + 1;
-    }
-    std::sort(keys.begin(), keys.end());
     std::string joined;
-    for (const std::string& k : keys)
+    for (const std::string& k : numbers_.correspondent_keys(stored_number))
         joined += (joined.empty() ? "" : ";") + k;
     return joined;
 }

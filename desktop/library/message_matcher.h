@@ -69,7 +69,9 @@ class MessageMatcher {
     Result match(BoxKind box, std::string_view stored_number, std::u16string_view text,
                  int64_t time_ms, bool zoneless);
 
-    // The correspondent key of a stored number field ("a;b" for several).
+    // The correspondents of a stored number field as one key
+    // (PhoneNumbers::correspondent_keys joined: "a;b" for several); two
+    // copies of a message name the same correspondents.
     std::string correspondent_key(std::string_view stored_number) const;
 
   private:

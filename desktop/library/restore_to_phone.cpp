@@ -96,14 +96,16 @@ std::vector<const SmsMessage*> PhoneRestore::chosen(BoxKind kind) const {
                 selected[ref.index] = true;
         }
     }
-    const MessageMatcher keys(home_numbers());
+    const PhoneNumbers& numbers = home_numbers();
     const std::string key =
-        choice_.conversation ? keys.correspondent_key(*choice_.conversation) : std::string();
+        choice_.conversation ? numbers.group_key(*choice_.conversation) : std::string();
     for (size_t i = 0; i < box.count(); ++i) {
         if (!selected.empty() && !selected[i])
             continue;
         const SmsMessage& m = box.message_ref(i);
-        if (choice_.conversation && keys.correspondent_key(m.number()) != key)
+        // A message to several people is in each one's conversation.
+        if (choice_.conversation &&
+            !std::ranges::binary_search(numbers.correspondent_keys(m.number()), key))
             continue;
         out.push_back(&m);
     }

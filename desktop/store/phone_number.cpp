@@ -1,4 +1,5 @@
 #include "desktop/store/phone_number.h"
+#include "desktop/store/recipients.h"
 
 #include <phonenumbers/phonenumberutil.h>
 
@@ -102,7 +103,22 @@ std::string PhoneNumbers::group_key(std::string_view text) const {
     std::optional<std::string> full = e164(text);
     if (full)
         return std::move(*full);
-    return "=" + std::string(text);
+    std::string key = "=" + std::string(text);
+    if (std::ranges::none_of(text, [](char c) { return c >= '0' && c <= '9'; })) {
+        std::ranges::transform(key, key.begin(), [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        });
+    }
+    return key;
+}
+
+std::vector<std::string> PhoneNumbers::correspondent_keys(std::string_view stored_number) const {
+    std::vector<std::string> keys;
+    for (std::string_view one : recipients_of(stored_number))
+        keys.push_back(group_key(one));
+    std::ranges::sort(keys);
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    return keys;
 }
 
 bool PhoneNumbers::same_number(std::string_view a, std::string_view b) const {

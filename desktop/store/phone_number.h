@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillet {
 
@@ -41,10 +42,17 @@ class PhoneNumbers {
     std::optional<ParsedNumber> parse(std::string_view text) const;
     // "+491701234567", or nullopt as parse.
     std::optional<std::string> e164(std::string_view text) const;
-    // The key that is equal for two spellings exactly when they are one
-    // correspondent: the E.164 form, or "=" followed by the exact text.
+    // The one way correspondents are told apart, wherever one is named
+    // (conversations, search, imports, restore): the key is equal for two
+    // spellings exactly when they are one correspondent. A full number's key
+    // is its E.164 form; a sender without digits ("Bank") is "=" and its
+    // text with ASCII letters in lower case; anything else "=" and the exact
+    // text.
     std::string group_key(std::string_view text) const;
     bool same_number(std::string_view a, std::string_view b) const;
+    // The keys of every correspondent a stored number field names
+    // (recipients_of: "a;b" names two), sorted, without repeats.
+    std::vector<std::string> correspondent_keys(std::string_view stored_number) const;
 
     // Forgets the memo (it is bounded; this is for measuring a cold start).
     void forget() const;

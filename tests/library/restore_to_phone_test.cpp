@@ -114,6 +114,31 @@ TEST_F(RestoreToPhone, PhoneAMovedToThePcThenRestoredOntoPhoneBHoldsOneCopyOfEac
     EXPECT_EQ(on_phone_in(BoxKind::SentItems), 1u);
 }
 
+// One conversation is what the conversation list shows: every spelling of
+// the number, and a message to several people with the rest.
+TEST_F(RestoreToPhone, OneConversationTakesEverySpellingAndTheGroupMessages) {
+    world_.phone_ok({"init"});
+    ASSERT_EQ(link_->init(), 0);
+    const auto sent = [](const char* to, std::u16string text) {
+        SmsMessage m;
+        m.set_number_raw(to);
+        m.set_text(std::move(text));
+        m.set_time(filetime_from_unix(1'767'261'600));
+        return m;
+    };
+    SmsBox& box = library_.box(BoxKind::SentItems);
+    box.append(sent("+491701234567", u"alone"));
+    box.append(sent("+15551234567;+49 170 1234567", u"to both"));
+    box.append(sent("+15551234567", u"someone else"));
+    RestoreChoice one;
+    one.conversation = "+49 (170) 1234567";
+    PhoneRestore restore(library_, *link_, one);
+    const RestorePlan plan = restore.plan(nullptr);
+    ASSERT_EQ(plan.messages[1].size(), 2u);
+    EXPECT_EQ(plan.messages[1][0].text, u"alone");
+    EXPECT_EQ(plan.messages[1][1].text, u"to both");
+}
+
 // The agent plays one from before restoring: READCOMMANDS gets no reply,
 // the next command its answer; no write may ever reach it.
 TEST(RestoreToOlderAgent, SaysItCannotAndSendsNoWrite) {

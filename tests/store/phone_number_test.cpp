@@ -42,14 +42,15 @@ TEST(PhoneNumberGroupingTest, ANationalSpellingBelongsToTheHomeRegionOnly) {
     EXPECT_FALSE(PhoneNumbers("DE").same_number("+15551234567", "+491701234567"));
 }
 
-TEST(PhoneNumberGroupingTest, ShortCodesAndSenderNamesGroupByTheirExactText) {
+TEST(PhoneNumberGroupingTest, ShortCodesGroupByTheirExactTextSenderNamesIgnoringCase) {
     const PhoneNumbers de("DE");
     EXPECT_EQ(de.group_key("22222"), "=22222");
     EXPECT_EQ(de.group_key("112"), "=112");
     EXPECT_NE(de.group_key("22222"), de.group_key("2222 2"));
-    EXPECT_EQ(de.group_key("Bank"), "=Bank");
-    EXPECT_NE(de.group_key("Bank"), de.group_key("BANK"));
-    EXPECT_EQ(de.group_key("DHL Express"), "=DHL Express");
+    EXPECT_EQ(de.group_key("Bank"), "=bank");
+    EXPECT_EQ(de.group_key("Bank"), de.group_key("BANK"));
+    EXPECT_EQ(de.group_key("DHL Express"), "=dhl express");
+    EXPECT_NE(de.group_key("Bank1"), de.group_key("BANK1"));  // has digits: exact
     EXPECT_EQ(de.group_key(""), "=");
     // A country code that does not exist, and an impossible length.
     EXPECT_EQ(de.group_key("+999123456789"), "=+999123456789");
@@ -57,6 +58,22 @@ TEST(PhoneNumberGroupingTest, ShortCodesAndSenderNamesGroupByTheirExactText) {
     // A hostile length is refused, not parsed.
     const std::string long_text(100'000, '1');
     EXPECT_EQ(de.group_key(long_text), "=" + long_text);
+}
+
+TEST(PhoneNumberGroupingTest, ANumberFieldNamesEachOfItsCorrespondentsOnce) {
+    const PhoneNumbers de("DE");
+    const struct {
+        const char* field;
+        std::vector<std::string> keys;
+    } cases[] = {
+        {"+491701234567", {"+491701234567"}},
+        {"0170 1234567; +15551234567", {"+15551234567", "+491701234567"}},
+        {"+491701234567,01701234567", {"+491701234567"}},
+        {"Bank;BANK", {"=bank"}},
+        {"", {"="}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(de.correspondent_keys(c.field), c.keys) << c.field;
 }
 
 TEST(PhoneNumberGroupingTest, OnlyAPrefixMayStandBeforeTheNationalNumber) {
