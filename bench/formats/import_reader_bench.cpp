@@ -137,8 +137,8 @@ void BM_ReadAndroidBackup(benchmark::State& state) {
     for (auto _ : state) {
         sink = CountingSink();
         DiscardingAttachments attachments;
-        const ReadOutcome outcome = read_android_backup(f.file, sink, attachments);
-        if (!outcome.ok || sink.messages != kMessages)
+        const ReadReport read = read_android_backup(f.file, sink, attachments);
+        if (!read.outcome.ok() || sink.messages != kMessages)
             state.SkipWithError("the backup was not read whole");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.bytes));

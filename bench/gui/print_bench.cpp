@@ -32,9 +32,9 @@ void BM_ConversationToPdf(benchmark::State& state) {
     const QString path = dir.filePath(QStringLiteral("conversation.pdf"));
     const QLocale locale(QLocale::English, QLocale::UnitedKingdom);
     for (auto _ : state) {
-        const QString error = write_conversation_pdf(path, {QStringLiteral("Nora"), &c}, locale);
-        if (!error.isEmpty())
-            state.SkipWithError(error.toStdString().c_str());
+        const Outcome written = write_conversation_pdf(path, {QStringLiteral("Nora"), &c}, locale);
+        if (!written)
+            state.SkipWithError(written.what().c_str());
     }
     state.counters["goal_s"] = kGoalSeconds;
 }

@@ -45,10 +45,10 @@ ExportData& data() {
 void BM_AndroidBackupExport(benchmark::State& state) {
     ExportData& d = data();
     for (auto _ : state) {
-        const AndroidBackupResult r =
+        const AndroidBackupReport r =
             export_android_backup(d.folder.path / "backup.xml", {d.inbox, d.sent}, d.contacts);
-        if (!r.saved)
-            state.SkipWithError(r.saved.error.c_str());
+        if (!r.outcome)
+            state.SkipWithError(r.outcome.what().c_str());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * d.bytes.size()));
 }
@@ -57,10 +57,10 @@ BENCHMARK(BM_AndroidBackupExport)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_WriteBackupBytes(benchmark::State& state) {
     ExportData& d = data();
     for (auto _ : state) {
-        const SaveResult r =
+        const Outcome r =
             save_file_atomically(d.folder.path / "plain.xml", std::string_view(d.bytes));
         if (!r)
-            state.SkipWithError(r.error.c_str());
+            state.SkipWithError(r.what().c_str());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * d.bytes.size()));
 }

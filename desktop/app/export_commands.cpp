@@ -60,11 +60,11 @@ void ExportCommands::box(const SmsBox& box, const QString& name, bool xml) {
         return;
     run([&] {
         const std::filesystem::path file(path.toStdString());
-        const SaveResult result =
+        const Outcome result =
             xml ? export_xml(file, box, contacts()) : export_csv(file, box, contacts());
         if (!result)
             return tr("Unable to export the messages to %1.\nDetails:\n%2")
-                .arg(path, QString::fromStdString(result.error));
+                .arg(path, QString::fromStdString(result.what()));
         status_.show(tr("%n messages exported to %1", nullptr, static_cast<int>(box.count()))
                          .arg(QDir::toNativeSeparators(path)));
         return QString();
@@ -79,14 +79,14 @@ void ExportCommands::android(bool with_deleted) {
     if (path.isEmpty())
         return;
     run([&] {
-        const AndroidBackupResult r =
+        const AndroidBackupReport r =
             export_android_backup(local_path(path),
                                   {library_.box(BoxKind::Inbox), library_.box(BoxKind::SentItems),
                                    with_deleted ? &library_.box(BoxKind::DeletedItems) : nullptr},
                                   contacts());
-        if (!r.saved)
+        if (!r.outcome)
             return tr("Unable to export the messages to %1.\nDetails:\n%2")
-                .arg(path, QString::fromStdString(r.saved.error));
+                .arg(path, QString::fromStdString(r.outcome.what()));
         status_.show(tr("%n messages exported%1", nullptr, static_cast<int>(r.counts.messages))
                          .arg(replaced_note(r.counts.replaced)));
         return QString();
@@ -101,10 +101,10 @@ void ExportCommands::vcard() {
         return;
     run([&] {
         size_t cards = 0;
-        const SaveResult r = export_vcard(local_path(path), contacts(), &cards);
+        const Outcome r = export_vcard(local_path(path), contacts(), &cards);
         if (!r)
             return tr("Unable to export the contacts to %1.\nDetails:\n%2")
-                .arg(path, QString::fromStdString(r.error));
+                .arg(path, QString::fromStdString(r.what()));
         status_.show(tr("%n contacts exported", nullptr, static_cast<int>(cards)));
         return QString();
     });
@@ -131,9 +131,10 @@ void ExportCommands::conversation_pdf(ShownList& list) {
         return;
     run([&] {
         const Correspondence c = *list.conversation();
-        const QString error = write_conversation_pdf(path, {title(c), &c}, QLocale::system());
-        if (!error.isEmpty())
-            return tr("Unable to export the conversation to %1.\nDetails:\n%2").arg(path, error);
+        const Outcome written = write_conversation_pdf(path, {title(c), &c}, QLocale::system());
+        if (!written)
+            return tr("Unable to export the conversation to %1.\nDetails:\n%2")
+                .arg(path, QString::fromStdString(written.what()));
         status_.show(tr("Conversation of %n messages exported", nullptr,
                         static_cast<int>(c.messages.size())));
         return QString();
@@ -165,7 +166,7 @@ void ExportCommands::archive() {
     if (path.isEmpty())
         return;
     run([&] {
-        const ArchiveResult r = write_archive(
+        const ArchiveReport r = write_archive(
             path,
             {library_.box(BoxKind::Inbox), library_.box(BoxKind::SentItems),
              &library_.box(BoxKind::DeletedItems)},
@@ -173,8 +174,9 @@ void ExportCommands::archive() {
                 status_.set_progress(total == 0 ? 0 : static_cast<int>(100 * done / total));
             });
         status_.set_progress(-1);
-        if (!r.ok())
-            return tr("Unable to write the archive.\nDetails:\n%1").arg(r.error);
+        if (!r.outcome)
+            return tr("Unable to write the archive.\nDetails:\n%1")
+                .arg(QString::fromStdString(r.outcome.what()));
         status_.show(tr("Archive written: %1 messages, %2 contacts, %3 conversations%4")
                          .arg(r.messages)
                          .arg(r.cards)

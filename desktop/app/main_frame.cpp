@@ -290,7 +290,7 @@ void MainFrame::shut_down() {
     const OptionsSaveResult saved =
         save_options(options_, [this](ConfigList& list) { keep_layout(list); });
     if (!saved) {
-        failures << QStringLiteral("options.cfg: ") + QString::fromStdString(saved.file.error);
+        failures << QStringLiteral("options.cfg: ") + QString::fromStdString(saved.file.what());
     }
     box_files_->save_last(failures);
     program_log().log_line("Quillet Ended\n===");

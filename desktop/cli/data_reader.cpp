@@ -73,7 +73,7 @@ std::optional<DataFolder> read_data_folder(const fs::path& folder, std::string& 
     const LoadContactsResult contacts =
         data->contacts.load_contacts_file(folder / to_utf8(kContactsFileName));
     if (contacts.status == LoadContactsResult::Status::Damaged)
-        data->warnings.push_back("the contacts file breaks off (" + contacts.detail + ")");
+        data->warnings.push_back("the contacts file breaks off (" + contacts.outcome.what() + ")");
     data->contacts.set_name_order(name_order(folder));
     return data;
 }

@@ -58,10 +58,10 @@ int write_android(const DataFolder& data, const ExportArguments& a, std::ostream
                          : b == "inbox" ? BoxSet{data.inbox, none_sent}
                          : b == "sent"  ? BoxSet{none_received, data.sent}
                                         : BoxSet{none_received, none_sent, &data.deleted};
-    const AndroidBackupResult r = export_android_backup(local(a.output), boxes, data.contacts);
-    if (!r.saved) {
-        err << "quillet-cli: Unable to export the messages to " << a.output << ": " << r.saved.error
-            << '\n';
+    const AndroidBackupReport r = export_android_backup(local(a.output), boxes, data.contacts);
+    if (!r.outcome) {
+        err << "quillet-cli: Unable to export the messages to " << a.output << ": "
+            << r.outcome.what() << '\n';
         return kFailed;
     }
     out << r.counts.messages << " messages exported" << replaced_note(r.counts.replaced) << '\n';
@@ -73,10 +73,10 @@ int write_box(const DataFolder& data, const ExportArguments& a, std::ostream& ou
     const SmsBox& box = a.box_word == "sent"      ? data.sent
                         : a.box_word == "deleted" ? data.deleted
                                                   : data.inbox;
-    const SaveResult r = *a.format == Format::Csv ? export_csv(local(a.output), box, data.contacts)
-                                                  : export_xml(local(a.output), box, data.contacts);
+    const Outcome r = *a.format == Format::Csv ? export_csv(local(a.output), box, data.contacts)
+                                               : export_xml(local(a.output), box, data.contacts);
     if (!r) {
-        err << "quillet-cli: Unable to export the messages to " << a.output << ": " << r.error
+        err << "quillet-cli: Unable to export the messages to " << a.output << ": " << r.what()
             << '\n';
         return kFailed;
     }
@@ -96,10 +96,10 @@ int write_pdf(const DataFolder& data, const ExportArguments& a, std::ostream& ou
     }
     const QString title =
         correspondent_title(data.contacts.find_name_by_number(c.number), c.number);
-    const QString error = write_conversation_pdf(
+    const Outcome written = write_conversation_pdf(
         QFile::decodeName(QByteArray::fromStdString(a.output)), {title, &c}, QLocale::system());
-    if (!error.isEmpty()) {
-        err << "quillet-cli: " << error.toStdString() << '\n';
+    if (!written) {
+        err << "quillet-cli: " << written.what() << '\n';
         return kFailed;
     }
     out << "Conversation of " << c.messages.size() << " messages exported\n";
@@ -109,11 +109,11 @@ int write_pdf(const DataFolder& data, const ExportArguments& a, std::ostream& ou
 int write_whole_archive(const DataFolder& data, const ExportArguments& a, std::ostream& out,
                         std::ostream& err) {
     const auto app = gui_for_pages();
-    const ArchiveResult r =
+    const ArchiveReport r =
         write_archive(QFile::decodeName(QByteArray::fromStdString(a.output)),
                       {data.inbox, data.sent, &data.deleted}, data.contacts, QLocale::system());
-    if (!r.ok()) {
-        err << "quillet-cli: Unable to write the archive: " << r.error.toStdString() << '\n';
+    if (!r.outcome) {
+        err << "quillet-cli: Unable to write the archive: " << r.outcome.what() << '\n';
         return kFailed;
     }
     out << "Archive written: " << r.messages << " messages, " << r.cards << " contacts, "
@@ -128,9 +128,9 @@ int write_file(const DataFolder& data, const ExportArguments& a, std::ostream& o
             return write_android(data, a, out, err);
         case Format::Vcard: {
             size_t cards = 0;
-            if (const SaveResult r = export_vcard(local(a.output), data.contacts, &cards); !r) {
+            if (const Outcome r = export_vcard(local(a.output), data.contacts, &cards); !r) {
                 err << "quillet-cli: Unable to export the contacts to " << a.output << ": "
-                    << r.error << '\n';
+                    << r.what() << '\n';
                 return kFailed;
             }
             out << cards << " contacts exported\n";

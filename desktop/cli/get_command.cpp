@@ -62,7 +62,7 @@ std::string load_problem(BoxKind kind, const LoadBoxResult& r) {
             return name + " is not a box file of a known version" +
                    (r.kept_aside.empty() ? "" : "; it was kept as " + r.kept_aside.string());
         case LoadBoxResult::Status::Unreadable:
-            return name + " could not be read: " + r.detail;
+            return name + " could not be read: " + r.outcome.what();
         case LoadBoxResult::Status::Damaged:
         case LoadBoxResult::Status::Missing:
         case LoadBoxResult::Status::Loaded:
@@ -80,8 +80,8 @@ int import_contacts(SmartphoneSmsConnect& link, TerminalStatus& status, std::ost
         err << "quillet-cli: " << to_utf8(r.message()) << '\n';
         return kFailed;
     }
-    if (const SaveResult saved = contacts.save_contacts(kContactsFileName); !saved) {
-        err << "quillet-cli: " << saved.error << '\n';
+    if (const Outcome saved = contacts.save_contacts(kContactsFileName); !saved) {
+        err << "quillet-cli: " << saved.what() << '\n';
         return kFailed;
     }
     status.set_status_text(u"Contact list Updated");
@@ -120,8 +120,8 @@ int run_get(const Arguments& args, std::ostream& out, std::ostream& err) {
             return kFailed;
         }
         if (r.status == LoadBoxResult::Status::Damaged)
-            err << "quillet-cli: " << to_utf8(box_file_name(kind)) << " is damaged (" << r.detail
-                << "); a copy was kept as " << r.kept_aside.string() << '\n';
+            err << "quillet-cli: " << to_utf8(box_file_name(kind)) << " is damaged ("
+                << r.outcome.what() << "); a copy was kept as " << r.kept_aside.string() << '\n';
     }
 
     TerminalStatus status(out);
@@ -152,8 +152,8 @@ int run_get(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     // What was fetched before a failure is kept too.
     const BoxSaveReport saved = library.save_changed();
-    for (const std::string& failure : saved.failures)
-        err << "quillet-cli: Unable to save your messages: " << failure << '\n';
+    for (const Outcome& failure : saved.failures)
+        err << "quillet-cli: Unable to save your messages: " << failure.what() << '\n';
     if (!saved.ok())
         result = kFailed;
     if (result == kDone && with_contacts)

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "desktop/cli/listing.h"
+#include "desktop/cli/phone_session.h"
 #include "desktop/library/importer.h"
 #include "desktop/link/link_lock.h"
 #include "protocol/text_codec.h"
@@ -76,7 +77,7 @@ bool load(MessageLibrary& library, std::ostream& err) {
         if (r.status == LoadBoxResult::Status::Unreadable ||
             r.status == LoadBoxResult::Status::UnknownHeader) {
             err << "quillet-cli: " << to_utf8(box_file_name(kind)) << " could not be read"
-                << (r.detail.empty() ? "" : ": " + r.detail) << '\n';
+                << load_reason(r) << '\n';
             return false;
         }
     }
@@ -104,9 +105,9 @@ int run_import(const Arguments& args, std::ostream& out, std::ostream& err) {
         importer.finish_interrupted();
 
     if (args.undo) {
-        const UndoResult undone = importer.undo(*args.undo);
-        if (!undone.ok) {
-            err << "quillet-cli: " << undone.error << '\n';
+        const UndoReport undone = importer.undo(*args.undo);
+        if (!undone.outcome) {
+            err << "quillet-cli: " << undone.outcome.what() << '\n';
             return kFailed;
         }
         out << "import " << *args.undo << " undone: " << undone.removed << " messages removed";
@@ -127,8 +128,8 @@ int run_import(const Arguments& args, std::ostream& out, std::ostream& err) {
         out << run.contacts_added << " contacts " << (args.dry_run ? "read" : "added") << '\n';
     for (const std::string& failure : run.failures)
         err << "quillet-cli: " << failure << '\n';
-    if (!run.save_error.empty()) {
-        err << "quillet-cli: nothing was imported: " << run.save_error << '\n';
+    if (!run.outcome) {
+        err << "quillet-cli: nothing was imported: " << run.outcome.what() << '\n';
         return kFailed;
     }
     if (run.imports.empty() && run.contacts_added == 0) {

@@ -85,9 +85,9 @@ int run_move(const Arguments& args, std::ostream& out, std::ostream& err) {
         return kFailed;
     }
     print_report(out, report);
-    if (!report.fault)
+    if (report.outcome)
         return kDone;
-    err << "quillet-cli: " << *report.fault << '\n';
+    err << "quillet-cli: " << report.outcome.what() << '\n';
     return kFailed;
 }
 

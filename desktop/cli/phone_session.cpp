@@ -15,6 +15,12 @@ bool lock_or_say(LinkLock& lock, std::string_view holder, std::string_view windo
     return false;
 }
 
+std::string load_reason(const LoadBoxResult& r) {
+    if (r.outcome || r.status == LoadBoxResult::Status::UnknownHeader)
+        return {};
+    return ": " + r.outcome.what();
+}
+
 bool load_whole(MessageLibrary& library, std::string_view consequence, std::ostream& err) {
     for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems}) {
         const LoadBoxResult r = library.load_box(kind);
@@ -22,7 +28,7 @@ bool load_whole(MessageLibrary& library, std::string_view consequence, std::ostr
             r.status == LoadBoxResult::Status::UnknownHeader ||
             r.status == LoadBoxResult::Status::Damaged) {
             err << "quillet-cli: " << to_utf8(box_file_name(kind)) << " could not be read whole"
-                << (r.detail.empty() ? "" : ": " + r.detail) << "; " << consequence << '\n';
+                << load_reason(r) << "; " << consequence << '\n';
             return false;
         }
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 #include <string_view>
 
 #include "desktop/library/message_library.h"
@@ -19,5 +20,8 @@ bool lock_or_say(LinkLock& lock, std::string_view holder, std::string_view windo
 // Loads the three boxes; false (said on `err`, ending in `consequence`)
 // when one could not be read whole.
 bool load_whole(MessageLibrary& library, std::string_view consequence, std::ostream& err);
+// ": " and why a box file did not load as it is; empty for one of unknown
+// version, which the command line has always named alone.
+std::string load_reason(const LoadBoxResult& r);
 
 }  // namespace quillet::cli

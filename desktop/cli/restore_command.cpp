@@ -27,7 +27,7 @@ std::optional<RestoreChoice> choice_of(const Arguments& args, const MessageLibra
     const LoadContactsResult loaded =
         contacts.load_contacts_file(library.folder() / std::u16string(kContactsFileName));
     if (loaded.status == LoadContactsResult::Status::Unreadable) {
-        err << "quillet-cli: the contacts could not be read: " << loaded.detail
+        err << "quillet-cli: the contacts could not be read: " << loaded.outcome.what()
             << "; nothing was written\n";
         return std::nullopt;
     }
@@ -56,7 +56,7 @@ void print_report(std::ostream& out, const RestoreReport& r) {
         if (r.contacts_refused != 0)
             out << ", " << r.contacts_refused << " not taken (full SIM or refused)";
     }
-    if (r.cancelled)
+    if (r.cancelled())
         out << " (stopped before the end)";
     out << '\n';
 }
@@ -99,9 +99,10 @@ int run_restore(const Arguments& args, std::ostream& out, std::ostream& err) {
         return kFailed;
     }
     print_report(out, report);
-    if (report.fault) {
+    if (report.link_failed()) {
         err << "quillet-cli: the link failed after " << report.written
-            << " messages were written (run restore again for the rest): " << *report.fault << '\n';
+            << " messages were written (run restore again for the rest): " << report.outcome.what()
+            << '\n';
         return kFailed;
     }
     return report.refused + report.contacts_refused == 0 ? kDone : kFailed;

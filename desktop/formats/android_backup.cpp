@@ -171,11 +171,11 @@ std::string android_backup_bytes(const BoxSet& boxes, const ContactList& contact
     return std::move(writer.buffer());
 }
 
-AndroidBackupResult export_android_backup(const std::filesystem::path& path, const BoxSet& boxes,
+AndroidBackupReport export_android_backup(const std::filesystem::path& path, const BoxSet& boxes,
                                           const ContactList& contacts) {
     const std::vector<Entry> entries = sorted_entries(boxes);
-    AndroidBackupResult result;
-    result.saved = save_file_atomically(path, [&](const ChunkWriter& sink) {
+    AndroidBackupReport result;
+    result.outcome = save_file_atomically(path, [&](const ChunkWriter& sink) {
         BackupWriter writer(contacts, &sink);
         const bool ok = writer.write(entries);
         result.counts = {entries.size(), writer.replaced()};

@@ -39,8 +39,8 @@ struct AndroidBackupCounts {
     size_t replaced = 0;  // characters written as U+FFFD
 };
 
-struct AndroidBackupResult {
-    SaveResult saved;
+struct AndroidBackupReport {
+    Outcome outcome;
     AndroidBackupCounts counts;
 };
 
@@ -49,7 +49,7 @@ std::string android_backup_bytes(const BoxSet& boxes, const ContactList& contact
                                  AndroidBackupCounts* counts = nullptr);
 
 // Writes the file atomically, piece by piece (no buffer of its whole size).
-AndroidBackupResult export_android_backup(const std::filesystem::path& path, const BoxSet& boxes,
+AndroidBackupReport export_android_backup(const std::filesystem::path& path, const BoxSet& boxes,
                                           const ContactList& contacts);
 
 }  // namespace quillet

@@ -432,14 +432,14 @@ void AndroidReader::end_mms() {
 
 }  // namespace
 
-ReadOutcome read_android_backup(const std::filesystem::path& path, ImportSink& sink,
-                                AttachmentSink& attachments) {
-    ReadOutcome outcome;
+ReadReport read_android_backup(const std::filesystem::path& path, ImportSink& sink,
+                               AttachmentSink& attachments) {
+    ReadReport report;
     const FileDescriptor file(path);
     if (file.get() < 0) {
-        outcome.ok = false;
-        outcome.error = "the file cannot be opened: " + std::string(std::strerror(errno));
-        return outcome;
+        report.outcome =
+            Outcome::unreadable("the file cannot be opened: " + std::string(std::strerror(errno)));
+        return report;
     }
     PartSpool spool;
     XmlInputFilter filter(spool);
@@ -456,9 +456,8 @@ ReadOutcome read_android_backup(const std::filesystem::path& path, ImportSink& s
         xmlReaderForIO(&FilteredInput::read, nullptr, &input, nullptr, nullptr,
                        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
     if (!reader) {
-        outcome.ok = false;
-        outcome.error = "the XML reader could not be started";
-        return outcome;
+        report.outcome = Outcome::unreadable("the XML reader could not be started");
+        return report;
     }
     std::string parse_error;
     xmlTextReaderSetStructuredErrorHandler(reader.get(), &remember_error, &parse_error);
@@ -478,25 +477,22 @@ ReadOutcome read_android_backup(const std::filesystem::path& path, ImportSink& s
             break;
         }
     }
-    outcome.announced = android.announced();
-    outcome.replaced = filter.replaced() + android.replaced();
-    if (input.cancelled) {
-        outcome.ok = false;
-        outcome.cancelled = true;
-        outcome.error = "cancelled";
-    } else if (status != 0) {
-        outcome.ok = false;
-        outcome.error = !android.error().empty()  ? android.error()
-                        : !filter.error().empty() ? filter.error()
-                        : input.read_failed       ? "the file could not be read"
-                        : !android.started()      ? "the file holds no XML element"
-                        : !parse_error.empty()    ? parse_error
-                                                  : "the file is not well-formed XML";
-    } else if (!android.started()) {
-        outcome.ok = false;
-        outcome.error = "the file holds no XML element";
-    }
-    return outcome;
+    report.announced = android.announced();
+    report.replaced = filter.replaced() + android.replaced();
+    if (input.cancelled)
+        report.outcome = Outcome::cancelled();
+    else if (status != 0 && input.read_failed && android.error().empty() && filter.error().empty())
+        report.outcome = Outcome::unreadable("the file could not be read");
+    else if (status != 0)
+        report.outcome =
+            Outcome::bad_input(!android.error().empty()  ? android.error()
+                               : !filter.error().empty() ? filter.error()
+                               : !android.started()      ? "the file holds no XML element"
+                               : !parse_error.empty()    ? parse_error
+                                                         : "the file is not well-formed XML");
+    else if (!android.started())
+        report.outcome = Outcome::bad_input("the file holds no XML element");
+    return report;
 }
 
 }  // namespace quillet

@@ -12,7 +12,7 @@
 
 namespace quillet {
 
-ReadOutcome read_android_backup(const std::filesystem::path& path, ImportSink& sink,
-                                AttachmentSink& attachments);
+ReadReport read_android_backup(const std::filesystem::path& path, ImportSink& sink,
+                               AttachmentSink& attachments);
 
 }  // namespace quillet

@@ -139,13 +139,13 @@ std::string xml_bytes(const SmsBox& box, const ContactList& contacts) {
     return utf16le_with_bom(text);
 }
 
-SaveResult export_csv(const std::filesystem::path& path, const SmsBox& box,
-                      const ContactList& contacts) {
+Outcome export_csv(const std::filesystem::path& path, const SmsBox& box,
+                   const ContactList& contacts) {
     return save_file_atomically(path, std::string_view(csv_bytes(box, contacts)));
 }
 
-SaveResult export_xml(const std::filesystem::path& path, const SmsBox& box,
-                      const ContactList& contacts) {
+Outcome export_xml(const std::filesystem::path& path, const SmsBox& box,
+                   const ContactList& contacts) {
     return save_file_atomically(path, std::string_view(xml_bytes(box, contacts)));
 }
 

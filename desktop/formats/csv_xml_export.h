@@ -34,9 +34,9 @@ namespace quillet {
 std::string csv_bytes(const SmsBox& box, const ContactList& contacts);
 std::string xml_bytes(const SmsBox& box, const ContactList& contacts);
 
-SaveResult export_csv(const std::filesystem::path& path, const SmsBox& box,
-                      const ContactList& contacts);
-SaveResult export_xml(const std::filesystem::path& path, const SmsBox& box,
-                      const ContactList& contacts);
+Outcome export_csv(const std::filesystem::path& path, const SmsBox& box,
+                   const ContactList& contacts);
+Outcome export_xml(const std::filesystem::path& path, const SmsBox& box,
+                   const ContactList& contacts);
 
 }  // namespace quillet

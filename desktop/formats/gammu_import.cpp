@@ -416,13 +416,12 @@ void LineSplitter::finish() {
 
 }  // namespace
 
-ReadOutcome read_gammu_backup(const std::filesystem::path& path, ImportSink& sink) {
-    ReadOutcome outcome;
+ReadReport read_gammu_backup(const std::filesystem::path& path, ImportSink& sink) {
+    ReadReport report;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        outcome.ok = false;
-        outcome.error = "the file cannot be opened";
-        return outcome;
+        report.outcome = Outcome::unreadable("the file cannot be opened");
+        return report;
     }
     std::error_code ec;
     const uint64_t total = std::filesystem::file_size(path, ec);
@@ -435,23 +434,20 @@ ReadOutcome read_gammu_backup(const std::filesystem::path& path, ImportSink& sin
         const auto n = static_cast<size_t>(in.gcount());
         done += n;
         if (!sink.progress(done, total)) {
-            outcome.ok = false;
-            outcome.cancelled = true;
-            outcome.error = "cancelled";
-            return outcome;
+            report.outcome = Outcome::cancelled();
+            return report;
         }
         if (n > 0)
             lines.feed(std::string_view(piece.data(), n));
     }
     if (in.bad()) {
-        outcome.ok = false;
-        outcome.error = "the file could not be read";
-        return outcome;
+        report.outcome = Outcome::unreadable("the file could not be read");
+        return report;
     }
     lines.finish();
     reader.finish();
-    outcome.replaced = reader.replaced();
-    return outcome;
+    report.replaced = reader.replaced();
+    return report;
 }
 
 }  // namespace quillet

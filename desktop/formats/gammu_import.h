@@ -10,6 +10,6 @@
 
 namespace quillet {
 
-ReadOutcome read_gammu_backup(const std::filesystem::path& path, ImportSink& sink);
+ReadReport read_gammu_backup(const std::filesystem::path& path, ImportSink& sink);
 
 }  // namespace quillet

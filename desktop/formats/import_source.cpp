@@ -145,10 +145,9 @@ ImportFormat detect_format(const std::filesystem::path& path) {
     return ImportFormat::Unknown;
 }
 
-ReadOutcome read_messages(const std::filesystem::path& path, ImportFormat format, ImportSink& sink,
-                          AttachmentSink& attachments) {
-    ReadOutcome refused;
-    refused.ok = false;
+ReadReport read_messages(const std::filesystem::path& path, ImportFormat format, ImportSink& sink,
+                         AttachmentSink& attachments) {
+    std::string why;
     switch (format) {
         case ImportFormat::AndroidXml:
             return read_android_backup(path, sink, attachments);
@@ -157,19 +156,19 @@ ReadOutcome read_messages(const std::filesystem::path& path, ImportFormat format
         case ImportFormat::GammuBackup:
             return read_gammu_backup(path, sink);
         case ImportFormat::AndroidCalls:
-            refused.error = "an Android call log: it holds calls, not messages";
+            why = "an Android call log: it holds calls, not messages";
             break;
         case ImportFormat::QuilletFolder:
-            refused.error = "not handled here";
+            why = "not handled here";
             break;
         case ImportFormat::Vcard:
-            refused.error = "contacts, not messages";
+            why = "contacts, not messages";
             break;
         case ImportFormat::Unknown:
-            refused.error = "not a backup Quillet can read";
+            why = "not a backup Quillet can read";
             break;
     }
-    return refused;
+    return {.outcome = Outcome::bad_input(std::move(why))};
 }
 
 }  // namespace quillet

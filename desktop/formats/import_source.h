@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "desktop/store/outcome.h"
+
 namespace quillet {
 
 enum class ImportFormat {
@@ -79,13 +81,15 @@ class ImportSink {
     virtual bool progress(uint64_t done, uint64_t total) = 0;
 };
 
-struct ReadOutcome {
-    bool ok = true;     // false: the file could not be read at all
-    std::string error;  // why not, one line for the user
+// How reading one file went.
+struct ReadReport {
+    // Not done: the file could not be read at all (Unreadable), is of a kind
+    // or form the reader cannot take (BadInput), or the user stopped it
+    // (Cancelled). Nothing of it is kept then.
+    Outcome outcome;
     // What the file announced (Android's count), when it did; compared
     // with what was read, never trusted.
-    std::optional<uint64_t> announced;
-    bool cancelled = false;
+    std::optional<uint64_t> announced = std::nullopt;
     // Characters that could not be read as written (invalid UTF-8, a lone
     // UTF-16 half) and were taken as U+FFFD.
     uint64_t replaced = 0;
@@ -97,10 +101,10 @@ ImportFormat detect_format(const std::filesystem::path& path);
 
 // Reads the messages of a file of `format` (AndroidXml, SmsIeZip or
 // GammuBackup) into `sink`, each attachment's bytes into `attachments`.
-// Other formats give ok=false: a call log is refused, a Quillet folder and
+// Other formats give BadInput: a call log is refused, a Quillet folder and
 // contacts are read elsewhere.
-ReadOutcome read_messages(const std::filesystem::path& path, ImportFormat format, ImportSink& sink,
-                          AttachmentSink& attachments);
+ReadReport read_messages(const std::filesystem::path& path, ImportFormat format, ImportSink& sink,
+                         AttachmentSink& attachments);
 
 // One card of a vCard file: the name shown (FN, else N's parts) and every
 // TEL, as written.
@@ -110,8 +114,8 @@ struct ImportedContact {
 };
 
 // The cards of a vCard 2.1 or 3.0 file, appended to `contacts`; at most
-// kMaxImportedContacts (more: ok=false, none taken).
+// kMaxImportedContacts (more: BadInput, none taken).
 constexpr size_t kMaxImportedContacts = 100'000;
-ReadOutcome read_vcards(const std::filesystem::path& path, std::vector<ImportedContact>& contacts);
+ReadReport read_vcards(const std::filesystem::path& path, std::vector<ImportedContact>& contacts);
 
 }  // namespace quillet

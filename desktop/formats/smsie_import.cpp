@@ -215,17 +215,14 @@ void SmsIeReader::attachment(const json& part, std::string_view content_type, Im
     m.attachments.push_back({std::string(import::attachment_kind(content_type)), *saved});
 }
 
-ReadOutcome refused(std::string why) {
-    ReadOutcome outcome;
-    outcome.ok = false;
-    outcome.error = std::move(why);
-    return outcome;
+ReadReport refused(std::string why) {
+    return {.outcome = Outcome::bad_input(std::move(why))};
 }
 
 }  // namespace
 
-ReadOutcome read_smsie_zip(const std::filesystem::path& path, ImportSink& sink,
-                           AttachmentSink& attachments) {
+ReadReport read_smsie_zip(const std::filesystem::path& path, ImportSink& sink,
+                          AttachmentSink& attachments) {
     int error = 0;
     Archive archive(zip_open(path.c_str(), ZIP_RDONLY, &error), &zip_discard);
     if (!archive)
@@ -241,7 +238,8 @@ ReadOutcome read_smsie_zip(const std::filesystem::path& path, ImportSink& sink,
     if (const auto why = entry_refused(archive.get(), static_cast<zip_uint64_t>(index), size))
         return refused("messages.ndjson refused: " + *why);
 
-    ReadOutcome outcome;
+    ReadReport outcome;
+    bool cancelled = false;
     SmsIeReader reader(archive.get(), sink, attachments);
     std::string line;
     bool first = true;
@@ -275,7 +273,7 @@ ReadOutcome read_smsie_zip(const std::filesystem::path& path, ImportSink& sink,
                                  [&](std::string_view piece) {
                                      done += piece.size();
                                      if (!sink.progress(done, size)) {
-                                         outcome.cancelled = true;
+                                         cancelled = true;
                                          return false;
                                      }
                                      while (!piece.empty()) {
@@ -296,12 +294,11 @@ ReadOutcome read_smsie_zip(const std::filesystem::path& path, ImportSink& sink,
                                      }
                                      return true;
                                  });
-    if (outcome.cancelled) {
-        outcome.ok = false;
-        outcome.error = "cancelled";
-    } else if (outcome.ok && !read) {
+    if (cancelled) {
+        outcome.outcome = Outcome::cancelled();
+    } else if (outcome.outcome && !read) {
         outcome = refused("messages.ndjson could not be read from the ZIP");
-    } else if (outcome.ok) {
+    } else if (outcome.outcome) {
         take_line();
     }
     outcome.replaced += reader.replaced();

@@ -15,7 +15,7 @@ namespace quillet {
 constexpr uint64_t kMaxZipRatio = 100;
 constexpr uint64_t kMaxZipEntryBytes = 4ull << 30;
 
-ReadOutcome read_smsie_zip(const std::filesystem::path& path, ImportSink& sink,
-                           AttachmentSink& attachments);
+ReadReport read_smsie_zip(const std::filesystem::path& path, ImportSink& sink,
+                          AttachmentSink& attachments);
 
 }  // namespace quillet

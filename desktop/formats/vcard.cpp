@@ -189,8 +189,8 @@ std::string vcard_bytes(const ContactList& contacts, size_t* cards) {
     return out;
 }
 
-SaveResult export_vcard(const std::filesystem::path& path, const ContactList& contacts,
-                        size_t* cards) {
+Outcome export_vcard(const std::filesystem::path& path, const ContactList& contacts,
+                     size_t* cards) {
     return save_file_atomically(path, std::string_view(vcard_bytes(contacts, cards)));
 }
 

@@ -37,7 +37,7 @@ namespace quillet {
 std::string vcard_bytes(const ContactList& contacts, size_t* cards = nullptr);
 
 // Writes them atomically.
-SaveResult export_vcard(const std::filesystem::path& path, const ContactList& contacts,
-                        size_t* cards = nullptr);
+Outcome export_vcard(const std::filesystem::path& path, const ContactList& contacts,
+                     size_t* cards = nullptr);
 
 }  // namespace quillet

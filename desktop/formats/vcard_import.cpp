@@ -155,19 +155,17 @@ std::vector<std::string> logical_lines(std::string_view text) {
 
 }  // namespace
 
-ReadOutcome read_vcards(const std::filesystem::path& path, std::vector<ImportedContact>& contacts) {
-    ReadOutcome outcome;
+ReadReport read_vcards(const std::filesystem::path& path, std::vector<ImportedContact>& contacts) {
+    ReadReport outcome;
     std::error_code ec;
     const uint64_t size = std::filesystem::file_size(path, ec);
     std::ifstream in(path, std::ios::binary);
     if (ec || !in) {
-        outcome.ok = false;
-        outcome.error = "the file cannot be opened";
+        outcome.outcome = Outcome::unreadable("the file cannot be opened");
         return outcome;
     }
     if (size > kMaxVcardFileBytes) {
-        outcome.ok = false;
-        outcome.error = "a contacts file over 64 MB: not read";
+        outcome.outcome = Outcome::bad_input("a contacts file over 64 MB: not read");
         return outcome;
     }
     std::string text(static_cast<size_t>(size), '\0');
@@ -194,8 +192,7 @@ ReadOutcome read_vcards(const std::filesystem::path& path, std::vector<ImportedC
             if (!formatted.empty())
                 card->name = formatted;
             if (read.size() == kMaxImportedContacts) {
-                outcome.ok = false;
-                outcome.error = "more than 100,000 cards: not read";
+                outcome.outcome = Outcome::bad_input("more than 100,000 cards: not read");
                 return outcome;
             }
             read.push_back(std::move(*card));

@@ -42,8 +42,8 @@ void BackgroundSave::copy_and_start(const fs::path& folder, const std::vector<Bo
         job.path = b.path;
         job.sort_column = box.sort_column();
         job.sort_order = box.sort_order();
-        job.outcome.kind = box.kind();
-        job.outcome.revision = box.revision();
+        job.report.kind = box.kind();
+        job.report.revision = box.revision();
         jobs_.push_back(std::move(job));
     }
     thread_ = std::thread([this, folder, ended = std::move(ended)] { write_all(folder, ended); });
@@ -53,7 +53,7 @@ void BackgroundSave::write_all(const fs::path& folder, std::function<void()> end
     {
         const DataFolderLock lock(folder);
         for (Job& job : jobs_)
-            write_one(job, copies_[static_cast<size_t>(job.outcome.kind)]);
+            write_one(job, copies_[static_cast<size_t>(job.report.kind)]);
     }
     if (ended)
         ended();
@@ -64,28 +64,28 @@ void BackgroundSave::write_one(Job& job, std::vector<SmsMessage>& messages) {
     // A file gone meanwhile holds nothing to take in: the box is written.
     const bool as_left = !now || (!job.expect_none && *now == job.expected);
     if (!as_left) {
-        job.outcome.changed_meanwhile = true;
-    } else if (const SaveResult saved =
+        job.report.changed_meanwhile = true;
+    } else if (Outcome saved =
                    save_box_messages(job.path, job.sort_column, job.sort_order, messages);
                !saved) {
-        job.outcome.error = saved.error;
+        job.report.outcome = std::move(saved);
     } else {
-        job.outcome.written = true;
-        job.outcome.file = box_file_identity(job.path);
+        job.report.written = true;
+        job.report.file = box_file_identity(job.path);
     }
     // The texts go back; the storage stays for the next copy.
     messages.clear();
 }
 
-std::vector<BackgroundSave::Outcome> BackgroundSave::wait() {
+std::vector<BackgroundSave::Written> BackgroundSave::wait() {
     if (!thread_.joinable())
         return {};
     thread_.join();
-    std::vector<Outcome> outcomes;
+    std::vector<Written> written;
     for (Job& job : jobs_)
-        outcomes.push_back(std::move(job.outcome));
+        written.push_back(std::move(job.report));
     jobs_.clear();
-    return outcomes;
+    return written;
 }
 
 }  // namespace quillet

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "desktop/store/outcome.h"
 #include "desktop/store/sms_box.h"
 
 namespace quillet {
@@ -44,12 +45,13 @@ class BackgroundSave {
         // still that file, or gone.
         std::optional<BoxFileIdentity> expected;
     };
-    struct Outcome {
+    // What became of one box.
+    struct Written {
         BoxKind kind = BoxKind::Inbox;
         uint64_t revision = 0;  // the box's revision that was copied
         bool written = false;
-        bool changed_meanwhile = false;  // another writer's file: not written
-        std::string error;               // not written, and why
+        bool changed_meanwhile = false;  // another writer's file: not written, no failure
+        Outcome outcome;                 // not written, and why
         std::optional<BoxFileIdentity> file;
     };
 
@@ -68,7 +70,7 @@ class BackgroundSave {
     bool running() const { return thread_.joinable(); }
     // Waits for the save started last, and hands over its outcome (empty
     // when none was started since the last wait).
-    std::vector<Outcome> wait();
+    std::vector<Written> wait();
 
   private:
     struct Job {
@@ -76,7 +78,7 @@ class BackgroundSave {
         bool expect_none = true;
         std::filesystem::path path;
         int32_t sort_column = -1, sort_order = -1;
-        Outcome outcome;
+        Written report;
     };
     void copy_and_start(const std::filesystem::path& folder, const std::vector<Box>& boxes,
                         std::function<void()> ended);

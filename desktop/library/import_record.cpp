@@ -207,7 +207,7 @@ int ImportFolder::next_id() const {
     return last + 1;
 }
 
-SaveResult ImportFolder::save_record(const ImportRecord& r) const {
+Outcome ImportFolder::save_record(const ImportRecord& r) const {
     std::error_code ec;
     fs::create_directories(folder_, ec);
     std::string text = "id=" + std::to_string(r.id) + "\ntime=" + std::to_string(r.time) +
@@ -225,13 +225,13 @@ SaveResult ImportFolder::save_record(const ImportRecord& r) const {
     return save_file_atomically(file(r.id, ".record"), text);
 }
 
-SaveResult ImportFolder::save_added(int id, const std::vector<AddedMessage>& added) const {
+Outcome ImportFolder::save_added(int id, const std::vector<AddedMessage>& added) const {
     std::error_code ec;
     fs::create_directories(folder_, ec);
     return save_file_atomically(file(id, ".added"), added_text(added));
 }
 
-SaveResult ImportFolder::save_possible(int id, const std::vector<AddedMessage>& possible) const {
+Outcome ImportFolder::save_possible(int id, const std::vector<AddedMessage>& possible) const {
     std::error_code ec;
     fs::create_directories(folder_, ec);
     return save_file_atomically(file(id, ".possible"), added_text(possible));

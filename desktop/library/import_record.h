@@ -65,9 +65,9 @@ class ImportFolder {
     std::optional<ImportRecord> record(int id) const;
     int next_id() const;
 
-    SaveResult save_record(const ImportRecord& record) const;
-    SaveResult save_added(int id, const std::vector<AddedMessage>& added) const;
-    SaveResult save_possible(int id, const std::vector<AddedMessage>& possible) const;
+    Outcome save_record(const ImportRecord& record) const;
+    Outcome save_added(int id, const std::vector<AddedMessage>& added) const;
+    Outcome save_possible(int id, const std::vector<AddedMessage>& possible) const;
     std::vector<AddedMessage> added(int id) const;
     std::vector<AddedMessage> possible(int id) const;
     std::filesystem::path attachments(int id) const;

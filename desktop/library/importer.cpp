@@ -263,9 +263,9 @@ size_t Importer::add_contacts(const std::vector<ImportedContact>& contacts) {
 namespace {
 
 // Reads a Quillet data or archive folder's boxes and contacts.
-ReadOutcome read_quillet_folder(const fs::path& folder, std::vector<ImportedContact>& contacts,
-                                const std::function<void(BoxKind, SmsMessage&&)>& take) {
-    ReadOutcome outcome;
+ReadReport read_quillet_folder(const fs::path& folder, std::vector<ImportedContact>& contacts,
+                               const std::function<void(BoxKind, SmsMessage&&)>& take) {
+    ReadReport report;
     for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems}) {
         const fs::path path = folder / to_utf8(box_file_name(kind));
         std::error_code ec;
@@ -273,10 +273,13 @@ ReadOutcome read_quillet_folder(const fs::path& folder, std::vector<ImportedCont
             continue;
         std::string error;
         std::optional<DecodedBox> box = read_box_file(path, error);
-        if (!box || box->version == BoxFileVersion::Unknown) {
-            outcome.ok = false;
-            outcome.error = path.string() + ": " + (box ? "not a box file" : error);
-            return outcome;
+        if (!box) {
+            report.outcome = Outcome::unreadable(path.string() + ": " + error);
+            return report;
+        }
+        if (box->version == BoxFileVersion::Unknown) {
+            report.outcome = Outcome::bad_input(path.string() + ": not a box file");
+            return report;
         }
         for (SmsMessage& m : box->messages) {
             m.set_on_phone(0);
@@ -289,7 +292,7 @@ ReadOutcome read_quillet_folder(const fs::path& folder, std::vector<ImportedCont
     for (const Contact& c : theirs.contacts())
         contacts.push_back(
             {to_utf8(from_ansi(text_field(c.name))), {std::string(text_field(c.number))}});
-    return outcome;
+    return report;
 }
 
 }  // namespace
@@ -320,48 +323,47 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
         auto source = std::make_unique<Source>(matcher, record, progress, dry_run);
         const fs::path stage = folder_.path() / (".staging-" + std::to_string(record.id));
         FolderAttachments attachments(stage, dry_run);
-        ReadOutcome outcome;
+        ReadReport got;
         try {
             switch (format) {
                 case ImportFormat::Unknown:
-                    outcome = {false, "not a backup Quillet can read", std::nullopt, false};
+                    got.outcome = Outcome::bad_input("not a backup Quillet can read");
                     break;
                 case ImportFormat::AndroidCalls:
-                    outcome = {false, "a call log, not messages: nothing to import", std::nullopt,
-                               false};
+                    got.outcome = Outcome::bad_input("a call log, not messages: nothing to import");
                     break;
                 case ImportFormat::Vcard:
-                    outcome = read_vcards(file, source->contacts);
+                    got = read_vcards(file, source->contacts);
                     break;
                 case ImportFormat::QuilletFolder:
-                    outcome = read_quillet_folder(file, source->contacts,
-                                                  [&](BoxKind kind, SmsMessage&& m) {
-                                                      const int64_t ms = unix_ms(m.time());
-                                                      source->take(kind, std::move(m), ms, false);
-                                                  });
+                    got = read_quillet_folder(file, source->contacts,
+                                              [&](BoxKind kind, SmsMessage&& m) {
+                                                  const int64_t ms = unix_ms(m.time());
+                                                  source->take(kind, std::move(m), ms, false);
+                                              });
                     break;
                 default:
-                    outcome = read_messages(file, format, *source, attachments);
+                    got = read_messages(file, format, *source, attachments);
                     break;
             }
         } catch (const std::bad_alloc&) {
-            outcome = {false, "not enough memory to read it", std::nullopt, false};
+            got = {.outcome = Outcome::unreadable("not enough memory to read it")};
         }
         record.attachments = attachments.saved();
-        if (outcome.cancelled) {
-            run.cancelled = true;
+        if (got.outcome.kind() == Outcome::Kind::Cancelled) {
+            run.outcome = got.outcome;
             std::filesystem::remove_all(stage, ec);
             break;
         }
-        if (!outcome.ok) {
+        if (!got.outcome) {
             matcher.discard_source();
             std::filesystem::remove_all(stage, ec);
-            run.failures.push_back(file.string() + ": " + outcome.error);
+            run.failures.push_back(file.string() + ": " + got.outcome.what());
             continue;
         }
         const size_t read = record.added + record.duplicates;
-        if (outcome.announced && *outcome.announced != read + record.skipped_count())
-            record.problems.push_back("the file announces " + std::to_string(*outcome.announced) +
+        if (got.announced && *got.announced != read + record.skipped_count())
+            record.problems.push_back("the file announces " + std::to_string(*got.announced) +
                                       " messages; " + std::to_string(read) + " were read");
         if (!dry_run)
             ++next_id;
@@ -370,7 +372,7 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
         sources.push_back(std::move(source));
     }
     std::error_code ec;
-    if (run.cancelled) {
+    if (run.outcome.kind() == Outcome::Kind::Cancelled) {
         for (const fs::path& stage : staging)
             fs::remove_all(stage, ec);
         run.imports.clear();
@@ -394,28 +396,26 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
         added.reserve(sources[i]->to_add.size());
         for (const auto& [kind, m] : sources[i]->to_add)
             added.push_back(added_message(static_cast<int>(kind), m));
-        SaveResult saved = folder_.save_added(record.id, added);
+        Outcome saved = folder_.save_added(record.id, added);
         if (saved)
             saved = folder_.save_possible(record.id, sources[i]->possible);
         if (saved)
             saved = folder_.save_record(record);
         if (!saved) {
-            run.save_error = saved.error;
+            run.outcome = std::move(saved);
             break;
         }
         if (record.attachments > 0)
             fs::rename(staging[i], folder_.attachments(record.id), ec);
     }
-    if (run.save_error.empty()) {
+    if (run.outcome) {
         for (auto& source : sources) {
             for (auto& [kind, m] : source->to_add)
                 library_.box(kind).append(m);
         }
-        const BoxSaveReport saved = library_.save_changed();
-        if (!saved.ok())
-            run.save_error = saved.failures.front();
+        run.outcome = library_.save_changed().outcome();
     }
-    if (!run.save_error.empty()) {
+    if (!run.outcome) {
         // Nothing kept: the boxes as before, the records gone.
         for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems}) {
             SmsBox& box = library_.box(kind);
@@ -439,10 +439,10 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
     for (const auto& source : sources)
         run.contacts_added += add_contacts(source->contacts);
     if (run.contacts_added > 0 && contacts_ != nullptr) {
-        const SaveResult saved =
+        const Outcome saved =
             contacts_->save_contacts(from_utf8((library_.folder() / "contacts.sql").string()));
         if (!saved)
-            run.failures.push_back("contacts.sql: " + saved.error);
+            run.failures.push_back("contacts.sql: " + saved.what());
     }
     return run;
 }
@@ -479,28 +479,25 @@ size_t Importer::remove_added(const std::vector<AddedMessage>& added, size_t& ke
     return removed;
 }
 
-UndoResult Importer::undo(int id) {
-    UndoResult result;
+UndoReport Importer::undo(int id) {
+    UndoReport result;
     std::optional<ImportRecord> record = folder_.record(id);
     if (!record) {
-        result.error = "there is no import " + std::to_string(id);
+        result.outcome = Outcome::missing("there is no import " + std::to_string(id));
         return result;
     }
     if (record->state == ImportRecord::State::Undone) {
-        result.error = "import " + std::to_string(id) + " was undone already";
+        result.outcome = Outcome::refused("import " + std::to_string(id) + " was undone already");
         return result;
     }
     result.removed = remove_added(folder_.added(id), result.kept);
-    const BoxSaveReport saved = library_.save_changed();
-    if (!saved.ok()) {
-        result.error = saved.failures.front();
+    result.outcome = library_.save_changed().outcome();
+    if (!result.outcome)
         return result;
-    }
     record->state = ImportRecord::State::Undone;
     folder_.save_record(*record);
     std::error_code ec;
     fs::remove_all(folder_.attachments(id), ec);
-    result.ok = true;
     return result;
 }
 

@@ -35,17 +35,19 @@ class ImportProgress {
 struct ImportRun {
     std::vector<ImportRecord> imports;  // one per file read (ids 0 in a dry run)
     std::vector<std::string> failures;  // "FILE: why" for each file not read
-    bool cancelled = false;
-    std::string save_error;     // the boxes could not be saved: nothing kept
+    // Cancelled, or the boxes or records could not be saved (the saving
+    // failure's line): nothing kept either way.
+    Outcome outcome;
     size_t contacts_added = 0;  // from vCards and Quillet folders
     size_t added() const;
     // Something was read and kept (or would be, in a dry run), no file failed.
-    bool ok() const { return failures.empty() && save_error.empty() && !cancelled; }
+    bool ok() const { return failures.empty() && outcome.ok(); }
 };
 
-struct UndoResult {
-    bool ok = false;
-    std::string error;
+struct UndoReport {
+    // Missing: no such import; Refused: undone already; else the saving
+    // failure.
+    Outcome outcome;
     size_t removed = 0;
     // Added by the import but matched by a phone message since: kept.
     size_t kept = 0;
@@ -63,7 +65,7 @@ class Importer {
                   ImportProgress* progress = nullptr);
     // Removes exactly the messages import `id` added that no phone message
     // has matched since, and its attachments.
-    UndoResult undo(int id);
+    UndoReport undo(int id);
     // Undoes every import a kill left pending; returns how many.
     size_t finish_interrupted();
 

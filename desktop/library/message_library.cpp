@@ -14,8 +14,12 @@ namespace quillet {
 namespace fs = std::filesystem;
 
 namespace {
-constexpr char kNoRoomToTakeIn[] =
-    "not enough memory to take in what another program saved there; the file is left as it is";
+const Outcome kNoRoomToTakeIn = Outcome::unreadable(
+    "not enough memory to take in what another program saved there; the file is left as it is");
+
+Outcome of_box(BoxKind kind, const Outcome& outcome) {
+    return outcome.about(to_utf8(box_file_name(kind)));
+}
 }  // namespace
 
 MessageLibrary::MessageLibrary(fs::path folder) : folder_(std::move(folder)) {}
@@ -88,12 +92,11 @@ void MessageLibrary::save_now(SmsBox& b, BoxSaveReport& report) {
     try {
         take_in_if_changed(kind, report);
     } catch (const std::bad_alloc&) {
-        report.failures.push_back(to_utf8(box_file_name(kind)) + ": " + kNoRoomToTakeIn);
+        report.failures.push_back(of_box(kind, kNoRoomToTakeIn));
         return;
     }
-    const SaveResult saved = b.save_box_file(box_path(kind));
-    if (!saved) {
-        report.failures.push_back(to_utf8(box_file_name(kind)) + ": " + saved.error);
+    if (const Outcome saved = b.save_box_file(box_path(kind)); !saved) {
+        report.failures.push_back(of_box(kind, saved));
         return;
     }
     saved_revision_[index(kind)] = b.revision();
@@ -116,16 +119,18 @@ BoxSaveReport MessageLibrary::save_changed_in_background(std::function<void()> e
                 continue;
             }
             std::optional<FileIdentity> file;
-            std::string error;
+            Outcome allowed;
             try {
                 file = take_in_if_changed(kind, report);
             } catch (const std::bad_alloc&) {
-                error = kNoRoomToTakeIn;
+                allowed = kNoRoomToTakeIn;
             }
-            if (error.empty() && b.may_save_to(box_path(kind), error))
+            if (allowed)
+                allowed = b.may_save_to(box_path(kind));
+            if (allowed)
                 away.push_back({&b, box_path(kind), file});
             else
-                report.failures.push_back(to_utf8(box_file_name(kind)) + ": " + error);
+                report.failures.push_back(of_box(kind, allowed));
         }
     }
     if (away.empty())
@@ -144,12 +149,12 @@ BoxSaveReport MessageLibrary::save_changed_in_background(std::function<void()> e
 
 BoxSaveReport MessageLibrary::finish_background_save() {
     BoxSaveReport report;
-    for (BackgroundSave::Outcome& o : background_->wait()) {
-        if (o.written) {
-            saved_revision_[index(o.kind)] = o.revision;
-            known_file_[index(o.kind)] = o.file;
-        } else if (!o.error.empty()) {
-            report.failures.push_back(to_utf8(box_file_name(o.kind)) + ": " + o.error);
+    for (const BackgroundSave::Written& w : background_->wait()) {
+        if (w.written) {
+            saved_revision_[index(w.kind)] = w.revision;
+            known_file_[index(w.kind)] = w.file;
+        } else if (!w.outcome) {
+            report.failures.push_back(of_box(w.kind, w.outcome));
         }
     }
     return report;
@@ -160,9 +165,8 @@ BoxSaveReport MessageLibrary::save_copy_to(const std::filesystem::path& folder) 
     for (SmsBox& b : boxes_) {
         if (!file_behind(b.kind()))
             continue;
-        const SaveResult saved = b.save_box_file(folder / box_file_name(b.kind()));
-        if (!saved)
-            report.failures.push_back(to_utf8(box_file_name(b.kind())) + ": " + saved.error);
+        if (const Outcome saved = b.save_box_file(folder / box_file_name(b.kind())); !saved)
+            report.failures.push_back(of_box(b.kind(), saved));
     }
     return report;
 }

@@ -30,17 +30,21 @@
 #include "desktop/store/message_ref.h"
 #include "desktop/store/options.h"
 #include "desktop/store/orx_exception.h"
+#include "desktop/store/outcome.h"
 #include "desktop/store/sms_box.h"
 #include "desktop/store/status_sink.h"
 
 namespace quillet {
 
 struct BoxSaveReport {
-    // One line per box that could not be written: "inbox1.sms: why".
-    std::vector<std::string> failures;
+    // One per box that could not be written, its line "inbox1.sms: why";
+    // the other boxes were written all the same.
+    std::vector<Outcome> failures;
     // Messages another writer had put in the files, now in the boxes too.
     size_t taken_in = 0;
     bool ok() const { return failures.empty(); }
+    // The first failure, for a caller that tells one; done when none.
+    Outcome outcome() const { return failures.empty() ? Outcome() : failures.front(); }
 };
 
 struct GetSmsReport {

@@ -67,6 +67,16 @@ PhoneMove::PhoneMove(MessageLibrary& library, DeviceOperations& device, MoveChoi
                      FileTime now)
     : library_(library), device_(device), choice_(choice), now_(now) {}
 
+Outcome PhoneMove::fetch(BoxKind kind, std::vector<SmsWireRecord>& records, StatusSink* sink) {
+    try {
+        if (device_.fetch_folder(kind, records, sink) >= 0)
+            return Outcome::done();
+        return Outcome::unreachable("the phone's folder could not be read");
+    } catch (const ORX_Exception& e) {
+        return Outcome::unreachable(to_utf8(e.message()));
+    }
+}
+
 GetSmsReport PhoneMove::get(const Options& options, StatusSink* sink) {
     Options all = options;
     all.import_inbox = all.import_sent_items = all.import_deleted_items = 1;
@@ -125,9 +135,8 @@ std::optional<PhoneMove::Identity> PhoneMove::identity_of(BoxKind kind) const {
 }
 
 bool PhoneMove::prove(MoveReport& report) {
-    const BoxSaveReport saved = library_.save_changed();
-    if (!saved.ok()) {
-        report.fault = "the boxes could not be saved, nothing was deleted: " + saved.failures[0];
+    if (const Outcome saved = library_.save_changed().outcome(); !saved) {
+        report.outcome = saved.about("the boxes could not be saved, nothing was deleted");
         return false;
     }
     const DataFolderLock lock(library_.folder());
@@ -140,13 +149,15 @@ bool PhoneMove::prove(MoveReport& report) {
             continue;
         const std::string name = to_utf8(box_file_name(kind));
         if (!sync_path(library_.box_path(kind), 0)) {
-            report.fault = name + " could not be written to disk, nothing was deleted";
+            report.outcome =
+                Outcome::unwritable(name + " could not be written to disk, nothing was deleted");
             return false;
         }
         std::string error;
         std::optional<DecodedBox> back = read_box_file(library_.box_path(kind), error);
         if (!back) {
-            report.fault = name + " could not be read back, nothing was deleted: " + error;
+            report.outcome = Outcome::unreadable(
+                name + " could not be read back, nothing was deleted: " + error);
             return false;
         }
         // Only what the file holds exactly as the box does is proven kept.
@@ -158,7 +169,8 @@ bool PhoneMove::prove(MoveReport& report) {
         }
     }
     if (!sync_path(library_.folder(), O_DIRECTORY)) {
-        report.fault = "the data folder could not be written to disk, nothing was deleted";
+        report.outcome = Outcome::unwritable(
+            "the data folder could not be written to disk, nothing was deleted");
         return false;
     }
     return true;
@@ -211,8 +223,9 @@ void PhoneMove::delete_in(BoxKind kind, const std::vector<SmsWireRecord>& fetche
         try {
             box.delete_message_on_phone(place->second, device_);
         } catch (const ORX_Exception& e) {
-            report.fault = "the phone went away during the deletions; the rest stays on it: " +
-                           to_utf8(e.message());
+            report.outcome = Outcome::unreachable(
+                "the phone went away during the deletions; the rest stays on it: " +
+                to_utf8(e.message()));
             count(report, KeptReason::LinkLost);
             lost = true;
             continue;
@@ -227,32 +240,30 @@ void PhoneMove::delete_proven(MoveReport& report, StatusSink* sink,
     for (auto& d : deleted_)
         d.clear();
     std::array<std::vector<SmsWireRecord>, 3> fetched;
-    try {
-        for (const BoxKind kind : kKinds)
-            if (device_.fetch_folder(kind, fetched[at(kind)], sink) < 0)
-                throw ORX_Exception(u"the phone's folder could not be read");
-    } catch (const ORX_Exception& e) {
-        report.fault = "the phone could not be asked before the deletions, nothing was deleted: " +
-                       to_utf8(e.message());
-        return;
+    for (const BoxKind kind : kKinds) {
+        if (const Outcome asked = fetch(kind, fetched[at(kind)], sink); !asked) {
+            report.outcome = asked.about(
+                "the phone could not be asked before the deletions, nothing was deleted");
+            return;
+        }
     }
     {
         const DataFolderLock lock(library_.folder());
         for (const BoxKind kind : kKinds) {
             if (identity_of(kind) == proven_file_[at(kind)])
                 continue;
-            report.fault = to_utf8(box_file_name(kind)) +
-                           " changed on disk since it was read back, nothing was deleted";
+            report.outcome =
+                Outcome::refused(to_utf8(box_file_name(kind)) +
+                                 " changed on disk since it was read back, nothing was deleted");
             return;
         }
     }
     bool lost = false;
     for (const BoxKind kind : kKinds)
         delete_in(kind, fetched[at(kind)], report, lost, cancelled);
-    const BoxSaveReport saved = library_.save_changed();
-    if (!saved.ok() && !report.fault)
-        report.fault =
-            "the boxes still say the moved messages are on the phone: " + saved.failures[0];
+    const Outcome saved = library_.save_changed().outcome();
+    if (!saved && report.outcome)
+        report.outcome = saved.about("the boxes still say the moved messages are on the phone");
     if (lost)
         report.unchecked = true;
     else
@@ -264,14 +275,10 @@ void PhoneMove::check_afterwards(MoveReport& report, StatusSink* sink) {
         if (deleted_[at(kind)].empty())
             continue;
         std::vector<SmsWireRecord> now;
-        try {
-            if (device_.fetch_folder(kind, now, sink) < 0)
-                throw ORX_Exception(u"the phone's folder could not be read");
-        } catch (const ORX_Exception& e) {
+        if (const Outcome asked = fetch(kind, now, sink); !asked) {
             report.unchecked = true;
-            if (!report.fault)
-                report.fault =
-                    "the phone could not be asked after the deletions: " + to_utf8(e.message());
+            if (report.outcome)
+                report.outcome = asked.about("the phone could not be asked after the deletions");
             return;
         }
         std::set<EntryId> there;
@@ -289,11 +296,14 @@ void PhoneMove::check_afterwards(MoveReport& report, StatusSink* sink) {
 MoveReport PhoneMove::run(const Options& options, StatusSink* sink) {
     MoveReport report;
     const GetSmsReport got = get(options, sink);
-    if (!got.ok()) {
-        report.fault = got.link_failure ? "Get SMS failed, nothing was deleted: " +
-                                              to_utf8(got.link_failure->message())
-                                        : "not enough memory for the phone's messages, nothing "
-                                          "was deleted";
+    if (got.link_failure) {
+        report.outcome = Outcome::unreachable("Get SMS failed, nothing was deleted: " +
+                                              to_utf8(got.link_failure->message()));
+        return report;
+    }
+    if (got.out_of_memory) {
+        report.outcome =
+            Outcome::unreadable("not enough memory for the phone's messages, nothing was deleted");
         return report;
     }
     if (prove(report))

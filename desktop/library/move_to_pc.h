@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "desktop/library/message_library.h"
+#include "desktop/store/outcome.h"
 #include "protocol/filetime.h"
 
 namespace quillet {
@@ -63,9 +64,9 @@ inline constexpr size_t kKeptReasons = 6;
 struct MoveReport {
     size_t moved = 0;
     std::array<size_t, kKeptReasons> kept{};  // by KeptReason
-    // Set when the move stopped short; with nothing deleted, or after the
-    // deletions it names in `moved`.
-    std::optional<std::string> fault;
+    // Not done when the move stopped short; with nothing deleted, or after
+    // the deletions it names in `moved`.
+    Outcome outcome;
     // Step 4 could not ask the phone; `moved` counts what the phone said it
     // deleted.
     bool unchecked = false;
@@ -83,7 +84,7 @@ class PhoneMove {
     GetSmsReport get(const Options& options, StatusSink* sink);
     // What step 3 would delete of what the boxes now hold on the phone.
     MovePlan plan() const;
-    // Step 2; false with `fault` set in the report when nothing may be
+    // Step 2; false with the report's outcome set when nothing may be
     // deleted.
     bool prove(MoveReport& report);
     // Steps 3 and 4, after prove() returned true. `cancelled` is asked
@@ -110,6 +111,9 @@ class PhoneMove {
     void delete_in(BoxKind kind, const std::vector<SmsWireRecord>& fetched, MoveReport& report,
                    bool& lost, const std::function<bool(size_t done)>& cancelled);
     void check_afterwards(MoveReport& report, StatusSink* sink);
+    // One folder of the phone as it is now; Unreachable, with the link's
+    // text, when the phone could not be asked.
+    Outcome fetch(BoxKind kind, std::vector<SmsWireRecord>& records, StatusSink* sink);
     void count(MoveReport& report, KeptReason r, size_t n = 1) const;
 
     MessageLibrary& library_;

@@ -176,7 +176,12 @@ RestoreReport PhoneRestore::write(const RestorePlan& plan, StatusSink* sink,
     report.already_on_phone = plan.already_on_phone;
     report.contacts_on_phone = plan.contacts_on_phone;
     Progress progress(sink, plan.message_count() + plan.contacts.size());
-    const auto stop = [&] { return cancelled && (report.cancelled = cancelled(progress.done())); };
+    const auto stop = [&] {
+        if (!cancelled || !cancelled(progress.done()))
+            return false;
+        report.outcome = Outcome::cancelled();
+        return true;
+    };
     try {
         for (size_t b = 0; b < kMessageBoxes.size(); ++b) {
             const std::span<const SmsWireRecord> records(plan.messages[b]);
@@ -201,7 +206,7 @@ RestoreReport PhoneRestore::write(const RestorePlan& plan, StatusSink* sink,
             progress.done(batch.size());
         }
     } catch (const ORX_Exception& e) {
-        report.fault = e.what();
+        report.outcome = Outcome::unreachable(e.what());
     }
     program_log().log_line("restore: " + std::to_string(report.written) + " messages and " +
                            std::to_string(report.contacts_written) + " contacts written");
@@ -212,13 +217,13 @@ RestoreReport PhoneRestore::run(StatusSink* sink) {
     RestoreReport report;
     try {
         if (!supported()) {
-            report.unsupported = true;
+            report.outcome = Outcome::refused("this phone's agent cannot restore");
             return report;
         }
         const RestorePlan p = plan(sink);
         return write(p, sink);
     } catch (const ORX_Exception& e) {
-        report.fault = e.what();
+        report.outcome = Outcome::unreachable(e.what());
     }
     return report;
 }

@@ -61,11 +61,12 @@ struct RestoreReport {
     size_t contacts_written = 0;
     size_t contacts_on_phone = 0;
     size_t contacts_refused = 0;  // a full SIM, or the store refused
-    bool cancelled = false;       // stopped between two batches
-    // The phone's agent knows no restore commands: nothing was written.
-    bool unsupported = false;
-    // The link failed; what `written` counts is on the phone.
-    std::optional<std::string> fault;
+    // Cancelled: stopped between two batches. Refused: the phone's agent
+    // knows no restore commands, nothing was written. Unreachable: the link
+    // failed; what `written` counts is on the phone.
+    Outcome outcome;
+    bool cancelled() const { return outcome.kind() == Outcome::Kind::Cancelled; }
+    bool link_failed() const { return outcome.kind() == Outcome::Kind::Unreachable; }
 };
 
 class PhoneRestore {

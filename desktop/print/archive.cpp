@@ -39,37 +39,41 @@ std::filesystem::path local(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
-QString failed(const QString& what, const std::string& why) {
-    return what + QStringLiteral(": ") + QString::fromStdString(why);
+// A failure of print's own, in the desktop's language.
+Outcome unwritable(const char* text, const QString& arg = {}) {
+    QString line = QCoreApplication::translate("quillet::Archive", text);
+    if (!arg.isNull())
+        line = line.arg(arg);
+    return Outcome::unwritable(line.toStdString());
 }
 
-// Writes every file into `dir`; an error text when one failed.
-QString fill(const QDir& dir, const BoxSet& boxes, const ContactList& contacts,
-             const QLocale& locale, const ArchiveProgress& progress, ArchiveResult& result) {
-    const AndroidBackupResult android = export_android_backup(
+// Writes every file into `dir`; the first failure.
+Outcome fill(const QDir& dir, const BoxSet& boxes, const ContactList& contacts,
+             const QLocale& locale, const ArchiveProgress& progress, ArchiveReport& result) {
+    const AndroidBackupReport android = export_android_backup(
         local(dir.filePath(QStringLiteral("sms-backup.xml"))), {boxes.inbox, boxes.sent}, contacts);
-    if (!android.saved)
-        return failed(QStringLiteral("sms-backup.xml"), android.saved.error);
+    if (!android.outcome)
+        return android.outcome.about("sms-backup.xml");
     result.messages = android.counts.messages;
     result.replaced = android.counts.replaced;
 
-    if (const SaveResult r = export_vcard(local(dir.filePath(QStringLiteral("contacts.vcf"))),
-                                          contacts, &result.cards);
+    if (const Outcome r = export_vcard(local(dir.filePath(QStringLiteral("contacts.vcf"))),
+                                       contacts, &result.cards);
         !r)
-        return failed(QStringLiteral("contacts.vcf"), r.error);
+        return r.about("contacts.vcf");
 
     const std::pair<const SmsBox*, QString> csvs[] = {
         {&boxes.inbox, QStringLiteral("inbox.csv")},
         {&boxes.sent, QStringLiteral("sent.csv")},
         {boxes.deleted, QStringLiteral("deleted.csv")}};
     for (const auto& [box, name] : csvs) {
-        if (const SaveResult r = export_csv(local(dir.filePath(name)), *box, contacts); !r)
-            return failed(name, r.error);
+        if (const Outcome r = export_csv(local(dir.filePath(name)), *box, contacts); !r)
+            return r.about(name.toStdString());
     }
 
     if (!dir.mkdir(QStringLiteral("conversations")))
-        return QCoreApplication::translate("quillet::Archive",
-                                           "conversations: the folder could not be made");
+        return unwritable(
+            QT_TRANSLATE_NOOP("quillet::Archive", "conversations: the folder could not be made"));
     const QDir pdfs(dir.filePath(QStringLiteral("conversations")));
     const std::vector<Correspondence> all = all_correspondences(boxes, contacts.phone_numbers());
     QSet<QString> taken;
@@ -82,17 +86,17 @@ QString fill(const QDir& dir, const BoxSet& boxes, const ContactList& contacts,
         for (int n = 2; taken.contains(name.toLower()); ++n)
             name = conversation_file_name(title + QStringLiteral(" (%1)").arg(n));
         taken.insert(name.toLower());
-        const QString error = write_conversation_pdf(pdfs.filePath(name), {title, &c}, locale);
-        if (!error.isEmpty())
-            return error;
+        if (Outcome written = write_conversation_pdf(pdfs.filePath(name), {title, &c}, locale);
+            !written)
+            return written;
     }
     result.conversations = all.size();
 
     const QByteArray text = QCoreApplication::translate("quillet::Archive", kReadme).toUtf8();
-    const SaveResult readme =
-        save_file_atomically(local(dir.filePath(QStringLiteral("README.txt"))),
-                             std::string_view(text.constData(), static_cast<size_t>(text.size())));
-    return readme ? QString() : failed(QStringLiteral("README.txt"), readme.error);
+    return save_file_atomically(
+               local(dir.filePath(QStringLiteral("README.txt"))),
+               std::string_view(text.constData(), static_cast<size_t>(text.size())))
+        .about("README.txt");
 }
 
 // Gives the finished folder its name (never over anything there by now) and
@@ -121,20 +125,22 @@ QString conversation_file_name(const QString& title) {
     return name.left(120) + QStringLiteral(".pdf");
 }
 
-ArchiveResult write_archive(const QString& folder, const BoxSet& boxes, const ContactList& contacts,
+ArchiveReport write_archive(const QString& folder, const BoxSet& boxes, const ContactList& contacts,
                             const QLocale& locale, const ArchiveProgress& progress) {
-    ArchiveResult result;
+    ArchiveReport result;
     const QFileInfo target(folder);
     if (target.exists()) {
-        result.error =
+        result.outcome = Outcome::refused(
             QCoreApplication::translate("quillet::Archive",
                                         "%1 exists already; the archive goes into a new folder.")
-                .arg(folder);
+                .arg(folder)
+                .toStdString());
         return result;
     }
     if (!boxes.deleted) {
-        result.error =
-            QCoreApplication::translate("quillet::Archive", "The archive needs all three boxes.");
+        result.outcome = Outcome::bad_input(
+            QCoreApplication::translate("quillet::Archive", "The archive needs all three boxes.")
+                .toStdString());
         return result;
     }
     // Filled beside its final place, so the rename cannot cross file
@@ -144,17 +150,16 @@ ArchiveResult write_archive(const QString& folder, const BoxSet& boxes, const Co
         ScratchFolder::make(local(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
                                   QStringLiteral(".partial-")));
     if (!partial) {
-        result.error =
-            QCoreApplication::translate("quillet::Archive", "Could not make a folder beside %1")
-                .arg(folder);
+        result.outcome = unwritable(
+            QT_TRANSLATE_NOOP("quillet::Archive", "Could not make a folder beside %1"), folder);
         return result;
     }
-    result.error = fill(QDir(QFile::decodeName(partial->path().c_str())), boxes, contacts, locale,
-                        progress, result);
-    if (result.ok() && !move_into_place(*partial, local(target.absoluteFilePath())))
-        result.error = QCoreApplication::translate("quillet::Archive",
-                                                   "Could not move the archive into place as %1")
-                           .arg(folder);
+    result.outcome = fill(QDir(QFile::decodeName(partial->path().c_str())), boxes, contacts, locale,
+                          progress, result);
+    if (result.outcome && !move_into_place(*partial, local(target.absoluteFilePath())))
+        result.outcome = unwritable(
+            QT_TRANSLATE_NOOP("quillet::Archive", "Could not move the archive into place as %1"),
+            folder);
     return result;
 }
 

@@ -16,16 +16,18 @@
 
 #include "desktop/store/box_set.h"
 #include "desktop/store/contact_list.h"
+#include "desktop/store/outcome.h"
 
 namespace quillet {
 
-struct ArchiveResult {
-    QString error;  // empty when the archive was written
+struct ArchiveReport {
+    // Done when the archive was written; else its line is in the desktop's
+    // language (print translates its own texts).
+    Outcome outcome;
     size_t messages = 0;
     size_t replaced = 0;  // characters the XML could not carry
     size_t cards = 0;
     size_t conversations = 0;
-    bool ok() const { return error.isEmpty(); }
 };
 
 // Called before each conversation's PDF with how many are done and how
@@ -33,7 +35,7 @@ struct ArchiveResult {
 using ArchiveProgress = std::function<void(size_t done, size_t total)>;
 
 // `boxes.deleted` must be set: the archive holds a CSV of every box.
-ArchiveResult write_archive(const QString& folder, const BoxSet& boxes, const ContactList& contacts,
+ArchiveReport write_archive(const QString& folder, const BoxSet& boxes, const ContactList& contacts,
                             const QLocale& locale, const ArchiveProgress& progress = {});
 
 // A file name for a conversation's PDF: the title with characters that file

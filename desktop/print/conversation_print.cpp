@@ -232,17 +232,17 @@ QByteArray conversation_pdf(const PrintedConversation& conversation, const QLoca
     return buffer.data();
 }
 
-QString write_conversation_pdf(const QString& path, const PrintedConversation& conversation,
+Outcome write_conversation_pdf(const QString& path, const PrintedConversation& conversation,
                                const QLocale& locale) {
     const QByteArray bytes = conversation_pdf(conversation, locale);
     if (bytes.isEmpty())
-        return QCoreApplication::translate("quillet::ConversationPrint",
-                                           "Could not lay out the pages of %1")
-            .arg(path);
-    const SaveResult saved = save_file_atomically(
+        return Outcome::unwritable(QCoreApplication::translate("quillet::ConversationPrint",
+                                                               "Could not lay out the pages of %1")
+                                       .arg(path)
+                                       .toStdString());
+    return save_file_atomically(
         std::filesystem::path(QFile::encodeName(path).toStdString()),
         std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-    return saved ? QString() : QString::fromStdString(saved.error);
 }
 
 }  // namespace quillet

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include "desktop/store/correspondence.h"
+#include "desktop/store/outcome.h"
 
 class QPagedPaintDevice;
 class QPrinter;
@@ -51,8 +52,9 @@ int paint_conversation(QPagedPaintDevice& device, const PrintedConversation& con
 QByteArray conversation_pdf(const PrintedConversation& conversation, const QLocale& locale);
 
 // Writes the conversation as a PDF file atomically, on the paper of
-// `locale`. An empty string when it worked, else what failed.
-QString write_conversation_pdf(const QString& path, const PrintedConversation& conversation,
+// `locale`. Unwritable, in the desktop's language, when the pages could not
+// be laid out; else as save_file_atomically says.
+Outcome write_conversation_pdf(const QString& path, const PrintedConversation& conversation,
                                const QLocale& locale);
 
 }  // namespace quillet

@@ -68,26 +68,24 @@ int32_t parse_c_integer(std::string_view text) {
 }
 
 bool ConfigList::load_config(std::string_view file_name) {
-    std::string error;
-    return read_config(file_name, error) == ReadStatus::Read;
+    return read_config(file_name).ok();
 }
 
-ReadStatus ConfigList::read_config(std::string_view file_name, std::string& error) {
+Outcome ConfigList::read_config(std::string_view file_name) {
     std::string contents;
-    const ReadStatus status = read_data_file(app_relative_path(file_name), contents, error);
-    if (status == ReadStatus::Read)
+    Outcome read = read_data_file(app_relative_path(file_name), contents);
+    if (read)
         parse(contents);
-    return status;
+    return read;
 }
 
-SaveResult update_config(std::string_view file_name,
-                         const std::function<void(ConfigList&)>& change) {
+Outcome update_config(std::string_view file_name, const std::function<void(ConfigList&)>& change) {
     ConfigList list;
-    std::string error;
-    if (list.read_config(file_name, error) == ReadStatus::Unreadable) {
-        return {false, "Could not save " + app_relative_path(file_name).string() +
-                           ": it could not be read (" + error +
-                           "), and is left as it is so that none of its settings is lost"};
+    if (const Outcome read = list.read_config(file_name);
+        read.kind() == Outcome::Kind::Unreadable) {
+        return Outcome::refused("Could not save " + app_relative_path(file_name).string() +
+                                ": it could not be read (" + read.what() +
+                                "), and is left as it is so that none of its settings is lost");
     }
     change(list);
     return list.save_config(file_name);
@@ -139,7 +137,7 @@ std::string ConfigList::serialise() const {
     return with_crlf(text);
 }
 
-SaveResult ConfigList::save_config(std::string_view file_name) const {
+Outcome ConfigList::save_config(std::string_view file_name) const {
     return save_file_atomically(app_relative_path(file_name), std::string_view(serialise()));
 }
 

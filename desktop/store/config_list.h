@@ -47,12 +47,12 @@ class ConfigList {
     // file has them) are cut to the limits.
     bool load_config(std::string_view file_name);
     // The same, telling a missing file from one that is there but cannot be
-    // read (`error` says why).
-    ReadStatus read_config(std::string_view file_name, std::string& error);
+    // read (see read_data_file).
+    Outcome read_config(std::string_view file_name);
     // Parses file contents as load_config does.
     void parse(std::string_view contents);
     // Writes every entry, head first, atomically.
-    SaveResult save_config(std::string_view file_name) const;
+    Outcome save_config(std::string_view file_name) const;
     // The bytes save_config writes.
     std::string serialise() const;
 
@@ -83,8 +83,7 @@ class ConfigList {
 // Reads `file_name`, lets `change` edit the entries, and saves the file. A
 // file that is there but cannot be read is left as it is, since writing the
 // changed keys alone would lose all the others: the result says so.
-SaveResult update_config(std::string_view file_name,
-                         const std::function<void(ConfigList&)>& change);
+Outcome update_config(std::string_view file_name, const std::function<void(ConfigList&)>& change);
 
 // A C integer literal as get_int reads it.
 int32_t parse_c_integer(std::string_view text);

@@ -43,11 +43,11 @@ LoadContactsResult ContactList::load_contacts(std::u16string_view file_name) {
 LoadContactsResult ContactList::load_contacts_file(const fs::path& path) {
     LoadContactsResult result;
     std::string bytes;
-    const ReadStatus read = read_data_file(path, bytes, result.detail);
-    if (read == ReadStatus::Missing)
-        return result;
-    if (read == ReadStatus::Unreadable) {
-        result.status = LoadContactsResult::Status::Unreadable;
+    if (Outcome read = read_data_file(path, bytes); !read) {
+        if (read.kind() == Outcome::Kind::Unreadable) {
+            result.status = LoadContactsResult::Status::Unreadable;
+            result.outcome = std::move(read);
+        }
         return result;
     }
     const DecodedContacts decoded = decode_contacts_file(
@@ -56,15 +56,16 @@ LoadContactsResult ContactList::load_contacts_file(const fs::path& path) {
     result.records = decoded.contacts.size();
     result.status = decoded.damage.empty() ? LoadContactsResult::Status::Loaded
                                            : LoadContactsResult::Status::Damaged;
-    result.detail = decoded.damage;
     // The next import rewrites the file; what was found stays for a closer look.
-    if (result.status == LoadContactsResult::Status::Damaged)
+    if (result.status == LoadContactsResult::Status::Damaged) {
+        result.outcome = Outcome::damaged(decoded.damage);
         result.kept_aside = keep_copy_aside(path, ".damaged-");
+    }
     sort_contacts();
     return result;
 }
 
-SaveResult ContactList::save_contacts(std::u16string_view file_name) const {
+Outcome ContactList::save_contacts(std::u16string_view file_name) const {
     const std::vector<uint8_t> bytes = encode_contacts_file(contacts_);
     return save_file_atomically(app_file_path(file_name), std::span<const uint8_t>(bytes));
 }

@@ -32,7 +32,9 @@ struct LoadContactsResult {
     };
     Status status = Status::Missing;
     size_t records = 0;
-    std::string detail;  // Damaged, Unreadable: what was wrong
+    // Done for Missing and Loaded; else what was wrong, of kind Damaged or
+    // Unreadable.
+    Outcome outcome;
     // Damaged: where the file as found was kept ("contacts.sql.damaged-<n>");
     // empty when no copy could be made.
     std::filesystem::path kept_aside;
@@ -66,7 +68,7 @@ class ContactList {
     // The same for a file at `path`; reads it and nothing else.
     LoadContactsResult load_contacts_file(const std::filesystem::path& path);
     // Writes the whole list atomically.
-    SaveResult save_contacts(std::u16string_view file_name) const;
+    Outcome save_contacts(std::u16string_view file_name) const;
 
     // Selection sort by name, byte-wise on unsigned bytes: the first of equal
     // smallest names is taken at each position (equal names need not keep

@@ -163,16 +163,15 @@ bool write_journal(const fs::path& data, const std::vector<std::string>& names, 
     std::string text;
     for (const std::string& name : names)
         text += name + '\n';
-    const SaveResult saved = save_file_atomically(data / kJournal, text);
-    why = saved.error;
-    return saved.ok;
+    const Outcome saved = save_file_atomically(data / kJournal, text);
+    why = saved.what();
+    return saved.ok();
 }
 
 // The names a journal lists; nullopt when there is none.
 std::optional<std::vector<std::string>> read_journal(const fs::path& data) {
     std::string text;
-    std::string error;
-    if (read_data_file(data / kJournal, text, error) != ReadStatus::Read)
+    if (!read_data_file(data / kJournal, text))
         return std::nullopt;
     std::vector<std::string> names;
     for (size_t start = 0; start < text.size();) {

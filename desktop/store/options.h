@@ -46,9 +46,9 @@ struct Options {
 bool load_options(Options& options);
 
 struct OptionsSaveResult {
-    SaveResult file;               // "options.cfg"
+    Outcome file;                  // "options.cfg"
     bool registry_written = true;  // false: start-on-connect could not be set or removed
-    explicit operator bool() const { return file.ok; }
+    explicit operator bool() const { return file.ok(); }
 };
 
 // Merges the settings into "options.cfg" (other keys, such as

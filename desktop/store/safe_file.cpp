@@ -21,9 +21,15 @@ constexpr size_t kTempSuffixLength = 6;
 constexpr std::string_view kSuffixLetters =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
-SaveResult failure(const fs::path& path, const char* step, int err) {
-    return {false, std::string("Could not save ") + path.string() + " (" + step + ": " +
-                       std::strerror(err) + ")"};
+// A save that cannot go on: Refused when the place holds what must not be
+// replaced or followed, else Unwritable.
+Outcome not_saved(const fs::path& path, std::string_view why, bool refused = false) {
+    std::string line = "Could not save " + path.string() + " (" + std::string(why) + ")";
+    return refused ? Outcome::refused(std::move(line)) : Outcome::unwritable(std::move(line));
+}
+
+Outcome failure(const fs::path& path, const char* step, int err) {
+    return not_saved(path, std::string(step) + ": " + std::strerror(err));
 }
 
 bool write_all(int fd, const uint8_t* data, size_t size) {
@@ -94,7 +100,7 @@ bool may_follow(int folder, const struct stat& link) {
 // Follows the link `name` in `spot.folder` by the kernel's own walk (never by
 // reading links here) and moves the spot to the file it reaches. A dangling
 // link gets an empty file where it points, which the save then replaces.
-bool follow_link(SaveSpot& spot, std::string& why) {
+Outcome follow_link(const fs::path& path, SaveSpot& spot) {
     UniqueFd target(::openat(spot.folder.get(), spot.name.c_str(), O_PATH | O_CLOEXEC));
     if (!target.valid() && errno == ENOENT) {
         target = UniqueFd(::openat(spot.folder.get(), spot.name.c_str(),
@@ -102,14 +108,10 @@ bool follow_link(SaveSpot& spot, std::string& why) {
         spot.made_for_link = target.valid();
     }
     struct stat st {};
-    if (!target.valid() || ::fstat(target.get(), &st) != 0) {
-        why = std::string("open the link's target: ") + std::strerror(errno);
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        why = "the link leads to something that is not a regular file";
-        return false;
-    }
+    if (!target.valid() || ::fstat(target.get(), &st) != 0)
+        return not_saved(path, std::string("open the link's target: ") + std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        return not_saved(path, "the link leads to something that is not a regular file", true);
     // Where the kernel's walk ended, as it reports it for the open file; the
     // save goes on only while that name still holds the very same file.
     std::error_code ec;
@@ -119,54 +121,46 @@ bool follow_link(SaveSpot& spot, std::string& why) {
     if (!folder.valid() ||
         ::fstatat(folder.get(), reached.filename().c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 ||
         there.st_dev != st.st_dev || there.st_ino != st.st_ino) {
-        why = "the link's target moved while it was being saved";
         if (spot.made_for_link)
             ::unlinkat(spot.folder.get(), spot.name.c_str(), 0);
-        return false;
+        return not_saved(path, "the link's target moved while it was being saved");
     }
     spot.folder = std::move(folder);
     spot.name = reached.filename().string();
     spot.replaces = true;
     spot.old = st;
-    return true;
+    return Outcome::done();
 }
 
 // Finds where a save of `path` goes: `path` itself when it names a regular
 // file or nothing, the file a link there leads to when the link may be
 // followed. Anything else (a FIFO, a device, a folder, another user's link in
 // a shared folder) is refused, never replaced or written through.
-bool locate(const fs::path& path, SaveSpot& spot, std::string& why) {
+Outcome locate(const fs::path& path, SaveSpot& spot) {
     spot.name = path.filename().string();
-    if (spot.name.empty() || spot.name == "." || spot.name == "..") {
-        why = "not a file name";
-        return false;
-    }
+    if (spot.name.empty() || spot.name == "." || spot.name == "..")
+        return not_saved(path, "not a file name", true);
     spot.folder = open_folder(path.parent_path());
-    if (!spot.folder.valid()) {
-        why = std::string("open the folder: ") + std::strerror(errno);
-        return false;
-    }
+    if (!spot.folder.valid())
+        return not_saved(path, std::string("open the folder: ") + std::strerror(errno));
     struct stat st {};
     if (::fstatat(spot.folder.get(), spot.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno == ENOENT)
-            return true;
-        why = std::strerror(errno);
-        return false;
+            return Outcome::done();
+        return not_saved(path, std::strerror(errno));
     }
     if (S_ISREG(st.st_mode)) {
         spot.replaces = true;
         spot.old = st;
-        return true;
+        return Outcome::done();
     }
-    if (!S_ISLNK(st.st_mode)) {
-        why = "not a regular file; it is left as it is";
-        return false;
-    }
+    if (!S_ISLNK(st.st_mode))
+        return not_saved(path, "not a regular file; it is left as it is", true);
     if (!may_follow(spot.folder.get(), st)) {
-        why = "a link another user made in a folder others may write; not followed";
-        return false;
+        return not_saved(
+            path, "a link another user made in a folder others may write; not followed", true);
     }
-    return follow_link(spot, why);
+    return follow_link(path, spot);
 }
 
 // A new temporary file in the spot's folder, locked for this save. A file
@@ -194,15 +188,15 @@ UniqueFd create_temp(const SaveSpot& spot, std::string& name) {
 
 }  // namespace
 
-SaveResult save_file_atomically(const fs::path& path, std::span<const uint8_t> bytes) {
+Outcome save_file_atomically(const fs::path& path, std::span<const uint8_t> bytes) {
     return save_file_atomically(path, [&](const ChunkWriter& write) { return write(bytes); });
 }
 
-SaveResult save_file_atomically(const fs::path& path,
-                                const std::function<bool(const ChunkWriter&)>& produce) {
+Outcome save_file_atomically(const fs::path& path,
+                             const std::function<bool(const ChunkWriter&)>& produce) {
     SaveSpot spot;
-    if (std::string why; !locate(path, spot, why))
-        return {false, "Could not save " + path.string() + " (" + why + ")"};
+    if (Outcome located = locate(path, spot); !located)
+        return located;
     std::string temp;
     UniqueFd fd = create_temp(spot, temp);
     const auto discard = [&](const char* step) {
@@ -240,7 +234,7 @@ SaveResult save_file_atomically(const fs::path& path,
     return {};
 }
 
-SaveResult save_file_atomically(const fs::path& path, std::string_view bytes) {
+Outcome save_file_atomically(const fs::path& path, std::string_view bytes) {
     return save_file_atomically(
         path, std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
 }
@@ -305,51 +299,40 @@ RemovedTemps remove_interrupted_saves(const fs::path& folder) {
     return removed;
 }
 
-ReadStatus read_data_file(const fs::path& path, std::string& out, std::string& error,
-                          uintmax_t max_bytes) {
+Outcome read_data_file(const fs::path& path, std::string& out, uintmax_t max_bytes) {
     const UniqueFd fd = open_for_reading(path);
     if (!fd.valid()) {
         if (errno == ENOENT)
-            return ReadStatus::Missing;
-        error = std::strerror(errno);
-        return ReadStatus::Unreadable;
+            return Outcome::missing(std::strerror(errno));
+        return Outcome::unreadable(std::strerror(errno));
     }
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) {
-        error = std::strerror(errno);
-        return ReadStatus::Unreadable;
-    }
+    if (::fstat(fd.get(), &st) != 0)
+        return Outcome::unreadable(std::strerror(errno));
     // A folder or a device in the file's place reads as no file at all, and
     // nothing is allocated for a file larger than the caller can use.
-    if (!S_ISREG(st.st_mode)) {
-        error = "not a regular file";
-        return ReadStatus::Unreadable;
-    }
-    if (static_cast<uintmax_t>(st.st_size) > max_bytes) {
-        error = "larger than " + std::to_string(max_bytes) + " bytes";
-        return ReadStatus::Unreadable;
-    }
+    if (!S_ISREG(st.st_mode))
+        return Outcome::unreadable("not a regular file");
+    if (static_cast<uintmax_t>(st.st_size) > max_bytes)
+        return Outcome::unreadable("larger than " + std::to_string(max_bytes) + " bytes");
     out.resize(static_cast<size_t>(st.st_size));
     size_t done = 0;
     while (done < out.size()) {
         const ssize_t n = ::read(fd.get(), out.data() + done, out.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            error = std::strerror(errno);
-            return ReadStatus::Unreadable;
-        }
+        if (n < 0)
+            return Outcome::unreadable(std::strerror(errno));
         if (n == 0)
             break;  // the file shrank meanwhile
         done += static_cast<size_t>(n);
     }
     out.resize(done);
-    return ReadStatus::Read;
+    return Outcome::done();
 }
 
 bool read_whole_file(const fs::path& path, std::string& out, uintmax_t max_bytes) {
-    std::string error;
-    return read_data_file(path, out, error, max_bytes) == ReadStatus::Read;
+    return read_data_file(path, out, max_bytes).ok();
 }
 
 }  // namespace quillet

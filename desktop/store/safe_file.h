@@ -25,24 +25,23 @@
 #include <span>
 #include <string>
 
+#include "desktop/store/outcome.h"
+
 namespace quillet {
 
-struct SaveResult {
-    bool ok = true;
-    std::string error;  // what failed, for the user; empty when ok
-    explicit operator bool() const { return ok; }
-};
-
-SaveResult save_file_atomically(const std::filesystem::path& path, std::span<const uint8_t> bytes);
-SaveResult save_file_atomically(const std::filesystem::path& path, std::string_view bytes);
+// A failure is Refused when the place holds something a save must not
+// replace or follow (see above), else Unwritable; its line names the file and
+// the step that failed.
+Outcome save_file_atomically(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+Outcome save_file_atomically(const std::filesystem::path& path, std::string_view bytes);
 
 // Takes one piece of the new contents; false when it could not be written.
 using ChunkWriter = std::function<bool(std::span<const uint8_t>)>;
 // The same save for contents made piece by piece, so a large file needs no
 // buffer of its whole size: `produce` hands the pieces in order to the
 // writer it is given, and returns false when a write failed.
-SaveResult save_file_atomically(const std::filesystem::path& path,
-                                const std::function<bool(const ChunkWriter&)>& produce);
+Outcome save_file_atomically(const std::filesystem::path& path,
+                             const std::function<bool(const ChunkWriter&)>& produce);
 
 // Writes a scratch file the program alone reads back (such as the message
 // page): a regular file of its own at `path` is rewritten in place; anything
@@ -68,18 +67,14 @@ struct RemovedTemps {
 // holds locked. Nothing else is touched.
 RemovedTemps remove_interrupted_saves(const std::filesystem::path& folder);
 
-// How reading a whole file went.
-enum class ReadStatus {
-    Read,        // `out` holds the file
-    Missing,     // no file by that name
-    Unreadable,  // there, but not a readable regular file of at most max_bytes
-};
 inline constexpr uintmax_t kMaxWholeFile = 256 * 1024 * 1024;
-// The whole file. Never waits on a FIFO or device in the file's place, and
-// allocates nothing for a file larger than `max_bytes`. `error` says why a
-// file that is there could not be read.
-ReadStatus read_data_file(const std::filesystem::path& path, std::string& out, std::string& error,
-                          uintmax_t max_bytes = kMaxWholeFile);
+// The whole file into `out`. Never waits on a FIFO or device in the file's
+// place, and allocates nothing for a file larger than `max_bytes`. Missing
+// when no file has that name; Unreadable, with the reason alone ("not a
+// regular file"), when the file is there but is not a readable regular file
+// of at most `max_bytes`.
+Outcome read_data_file(const std::filesystem::path& path, std::string& out,
+                       uintmax_t max_bytes = kMaxWholeFile);
 // The whole file, or false when it is not a readable regular file or is
 // larger than `max_bytes`.
 bool read_whole_file(const std::filesystem::path& path, std::string& out,

@@ -73,15 +73,15 @@ LoadBoxResult SmsBox::load_box_file(const fs::path& path) {
         // The file is sound as far as anyone knows: it stays where it is, and
         // this run never saves the box over it.
         result.status = Status::Unreadable;
-        result.detail = "there is not enough memory to read it (" +
-                        std::to_string(fs::file_size(path, ec) >> 20) +
-                        " MiB); the file is left as it is";
+        result.outcome = Outcome::unreadable("there is not enough memory to read it (" +
+                                             std::to_string(fs::file_size(path, ec) >> 20) +
+                                             " MiB); the file is left as it is");
         left_untouched_ = path;
         return result;
     }
     if (!read) {
         result.status = Status::Unreadable;
-        result.detail = error;
+        result.outcome = Outcome::unreadable(error);
         if (!move_aside(path, result.kept_aside))
             pending_keep_aside_ = path;
         return result;
@@ -89,6 +89,7 @@ LoadBoxResult SmsBox::load_box_file(const fs::path& path) {
     DecodedBox& box = *read;
     if (box.version == BoxFileVersion::Unknown) {
         result.status = Status::UnknownHeader;
+        result.outcome = Outcome::bad_input("not a box file of a known version");
         if (!move_aside(path, result.kept_aside))
             pending_keep_aside_ = path;
         return result;
@@ -102,8 +103,8 @@ LoadBoxResult SmsBox::load_box_file(const fs::path& path) {
     } catch (const std::bad_alloc&) {
         messages_.resize(before);
         result.status = Status::Unreadable;
-        result.detail =
-            "there is not enough memory to hold its messages; the file is left as it is";
+        result.outcome = Outcome::unreadable(
+            "there is not enough memory to hold its messages; the file is left as it is");
         left_untouched_ = path;
         return result;
     }
@@ -112,7 +113,7 @@ LoadBoxResult SmsBox::load_box_file(const fs::path& path) {
     result.status = Status::Loaded;
     if (!box.damage.empty()) {
         result.status = Status::Damaged;
-        result.detail = box.damage;
+        result.outcome = Outcome::damaged(box.damage);
         // The file is rewritten from the kept records at the end of the run;
         // a copy of what was found stays for whoever wants to look closer.
         result.kept_aside = keep_copy_aside(path, ".damaged-");
@@ -129,43 +130,41 @@ void SmsBox::append_loaded(std::vector<SmsMessage>&& loaded) {
                      std::make_move_iterator(loaded.end()));
 }
 
-bool SmsBox::may_save_to(const fs::path& path, std::string& error) {
+Outcome SmsBox::may_save_to(const fs::path& path) {
     if (!left_untouched_.empty() && left_untouched_ == path) {
-        error = "Could not save " + path.string() +
-                ": the file found there at start was too large to read, and is left untouched";
-        return false;
+        return Outcome::refused(
+            "Could not save " + path.string() +
+            ": the file found there at start was too large to read, and is left untouched");
     }
     if (pending_keep_aside_.empty() || pending_keep_aside_ != path)
-        return true;
+        return Outcome::done();
     std::error_code ec;
     if (!fs::exists(fs::symlink_status(path, ec))) {
         pending_keep_aside_.clear();
-        return true;
+        return Outcome::done();
     }
     fs::path moved;
     if (!move_aside(path, moved)) {
-        error = "Could not save " + path.string() +
-                ": the file found there at start could not be read or kept aside, and is "
-                "left untouched";
-        return false;
+        return Outcome::refused("Could not save " + path.string() +
+                                ": the file found there at start could not be read or kept "
+                                "aside, and is left untouched");
     }
     pending_keep_aside_.clear();
-    return true;
+    return Outcome::done();
 }
 
-SaveResult SmsBox::save_box(std::u16string_view file_name) {
+Outcome SmsBox::save_box(std::u16string_view file_name) {
     return save_box_file(app_file_path(file_name));
 }
 
-SaveResult SmsBox::save_box_file(const fs::path& path) {
-    std::string error;
-    if (!may_save_to(path, error))
-        return {false, error};
+Outcome SmsBox::save_box_file(const fs::path& path) {
+    if (Outcome allowed = may_save_to(path); !allowed)
+        return allowed;
     return save_box_messages(path, sort_column_, sort_order_, messages_);
 }
 
-SaveResult save_box_messages(const fs::path& path, int32_t sort_column, int32_t sort_order,
-                             std::span<const SmsMessage> messages) {
+Outcome save_box_messages(const fs::path& path, int32_t sort_column, int32_t sort_order,
+                          std::span<const SmsMessage> messages) {
     return save_file_atomically(path, [&](const ChunkWriter& write) {
         return write_box_file(sort_column, sort_order, messages, write);
     });

@@ -48,15 +48,17 @@ struct LoadBoxResult {
     // yet (save_box then tries again and refuses to overwrite it).
     // Damaged: where a copy of the file as found was kept ("<file>.damaged-<n>").
     std::filesystem::path kept_aside;
-    std::string detail;     // Damaged, Unreadable: what was wrong
+    // Done for Missing and Loaded; else what was wrong, of kind Damaged,
+    // Unreadable or (UnknownHeader) BadInput.
+    Outcome outcome;
     bool upgraded = false;  // a version 1.00 file: saving writes it as 1.10
 };
 
 // Writes `messages` as a version 1.10 box file at `path`, atomically, as
 // SmsBox::save_box_file does once may_save_to allowed it: for a copy of a
 // box written away from its box.
-SaveResult save_box_messages(const std::filesystem::path& path, int32_t sort_column,
-                             int32_t sort_order, std::span<const SmsMessage> messages);
+Outcome save_box_messages(const std::filesystem::path& path, int32_t sort_column,
+                          int32_t sort_order, std::span<const SmsMessage> messages);
 
 class SmsBox {
   public:
@@ -79,12 +81,12 @@ class SmsBox {
     // leaves the old file whole and says why. Refuses to overwrite a file that
     // load_box found unreadable or of unknown header and could not move aside,
     // or could not read for want of memory.
-    SaveResult save_box(std::u16string_view file_name);
-    SaveResult save_box_file(const std::filesystem::path& path);
-    // What save_box_file checks before it writes `path`: false, and why, when
-    // the box must not be written there (see above). A file of unknown
+    Outcome save_box(std::u16string_view file_name);
+    Outcome save_box_file(const std::filesystem::path& path);
+    // What save_box_file checks before it writes `path`: Refused, and why,
+    // when the box must not be written there (see above). A file of unknown
     // header not moved aside yet is moved now.
-    bool may_save_to(const std::filesystem::path& path, std::string& error);
+    Outcome may_save_to(const std::filesystem::path& path);
 
     // Takes in the messages of this box's file as another writer left it
     // (quillet-cli get, an import): a message found in both keeps this box's

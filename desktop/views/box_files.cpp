@@ -26,7 +26,7 @@ QString kept_aside_text(const LoadBoxResult& result, const QString& missing) {
 // when it did.
 QString load_problem(BoxKind kind, const LoadBoxResult& result) {
     const QString name = to_qstring(box_file_name(kind));
-    const QString detail = QString::fromStdString(result.detail);
+    const QString detail = QString::fromStdString(result.outcome.what());
     const QString left = BoxFiles::tr("The file is left where it is and will not be saved over.");
     switch (result.status) {
         case LoadBoxResult::Status::UnknownHeader:
@@ -81,8 +81,8 @@ QStringList BoxFiles::told(const BoxSaveReport& report) {
                         nullptr, static_cast<int>(report.taken_in)));
     }
     QStringList failures;
-    for (const std::string& failure : report.failures)
-        failures << QString::fromStdString(failure);
+    for (const Outcome& failure : report.failures)
+        failures << QString::fromStdString(failure.what());
     return failures;
 }
 
@@ -144,11 +144,12 @@ bool BoxFiles::saved_elsewhere() {
     const BoxSaveReport report =
         QDir().mkpath(folder)
             ? library_.save_copy_to(std::filesystem::path(QFile::encodeName(folder).toStdString()))
-            : BoxSaveReport{.failures = {tr("The folder could not be made.").toStdString()}};
+            : BoxSaveReport{.failures = {Outcome::unwritable(
+                                tr("The folder could not be made.").toStdString())}};
     if (!report.failures.empty()) {
         show_message_box(&parent_,
                          tr("Unable to save your messages in %1.\nDetails:\n%2")
-                             .arg(folder, QString::fromStdString(report.failures.front())));
+                             .arg(folder, QString::fromStdString(report.outcome().what())));
         return false;
     }
     show_message_box(&parent_,

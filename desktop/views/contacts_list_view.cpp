@@ -18,11 +18,11 @@ constexpr std::string_view kSortKey = "contacts_sort";
 constexpr int kNameWidth = 180;
 constexpr int kNumberWidth = 100;
 
-void report_unsaved_settings(QWidget* parent, const SaveResult& result) {
-    if (result.ok)
+void report_unsaved_settings(QWidget* parent, const Outcome& result) {
+    if (result)
         return;
     show_message_box(parent, ContactsListView::tr("Could not save the settings.\nDetails:\n") +
-                                 QString::fromStdString(result.error));
+                                 QString::fromStdString(result.what()));
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ namespace {
 
 // Tells the user when "contacts.sql" was there but not read whole.
 void report_contacts_file(QWidget* parent, const LoadContactsResult& loaded) {
-    const QString detail = QString::fromStdString(loaded.detail);
+    const QString detail = QString::fromStdString(loaded.outcome.what());
     if (loaded.status == LoadContactsResult::Status::Unreadable) {
         show_message_box(parent, ContactsWindow::tr("The contacts file could not be read; the "
                                                     "list starts empty.\nDetails:\n%1")
@@ -123,10 +123,10 @@ void ContactsWindow::import_from_phone() {
         if (result.status == ImportContactsResult::Status::NoContacts)
             outcome = tr("Contact list Updated: the phone has no contacts.");
         if (result.status != ImportContactsResult::Status::LinkFailed) {
-            const SaveResult saved = contacts_.save_contacts(kContactsFileName);
-            if (!saved.ok) {
+            const Outcome saved = contacts_.save_contacts(kContactsFileName);
+            if (!saved) {
                 show_message_box(this, tr("Could not save the contacts file.\nDetails:\n") +
-                                           QString::fromStdString(saved.error));
+                                           QString::fromStdString(saved.what()));
                 outcome = tr("Contact list Updated, but not saved.");
             }
         }

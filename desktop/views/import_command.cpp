@@ -121,7 +121,7 @@ QString run_import_command(QWidget* parent, MessageLibrary& library, ContactsWin
         ProgressDialog progress(parent);
         run = importer.run(paths, false, &progress);
     }
-    if (run.cancelled)
+    if (run.outcome.kind() == Outcome::Kind::Cancelled)
         return ImportCommand::tr("Import cancelled: nothing was kept.");
     if (contacts != nullptr && run.contacts_added > 0)
         contacts->contacts_added();
@@ -133,9 +133,9 @@ QString run_import_command(QWidget* parent, MessageLibrary& library, ContactsWin
                                   static_cast<int>(run.contacts_added));
     for (const std::string& failure : run.failures)
         text << ImportCommand::tr("Not imported: %1").arg(QString::fromStdString(failure));
-    if (!run.save_error.empty())
+    if (!run.outcome)
         text << ImportCommand::tr("Nothing was kept: the boxes could not be saved.\nDetails:\n%1")
-                    .arg(QString::fromStdString(run.save_error));
+                    .arg(QString::fromStdString(run.outcome.what()));
     if (const QString possible = possible_lines(importer.folder(), run); !possible.isEmpty())
         text << possible;
     show_message_box(parent, text.join(QLatin1Char('\n')), QMessageBox::Information);

@@ -56,8 +56,8 @@ QString report_text(const MoveReport& r) {
     for (size_t i = 0; i < kKeptReasons; ++i)
         if (r.kept[i] > 0)
             lines << QStringLiteral("  ") + why[i].arg(r.kept[i]);
-    if (r.fault)
-        lines << MoveCommand::tr("Details:\n%1").arg(QString::fromStdString(*r.fault));
+    if (!r.outcome)
+        lines << MoveCommand::tr("Details:\n%1").arg(QString::fromStdString(r.outcome.what()));
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -106,7 +106,7 @@ QString run_move_command(QWidget* parent, MessageLibrary& library, DeviceOperati
     if (sink != nullptr)
         sink->set_progress(-1);
     show_message_box(parent, report_text(report),
-                     report.fault ? QMessageBox::Warning : QMessageBox::Information);
+                     !report.outcome ? QMessageBox::Warning : QMessageBox::Information);
     return MoveCommand::tr("%n messages moved to the PC", nullptr, as_int(report.moved));
 }
 

@@ -202,9 +202,9 @@ void OptionsForm::apply() {
                                    : settings_text(popup);
 
         const OptionsSaveResult saved = save_options(o);
-        if (!saved.file.ok)
+        if (!saved.file)
             show_message_box(this, tr("Could not save the settings.\nDetails:\n") +
-                                       QString::fromStdString(saved.file.error));
+                                       QString::fromStdString(saved.file.what()));
         else if (!saved.registry_written)
             show_message_box(this, tr("Could not change whether Quillet! starts on an ActiveSync "
                                       "connection."));

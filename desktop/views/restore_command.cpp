@@ -93,13 +93,13 @@ QString report_text(const RestoreReport& r) {
     if (r.contacts_refused > 0)
         lines << RestoreCommand::tr("%n contacts were not taken (the SIM is full).", nullptr,
                                     as_int(r.contacts_refused));
-    if (r.cancelled)
+    if (r.cancelled())
         lines << RestoreCommand::tr("Stopped: restore again to write the rest.");
-    if (r.fault) {
+    if (r.link_failed()) {
         lines << RestoreCommand::tr(
                      "The link failed: restore again to write the rest.\n"
                      "Details:\n%1")
-                     .arg(QString::fromStdString(*r.fault));
+                     .arg(QString::fromStdString(r.outcome.what()));
     }
     lines << RestoreCommand::tr("The next Get SMS shows them as the messages kept here.");
     return lines.join(QLatin1Char('\n'));
@@ -157,7 +157,7 @@ QString run_restore_command(QWidget* parent, const MessageLibrary& library,
     if (sink != nullptr)
         sink->set_status_text(u"");
     show_message_box(parent, report_text(report),
-                     report.fault ? QMessageBox::Warning : QMessageBox::Information);
+                     report.link_failed() ? QMessageBox::Warning : QMessageBox::Information);
     return RestoreCommand::tr("%n messages restored to the phone", nullptr, as_int(report.written));
 }
 

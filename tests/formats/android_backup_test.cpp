@@ -199,8 +199,8 @@ TEST(AndroidBackupTest, WritesTheFileInPiecesAndKeepsTheOldOneOnFailure) {
     for (int i = 0; i < 1000; ++i)
         b.inbox.append(message(long_text, "5550100", kLateEvening + i));
     const fs::path path = folders.data() / "backup.xml";
-    const AndroidBackupResult result = export_android_backup(path, {b.inbox, b.sent}, b.contacts);
-    ASSERT_TRUE(result.saved) << result.saved.error;
+    const AndroidBackupReport result = export_android_backup(path, {b.inbox, b.sent}, b.contacts);
+    ASSERT_TRUE(result.outcome) << result.outcome.what();
     EXPECT_EQ(result.counts.messages, 1000u);
     const std::string written = file_contents(path);
     EXPECT_GT(written.size(), 2'000'000u);
@@ -209,10 +209,10 @@ TEST(AndroidBackupTest, WritesTheFileInPiecesAndKeepsTheOldOneOnFailure) {
 
     {
         FileSizeLimit limit(100'000);  // a disk that fills up
-        const AndroidBackupResult failed =
+        const AndroidBackupReport failed =
             export_android_backup(path, {b.inbox, b.sent}, b.contacts);
-        EXPECT_FALSE(failed.saved);
-        EXPECT_FALSE(failed.saved.error.empty());
+        EXPECT_FALSE(failed.outcome);
+        EXPECT_FALSE(failed.outcome.what().empty());
     }
     EXPECT_EQ(file_contents(path), written);
     size_t files = 0;

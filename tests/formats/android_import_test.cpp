@@ -31,13 +31,12 @@ std::string sms(std::string_view type, std::string_view date, std::string_view b
 struct Read {
     RecordingSink sink;
     MemoryAttachments attachments;
-    ReadOutcome outcome;
+    ReadReport read;
 };
 
 void read_into(Read& r, const std::string& bytes) {
     TempFolder temp;
-    r.outcome =
-        read_android_backup(written(temp.path() / "any.name", bytes), r.sink, r.attachments);
+    r.read = read_android_backup(written(temp.path() / "any.name", bytes), r.sink, r.attachments);
 }
 
 // A whole message per row: what the file says and what is handed on.
@@ -102,7 +101,7 @@ TEST(AndroidImport, ReadsEachKindOfMessage) {
         SCOPED_TRACE(c.name);
         Read r;
         read_into(r, backup(c.element));
-        ASSERT_TRUE(r.outcome.ok) << r.outcome.error;
+        ASSERT_TRUE(r.read.outcome.ok()) << r.read.outcome.what();
         ASSERT_FALSE(r.sink.messages.empty());
         const ImportedMessage& m = r.sink.messages.back();
         EXPECT_EQ(m.received, c.received);
@@ -111,7 +110,7 @@ TEST(AndroidImport, ReadsEachKindOfMessage) {
         EXPECT_EQ(r.sink.text(r.sink.messages.size() - 1), c.text);
         EXPECT_EQ(m.time_ms, c.time_ms);
         EXPECT_FALSE(m.zoneless);
-        EXPECT_EQ(r.outcome.replaced, c.replaced);
+        EXPECT_EQ(r.read.replaced, c.replaced);
         EXPECT_TRUE(r.sink.skips.empty()) << r.sink.skips.front();
     }
 }
@@ -120,7 +119,7 @@ TEST(AndroidImport, AttachmentBytesArriveWhole) {
     Read r;
     read_into(r, backup("<mms date=\"1\" msg_box=\"1\"><parts><part ct=\"image/jpeg\" "
                         "name=\"a.jpg\" data=\"SGVs&#10;bG8s IHdvcmxk\"/></parts></mms>"));
-    ASSERT_TRUE(r.outcome.ok) << r.outcome.error;
+    ASSERT_TRUE(r.read.outcome.ok()) << r.read.outcome.what();
     EXPECT_EQ(r.attachments.files.at("a.jpg"), "Hello, world");
     ASSERT_EQ(r.sink.messages.at(0).attachments.size(), 1u);
     EXPECT_EQ(r.sink.messages[0].attachments[0].kind, "picture");
@@ -147,7 +146,7 @@ TEST(AndroidImport, SkipsWhatIsNotAMessageWithItsReason) {
         SCOPED_TRACE(why);
         Read r;
         read_into(r, backup(element + sms("1", "1", "kept")));
-        ASSERT_TRUE(r.outcome.ok) << r.outcome.error;
+        ASSERT_TRUE(r.read.outcome.ok()) << r.read.outcome.what();
         EXPECT_EQ(r.sink.skips, std::vector<std::string>{why});
         ASSERT_EQ(r.sink.messages.size(), 1u);
         EXPECT_EQ(r.sink.text(0), "kept");
@@ -158,13 +157,13 @@ TEST(AndroidImport, SkipsWhatIsNotAMessageWithItsReason) {
 TEST(AndroidImport, CountIsReportedNotTrusted) {
     Read r;
     read_into(r, backup(sms("1", "1", "only one"), "smses count=\"2147483647\""));
-    ASSERT_TRUE(r.outcome.ok);
-    EXPECT_EQ(r.outcome.announced, 2147483647u);
+    ASSERT_TRUE(r.read.outcome.ok());
+    EXPECT_EQ(r.read.announced, 2147483647u);
     EXPECT_EQ(r.sink.messages.size(), 1u);
     Read old;
     read_into(old, backup(sms("2", "1", "old root"), "allsms"));
-    EXPECT_TRUE(old.outcome.ok);
-    EXPECT_FALSE(old.outcome.announced);
+    EXPECT_TRUE(old.read.outcome.ok());
+    EXPECT_FALSE(old.read.announced);
     EXPECT_EQ(old.sink.messages.size(), 1u);
 }
 
@@ -199,7 +198,7 @@ TEST(AndroidImport, RefusesFilesThatAreNotMessagesWithAClearError) {
                             "</smses>");
     for (size_t i = 0; i < external.sink.messages.size(); ++i)
         EXPECT_EQ(external.sink.text(i).find(secret), std::string::npos);
-    ASSERT_EQ(external.sink.messages.size(), 2u) << external.outcome.error;
+    ASSERT_EQ(external.sink.messages.size(), 2u) << external.read.outcome.what();
     EXPECT_EQ(external.sink.text(0), "");
 
     for (const auto& [bytes, why] : cases) {
@@ -207,9 +206,9 @@ TEST(AndroidImport, RefusesFilesThatAreNotMessagesWithAClearError) {
         Read r;
         const auto start = std::chrono::steady_clock::now();
         read_into(r, bytes);
-        EXPECT_FALSE(r.outcome.ok);
-        EXPECT_NE(r.outcome.error.find(why), std::string::npos) << r.outcome.error;
-        EXPECT_EQ(r.outcome.error.find(secret), std::string::npos);
+        EXPECT_FALSE(r.read.outcome.ok());
+        EXPECT_NE(r.read.outcome.what().find(why), std::string::npos) << r.read.outcome.what();
+        EXPECT_EQ(r.read.outcome.what().find(secret), std::string::npos);
         for (size_t i = 0; i < r.sink.messages.size(); ++i)
             EXPECT_EQ(r.sink.text(i).find(secret), std::string::npos);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
@@ -220,8 +219,8 @@ TEST(AndroidImport, StopsAtOnceWhenCancelled) {
     Read r;
     r.sink.cancel_after = 0;
     read_into(r, backup(sms("1", "1", "x")));
-    EXPECT_FALSE(r.outcome.ok);
-    EXPECT_TRUE(r.outcome.cancelled);
+    EXPECT_FALSE(r.read.outcome.ok());
+    EXPECT_EQ(r.read.outcome.kind(), Outcome::Kind::Cancelled);
     EXPECT_TRUE(r.sink.messages.empty());
 }
 
@@ -257,8 +256,8 @@ TEST(AndroidImport, HugeValuesStayOutOfMemory) {
         const long peak_before = peak_kb();
         Read r;
         r.attachments.keep_bytes = false;
-        r.outcome = read_android_backup(path, r.sink, r.attachments);
-        ASSERT_TRUE(r.outcome.ok) << r.outcome.error;
+        r.read = read_android_backup(path, r.sink, r.attachments);
+        ASSERT_TRUE(r.read.outcome.ok()) << r.read.outcome.what();
         EXPECT_LT(peak_kb() - peak_before, 40 * 1024) << "peak memory grew too much";
         EXPECT_EQ(r.attachments.bytes_seen, c.attachment_bytes);
         EXPECT_EQ(r.sink.skips.size(), c.skip ? 1u : 0u);

@@ -69,9 +69,9 @@ TEST(ReadMessages, RefusesWhatIsNotReadHere) {
     for (const auto& [format, why] : cases) {
         RecordingSink sink;
         MemoryAttachments attachments;
-        const ReadOutcome outcome = read_messages(path, format, sink, attachments);
-        EXPECT_FALSE(outcome.ok);
-        EXPECT_NE(outcome.error.find(why), std::string::npos) << outcome.error;
+        const ReadReport read = read_messages(path, format, sink, attachments);
+        EXPECT_FALSE(read.outcome.ok());
+        EXPECT_NE(read.outcome.what().find(why), std::string::npos) << read.outcome.what();
         EXPECT_NE(format_name(format), "");
     }
 }
@@ -104,8 +104,8 @@ TEST(VcardImport, ReadsNamesAndNumbersOfEachCard) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<ImportedContact> cards;
-        const ReadOutcome outcome = read_vcards(written(temp.path() / "c", c.file), cards);
-        ASSERT_TRUE(outcome.ok) << outcome.error;
+        const ReadReport read = read_vcards(written(temp.path() / "c", c.file), cards);
+        ASSERT_TRUE(read.outcome.ok()) << read.outcome.what();
         ASSERT_EQ(cards.size(), c.cards.size());
         for (size_t i = 0; i < cards.size(); ++i) {
             EXPECT_EQ(cards[i].name, c.cards[i].name);
@@ -120,9 +120,9 @@ TEST(VcardImport, RefusesMoreCardsThanTheBound) {
     for (size_t i = 0; i <= kMaxImportedContacts; ++i)
         file += "BEGIN:VCARD\nFN:x\nEND:VCARD\n";
     std::vector<ImportedContact> cards;
-    const ReadOutcome outcome = read_vcards(written(temp.path() / "many", file), cards);
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_NE(outcome.error.find("100,000"), std::string::npos);
+    const ReadReport read = read_vcards(written(temp.path() / "many", file), cards);
+    EXPECT_FALSE(read.outcome.ok());
+    EXPECT_NE(read.outcome.what().find("100,000"), std::string::npos);
     EXPECT_TRUE(cards.empty());
 }
 

@@ -142,9 +142,9 @@ TEST(ExportTest, XmlKeepsSurrogatePairsAndReplacesLoneHalves) {
 TEST(ExportTest, ExportIntoAMissingFolderFailsAndSaysSo) {
     AppFolders folders;
     const SmsBox box(BoxKind::Inbox);
-    const SaveResult r = export_xml(folders.data() / "missing" / "out.xml", box, ContactList());
+    const Outcome r = export_xml(folders.data() / "missing" / "out.xml", box, ContactList());
     EXPECT_FALSE(r);
-    EXPECT_FALSE(r.error.empty());
+    EXPECT_FALSE(r.what().empty());
 }
 
 }  // namespace

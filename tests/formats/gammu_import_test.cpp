@@ -30,13 +30,13 @@ const std::string kHeader = "; This file format was designed for a test\n; Saved
 
 struct Read {
     RecordingSink sink;
-    ReadOutcome outcome;
+    ReadReport read;
 };
 
 Read read_gammu(std::string_view bytes) {
     TempFolder temp;
     Read r;
-    r.outcome = read_gammu_backup(written(temp.path() / "b", bytes), r.sink);
+    r.read = read_gammu_backup(written(temp.path() / "b", bytes), r.sink);
     return r;
 }
 
@@ -73,7 +73,7 @@ TEST(GammuImport, ReadsEachSectionAsAMessage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Read r = read_gammu(kHeader + section(c.keys) + "; Text shown for people\n");
-        ASSERT_TRUE(r.outcome.ok) << r.outcome.error;
+        ASSERT_TRUE(r.read.outcome.ok()) << r.read.outcome.what();
         ASSERT_EQ(r.sink.messages.size(), 1u);
         const ImportedMessage& m = r.sink.messages[0];
         EXPECT_EQ(m.received, c.received);
@@ -145,7 +145,7 @@ TEST(GammuImport, JoinsThePartsOfLongMessages) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Read r = read_gammu(c.file);
-        ASSERT_TRUE(r.outcome.ok);
+        ASSERT_TRUE(r.read.outcome.ok());
         std::vector<std::string> texts;
         for (size_t i = 0; i < r.sink.messages.size(); ++i)
             texts.push_back(r.sink.text(i));
@@ -192,8 +192,8 @@ TEST(GammuImport, TwoHundredThousandSectionsInBoundedMemory) {
     const auto path = written(temp.path() / "big", file);
     file = std::string();
     const long peak_before = peak_kb();
-    const ReadOutcome outcome = read_gammu_backup(path, sink);
-    EXPECT_TRUE(outcome.ok);
+    const ReadReport read = read_gammu_backup(path, sink);
+    EXPECT_TRUE(read.outcome.ok());
     EXPECT_EQ(sink.messages, 200'000u);
     EXPECT_EQ(sink.skips, 200'000u);
     EXPECT_LT(peak_kb() - peak_before, 16 * 1024);

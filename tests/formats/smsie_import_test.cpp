@@ -29,7 +29,7 @@ std::filesystem::path make_zip(const std::filesystem::path& path, const Entries&
 struct Read {
     RecordingSink sink;
     MemoryAttachments attachments;
-    ReadOutcome outcome;
+    ReadReport read;
 };
 
 Read read_zip(const Entries& entries) {
@@ -38,8 +38,8 @@ Read read_zip(const Entries& entries) {
     TempFolder temp;
     std::filesystem::create_directories(temp.path() / "zip");
     Read r;
-    r.outcome = read_smsie_zip(make_zip(temp.path() / "zip" / "export.zip", entries), r.sink,
-                               r.attachments);
+    r.read = read_smsie_zip(make_zip(temp.path() / "zip" / "export.zip", entries), r.sink,
+                            r.attachments);
     EXPECT_FALSE(std::filesystem::exists(temp.path() / "x"));
     return r;
 }
@@ -63,7 +63,7 @@ TEST(SmsIeImport, ReadsSmsAndMmsLines) {
                    "\n" +
                        kMms + "\n"},
                   {"data/PART_9", "JPEGBYTES"}});
-    ASSERT_TRUE(r.outcome.ok) << r.outcome.error;
+    ASSERT_TRUE(r.read.outcome.ok()) << r.read.outcome.what();
     ASSERT_EQ(r.sink.messages.size(), 3u);
     const struct {
         bool received, read;
@@ -134,11 +134,12 @@ TEST(SmsIeImport, SkipsAndRefusesWithAReason) {
         SCOPED_TRACE(c.name);
         const Read r = read_zip(c.entries);
         if (c.error) {
-            EXPECT_FALSE(r.outcome.ok);
-            EXPECT_NE(r.outcome.error.find(c.error), std::string::npos) << r.outcome.error;
+            EXPECT_FALSE(r.read.outcome.ok());
+            EXPECT_NE(r.read.outcome.what().find(c.error), std::string::npos)
+                << r.read.outcome.what();
             continue;
         }
-        ASSERT_TRUE(r.outcome.ok) << r.outcome.error;
+        ASSERT_TRUE(r.read.outcome.ok()) << r.read.outcome.what();
         EXPECT_EQ(r.sink.skips, std::vector<std::string>{c.skip});
         EXPECT_EQ(r.sink.text(0), "kept");
         for (const std::string& name : r.attachments.suggested)

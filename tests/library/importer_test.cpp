@@ -200,14 +200,14 @@ TEST_F(ImportFolders, AFolderImportsOnceAndUndoRemovesExactlyWhatItAdded) {
     taken.set_on_phone(1);
     inbox.remove_here(std::vector<size_t>{0});
     inbox.append(taken);
-    const UndoResult undone = importer_.undo(first.imports[0].id);
-    ASSERT_TRUE(undone.ok) << undone.error;
+    const UndoReport undone = importer_.undo(first.imports[0].id);
+    ASSERT_TRUE(undone.outcome.ok()) << undone.outcome.what();
     EXPECT_EQ(undone.removed, 5u);
     EXPECT_EQ(undone.kept, 1u);
     EXPECT_EQ(on_disk(BoxKind::Inbox), 2u);
     EXPECT_EQ(on_disk(BoxKind::SentItems), 0u);
     EXPECT_EQ(importer_.folder().record(first.imports[0].id)->state, ImportRecord::State::Undone);
-    EXPECT_FALSE(importer_.undo(first.imports[0].id).ok);
+    EXPECT_EQ(importer_.undo(first.imports[0].id).outcome.kind(), Outcome::Kind::Refused);
 }
 
 // Killed after the boxes were saved but before the import was marked done:
@@ -239,7 +239,7 @@ TEST_F(ImportFolders, OurOwnAndroidBackupImportsBackToTheSameMessages) {
     ASSERT_TRUE(export_android_backup(backup,
                                       {older.box(BoxKind::Inbox), older.box(BoxKind::SentItems)},
                                       ContactList(PhoneNumbers("DE")))
-                    .saved);
+                    .outcome);
     const ImportRun run = importer_.run({backup}, false);
     ASSERT_TRUE(run.ok()) << (run.failures.empty() ? "" : run.failures[0]);
     EXPECT_EQ(run.imports[0].format, "Android backup");

@@ -137,10 +137,11 @@ TEST_F(LibraryFolder, ABackgroundSaveLeavesAFileChangedMeanwhileAlone) {
     window.box(BoxKind::Inbox).set_read(1, 2);
     BackgroundSave save;
     save.start(folder_, {{&window.box(BoxKind::Inbox), inbox, as_read}}, nullptr);
-    const std::vector<BackgroundSave::Outcome> outcome = save.wait();
-    ASSERT_EQ(outcome.size(), 1u);
-    EXPECT_TRUE(outcome[0].changed_meanwhile);
-    EXPECT_FALSE(outcome[0].written);
+    const std::vector<BackgroundSave::Written> written = save.wait();
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_TRUE(written[0].changed_meanwhile);
+    EXPECT_FALSE(written[0].written);
+    EXPECT_TRUE(written[0].outcome.ok());
     EXPECT_EQ(read_back(inbox).size(), 4u);
     EXPECT_EQ(read_back(inbox)[2].read(), 0);
 }

@@ -125,7 +125,7 @@ TEST_F(MoveToPc, DeletesOnlyProvenChosenMessagesAndReportsTheRest) {
     ASSERT_TRUE(move.prove(report));
     deliver("text 0", 1);
     move.delete_proven(report, nullptr);
-    EXPECT_FALSE(report.fault) << *report.fault;
+    EXPECT_TRUE(report.outcome.ok()) << report.outcome.what();
     EXPECT_FALSE(report.unchecked);
     EXPECT_EQ(report.moved, 4u);
     EXPECT_EQ(report.kept_for(KeptReason::NotProvenKept), 1u);
@@ -170,8 +170,9 @@ TEST_F(MoveToPc, AFaultBeforeTheDeletionsDeletesNothing) {
             ASSERT_TRUE(other.save_changed().ok());
             move.delete_proven(report, nullptr);
         }
-        ASSERT_TRUE(report.fault);
-        EXPECT_NE(report.fault->find("nothing was deleted"), std::string::npos) << *report.fault;
+        ASSERT_FALSE(report.outcome.ok());
+        EXPECT_NE(report.outcome.what().find("nothing was deleted"), std::string::npos)
+            << report.outcome.what();
         EXPECT_EQ(report.moved, 0u);
         EXPECT_EQ(on_phone(), "12345");
     }
@@ -185,8 +186,8 @@ TEST_F(MoveToPc, UnpluggedDuringTheDeletionsTheRestStays) {
     choice.boxes = {true, false, false};
     PhoneMove move(library_, device, choice, kNow);
     const MoveReport report = move.run(Options{}, nullptr);
-    ASSERT_TRUE(report.fault);
-    EXPECT_NE(report.fault->find("went away"), std::string::npos) << *report.fault;
+    ASSERT_FALSE(report.outcome.ok());
+    EXPECT_NE(report.outcome.what().find("went away"), std::string::npos) << report.outcome.what();
     EXPECT_TRUE(report.unchecked);
     EXPECT_EQ(report.moved, 2u);
     EXPECT_EQ(report.kept_for(KeptReason::LinkLost), 3u);
@@ -212,7 +213,7 @@ TEST_F(MoveToPc, StoppedOrChangedMessagesStayOnThePhone) {
     EditedOnPhone edited(link_, world_, -1);
     PhoneMove move(library_, edited, choice, kNow);
     const MoveReport report = move.run(Options{}, nullptr);
-    EXPECT_FALSE(report.fault);
+    EXPECT_TRUE(report.outcome.ok());
     EXPECT_EQ(report.moved, 2u);
     EXPECT_EQ(report.kept_for(KeptReason::ChangedOnPhone), 1u);
     EXPECT_EQ(on_phone(), "3");

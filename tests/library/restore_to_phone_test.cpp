@@ -68,7 +68,7 @@ TEST_F(RestoreToPhone, PhoneAMovedToThePcThenRestoredOntoPhoneBHoldsOneCopyOfEac
     older.older_than_days = 30;
     PhoneMove move(library_, *link_, older);
     const MoveReport moved = move.run(Options{}, nullptr);
-    ASSERT_FALSE(moved.fault) << *moved.fault;
+    ASSERT_TRUE(moved.outcome.ok()) << moved.outcome.what();
     EXPECT_EQ(moved.moved, 3u);
     EXPECT_EQ(on_phone_in(BoxKind::Inbox), 1u);  // "code 1234", today's
 
@@ -85,13 +85,12 @@ TEST_F(RestoreToPhone, PhoneAMovedToThePcThenRestoredOntoPhoneBHoldsOneCopyOfEac
     int asked = 0;
     const RestoreReport cut =
         first.write(first.plan(nullptr), nullptr, [&](size_t) { return ++asked > 1; });
-    EXPECT_TRUE(cut.cancelled);
+    EXPECT_TRUE(cut.cancelled());
     EXPECT_EQ(cut.written, 3u);
 
     PhoneRestore again(library_, *link_, everything);
     const RestoreReport rest = again.run(nullptr);
-    ASSERT_FALSE(rest.fault) << *rest.fault;
-    EXPECT_FALSE(rest.unsupported);
+    ASSERT_TRUE(rest.outcome.ok()) << rest.outcome.what();
     EXPECT_EQ(rest.written, 1u);
     EXPECT_EQ(rest.already_on_phone, 3u);
     EXPECT_EQ(rest.contacts_written, 1u);
@@ -164,9 +163,8 @@ TEST(RestoreToOlderAgent, SaysItCannotAndSendsNoWrite) {
 
     PhoneRestore restore(library, link, RestoreChoice{});
     const RestoreReport report = restore.run(nullptr);
-    EXPECT_TRUE(report.unsupported);
+    EXPECT_EQ(report.outcome.kind(), Outcome::Kind::Refused);
     EXPECT_EQ(report.written, 0u);
-    EXPECT_FALSE(report.fault);
     // The link is still in step: a later exchange works.
     EXPECT_EQ(link.known_commands(), kCommandsBeforeRestore);
     EXPECT_FALSE(write_seen);

@@ -312,7 +312,7 @@ TEST(ContactsFileTest, DamagedFilesKeepTheCompleteRecords) {
         ContactList list;
         const LoadContactsResult r = list.load_contacts(u"contacts.sql");
         EXPECT_EQ(r.status, LoadContactsResult::Status::Damaged);
-        EXPECT_FALSE(r.detail.empty());
+        EXPECT_FALSE(r.outcome.what().empty());
         EXPECT_EQ(list.count(), c.kept);
     }
     AppFolders folders;
@@ -329,7 +329,7 @@ TEST(ContactsFileTest, SaveThatCannotWriteLeavesTheOldFileWhole) {
     const std::string old = file_contents(folders.data() / "contacts.sql");
     for (int i = 0; i < 40; ++i)
         list.append(make_contact("more", std::to_string(i)));
-    SaveResult r;
+    Outcome r;
     {
         FileSizeLimit limit(256);
         r = list.save_contacts(u"contacts.sql");

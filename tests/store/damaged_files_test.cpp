@@ -85,7 +85,7 @@ TEST(WrongCountTest, EveryCompleteRecordOfABoxIsReadAndSaved) {
         SmsBox box(BoxKind::SentItems);
         const LoadBoxResult r = box.load_box(u"sent1.sms");
         EXPECT_EQ(r.status, LoadBoxResult::Status::Damaged);
-        EXPECT_FALSE(r.detail.empty());
+        EXPECT_FALSE(r.outcome.what().empty());
         EXPECT_EQ(r.records, c.records);
         ASSERT_EQ(r.kept_aside, folders.data() / "sent1.sms.damaged-1");
         EXPECT_EQ(file_contents(r.kept_aside), c.bytes);
@@ -135,7 +135,7 @@ TEST(WrongCountTest, EveryCompleteContactIsReadAndTheFileKeptAside) {
         ContactList list;
         const LoadContactsResult r = list.load_contacts(u"contacts.sql");
         EXPECT_EQ(r.status, LoadContactsResult::Status::Damaged);
-        EXPECT_FALSE(r.detail.empty());
+        EXPECT_FALSE(r.outcome.what().empty());
         EXPECT_EQ(list.count(), c.records);
         ASSERT_EQ(r.kept_aside, folders.data() / "contacts.sql.damaged-1");
         EXPECT_EQ(file_contents(r.kept_aside), c.bytes);
@@ -193,8 +193,8 @@ TEST(SettingsFileTest, AnUnreadableFileKeepsAllItsKeys) {
     EXPECT_FALSE(load_options(options));
     const OptionsSaveResult saved = save_options(options);
     EXPECT_FALSE(saved);
-    EXPECT_NE(saved.file.error.find("could not be read"), std::string::npos);
-    const SaveResult sort = update_config(
+    EXPECT_NE(saved.file.what().find("could not be read"), std::string::npos);
+    const Outcome sort = update_config(
         "options.cfg", [](ConfigList& list) { list.set_bool("contacts_sort", false); });
     EXPECT_FALSE(sort);
     EXPECT_EQ(fs::file_size(file), kMaxWholeFile + 1);
@@ -232,9 +232,9 @@ TEST(OutOfMemoryTest, ABoxTooLargeForMemoryIsReportedAndKept) {
         SmsBox box(BoxKind::Inbox);
         const LoadBoxResult r = box.load_box(u"inbox1.sms");
         const bool reported = r.status == LoadBoxResult::Status::Unreadable &&
-                              r.detail.find("memory") != std::string::npos &&
+                              r.outcome.what().find("memory") != std::string::npos &&
                               r.kept_aside.empty() && box.count() == 0;
-        const bool refused = !box.save_box(u"inbox1.sms").ok;
+        const bool refused = !box.save_box(u"inbox1.sms").ok();
         ::_exit(reported && refused ? 0 : 1);
     }
     int status = 0;

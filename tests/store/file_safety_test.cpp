@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "desktop/formats/csv_xml_export.h"
+#include "desktop/store/box_file.h"
 #include "desktop/store/contact_list.h"
 #include "desktop/store/options.h"
 #include "desktop/store/safe_file.h"
@@ -58,17 +59,17 @@ SmsBox box_of(int n) {
 // Every kind of file the program saves: boxes, settings, contacts, exports.
 std::vector<std::pair<const char*, std::function<bool()>>> every_save(const AppFolders& folders) {
     return {
-        {"box", [] { return box_of(3).save_box(u"inbox1.sms").ok; }},
-        {"settings", [] { return save_options(Options()).file.ok; }},
+        {"box", [] { return box_of(3).save_box(u"inbox1.sms").ok(); }},
+        {"settings", [] { return save_options(Options()).file.ok(); }},
         {"contacts",
          [] {
              ContactList list;
              list.append(make_contact("Amy", "1"));
-             return list.save_contacts(u"contacts.sql").ok;
+             return list.save_contacts(u"contacts.sql").ok();
          }},
         {"export",
          [&folders] {
-             return export_csv(folders.data() / "out.csv", box_of(2), ContactList()).ok;
+             return export_csv(folders.data() / "out.csv", box_of(2), ContactList()).ok();
          }},
     };
 }
@@ -79,6 +80,56 @@ fs::path saved_file(const AppFolders& folders, std::string_view kind) {
                                                            {"contacts", "contacts.sql"},
                                                            {"export", "out.csv"}};
     return folders.data() / names.at(kind);
+}
+
+// Each failing read or save says which kind of failure it is, and its line
+// names what failed and why: the front ends tell the user from these alone.
+TEST(FailureKindTest, EachFailingStepSaysItsKindAndWhy) {
+    TempFolder dir;
+    const fs::path fifo = dir.path() / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directory(dir.path() / "folder");
+    write_file(dir.path() / "big", std::string(100, 'x'));
+    write_file(dir.path() / "inbox1.sms", "not a box file of any version");
+    write_file(dir.path() / "sent1.sms",
+               std::string(kBoxHeader110) + le32(0) + le32(0) + le32(3) + "cut");
+    const auto read = [](const fs::path& path, uintmax_t most = kMaxWholeFile) {
+        std::string out;
+        return read_data_file(path, out, most);
+    };
+    const auto load = [&dir](const char* name) {
+        SmsBox box(BoxKind::Inbox);
+        return box.load_box_file(dir.path() / name).outcome;
+    };
+    const struct {
+        const char* step;
+        Outcome outcome;
+        Outcome::Kind kind;
+        std::string_view says;
+    } cases[] = {
+        {"save into no folder", save_file_atomically(dir.path() / "no/x", "x"),
+         Outcome::Kind::Unwritable, "no/x"},
+        {"save over a FIFO", save_file_atomically(fifo, "x"), Outcome::Kind::Refused,
+         "not a regular file"},
+        {"save over a folder", save_file_atomically(dir.path() / "folder", "x"),
+         Outcome::Kind::Refused, "folder"},
+        {"read nothing", read(dir.path() / "none"), Outcome::Kind::Missing, "No such file"},
+        {"read a folder", read(dir.path() / "folder"), Outcome::Kind::Unreadable,
+         "not a regular file"},
+        {"read too much", read(dir.path() / "big", 10), Outcome::Kind::Unreadable,
+         "larger than 10 bytes"},
+        {"load an unknown box", load("inbox1.sms"), Outcome::Kind::BadInput, "known version"},
+        {"load a cut box", load("sent1.sms"), Outcome::Kind::Damaged, "record 1"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(c.outcome) << c.step;
+        EXPECT_EQ(c.outcome.kind(), c.kind) << c.step << ": " << c.outcome.what();
+        EXPECT_FALSE(c.outcome.what().empty()) << c.step;
+        EXPECT_NE(c.outcome.what().find(c.says), std::string::npos)
+            << c.step << ": " << c.outcome.what();
+    }
+    EXPECT_TRUE(read(dir.path() / "big").ok());
+    EXPECT_EQ(save_file_atomically(dir.path() / "big", "y").what(), "");
 }
 
 TEST(SaveModeTest, NewFilesFollowTheUmaskAndReplacedFilesKeepTheirMode) {

@@ -87,14 +87,14 @@ TEST(SafeFileTest, FailedSaveLeavesTheOldFileAndSaysWhy) {
     fs::create_directory(p);
     fs::path inside = p / "keep";
     std::ofstream(inside) << "kept";
-    const SaveResult r = save_file_atomically(p, std::string_view("new"));
+    const Outcome r = save_file_atomically(p, std::string_view("new"));
     EXPECT_FALSE(r);
-    EXPECT_NE(r.error.find("blocked"), std::string::npos);
+    EXPECT_NE(r.what().find("blocked"), std::string::npos);
     EXPECT_EQ(file_contents(inside), "kept");
     // No temporary file is left behind.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 
-    const SaveResult missing =
+    const Outcome missing =
         save_file_atomically(dir.path() / "no/such/folder/x", std::string_view("x"));
     EXPECT_FALSE(missing);
 }

@@ -108,14 +108,14 @@ TEST(OutOfMemorySaveTest, ASaveThatRunsOutKeepsTheFileInPlace) {
     TempFolder dir;
     const fs::path file = dir.path() / "inbox1.sms";
     write_file(file, "the old contents");
-    const SaveResult saved = save_file_atomically(file, [](const ChunkWriter& write) {
+    const Outcome saved = save_file_atomically(file, [](const ChunkWriter& write) {
         const std::string half = "half of the new";
         write(std::span(reinterpret_cast<const uint8_t*>(half.data()), half.size()));
         throw std::bad_alloc();
         return true;
     });
     EXPECT_FALSE(saved);
-    EXPECT_NE(saved.error.find("memory"), std::string::npos) << saved.error;
+    EXPECT_NE(saved.what().find("memory"), std::string::npos) << saved.what();
     EXPECT_EQ(file_contents(file), "the old contents");
     size_t files = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path()))

@@ -239,7 +239,7 @@ TEST(OptionsTest, ASaveThatCannotWriteLeavesTheOldFileWholeAndSaysSo) {
         r = save_options(options);
     }
     EXPECT_FALSE(r);
-    EXPECT_NE(r.file.error.find("options.cfg"), std::string::npos);
+    EXPECT_NE(r.file.what().find("options.cfg"), std::string::npos);
     EXPECT_EQ(file_contents(folders.data() / "options.cfg"), "contacts_sort = 1\r\n");
 }
 

@@ -183,7 +183,7 @@ TEST(BoxFileTest, DamagedFilesKeepTheCompleteRecordsBeforeTheDamage) {
         SmsBox box(BoxKind::Inbox);
         const LoadBoxResult r = box.load_box(u"inbox1.sms");
         EXPECT_EQ(r.status, LoadBoxResult::Status::Damaged);
-        EXPECT_FALSE(r.detail.empty());
+        EXPECT_FALSE(r.outcome.what().empty());
         EXPECT_EQ(box.count(), c.kept);
         EXPECT_EQ(r.records, c.kept);
         ASSERT_EQ(r.kept_aside, folders.data() / "inbox1.sms.damaged-1");
@@ -315,13 +315,13 @@ TEST(BoxFileTest, SaveThatCannotWriteLeavesTheOldFileWhole) {
 
     for (int i = 0; i < 50; ++i)
         box.append(message(std::u16string(100, u'n'), "2", kTime));
-    SaveResult r;
+    Outcome r;
     {
         FileSizeLimit limit(512);
         r = box.save_box(u"inbox1.sms");
     }
     EXPECT_FALSE(r);
-    EXPECT_NE(r.error.find("inbox1.sms"), std::string::npos);
+    EXPECT_NE(r.what().find("inbox1.sms"), std::string::npos);
     EXPECT_EQ(file_contents(file), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(folders.data()), fs::directory_iterator()), 1);
 }
@@ -329,9 +329,9 @@ TEST(BoxFileTest, SaveThatCannotWriteLeavesTheOldFileWhole) {
 TEST(BoxFileTest, SaveIntoAMissingFolderFailsAndSaysSo) {
     AppFolders folders;
     SmsBox box(BoxKind::Inbox);
-    const SaveResult r = box.save_box(u"no-such-folder/inbox1.sms");
+    const Outcome r = box.save_box(u"no-such-folder/inbox1.sms");
     EXPECT_FALSE(r);
-    EXPECT_FALSE(r.error.empty());
+    EXPECT_FALSE(r.what().empty());
 }
 
 // Large boxes are read and written in pieces: records that cross the pieces'

@@ -102,7 +102,7 @@ class MainTrayTest : public QObject {
         ConfigList settings;
         settings.set_bool("minimize_on_open", true);
         settings.set_bool("minimize_to_tray", true);
-        QVERIFY(settings.save_config("options.cfg").ok);
+        QVERIFY(settings.save_config("options.cfg").ok());
         RunningFrame f;
         QVERIFY(f->tray_notice().in_tray());
         QVERIFY(!f->isVisible());
@@ -112,7 +112,7 @@ class MainTrayTest : public QObject {
     void startingMinimisedToTheTaskbar() {
         ConfigList settings;
         settings.set_bool("minimize_on_open", true);
-        QVERIFY(settings.save_config("options.cfg").ok);
+        QVERIFY(settings.save_config("options.cfg").ok());
         RunningFrame f;
         QVERIFY(f->isMinimized());
         QVERIFY(!f->tray_notice().in_tray());

@@ -256,7 +256,7 @@ class MainWindowTest : public QObject {
         QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--sample")}));
         ConfigList settings;
         settings.set_bool("sync_on_open", true);
-        QVERIFY(settings.save_config("options.cfg").ok);
+        QVERIFY(settings.save_config("options.cfg").ok());
         RunningFrame f;
         QVERIFY(f->inbox().count() > 0);
         QCOMPARE(f->list_view().list_model().rowCount(), static_cast<int>(f->inbox().count()));
@@ -268,7 +268,7 @@ class MainWindowTest : public QObject {
         QVERIFY(env_->phone({QStringLiteral("unplug")}));
         ConfigList settings;
         settings.set_bool("sync_on_open", true);
-        QVERIFY(settings.save_config("options.cfg").ok);
+        QVERIFY(settings.save_config("options.cfg").ok());
         RunningFrame f(1000);
         const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
         QCOMPARE(boxes.size(), size_t{1});

@@ -95,7 +95,7 @@ class MemoryPressureTest : public QObject {
         SmsMessage on_phone = scene_message(kPhoneNumber, u"zero", kPhoneTime);
         on_phone.set_on_phone(1);
         box.append(on_phone);
-        QVERIFY(box.save_box_file(inbox_file().toStdString()).ok);
+        QVERIFY(box.save_box_file(inbox_file().toStdString()).ok());
     }
 
     static void trigger(MainFrame& frame, const char* action) {

@@ -44,10 +44,10 @@ class ArchiveStagingTest : public QObject {
         const QString planted =
             dir_->filePath(QStringLiteral(".archive.partial-%1").arg(::getpid()));
         QVERIFY(QFile::link(dir_->filePath(QStringLiteral("victim")), planted));
-        const ArchiveResult r =
+        const ArchiveReport r =
             write_archive(dir_->filePath(QStringLiteral("archive")), {inbox_, sent_, &deleted_},
                           ContactList(), QLocale::c());
-        QVERIFY2(r.ok(), qPrintable(r.error));
+        QVERIFY2(r.outcome.ok(), r.outcome.what().c_str());
         QVERIFY(QFile::exists(victim_file_));
         QCOMPARE(QDir(dir_->filePath(QStringLiteral("victim"))).count(),
                  3u);  // ".", "..", keep.txt
@@ -56,13 +56,13 @@ class ArchiveStagingTest : public QObject {
     void aFailedRunRemovesOnlyWhatItMade() {
         // Someone else takes the final name while the archive is filled.
         const QString target = dir_->filePath(QStringLiteral("taken"));
-        const ArchiveResult r = write_archive(
+        const ArchiveReport r = write_archive(
             target, {inbox_, sent_, &deleted_}, ContactList(), QLocale::c(), [&](size_t, size_t) {
                 QDir(dir_->path()).mkdir(QStringLiteral("taken"));
                 QFile other(target + QStringLiteral("/theirs.txt"));
                 QVERIFY(other.open(QIODevice::WriteOnly));
             });
-        QVERIFY(!r.ok());
+        QVERIFY(!r.outcome.ok());
         QVERIFY(QFile::exists(target + QStringLiteral("/theirs.txt")));
         QVERIFY(QFile::exists(victim_file_));
         QCOMPARE(

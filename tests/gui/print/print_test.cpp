@@ -67,7 +67,7 @@ class PrintTest : public QObject {
         const QString path = dir_.filePath(QStringLiteral("nora.pdf"));
         const QString title = correspondent_title(u"Nora Weiss", c.number);
         QCOMPARE(title, QStringLiteral("Nora Weiss (+4915112345678)"));
-        QCOMPARE(write_conversation_pdf(path, {title, &c}, locale), QString());
+        QVERIFY(write_conversation_pdf(path, {title, &c}, locale).ok());
 
         const QString text = pdf_text(path);
         QVERIFY2(!text.isEmpty(), "pdftotext could not read the file");
@@ -98,7 +98,7 @@ class PrintTest : public QObject {
         const Correspondence c = correspondence_with("5550100", {inbox, sent}, PhoneNumbers("DE"));
         const QLocale us(QLocale::English, QLocale::UnitedStates);
         const QString path = dir_.filePath(QStringLiteral("long.pdf"));
-        QCOMPARE(write_conversation_pdf(path, {QStringLiteral("5550100"), &c}, us), QString());
+        QVERIFY(write_conversation_pdf(path, {QStringLiteral("5550100"), &c}, us).ok());
         const QString text = pdf_text(path);
         const QString info = run(QStringLiteral("pdfinfo"), {path});
         QVERIFY2(info.contains(QStringLiteral("(letter)")), qPrintable(info));
@@ -137,8 +137,8 @@ class PrintTest : public QObject {
         const Correspondence conversation =
             correspondence_with("+4915112345678", {inbox, sent, nullptr}, PhoneNumbers("DE"));
         const QString path = dir_.filePath(QStringLiteral("scripts.pdf"));
-        QCOMPARE(write_conversation_pdf(path, {QStringLiteral("x"), &conversation}, QLocale::c()),
-                 QString());
+        QVERIFY(
+            write_conversation_pdf(path, {QStringLiteral("x"), &conversation}, QLocale::c()).ok());
         QVERIFY(pdf_text(path).contains(QStringLiteral("\u26BD")));
         QVERIFY(run(QStringLiteral("pdffonts"), {path}).contains(QStringLiteral("Symbola")));
         // Each word with its box: <word xMin="..." ...>text</word>.
@@ -169,10 +169,12 @@ class PrintTest : public QObject {
     void failedWriteSaysWhyAndAnEmptyConversationPrints() {
         const Correspondence c;
         const QString missing = dir_.filePath(QStringLiteral("no/such/folder/x.pdf"));
-        QVERIFY(
-            !write_conversation_pdf(missing, {QStringLiteral("x"), &c}, QLocale::c()).isEmpty());
+        const Outcome failed =
+            write_conversation_pdf(missing, {QStringLiteral("x"), &c}, QLocale::c());
+        QCOMPARE(failed.kind(), Outcome::Kind::Unwritable);
+        QVERIFY(failed.what().find("x.pdf") != std::string::npos);
         const QString path = dir_.filePath(QStringLiteral("empty.pdf"));
-        QCOMPARE(write_conversation_pdf(path, {QStringLiteral("12"), &c}, QLocale::c()), QString());
+        QVERIFY(write_conversation_pdf(path, {QStringLiteral("12"), &c}, QLocale::c()).ok());
         QVERIFY(pdf_text(path).contains(QStringLiteral("No messages.")));
     }
 
@@ -197,12 +199,12 @@ class PrintTest : public QObject {
         const QString folder = dir_.filePath(QStringLiteral("archive"));
         const mode_t old_mask = ::umask(027);
         std::vector<size_t> progress;
-        const ArchiveResult r =
+        const ArchiveReport r =
             write_archive(folder, {inbox, sent, &deleted}, contacts,
                           QLocale(QLocale::English, QLocale::UnitedKingdom),
                           [&](size_t done, size_t) { progress.push_back(done); });
         ::umask(old_mask);
-        QVERIFY2(r.ok(), qPrintable(r.error));
+        QVERIFY2(r.outcome.ok(), r.outcome.what().c_str());
         QCOMPARE(r.messages, size_t{4});  // the group message once per recipient
         QCOMPARE(r.cards, size_t{2});
         QCOMPARE(r.conversations, size_t{3});
@@ -233,16 +235,16 @@ class PrintTest : public QObject {
         QVERIFY(!nora.contains(QStringLiteral("Your code")));
 
         // Never into an existing folder; a failure leaves nothing behind.
-        const ArchiveResult again =
+        const ArchiveReport again =
             write_archive(folder, {inbox, sent, &deleted}, contacts, QLocale::c());
-        QVERIFY(!again.ok());
+        QVERIFY(!again.outcome.ok());
         QFile blocker(dir_.filePath(QStringLiteral("file")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        const ArchiveResult blocked =
+        const ArchiveReport blocked =
             write_archive(dir_.filePath(QStringLiteral("file/archive")), {inbox, sent, &deleted},
                           contacts, QLocale::c());
-        QVERIFY(!blocked.ok());
+        QVERIFY(!blocked.outcome.ok());
         QCOMPARE(QDir(dir_.path())
                      .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
                      .size(),

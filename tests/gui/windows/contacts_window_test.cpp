@@ -33,7 +33,7 @@ void save_contacts_file(std::initializer_list<Contact> contacts) {
     ContactList list;
     for (const Contact& c : contacts)
         list.append(c);
-    QVERIFY(list.save_contacts(kContactsFileName).ok);
+    QVERIFY(list.save_contacts(kContactsFileName).ok());
 }
 
 QStringList column(QAbstractItemModel& model, int col) {

@@ -107,7 +107,7 @@ class WindowScreensTest : public QObject {
               make_contact("Smith,Bob", "+44 20 7946 0000"), make_contact("Mum", "0303 1234"),
               make_contact("Garcia,Lucia", "+34 600 123 456")})
             list.append(c);
-        QVERIFY(list.save_contacts(kContactsFileName).ok);
+        QVERIFY(list.save_contacts(kContactsFileName).ok());
     }
     void cleanup() {
         QApplication::setPalette(light_);
