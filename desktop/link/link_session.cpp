@@ -161,8 +161,11 @@ int SmartphoneSmsConnect::init() {
     log("SPC init");
     std::lock_guard guard(lock_);
     if (gate_) {
-        if (const std::optional<ORX_Exception> refusal = gate_())
+        if (const std::optional<ORX_Exception> refusal = gate_()) {
+            // The caller waiting in connect() hears why.
+            note_setup_problem(*refusal);
             throw *refusal;
+        }
     }
     try {
         log("SPC init() open rapi");

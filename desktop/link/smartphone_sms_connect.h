@@ -62,8 +62,9 @@ enum class LinkState : int32_t {
 using NewMessageCallback = std::function<void()>;
 
 // Asked under the link lock before every set-up: nothing lets it go on, a
-// failure refuses it, thrown as the set-up's failure (the program uses it
-// to leave the phone to "quillet-cli get" while that one runs).
+// failure refuses it, thrown as the set-up's failure and told by connect()
+// (the program uses it to leave the phone to "quillet-cli get" while that
+// one runs).
 using SetUpGate = std::function<std::optional<ORX_Exception>()>;
 
 class SmartphoneSmsConnect : public DeviceOperations {
@@ -80,8 +81,9 @@ class SmartphoneSmsConnect : public DeviceOperations {
     // Returns at once when CONNECTED. Otherwise asks the sentinel for a link
     // (PLEASE_CONNECT) and waits for it; throws "Could not connect" when it
     // is not CONNECTED within the settings' connect wait, followed by the
-    // reason when the link's port is held by another program. Never sets
-    // the link up itself, and never waits for the link lock.
+    // reason when the link's port is held by another program or the gate
+    // refused the set-up. Never sets the link up itself, and never waits
+    // for the link lock.
     void connect();
     // The whole set-up under the link lock: open_rapi, listen_for_agent,
     // install_soft, run_remote_exe, accept_agent; then CONNECTED. Returns 0, or 1 without
