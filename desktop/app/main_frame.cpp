@@ -16,6 +16,7 @@
 #include "desktop/views/box_files.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/contacts_window.h"
+#include "desktop/views/engine_texts.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/help_window.h"
 #include "desktop/views/html_form_view.h"
@@ -228,7 +229,7 @@ void MainFrame::start_up() {
     started_ = true;
     // Before any data file is read: an earlier run's files may still be in
     // the program folder.
-    const std::u16string moved = data_move_notice(library_.open_user_folder());
+    const DataMoveReport moved = library_.open_user_folder();
     load_options(options_);
     program_log().open("logfile.txt");
     program_log().log_line("===\nQuillet! started");
@@ -242,9 +243,9 @@ void MainFrame::start_up() {
     Importer(library_, nullptr).finish_interrupted();
     origins_.emplace(library_.folder());
     html_view_->set_origins(&*origins_);
-    if (!moved.empty()) {
-        program_log().log_line(to_utf8(moved));
-        status_->set_status_text(moved);
+    if (moved.outcome != DataMoveReport::Outcome::Nothing) {
+        program_log().log_line(to_utf8(data_move_notice(moved)));
+        status_->show(shown_data_move(moved));
     }
     create_side_windows();
     show_box(BoxKind::Inbox);

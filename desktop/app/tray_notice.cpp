@@ -199,7 +199,7 @@ void TrayNotice::fetched(int arrived, const std::optional<SmsMessage>& newest) {
                       : tr("%n new messages, the latest from %1", nullptr, count_).arg(sender);
     }
     const QString body = arrived > 0 ? first_line(newest_.text_view())
-                                     : shown_engine_text(options_.popup_message_text);
+                                     : shown_popup_text(options_.popup_message_text);
     notifier_->notify(summary, body);
 }
 
@@ -210,7 +210,7 @@ void TrayNotice::show_arrived_message() {
 }
 
 void TrayNotice::show_notice_box() {
-    QString text = shown_engine_text(options_.popup_message_text);
+    QString text = shown_popup_text(options_.popup_message_text);
     if (!sender_.isEmpty()) {
         text += QStringLiteral("\n\n");
         text += count_ == 1

@@ -46,7 +46,7 @@ QAction* named_action(QAction* action, const char* name, const QString& prompt =
 void send_one(DeviceOperations& phone, const SmsMessage& message) {
     if (phone.send_sms(message.to_wire()))
         return;
-    throw ORX_Exception(u"OnDeviceError: could not send sms to " + from_ansi(message.number()));
+    throw ORX_Exception(ORX_Exception::Kind::NotSent, from_ansi(message.number()));
 }
 
 }  // namespace

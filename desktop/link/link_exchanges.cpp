@@ -170,8 +170,7 @@ bool SmartphoneSmsConnect::send_sms(const SmsWireRecord& record) {
     }
     if (reply[0] == kReplySent)
         return true;
-    throw ORX_Exception(u"OnDeviceError: could not send sms to " +
-                        from_ansi(text_field(record.address)));
+    throw ORX_Exception(ORX_Exception::Kind::NotSent, from_ansi(text_field(record.address)));
 }
 
 bool SmartphoneSmsConnect::delete_on_device(BoxKind kind, const SmsWireRecord& record) {

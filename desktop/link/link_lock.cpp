@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "desktop/store/orx_exception.h"
+#include "protocol/text_codec.h"
+
 namespace quillet {
 namespace {
 
@@ -142,17 +145,17 @@ std::string LinkLock::other_holder() const {
 }
 
 SetUpGate program_set_up_gate(LinkLock& lock) {
-    return [&lock]() -> std::string {
+    return [&lock]() -> std::optional<ORX_Exception> {
         if (lock.try_acquire("quillet"))
-            return {};
+            return std::nullopt;
         // Without a lock of its own the program could start a second agent
         // beside quillet-cli get's.
         if (lock.path().empty())
-            return "The phone link cannot be guarded against a second program: " + lock.error();
+            return ORX_Exception("The phone link cannot be guarded against a second program: " +
+                                 lock.error());
         const std::string holder = lock.other_holder();
-        return "The phone is in use by " +
-               (holder.empty() ? std::string("quillet-cli get") : holder) +
-               "; try again when it has finished.";
+        return ORX_Exception(ORX_Exception::Kind::PhoneInUse,
+                             from_utf8(holder.empty() ? "quillet-cli get" : holder));
     };
 }
 

@@ -124,7 +124,7 @@ void SmartphoneSmsConnect::connect() {
     log("SmartphoneSmsConnect::connect() case PLEASE_CONNECT");
     {
         std::lock_guard wake_guard(wake_mutex_);
-        setup_problem_.clear();
+        setup_problem_.reset();
         // Only a lost link is asked for again: a set-up that finished since
         // the look above keeps its CONNECTED.
         LinkState lost = LinkState::LOST;
@@ -137,25 +137,20 @@ void SmartphoneSmsConnect::connect() {
             return;
     }
     log("SmartphoneSmsConnect::connect() exception Could not connect");
-    std::string text = "Could not connect";
-    {
-        std::lock_guard wake_guard(wake_mutex_);
-        if (!setup_problem_.empty())
-            text += ": " + setup_problem_;
-    }
-    throw ORX_Exception(text);
+    std::lock_guard wake_guard(wake_mutex_);
+    throw ORX_Exception::not_connected(setup_problem_ ? &*setup_problem_ : nullptr);
 }
 
-void SmartphoneSmsConnect::note_setup_problem(std::string text) {
+void SmartphoneSmsConnect::note_setup_problem(const ORX_Exception& problem) {
     std::lock_guard wake_guard(wake_mutex_);
-    setup_problem_ = std::move(text);
+    setup_problem_ = problem;
 }
 
 SmartphoneSmsConnect::ExchangeLock SmartphoneSmsConnect::lock_for_operation() {
     ExchangeLock guard(lock_, std::defer_lock);
     if (!guard.try_lock_for(settings_.lock_wait)) {
         log("SmartphoneSmsConnect: link busy");
-        throw ORX_Exception("Could not connect: the link is busy");
+        throw ORX_Exception(ORX_Exception::Kind::LinkBusy, u"");
     }
     return guard;
 }
@@ -166,8 +161,11 @@ int SmartphoneSmsConnect::init() {
     log("SPC init");
     std::lock_guard guard(lock_);
     if (gate_) {
-        if (const std::string refusal = gate_(); !refusal.empty())
-            throw ORX_Exception(refusal);
+        if (const std::optional<ORX_Exception> refusal = gate_()) {
+            // The caller waiting in connect() hears why.
+            note_setup_problem(*refusal);
+            throw *refusal;
+        }
     }
     try {
         log("SPC init() open rapi");
@@ -265,7 +263,7 @@ void SmartphoneSmsConnect::listen_for_agent() {
             const std::string problem = "the link's port " + std::to_string(port) +
                                         " is held by another program (" + user_name(*owner) +
                                         "); the phone's agent was not started.";
-            note_setup_problem(problem);
+            note_setup_problem(ORX_Exception(problem));
             text = "init_socket: " + problem;
         }
         log("SPC " + text);

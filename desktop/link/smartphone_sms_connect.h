@@ -33,6 +33,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -41,6 +42,7 @@
 
 #include "desktop/link/link_settings.h"
 #include "desktop/store/device_operations.h"
+#include "desktop/store/orx_exception.h"
 #include "desktop/store/status_sink.h"
 #include "protocol/filetime.h"
 #include "protocol/link_socket.h"
@@ -59,10 +61,11 @@ enum class LinkState : int32_t {
 // Inbox message. It must not wait for the thread that destroys the link.
 using NewMessageCallback = std::function<void()>;
 
-// Asked under the link lock before every set-up: "" lets it go on, any
-// other text refuses it, thrown as the set-up's failure (the program uses it
-// to leave the phone to "quillet-cli get" while that one runs).
-using SetUpGate = std::function<std::string()>;
+// Asked under the link lock before every set-up: nothing lets it go on, a
+// failure refuses it, thrown as the set-up's failure and told by connect()
+// (the program uses it to leave the phone to "quillet-cli get" while that
+// one runs).
+using SetUpGate = std::function<std::optional<ORX_Exception>()>;
 
 class SmartphoneSmsConnect : public DeviceOperations {
   public:
@@ -78,8 +81,9 @@ class SmartphoneSmsConnect : public DeviceOperations {
     // Returns at once when CONNECTED. Otherwise asks the sentinel for a link
     // (PLEASE_CONNECT) and waits for it; throws "Could not connect" when it
     // is not CONNECTED within the settings' connect wait, followed by the
-    // reason when the link's port is held by another program. Never sets
-    // the link up itself, and never waits for the link lock.
+    // reason when the link's port is held by another program or the gate
+    // refused the set-up. Never sets the link up itself, and never waits
+    // for the link lock.
     void connect();
     // The whole set-up under the link lock: open_rapi, listen_for_agent,
     // install_soft, run_remote_exe, accept_agent; then CONNECTED. Returns 0, or 1 without
@@ -186,7 +190,7 @@ class SmartphoneSmsConnect : public DeviceOperations {
     // The link lock for a device operation: throws "Could not connect: the
     // link is busy" when it stays taken longer than the settings' lock wait.
     ExchangeLock lock_for_operation();
-    void note_setup_problem(std::string text);
+    void note_setup_problem(const ORX_Exception& problem);
 
     void sentinel_main();
     int run();
@@ -219,7 +223,7 @@ class SmartphoneSmsConnect : public DeviceOperations {
     pid_t agent_pid_ = 0;  // the agent this set-up started
     // Why the last set-up failed, when the user must hear it; guarded by
     // wake_mutex_.
-    std::string setup_problem_;
+    std::optional<ORX_Exception> setup_problem_;
 
     // Guards replacing or closing the sockets against the destructor's
     // wake-up, which runs without the link lock.

@@ -31,7 +31,8 @@ std::u16string ImportContactsResult::message() const {
         case Status::NoContacts:
             return std::u16string(kNoContactsText);
         case Status::LinkFailed:
-            return std::u16string(kNoContactsText) + u"\ndetails:\n" + error;
+            return std::u16string(kNoContactsText) + u"\ndetails:\n" +
+                   (link_failure ? link_failure->message() : std::u16string());
     }
     return {};
 }
@@ -97,7 +98,7 @@ ImportContactsResult ContactList::import_contacts(DeviceOperations& device, Stat
         device.fetch_contacts(fetched, sink);
     } catch (const ORX_Exception& e) {
         result.status = ImportContactsResult::Status::LinkFailed;
-        result.error = e.message();
+        result.link_failure = e;
         sort_contacts();
         return result;
     }

@@ -13,6 +13,7 @@
 #include "desktop/store/contact_number_index.h"
 #include "desktop/store/contacts_names.h"
 #include "desktop/store/device_operations.h"
+#include "desktop/store/orx_exception.h"
 #include "desktop/store/phone_number.h"
 #include "desktop/store/safe_file.h"
 #include "desktop/store/sms_message.h"
@@ -48,10 +49,10 @@ struct ImportContactsResult {
     };
     Status status = Status::Imported;
     size_t count = 0;
-    std::u16string error;  // LinkFailed: the exception's text
+    std::optional<ORX_Exception> link_failure;  // LinkFailed: why
 
-    // Imported: empty. NoContacts: kNoContactsText. LinkFailed: kNoContactsText,
-    // "\ndetails:\n" and the error.
+    // In English: Imported: empty. NoContacts: kNoContactsText. LinkFailed:
+    // kNoContactsText, "\ndetails:\n" and the link's failure.
     std::u16string message() const;
 };
 

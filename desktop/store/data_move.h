@@ -50,7 +50,7 @@ DataMoveReport move_earlier_data(const std::filesystem::path& program,
 // folder. After a failed move, this run keeps its data in the program folder.
 DataMoveReport settle_data_folder();
 
-// What to tell the user in the status bar; empty for Nothing.
+// What happened, in English, as the log keeps it; empty for Nothing.
 std::u16string data_move_notice(const DataMoveReport& report);
 
 }  // namespace quillet

@@ -117,7 +117,7 @@ void ContactsWindow::import_from_phone() {
         show_status(tr("Retrieving contacts..."));
         const ImportContactsResult result = contacts_.import_contacts(phone_, this);
         if (result.status != ImportContactsResult::Status::Imported)
-            show_message_box(this, shown_engine_text(result.message()));
+            show_message_box(this, shown_contacts_import(result));
         if (result.status == ImportContactsResult::Status::LinkFailed)
             outcome = tr("Contact list not updated: the phone could not be reached.");
         if (result.status == ImportContactsResult::Status::NoContacts)
@@ -154,7 +154,7 @@ void ContactsWindow::report(const EngineStatus& status) {
 }
 
 void ContactsWindow::set_status_text(std::u16string_view text) {
-    show_status(shown_engine_text(text));
+    show_status(to_qstring(text));
 }
 
 void ContactsWindow::show_status(const QString& text) {

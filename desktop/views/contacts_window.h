@@ -70,8 +70,8 @@ class ContactsWindow : public QMainWindow, public StatusSink {
 
     ContactsListView& list_view() { return *list_; }
 
-    // StatusSink: the message pane of the status bar; the engine's texts
-    // are shown in the desktop's language.
+    // StatusSink: the message pane of the status bar; the engine's statuses
+    // are shown in the desktop's language, a text as it is given.
     void report(const EngineStatus& status) override;
     void set_status_text(std::u16string_view text) override;
     void set_progress(int percent) override;

@@ -1,160 +1,165 @@
 #include "desktop/views/engine_texts.h"
 
 #include <QCoreApplication>
-#include <QRegularExpression>
-#include <vector>
 
+#include "desktop/store/options.h"
 #include "desktop/views/window_parts.h"
+#include "protocol/text_codec.h"
 
 namespace quillet {
 namespace {
 
-// The engine's texts, as the engine writes them; %1, %2... stand for what it
-// fills in (a repeated %n is the same text twice).
+// The engine's English, as the translation's sources: each is the engine's
+// text for one kind, with %1, %2... where the engine fills in its figures.
 constexpr const char* kContext = "quillet::EngineText";
-constexpr const char* kSources[] = {
-    // The composer's send (desktop/link).
-    QT_TRANSLATE_NOOP("quillet::EngineText", "OnDeviceError: could not send sms to %1"),
-    // The link's failures to reach the phone (desktop/link): the first that
-    // matches is taken, so the general "%1" comes last.
-    QT_TRANSLATE_NOOP("quillet::EngineText", "Could not connect"),
-    QT_TRANSLATE_NOOP("quillet::EngineText", "Could not connect: the link is busy"),
-    QT_TRANSLATE_NOOP("quillet::EngineText",
-                      "Could not connect: The phone is in use by %1; try again when it has "
-                      "finished."),
-    QT_TRANSLATE_NOOP("quillet::EngineText",
-                      "The phone is in use by %1; try again when it has finished."),
-    QT_TRANSLATE_NOOP("quillet::EngineText", "Could not connect: %1"),
-    // The contact import's outcome (desktop/store/contact_list).
-    QT_TRANSLATE_NOOP("quillet::EngineText",
-                      "No contacts available. Please Check your ActiveSync connection."),
-    QT_TRANSLATE_NOOP("quillet::EngineText",
-                      "No contacts available. Please Check your ActiveSync connection.\n"
-                      "details:\n%1"),
-    // The options' default text of the new-message popup (desktop/store/options).
-    QT_TRANSLATE_NOOP("quillet::EngineText", "You have received a new SMS message."),
-    // The data folder's move at start-up (desktop/store/data_move).
-    QT_TRANSLATE_NOOP("quillet::EngineText",
-                      "Box files of an earlier run remain in %1; your messages are kept in %2."),
-    QT_TRANSLATE_NOOP("quillet::EngineText",
-                      "Your messages could not be moved from %1 to %2 (%3); they are used where "
-                      "they are for now."),
-    QT_TRANSLATE_NOOP("quillet::EngineText", "Your messages were moved from %1 to %2."),
-    QT_TRANSLATE_NOOP("quillet::EngineText",
-                      "Your messages were moved to %1; left in %2, as %1 has its own:%3."),
-};
 
-struct Pattern {
-    const char* source;
-    QRegularExpression match;
-};
-
-// "a %1 b" -> the whole of a(?<p1>.*?) b; a placeholder seen before matches
-// the same text again.
-Pattern make_pattern(const char* source) {
-    static const QRegularExpression placeholder(QStringLiteral("%([1-9])"));
-    const QString text = QString::fromUtf8(source);
-    QString expression;
-    QString seen;
-    qsizetype at = 0;
-    for (auto it = placeholder.globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        expression += QRegularExpression::escape(text.mid(at, m.capturedStart() - at));
-        const QString number = m.captured(1);
-        expression += seen.contains(number) ? QStringLiteral("\\k<p%1>").arg(number)
-                                            : QStringLiteral("(?<p%1>.*?)").arg(number);
-        seen += number;
-        at = m.capturedEnd();
-    }
-    expression += QRegularExpression::escape(text.mid(at));
-    return {source, QRegularExpression(QRegularExpression::anchoredPattern(expression),
-                                       QRegularExpression::DotMatchesEverythingOption)};
+QString translated(const char* source) {
+    return QCoreApplication::translate(kContext, source);
 }
 
-const std::vector<Pattern>& patterns() {
-    static const std::vector<Pattern> all = [] {
-        std::vector<Pattern> made;
-        for (const char* source : kSources)
-            made.push_back(make_pattern(source));
-        return made;
-    }();
-    return all;
+QString from_path(const std::filesystem::path& path) {
+    return to_qstring(from_utf8(path.string()));
 }
 
-// `translated` with each %n replaced, in one pass, by what the engine put
-// there: a name with "%2" in it stays as it is.
-QString fill_in(const QString& translated, const QRegularExpressionMatch& found) {
-    QString out;
-    for (qsizetype i = 0; i < translated.size(); ++i) {
-        const QChar c = translated[i];
-        const bool placeholder = c == QLatin1Char('%') && i + 1 < translated.size() &&
-                                 translated[i + 1] >= QLatin1Char('1') &&
-                                 translated[i + 1] <= QLatin1Char('9');
-        if (!placeholder) {
-            out += c;
-            continue;
-        }
-        const int number = translated[i + 1].digitValue();
-        out += found.captured(QStringLiteral("p%1").arg(number));
-        ++i;
-    }
-    return out;
+// " inbox1.sms sent1.sms": the files a move left behind, as the engine lists
+// them.
+QString clashed_names(const DataMoveReport& report) {
+    QString names;
+    for (const std::string& name : report.clashed)
+        names += QLatin1Char(' ') + to_qstring(from_utf8(name));
+    return names;
 }
 
 }  // namespace
 
-QString shown_engine_text(std::u16string_view text) {
-    const QString original = to_qstring(text);
-    for (const Pattern& pattern : patterns()) {
-        const QRegularExpressionMatch found = pattern.match.match(original);
-        if (!found.hasMatch())
-            continue;
-        const QString translated = QCoreApplication::translate(kContext, pattern.source);
-        if (translated == QLatin1String(pattern.source))
-            return original;
-        return fill_in(translated, found);
+QString shown_link_failure(const ORX_Exception& failure) {
+    using Kind = ORX_Exception::Kind;
+    const QString argument = to_qstring(failure.argument());
+    switch (failure.kind()) {
+        case Kind::Other:
+            break;
+        case Kind::NotConnected:
+            if (argument.isEmpty())
+                return translated(QT_TRANSLATE_NOOP("quillet::EngineText", "Could not connect"));
+            return translated(QT_TRANSLATE_NOOP("quillet::EngineText", "Could not connect: %1"))
+                .arg(argument);
+        case Kind::LinkBusy:
+            return translated(
+                QT_TRANSLATE_NOOP("quillet::EngineText", "Could not connect: the link is busy"));
+        case Kind::PhoneInUse:
+            return translated(QT_TRANSLATE_NOOP(
+                                  "quillet::EngineText",
+                                  "The phone is in use by %1; try again when it has finished."))
+                .arg(argument);
+        case Kind::NotConnectedInUse:
+            return translated(QT_TRANSLATE_NOOP("quillet::EngineText",
+                                                "Could not connect: The phone is in use by %1; "
+                                                "try again when it has finished."))
+                .arg(argument);
+        case Kind::NotSent:
+            return translated(QT_TRANSLATE_NOOP("quillet::EngineText",
+                                                "OnDeviceError: could not send sms to %1"))
+                .arg(argument);
     }
-    return original;
+    return to_qstring(failure.message());
+}
+
+QString shown_contacts_import(const ImportContactsResult& result) {
+    using Status = ImportContactsResult::Status;
+    switch (result.status) {
+        case Status::Imported:
+            break;
+        case Status::NoContacts:
+            return translated(QT_TRANSLATE_NOOP(
+                "quillet::EngineText",
+                "No contacts available. Please Check your ActiveSync connection."));
+        case Status::LinkFailed:
+            return translated(QT_TRANSLATE_NOOP("quillet::EngineText",
+                                                "No contacts available. Please Check your "
+                                                "ActiveSync connection.\ndetails:\n%1"))
+                .arg(result.link_failure ? shown_link_failure(*result.link_failure) : QString());
+    }
+    return {};
+}
+
+QString shown_popup_text(std::u16string_view text) {
+    if (text != kDefaultPopupText)
+        return to_qstring(text);
+    return translated(
+        QT_TRANSLATE_NOOP("quillet::EngineText", "You have received a new SMS message."));
+}
+
+QString shown_data_move(const DataMoveReport& report) {
+    using Kind = DataMoveReport::Outcome;
+    const QString from = from_path(report.from);
+    const QString to = from_path(report.to);
+    switch (report.outcome) {
+        case Kind::Nothing:
+            return {};
+        case Kind::LeftBehind:
+            return translated(QT_TRANSLATE_NOOP("quillet::EngineText",
+                                                "Box files of an earlier run remain in %1; your "
+                                                "messages are kept in %2."))
+                .arg(from, to);
+        case Kind::Failed:
+            return translated(QT_TRANSLATE_NOOP("quillet::EngineText",
+                                                "Your messages could not be moved from %1 to %2 "
+                                                "(%3); they are used where they are for now."))
+                .arg(from, to, to_qstring(from_utf8(report.failure)));
+        case Kind::Moved:
+            break;
+    }
+    if (report.clashed.empty()) {
+        return translated(QT_TRANSLATE_NOOP("quillet::EngineText",
+                                            "Your messages were moved from %1 to %2."))
+            .arg(from, to);
+    }
+    return translated(QT_TRANSLATE_NOOP("quillet::EngineText",
+                                        "Your messages were moved to %1; left in %2, as %1 has "
+                                        "its own:%3."))
+        .arg(to, from, clashed_names(report));
 }
 
 QString shown_status(const EngineStatus& status) {
     using What = EngineStatus::What;
-    const auto text = [](const char* source) {
-        return QCoreApplication::translate(kContext, source);
-    };
     const QString figure = QString::number(status.figure);
     switch (status.what) {
         case What::FolderStarted:
             switch (status.folder) {
                 case BoxKind::Inbox:
-                    return text(QT_TRANSLATE_NOOP("quillet::EngineText", "importing inbox..."));
+                    return translated(
+                        QT_TRANSLATE_NOOP("quillet::EngineText", "importing inbox..."));
                 case BoxKind::SentItems:
-                    return text(QT_TRANSLATE_NOOP("quillet::EngineText", "importing sent sms..."));
+                    return translated(
+                        QT_TRANSLATE_NOOP("quillet::EngineText", "importing sent sms..."));
                 case BoxKind::DeletedItems:
-                    return text(
+                    return translated(
                         QT_TRANSLATE_NOOP("quillet::EngineText", "importing deleted sms..."));
             }
             break;
         case What::FolderProgress:
             switch (status.folder) {
                 case BoxKind::Inbox:
-                    return text(QT_TRANSLATE_NOOP("quillet::EngineText", "importing inbox: %1%"))
+                    return translated(
+                               QT_TRANSLATE_NOOP("quillet::EngineText", "importing inbox: %1%"))
                         .arg(figure);
                 case BoxKind::SentItems:
-                    return text(QT_TRANSLATE_NOOP("quillet::EngineText", "importing sent sms: %1%"))
+                    return translated(
+                               QT_TRANSLATE_NOOP("quillet::EngineText", "importing sent sms: %1%"))
                         .arg(figure);
                 case BoxKind::DeletedItems:
-                    return text(QT_TRANSLATE_NOOP("quillet::EngineText",
-                                                  "importing deleted sms: %1%"))
+                    return translated(QT_TRANSLATE_NOOP("quillet::EngineText",
+                                                        "importing deleted sms: %1%"))
                         .arg(figure);
             }
             break;
         case What::ContactRetrieved:
             // One pass: a name with "%2" in it stays as it is.
-            return text(QT_TRANSLATE_NOOP("quillet::EngineText", "retrieving contact %1: %2"))
+            return translated(QT_TRANSLATE_NOOP("quillet::EngineText", "retrieving contact %1: %2"))
                 .arg(figure, to_qstring(status.name));
         case What::RestoreProgress:
-            return text(QT_TRANSLATE_NOOP("quillet::EngineText", "restoring to the phone: %1%"))
+            return translated(
+                       QT_TRANSLATE_NOOP("quillet::EngineText", "restoring to the phone: %1%"))
                 .arg(figure);
     }
     return to_qstring(english(status));
@@ -187,7 +192,7 @@ QString with_template_words(const QString& page) {
 }
 
 QString failure_text(const QString& prefix, const ORX_Exception& failure) {
-    return (prefix + shown_engine_text(failure.message())).left(ORX_Exception::kMaxPrefixed);
+    return (prefix + shown_link_failure(failure)).left(ORX_Exception::kMaxPrefixed);
 }
 
 }  // namespace quillet

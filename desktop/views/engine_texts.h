@@ -1,25 +1,36 @@
-// The engine (store and link) speaks English: the details of its failures
-// and a few notices are fixed English sentences, some with a number or a
-// name in them. The windows show them in the desktop's language through
-// this one table, so the engine stays free of Qt and its texts stay the
-// originals (the log and the command line tool keep them as they are). What
-// an operation is doing comes as a typed status (status_sink.h), worded
-// here from its figures. The message view's templates (templates/*.html)
-// are English files; their words are shown in the desktop's language the
-// same way.
+// The engine (store and link) speaks English and stays free of Qt: what it
+// reports that a window shows comes as a typed value, the kind of thing that
+// happened with its figures, names and paths (a status, a link failure, the
+// contact import's outcome, the data folder's move). The windows word each
+// here, in the desktop's language where the translation has it, else in the
+// engine's English exactly; the log and the command line tool keep the
+// engine's own English. The message view's templates (templates/*.html) are
+// English files; their words are shown in the desktop's language too.
 #pragma once
 
 #include <QString>
 #include <string_view>
 
+#include "desktop/store/contact_list.h"
+#include "desktop/store/data_move.h"
 #include "desktop/store/orx_exception.h"
 #include "desktop/store/status_sink.h"
 
 namespace quillet {
 
-// `text` in the desktop's language when the translation has it (the numbers
-// and names in it carried over), else `text` exactly as the engine made it.
-QString shown_engine_text(std::u16string_view text);
+// A link failure by its kind, with the names and reasons the link gave; a
+// failure of Kind::Other as its text.
+QString shown_link_failure(const ORX_Exception& failure);
+
+// What the contact import tells the user; empty when it imported.
+QString shown_contacts_import(const ImportContactsResult& result);
+
+// The new-message notice's text: the default in the desktop's language, a
+// text the user wrote as written.
+QString shown_popup_text(std::u16string_view text);
+
+// The data folder's move for the status bar; empty when nothing moved.
+QString shown_data_move(const DataMoveReport& report);
 
 // A status the engine reported, in the desktop's language where the
 // translation has it, else in the engine's English.

@@ -178,7 +178,7 @@ void OptionsForm::load_from(Options& options) {
     sound_->setChecked(options.sound_notification != 0);
     popup_->setChecked(options.popup_message != 0);
     sound_file_->setText(to_qstring(options.sound_filename));
-    popup_text_->setText(shown_engine_text(options.popup_message_text));
+    popup_text_->setText(shown_popup_text(options.popup_message_text));
 }
 
 void OptionsForm::apply() {
@@ -197,7 +197,7 @@ void OptionsForm::apply() {
         // The default text shown in the desktop's language is kept as the
         // default, so that another language shows it in its own.
         const QString popup = popup_text_->text();
-        o.popup_message_text = popup == shown_engine_text(kDefaultPopupText)
+        o.popup_message_text = popup == shown_popup_text(kDefaultPopupText)
                                    ? std::u16string(kDefaultPopupText)
                                    : settings_text(popup);
 

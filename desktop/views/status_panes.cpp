@@ -28,7 +28,7 @@ void StatusPanes::report(const EngineStatus& status) {
 }
 
 void StatusPanes::set_status_text(std::u16string_view text) {
-    show(shown_engine_text(text));
+    show(to_qstring(text));
 }
 
 void StatusPanes::show(const QString& text) {

@@ -24,7 +24,8 @@ class StatusPanes : public StatusSink {
     // Fills the status bar of `window`, which owns the panes.
     explicit StatusPanes(QMainWindow& window);
 
-    // The engine's statuses and texts, shown in the desktop's language.
+    // The engine's statuses, shown in the desktop's language; a text as it
+    // is given.
     void report(const EngineStatus& status) override;
     void set_status_text(std::u16string_view text) override;
     void set_progress(int percent) override;

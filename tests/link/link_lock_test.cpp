@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "desktop/link/link_lock.h"
+#include "protocol/text_codec.h"
 #include "tests/link/link_test_support.h"
 
 namespace quillet {
@@ -115,16 +116,31 @@ TEST(LinkLock, ProgramSetUpIsRefusedWhileTheCommandLineHoldsThePhone) {
     const pid_t cli = hold_in_child(world.folder(), "quillet-cli get");
     ASSERT_GT(cli, 0);
     LinkLock lock(world.folder());
-    SmartphoneSmsConnect link(test::quick_settings());
+    LinkSettings settings = test::quick_settings();
+    settings.connect_polls = 10;
+    SmartphoneSmsConnect link(settings);
     link.set_set_up_gate(program_set_up_gate(lock));
-    EXPECT_EQ(thrown_text([&] { link.init(); }), "The phone is in use by quillet-cli get (pid " +
-                                                     std::to_string(cli) +
-                                                     "); try again when it has finished.");
+    const std::string holder = "quillet-cli get (pid " + std::to_string(cli) + ")";
+    const std::string in_use =
+        "The phone is in use by " + holder + "; try again when it has finished.";
+    EXPECT_EQ(thrown_text([&] { link.init(); }), in_use);
     EXPECT_TRUE(world.agent_pids().empty());  // the phone was not touched
     EXPECT_EQ(link.state(), LinkState::PLEASE_CONNECT);
 
+    // A device operation waiting for the sentinel's set-up hears who holds
+    // the phone, as a kind with the holder.
+    ASSERT_TRUE(link.start_sentinel([] {}));
+    try {
+        link.connect();
+        ADD_FAILURE() << "connected while the command line holds the phone";
+    } catch (const ORX_Exception& e) {
+        EXPECT_EQ(e.what(), "Could not connect: " + in_use);
+        EXPECT_EQ(e.kind(), ORX_Exception::Kind::NotConnectedInUse);
+        EXPECT_EQ(e.argument(), from_utf8(holder));
+    }
+
     end_child(cli);
-    ASSERT_EQ(link.init(), 0);
+    link.connect();
     EXPECT_TRUE(lock.held());
     EXPECT_EQ(world.agent_pids().size(), 1u);
 }

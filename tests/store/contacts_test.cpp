@@ -344,7 +344,7 @@ TEST(ContactImportResultTest, MessagesForTheUser) {
     r.status = ImportContactsResult::Status::NoContacts;
     EXPECT_EQ(r.message(), u"No contacts available. Please Check your ActiveSync connection.");
     r.status = ImportContactsResult::Status::LinkFailed;
-    r.error = u"receive_data socket error";
+    r.link_failure = ORX_Exception("receive_data socket error");
     EXPECT_EQ(r.message(),
               u"No contacts available. Please Check your ActiveSync connection.\ndetails:\n"
               u"receive_data socket error");

@@ -12,11 +12,14 @@
 #include <QToolBar>
 #include <QTreeWidget>
 #include <algorithm>
+#include <vector>
 
 #include "desktop/app/translation.h"
 #include "desktop/composer/new_sms_form.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/composer/recipient_list.h"
+#include "desktop/store/contact_list.h"
+#include "desktop/store/data_move.h"
 #include "desktop/store/options.h"
 #include "desktop/views/about_box.h"
 #include "desktop/views/conversation_list_model.h"
@@ -110,27 +113,103 @@ class MainLanguageTest : public QObject {
                  qPrintable(about.findChild<QLabel*>(QStringLiteral("aboutText"))->text()));
     }
 
-    // The engine's texts in German: the figures, paths and names it put in
-    // carried over as they were; a text the translation does not know, and
-    // every text without the translation, stays exactly the engine's.
-    void engineTextsKeepWhatTheEngineFilledIn() {
-        const Translation german = install_translation(QLocale(QLocale::German, QLocale::Germany));
-        QVERIFY(german);
-        // The same folder named twice; the clashing files listed at the end.
-        QCOMPARE(shown_engine_text(u"Your messages were moved to /d/q; left in /p, as /d/q has "
-                                   u"its own: inbox1.sms sent1.sms."),
-                 QStringLiteral("Ihre Nachrichten wurden nach /d/q verschoben; in /p geblieben, "
-                                "weil /d/q eigene hat: inbox1.sms sent1.sms."));
-        QCOMPARE(shown_engine_text(u"Your messages were moved to /d/q; left in /p, as /x has "
-                                   u"its own: inbox1.sms."),
-                 QStringLiteral("Your messages were moved to /d/q; left in /p, as /x has its "
-                                "own: inbox1.sms."));
-        QCOMPARE(shown_engine_text(u"Could not connect: the link is busy"),
-                 QStringLiteral("Keine Verbindung zum Telefon: Die Verbindung ist gerade belegt"));
-        QCOMPARE(shown_engine_text(u"receive_data socket error"),
-                 QStringLiteral("receive_data socket error"));
-        QCOMPARE(shown_engine_text(u"importing inbox: 7%\n"),
-                 QStringLiteral("importing inbox: 7%\n"));
+    // What the engine reports as a value: the English it says (the command
+    // line's and the log's), the same on a desktop without the translation,
+    // and in German with the names, numbers and paths it gave carried over
+    // as they were.
+    void typedNoticesInEitherLanguage() {
+        using Kind = ORX_Exception::Kind;
+        const ORX_Exception in_use(Kind::PhoneInUse, u"quillet-cli get (pid 7)");
+        const ORX_Exception port(u"the link's port 5678 is held by another program (ann)");
+        const std::vector<ORX_Exception> failures{ORX_Exception(Kind::NotSent, u"+49 %1"),
+                                                  ORX_Exception::not_connected(nullptr),
+                                                  ORX_Exception::not_connected(&port),
+                                                  ORX_Exception(Kind::LinkBusy, u""),
+                                                  in_use,
+                                                  ORX_Exception::not_connected(&in_use),
+                                                  ORX_Exception("receive_data socket error")};
+        std::vector<ImportContactsResult> imports(2);
+        imports[0].status = ImportContactsResult::Status::NoContacts;
+        imports[1].status = ImportContactsResult::Status::LinkFailed;
+        imports[1].link_failure = failures[3];
+        using Move = DataMoveReport::Outcome;
+        std::vector<DataMoveReport> moves;
+        for (Move outcome : {Move::LeftBehind, Move::Failed, Move::Moved, Move::Moved})
+            moves.push_back({outcome, "/p", "/d/q", {}, {}, "%2 disk full"});
+        moves[3].clashed = {"inbox1.sms", "sent1.sms"};
+        const std::vector<std::u16string> popups{std::u16string(kDefaultPopupText), u"Post %1!"};
+        const auto shown = [&] {
+            QStringList texts;
+            for (const ORX_Exception& failure : failures)
+                texts << shown_link_failure(failure);
+            for (const ImportContactsResult& import : imports)
+                texts << shown_contacts_import(import);
+            for (const DataMoveReport& move : moves)
+                texts << shown_data_move(move);
+            for (const std::u16string& popup : popups)
+                texts << shown_popup_text(popup);
+            return texts;
+        };
+        QStringList engine;
+        for (const ORX_Exception& failure : failures)
+            engine << to_qstring(failure.message());
+        for (const ImportContactsResult& import : imports)
+            engine << to_qstring(import.message());
+        for (const DataMoveReport& move : moves)
+            engine << to_qstring(data_move_notice(move));
+        for (const std::u16string& popup : popups)
+            engine << to_qstring(popup);
+
+        const QStringList english{
+            u"OnDeviceError: could not send sms to +49 %1"_qs,
+            u"Could not connect"_qs,
+            u"Could not connect: the link's port 5678 is held by another program (ann)"_qs,
+            u"Could not connect: the link is busy"_qs,
+            u"The phone is in use by quillet-cli get (pid 7); try again when it has finished."_qs,
+            u"Could not connect: The phone is in use by quillet-cli get (pid 7); try again when "
+            u"it has finished."_qs,
+            u"receive_data socket error"_qs,
+            u"No contacts available. Please Check your ActiveSync connection."_qs,
+            u"No contacts available. Please Check your ActiveSync connection.\ndetails:\nCould "
+            u"not connect: the link is busy"_qs,
+            u"Box files of an earlier run remain in /p; your messages are kept in /d/q."_qs,
+            u"Your messages could not be moved from /p to /d/q (%2 disk full); they are used "
+            u"where they are for now."_qs,
+            u"Your messages were moved from /p to /d/q."_qs,
+            u"Your messages were moved to /d/q; left in /p, as /d/q has its own: inbox1.sms "
+            u"sent1.sms."_qs,
+            u"You have received a new SMS message."_qs,
+            u"Post %1!"_qs};
+        QCOMPARE(engine, english);
+        QCOMPARE(shown(), english);
+
+        const Translation translation =
+            install_translation(QLocale(QLocale::German, QLocale::Germany));
+        QVERIFY(translation);
+        const QStringList german{
+            u"Fehler auf dem Telefon: Die SMS an +49 %1 konnte nicht gesendet werden"_qs,
+            u"Keine Verbindung zum Telefon"_qs,
+            u"Keine Verbindung zum Telefon: the link's port 5678 is held by another program "
+            u"(ann)"_qs,
+            u"Keine Verbindung zum Telefon: Die Verbindung ist gerade belegt"_qs,
+            u"Das Telefon wird gerade von quillet-cli get (pid 7) verwendet; versuchen Sie es "
+            u"erneut, wenn es fertig ist."_qs,
+            u"Keine Verbindung zum Telefon: Das Telefon wird gerade von quillet-cli get (pid 7) "
+            u"verwendet; versuchen Sie es erneut, wenn es fertig ist."_qs,
+            u"receive_data socket error"_qs,
+            u"Keine Kontakte verfügbar. Bitte prüfen Sie die ActiveSync-Verbindung."_qs,
+            u"Keine Kontakte verfügbar. Bitte prüfen Sie die ActiveSync-Verbindung.\n"
+            u"Einzelheiten:\nKeine Verbindung zum Telefon: Die Verbindung ist gerade belegt"_qs,
+            u"In /p liegen noch Postfachdateien eines früheren Laufs; Ihre Nachrichten werden in "
+            u"/d/q aufbewahrt."_qs,
+            u"Ihre Nachrichten konnten nicht von /p nach /d/q verschoben werden (%2 disk full); "
+            u"sie werden vorerst dort verwendet, wo sie sind."_qs,
+            u"Ihre Nachrichten wurden von /p nach /d/q verschoben."_qs,
+            u"Ihre Nachrichten wurden nach /d/q verschoben; in /p geblieben, weil /d/q eigene "
+            u"hat: inbox1.sms sent1.sms."_qs,
+            u"Sie haben eine neue SMS erhalten."_qs,
+            u"Post %1!"_qs};
+        QCOMPARE(shown(), german);
     }
 
     // The engine's statuses: the command line's English and the window's
