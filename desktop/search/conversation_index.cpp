@@ -113,28 +113,27 @@ bool ConversationIndex::same(const Entry& e, const SmsMessage& m) const {
            e.number_hash == hash_of(m.number());
 }
 
-template <class Visit>
-void ConversationIndex::for_each_membership(uint32_t id, Visit&& visit) {
-    Place& p = places_[id];
+// Both visits, mutable and not, walk the inline membership, then the others.
+template <class Index, class Visit>
+void ConversationIndex::visit_memberships(Index& index, uint32_t id, Visit&& visit) {
+    auto& p = index.places_[id];
     if (p.in.conversation == kNone)
         return;
     visit(p.in);
-    if (!p.more)
-        return;
-    for (Membership& m : more_in_.at(id))
-        visit(m);
+    if (p.more) {
+        for (auto& m : index.more_in_.at(id))
+            visit(m);
+    }
+}
+
+template <class Visit>
+void ConversationIndex::for_each_membership(uint32_t id, Visit&& visit) {
+    visit_memberships(*this, id, visit);
 }
 
 template <class Visit>
 void ConversationIndex::for_each_conversation_of(uint32_t id, Visit&& visit) const {
-    const Place& p = places_[id];
-    if (p.in.conversation == kNone)
-        return;
-    visit(p.in.conversation);
-    if (!p.more)
-        return;
-    for (const Membership& m : more_in_.at(id))
-        visit(m.conversation);
+    visit_memberships(*this, id, [&](const Membership& m) { visit(m.conversation); });
 }
 
 ConversationIndex::ConversationIndex(const PhoneNumbers& numbers) : numbers_(numbers) {
@@ -219,12 +218,12 @@ void ConversationIndex::add_entry(size_t b, const SmsMessage& m, Box& box,
         p.time = m.time();
         p.read = m.read();
     }
-    std::vector<uint32_t> joined;
     for (std::string_view spelling : recipients_of(m.number())) {
         const auto [conversation, spelling_index] = conversation_for(spelling);
-        if (std::find(joined.begin(), joined.end(), conversation) != joined.end())
+        bool joined = false;
+        for_each_conversation_of(e.id, [&](uint32_t c) { joined = joined || c == conversation; });
+        if (joined)
             continue;
-        joined.push_back(conversation);
         Conversation& c = conversations_[conversation];
         const Membership in{conversation, static_cast<uint32_t>(c.members.size())};
         c.members.emplace_back(e.id, spelling_index);

@@ -112,6 +112,8 @@ class ConversationIndex {
     bool same(const Entry& entry, const SmsMessage& message) const;
     uint32_t new_place();
     void add_membership(uint32_t id, Membership in);
+    template <class Index, class Visit>
+    static void visit_memberships(Index& index, uint32_t id, Visit&& visit);
     template <class Visit>
     void for_each_membership(uint32_t id, Visit&& visit);
     template <class Visit>

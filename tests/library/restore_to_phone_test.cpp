@@ -11,6 +11,7 @@
 #include "desktop/library/restore_to_phone.h"
 #include "desktop/link/smartphone_sms_connect.h"
 #include "tests/link/link_test_support.h"
+#include "tests/store/store_test_support.h"
 
 namespace quillet {
 namespace {
@@ -118,17 +119,11 @@ TEST_F(RestoreToPhone, PhoneAMovedToThePcThenRestoredOntoPhoneBHoldsOneCopyOfEac
 TEST_F(RestoreToPhone, OneConversationTakesEverySpellingAndTheGroupMessages) {
     world_.phone_ok({"init"});
     ASSERT_EQ(link_->init(), 0);
-    const auto sent = [](const char* to, std::u16string text) {
-        SmsMessage m;
-        m.set_number_raw(to);
-        m.set_text(std::move(text));
-        m.set_time(filetime_from_unix(1'767'261'600));
-        return m;
-    };
+    const FileTime t = filetime_from_unix(1'767'261'600);
     SmsBox& box = library_.box(BoxKind::SentItems);
-    box.append(sent("+491701234567", u"alone"));
-    box.append(sent("+15551234567;+49 170 1234567", u"to both"));
-    box.append(sent("+15551234567", u"someone else"));
+    box.append(test::raw_message(u"alone", "+491701234567", t));
+    box.append(test::raw_message(u"to both", "+15551234567;+49 170 1234567", t));
+    box.append(test::raw_message(u"someone else", "+15551234567", t));
     RestoreChoice one;
     one.conversation = "+49 (170) 1234567";
     PhoneRestore restore(library_, *link_, one);
