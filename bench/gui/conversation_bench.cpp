@@ -15,7 +15,6 @@
 #include <QLineEdit>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTreeView>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,6 +28,7 @@
 #include "desktop/store/app_paths.h"
 #include "desktop/store/contact_list.h"
 #include "desktop/views/conversation_list_model.h"
+#include "desktop/views/flat_list_view.h"
 #include "desktop/views/list_pane.h"
 #include "desktop/views/sms_list_view.h"
 #include "desktop/views/sms_tree_view.h"
@@ -153,7 +153,7 @@ void BM_ShowBigConversation(benchmark::State& state) {
     BigWindow& big = window();
     ListPane& pane = big.frame->list_pane();
     big.frame->show_conversations();
-    QTreeView& list = pane.conversation_view();
+    FlatListView& list = pane.conversation_view();
     const int row = pane.conversations().row_of(pane.index(), kBigNumber);
     for (auto _ : state) {
         state.PauseTiming();

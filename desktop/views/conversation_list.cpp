@@ -2,7 +2,6 @@
 
 #include <QHeaderView>
 #include <QMenu>
-#include <QTreeView>
 #include <algorithm>
 #include <new>
 #include <utility>
@@ -12,6 +11,7 @@
 #include "desktop/views/command_scope.h"
 #include "desktop/views/conversation_list_model.h"
 #include "desktop/views/conversation_page.h"
+#include "desktop/views/flat_list_view.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/html_form_view.h"
 #include "desktop/views/message_page.h"
@@ -26,7 +26,7 @@ constexpr int kColumns[ConversationListModel::kColumnCount] = {170, 300, 120, 70
 
 }  // namespace
 
-ConversationList::ConversationList(PaneState& state, QTreeView& view, QObject* parent)
+ConversationList::ConversationList(PaneState& state, FlatListView& view, QObject* parent)
     : QObject(parent), state_(state), view_(view) {
     model_ = new ConversationListModel(this);
     view_.setModel(model_);

@@ -1,4 +1,4 @@
-// The conversation list of the right pane ("conversationList", a QTreeView
+// The conversation list of the right pane ("conversationList", a FlatListView
 // over ConversationListModel) and the conversation it shows in the message
 // view. Its context menu "conversationListMenu" holds "Reply", "Delete" and
 // "Delete on device", which only emit their request signals.
@@ -18,11 +18,11 @@
 
 class QMenu;
 class QModelIndex;
-class QTreeView;
 
 namespace quillet {
 
 class ConversationListModel;
+class FlatListView;
 
 class ConversationList : public QObject, public ShownList {
     Q_OBJECT
@@ -33,10 +33,10 @@ class ConversationList : public QObject, public ShownList {
     static constexpr size_t kConversationPart = 500;
 
     // `view` is the pane's, already placed; the list gives it its model.
-    ConversationList(PaneState& state, QTreeView& view, QObject* parent);
+    ConversationList(PaneState& state, FlatListView& view, QObject* parent);
 
     ConversationListModel& model() { return *model_; }
-    QTreeView& view() { return view_; }
+    FlatListView& view() { return view_; }
     QMenu* menu() const { return menu_; }
 
     // The list becomes the one shown, filled anew with no conversation in
@@ -84,7 +84,7 @@ class ConversationList : public QObject, public ShownList {
     ConversationChoice selected_conversations();
 
     PaneState& state_;
-    QTreeView& view_;
+    FlatListView& view_;
     ConversationListModel* model_ = nullptr;
     QMenu* menu_ = nullptr;
     bool active_ = false;

@@ -7,7 +7,7 @@
 // list shows a text), 2 "Date" (the newest message's shown date and time),
 // 3 "Messages", 4 "Unread". Rows with unread messages are bold. The order is
 // kept across fills: newest first until a header click chooses another
-// (sort(), as QTreeView's sorting calls it).
+// (sort(), as the view's sorting calls it).
 #pragma once
 
 #include <QAbstractTableModel>

@@ -7,11 +7,11 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QStackedWidget>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 #include "desktop/views/conversation_list.h"
 #include "desktop/views/conversation_list_model.h"
+#include "desktop/views/flat_list_view.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/html_form_view.h"
 #include "desktop/views/memory_room.h"
@@ -88,7 +88,7 @@ void ListPane::build() {
         Qt::QueuedConnection);
 }
 
-void ListPane::sort_did_not_fit(QTreeView& view, int column, Qt::SortOrder order) {
+void ListPane::sort_did_not_fit(FlatListView& view, int column, Qt::SortOrder order) {
     {
         const QSignalBlocker quiet(view.header());
         view.header()->setSortIndicator(column, order);
@@ -97,14 +97,9 @@ void ListPane::sort_did_not_fit(QTreeView& view, int column, Qt::SortOrder order
                               "order. Close other programs and try again."));
 }
 
-QTreeView* ListPane::make_list(const char* name) {
-    auto* view = new QTreeView(stack_);
+FlatListView* ListPane::make_list(const char* name) {
+    auto* view = new FlatListView(stack_);
     view->setObjectName(QLatin1String(name));
-    view->setRootIsDecorated(false);
-    view->setItemsExpandable(false);
-    view->setUniformRowHeights(true);
-    view->setAllColumnsShowFocus(true);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSortingEnabled(true);
@@ -113,7 +108,7 @@ QTreeView* ListPane::make_list(const char* name) {
     return view;
 }
 
-QTreeView& ListPane::conversation_view() {
+FlatListView& ListPane::conversation_view() {
     return conversations_->view();
 }
 
@@ -121,7 +116,7 @@ QMenu* ListPane::conversation_menu() const {
     return conversations_->menu();
 }
 
-QTreeView& ListPane::results_view() {
+FlatListView& ListPane::results_view() {
     return results_->view();
 }
 

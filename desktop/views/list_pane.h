@@ -27,11 +27,11 @@ class QCheckBox;
 class QLineEdit;
 class QMenu;
 class QStackedWidget;
-class QTreeView;
 
 namespace quillet {
 
 class BoxRows;
+class FlatListView;
 class ConversationList;
 class ConversationListModel;
 class HtmlFormView;
@@ -56,9 +56,9 @@ class ListPane : public QWidget {
     SmsListView& list_view() { return *list_view_; }
     QLineEdit& search_field() { return *search_; }
     QCheckBox& all_boxes() { return *all_boxes_; }
-    QTreeView& conversation_view();
+    FlatListView& conversation_view();
     QMenu* conversation_menu() const;
-    QTreeView& results_view();
+    FlatListView& results_view();
     ConversationListModel& conversations();
     SearchResultsModel& results();
     // Brought up to date first.
@@ -96,13 +96,13 @@ class ListPane : public QWidget {
 
   private:
     void build();
-    QTreeView* make_list(const char* name);
+    FlatListView* make_list(const char* name);
     void on_search_changed();
     void on_scope_changed();
     void show_current_list();
     std::optional<std::vector<char>> filter_box(const SmsBox& box);
     // A header click's sort did not fit: the header shows the order kept.
-    void sort_did_not_fit(QTreeView& view, int column, Qt::SortOrder order);
+    void sort_did_not_fit(FlatListView& view, int column, Qt::SortOrder order);
 
     PaneState state_;
 

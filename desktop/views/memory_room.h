@@ -2,7 +2,7 @@
 // (ulimit -v) where running out is an answer rather than a kill.
 //
 // Qt's widgets are built without exceptions: where they run out of memory
-// they crash or wait for ever (a QTreeView laying out its rows, the painter
+// they crash or wait for ever (a view laying out its rows, the painter
 // starting its helper threads). So the data gives way first. While a command
 // runs, a reserve of address space is set aside (mapped, never touched, so
 // it takes no memory): a command whose data would leave the window system
@@ -48,9 +48,10 @@ class MemoryReserve {
 // made.
 void keep_painter_threads();
 
-// Bytes a QTreeView allocates for each row it lays out: a 40-byte record
-// in a list that grows to the next power of two, with some to spare.
-inline constexpr size_t kViewBytesPerRow = 96;
+// Bytes a list view (flat_list_view.h) allocates for each row: its row
+// header's 8-byte section in a list that grows by half or doubles, with
+// some to spare.
+inline constexpr size_t kViewBytesPerRow = 24;
 
 // Whether a view has room for the records of `rows` rows: the address space
 // they need could be had just now (and is given back at once).

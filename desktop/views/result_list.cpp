@@ -1,11 +1,11 @@
 #include "desktop/views/result_list.h"
 
 #include <QHeaderView>
-#include <QTreeView>
 #include <algorithm>
 #include <new>
 
 #include "desktop/views/command_scope.h"
+#include "desktop/views/flat_list_view.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/html_form_view.h"
 #include "desktop/views/message_page.h"
@@ -19,7 +19,7 @@ constexpr int kColumns[SearchResultsModel::kColumnCount] = {80, 300, 150, 120, 5
 
 }  // namespace
 
-ResultList::ResultList(PaneState& state, QTreeView& view, QObject* parent)
+ResultList::ResultList(PaneState& state, FlatListView& view, QObject* parent)
     : QObject(parent), MessageRows(state), view_(view) {
     model_ = new SearchResultsModel(this);
     model_->set_boxes(state_.index.box_pointers());

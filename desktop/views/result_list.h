@@ -1,4 +1,4 @@
-// The results across the boxes ("searchResults", a QTreeView over
+// The results across the boxes ("searchResults", a FlatListView over
 // SearchResultsModel): while a search with "All boxes" is typed and a box
 // is shown, the messages found in any box. Selecting a result shows that
 // message with its box's template and marks it read.
@@ -11,10 +11,10 @@
 #include "desktop/views/message_rows.h"
 
 class QModelIndex;
-class QTreeView;
 
 namespace quillet {
 
+class FlatListView;
 class SearchResultsModel;
 
 class ResultList : public QObject, public MessageRows {
@@ -22,10 +22,10 @@ class ResultList : public QObject, public MessageRows {
 
   public:
     // `view` is the pane's, already placed; the list gives it its model.
-    ResultList(PaneState& state, QTreeView& view, QObject* parent);
+    ResultList(PaneState& state, FlatListView& view, QObject* parent);
 
     SearchResultsModel& model() { return *model_; }
-    QTreeView& view() { return view_; }
+    FlatListView& view() { return view_; }
 
     // Searches the boxes anew; the result shown stays selected while found.
     void fill();
@@ -46,7 +46,7 @@ class ResultList : public QObject, public MessageRows {
   private:
     void on_chosen(const QModelIndex& current);
 
-    QTreeView& view_;
+    FlatListView& view_;
     SearchResultsModel* model_ = nullptr;
     std::optional<MessageRef> shown_;
     // The revisions the results were made at.

@@ -21,13 +21,8 @@ constexpr int kColumnWidths[MessageListModel::kColumnCount] = {300, 150, 100, 50
 
 }  // namespace
 
-SmsListView::SmsListView(QWidget* parent) : QTreeView(parent) {
+SmsListView::SmsListView(QWidget* parent) : FlatListView(parent) {
     setObjectName(QStringLiteral("messageList"));
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);

@@ -12,12 +12,11 @@
 // only emits its request signal, the main window runs the command.
 #pragma once
 
-#include <QTreeView>
-
 #include "desktop/store/device_operations.h"
 #include "desktop/store/message_ref.h"
 #include "desktop/store/orx_exception.h"
 #include "desktop/store/sms_box.h"
+#include "desktop/views/flat_list_view.h"
 #include "desktop/views/message_display.h"
 #include "desktop/views/message_list_model.h"
 
@@ -25,7 +24,7 @@ class QMenu;
 
 namespace quillet {
 
-class SmsListView : public QTreeView {
+class SmsListView : public FlatListView {
     Q_OBJECT
 
   public:

@@ -7,11 +7,11 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
-#include <QTreeView>
 #include <algorithm>
 #include <string>
 
 #include "desktop/store/config_list.h"
+#include "desktop/views/flat_list_view.h"
 
 namespace quillet {
 namespace {
@@ -126,14 +126,14 @@ bool restore_splitter(const ConfigList& list, std::string_view key, QSplitter& s
     return true;
 }
 
-void keep_sort(ConfigList& list, std::string_view key, const QTreeView& view) {
+void keep_sort(ConfigList& list, std::string_view key, const FlatListView& view) {
     const QHeaderView& header = *view.header();
     keep_numbers(
         list, key,
         {header.sortIndicatorSection(), header.sortIndicatorOrder() == Qt::DescendingOrder});
 }
 
-bool restore_sort(const ConfigList& list, std::string_view key, QTreeView& view) {
+bool restore_sort(const ConfigList& list, std::string_view key, FlatListView& view) {
     const int columns = view.header()->count();
     if (columns == 0)
         return false;
@@ -144,14 +144,14 @@ bool restore_sort(const ConfigList& list, std::string_view key, QTreeView& view)
     return true;
 }
 
-void keep_columns(ConfigList& list, std::string_view key, const QTreeView& view) {
+void keep_columns(ConfigList& list, std::string_view key, const FlatListView& view) {
     QList<int> widths;
     for (int column = 0; column < view.header()->count(); ++column)
         widths.append(view.columnWidth(column));
     keep_numbers(list, key, widths);
 }
 
-bool restore_columns(const ConfigList& list, std::string_view key, QTreeView& view) {
+bool restore_columns(const ConfigList& list, std::string_view key, FlatListView& view) {
     const auto widths = kept_numbers(list, key, view.header()->count(), kLeastColumn, kMostColumn);
     if (!widths)
         return false;
@@ -160,7 +160,7 @@ bool restore_columns(const ConfigList& list, std::string_view key, QTreeView& vi
     return true;
 }
 
-int height_for_rows(const QTreeView& view, int rows) {
+int height_for_rows(const FlatListView& view, int rows) {
     // A row of the list is a line of its font, bold for unread messages,
     // with the item's margins.
     QFont bold = view.font();

@@ -21,12 +21,12 @@
 #include <string_view>
 
 class QSplitter;
-class QTreeView;
 class QWidget;
 
 namespace quillet {
 
 class ConfigList;
+class FlatListView;
 
 namespace layout_key {
 inline constexpr std::string_view kMainWindow = "main_window";
@@ -61,15 +61,15 @@ void keep_splitter(ConfigList& list, std::string_view key, const QSplitter& spli
 // Pane sizes of 0 (a collapsed pane) are not taken.
 bool restore_splitter(const ConfigList& list, std::string_view key, QSplitter& splitter);
 
-void keep_columns(ConfigList& list, std::string_view key, const QTreeView& view);
-bool restore_columns(const ConfigList& list, std::string_view key, QTreeView& view);
+void keep_columns(ConfigList& list, std::string_view key, const FlatListView& view);
+bool restore_columns(const ConfigList& list, std::string_view key, FlatListView& view);
 
 // The column and order a sorting view sorts by (its header's indicator).
-void keep_sort(ConfigList& list, std::string_view key, const QTreeView& view);
-bool restore_sort(const ConfigList& list, std::string_view key, QTreeView& view);
+void keep_sort(ConfigList& list, std::string_view key, const FlatListView& view);
+bool restore_sort(const ConfigList& list, std::string_view key, FlatListView& view);
 
 // The height at which `view` shows `rows` rows of its font below its header,
 // a horizontal scroll bar included.
-int height_for_rows(const QTreeView& view, int rows);
+int height_for_rows(const FlatListView& view, int rows);
 
 }  // namespace quillet

@@ -9,11 +9,11 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QStatusBar>
-#include <QTreeView>
 #include <algorithm>
 #include <array>
 
 #include "desktop/store/shown_time.h"
+#include "desktop/views/flat_list_view.h"
 #include "desktop/views/lock_keys.h"
 
 namespace quillet {
@@ -122,7 +122,7 @@ int bold_date_width(const QWidget& list) {
     return widest + 16;
 }
 
-void fit_columns(QTreeView& view, int flexible, int least) {
+void fit_columns(FlatListView& view, int flexible, int least) {
     const int room = view.viewport()->width() - view.header()->length();
     const int width = view.columnWidth(flexible);
     const int wanted = std::max(least, width + room);
@@ -138,7 +138,7 @@ QVariant unread_row_font(bool unread) {
     return bold;
 }
 
-void set_up_columns(QTreeView& view, std::span<const int> widths, int date) {
+void set_up_columns(FlatListView& view, std::span<const int> widths, int date) {
     for (int c = 0; c < static_cast<int>(widths.size()); ++c) {
         view.setColumnWidth(
             c, std::max({widths[static_cast<size_t>(c)], view.header()->sectionSizeHint(c),
@@ -147,7 +147,7 @@ void set_up_columns(QTreeView& view, std::span<const int> widths, int date) {
     view.sortByColumn(date, Qt::DescendingOrder);
 }
 
-void when_row_chosen(QTreeView& view, QObject* context,
+void when_row_chosen(FlatListView& view, QObject* context,
                      const std::function<void(const QModelIndex&)>& chosen) {
     auto current = [&view, chosen] { chosen(view.currentIndex()); };
     QObject::connect(view.selectionModel(), &QItemSelectionModel::currentChanged, context, current);

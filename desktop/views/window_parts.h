@@ -11,9 +11,10 @@ class QLabel;
 class QMainWindow;
 class QModelIndex;
 class QObject;
-class QTreeView;
 
 namespace quillet {
+
+class FlatListView;
 
 inline QString to_qstring(std::u16string_view text) {
     return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
@@ -36,19 +37,19 @@ QLabel* add_status_panes(QMainWindow* window);
 // (the message text), or takes what they overrun from it down to `least`
 // pixels: the columns fill the list as the window grows and shrinks, and
 // the last one stays in sight.
-void fit_columns(QTreeView& view, int flexible, int least);
+void fit_columns(FlatListView& view, int flexible, int least);
 
 // The columns of a list of the right pane: each at least `widths[c]` wide,
 // as wide as its header's words (which a translation lengthens) and, in
 // column `date`, as a date in bold (an unread row) with its time; newest
 // first until a header click says otherwise.
-void set_up_columns(QTreeView& view, std::span<const int> widths, int date);
+void set_up_columns(FlatListView& view, std::span<const int> widths, int date);
 
 // Calls `chosen` with the current row whenever the current row or the
 // selection of `view` changed: a click makes its row current before it
 // selects it, a key selects before it moves, so whichever comes last finds
 // the current row selected.
-void when_row_chosen(QTreeView& view, QObject* context,
+void when_row_chosen(FlatListView& view, QObject* context,
                      const std::function<void(const QModelIndex&)>& chosen);
 
 // The width a list's date column needs for a date and time in bold (the

@@ -16,7 +16,6 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextCursor>
-#include <QTreeView>
 
 #include "desktop/composer/new_sms_form.h"
 #include "desktop/composer/new_sms_window.h"
@@ -24,6 +23,7 @@
 #include "desktop/store/contact_list.h"
 #include "desktop/views/command_scope.h"
 #include "desktop/views/conversation_list_model.h"
+#include "desktop/views/flat_list_view.h"
 #include "desktop/views/html_form_view.h"
 #include "desktop/views/list_pane.h"
 #include "desktop/views/search_results_model.h"
@@ -79,7 +79,7 @@ int row_of(QAbstractItemModel& model, int column, const QString& text) {
     return -1;
 }
 
-void click_row(QTreeView& view, int row) {
+void click_row(FlatListView& view, int row) {
     const QModelIndex index = view.model()->index(row, 0);
     view.scrollTo(index);
     QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier,
@@ -104,7 +104,7 @@ QStringList cells(QAbstractItemModel& model, int column) {
     return out;
 }
 
-void click_header(QTreeView& view, int column) {
+void click_header(FlatListView& view, int column) {
     QHeaderView* header = view.header();
     const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
     QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
@@ -406,7 +406,7 @@ class MainConversationsTest : public QObject {
         RunningFrame f;
         ListPane& pane = f->list_pane();
         ConversationListModel& list = pane.conversations();
-        QTreeView& view = pane.conversation_view();
+        FlatListView& view = pane.conversation_view();
         QTextBrowser& browser = f->html_view().browser();
         f->show_conversations();
         const QString paul = QStringLiteral("+491702222222");
@@ -494,7 +494,7 @@ class MainConversationsTest : public QObject {
         QVERIFY(f.get_sms() > 0);
         ListPane& pane = f->list_pane();
         ConversationListModel& list = pane.conversations();
-        QTreeView& view = pane.conversation_view();
+        FlatListView& view = pane.conversation_view();
         f->show_conversations();
         // Every row names its correspondent; the e-mail sender, whose address
         // holds no number, is one too.
@@ -582,7 +582,7 @@ class MainConversationsTest : public QObject {
         {
             RunningFrame f;
             f->show_conversations();
-            QTreeView& view = f->list_pane().conversation_view();
+            FlatListView& view = f->list_pane().conversation_view();
             const QStringList newest_first = rows_in_order(f->list_pane().conversations(),
                                                            ConversationListModel::kCorrespondent);
             click_header(view, ConversationListModel::kCorrespondent);

@@ -24,6 +24,7 @@
 #include "desktop/views/about_box.h"
 #include "desktop/views/conversation_list_model.h"
 #include "desktop/views/engine_texts.h"
+#include "desktop/views/flat_list_view.h"
 #include "desktop/views/html_form_view.h"
 #include "desktop/views/list_pane.h"
 #include "desktop/views/options_window.h"
@@ -93,7 +94,7 @@ class MainLanguageTest : public QObject {
                  QStringLiteral("Nachricht"));
         QCOMPARE(f->options_window()->windowTitle(), QStringLiteral("Optionen"));
         // The conversations' German headers are not cut short.
-        QTreeView& conversations = f->list_pane().conversation_view();
+        FlatListView& conversations = f->list_pane().conversation_view();
         QCOMPARE(conversations.model()->headerData(3, Qt::Horizontal).toString(),
                  QStringLiteral("Nachrichten"));
         for (int c = 0; c < conversations.header()->count(); ++c)

@@ -13,8 +13,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QToolBar>
-#include <QTreeView>
 
+#include "desktop/views/flat_list_view.h"
 #include "desktop/views/help_window.h"
 #include "desktop/views/html_form_view.h"
 #include "desktop/views/list_pane.h"
@@ -155,7 +155,7 @@ class MainThemeTest : public QObject {
         auto f = std::make_unique<RunningFrame>();
         (*f)->resize(1000, 640);
         (*f)->show_conversations();
-        QTreeView& list = (*f)->list_pane().conversation_view();
+        FlatListView& list = (*f)->list_pane().conversation_view();
         list.setCurrentIndex(list.model()->index(0, 0));
         return f;
     }

@@ -17,12 +17,12 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
-#include <QTreeView>
 
 #include "desktop/composer/new_sms_form.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/store/contact_list.h"
 #include "desktop/views/conversation_list_model.h"
+#include "desktop/views/flat_list_view.h"
 #include "desktop/views/html_form_view.h"
 #include "desktop/views/list_pane.h"
 #include "desktop/views/sms_list_view.h"
@@ -55,7 +55,7 @@ int bold_rows(QAbstractItemModel& model) {
     return bold;
 }
 
-void click_row(QTreeView& view, int row) {
+void click_row(FlatListView& view, int row) {
     const QModelIndex index = view.model()->index(row, 0);
     QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier,
                       view.visualRect(index).center());

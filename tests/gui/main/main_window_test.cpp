@@ -631,6 +631,41 @@ class MainWindowTest : public QObject {
             QCOMPARE(m.read(), uint8_t{1});
     }
 
+    void listKeysMoveByWholeRowsAndTabLeaves() {
+        auto f = imported_frame();
+        QVERIFY(f);
+        SmsListView& list = (*f)->list_view();
+        const int last = list.list_model().rowCount() - 1;
+        QVERIFY(last >= 2);
+        click_row(list, 1);
+        list.setFocus();
+        struct Step {
+            Qt::Key key;
+            int row;
+        };
+        // Home and End go to the ends of the list, Left and Right only
+        // scroll: the list is not a grid of cells.
+        for (const Step step :
+             {Step{Qt::Key_End, last}, Step{Qt::Key_Left, last}, Step{Qt::Key_Home, 0},
+              Step{Qt::Key_Right, 0}, Step{Qt::Key_Down, 1}}) {
+            QTest::keyClick(&list, step.key);
+            QCOMPARE(list.selected_rows(), std::vector<int>{step.row});
+            const SmsMessage& message =
+                list.current_box()->message_ref(list.list_model().message_index(step.row));
+            const QString first_line =
+                qstring(message.text_view()).section(QLatin1Char('\n'), 0, 0);
+            QVERIFY((*f)->html_view().browser().toPlainText().contains(first_line));
+        }
+        // Every row is one line high, bold (unread) or not.
+        const int height = list.visualRect(list.list_model().index(0, 0)).height();
+        QVERIFY(height >= list.fontMetrics().height());
+        for (int row = 1; row <= last; ++row)
+            QCOMPARE(list.visualRect(list.list_model().index(row, 0)).height(), height);
+        QTest::keyClick(&list, Qt::Key_Tab);
+        QVERIFY(list.window()->focusWidget() != &list);
+        QCOMPARE(list.selected_rows(), std::vector<int>{1});
+    }
+
     void replyAndForwardPrefillAComposer() {
         auto f = imported_frame();
         QVERIFY(f);

@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QTest>
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 #include "desktop/views/conversation_list_model.h"
 #include "desktop/views/list_pane.h"
@@ -47,9 +49,17 @@ size_t mapped_now() {
 
 // Caps the address space at what the process holds now, the reserve a
 // command sets aside, and `room` more; the old limit comes back after.
+// The heap's free chunks are taken up first: what earlier rows freed would
+// otherwise let a command grow without new address space, by luck of the
+// heap's layout.
 class AddressSpaceCap {
   public:
     explicit AddressSpaceCap(size_t room) {
+        constexpr size_t kPiece = 512;
+        const size_t free_bytes = ::mallinfo2().fordblks;
+        taken_.reserve(free_bytes / kPiece);
+        while (taken_.size() < taken_.capacity())
+            taken_.push_back(std::make_unique<char[]>(kPiece));
         ::getrlimit(RLIMIT_AS, &old_);
         rlimit cap = old_;
         cap.rlim_cur = mapped_now() + MemoryReserve::kBytes + room;
@@ -60,6 +70,7 @@ class AddressSpaceCap {
     AddressSpaceCap& operator=(const AddressSpaceCap&) = delete;
 
   private:
+    std::vector<std::unique_ptr<char[]>> taken_;
     rlimit old_{};
 };
 
