@@ -5,15 +5,29 @@
 #include <benchmark/benchmark.h>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace quillet::bench {
 
+// Frees what shared() made, newest first.
+inline std::vector<std::function<void()>>& shared_releases() {
+    static std::vector<std::function<void()>> releases;
+    return releases;
+}
+
 // The one T a benchmark program's runs share, made when first asked for (a
-// filter that runs none of them makes none) and freed at exit.
+// filter that runs none of them makes none). It is freed when the runs end,
+// while what it uses still lives: a window freed after its application
+// object crashes.
 template <typename T>
 T& shared() {
-    static T t;
-    return t;
+    static std::unique_ptr<T> t;
+    if (!t) {
+        t = std::make_unique<T>();
+        shared_releases().push_back([] { t.reset(); });
+    }
+    return *t;
 }
 
 // `after_run`, when set, runs once the benchmarks have run (a summary, or
@@ -25,6 +39,9 @@ inline int run_benchmarks(int argc, char** argv, const std::function<void()>& af
     benchmark::RunSpecifiedBenchmarks();
     if (after_run)
         after_run();
+    for (auto release = shared_releases().rbegin(); release != shared_releases().rend(); ++release)
+        (*release)();
+    shared_releases().clear();
     benchmark::Shutdown();
     return 0;
 }
