@@ -250,6 +250,7 @@ void MainFrame::start_up() {
     create_side_windows();
     show_box(BoxKind::Inbox);
     reserve.reset();
+    list_pane_->index_ahead();
     link_.start_sentinel(tray_->arrival_callback());
     if (options_.minimize_on_open) {
         if (tray_->tray_wanted()) {

@@ -56,6 +56,11 @@ class ConversationIndex {
     // boxes are read only during the call. When memory runs out part-way
     // (std::bad_alloc), the index is of no use until clear().
     void update(const SmsBox& inbox, const SmsBox& sent, const SmsBox& deleted);
+    // Takes at most about `most` new messages in, so that a lifetime's
+    // history can be indexed a slice at a time between the window's events;
+    // true when the index is up to date (as after update()). Until then the
+    // index must not be used, only updated further.
+    bool update_some(const SmsBox& inbox, const SmsBox& sent, const SmsBox& deleted, size_t most);
     // Forgets every box and gives its memory back: the next update indexes
     // the boxes anew.
     void clear();
@@ -105,7 +110,8 @@ class ConversationIndex {
         uint32_t position;
     };
 
-    void update_box(size_t b, const SmsBox& box);
+    // Indexes the box's first `take` messages as if they were all of it.
+    void update_box(size_t b, const SmsBox& box, size_t take);
     void add_entry(size_t b, const SmsMessage& message, Box& box, std::vector<Entry>& into);
     void drop_entry(Box& box, const Entry& entry);
     void set_read(uint32_t id, uint8_t read);

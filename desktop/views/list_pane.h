@@ -27,6 +27,7 @@ class QCheckBox;
 class QLineEdit;
 class QMenu;
 class QStackedWidget;
+class QTimer;
 
 namespace quillet {
 
@@ -82,6 +83,12 @@ class ListPane : public QWidget {
     // After every command: when a box changed, the index catches up and the
     // list shown (and the conversation shown) follow.
     void boxes_changed();
+    // A history of a few hundred thousand messages or more is indexed a
+    // slice at a time while the window waits for the user, so that the
+    // first search keystroke does not wait for it; a smaller one is indexed
+    // at the first search, in a fraction of a second.
+    void index_ahead();
+    bool indexing_ahead() const;
     void focus_search();
     void clear_search();
 
@@ -100,6 +107,7 @@ class ListPane : public QWidget {
     void on_search_changed();
     void on_scope_changed();
     void show_current_list();
+    void index_a_slice();
     std::optional<std::vector<char>> filter_box(const SmsBox& box);
     // A header click's sort did not fit: the header shows the order kept.
     void sort_did_not_fit(FlatListView& view, int column, Qt::SortOrder order);
@@ -113,6 +121,7 @@ class ListPane : public QWidget {
     ConversationList* conversations_ = nullptr;
     ResultList* results_ = nullptr;
     std::unique_ptr<BoxRows> box_rows_;
+    QTimer* index_ahead_ = nullptr;
 
     SmsBox* box_shown_ = nullptr;
     bool conversations_shown_ = false;

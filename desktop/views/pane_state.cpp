@@ -1,5 +1,6 @@
 #include "desktop/views/pane_state.h"
 
+#include <cstdint>
 #include <new>
 
 namespace quillet {
@@ -12,25 +13,30 @@ std::array<uint64_t, 3> KeptIndex::revisions() const {
 }
 
 bool KeptIndex::update() {
+    return update_some(SIZE_MAX) == Progress::Done;
+}
+
+KeptIndex::Progress KeptIndex::update_some(size_t most) {
     const std::array<uint64_t, 3> now = revisions();
     if (indexed_ && now == indexed_revisions_)
-        return true;
+        return Progress::Done;
     if (failed_at_ == now)
-        return false;
+        return Progress::DidNotFit;
+    indexed_ = false;
     try {
-        index_.update(*boxes_[0], *boxes_[1], *boxes_[2]);
+        if (!index_.update_some(*boxes_[0], *boxes_[1], *boxes_[2], most))
+            return Progress::Pending;
     } catch (const std::bad_alloc&) {
         // Half made is of no use: its memory goes back, and it is made anew
         // when the boxes change or the user asks for a list again.
         index_.clear();
-        indexed_ = false;
         failed_at_ = now;
-        return false;
+        return Progress::DidNotFit;
     }
     failed_at_.reset();
     indexed_revisions_ = now;
     indexed_ = true;
-    return true;
+    return Progress::Done;
 }
 
 }  // namespace quillet

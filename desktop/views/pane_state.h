@@ -27,6 +27,10 @@ class KeptIndex {
     // (then it is empty, and not tried again for the same boxes until
     // retry()).
     bool update();
+    // As update(), a slice of at most about `most` new messages at a time
+    // (ConversationIndex::update_some): Pending until the last slice.
+    enum class Progress { Done, Pending, DidNotFit };
+    Progress update_some(size_t most);
     void retry() { failed_at_.reset(); }
     const ConversationIndex& index() const { return index_; }
     // The contacts changed: the index names them anew.

@@ -121,9 +121,13 @@ TEST(ConversationIndexTest, UpdatesEqualAFreshIndexAfterEveryKindOfChange) {
     AgreeingPhone phone;
     Boxes b;
     ConversationIndex kept(PhoneNumbers("DE"));
+    // Indexed a slice at a time, the boxes changing between two slices.
+    ConversationIndex sliced(PhoneNumbers("DE"));
+    const auto slice = [&] { return sliced.update_some(b.inbox, b.sent, b.deleted, rng() % 30); };
     const char* numbers[] = {"+491701234567", "0170 1234567", "+15551234567",   "Bank",
                              "22222",         "+33612345678", "06 12 34 56 78", "a;b"};
     for (int round = 0; round < 60; ++round) {
+        slice();
         for (SmsBox* box : {&b.inbox, &b.sent, &b.deleted}) {
             const int step = static_cast<int>(rng() % 4);
             if (step == 0 || box->count() == 0) {
@@ -142,6 +146,9 @@ TEST(ConversationIndexTest, UpdatesEqualAFreshIndexAfterEveryKindOfChange) {
         ConversationIndex fresh(PhoneNumbers("DE"));
         fresh.update(b.inbox, b.sent, b.deleted);
         ASSERT_EQ(picture(kept, b), picture(fresh, b)) << "round " << round;
+        while (!slice()) {
+        }
+        ASSERT_EQ(picture(sliced, b), picture(fresh, b)) << "round " << round;
         const SearchQuery query(u"TEXT A", PhoneNumbers("DE"));
         for (BoxKind k : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems})
             ASSERT_EQ(kept.search(k, query, nullptr), fresh.search(k, query, nullptr));
