@@ -9,6 +9,7 @@
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "desktop/views/conversation_list.h"
 #include "desktop/views/conversation_list_model.h"
@@ -213,15 +214,13 @@ void ListPane::show_conversations() {
     conversation_view().scrollToTop();
 }
 
-void ListPane::index_ahead() {
-    // Below this, indexing at the first keystroke takes under a quarter of
-    // a second, and memory is not spent on an index nobody asked for.
-    constexpr size_t kAheadFrom = 200'000;
+void ListPane::index_ahead(size_t from, size_t slice) {
     size_t messages = 0;
     for (const SmsBox* box : state_.index.box_pointers())
         messages += box->count();
-    if (messages < kAheadFrom)
+    if (messages < from)
         return;
+    index_slice_ = std::max<size_t>(slice, 1);
     if (index_ahead_ == nullptr) {
         index_ahead_ = new QTimer(this);
         connect(index_ahead_, &QTimer::timeout, this, &ListPane::index_a_slice);
@@ -236,10 +235,8 @@ bool ListPane::indexing_ahead() const {
 }
 
 void ListPane::index_a_slice() {
-    // About 25 ms of work: the window answers between two slices.
-    constexpr size_t kSlice = 20'000;
     const MemoryReserve::Held reserve;
-    if (state_.index.update_some(kSlice) != KeptIndex::Progress::Pending)
+    if (state_.index.update_some(index_slice_) != KeptIndex::Progress::Pending)
         index_ahead_->stop();
     else
         index_ahead_->setInterval(0);

@@ -169,6 +169,32 @@ class MainConversationsTest : public QObject {
     Q_OBJECT
 
   private Q_SLOTS:
+    void aHistoryIndexedAheadIsListedAndSearchedAsItIs() {
+        MainTestEnv env;
+        write_scene();
+        RunningFrame f;
+        ListPane& pane = f->list_pane();
+        // Every history counts as long here, and a slice is two messages:
+        // slices end inside boxes and between them.
+        pane.index_ahead(0, 2);
+        QVERIFY(pane.indexing_ahead());
+        QTRY_VERIFY(!pane.indexing_ahead());
+        f->tree_view().setCurrentItem(f->tree_view().conversations_node());
+        ConversationListModel& list = pane.conversations();
+        QCOMPARE(cells(list, ConversationListModel::kCorrespondent),
+                 (QStringList{QStringLiteral("+491702222222"), QStringLiteral("Bank"),
+                              QStringLiteral("Nora Weiss")}));
+        const int nora =
+            row_of(list, ConversationListModel::kCorrespondent, QStringLiteral("Nora Weiss"));
+        QCOMPARE(list.index(nora, ConversationListModel::kMessages).data().toString(),
+                 QStringLiteral("5"));
+        QCOMPARE(list.index(nora, ConversationListModel::kUnread).data().toString(),
+                 QStringLiteral("2"));
+        pane.search_field().setText(QStringLiteral("cafe"));
+        QCOMPARE(cells(list, ConversationListModel::kCorrespondent),
+                 QStringList{QStringLiteral("Nora Weiss")});
+    }
+
     void aConversationShowsTheWholeExchange() {
         MainTestEnv env;
         write_scene();
