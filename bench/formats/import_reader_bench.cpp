@@ -149,16 +149,18 @@ void BM_ReadAndroidBackup(benchmark::State& state) {
 // The whole import: read, matched against the (empty) boxes, attachments
 // saved, the boxes and the import's record written, into a new data folder
 // each time. The goal: at most twice the bare parse, and memory at most
-// 64 MB above the boxes' own size.
+// 64 MB above the boxes' own size. The folders are removed only at the end:
+// a file system that has just deleted 10,000 pictures takes far longer to
+// make the next ones, which a user's import does not meet.
 void BM_ImportIntoANewDataFolder(benchmark::State& state) {
     const BackupFile& f = backup();
     const double peak_before = peak_mb();
     size_t added = 0;
     uintmax_t box_bytes = 0;
+    int folders = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        const fs::path data = f.folder.path / "data";
-        fs::remove_all(data);
+        const fs::path data = f.folder.path / ("data" + std::to_string(++folders));
         fs::create_directories(data);
         MessageLibrary library(data);
         for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems})
@@ -174,6 +176,8 @@ void BM_ImportIntoANewDataFolder(benchmark::State& state) {
                     fs::file_size(library.box_path(BoxKind::SentItems));
         state.ResumeTiming();
     }
+    while (folders > 0)
+        fs::remove_all(f.folder.path / ("data" + std::to_string(folders--)));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.bytes));
     state.counters["added"] = static_cast<double>(added);
     state.counters["boxes_MB"] = static_cast<double>(box_bytes) / (1 << 20);
