@@ -184,12 +184,13 @@ bool ConversationIndex::update_some(const SmsBox& inbox, const SmsBox& sent, con
         // of the box, and the next slice compares a longer one.
         const size_t held = boxes_[b]->entries.size();
         const size_t count = boxes[b]->messages().size();
-        const size_t take = most >= count - std::min(held, count) ? count : held + most;
-        update_box(b, *boxes[b], take);
-        if (take < count)
+        const size_t rest = count > held ? count - held : 0;
+        if (rest > most) {
+            update_box(b, *boxes[b], held + most);
             return false;
-        most -=
-            std::min(most, boxes_[b]->entries.size() - std::min(held, boxes_[b]->entries.size()));
+        }
+        update_box(b, *boxes[b], count);
+        most -= rest;
     }
     for (Conversation& c : conversations_) {
         if (c.last_stale)
