@@ -28,21 +28,13 @@ void report_unsaved_settings(QWidget* parent, const Outcome& result) {
 }  // namespace
 
 ContactsListView::ContactsListView(const ContactList& contacts, QWidget* parent)
-    : QTreeView(parent), model_(contacts) {
+    : FlatListView(parent), model_(contacts) {
     setObjectName(QStringLiteral("contactsList"));
     setModel(&model_);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
-    setAllColumnsShowFocus(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setSortingEnabled(false);
     header()->setSectionsClickable(true);
     header()->setSectionsMovable(false);
-    header()->setStretchLastSection(false);
-    header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header()->resizeSection(ContactsModel::NameColumn, kNameWidth);
     header()->resizeSection(ContactsModel::NumberColumn, kNumberWidth);
 
@@ -121,12 +113,12 @@ void ContactsListView::mousePressEvent(QMouseEvent* event) {
     if (last_press_time_ == 0 || event->timestamp() - last_press_time_ > interval)
         selection_before_click_ = selectionModel()->selectedRows();
     last_press_time_ = event->timestamp();
-    QTreeView::mousePressEvent(event);
+    FlatListView::mousePressEvent(event);
 }
 
 void ContactsListView::mouseDoubleClickEvent(QMouseEvent* event) {
     const QModelIndex clicked = indexAt(event->position().toPoint());
-    QTreeView::mouseDoubleClickEvent(event);
+    FlatListView::mouseDoubleClickEvent(event);
     if (!clicked.isValid() || event->button() != Qt::LeftButton)
         return;
     const QModelIndex row = clicked.siblingAtColumn(ContactsModel::NameColumn);

@@ -8,15 +8,15 @@
 // objectName "contactsList".
 #pragma once
 
-#include <QTreeView>
 #include <vector>
 
 #include "desktop/store/contact_list.h"
 #include "desktop/views/contacts_model.h"
+#include "desktop/views/flat_list_view.h"
 
 namespace quillet {
 
-class ContactsListView : public QTreeView {
+class ContactsListView : public FlatListView {
     Q_OBJECT
 
   public:

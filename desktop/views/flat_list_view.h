@@ -1,6 +1,6 @@
 // A list of rows in columns that keeps nothing per row: the message lists,
-// the conversations and the search results, which may hold a lifetime of
-// messages. A tree view keeps a 40-byte record for every row (32 MiB for
+// the conversations, the search results (which may hold a lifetime of
+// messages) and the contacts. A tree view keeps a 40-byte record for every row (32 MiB for
 // 800,000 messages); this table keeps only its rows' common height.
 //
 // It looks and behaves as a flat tree view would: whole rows are selected
