@@ -27,7 +27,7 @@ class TerminalProgress : public ImportProgress {
             return true;
         const uint64_t percent = done * 100 / total;
         if (percent != last_) {
-            out_ << "\r\x1b[KReading " << file << ": " << percent << " %" << std::flush;
+            out_ << "\r\x1b[KReading " << field(file) << ": " << percent << " %" << std::flush;
             last_ = percent;
             shown_ = true;
         }
@@ -42,7 +42,8 @@ class TerminalProgress : public ImportProgress {
 };
 
 void print_summary(std::ostream& out, const ImportRecord& r, bool dry_run) {
-    out << (dry_run ? "would import " : "imported ") << r.file << " (" << r.format << "): added "
+    out << (dry_run ? "would import " : "imported ") << field(r.file) << " (" << r.format
+        << "): added "
         << r.added << ", already kept " << r.duplicates << ", possible duplicates "
         << r.possible_duplicates << ", attachments " << r.attachments << ", skipped "
         << r.skipped_count();
@@ -50,9 +51,9 @@ void print_summary(std::ostream& out, const ImportRecord& r, bool dry_run) {
         out << " [import " << r.id << "]";
     out << '\n';
     for (const auto& [why, count] : r.skipped)
-        out << "  skipped " << count << ": " << why << '\n';
+        out << "  skipped " << count << ": " << field(why) << '\n';
     for (const std::string& problem : r.problems)
-        out << "  note: " << problem << '\n';
+        out << "  note: " << field(problem) << '\n';
 }
 
 std::string utc_seconds(int64_t seconds) {
@@ -113,6 +114,8 @@ int run_import(const Arguments& args, std::ostream& out, std::ostream& err) {
         out << "import " << *args.undo << " undone: " << undone.removed << " messages removed";
         if (undone.kept > 0)
             out << ", " << undone.kept << " kept (the phone holds them now)";
+        if (undone.contacts_removed > 0)
+            out << ", " << undone.contacts_removed << " contacts removed";
         out << '\n';
         return kDone;
     }
@@ -127,7 +130,7 @@ int run_import(const Arguments& args, std::ostream& out, std::ostream& err) {
     if (run.contacts_added > 0)
         out << run.contacts_added << " contacts " << (args.dry_run ? "read" : "added") << '\n';
     for (const std::string& failure : run.failures)
-        err << "quillet-cli: " << failure << '\n';
+        err << "quillet-cli: " << field(failure) << '\n';
     if (!run.outcome) {
         err << "quillet-cli: nothing was imported: " << run.outcome.what() << '\n';
         return kFailed;
@@ -161,7 +164,8 @@ int run_imports(const Arguments& args, std::ostream& out) {
         out << "]\n";
     } else {
         for (const ImportRecord& r : records) {
-            out << r.id << '\t' << utc_seconds(r.time) << '\t' << r.file << '\t' << r.format << '\t'
+            out << r.id << '\t' << utc_seconds(r.time) << '\t' << field(r.file) << '\t' << r.format
+                << '\t'
                 << r.added << '\t' << r.duplicates << '\t' << r.possible_duplicates
                 << (r.state == ImportRecord::State::Undone ? "\tundone" : "") << '\n';
         }

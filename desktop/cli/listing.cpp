@@ -21,9 +21,12 @@ const char* box_name(BoxKind kind) {
     return "deleted";
 }
 
-// One field of a line, safe on a terminal: tabs and line breaks become
-// blanks (they separate fields and lines), every other control character
-// (ESC, BEL, C1 controls, DEL) is written as its escape, as JSON would.
+std::string json_name(const std::optional<std::u16string>& name) {
+    return name ? json_string(to_utf8(*name)) : "null";
+}
+
+}  // namespace
+
 std::string field(std::string_view text) {
     std::string out;
     out.reserve(text.size());
@@ -48,12 +51,6 @@ std::string field(std::string_view text) {
     }
     return out;
 }
-
-std::string json_name(const std::optional<std::u16string>& name) {
-    return name ? json_string(to_utf8(*name)) : "null";
-}
-
-}  // namespace
 
 std::string json_string(std::string_view text) {
     std::string out = "\"";

@@ -21,6 +21,11 @@ void print_messages(std::ostream& out, const DataFolder& data,
 void print_conversations(std::ostream& out, const DataFolder& data, const ConversationIndex& index,
                          const std::vector<size_t>& conversations, bool json);
 
+// One field of a line, safe on a terminal: tabs and line breaks become
+// blanks (they separate fields and lines), every other control character
+// (ESC, BEL, C1 controls, DEL) is written as its escape, as JSON would.
+// Every text from a file or a box (a file name too) goes through it.
+std::string field(std::string_view text);
 // A JSON string literal of UTF-8 `text`.
 std::string json_string(std::string_view text);
 // "2026-01-02T03:04:05Z".

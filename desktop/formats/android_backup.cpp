@@ -15,16 +15,14 @@ namespace {
 
 enum class SmsType : uint8_t { Received = 1, Sent = 2 };
 
-// One <sms> element: a message, the recipient it is written for, and how.
+// One <sms> element: a message and how it is written.
 struct Entry {
     const SmsMessage* message;
-    std::string_view address;
     SmsType type;
 };
 
 void add_entries(std::vector<Entry>& entries, const SmsMessage& m, SmsType type) {
-    for (std::string_view recipient : recipients_of(m.number()))
-        entries.push_back({&m, recipient, type});
+    entries.push_back({&m, type});
 }
 
 std::vector<Entry> sorted_entries(const BoxSet& boxes) {
@@ -120,8 +118,15 @@ class BackupWriter {
 
     void append_element(const Entry& e) {
         const SmsMessage& m = *e.message;
+        const std::vector<std::string_view> recipients = recipients_of(m.number());
         buffer_ += "  <sms protocol=\"0\" address=\"";
-        replaced_ += append_xml_attribute(buffer_, from_ansi(e.address));
+        // Several recipients in one element, "~"-joined, as the phones'
+        // backup apps write a group message and read it back.
+        for (size_t i = 0; i < recipients.size(); ++i) {
+            if (i > 0)
+                buffer_ += '~';
+            replaced_ += append_xml_attribute(buffer_, from_ansi(recipients[i]));
+        }
         buffer_ += "\" date=\"";
         append_number(buffer_, unix_milliseconds(m.time()));
         buffer_ += "\" type=\"";
@@ -133,7 +138,19 @@ class BackupWriter {
         buffer_ += "\" status=\"-1\" locked=\"0\" date_sent=\"0\" readable_date=\"";
         append_readable_date(buffer_, m.time());
         buffer_ += "\" contact_name=\"";
-        buffer_ += contact_name(e.address);
+        if (recipients.size() == 1) {
+            buffer_ += contact_name(recipients[0]);
+        } else {
+            // A group: each member's name, or number, ", "-joined.
+            for (size_t i = 0; i < recipients.size(); ++i) {
+                const std::string& name = contact_name(recipients[i]);
+                buffer_ += i > 0 ? ", " : "";
+                if (name == "(Unknown)")
+                    replaced_ += append_xml_attribute(buffer_, from_ansi(recipients[i]));
+                else
+                    buffer_ += name;
+            }
+        }
         buffer_ += "\" />\n";
     }
 

@@ -13,8 +13,10 @@
 // `readable_date` the local time as "Mar 4, 2026 9:05:00 PM". Inbox is
 // written as received (type 1), Sent Items as sent (type 2, read), Deleted
 // Items only when asked for, as received. A stored number that lists several
-// recipients (separated by ";" or ",") gives one element per recipient. All
-// elements are sorted by date, the boxes' order kept among equal dates.
+// recipients (separated by ";" or ",") gives one element whose address joins
+// them with "~", as the phones' backup apps write a group message (its
+// contact_name joins their names, or numbers, with ", "). All elements are
+// sorted by date, the boxes' order kept among equal dates.
 //
 // Attribute values escape "&", "<", ">" and the double quote, and write line
 // breaks and tabs as "&#10;", "&#13;" and "&#9;" so that a parser's
@@ -35,7 +37,7 @@
 namespace quillet {
 
 struct AndroidBackupCounts {
-    size_t messages = 0;  // <sms> elements written
+    size_t messages = 0;  // <sms> elements written, one per message
     size_t replaced = 0;  // characters written as U+FFFD
 };
 

@@ -23,22 +23,6 @@ using import::XmlInputFilter;
 constexpr size_t kReadPiece = 64 * 1024;
 constexpr uint64_t kMaxTextPartBytes = import::XmlInputFilter::kMaxValueBytes;
 
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(const std::filesystem::path& path)
-        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
 // The file as the parser reads it: through the filter, reporting progress.
 struct FilteredInput {
     int fd = -1;
@@ -87,14 +71,42 @@ struct ReaderDeleter {
     void operator()(xmlTextReader* r) const { xmlFreeTextReader(r); }
 };
 
+// The parser's first error, in the user's words where its own mean nothing
+// to them.
+struct ParseError {
+    std::string text;
+    int line = 0;
+};
+
 void remember_error(void* context, xmlError* error) {
-    auto& first = *static_cast<std::string*>(context);
-    if (!first.empty() || error == nullptr || error->level < XML_ERR_ERROR)
+    auto& first = *static_cast<ParseError*>(context);
+    if (!first.text.empty() || error == nullptr || error->level < XML_ERR_ERROR)
         return;
     std::string message = error->message ? error->message : "unreadable XML";
     while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
         message.pop_back();
-    first = "the file is damaged at line " + std::to_string(error->line) + ": " + message;
+    // The parser's own advice ("use XML_PARSE_HUGE option") means nothing
+    // to the user.
+    if (message.starts_with("Excessive depth"))
+        message = "elements nested more than 256 deep, which a backup never holds";
+    first.line = error->line;
+    first.text = "the file is damaged at line " + std::to_string(error->line) + ": " + message;
+}
+
+// Feeds the rest of the file through the filter after the parser stopped,
+// so that the messages beyond the damage are counted.
+void drain(FilteredInput& input) {
+    char piece[kReadPiece];
+    std::string ignored;
+    while (!input.at_end && input.filter->error().empty()) {
+        const ssize_t n = ::read(input.fd, piece, sizeof piece);
+        if (n < 0)
+            return;
+        input.done += static_cast<uint64_t>(n);
+        input.at_end = n == 0;
+        ignored.clear();
+        input.filter->feed(std::string_view(piece, static_cast<size_t>(n)), input.at_end, ignored);
+    }
 }
 
 // The attributes of the reader's current element. One object is loaded
@@ -174,6 +186,8 @@ class AndroidReader {
     bool element(xmlTextReader* reader, std::string_view name);
     void end_element(std::string_view name);
     bool started() const { return started_; }
+    // <sms> elements and whole <mms> elements met, taken or skipped.
+    uint64_t messages() const { return messages_; }
     const std::string& error() const { return error_; }
     std::optional<uint64_t> announced() const { return announced_; }
     uint64_t replaced() const { return replaced_; }
@@ -195,6 +209,7 @@ class AndroidReader {
     import::OwnerGuess owner_;
     Attributes attributes_;
     bool started_ = false;
+    uint64_t messages_ = 0;
     std::optional<uint64_t> announced_;
     std::string error_;
     uint64_t replaced_ = 0;
@@ -207,6 +222,7 @@ class AndroidReader {
         std::string address;  // the "~"-joined fallback
         import::MmsParties parties;
         bool any_addr = false;
+        std::vector<ImportedAttachment> missing;  // parts named without content
     } mms_;
 };
 
@@ -267,6 +283,7 @@ void AndroidReader::end_element(std::string_view name) {
 }
 
 void AndroidReader::sms(const Attributes& a) {
+    ++messages_;
     if (a.has("quillet-cut")) {
         sink_.skipped("an SMS with a value longer than 8 MB");
         return;
@@ -354,19 +371,22 @@ void AndroidReader::part(const Attributes& a) {
 void AndroidReader::save_attachment(const Attributes& a, std::string_view content_type,
                                     const std::optional<SpoolRange>& range) {
     const std::string_view inline_text = a.get("text");
+    std::string_view name = a.get("name");
+    if (absent(name))
+        name = a.get("cl");
+    if (absent(name))
+        name = "attachment";
     if ((!range || range->length == 0) && absent(inline_text)) {
-        sink_.skipped("an MMS part without content");
+        // Named but not held (backup apps leave large parts out): the
+        // message keeps a line that says so.
+        mms_.missing.push_back(
+            {std::string(import::attachment_kind(content_type)), std::string(name)});
         return;
     }
     if (range && range->bad) {
         sink_.skipped("an MMS part whose data is damaged");
         return;
     }
-    std::string_view name = a.get("name");
-    if (absent(name))
-        name = a.get("cl");
-    if (absent(name))
-        name = "attachment";
     const std::optional<std::string> saved = attachments_.begin(name);
     if (!saved) {
         sink_.skipped("an attachment that could not be saved");
@@ -400,12 +420,13 @@ void AndroidReader::addr(const Attributes& a) {
 
 void AndroidReader::end_mms() {
     mms_.open = false;
+    ++messages_;
     if (!mms_.skip.empty()) {
         sink_.skipped(mms_.skip);
         return;
     }
     ImportedMessage& m = mms_.message;
-    if (mms_.texts.empty() && m.attachments.empty()) {
+    if (mms_.texts.empty() && m.attachments.empty() && mms_.missing.empty()) {
         sink_.skipped("an MMS without any part");
         return;
     }
@@ -427,6 +448,8 @@ void AndroidReader::end_mms() {
     m.text = import::utf16_from_utf8(mms_.texts, replaced_);
     for (const ImportedAttachment& attachment : m.attachments)
         import::append_attachment_line(m.text, attachment, replaced_);
+    for (const ImportedAttachment& attachment : mms_.missing)
+        import::append_attachment_line(m.text, attachment, replaced_, true);
     sink_.message(std::move(m));
 }
 
@@ -435,12 +458,9 @@ void AndroidReader::end_mms() {
 ReadReport read_android_backup(const std::filesystem::path& path, ImportSink& sink,
                                AttachmentSink& attachments) {
     ReadReport report;
-    const FileDescriptor file(path);
-    if (file.get() < 0) {
-        report.outcome =
-            Outcome::unreadable("the file cannot be opened: " + std::string(std::strerror(errno)));
+    const UniqueFd file = open_regular_file(path, report.outcome);
+    if (!file.valid())
         return report;
-    }
     PartSpool spool;
     XmlInputFilter filter(spool);
     FilteredInput input;
@@ -452,14 +472,14 @@ ReadReport read_android_backup(const std::filesystem::path& path, ImportSink& si
 
     // No network, no DTD loading, no entity substitution: only what is in
     // the file, and the filter refuses entity declarations before this.
-    std::unique_ptr<xmlTextReader, ReaderDeleter> reader(
-        xmlReaderForIO(&FilteredInput::read, nullptr, &input, nullptr, nullptr,
-                       XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    std::unique_ptr<xmlTextReader, ReaderDeleter> reader(xmlReaderForIO(
+        &FilteredInput::read, nullptr, &input, nullptr, nullptr,
+        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES));
     if (!reader) {
         report.outcome = Outcome::unreadable("the XML reader could not be started");
         return report;
     }
-    std::string parse_error;
+    ParseError parse_error;
     xmlTextReaderSetStructuredErrorHandler(reader.get(), &remember_error, &parse_error);
 
     AndroidReader android(sink, attachments, spool);
@@ -478,20 +498,36 @@ ReadReport read_android_backup(const std::filesystem::path& path, ImportSink& si
         }
     }
     report.announced = android.announced();
-    report.replaced = filter.replaced() + android.replaced();
-    if (input.cancelled)
+    if (input.cancelled) {
         report.outcome = Outcome::cancelled();
-    else if (status != 0 && input.read_failed && android.error().empty() && filter.error().empty())
-        report.outcome = Outcome::unreadable("the file could not be read");
-    else if (status != 0)
+    } else if (!android.error().empty() || !filter.error().empty()) {
         report.outcome =
-            Outcome::bad_input(!android.error().empty()  ? android.error()
-                               : !filter.error().empty() ? filter.error()
-                               : !android.started()      ? "the file holds no XML element"
-                               : !parse_error.empty()    ? parse_error
-                                                         : "the file is not well-formed XML");
-    else if (!android.started())
-        report.outcome = Outcome::bad_input("the file holds no XML element");
+            Outcome::bad_input(!android.error().empty() ? android.error() : filter.error());
+    } else if (status != 0 && input.read_failed) {
+        report.outcome = Outcome::unreadable("the file could not be read");
+    } else if (status != 0 && android.messages() > 0) {
+        // Damage after messages (a file cut short, a copy interrupted): keep
+        // what came before it and count what follows.
+        drain(input);
+        report.damage =
+            parse_error.text.empty() ? "the file is not well-formed XML" : parse_error.text;
+        // Damage on the file's last line is where a file cut short ends,
+        // whatever the parser calls it ("extra content", "premature end").
+        if (parse_error.line > 0 && static_cast<uint64_t>(parse_error.line) == filter.lines() + 1)
+            report.damage = "the file is damaged at line " + std::to_string(parse_error.line) +
+                            ": it ends in the middle of a message (the file was cut short)";
+        report.held = filter.messages();
+        for (uint64_t n = android.messages(); n < filter.messages(); ++n)
+            sink.skipped("a message at or after the damage, which could not be read");
+    } else if (status != 0 || !android.started()) {
+        report.outcome =
+            Outcome::bad_input(filter.elements() == 0      ? "the file holds no XML element"
+                               : !parse_error.text.empty() ? parse_error.text
+                                                           : "the file is not well-formed XML");
+    } else {
+        report.held = filter.messages();
+    }
+    report.replaced = filter.replaced() + android.replaced();
     return report;
 }
 

@@ -1,9 +1,12 @@
 #include "desktop/formats/gammu_import.h"
 
+#include <unistd.h>
+
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
 #include <list>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "desktop/formats/import_text.h"
@@ -79,6 +82,7 @@ std::u16string from_ucs2_be(std::string_view bytes, uint64_t& replaced) {
             ++replaced;
         }
     }
+    import::mend_text(out, replaced);
     return out;
 }
 
@@ -110,7 +114,7 @@ std::optional<int64_t> parse_time(std::string_view s, bool& zoneless) {
 
 // One [SMSBackup…] section, as its keys came.
 struct Section {
-    std::string number, number_unicode, date_time, state, pdu, coding, udh;
+    std::string number, number_unicode, date_time, sent, state, pdu, coding, udh;
     std::vector<std::pair<int, std::string>> texts;
     size_t text_bytes = 0;
 };
@@ -120,7 +124,16 @@ struct Concatenation {
     unsigned ref = 0, total = 0, part = 0;
 };
 
-std::optional<Concatenation> concatenation(std::string_view udh) {
+// What the user data header says: which long message a part belongs to,
+// and whether it is addressed to an application port (a machine message:
+// WAP push, settings).
+struct Header {
+    std::optional<Concatenation> concatenation;
+    bool port = false;
+};
+
+Header header_of(std::string_view udh) {
+    Header h;
     // UDHL, then elements: identifier, length, data.
     for (size_t i = 1; i + 1 < udh.size();) {
         const auto id = static_cast<uint8_t>(udh[i]);
@@ -130,13 +143,14 @@ std::optional<Concatenation> concatenation(std::string_view udh) {
         };
         if (i + 2 + length > udh.size())
             break;
-        if (id == 0x00 && length == 3)
-            return Concatenation{at(0), at(1), at(2)};
-        if (id == 0x08 && length == 4)
-            return Concatenation{at(0) << 8 | at(1), at(2), at(3)};
+        if (id == 0x00 && length == 3 && !h.concatenation)
+            h.concatenation = Concatenation{at(0), at(1), at(2)};
+        if (id == 0x08 && length == 4 && !h.concatenation)
+            h.concatenation = Concatenation{at(0) << 8 | at(1), at(2), at(3)};
+        h.port = h.port || (id == 0x04 && length == 2) || (id == 0x05 && length == 4);
         i += 2 + length;
     }
-    return std::nullopt;
+    return h;
 }
 
 class GammuReader {
@@ -161,6 +175,7 @@ class GammuReader {
         size_t have = 0;
         size_t units = 0;
     };
+    std::unordered_set<std::string> machine_messages_;
     size_t pending_units_ = 0;
     std::list<PartSet> pending_;
     std::unordered_map<std::string, std::list<PartSet>::iterator> by_key_;
@@ -192,6 +207,8 @@ void GammuReader::line(std::string_view text) {
         s.number_unicode = value;
     else if (is("DateTime"))
         s.date_time = value;
+    else if (is("Sent"))
+        s.sent = value;
     else if (is("State"))
         s.state = value;
     else if (is("PDU"))
@@ -234,7 +251,11 @@ void GammuReader::take(const Section& s) {
         m.address = to_utf8(from_ucs2_be(bytes, replaced_));
     else
         m.address = s.number;
-    const std::optional<int64_t> ms = parse_time(s.date_time, m.zoneless);
+    // Older writers (and Gammu's own documented example) give the time as
+    // "Sent"; "DateTime" wins where both are readable.
+    std::optional<int64_t> ms = parse_time(s.date_time, m.zoneless);
+    if (!ms)
+        ms = parse_time(s.sent, m.zoneless);
     if (!ms) {
         sink_.skipped("a message without a readable time");
         return;
@@ -253,15 +274,24 @@ void GammuReader::take(const Section& s) {
         damaged = !hex_bytes(hex, bytes) || damaged;
     if (damaged)
         sink_.skipped("a text with damaged hex (the readable part kept)");
-    if (equal_nocase(s.coding, "8bit")) {
+    std::string udh;
+    const Header header = hex_bytes(s.udh, udh) ? header_of(udh) : Header();
+    const std::optional<Concatenation>& c = header.concatenation;
+    const bool eight_bit = equal_nocase(s.coding, "8bit");
+    if (eight_bit && header.port) {
+        // Counted once per message, however many parts it came in.
+        const std::string key = m.address + '\n' + (c ? std::to_string(c->ref) : "-");
+        if (!c || machine_messages_.insert(key).second)
+            sink_.skipped("a machine message (a WAP push or settings), not a text");
+        return;
+    }
+    if (eight_bit) {
         for (char b : bytes)
             m.text += static_cast<char16_t>(static_cast<uint8_t>(b));
+        import::mend_text(m.text, replaced_);
     } else {
         m.text = from_ucs2_be(bytes, replaced_);
     }
-    std::string udh;
-    const std::optional<Concatenation> c =
-        hex_bytes(s.udh, udh) ? concatenation(udh) : std::nullopt;
     if (!c || c->total < 2 || c->part < 1 || c->part > c->total) {
         sink_.message(std::move(m));
         return;
@@ -418,31 +448,31 @@ void LineSplitter::finish() {
 
 ReadReport read_gammu_backup(const std::filesystem::path& path, ImportSink& sink) {
     ReadReport report;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        report.outcome = Outcome::unreadable("the file cannot be opened");
+    const UniqueFd file = open_regular_file(path, report.outcome);
+    if (!file.valid())
         return report;
-    }
     std::error_code ec;
     const uint64_t total = std::filesystem::file_size(path, ec);
     GammuReader reader(sink);
     LineSplitter lines(reader, sink);
     uint64_t done = 0;
     std::string piece(kReadPiece, '\0');
-    while (in) {
-        in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
-        const auto n = static_cast<size_t>(in.gcount());
-        done += n;
+    for (;;) {
+        const ssize_t n = ::read(file.get(), piece.data(), piece.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            report.outcome = Outcome::unreadable("the file could not be read");
+            return report;
+        }
+        done += static_cast<uint64_t>(n);
         if (!sink.progress(done, total)) {
             report.outcome = Outcome::cancelled();
             return report;
         }
-        if (n > 0)
-            lines.feed(std::string_view(piece.data(), n));
-    }
-    if (in.bad()) {
-        report.outcome = Outcome::unreadable("the file could not be read");
-        return report;
+        if (n == 0)
+            break;
+        lines.feed(std::string_view(piece.data(), static_cast<size_t>(n)));
     }
     lines.finish();
     reader.finish();

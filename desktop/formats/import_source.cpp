@@ -1,9 +1,11 @@
 #include "desktop/formats/import_source.h"
 
+#include <sys/stat.h>
 #include <zip.h>
 
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "desktop/formats/android_import.h"
@@ -16,11 +18,31 @@ namespace {
 constexpr size_t kHeadBytes = 64 * 1024;
 
 std::string head_of(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
+    Outcome why;
+    const UniqueFd fd = open_regular_file(path, why);
     std::string head(kHeadBytes, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    size_t got = 0;
+    while (fd.valid() && got < head.size()) {
+        const ssize_t n = ::read(fd.get(), head.data() + got, head.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    head.resize(got);
     return head;
+}
+
+// What a file of this mode is, for the user.
+std::string_view kind_of(mode_t mode) {
+    if (S_ISFIFO(mode))
+        return "a named pipe";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "a device";
+    return "not a regular file";
 }
 
 // UCS-2 with a BOM as its low bytes: enough to see names and brackets.
@@ -65,9 +87,8 @@ std::string_view root_element(std::string_view text) {
 }
 
 bool is_smsie_zip(const std::filesystem::path& path) {
-    int error = 0;
-    std::unique_ptr<zip_t, decltype(&zip_discard)> archive(
-        zip_open(path.c_str(), ZIP_RDONLY, &error), &zip_discard);
+    Outcome why;
+    std::unique_ptr<zip_t, decltype(&zip_discard)> archive(open_zip(path, why), &zip_discard);
     return archive && (zip_name_locate(archive.get(), "messages.ndjson", 0) >= 0 ||
                        zip_name_locate(archive.get(), "messages.json", 0) >= 0);
 }
@@ -89,6 +110,38 @@ bool is_gammu(std::string_view text) {
 }
 
 }  // namespace
+
+std::optional<Outcome> unusable_path(const std::filesystem::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return Outcome::missing("there is no such file or folder");
+        return Outcome::unreadable("it cannot be read: " + std::string(std::strerror(errno)));
+    }
+    if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
+        return std::nullopt;
+    return Outcome::bad_input(std::string(kind_of(st.st_mode)) + ", not a file: skipped");
+}
+
+UniqueFd open_regular_file(const std::filesystem::path& path, Outcome& why) {
+    if (std::optional<Outcome> unusable = unusable_path(path)) {
+        why = std::move(*unusable);
+        return UniqueFd();
+    }
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0) {
+        why =
+            Outcome::unreadable("the file cannot be opened: " + std::string(std::strerror(errno)));
+        return UniqueFd();
+    }
+    if (!S_ISREG(st.st_mode)) {
+        why = Outcome::bad_input(std::string(kind_of(st.st_mode)) + ", not a file: skipped");
+        return UniqueFd();
+    }
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
 
 std::string_view format_name(ImportFormat format) {
     switch (format) {
@@ -112,6 +165,8 @@ std::string_view format_name(ImportFormat format) {
 
 ImportFormat detect_format(const std::filesystem::path& path) {
     std::error_code ec;
+    if (unusable_path(path))
+        return ImportFormat::Unknown;
     if (std::filesystem::is_directory(path, ec)) {
         for (const char* box : {"inbox1.sms", "sent1.sms", "deleted1.sms"}) {
             if (std::filesystem::is_regular_file(path / box, ec))

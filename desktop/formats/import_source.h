@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "desktop/store/outcome.h"
+#include "desktop/store/unique_fd.h"
 
 namespace quillet {
 
@@ -91,12 +92,30 @@ struct ReadReport {
     // with what was read, never trusted.
     std::optional<uint64_t> announced = std::nullopt;
     // Characters that could not be read as written (invalid UTF-8, a lone
-    // UTF-16 half) and were taken as U+FFFD.
+    // UTF-16 half, a NUL) and were taken as U+FFFD.
     uint64_t replaced = 0;
+    // Done, but the reading stopped at damage (a file cut short): every
+    // message before it was handed on, those after it counted as skipped.
+    // Says where and what ("the file is damaged at line 135: ...").
+    std::string damage = {};
+    // The messages the file holds, when the reader can tell (Android's
+    // <sms> and <mms> elements), to set against `announced`.
+    std::optional<uint64_t> held = std::nullopt;
 };
 
+// Why `path` is neither a regular file nor a folder, the only things a
+// backup is read from: "there is no such file or folder", "a named pipe,
+// not a file: skipped", ... Never opens it, so a FIFO cannot block.
+std::optional<Outcome> unusable_path(const std::filesystem::path& path);
+
+// Opens a regular file for reading without ever blocking: anything else (a
+// FIFO, a device, a socket) is refused before it is opened, and again after
+// (in case it was swapped meanwhile). `why` receives the reason.
+UniqueFd open_regular_file(const std::filesystem::path& path, Outcome& why);
+
 // The format of `path`, told from its content (never its name). A folder is
-// a Quillet data or archive folder when it holds box files.
+// a Quillet data or archive folder when it holds box files; what is neither
+// a folder nor a regular file is Unknown, and is not opened.
 ImportFormat detect_format(const std::filesystem::path& path);
 
 // Reads the messages of a file of `format` (AndroidXml, SmsIeZip or
@@ -113,9 +132,12 @@ struct ImportedContact {
     std::vector<std::string> numbers;
 };
 
-// The cards of a vCard 2.1 or 3.0 file, appended to `contacts`; at most
-// kMaxImportedContacts (more: BadInput, none taken).
+// The cards of a vCard 2.1 or 3.0 file that hold a number, appended to
+// `contacts`; at most kMaxImportedContacts (more: BadInput, none taken). A
+// card without a number, or cut off before its end, is named in
+// `sink.skipped`.
 constexpr size_t kMaxImportedContacts = 100'000;
-ReadReport read_vcards(const std::filesystem::path& path, std::vector<ImportedContact>& contacts);
+ReadReport read_vcards(const std::filesystem::path& path, std::vector<ImportedContact>& contacts,
+                       ImportSink& sink);
 
 }  // namespace quillet

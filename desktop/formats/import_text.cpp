@@ -78,7 +78,10 @@ std::u16string utf16_from_utf8(std::string_view text, uint64_t& replaced) {
             continue;
         }
         i += length;
-        if (c >= 0x10000) {
+        if (c == 0) {
+            out += kReplacement;
+            ++replaced;
+        } else if (c >= 0x10000) {
             c -= 0x10000;
             out += static_cast<char16_t>(0xD800 + (c >> 10));
             out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
@@ -87,6 +90,34 @@ std::u16string utf16_from_utf8(std::string_view text, uint64_t& replaced) {
         }
     }
     return out;
+}
+
+std::string without_controls(std::string_view text) {
+    const auto is_control = [](uint32_t c) {
+        return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x200E || c == 0x200F || c == 0x061C ||
+               (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+    };
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        uint32_t c = 0;
+        const size_t length = utf8_sequence(text, i, c);
+        // A byte that is not UTF-8 is no control: kept as it is.
+        const size_t step = length == 0 ? 1 : length;
+        if (length == 0 || !is_control(c))
+            out.append(text.substr(i, step));
+        i += step;
+    }
+    return out;
+}
+
+void mend_text(std::u16string& text, uint64_t& replaced) {
+    for (char16_t& c : text) {
+        if (c == 0) {
+            c = kReplacement;
+            ++replaced;
+        }
+    }
 }
 
 void append_utf8(std::string& out, uint32_t c) {
@@ -209,13 +240,15 @@ std::optional<std::string_view> time_out_of_range(int64_t ms) {
 }
 
 void append_attachment_line(std::u16string& text, const ImportedAttachment& attachment,
-                            uint64_t& replaced) {
+                            uint64_t& replaced, bool missing) {
     if (!text.empty())
         text += u'\n';
     text += u'[';
     text += utf16_from_utf8(attachment.kind, replaced);
     text += u": ";
-    text += utf16_from_utf8(attachment.name, replaced);
+    text += utf16_from_utf8(without_controls(attachment.name), replaced);
+    if (missing)
+        text += u", not in the backup";
     text += u']';
 }
 

@@ -15,8 +15,21 @@
 namespace quillet::import {
 
 // UTF-8 as UTF-16; each invalid sequence (and each encoded surrogate)
-// becomes U+FFFD and adds one to `replaced`.
+// becomes U+FFFD and adds one to `replaced`, as does a NUL (mend_text).
 std::u16string utf16_from_utf8(std::string_view text, uint64_t& replaced);
+
+// A box keeps a text up to its first NUL, so a NUL in a text becomes
+// U+FFFD (added to `replaced`): what the box keeps, what the import matches
+// and what undo looks for are then one text. Other control characters are
+// kept as they are.
+void mend_text(std::u16string& text, uint64_t& replaced);
+
+// UTF-8 `text` without control characters (C0, DEL, C1) and without the
+// marks that change the direction of what follows (U+200E, U+200F, U+061C,
+// U+202A to U+202E, U+2066 to U+2069): a name from a file shown on screen
+// or saved on disk then reads as what it is ("photo\u202Egpj.exe" would
+// show as "photoexe.jpg").
+std::string without_controls(std::string_view text);
 
 // The length of the valid UTF-8 sequence at `text[i]` (0: none there);
 // `code_point` receives its value. Overlong forms and surrogates are not
@@ -53,9 +66,11 @@ constexpr int64_t kLatestMs = 910'692'730'085'477;    // 30828-09-14
 // Why a time is refused, or nothing when it can be kept.
 std::optional<std::string_view> time_out_of_range(int64_t ms);
 
-// Appends "[picture: IMG_0042.jpg]" on a line of its own.
+// Appends "[picture: IMG_0042.jpg]" on a line of its own; for a part the
+// backup names but does not hold (`missing`), "[picture: IMG_0042.jpg, not
+// in the backup]", so that the message and what it had stay known.
 void append_attachment_line(std::u16string& text, const ImportedAttachment& attachment,
-                            uint64_t& replaced);
+                            uint64_t& replaced, bool missing = false);
 
 // Who took part in an MMS, one address per person, as the sources list
 // them: the sender (137) and the recipients (151 to, 130 cc, 129 bcc).

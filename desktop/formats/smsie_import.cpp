@@ -79,7 +79,8 @@ class SmsIeReader {
   private:
     void sms(const json& o);
     void mms(const json& o);
-    void attachment(const json& part, std::string_view content_type, ImportedMessage& m);
+    void attachment(const json& part, std::string_view content_type, ImportedMessage& m,
+                    std::vector<ImportedAttachment>& missing);
     std::optional<int64_t> checked_time(const std::string& value, int64_t scale,
                                         std::string_view what);
 
@@ -155,6 +156,7 @@ void SmsIeReader::mms(const json& o) {
         }
     }
     std::string texts;
+    std::vector<ImportedAttachment> missing;
     if (const auto parts = o.find("__parts"); parts != o.end() && parts->is_array()) {
         for (const json& part : *parts) {
             if (!part.is_object())
@@ -171,10 +173,10 @@ void SmsIeReader::mms(const json& o) {
                 texts += text;
                 continue;
             }
-            attachment(part, type, m);
+            attachment(part, type, m, missing);
         }
     }
-    if (texts.empty() && m.attachments.empty()) {
+    if (texts.empty() && m.attachments.empty() && missing.empty()) {
         sink_.skipped("an MMS without any part");
         return;
     }
@@ -182,16 +184,25 @@ void SmsIeReader::mms(const json& o) {
     m.text = import::utf16_from_utf8(texts, replaced_);
     for (const ImportedAttachment& a : m.attachments)
         import::append_attachment_line(m.text, a, replaced_);
+    for (const ImportedAttachment& a : missing)
+        import::append_attachment_line(m.text, a, replaced_, true);
     sink_.message(std::move(m));
 }
 
-void SmsIeReader::attachment(const json& part, std::string_view content_type, ImportedMessage& m) {
+void SmsIeReader::attachment(const json& part, std::string_view content_type, ImportedMessage& m,
+                             std::vector<ImportedAttachment>& missing) {
     std::string file = text_of(part, "_data");
     file.erase(0, file.find_last_of('/') == std::string::npos ? 0 : file.find_last_of('/') + 1);
     const zip_int64_t index =
         file.empty() ? -1 : zip_name_locate(archive_, ("data/" + file).c_str(), 0);
+    std::string name = text_of(part, "name");
+    if (name.empty() || name == "null")
+        name = text_of(part, "cl");
+    if (name.empty() || name == "null")
+        name = file.empty() ? "attachment" : file;
     if (index < 0) {
-        sink_.skipped("an MMS part whose file is not in the ZIP");
+        // Named but not in the ZIP: the message keeps a line that says so.
+        missing.push_back({std::string(import::attachment_kind(content_type)), name});
         return;
     }
     uint64_t size = 0;
@@ -199,11 +210,6 @@ void SmsIeReader::attachment(const json& part, std::string_view content_type, Im
         sink_.skipped(*why);
         return;
     }
-    std::string name = text_of(part, "name");
-    if (name.empty() || name == "null")
-        name = text_of(part, "cl");
-    if (name.empty() || name == "null")
-        name = file;
     const std::optional<std::string> saved = attachments_.begin(name);
     const bool written =
         saved && read_entry(archive_, static_cast<zip_uint64_t>(index), size,
@@ -215,18 +221,89 @@ void SmsIeReader::attachment(const json& part, std::string_view content_type, Im
     m.attachments.push_back({std::string(import::attachment_kind(content_type)), *saved});
 }
 
+int hex_value(std::string_view four) {
+    int value = 0;
+    for (char c : four) {
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0)
+            return -1;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+// A line as a JSON parser takes it: each invalid UTF-8 sequence and each
+// "\uXXXX" UTF-16 half without its partner becomes U+FFFD. Returns how many.
+uint64_t mend_json_line(std::string& line) {
+    uint64_t replaced = 0;
+    std::string out;
+    out.reserve(line.size());
+    for (size_t i = 0; i < line.size();) {
+        uint32_t c = 0;
+        if (line[i] == '\\' && i + 1 < line.size() && line[i + 1] != 'u') {
+            out.append(line, i, 2);
+            i += 2;
+        } else if (line[i] == '\\') {
+            const int unit =
+                i + 6 <= line.size() ? hex_value(std::string_view(line).substr(i + 2, 4)) : -1;
+            const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+            const int next = high && i + 12 <= line.size() && line.compare(i + 6, 2, "\\u") == 0
+                                 ? hex_value(std::string_view(line).substr(i + 8, 4))
+                                 : -1;
+            if (high && next >= 0xDC00 && next <= 0xDFFF) {
+                out.append(line, i, 12);
+                i += 12;
+            } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+                out += "\\uFFFD";
+                ++replaced;
+                i += 6;
+            } else {
+                out.append(line, i, 2);
+                i += 2;
+            }
+        } else if (const size_t length = import::utf8_sequence(line, i, c); length > 0) {
+            out.append(line, i, length);
+            i += length;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++replaced;
+            ++i;
+        }
+    }
+    if (replaced > 0)
+        line = std::move(out);
+    return replaced;
+}
+
 ReadReport refused(std::string why) {
     return {.outcome = Outcome::bad_input(std::move(why))};
 }
 
 }  // namespace
 
+zip_t* open_zip(const std::filesystem::path& path, Outcome& why) {
+    UniqueFd fd = open_regular_file(path, why);
+    if (!fd.valid())
+        return nullptr;
+    int error = 0;
+    zip_t* archive = zip_fdopen(fd.get(), 0, &error);
+    if (archive == nullptr) {
+        why = Outcome::bad_input("not a readable ZIP file");
+        return nullptr;
+    }
+    fd.release();  // the archive closes it
+    return archive;
+}
+
 ReadReport read_smsie_zip(const std::filesystem::path& path, ImportSink& sink,
                           AttachmentSink& attachments) {
-    int error = 0;
-    Archive archive(zip_open(path.c_str(), ZIP_RDONLY, &error), &zip_discard);
+    Outcome unopened;
+    Archive archive(open_zip(path, unopened), &zip_discard);
     if (!archive)
-        return refused("not a readable ZIP file");
+        return {.outcome = unopened};
     const zip_int64_t index = zip_name_locate(archive.get(), "messages.ndjson", 0);
     if (index < 0) {
         return refused(zip_name_locate(archive.get(), "messages.json", 0) >= 0
@@ -245,6 +322,7 @@ ReadReport read_smsie_zip(const std::filesystem::path& path, ImportSink& sink,
     bool first = true;
     bool line_cut = false;
     uint64_t done = 0;
+    uint64_t mended = 0;
     const auto take_line = [&]() {
         const size_t start = line.find_first_not_of(" \t\r");
         if (start == std::string::npos || line_cut) {
@@ -252,6 +330,7 @@ ReadReport read_smsie_zip(const std::filesystem::path& path, ImportSink& sink,
                 sink.skipped("a line longer than 16 MB");
             return true;
         }
+        mended += mend_json_line(line);
         json o = json::parse(line, nullptr, false);
         if (o.is_discarded() || !o.is_object()) {
             if (first) {
@@ -301,7 +380,7 @@ ReadReport read_smsie_zip(const std::filesystem::path& path, ImportSink& sink,
     } else if (outcome.outcome) {
         take_line();
     }
-    outcome.replaced += reader.replaced();
+    outcome.replaced += reader.replaced() + mended;
     return outcome;
 }
 

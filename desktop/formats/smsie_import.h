@@ -5,6 +5,8 @@
 // through the AttachmentSink, so no entry name reaches the disk.
 #pragma once
 
+#include <zip.h>
+
 #include <cstdint>
 #include <filesystem>
 
@@ -14,6 +16,10 @@ namespace quillet {
 
 constexpr uint64_t kMaxZipRatio = 100;
 constexpr uint64_t kMaxZipEntryBytes = 4ull << 30;
+
+// Opens a ZIP file for reading (a regular file only, never blocking);
+// nullptr with the reason in `why` otherwise. zip_discard closes it.
+zip_t* open_zip(const std::filesystem::path& path, Outcome& why);
 
 ReadReport read_smsie_zip(const std::filesystem::path& path, ImportSink& sink,
                           AttachmentSink& attachments);

@@ -27,8 +27,7 @@ std::string trimmed(std::string_view s) {
     return std::string(s);
 }
 
-Person person_of(std::string_view raw_name) {
-    const std::string name = to_utf8(from_ansi(raw_name));
+Person person_of(const std::string& name) {
     Person p;
     // The phone writes "First,Last"; a SIM name such as "Doe, John" (a
     // blank after the comma) is kept as written.
@@ -84,7 +83,7 @@ std::vector<Person> people_of(const ContactList& contacts) {
     std::vector<Person> people;
     std::unordered_map<std::string, size_t> by_name;
     for (const Contact& c : contacts.contacts()) {
-        Person p = person_of(text_field(c.name));
+        Person p = person_of(to_utf8(contacts.full_name(c)));
         const std::string number = tel_value(text_field(c.number));
         if (p.shown.empty() && number.empty())
             continue;

@@ -1,9 +1,11 @@
 // read_vcards (import_source.h): the name and numbers of each card of a
 // vCard 2.1 or 3.0 file.
 #include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <memory>
 
 #include "desktop/formats/import_source.h"
@@ -155,26 +157,38 @@ std::vector<std::string> logical_lines(std::string_view text) {
 
 }  // namespace
 
-ReadReport read_vcards(const std::filesystem::path& path, std::vector<ImportedContact>& contacts) {
+ReadReport read_vcards(const std::filesystem::path& path, std::vector<ImportedContact>& contacts,
+                       ImportSink& sink) {
     ReadReport outcome;
-    std::error_code ec;
-    const uint64_t size = std::filesystem::file_size(path, ec);
-    std::ifstream in(path, std::ios::binary);
-    if (ec || !in) {
-        outcome.outcome = Outcome::unreadable("the file cannot be opened");
+    const UniqueFd file = open_regular_file(path, outcome.outcome);
+    if (!file.valid())
         return outcome;
-    }
-    if (size > kMaxVcardFileBytes) {
+    struct stat st {};
+    if (::fstat(file.get(), &st) != 0 || static_cast<uint64_t>(st.st_size) > kMaxVcardFileBytes) {
         outcome.outcome = Outcome::bad_input("a contacts file over 64 MB: not read");
         return outcome;
     }
-    std::string text(static_cast<size_t>(size), '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(in.gcount()));
+    std::string text(static_cast<size_t>(st.st_size), '\0');
+    size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t n = ::read(file.get(), text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            outcome.outcome = Outcome::unreadable("the file could not be read");
+            return outcome;
+        }
+        if (n == 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    text.resize(got);
     if (text.starts_with("\xEF\xBB\xBF"))
         text.erase(0, 3);
 
     std::vector<ImportedContact> read;
+    std::vector<std::string_view> skips;
+    size_t cards = 0;
     std::optional<ImportedContact> card;
     std::string formatted;
     for (const std::string& line : logical_lines(text)) {
@@ -182,6 +196,8 @@ ReadReport read_vcards(const std::filesystem::path& path, std::vector<ImportedCo
         if (!p)
             continue;
         if (p->name == "BEGIN" && upper(trimmed(p->value)) == "VCARD") {
+            if (card)
+                skips.emplace_back("a contact card cut off before its end");
             card.emplace();
             formatted.clear();
             continue;
@@ -191,11 +207,14 @@ ReadReport read_vcards(const std::filesystem::path& path, std::vector<ImportedCo
         if (p->name == "END") {
             if (!formatted.empty())
                 card->name = formatted;
-            if (read.size() == kMaxImportedContacts) {
+            if (++cards > kMaxImportedContacts) {
                 outcome.outcome = Outcome::bad_input("more than 100,000 cards: not read");
                 return outcome;
             }
-            read.push_back(std::move(*card));
+            if (card->numbers.empty())
+                skips.emplace_back("a contact card without a phone number");
+            else
+                read.push_back(std::move(*card));
             card.reset();
             continue;
         }
@@ -215,13 +234,21 @@ ReadReport read_vcards(const std::filesystem::path& path, std::vector<ImportedCo
             }
             card->name = name;
         } else if (p->name == "TEL") {
+            // Every type (home, work, fax, ...) is kept: each is a number
+            // the person may be reached at. A URI value loses its "tel:".
             std::string number = trimmed(value);
+            if (upper(number.substr(0, 4)) == "TEL:")
+                number.erase(0, 4);
             if (!number.empty())
                 card->numbers.push_back(std::move(number));
         }
     }
+    if (card)
+        skips.emplace_back("a contact card cut off before its end");
     contacts.insert(contacts.end(), std::make_move_iterator(read.begin()),
                     std::make_move_iterator(read.end()));
+    for (const std::string_view why : skips)
+        sink.skipped(why);
     return outcome;
 }
 

@@ -16,6 +16,9 @@ constexpr size_t kMaxNameBytes = 256;
 constexpr size_t kMaxHeadBytes = 512;
 constexpr size_t kSpoolPiece = 64 * 1024;
 constexpr uint64_t kSpoolShrinkAbove = 64u << 20;
+constexpr const char* kDeclarations =
+    "the file declares entities or a document type of its own, which a backup never does: "
+    "refused";
 
 bool is_space(char c) {
     return c == ' ' || c == '\n' || c == '\r' || c == '\t';
@@ -48,6 +51,10 @@ std::optional<uint32_t> char_reference(std::string_view in, size_t i, size_t& le
         return std::nullopt;
     length = k + 1 - i;
     return static_cast<uint32_t>(std::min<uint64_t>(value, 0xFFFFFFFF));
+}
+
+size_t line_ends(std::string_view s) {
+    return static_cast<size_t>(std::count(s.begin(), s.end(), '\n'));
 }
 
 bool xml_char(uint32_t c) {
@@ -177,19 +184,22 @@ std::string_view XmlInputFilter::repair_utf8(std::string_view in, bool last) {
     size_t clean = 0;  // start of the valid run not yet copied
     size_t i = 0;
     while (i < in.size()) {
-        // Eight ASCII bytes at a time: the common case.
+        // Eight printable ASCII bytes at a time: the common case.
         uint64_t word = 0;
         if (i + 8 <= in.size() && (std::memcpy(&word, in.data() + i, 8), true) &&
-            (word & 0x8080808080808080ull) == 0) {
+            ((word | (word - 0x2020202020202020ull)) & 0x8080808080808080ull) == 0) {
             i += 8;
             continue;
         }
-        if (static_cast<uint8_t>(in[i]) < 0x80) {
+        const auto byte = static_cast<uint8_t>(in[i]);
+        // A control character XML cannot carry (a NUL written raw) is
+        // mended like a broken sequence, not left to stop the parser.
+        if ((byte >= 0x20 || byte == '\t' || byte == '\n' || byte == '\r') && byte < 0x80) {
             ++i;
             continue;
         }
         uint32_t c = 0;
-        const size_t length = utf8_sequence(in, i, c);
+        const size_t length = byte < 0x80 ? 0 : utf8_sequence(in, i, c);
         if (length > 0) {
             i += length;
             continue;
@@ -251,6 +261,7 @@ bool XmlInputFilter::feed(std::string_view in, bool last, std::string& out) {
             }
         }
     }
+    lines_ += line_ends(in);
     if (!lex(repair_utf8(in, last), out))
         return false;
     if (last && state_ == State::Text)
@@ -282,6 +293,7 @@ void XmlInputFilter::flush_text(std::string& out) {
             text_.resize(amp);
     }
     replaced_ += repair_references(text_, out);
+    keep_lines(out);
     text_.clear();
     text_cut_ = false;
 }
@@ -304,8 +316,11 @@ void XmlInputFilter::start_value(char quote) {
 
 void XmlInputFilter::end_value(std::string& out) {
     state_ = State::InTag;
-    if (drop_value_)
+    if (drop_value_) {
+        lost_lines_ += line_ends(value_);
+        keep_lines(out);
         return;
+    }
     out += attr_name_;
     out += '=';
     out += quote_;
@@ -315,6 +330,12 @@ void XmlInputFilter::end_value(std::string& out) {
         replaced_ += repair_references(value_, out);
     }
     out += quote_;
+    keep_lines(out);
+}
+
+void XmlInputFilter::keep_lines(std::string& out) {
+    out.append(lost_lines_, '\n');
+    lost_lines_ = 0;
 }
 
 void XmlInputFilter::end_tag_markers(std::string& out) {
@@ -341,7 +362,10 @@ bool XmlInputFilter::lex(std::string_view in, std::string& out) {
                 const size_t end = lt == std::string_view::npos ? in.size() : lt;
                 const size_t room = kMaxValueBytes - text_.size();
                 text_.append(in.substr(i, std::min(end - i, room)));
-                text_cut_ = text_cut_ || end - i > room;
+                if (end - i > room) {
+                    text_cut_ = true;
+                    lost_lines_ += line_ends(in.substr(i + room, end - i - room));
+                }
                 i = end;
                 if (lt != std::string_view::npos) {
                     flush_text(out);
@@ -386,13 +410,13 @@ bool XmlInputFilter::lex(std::string_view in, std::string& out) {
                 } else if (markup_ == "[CDATA[") {
                     out += "<![CDATA[";
                     state_ = State::CData;
-                } else if (markup_ == "DOCTYPE" ||
-                           (!prefix_of("--") && !prefix_of("[CDATA[") && !prefix_of("DOCTYPE"))) {
+                } else if (markup_ == "DOCTYPE") {
                     out += "<!";
                     out += markup_;
-                    doctype_depth_ = 0;
                     doctype_quote_ = 0;
                     state_ = State::Doctype;
+                } else if (!prefix_of("--") && !prefix_of("[CDATA[") && !prefix_of("DOCTYPE")) {
+                    return fail(kDeclarations);
                 }
                 break;
             }
@@ -409,22 +433,19 @@ bool XmlInputFilter::lex(std::string_view in, std::string& out) {
                 i = pass_until(in, i, ">", out);
                 break;
             case State::Doctype:
+                // Only a name and an external identifier: an internal subset
+                // ("[") is where entities are declared, and lexing it
+                // (comments, instructions, quotes inside) is how a filter gets
+                // fooled into letting one through.
                 out += c;
                 ++i;
-                recent_ += c;
-                if (recent_.size() > 8)
-                    recent_.erase(0, 1);
-                if (recent_ == "<!ENTITY")
-                    return fail("the file declares entities, which a backup never does: refused");
                 if (doctype_quote_ != 0) {
                     doctype_quote_ = c == doctype_quote_ ? 0 : doctype_quote_;
                 } else if (c == '"' || c == '\'') {
                     doctype_quote_ = c;
-                } else if (c == '[') {
-                    ++doctype_depth_;
-                } else if (c == ']') {
-                    --doctype_depth_;
-                } else if (c == '>' && doctype_depth_ <= 0) {
+                } else if (c == '[' || c == '<') {
+                    return fail(kDeclarations);
+                } else if (c == '>') {
                     state_ = State::Text;
                 }
                 break;
@@ -437,8 +458,11 @@ bool XmlInputFilter::lex(std::string_view in, std::string& out) {
                     part.substr(0, kMaxNameBytes - std::min(kMaxNameBytes, tag_name_.size())));
                 out.append(part);
                 i = end;
-                if (end < in.size())
+                if (end < in.size()) {
                     state_ = State::InTag;
+                    ++elements_;
+                    messages_ += tag_name_ == "sms" || tag_name_ == "mms";
+                }
                 break;
             }
             case State::InTag:
@@ -509,12 +533,15 @@ bool XmlInputFilter::lex(std::string_view in, std::string& out) {
                     const size_t room = kMaxValueBytes - value_.size();
                     if (end - i > room) {
                         value_cut_ = true;
+                        lost_lines_ += line_ends(value_);
                         value_.clear();
                         value_.shrink_to_fit();
                     } else {
                         value_.append(in.substr(i, end - i));
                     }
                 }
+                if (value_cut_)
+                    lost_lines_ += line_ends(in.substr(i, end - i));
                 i = end;
                 if (q != std::string_view::npos) {
                     end_value(out);
@@ -526,6 +553,7 @@ bool XmlInputFilter::lex(std::string_view in, std::string& out) {
                 const size_t q = in.find(quote_, i);
                 const size_t end = q == std::string_view::npos ? in.size() : q;
                 base64_.feed(in.substr(i, end - i), decoded_);
+                lost_lines_ += line_ends(in.substr(i, end - i));
                 i = end;
                 const bool done = q != std::string_view::npos;
                 if (done || decoded_.size() >= kSpoolPiece) {
@@ -539,6 +567,7 @@ bool XmlInputFilter::lex(std::string_view in, std::string& out) {
                     out += "data=";
                     out += quote_;
                     out += quote_;
+                    keep_lines(out);
                     tag_spooled_ = true;
                     state_ = State::InTag;
                     ++i;

@@ -11,8 +11,12 @@
 //   quillet-spool="OFFSET LENGTH BAD" (BAD 1 when the base64 was damaged);
 // - any other attribute value or text run over kMaxValueBytes is left out:
 //   the value becomes empty and its element gets quillet-cut="1";
-// - a DOCTYPE that declares entities is refused (entity expansion is how
-//   hostile files make a parser hang or read other files).
+// - a DOCTYPE with an internal subset, and any other "<!" declaration, is
+//   refused (declared entities are how hostile files make a parser hang or
+//   read other files); the parser never sees an entity declared;
+// - every line break the parser does not see (inside part data, a value
+//   left out) is put back between attributes or elements, so that the
+//   parser's line numbers are the file's.
 // Attributes named quillet-* in the file are dropped, so that only the
 // filter sets them.
 #pragma once
@@ -64,6 +68,12 @@ class XmlInputFilter {
 
     const std::string& error() const { return error_; }
     uint64_t replaced() const { return replaced_; }
+    // Start tags passed on so far: all of them, and those of <sms> and <mms>
+    // (the messages the file holds).
+    uint64_t elements() const { return elements_; }
+    uint64_t messages() const { return messages_; }
+    // Line breaks in the bytes taken so far.
+    uint64_t lines() const { return lines_; }
 
   private:
     enum class State {
@@ -94,6 +104,7 @@ class XmlInputFilter {
     void start_value(char quote);
     void end_value(std::string& out);
     void end_tag_markers(std::string& out);
+    void keep_lines(std::string& out);
     bool fail(std::string message);
 
     PartSpool& spool_;
@@ -108,7 +119,6 @@ class XmlInputFilter {
     bool text_cut_ = false;
     std::string markup_;  // what follows "<!" until its kind is known
     std::string recent_;  // the last bytes passed, to find terminators
-    int doctype_depth_ = 0;
     char doctype_quote_ = 0;
     std::string tag_name_;
     std::string attr_name_;
@@ -124,6 +134,10 @@ class XmlInputFilter {
     std::string decoded_;
     std::string error_;
     uint64_t replaced_ = 0;
+    uint64_t elements_ = 0;
+    uint64_t messages_ = 0;
+    uint64_t lines_ = 0;
+    size_t lost_lines_ = 0;  // line breaks dropped and not yet put back
 };
 
 // Rewrites the character references of `in` as the filter does (pairs of

@@ -99,6 +99,8 @@ std::optional<ImportRecord> parse_record(std::string_view text) {
             number_from(value, r.possible_duplicates);
         } else if (key == "attachments") {
             number_from(value, r.attachments);
+        } else if (key == "contacts") {
+            number_from(value, r.contacts);
         } else if (key == "skip") {
             const size_t tab = value.find('\t');
             size_t n = 0;
@@ -217,6 +219,7 @@ Outcome ImportFolder::save_record(const ImportRecord& r) const {
                        "\nduplicates=" + std::to_string(r.duplicates) +
                        "\npossible_duplicates=" + std::to_string(r.possible_duplicates) +
                        "\nattachments=" + std::to_string(r.attachments) +
+                       (r.contacts > 0 ? "\ncontacts=" + std::to_string(r.contacts) : "") +
                        "\nskipped=" + std::to_string(r.skipped_count()) + "\n";
     for (const auto& [why, count] : r.skipped)
         text += "skip=" + std::to_string(count) + "\t" + one_line(why) + "\n";
@@ -247,6 +250,30 @@ std::vector<AddedMessage> ImportFolder::possible(int id) const {
     std::string text;
     read_whole_file(file(id, ".possible"), text, uintmax_t{1} << 30);
     return parse_added(text);
+}
+
+Outcome ImportFolder::save_contacts(int id, const std::vector<Contact>& contacts) const {
+    std::error_code ec;
+    fs::create_directories(folder_, ec);
+    std::string text;
+    for (const Contact& c : contacts)
+        text += hex(text_field(c.name)) + '\t' + hex(text_field(c.number)) + '\n';
+    return save_file_atomically(file(id, ".contacts"), text);
+}
+
+std::vector<Contact> ImportFolder::contacts(int id) const {
+    std::string text;
+    read_whole_file(file(id, ".contacts"), text, uintmax_t{1} << 30);
+    std::vector<Contact> out;
+    for (const std::string_view line : lines_of(text)) {
+        const size_t tab = line.find('\t');
+        const std::optional<std::string> name = unhex(line.substr(0, tab));
+        const std::optional<std::string> number =
+            tab == std::string_view::npos ? std::nullopt : unhex(line.substr(tab + 1));
+        if (name && number)
+            out.push_back(make_contact(*name, *number));
+    }
+    return out;
 }
 
 }  // namespace quillet

@@ -9,6 +9,8 @@
 //                         box, FileTime, the number field in hex, a hash of
 //                         the text (what undo removes)
 //   imports/<id>.possible the possible duplicates, as .added
+//   imports/<id>.contacts one line per contact it added to contacts.sql:
+//                         the name field and the number field in hex
 //   imports/<id>/         the attachment files it saved
 //
 // Every file is written atomically. The state is "pending" from before the
@@ -38,6 +40,7 @@ struct ImportRecord {
     size_t duplicates = 0;  // already kept
     size_t possible_duplicates = 0;
     size_t attachments = 0;
+    size_t contacts = 0;  // added to the contact list (imports/<id>.contacts)
     // Elements not taken, by reason, with how many of each.
     std::vector<std::pair<std::string, size_t>> skipped;
     std::vector<std::string> problems;
@@ -70,6 +73,8 @@ class ImportFolder {
     Outcome save_possible(int id, const std::vector<AddedMessage>& possible) const;
     std::vector<AddedMessage> added(int id) const;
     std::vector<AddedMessage> possible(int id) const;
+    Outcome save_contacts(int id, const std::vector<Contact>& contacts) const;
+    std::vector<Contact> contacts(int id) const;
     std::filesystem::path attachments(int id) const;
 
   private:

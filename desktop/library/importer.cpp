@@ -8,7 +8,9 @@
 #include <map>
 #include <new>
 #include <system_error>
+#include <unordered_set>
 
+#include "desktop/formats/import_text.h"
 #include "desktop/library/message_matcher.h"
 #include "desktop/store/box_file.h"
 #include "desktop/store/unique_fd.h"
@@ -67,7 +69,7 @@ std::string safe_attachment_name(std::string_view suggested) {
     std::string name(suggested.substr(suggested.find_last_of("/\\") == std::string_view::npos
                                           ? 0
                                           : suggested.find_last_of("/\\") + 1));
-    std::erase_if(name, [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+    name = import::without_controls(name);
     if (name.empty() || name == "." || name == "..")
         name = "attachment";
     if (name.size() > kMaxAttachmentName)
@@ -147,6 +149,19 @@ void flush_to_disk(const fs::path& folder) {
     const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.valid())
         ::syncfs(fd.get());
+}
+
+// What the reading itself met, beside the counts.
+void add_reading_notes(ImportRecord& record, const ReadReport& got) {
+    if (!got.damage.empty())
+        record.problems.push_back(got.damage);
+    if (got.announced && got.held && *got.announced != *got.held)
+        record.problems.push_back("the file announces " + std::to_string(*got.announced) +
+                                  " messages but holds " + std::to_string(*got.held));
+    if (got.replaced > 0)
+        record.problems.push_back(std::to_string(got.replaced) +
+                                  " characters could not be read as written and were replaced "
+                                  "by \xEF\xBF\xBD");
 }
 
 BoxKind box_for(bool received) {
@@ -229,7 +244,9 @@ std::vector<fs::path> Importer::expand(const std::vector<fs::path>& paths,
         }
         std::vector<fs::path> inside;
         for (const auto& entry : fs::directory_iterator(path, ec)) {
-            if (detect_format(entry.path()) != ImportFormat::Unknown)
+            if (const std::optional<Outcome> unusable = unusable_path(entry.path()))
+                failures.push_back(entry.path().string() + ": " + unusable->what());
+            else if (detect_format(entry.path()) != ImportFormat::Unknown)
                 inside.push_back(entry.path());
         }
         if (inside.empty())
@@ -240,23 +257,30 @@ std::vector<fs::path> Importer::expand(const std::vector<fs::path>& paths,
     return files;
 }
 
-size_t Importer::add_contacts(const std::vector<ImportedContact>& contacts) {
+std::vector<Contact> Importer::add_contacts(const std::vector<ImportedContact>& contacts,
+                                            bool dry_run) {
+    std::vector<Contact> added;
     if (contacts_ == nullptr)
-        return 0;
-    size_t added = 0;
+        return added;
+    // A number already in the list, in any spelling the conversations take
+    // for the same person, is not added again.
+    std::unordered_set<std::string> seen;
+    std::vector<std::pair<Contact, std::u16string>> fresh;
     for (const ImportedContact& c : contacts) {
-        const std::string name = to_ansi(from_utf8(c.name));
-        for (const std::string& number : c.numbers) {
-            const std::optional<std::u16string> known =
-                contacts_->name_for_number(normalise_number(number));
-            if (known && to_ansi(*known) == name)
+        const std::u16string full = from_utf8(c.name);
+        for (const std::string& written : c.numbers) {
+            const std::string number = normalise_number(written);
+            if (contacts_->name_for_number(number) ||
+                !seen.insert(contacts_->phone_numbers().group_key(number)).second)
                 continue;
-            contacts_->append(make_contact(name, normalise_number(number)));
-            ++added;
+            fresh.emplace_back(make_contact(to_ansi(full), number), full);
+            added.push_back(fresh.back().first);
         }
     }
-    if (added > 0)
+    if (!dry_run && !fresh.empty()) {
+        contacts_->append_all(fresh);
         contacts_->sort_contacts();
+    }
     return added;
 }
 
@@ -290,8 +314,7 @@ ReadReport read_quillet_folder(const fs::path& folder, std::vector<ImportedConta
     ContactList theirs;
     theirs.load_contacts_file(folder / to_utf8(kContactsFileName));
     for (const Contact& c : theirs.contacts())
-        contacts.push_back(
-            {to_utf8(from_ansi(text_field(c.name))), {std::string(text_field(c.number))}});
+        contacts.push_back({to_utf8(theirs.full_name(c)), {std::string(text_field(c.number))}});
     return report;
 }
 
@@ -302,7 +325,8 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
     ImportRun run;
     const std::vector<fs::path> files = expand(paths, run.failures);
     static const PhoneNumbers kNoContactsNumbers;
-    MessageMatcher matcher(contacts_ ? contacts_->phone_numbers() : kNoContactsNumbers);
+    MessageMatcher matcher(contacts_ ? contacts_->phone_numbers() : kNoContactsNumbers,
+                           MessageMatcher::GroupCopies::AreTheGroup);
     for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems})
         matcher.add_box(library_.box(kind));
 
@@ -327,13 +351,14 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
         try {
             switch (format) {
                 case ImportFormat::Unknown:
-                    got.outcome = Outcome::bad_input("not a backup Quillet can read");
+                    got.outcome = unusable_path(file).value_or(
+                        Outcome::bad_input("not a backup Quillet can read"));
                     break;
                 case ImportFormat::AndroidCalls:
                     got.outcome = Outcome::bad_input("a call log, not messages: nothing to import");
                     break;
                 case ImportFormat::Vcard:
-                    got = read_vcards(file, source->contacts);
+                    got = read_vcards(file, source->contacts, *source);
                     break;
                 case ImportFormat::QuilletFolder:
                     got = read_quillet_folder(file, source->contacts,
@@ -361,10 +386,7 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
             run.failures.push_back(file.string() + ": " + got.outcome.what());
             continue;
         }
-        const size_t read = record.added + record.duplicates;
-        if (got.announced && *got.announced != read + record.skipped_count())
-            record.problems.push_back("the file announces " + std::to_string(*got.announced) +
-                                      " messages; " + std::to_string(read) + " were read");
+        add_reading_notes(record, got);
         if (!dry_run)
             ++next_id;
         staging.push_back(stage);
@@ -379,8 +401,10 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
         return run;
     }
     if (dry_run) {
-        for (const auto& source : sources)
-            run.contacts_added += source->contacts.size();
+        for (size_t i = 0; i < sources.size(); ++i) {
+            run.imports[i].contacts = add_contacts(sources[i]->contacts, true).size();
+            run.contacts_added += run.imports[i].contacts;
+        }
         return run;
     }
 
@@ -436,8 +460,19 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
         record.state = ImportRecord::State::Done;
         folder_.save_record(record);
     }
-    for (const auto& source : sources)
-        run.contacts_added += add_contacts(source->contacts);
+    // Contacts: each import's list of what it added is on disk before the
+    // contacts file holds them, so that undo finds them.
+    for (size_t i = 0; i < sources.size(); ++i) {
+        ImportRecord& record = run.imports[i];
+        const std::vector<Contact> added = add_contacts(sources[i]->contacts, false);
+        if (added.empty())
+            continue;
+        record.contacts = added.size();
+        run.contacts_added += added.size();
+        if (Outcome saved = folder_.save_contacts(record.id, added); !saved)
+            run.failures.push_back("imports: " + saved.what());
+        folder_.save_record(record);
+    }
     if (run.contacts_added > 0 && contacts_ != nullptr) {
         const Outcome saved =
             contacts_->save_contacts(from_utf8((library_.folder() / "contacts.sql").string()));
@@ -494,6 +529,13 @@ UndoReport Importer::undo(int id) {
     result.outcome = library_.save_changed().outcome();
     if (!result.outcome)
         return result;
+    if (contacts_ != nullptr && record->contacts > 0) {
+        result.contacts_removed = contacts_->remove(folder_.contacts(id));
+        result.outcome =
+            contacts_->save_contacts(from_utf8((library_.folder() / "contacts.sql").string()));
+        if (!result.outcome)
+            return result;
+    }
     record->state = ImportRecord::State::Undone;
     folder_.save_record(*record);
     std::error_code ec;

@@ -51,6 +51,7 @@ struct UndoReport {
     size_t removed = 0;
     // Added by the import but matched by a phone message since: kept.
     size_t kept = 0;
+    size_t contacts_removed = 0;
 };
 
 class Importer {
@@ -64,7 +65,7 @@ class Importer {
     ImportRun run(const std::vector<std::filesystem::path>& paths, bool dry_run,
                   ImportProgress* progress = nullptr);
     // Removes exactly the messages import `id` added that no phone message
-    // has matched since, and its attachments.
+    // has matched since, its attachments, and the contacts it added.
     UndoReport undo(int id);
     // Undoes every import a kill left pending; returns how many.
     size_t finish_interrupted();
@@ -76,7 +77,9 @@ class Importer {
     std::vector<std::filesystem::path> expand(const std::vector<std::filesystem::path>& paths,
                                               std::vector<std::string>& failures) const;
     size_t remove_added(const std::vector<AddedMessage>& added, size_t& kept);
-    size_t add_contacts(const std::vector<ImportedContact>& contacts);
+    // The contacts whose numbers the list does not know yet (compared as
+    // the conversations compare numbers); added to it unless `dry_run`.
+    std::vector<Contact> add_contacts(const std::vector<ImportedContact>& contacts, bool dry_run);
 
     MessageLibrary& library_;
     ContactList* contacts_;

@@ -59,7 +59,8 @@ FileTime filetime_from_ms(int64_t ms) {
     return static_cast<FileTime>(ms * 10'000 + static_cast<int64_t>(kUnixEpochTicks));
 }
 
-MessageMatcher::MessageMatcher(const PhoneNumbers& numbers) : numbers_(numbers) {}
+MessageMatcher::MessageMatcher(const PhoneNumbers& numbers, GroupCopies copies)
+    : numbers_(numbers), copies_(copies) {}
 
 std::string MessageMatcher::correspondent_key(std::string_view stored_number) const {
     std::string joined;
@@ -77,12 +78,23 @@ uint64_t MessageMatcher::key_of(BoxKind box, const std::string& correspondent,
 
 void MessageMatcher::add(BoxKind box, const SmsMessage& message, MessageRef ref,
                          bool from_this_source) {
+    const std::vector<std::string> keys = numbers_.correspondent_keys(message.number());
     Entry e{unix_ms(message.time()),
             ref,
-            correspondent_key(message.number()),
+            {},
             normalised_text(message.text_view()),
             from_this_source ? source_ : 0,
             from_this_source};
+    for (const std::string& k : keys)
+        e.correspondent += (e.correspondent.empty() ? "" : ";") + k;
+    // A group message also answers, once per member, for the copies other
+    // tools write one per recipient.
+    if (keys.size() > 1 && copies_ == GroupCopies::AreTheGroup) {
+        for (const std::string& member : keys) {
+            Entry copy{e.time_ms, ref, member, e.text, e.used_in, e.added};
+            members_[key_of(box, copy.correspondent, copy.text)].push_back(std::move(copy));
+        }
+    }
     const uint64_t key = key_of(box, e.correspondent, e.text);
     entries_[key].push_back(std::move(e));
 }
@@ -98,24 +110,21 @@ void MessageMatcher::begin_source() {
 }
 
 void MessageMatcher::discard_source() {
-    for (auto& [key, entries] : entries_) {
-        std::erase_if(entries, [&](const Entry& e) { return e.added && e.used_in == source_; });
+    for (auto* index : {&entries_, &members_}) {
+        for (auto& [key, entries] : *index)
+            std::erase_if(entries, [&](const Entry& e) { return e.added && e.used_in == source_; });
     }
 }
 
-MessageMatcher::Result MessageMatcher::match(BoxKind box, std::string_view stored_number,
-                                             std::u16string_view text, int64_t time_ms,
-                                             bool zoneless) {
-    Result result;
-    const std::string correspondent = correspondent_key(stored_number);
-    const std::u16string normal = normalised_text(text);
-    const auto found = entries_.find(key_of(box, correspondent, normal));
-    if (found == entries_.end())
+MessageMatcher::Search MessageMatcher::search(Index& index, BoxKind box,
+                                              const std::string& correspondent,
+                                              const std::u16string& normal, int64_t time_ms,
+                                              bool zoneless) {
+    Search result;
+    const auto found = index.find(key_of(box, correspondent, normal));
+    if (found == index.end())
         return result;
-    Entry* best = nullptr;
     int64_t best_distance = 0;
-    size_t fitting = 0;
-    bool near = false;
     const int64_t reach = zoneless ? kDayMs + kMaxZoneMs : kDayMs;
     for (Entry& e : found->second) {
         if (e.correspondent != correspondent || e.text != normal)
@@ -125,23 +134,42 @@ MessageMatcher::Result MessageMatcher::match(BoxKind box, std::string_view store
         if (e.used_in == source_)
             continue;
         const int64_t distance = std::llabs(e.time_ms - time_ms);
-        near = near || distance <= reach;
+        result.near = result.near || distance <= reach;
         const bool fits = zoneless ? fits_some_zone(e.time_ms, time_ms) : distance <= kWindowMs;
         if (!fits)
             continue;
-        ++fitting;
-        if (best == nullptr || distance < best_distance) {
-            best = &e;
+        ++result.fitting;
+        if (result.best == nullptr || distance < best_distance) {
+            result.best = &e;
             best_distance = distance;
         }
     }
-    if (best != nullptr && (!zoneless || fitting == 1)) {
-        best->used_in = source_;
+    return result;
+}
+
+MessageMatcher::Result MessageMatcher::match(BoxKind box, std::string_view stored_number,
+                                             std::u16string_view text, int64_t time_ms,
+                                             bool zoneless) {
+    Result result;
+    const std::string correspondent = correspondent_key(stored_number);
+    const std::u16string normal = normalised_text(text);
+    Search found = search(entries_, box, correspondent, normal, time_ms, zoneless);
+    const bool one_person = correspondent.find(';') == std::string::npos;
+    if ((found.best == nullptr || (zoneless && found.fitting != 1)) && one_person) {
+        // A copy written for one recipient of a group message kept whole.
+        const Search member = search(members_, box, correspondent, normal, time_ms, zoneless);
+        if (member.best != nullptr && (!zoneless || member.fitting == 1))
+            found = member;
+        else
+            found.near = found.near || member.near || member.fitting > 1;
+    }
+    if (found.best != nullptr && (!zoneless || found.fitting == 1)) {
+        found.best->used_in = source_;
         result.verdict = Verdict::Kept;
-        result.kept = best->ref;
+        result.kept = found.best->ref;
         return result;
     }
-    if (fitting > 1 || near)
+    if (found.fitting > 1 || found.near)
         result.verdict = Verdict::PossibleDuplicate;
     return result;
 }

@@ -17,8 +17,12 @@
 //
 // Each kept message answers for one message of a source: the same text from
 // the same person twice in one source matches two kept copies or is added
-// twice. begin_source() starts the next source, whose messages may match
-// any kept message again (including those added from earlier sources).
+// twice. For an import (GroupCopies::AreTheGroup), a group message (several
+// correspondents) also answers for one copy per member: other tools write a
+// group message as one message per recipient, each of which is then the
+// message kept. Against the phone, where one kept message stands for one
+// phone message, copies stay apart. begin_source() starts the next source, whose
+// messages may match any kept message again (including those added from earlier sources).
 #pragma once
 
 #include <cstdint>
@@ -49,8 +53,10 @@ class MessageMatcher {
         MessageRef kept;  // Kept: the message it is
     };
 
+    enum class GroupCopies { Apart, AreTheGroup };
+
     // `numbers` must outlive the matcher.
-    explicit MessageMatcher(const PhoneNumbers& numbers);
+    explicit MessageMatcher(const PhoneNumbers& numbers, GroupCopies copies = GroupCopies::Apart);
 
     // Indexes every message of a box: the Inbox holds the received ones,
     // Sent Items the sent ones; Deleted Items are matched among themselves.
@@ -83,12 +89,24 @@ class MessageMatcher {
         uint64_t used_in = 0;  // the source that used it up, 0 for none
         bool added = false;    // by the source that used it up
     };
+    using Index = std::unordered_map<uint64_t, std::vector<Entry>>;
+    // The nearest entry that fits, how many fit, and whether one is near.
+    struct Search {
+        Entry* best = nullptr;
+        size_t fitting = 0;
+        bool near = false;
+    };
     uint64_t key_of(BoxKind box, const std::string& correspondent,
                     const std::u16string& text) const;
+    Search search(Index& index, BoxKind box, const std::string& correspondent,
+                  const std::u16string& normal, int64_t time_ms, bool zoneless);
 
     const PhoneNumbers& numbers_;
+    const GroupCopies copies_;
     // Hash of (direction, correspondent, text) to its kept messages.
-    std::unordered_map<uint64_t, std::vector<Entry>> entries_;
+    Index entries_;
+    // The same for each member of a group message, by that member alone.
+    Index members_;
     uint64_t source_ = 1;
 };
 

@@ -18,6 +18,25 @@ std::string_view name_of(const Contact& c) {
     return text_field(c.name);
 }
 
+std::string record_key(const Contact& c) {
+    std::string key(text_field(c.name));
+    key += '\t';
+    key += text_field(c.number);
+    return key;
+}
+
+fs::path names_path(const fs::path& contacts_file) {
+    return contacts_file.parent_path() / kContactNamesFileName;
+}
+
+// A name as one field of a line: no tabs, no line breaks.
+std::string line_field(std::u16string_view text) {
+    std::string out = to_utf8(text);
+    for (char& c : out)
+        c = c == '\t' || c == '\n' || c == '\r' ? ' ' : c;
+    return out;
+}
+
 }  // namespace
 
 ContactList::ContactList() = default;
@@ -54,6 +73,25 @@ LoadContactsResult ContactList::load_contacts_file(const fs::path& path) {
     const DecodedContacts decoded = decode_contacts_file(
         std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
     contacts_.insert(contacts_.end(), decoded.contacts.begin(), decoded.contacts.end());
+    // "<stored name>\t<number>\t<full name>" lines, UTF-8; a line that
+    // names no record (the file was rewritten by an older version) is
+    // simply not used.
+    std::string names;
+    if (read_data_file(names_path(path), names)) {
+        for (size_t at = 0; at < names.size();) {
+            const size_t end = std::min(names.find('\n', at), names.size());
+            const std::string_view line = std::string_view(names).substr(at, end - at);
+            at = end + 1;
+            const size_t second = line.find('\t', line.find('\t') + 1);
+            if (line.find('\t') == std::string_view::npos || second == std::string_view::npos)
+                continue;
+            const std::string_view key = line.substr(0, second);
+            const std::u16string full = from_utf8(line.substr(second + 1));
+            const size_t tab = key.find('\t');
+            full_names_[to_ansi(from_utf8(key.substr(0, tab))) + '\t' +
+                        std::string(key.substr(tab + 1))] = full;
+        }
+    }
     result.records = decoded.contacts.size();
     result.status = decoded.damage.empty() ? LoadContactsResult::Status::Loaded
                                            : LoadContactsResult::Status::Damaged;
@@ -67,8 +105,26 @@ LoadContactsResult ContactList::load_contacts_file(const fs::path& path) {
 }
 
 Outcome ContactList::save_contacts(std::u16string_view file_name) const {
+    const fs::path path = app_file_path(file_name);
     const std::vector<uint8_t> bytes = encode_contacts_file(contacts_);
-    return save_file_atomically(app_file_path(file_name), std::span<const uint8_t>(bytes));
+    if (Outcome saved = save_file_atomically(path, std::span<const uint8_t>(bytes)); !saved)
+        return saved;
+    std::string names;
+    std::set<std::string> written;
+    for (const Contact& c : contacts_) {
+        const std::string key = record_key(c);
+        const auto found = full_names_.find(key);
+        if (found == full_names_.end() || !written.insert(key).second)
+            continue;
+        names += line_field(from_ansi(name_of(c))) + '\t' + std::string(text_field(c.number)) +
+                 '\t' + line_field(found->second) + '\n';
+    }
+    std::error_code ec;
+    if (names.empty()) {
+        fs::remove(names_path(path), ec);
+        return Outcome();
+    }
+    return save_file_atomically(names_path(path), std::string_view(names));
 }
 
 void ContactList::sort_contacts() {
@@ -110,14 +166,54 @@ ImportContactsResult ContactList::import_contacts(DeviceOperations& device, Stat
     return result;
 }
 
-void ContactList::append(const Contact& contact) {
+void ContactList::keep_full_name(const Contact& contact, std::u16string_view full_name) {
+    if (!full_name.empty() && from_ansi(name_of(contact)) != full_name)
+        full_names_[record_key(contact)] = std::u16string(full_name);
+}
+
+void ContactList::append(const Contact& contact, std::u16string_view full_name) {
     contacts_.push_back(contact);
+    keep_full_name(contact, full_name);
     rebuild_index();
+}
+
+void ContactList::append_all(const std::vector<std::pair<Contact, std::u16string>>& contacts) {
+    for (const auto& [contact, full_name] : contacts) {
+        contacts_.push_back(contact);
+        keep_full_name(contact, full_name);
+    }
+    rebuild_index();
+}
+
+size_t ContactList::remove(const std::vector<Contact>& contacts) {
+    std::unordered_map<std::string, size_t> wanted;
+    for (const Contact& c : contacts)
+        ++wanted[record_key(c)];
+    const size_t before = contacts_.size();
+    std::erase_if(contacts_, [&](const Contact& c) {
+        const auto found = wanted.find(record_key(c));
+        if (found == wanted.end() || found->second == 0)
+            return false;
+        --found->second;
+        return true;
+    });
+    rebuild_index();
+    return before - contacts_.size();
 }
 
 void ContactList::clear() {
     contacts_.clear();
+    full_names_.clear();
     rebuild_index();
+}
+
+std::u16string ContactList::full_name(const Contact& contact) const {
+    if (!full_names_.empty()) {
+        const auto found = full_names_.find(record_key(contact));
+        if (found != full_names_.end())
+            return found->second;
+    }
+    return from_ansi(name_of(contact));
 }
 
 void ContactList::set_phone_numbers(const PhoneNumbers& numbers) {
@@ -135,7 +231,7 @@ void ContactList::rebuild_index() {
     names_.clear();
     names_.reserve(contacts_.size());
     for (const Contact& c : contacts_)
-        names_.push_back(shown_contact_name(from_ansi(name_of(c)), order_));
+        names_.push_back(shown_contact_name(full_name(c), order_));
 }
 
 std::optional<std::u16string> ContactList::name_for_number(std::string_view number) const {

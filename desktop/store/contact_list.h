@@ -21,6 +21,9 @@
 namespace quillet {
 
 inline constexpr std::u16string_view kContactsFileName = u"contacts.sql";
+// Beside it: the full names its 8-bit name field cannot hold whole
+// (doc/contacts_file.md). Older versions ignore it.
+inline constexpr std::string_view kContactNamesFileName = "contacts.names";
 inline constexpr std::u16string_view kNoContactsText =
     u"No contacts available. Please Check your ActiveSync connection.";
 
@@ -64,11 +67,13 @@ class ContactList {
     virtual ~ContactList() = default;
 
     // Appends the file's records (resolved by app_file_path), then sorts. A
-    // missing or unreadable file leaves the list as it was, unsorted.
+    // missing or unreadable file leaves the list as it was, unsorted. The
+    // full names kept beside it (kContactNamesFileName) are read too.
     LoadContactsResult load_contacts(std::u16string_view file_name);
-    // The same for a file at `path`; reads it and nothing else.
+    // The same for a file at `path`; reads it and the names beside it.
     LoadContactsResult load_contacts_file(const std::filesystem::path& path);
-    // Writes the whole list atomically.
+    // Writes the whole list atomically, and the full names beside it (the
+    // names file is removed when no name needs it).
     Outcome save_contacts(std::u16string_view file_name) const;
 
     // Selection sort by name, byte-wise on unsigned bytes: the first of equal
@@ -80,8 +85,19 @@ class ContactList {
     ImportContactsResult import_contacts(DeviceOperations& device, StatusSink* sink = nullptr);
 
     // Appends one contact at the end (not sorted until sort_contacts).
-    void append(const Contact& contact);
+    // `full_name`, when the record's 8-bit name cannot hold it whole, is
+    // kept beside it (shown, exported, saved in the names file).
+    void append(const Contact& contact, std::u16string_view full_name = {});
+    // The same for many at once (one re-index).
+    void append_all(const std::vector<std::pair<Contact, std::u16string>>& contacts);
+    // Removes the contacts equal to each given record (one each); returns
+    // how many were removed. Keeps the order of the rest.
+    size_t remove(const std::vector<Contact>& contacts);
     void clear();
+
+    // The contact's name whole: the full name kept for it, else its
+    // 8-bit name.
+    std::u16string full_name(const Contact& contact) const;
 
     size_t count() const { return contacts_.size(); }
     // A copy of the record; throws std::out_of_range past the end.
@@ -109,12 +125,15 @@ class ContactList {
 
   private:
     void rebuild_index();
+    void keep_full_name(const Contact& contact, std::u16string_view full_name);
 
     std::vector<Contact> contacts_;
     PhoneNumbers numbers_;
     NameOrder order_ = NameOrder::BeforeCommaFirst;
     ContactNumberIndex index_;
     std::vector<std::u16string> names_;  // each contact's shown name
+    // Full names by record (name field, TAB, number field).
+    std::unordered_map<std::string, std::u16string> full_names_;
 };
 
 }  // namespace quillet

@@ -18,7 +18,7 @@ void ContactsModel::refill(NameOrder order) {
         const std::string_view name = text_field(contact.name);
         if (!contact_has_row(name))
             continue;
-        rows_.push_back({to_qstring(shown_contact_name(from_ansi(name), order)),
+        rows_.push_back({to_qstring(shown_contact_name(contacts_.full_name(contact), order)),
                          to_qstring(from_ansi(text_field(contact.number)))});
     }
     std::stable_sort(rows_.begin(), rows_.end(), [](const Row& a, const Row& b) {

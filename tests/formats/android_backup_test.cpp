@@ -168,7 +168,7 @@ TEST(AndroidBackupTest, CharactersXmlCannotCarryAreReplacedAndCounted) {
     EXPECT_EQ(parsed.messages[1][14].second, "(Unknown)");
 }
 
-TEST(AndroidBackupTest, OneElementPerRecipientAndDeletedOnlyWhenAsked) {
+TEST(AndroidBackupTest, OneElementPerGroupMessageAndDeletedOnlyWhenAsked) {
     ScopedTimeZone tz("UTC0");
     Boxes b = known_boxes();
     SmsMessage group = message(u"to both", "", kLateEvening + 600);
@@ -176,15 +176,15 @@ TEST(AndroidBackupTest, OneElementPerRecipientAndDeletedOnlyWhenAsked) {
     b.sent.append(group);
 
     const ParsedBackup without = parse(android_backup_bytes({b.inbox, b.sent}, b.contacts));
-    ASSERT_EQ(without.messages.size(), 5u);
-    EXPECT_EQ(without.count, "5");
-    EXPECT_EQ(without.messages[3][1].second, "+111");
-    EXPECT_EQ(without.messages[4][1].second, "+222");
-    EXPECT_EQ(without.messages[4][5].second, "to both");
+    ASSERT_EQ(without.messages.size(), 4u);
+    EXPECT_EQ(without.count, "4");
+    EXPECT_EQ(without.messages[3][1].second, "+111~+222");
+    EXPECT_EQ(without.messages[3][5].second, "to both");
+    EXPECT_EQ(without.messages[3][14].second, "+111, +222");
 
     const ParsedBackup with =
         parse(android_backup_bytes({b.inbox, b.sent, &b.deleted}, b.contacts));
-    ASSERT_EQ(with.messages.size(), 6u);
+    ASSERT_EQ(with.messages.size(), 5u);
     EXPECT_EQ(with.messages[0][1].second, "12");  // the oldest comes first
     EXPECT_EQ(with.messages[0][3].second, "1");   // as received
     EXPECT_EQ(with.messages[0][5].second, "old");

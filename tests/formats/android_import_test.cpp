@@ -154,6 +154,47 @@ TEST(AndroidImport, SkipsWhatIsNotAMessageWithItsReason) {
     }
 }
 
+// A picture part the backup names but leaves empty: the MMS is kept, and
+// says what it had.
+TEST(AndroidImport, AnEmptyPictureIsNamedInItsMessage) {
+    Read r;
+    read_into(r, backup("<mms date=\"1\" msg_box=\"1\" address=\"+4930111\"><parts>"
+                        "<part ct=\"image/jpeg\" name=\"IMG_7.jpg\" data=\"\"/></parts></mms>"));
+    ASSERT_TRUE(r.read.outcome.ok()) << r.read.outcome.what();
+    EXPECT_TRUE(r.sink.skips.empty());
+    ASSERT_EQ(r.sink.messages.size(), 1u);
+    EXPECT_EQ(r.sink.text(0), "[picture: IMG_7.jpg, not in the backup]");
+    EXPECT_TRUE(r.attachments.files.empty());
+}
+
+// Cut short inside the fourth message, after a part whose data spans
+// lines: the three before are kept, the damage is told at the file's own
+// last line, and the fourth is counted.
+TEST(AndroidImport, AFileCutShortKeepsEveryMessageBeforeTheDamage) {
+    const std::string file =
+        backup(sms("1", "1", "one") +
+                   "<mms date=\"2\" msg_box=\"1\" address=\"+4930111\"><parts>\n"
+                   "<part ct=\"image/png\" name=\"p.png\" data=\"iVBO\nRw0K\nGgo=\"/>\n"
+                   "</parts></mms>\n" +
+                   sms("2", "3", "three"),
+               "smses count=\"4\"");
+    const std::string cut = file.substr(0, file.find("</smses>")) + "<sms address=\"+4930";
+    Read r;
+    read_into(r, cut);
+    ASSERT_TRUE(r.read.outcome.ok()) << r.read.outcome.what();
+    ASSERT_EQ(r.sink.messages.size(), 3u);
+    EXPECT_EQ(r.sink.text(2), "three");
+    const size_t last_line = static_cast<size_t>(std::count(cut.begin(), cut.end(), '\n')) + 1;
+    EXPECT_NE(r.read.damage.find("damaged at line " + std::to_string(last_line) + ":"),
+              std::string::npos)
+        << r.read.damage;
+    EXPECT_NE(r.read.damage.find("cut short"), std::string::npos) << r.read.damage;
+    EXPECT_EQ(r.sink.skips, std::vector<std::string>{
+                                "a message at or after the damage, which could not be read"});
+    EXPECT_EQ(r.read.held, 4u);
+    EXPECT_EQ(r.read.announced, 4u);
+}
+
 TEST(AndroidImport, CountIsReportedNotTrusted) {
     Read r;
     read_into(r, backup(sms("1", "1", "only one"), "smses count=\"2147483647\""));

@@ -77,40 +77,55 @@ TEST(ReadMessages, RefusesWhatIsNotReadHere) {
 }
 
 TEST(VcardImport, ReadsNamesAndNumbersOfEachCard) {
+    const std::string kNoNumber = "a contact card without a phone number";
     const struct {
         const char* name;
         std::string file;
         std::vector<ImportedContact> cards;
+        std::vector<std::string> skips;
     } cases[] = {
         {"3.0 with FN, N and two TEL",
          "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Martin;Chlo\xC3\xA9;;;\r\nFN:Chlo\xC3\xA9 Martin\r\n"
          "TEL;TYPE=CELL:+33 6 12 34 56 78\r\nitem1.TEL;TYPE=HOME:01 23\r\nEND:VCARD\r\n",
-         {{"Chlo\xC3\xA9 Martin", {"+33 6 12 34 56 78", "01 23"}}}},
+         {{"Chlo\xC3\xA9 Martin", {"+33 6 12 34 56 78", "01 23"}}},
+         {}},
         {"3.0 escapes and a folded line",
          "BEGIN:VCARD\nVERSION:3.0\nN:Smith\\, Jr.;Jo\nTEL:+4917\n 01234567\nEND:VCARD\n",
-         {{"Jo Smith, Jr.", {"+491701234567"}}}},
+         {{"Jo Smith, Jr.", {"+491701234567"}}},
+         {}},
         {"2.1 bare types, quoted-printable with a soft break, Latin-1",
          "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:M=FC=\r\n"
-         "ller;J=F6rg\r\nTEL;CELL:0170111\r\nTEL;WORK;VOICE:0301\r\nEND:VCARD\r\n",
-         {{"J\xC3\xB6rg M\xC3\xBCller", {"0170111", "0301"}}}},
+         "ller;J=F6rg\r\nTEL;CELL:0170111\r\nTEL;WORK;VOICE:0301\r\nTEL;FAX:0302\r\n"
+         "END:VCARD\r\n",
+         {{"J\xC3\xB6rg M\xC3\xBCller", {"0170111", "0301", "0302"}}},
+         {}},
         {"two cards, one without a number, damaged lines between",
          "BEGIN:VCARD\nFN:A\nEND:VCARD\nnonsense\nBEGIN:VCARD\nFN:B\nTEL:2\nEND:VCARD\n",
-         {{"A", {}}, {"B", {"2"}}}},
-        {"invalid UTF-8 replaced",
-         "BEGIN:VCARD\nFN:Bad \xFF name\nEND:VCARD\n",
-         {{"Bad \xEF\xBF\xBD name", {}}}},
+         {{"B", {"2"}}},
+         {kNoNumber}},
+        {"invalid UTF-8 replaced, a name outside Windows-1252 whole",
+         "BEGIN:VCARD\nFN:Bad \xFF name\nTEL:1\nEND:VCARD\n"
+         "BEGIN:VCARD\nFN:\xD0\x9F\xD0\x9E\xD0\xA0\xD0\x9A\xD0\xA1\nTEL:2\nEND:VCARD\n",
+         {{"Bad \xEF\xBF\xBD name", {"1"}}, {"\xD0\x9F\xD0\x9E\xD0\xA0\xD0\x9A\xD0\xA1", {"2"}}},
+         {}},
+        {"a number as a URI, and a card cut off",
+         "BEGIN:VCARD\nFN:U\nTEL;VALUE=uri:tel:+49-170-1\nEND:VCARD\nBEGIN:VCARD\nFN:Cut\nTEL:3\n",
+         {{"U", {"+49-170-1"}}},
+         {"a contact card cut off before its end"}},
     };
     TempFolder temp;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<ImportedContact> cards;
-        const ReadReport read = read_vcards(written(temp.path() / "c", c.file), cards);
+        RecordingSink sink;
+        const ReadReport read = read_vcards(written(temp.path() / "c", c.file), cards, sink);
         ASSERT_TRUE(read.outcome.ok()) << read.outcome.what();
         ASSERT_EQ(cards.size(), c.cards.size());
         for (size_t i = 0; i < cards.size(); ++i) {
             EXPECT_EQ(cards[i].name, c.cards[i].name);
             EXPECT_EQ(cards[i].numbers, c.cards[i].numbers);
         }
+        EXPECT_EQ(sink.skips, c.skips);
     }
 }
 
@@ -120,7 +135,8 @@ TEST(VcardImport, RefusesMoreCardsThanTheBound) {
     for (size_t i = 0; i <= kMaxImportedContacts; ++i)
         file += "BEGIN:VCARD\nFN:x\nEND:VCARD\n";
     std::vector<ImportedContact> cards;
-    const ReadReport read = read_vcards(written(temp.path() / "many", file), cards);
+    RecordingSink sink;
+    const ReadReport read = read_vcards(written(temp.path() / "many", file), cards, sink);
     EXPECT_FALSE(read.outcome.ok());
     EXPECT_NE(read.outcome.what().find("100,000"), std::string::npos);
     EXPECT_TRUE(cards.empty());

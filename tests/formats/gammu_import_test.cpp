@@ -69,6 +69,12 @@ TEST(GammuImport, ReadsEachSectionAsAMessage) {
          true, true, true, "+491701234567", "A\xC3\xA9", 1704067200000},
         {"no PDU: told by State", "DateTime = 20240101T000000\nState = UnSent\nText00 = 0041",
          false, true, true, "+491701234567", "A", 1704067200000},
+        {"the time as Sent, as older writers give it",
+         "Sent = 20240101T000000\nState = Sent\nText00 = 0041", false, true, true, "+491701234567",
+         "A", 1704067200000},
+        {"DateTime wins over Sent",
+         "Sent = 20230101T000000\nDateTime = 20240101T000000Z\nPDU = Deliver\nText00 = 0041", true,
+         true, false, "+491701234567", "A", 1704067200000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -103,6 +109,30 @@ TEST(GammuImport, SkipsWhatIsNotAMessage) {
         EXPECT_EQ(r.sink.skips, std::vector<std::string>{why});
         EXPECT_EQ(r.sink.messages.size(), 1u);
     }
+}
+
+// WAP pushes and settings arrive as 8-bit sections addressed to a port:
+// counted once per message, never kept as texts. A text that holds a NUL
+// keeps it as U+FFFD, counted, so the box holds the whole text.
+TEST(GammuImport, MachineMessagesAreSkippedAndNulsReplaced) {
+    const std::string push = "DateTime = 20240101T000000\nPDU = Deliver\nCoding = 8bit\n";
+    const Read r = read_gammu(
+        section(push + "UDH = 0B05040B8423F00003AA0201\nText00 = 0006226170706C00") +
+        section(push + "UDH = 0B05040B8423F00003AA0202\nText00 = 01020300") +
+        section(push + "UDH = 0605040B8423F0\nText00 = 00") +
+        section("DateTime = 20240101T000000\nPDU = Deliver\nText00 = 004100000042") +
+        section("DateTime = 20240101T000000\nPDU = Deliver\nCoding = 8bit\nText00 = 410042"));
+    ASSERT_TRUE(r.read.outcome.ok());
+    EXPECT_EQ(r.sink.skips, std::vector<std::string>(
+                                2, "a machine message (a WAP push or settings), not a text"));
+    ASSERT_EQ(r.sink.messages.size(), 2u);
+    EXPECT_EQ(r.sink.text(0),
+              "A\xEF\xBF\xBD"
+              "B");
+    EXPECT_EQ(r.sink.text(1),
+              "A\xEF\xBF\xBD"
+              "B");
+    EXPECT_EQ(r.read.replaced, 2u);
 }
 
 // Long messages: parts in any order, among other sections, under the same

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <sys/resource.h>
+#include <zip.h>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,21 @@ struct MemoryAttachments : AttachmentSink {
 
 inline std::filesystem::path written(const std::filesystem::path& path, std::string_view bytes) {
     write_file(path, bytes);
+    return path;
+}
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+// A ZIP of `entries` (name, bytes), as sms-ie writes its export.
+inline std::filesystem::path make_zip(const std::filesystem::path& path, const Entries& entries) {
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    EXPECT_NE(archive, nullptr);
+    for (const auto& [name, bytes] : entries) {
+        zip_source_t* source = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+        EXPECT_GE(zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8), 0) << name;
+    }
+    EXPECT_EQ(zip_close(archive), 0);
     return path;
 }
 

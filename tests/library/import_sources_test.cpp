@@ -1,0 +1,190 @@
+// What real files bring, through the import use case into a real data
+// folder: a group message round trip and other tools' per-recipient
+// copies, texts with a NUL undone exactly, contacts matched by number,
+// recorded and undone with their names whole, and the notes a summary
+// gives about the file itself.
+#include <gtest/gtest.h>
+
+#include "desktop/formats/android_backup.h"
+#include "desktop/library/importer.h"
+#include "desktop/library/message_matcher.h"
+#include "desktop/store/box_file.h"
+#include "protocol/text_codec.h"
+#include "tests/store/store_test_support.h"
+
+namespace quillet {
+namespace {
+namespace fs = std::filesystem;
+
+constexpr int64_t kT0 = 1'767'323'045'000;  // 2026-01-02T03:04:05Z in ms
+
+class ImportSources : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::create_directories(data());
+        load(library_);
+    }
+    static void load(MessageLibrary& library) {
+        for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems})
+            library.load_box(kind);
+    }
+    fs::path data() const { return temp_.path() / "data"; }
+    fs::path file(const std::string& name, std::string_view bytes) const {
+        test::write_file(temp_.path() / name, bytes);
+        return temp_.path() / name;
+    }
+    std::vector<std::u16string> texts(BoxKind kind) const {
+        std::string error;
+        const std::optional<DecodedBox> box =
+            read_box_file(data() / to_utf8(box_file_name(kind)), error);
+        std::vector<std::u16string> out;
+        for (const SmsMessage& m : box ? box->messages : std::vector<SmsMessage>())
+            out.emplace_back(m.text_view());
+        return out;
+    }
+
+    test::TempFolder temp_;
+    MessageLibrary library_{data()};
+    ContactList contacts_{PhoneNumbers("DE")};
+    Importer importer_{library_, &contacts_};
+};
+
+std::string sms(std::string_view address, int64_t ms, std::string_view type,
+                std::string_view body) {
+    return "<sms address=\"" + std::string(address) + "\" date=\"" + std::to_string(ms) +
+           "\" type=\"" + std::string(type) + "\" body=\"" + std::string(body) +
+           "\" read=\"1\"/>\n";
+}
+
+std::string backup(const std::string& body, std::string_view count = "") {
+    return "<?xml version='1.0' encoding='UTF-8'?>\n<smses" +
+           (count.empty() ? "" : " count=\"" + std::string(count) + "\"") + ">\n" + body +
+           "</smses>\n";
+}
+
+// Our own export of a group message comes back as that one message; copies
+// written one per recipient by another tool are that message too.
+TEST_F(ImportSources, AGroupMessageRoundTripsAndPerRecipientCopiesMatchIt) {
+    SmsBox sent(BoxKind::SentItems);
+    sent.append(
+        test::raw_message(u"to all of you", "+491701111111;+491702222222", filetime_from_ms(kT0)));
+    const fs::path ours = temp_.path() / "ours.xml";
+    ASSERT_TRUE(
+        export_android_backup(ours, {SmsBox(BoxKind::Inbox), sent}, ContactList(PhoneNumbers("DE")))
+            .outcome);
+    const ImportRun first = importer_.run({ours}, false);
+    ASSERT_TRUE(first.ok());
+    EXPECT_EQ(first.imports[0].added, 1u);
+    EXPECT_EQ(library_.box(BoxKind::SentItems).message_ref(0).number(),
+              "+491701111111;+491702222222");
+    EXPECT_EQ(importer_.run({ours}, false).imports[0].duplicates, 1u);
+
+    const fs::path theirs =
+        file("theirs.xml", backup(sms("0170 1111111", kT0 + 1000, "2", "to all of you") +
+                                  sms("+49 170 2222222", kT0 + 1000, "2", "to all of you")));
+    const ImportRun copies = importer_.run({theirs}, false);
+    ASSERT_TRUE(copies.ok());
+    EXPECT_EQ(copies.imports[0].added, 0u);
+    EXPECT_EQ(copies.imports[0].duplicates, 2u);
+    EXPECT_EQ(library_.box(BoxKind::SentItems).count(), 1u);
+
+    // Against the phone, one kept message stays one phone message.
+    MessageMatcher phone(contacts_.phone_numbers());
+    phone.add_box(library_.box(BoxKind::SentItems));
+    phone.begin_source();
+    EXPECT_NE(
+        phone.match(BoxKind::SentItems, "+491701111111", u"to all of you", kT0, false).verdict,
+        MessageMatcher::Verdict::Kept);
+}
+
+// A Gammu text holding a NUL: the box keeps it whole (as U+FFFD), a second
+// import finds it kept, and undo removes exactly it.
+TEST_F(ImportSources, ATextWithANulIsKeptMatchedAndUndoneAsOne) {
+    const fs::path gammu =
+        file("nul.smsbackup",
+             "[SMSBackup000]\nNumber = \"+491701234567\"\nDateTime = 20260102T030405Z\n"
+             "PDU = Deliver\nText00 = 00410000000100420043\n");
+    const ImportRun first = importer_.run({gammu}, false);
+    ASSERT_TRUE(first.ok());
+    ASSERT_EQ(texts(BoxKind::Inbox), std::vector<std::u16string>{u"A\uFFFD\u0001BC"});
+    EXPECT_EQ(first.imports[0].problems,
+              std::vector<std::string>{"1 characters could not be read as written and were "
+                                       "replaced by \xEF\xBF\xBD"});
+    MessageLibrary reloaded(data());
+    load(reloaded);
+    Importer again(reloaded, nullptr);
+    EXPECT_EQ(again.run({gammu}, false).imports[0].duplicates, 1u);
+    const UndoReport undone = again.undo(first.imports[0].id);
+    EXPECT_EQ(undone.removed, 1u);
+    EXPECT_TRUE(texts(BoxKind::Inbox).empty());
+}
+
+// A vCard import adds only numbers the list does not know in any spelling,
+// keeps names outside Windows-1252 whole beside the contacts file, records
+// what it added and undoes exactly that.
+TEST_F(ImportSources, ContactsAreMatchedByNumberRecordedAndUndone) {
+    contacts_.append(make_contact("Doe,John", "+491701111111"));
+    ASSERT_TRUE(contacts_.save_contacts(from_utf8((data() / "contacts.sql").string())));
+    const fs::path cards =
+        file("cards.vcf",
+             "BEGIN:VCARD\nFN:John Doe\nTEL;CELL:0170 1111111\nEND:VCARD\n"
+             "BEGIN:VCARD\nFN:\xD0\x9F\xD0\x9E\xD0\xA0\xD0\x9A\xD0\xA1\nTEL;HOME:+49 30 123456\n"
+             "TEL;FAX:+49 30 123457\nEND:VCARD\n"
+             "BEGIN:VCARD\nFN:Zden\xC4\x9Bk\nTEL:030 123456\nEND:VCARD\n"
+             "BEGIN:VCARD\nFN:No Number\nEMAIL:x@y\nEND:VCARD\n");
+    const ImportRun run = importer_.run({cards}, false);
+    ASSERT_TRUE(run.ok()) << (run.failures.empty() ? "" : run.failures[0]);
+    EXPECT_EQ(run.contacts_added, 2u);
+    EXPECT_EQ(run.imports[0].contacts, 2u);
+    EXPECT_EQ(run.imports[0].skipped, (std::vector<std::pair<std::string, size_t>>{
+                                          {"a contact card without a phone number", 1}}));
+    EXPECT_EQ(importer_.run({cards}, false).contacts_added, 0u);
+
+    // Read back from disk as the next start reads it.
+    ContactList loaded(PhoneNumbers("DE"));
+    loaded.load_contacts_file(data() / "contacts.sql");
+    ASSERT_EQ(loaded.count(), 3u);
+    EXPECT_EQ(loaded.name_for_number("+4930123456"), u"\u041F\u041E\u0420\u041A\u0421");
+    EXPECT_EQ(loaded.name_for_number("+4930123457"), u"\u041F\u041E\u0420\u041A\u0421");
+    EXPECT_EQ(text_field(loaded.contacts()[1].name), "?????");  // older readers' field
+
+    const UndoReport undone = importer_.undo(run.imports[0].id);
+    ASSERT_TRUE(undone.outcome) << undone.outcome.what();
+    EXPECT_EQ(undone.contacts_removed, 2u);
+    ContactList after(PhoneNumbers("DE"));
+    after.load_contacts_file(data() / "contacts.sql");
+    ASSERT_EQ(after.count(), 1u);
+    EXPECT_EQ(text_field(after.contacts()[0].name), "Doe,John");
+    EXPECT_FALSE(fs::exists(data() / "contacts.names"));
+}
+
+// What the file itself says is set against what it holds, and characters
+// that had to be replaced are counted, never silently.
+TEST_F(ImportSources, TheSummaryTellsWhatTheFileHeld) {
+    const struct {
+        const char* what;
+        std::string file;
+        std::vector<std::string> problems;
+    } cases[] = {
+        {"count agrees, a draft skipped",
+         backup(sms("1", kT0, "1", "a") + sms("1", kT0, "3", "draft"), "2"),
+         {}},
+        {"count too high",
+         backup(sms("2", kT0, "1", "a") + sms("2", kT0 + 5000, "1", "b"), "20"),
+         {"the file announces 20 messages but holds 2"}},
+        {"a lone surrogate",
+         backup(sms("3", kT0, "1", "x&#55357;y")),
+         {"1 characters could not be read as written and were replaced by \xEF\xBF\xBD"}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ImportRun run =
+            importer_.run({file("s" + std::to_string(++n) + ".xml", c.file)}, true);
+        ASSERT_TRUE(run.ok());
+        EXPECT_EQ(run.imports[0].problems, c.problems);
+    }
+}
+
+}  // namespace
+}  // namespace quillet
