@@ -344,11 +344,11 @@ Einzelheiten:
     </message>
     <message>
         <source>&amp;Import...</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Importieren...</translation>
     </message>
     <message>
         <source>Import &amp;Folder...</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Ordner importieren...</translation>
     </message>
     <message>
         <source>&amp;Restore to Phone...</source>
@@ -507,70 +507,73 @@ Einzelheiten:
     <name>ImportCommand</name>
     <message>
         <source>Import</source>
-        <translation type="unfinished"></translation>
+        <translation>Importieren</translation>
     </message>
     <message>
         <source>Reading %1
 %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Lese %1
+%2</translation>
     </message>
     <message>
         <source>  %1 skipped: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>  %1 übersprungen: %2</translation>
     </message>
     <message>
         <source>  %1, %2</source>
-        <translation type="unfinished"></translation>
+        <translation>  %1, %2</translation>
     </message>
     <message>
         <source>Possible duplicates (kept, look them up by date and number):</source>
-        <translation type="unfinished"></translation>
+        <translation>Mögliche Doppelte (behalten; nach Datum und Nummer nachschlagen):</translation>
     </message>
     <message>
         <source>Import a folder of backups</source>
-        <translation type="unfinished"></translation>
+        <translation>Einen Ordner mit Sicherungen importieren</translation>
     </message>
     <message>
         <source>Import backups</source>
-        <translation type="unfinished"></translation>
+        <translation>Sicherungen importieren</translation>
     </message>
     <message>
         <source>Backups (*.xml *.zip *.smsbackup *.vcf);;All files (*)</source>
-        <translation type="unfinished"></translation>
+        <translation>Sicherungen (*.xml *.zip *.smsbackup *.vcf);;Alle Dateien (*)</translation>
     </message>
     <message>
         <source>Import cancelled: nothing was kept.</source>
-        <translation type="unfinished"></translation>
+        <translation>Import abgebrochen: nichts wurde behalten.</translation>
     </message>
     <message>
         <source>Not imported: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Nicht importiert: %1</translation>
     </message>
     <message>
         <source>Nothing was kept: the boxes could not be saved.
 Details:
 %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Nichts wurde behalten: die Ordner konnten nicht gespeichert werden.
+Einzelheiten:
+%1</translation>
     </message>
     <message numerus="yes">
         <source>About %n seconds left</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>Noch etwa %n Sekunde</numerusform>
+            <numerusform>Noch etwa %n Sekunden</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n contacts added</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>%n Kontakt hinzugefügt</numerusform>
+            <numerusform>%n Kontakte hinzugefügt</numerusform>
         </translation>
     </message>
     <message numerus="yes">
         <source>%n messages imported</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>%n Nachricht importiert</numerusform>
+            <numerusform>%n Nachrichten importiert</numerusform>
         </translation>
     </message>
     <message>
@@ -1206,6 +1209,294 @@ Einzelheiten:
         <source>restoring to the phone: %1%</source>
         <translation>Wiederherstellen auf dem Telefon: %1%</translation>
     </message>
+    <message>
+        <source>Android backup</source>
+        <translation>Android-Sicherung</translation>
+    </message>
+    <message>
+        <source>Android call log</source>
+        <translation>Android-Anrufliste</translation>
+    </message>
+    <message>
+        <source>Gammu backup</source>
+        <translation>Gammu-Sicherung</translation>
+    </message>
+    <message>
+        <source>Quillet folder</source>
+        <translation>Quillet-Ordner</translation>
+    </message>
+    <message>
+        <source>a draft</source>
+        <translation>ein Entwurf</translation>
+    </message>
+    <message>
+        <source>a message in the outbox</source>
+        <translation>eine Nachricht im Postausgang</translation>
+    </message>
+    <message>
+        <source>a message that failed to send</source>
+        <translation>eine Nachricht, deren Senden fehlschlug</translation>
+    </message>
+    <message>
+        <source>a message queued to be sent</source>
+        <translation>eine Nachricht, die auf das Senden wartet</translation>
+    </message>
+    <message>
+        <source>a delivery report</source>
+        <translation>ein Zustellbericht</translation>
+    </message>
+    <message>
+        <source>a machine message (a WAP push or settings), not a text</source>
+        <translation>eine Maschinennachricht (WAP-Push oder Einstellungen), kein Text</translation>
+    </message>
+    <message>
+        <source>an SMS of unknown type</source>
+        <translation>eine SMS unbekannter Art</translation>
+    </message>
+    <message>
+        <source>an MMS of unknown box</source>
+        <translation>eine MMS aus unbekanntem Ordner</translation>
+    </message>
+    <message>
+        <source>an SMS that is neither received nor sent</source>
+        <translation>eine SMS, die weder empfangen noch gesendet ist</translation>
+    </message>
+    <message>
+        <source>an MMS that is neither received nor sent</source>
+        <translation>eine MMS, die weder empfangen noch gesendet ist</translation>
+    </message>
+    <message>
+        <source>an SMS without a readable date</source>
+        <translation>eine SMS ohne lesbares Datum</translation>
+    </message>
+    <message>
+        <source>an MMS without a readable date</source>
+        <translation>eine MMS ohne lesbares Datum</translation>
+    </message>
+    <message>
+        <source>a message without a readable time</source>
+        <translation>eine Nachricht ohne lesbare Zeit</translation>
+    </message>
+    <message>
+        <source>an SMS with a date before 1601</source>
+        <translation>eine SMS mit einem Datum vor 1601</translation>
+    </message>
+    <message>
+        <source>an SMS with a date after 30828</source>
+        <translation>eine SMS mit einem Datum nach 30828</translation>
+    </message>
+    <message>
+        <source>an MMS with a date before 1601</source>
+        <translation>eine MMS mit einem Datum vor 1601</translation>
+    </message>
+    <message>
+        <source>an MMS with a date after 30828</source>
+        <translation>eine MMS mit einem Datum nach 30828</translation>
+    </message>
+    <message>
+        <source>a message with a date before 1601</source>
+        <translation>eine Nachricht mit einem Datum vor 1601</translation>
+    </message>
+    <message>
+        <source>a message with a date after 30828</source>
+        <translation>eine Nachricht mit einem Datum nach 30828</translation>
+    </message>
+    <message>
+        <source>an SMS with a value longer than 8 MB</source>
+        <translation>eine SMS mit einem Wert über 8 MB</translation>
+    </message>
+    <message>
+        <source>an MMS with a value longer than 8 MB</source>
+        <translation>eine MMS mit einem Wert über 8 MB</translation>
+    </message>
+    <message>
+        <source>an MMS part with a value longer than 8 MB</source>
+        <translation>ein MMS-Teil mit einem Wert über 8 MB</translation>
+    </message>
+    <message>
+        <source>an MMS without any part</source>
+        <translation>eine MMS ohne jeden Teil</translation>
+    </message>
+    <message>
+        <source>an MMS part whose data is damaged</source>
+        <translation>ein MMS-Teil mit beschädigten Daten</translation>
+    </message>
+    <message>
+        <source>an attachment that could not be saved</source>
+        <translation>ein Anhang, der nicht gespeichert werden konnte</translation>
+    </message>
+    <message>
+        <source>a message at or after the damage, which could not be read</source>
+        <translation>eine Nachricht an oder nach der beschädigten Stelle, die nicht gelesen werden konnte</translation>
+    </message>
+    <message>
+        <source>a section with more than 64 kB of text</source>
+        <translation>ein Abschnitt mit mehr als 64 kB Text</translation>
+    </message>
+    <message>
+        <source>a text with damaged hex (the readable part kept)</source>
+        <translation>ein Text mit beschädigten Hex-Ziffern (der lesbare Teil ist erhalten)</translation>
+    </message>
+    <message>
+        <source>a long message with parts missing (kept with the parts there are)</source>
+        <translation>eine lange Nachricht mit fehlenden Teilen (mit den vorhandenen Teilen behalten)</translation>
+    </message>
+    <message>
+        <source>a line longer than 1 MB</source>
+        <translation>eine Zeile über 1 MB</translation>
+    </message>
+    <message>
+        <source>a line longer than 16 MB</source>
+        <translation>eine Zeile über 16 MB</translation>
+    </message>
+    <message>
+        <source>a line that is not a JSON object</source>
+        <translation>eine Zeile, die kein JSON-Objekt ist</translation>
+    </message>
+    <message>
+        <source>a ZIP entry whose size cannot be read</source>
+        <translation>ein ZIP-Eintrag, dessen Größe nicht lesbar ist</translation>
+    </message>
+    <message>
+        <source>a ZIP entry larger than 4 GB</source>
+        <translation>ein ZIP-Eintrag über 4 GB</translation>
+    </message>
+    <message>
+        <source>a ZIP entry that expands more than 100 times (a ZIP bomb)</source>
+        <translation>ein ZIP-Eintrag, der sich um mehr als das Hundertfache entpackt (eine ZIP-Bombe)</translation>
+    </message>
+    <message>
+        <source>a contact card without a phone number</source>
+        <translation>eine Kontaktkarte ohne Telefonnummer</translation>
+    </message>
+    <message>
+        <source>a contact card cut off before its end</source>
+        <translation>eine Kontaktkarte, die vor ihrem Ende abbricht</translation>
+    </message>
+    <message>
+        <source>not a backup Quillet can read</source>
+        <translation>keine Sicherung, die Quillet lesen kann</translation>
+    </message>
+    <message>
+        <source>holds no backup Quillet can read</source>
+        <translation>enthält keine Sicherung, die Quillet lesen kann</translation>
+    </message>
+    <message>
+        <source>a call log, not messages: nothing to import</source>
+        <translation>eine Anrufliste, keine Nachrichten: nichts zu importieren</translation>
+    </message>
+    <message>
+        <source>there is no such file or folder</source>
+        <translation>diese Datei oder diesen Ordner gibt es nicht</translation>
+    </message>
+    <message>
+        <source>a named pipe, not a file: skipped</source>
+        <translation>eine benannte Pipe, keine Datei: übersprungen</translation>
+    </message>
+    <message>
+        <source>a device, not a file: skipped</source>
+        <translation>ein Gerät, keine Datei: übersprungen</translation>
+    </message>
+    <message>
+        <source>a socket, not a file: skipped</source>
+        <translation>ein Socket, keine Datei: übersprungen</translation>
+    </message>
+    <message>
+        <source>a special file, not a file: skipped</source>
+        <translation>eine Spezialdatei, keine Datei: übersprungen</translation>
+    </message>
+    <message>
+        <source>the file could not be read</source>
+        <translation>die Datei konnte nicht gelesen werden</translation>
+    </message>
+    <message>
+        <source>the file holds no XML element</source>
+        <translation>die Datei enthält kein XML-Element</translation>
+    </message>
+    <message>
+        <source>the file is not well-formed XML</source>
+        <translation>die Datei ist kein wohlgeformtes XML</translation>
+    </message>
+    <message>
+        <source>the file is in UTF-16; backups are read in UTF-8</source>
+        <translation>die Datei ist in UTF-16; Sicherungen werden in UTF-8 gelesen</translation>
+    </message>
+    <message>
+        <source>the file declares entities or a document type of its own, which a backup never does: refused</source>
+        <translation>die Datei deklariert Entitäten oder einen eigenen Dokumenttyp, was eine Sicherung nie tut: abgelehnt</translation>
+    </message>
+    <message>
+        <source>an Android call log: it holds calls, not messages</source>
+        <translation>eine Android-Anrufliste: sie enthält Anrufe, keine Nachrichten</translation>
+    </message>
+    <message>
+        <source>not a readable ZIP file</source>
+        <translation>keine lesbare ZIP-Datei</translation>
+    </message>
+    <message>
+        <source>a ZIP without messages.ndjson: not an sms-ie export</source>
+        <translation>ein ZIP ohne messages.ndjson: kein sms-ie-Export</translation>
+    </message>
+    <message>
+        <source>an sms-ie export of the older kind (one JSON document), which is not read: export again with a current sms-ie</source>
+        <translation>ein sms-ie-Export der älteren Art (ein JSON-Dokument), der nicht gelesen wird: bitte mit einem aktuellen sms-ie neu exportieren</translation>
+    </message>
+    <message>
+        <source>messages.ndjson does not hold JSON objects</source>
+        <translation>messages.ndjson enthält keine JSON-Objekte</translation>
+    </message>
+    <message>
+        <source>messages.ndjson could not be read from the ZIP</source>
+        <translation>messages.ndjson konnte nicht aus dem ZIP gelesen werden</translation>
+    </message>
+    <message>
+        <source>a contacts file over 64 MB: not read</source>
+        <translation>eine Kontaktdatei über 64 MB: nicht gelesen</translation>
+    </message>
+    <message>
+        <source>more than 100,000 cards: not read</source>
+        <translation>mehr als 100.000 Karten: nicht gelesen</translation>
+    </message>
+    <message>
+        <source>not enough memory to read it</source>
+        <translation>nicht genug Speicher, um sie zu lesen</translation>
+    </message>
+    <message>
+        <source>it ends in the middle of a message (the file was cut short)</source>
+        <translation>sie endet mitten in einer Nachricht (die Datei wurde abgeschnitten)</translation>
+    </message>
+    <message>
+        <source>elements nested more than 256 deep, which a backup never holds</source>
+        <translation>Elemente, die tiefer als 256 Ebenen verschachtelt sind, was eine Sicherung nie enthält</translation>
+    </message>
+    <message>
+        <source>the file announces %1 messages but holds %2</source>
+        <translation>die Datei kündigt %1 Nachrichten an, enthält aber %2</translation>
+    </message>
+    <message>
+        <source>%1 characters could not be read as written and were replaced by %2</source>
+        <translation>%1 Zeichen konnten nicht wie geschrieben gelesen werden und wurden durch %2 ersetzt</translation>
+    </message>
+    <message>
+        <source>the file is damaged at line %1: %2</source>
+        <translation>die Datei ist in Zeile %1 beschädigt: %2</translation>
+    </message>
+    <message>
+        <source>the file cannot be opened: %1</source>
+        <translation>die Datei lässt sich nicht öffnen: %1</translation>
+    </message>
+    <message>
+        <source>it cannot be read: %1</source>
+        <translation>sie kann nicht gelesen werden: %1</translation>
+    </message>
+    <message>
+        <source>not an Android message backup (its root is &lt;%1&gt;)</source>
+        <translation>keine Android-Nachrichtensicherung (ihr Wurzelelement ist &lt;%1&gt;)</translation>
+    </message>
+    <message>
+        <source>messages.ndjson refused: %1</source>
+        <translation>messages.ndjson abgelehnt: %1</translation>
+    </message>
 </context>
 <context>
     <name>quillet::HelpWindow</name>
@@ -1275,7 +1566,7 @@ Einzelheiten:
     </message>
     <message>
         <source>An import is running from the command line (%1); import again when it has ended.</source>
-        <translation type="unfinished"></translation>
+        <translation>Ein Import läuft auf der Kommandozeile (%1); importieren Sie erneut, wenn er beendet ist.</translation>
     </message>
     <message numerus="yes">
         <source> (%n new since you last looked)</source>

@@ -511,10 +511,13 @@ ReadReport read_android_backup(const std::filesystem::path& path, ImportSink& si
         drain(input);
         report.damage =
             parse_error.text.empty() ? "the file is not well-formed XML" : parse_error.text;
-        // Damage on the file's last line is where a file cut short ends,
-        // whatever the parser calls it ("extra content", "premature end").
-        if (parse_error.line > 0 && static_cast<uint64_t>(parse_error.line) == filter.lines() + 1)
-            report.damage = "the file is damaged at line " + std::to_string(parse_error.line) +
+        // Damage at the file's end is where a file cut short stops, whatever
+        // the parser calls it ("extra content", "premature end"): told at
+        // the last line that holds anything.
+        const auto line = static_cast<uint64_t>(std::max(parse_error.line, 0));
+        if (line > 0 && line >= filter.last_content_line() && line <= filter.lines())
+            report.damage = "the file is damaged at line " +
+                            std::to_string(filter.last_content_line()) +
                             ": it ends in the middle of a message (the file was cut short)";
         report.held = filter.messages();
         for (uint64_t n = android.messages(); n < filter.messages(); ++n)

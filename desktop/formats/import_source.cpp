@@ -42,7 +42,7 @@ std::string_view kind_of(mode_t mode) {
         return "a socket";
     if (S_ISCHR(mode) || S_ISBLK(mode))
         return "a device";
-    return "not a regular file";
+    return "a special file";
 }
 
 // UCS-2 with a BOM as its low bytes: enough to see names and brackets.

@@ -261,6 +261,9 @@ bool XmlInputFilter::feed(std::string_view in, bool last, std::string& out) {
             }
         }
     }
+    const size_t content = in.find_last_not_of(" \t\r\n");
+    if (content != std::string_view::npos)
+        last_content_line_ = lines_ + line_ends(in.substr(0, content)) + 1;
     lines_ += line_ends(in);
     if (!lex(repair_utf8(in, last), out))
         return false;

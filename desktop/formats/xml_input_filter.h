@@ -72,8 +72,10 @@ class XmlInputFilter {
     // (the messages the file holds).
     uint64_t elements() const { return elements_; }
     uint64_t messages() const { return messages_; }
-    // Line breaks in the bytes taken so far.
-    uint64_t lines() const { return lines_; }
+    // The lines of the bytes taken so far, and the last that holds more
+    // than blanks (where a file cut short ends).
+    uint64_t lines() const { return lines_ + 1; }
+    uint64_t last_content_line() const { return last_content_line_; }
 
   private:
     enum class State {
@@ -136,7 +138,8 @@ class XmlInputFilter {
     uint64_t replaced_ = 0;
     uint64_t elements_ = 0;
     uint64_t messages_ = 0;
-    uint64_t lines_ = 0;
+    uint64_t lines_ = 0;  // line breaks
+    uint64_t last_content_line_ = 0;
     size_t lost_lines_ = 0;  // line breaks dropped and not yet put back
 };
 

@@ -12,6 +12,7 @@
 #include "desktop/store/shown_time.h"
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/import_texts.h"
 #include "desktop/views/window_parts.h"
 #include "protocol/text_codec.h"
 
@@ -67,8 +68,7 @@ QString file_line(const ImportRecord& r) {
         ImportCommand::tr(
             "%1 (%2): %3 added, %4 already kept, %5 possible "
             "duplicates, %6")
-            .arg(QFile::decodeName(QByteArray::fromStdString(r.file)),
-                 QString::fromStdString(r.format))
+            .arg(QFile::decodeName(QByteArray::fromStdString(r.file)), shown_import_text(r.format))
             .arg(r.added)
             .arg(r.duplicates)
             .arg(r.possible_duplicates)
@@ -76,9 +76,9 @@ QString file_line(const ImportRecord& r) {
                                    static_cast<int>(std::min<size_t>(r.attachments, INT32_MAX))));
     for (const auto& [why, count] : r.skipped)
         line += QLatin1Char('\n') +
-                ImportCommand::tr("  %1 skipped: %2").arg(count).arg(QString::fromStdString(why));
+                ImportCommand::tr("  %1 skipped: %2").arg(count).arg(shown_import_text(why));
     for (const std::string& problem : r.problems)
-        line += QLatin1Char('\n') + QStringLiteral("  ") + QString::fromStdString(problem);
+        line += QLatin1Char('\n') + QStringLiteral("  ") + shown_import_text(problem);
     return line;
 }
 
@@ -132,7 +132,7 @@ QString run_import_command(QWidget* parent, MessageLibrary& library, ContactsWin
         text << ImportCommand::tr("%n contacts added", nullptr,
                                   static_cast<int>(run.contacts_added));
     for (const std::string& failure : run.failures)
-        text << ImportCommand::tr("Not imported: %1").arg(QString::fromStdString(failure));
+        text << ImportCommand::tr("Not imported: %1").arg(shown_import_failure(failure));
     if (!run.outcome)
         text << ImportCommand::tr("Nothing was kept: the boxes could not be saved.\nDetails:\n%1")
                     .arg(QString::fromStdString(run.outcome.what()));

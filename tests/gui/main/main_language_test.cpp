@@ -3,6 +3,7 @@
 // in German, also the texts that come from the link and the data files
 // (English in the engine) and the message boxes; a language Quillet has no
 // translation for keeps the English texts, counted in English.
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -297,6 +298,58 @@ class MainLanguageTest : public QObject {
         const QString exchange = f->html_view().browser().toPlainText();
         QVERIFY2(exchange.contains(u"auf dem Gerät gelöscht"_qs), qPrintable(exchange));
         QVERIFY2(exchange.contains(u"2 Nachrichten"_qs), qPrintable(exchange));
+    }
+
+    // An import on a German desktop: the summary with its counts, every
+    // reason and note on the file, the possible duplicates and the status.
+    void anImportIsSummedUpInGerman() {
+        QVERIFY(env_->phone({QStringLiteral("init")}));
+        const Translation german = install_translation(QLocale(QLocale::German, QLocale::Germany));
+        QVERIFY(german);
+        RunningFrame f;
+        QVERIFY(QTest::qWaitForWindowExposed(f.frame.get()));
+        const auto backup = [&](const QString& name, const QByteArray& body) {
+            const QString path = env_->temp_path(name);
+            QFile file(path);
+            file.open(QIODevice::WriteOnly);
+            file.write("<smses count=\"5\">" + body + "</smses>");
+            return path;
+        };
+        const QByteArray hallo = "<sms address=\"+4930777\" type=\"1\" body=\"Hallo\" date=\"";
+        env_->answer_file_dialogs({backup(
+            QStringLiteral("a.xml"), hallo + "1500000000000\"/>"
+                                             "<sms address=\"1\" type=\"3\" body=\"x\" date=\"1\"/>"
+                                             "<sms address=\"2\" type=\"1\" date=\"1\" "
+                                             "body=\"&#55357;\"/>")});
+        f.frame->findChild<QAction*>(QStringLiteral("importAction"))->trigger();
+        std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        const QString summary = boxes[0].text;
+        for (const char* words :
+             {"(Android-Sicherung): 2 hinzugefügt, 0 schon vorhanden", "0 Anhänge",
+              "1 übersprungen: ein Entwurf", "die Datei kündigt 5 Nachrichten an, enthält aber 3",
+              "1 Zeichen konnten nicht wie geschrieben gelesen werden und wurden durch "
+              "\xEF\xBF\xBD "
+              "ersetzt"})
+            QVERIFY2(summary.contains(QString::fromUtf8(words)), qPrintable(summary));
+        for (const char* english : {"added", "skipped", "draft", "announces", "characters"})
+            QVERIFY2(!summary.contains(QLatin1String(english)), qPrintable(summary));
+        QCOMPARE(f->status_text(), QStringLiteral("2 Nachrichten importiert"));
+
+        env_->answer_file_dialogs({backup(QStringLiteral("b.xml"), hallo + "1500000010000\"/>") +
+                                   QLatin1Char('\n') +
+                                   env_->temp_path(QStringLiteral("gone.xml"))});
+        f.frame->findChild<QAction*>(QStringLiteral("importAction"))->trigger();
+        boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QVERIFY2(boxes[0].text.contains(QString::fromUtf8(
+                     "M\xC3\xB6gliche Doppelte (behalten; nach Datum und Nummer nachschlagen):")),
+                 qPrintable(boxes[0].text));
+        QVERIFY2(boxes[0].text.contains(QStringLiteral(", +4930777")), qPrintable(boxes[0].text));
+        QVERIFY2(boxes[0].text.contains(
+                     QString::fromUtf8("gone.xml: diese Datei oder diesen Ordner gibt es nicht")),
+                 qPrintable(boxes[0].text));
+        QVERIFY2(!boxes[0].text.contains(QLatin1String("Possible")), qPrintable(boxes[0].text));
     }
 
     // A phone that is not there: the message box, its sentence and the
