@@ -1497,6 +1497,10 @@ Einzelheiten:
         <source>messages.ndjson refused: %1</source>
         <translation>messages.ndjson abgelehnt: %1</translation>
     </message>
+    <message>
+        <source>a number the contact list already holds</source>
+        <translation>eine Nummer, die die Kontaktliste schon enthält</translation>
+    </message>
 </context>
 <context>
     <name>quillet::HelpWindow</name>

@@ -43,10 +43,11 @@ class TerminalProgress : public ImportProgress {
 
 void print_summary(std::ostream& out, const ImportRecord& r, bool dry_run) {
     out << (dry_run ? "would import " : "imported ") << field(r.file) << " (" << r.format
-        << "): added "
-        << r.added << ", already kept " << r.duplicates << ", possible duplicates "
+        << "): added " << r.added << ", already kept " << r.duplicates << ", possible duplicates "
         << r.possible_duplicates << ", attachments " << r.attachments << ", skipped "
         << r.skipped_count();
+    if (r.contacts > 0)
+        out << ", contacts added " << r.contacts;
     if (!dry_run)
         out << " [import " << r.id << "]";
     out << '\n';
@@ -165,8 +166,7 @@ int run_imports(const Arguments& args, std::ostream& out) {
     } else {
         for (const ImportRecord& r : records) {
             out << r.id << '\t' << utc_seconds(r.time) << '\t' << field(r.file) << '\t' << r.format
-                << '\t'
-                << r.added << '\t' << r.duplicates << '\t' << r.possible_duplicates
+                << '\t' << r.added << '\t' << r.duplicates << '\t' << r.possible_duplicates
                 << (r.state == ImportRecord::State::Undone ? "\tundone" : "") << '\n';
         }
     }

@@ -76,6 +76,7 @@ struct ReaderDeleter {
 struct ParseError {
     std::string text;
     int line = 0;
+    bool mapped = false;  // said in our words: no other reading of it
 };
 
 void remember_error(void* context, xmlError* error) {
@@ -87,8 +88,10 @@ void remember_error(void* context, xmlError* error) {
         message.pop_back();
     // The parser's own advice ("use XML_PARSE_HUGE option") means nothing
     // to the user.
-    if (message.starts_with("Excessive depth"))
+    if (message.starts_with("Excessive depth")) {
         message = "elements nested more than 256 deep, which a backup never holds";
+        first.mapped = true;
+    }
     first.line = error->line;
     first.text = "the file is damaged at line " + std::to_string(error->line) + ": " + message;
 }
@@ -515,7 +518,8 @@ ReadReport read_android_backup(const std::filesystem::path& path, ImportSink& si
         // the parser calls it ("extra content", "premature end"): told at
         // the last line that holds anything.
         const auto line = static_cast<uint64_t>(std::max(parse_error.line, 0));
-        if (line > 0 && line >= filter.last_content_line() && line <= filter.lines())
+        if (line > 0 && line >= filter.last_content_line() && line <= filter.lines() &&
+            !parse_error.mapped)
             report.damage = "the file is damaged at line " +
                             std::to_string(filter.last_content_line()) +
                             ": it ends in the middle of a message (the file was cut short)";

@@ -151,6 +151,15 @@ void flush_to_disk(const fs::path& folder) {
         ::syncfs(fd.get());
 }
 
+void note_skip(ImportRecord& record, std::string_view why) {
+    auto found = std::find_if(record.skipped.begin(), record.skipped.end(),
+                              [&](const auto& s) { return s.first == why; });
+    if (found == record.skipped.end())
+        record.skipped.emplace_back(std::string(why), 1);
+    else
+        ++found->second;
+}
+
 // What the reading itself met, beside the counts.
 void add_reading_notes(ImportRecord& record, const ReadReport& got) {
     if (!got.damage.empty())
@@ -202,14 +211,7 @@ struct Importer::Source : ImportSink {
         ++record.added;
         to_add.emplace_back(kind, std::move(m));
     }
-    void skipped(std::string_view why) override {
-        auto found = std::find_if(record.skipped.begin(), record.skipped.end(),
-                                  [&](const auto& s) { return s.first == why; });
-        if (found == record.skipped.end())
-            record.skipped.emplace_back(std::string(why), 1);
-        else
-            ++found->second;
-    }
+    void skipped(std::string_view why) override { note_skip(record, why); }
     bool progress(uint64_t done, uint64_t total) override {
         return progress_to == nullptr || progress_to->progress(record.file, done, total);
     }
@@ -258,7 +260,7 @@ std::vector<fs::path> Importer::expand(const std::vector<fs::path>& paths,
 }
 
 std::vector<Contact> Importer::add_contacts(const std::vector<ImportedContact>& contacts,
-                                            bool dry_run) {
+                                            bool dry_run, ImportRecord& record) {
     std::vector<Contact> added;
     if (contacts_ == nullptr)
         return added;
@@ -271,8 +273,10 @@ std::vector<Contact> Importer::add_contacts(const std::vector<ImportedContact>& 
         for (const std::string& written : c.numbers) {
             const std::string number = normalise_number(written);
             if (contacts_->name_for_number(number) ||
-                !seen.insert(contacts_->phone_numbers().group_key(number)).second)
+                !seen.insert(contacts_->phone_numbers().group_key(number)).second) {
+                note_skip(record, "a number the contact list already holds");
                 continue;
+            }
             fresh.emplace_back(make_contact(to_ansi(full), number), full);
             added.push_back(fresh.back().first);
         }
@@ -402,7 +406,8 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
     }
     if (dry_run) {
         for (size_t i = 0; i < sources.size(); ++i) {
-            run.imports[i].contacts = add_contacts(sources[i]->contacts, true).size();
+            run.imports[i].contacts =
+                add_contacts(sources[i]->contacts, true, run.imports[i]).size();
             run.contacts_added += run.imports[i].contacts;
         }
         return run;
@@ -464,9 +469,13 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
     // contacts file holds them, so that undo finds them.
     for (size_t i = 0; i < sources.size(); ++i) {
         ImportRecord& record = run.imports[i];
-        const std::vector<Contact> added = add_contacts(sources[i]->contacts, false);
-        if (added.empty())
+        const size_t skips = record.skipped_count();
+        const std::vector<Contact> added = add_contacts(sources[i]->contacts, false, record);
+        if (added.empty()) {
+            if (record.skipped_count() != skips)
+                folder_.save_record(record);
             continue;
+        }
         record.contacts = added.size();
         run.contacts_added += added.size();
         if (Outcome saved = folder_.save_contacts(record.id, added); !saved)

@@ -79,7 +79,9 @@ class Importer {
     size_t remove_added(const std::vector<AddedMessage>& added, size_t& kept);
     // The contacts whose numbers the list does not know yet (compared as
     // the conversations compare numbers); added to it unless `dry_run`.
-    std::vector<Contact> add_contacts(const std::vector<ImportedContact>& contacts, bool dry_run);
+    // Numbers it knows already are counted in `record`'s skips.
+    std::vector<Contact> add_contacts(const std::vector<ImportedContact>& contacts, bool dry_run,
+                                      ImportRecord& record);
 
     MessageLibrary& library_;
     ContactList* contacts_;

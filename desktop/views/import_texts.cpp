@@ -60,6 +60,7 @@ constexpr const char* kFixed[] = {
                       "a ZIP entry that expands more than 100 times (a ZIP bomb)"),
     QT_TRANSLATE_NOOP("quillet::EngineText", "a contact card without a phone number"),
     QT_TRANSLATE_NOOP("quillet::EngineText", "a contact card cut off before its end"),
+    QT_TRANSLATE_NOOP("quillet::EngineText", "a number the contact list already holds"),
     QT_TRANSLATE_NOOP("quillet::EngineText", "not a backup Quillet can read"),
     QT_TRANSLATE_NOOP("quillet::EngineText", "holds no backup Quillet can read"),
     QT_TRANSLATE_NOOP("quillet::EngineText", "a call log, not messages: nothing to import"),

@@ -137,8 +137,11 @@ TEST_F(ImportSources, ContactsAreMatchedByNumberRecordedAndUndone) {
     EXPECT_EQ(run.contacts_added, 2u);
     EXPECT_EQ(run.imports[0].contacts, 2u);
     EXPECT_EQ(run.imports[0].skipped, (std::vector<std::pair<std::string, size_t>>{
-                                          {"a contact card without a phone number", 1}}));
-    EXPECT_EQ(importer_.run({cards}, false).contacts_added, 0u);
+                                          {"a contact card without a phone number", 1},
+                                          {"a number the contact list already holds", 2}}));
+    const ImportRun again = importer_.run({cards}, false);
+    EXPECT_EQ(again.contacts_added, 0u);
+    EXPECT_EQ(again.imports[0].skipped_count(), 5u);
 
     // Read back from disk as the next start reads it.
     ContactList loaded(PhoneNumbers("DE"));
