@@ -2,11 +2,10 @@
 // backup or lying in a folder of backups is named and skipped at once, and
 // a file name holding escape sequences reaches the terminal escaped.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <chrono>
-#include <cstdio>
 
+#include "tests/cli/cli_run.h"
 #include "tests/store/fifo_watchdog.h"
 #include "tests/store/store_test_support.h"
 
@@ -15,22 +14,10 @@ namespace {
 using namespace quillet::test;
 using namespace std::chrono_literals;
 
-struct CliRun {
-    int status = -1;
-    std::string out;  // standard output and error
-};
-
+// Standard output and error together.
 CliRun import(const std::string& path) {
-    const std::string command = "timeout 30 '" + std::string(QUILLET_PROGRAM_DIR) +
-                                "/quillet-cli' import '" + path + "' 2>&1 </dev/null";
-    CliRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    for (size_t n = 0; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.out.append(buffer, n);
-    const int status = pipe ? ::pclose(pipe) : -1;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return run_shell("timeout 30 '" + std::string(QUILLET_PROGRAM_DIR) + "/quillet-cli' import '" +
+                     path + "' 2>&1 </dev/null");
 }
 
 const std::string kGammu =

@@ -10,6 +10,7 @@
 
 #include "desktop/formats/csv_xml_export.h"
 #include "desktop/store/sms_box.h"
+#include "tests/cli/cli_run.h"
 #include "tests/store/other_user.h"
 #include "tests/store/store_test_support.h"
 
@@ -17,23 +18,9 @@ namespace quillet {
 namespace {
 using namespace quillet::test;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-};
-
 CliRun export_csv_to(const fs::path& data, const std::string& output) {
-    const std::string command = "'" + std::string(QUILLET_PROGRAM_DIR) + "/quillet-cli' --data '" +
-                                data.string() + "' export --format csv --output '" + output +
-                                "' 2>/dev/null";
-    CliRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    for (size_t n = 0; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.out.append(buffer, n);
-    const int status = pipe ? ::pclose(pipe) : -1;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return run_shell("'" + std::string(QUILLET_PROGRAM_DIR) + "/quillet-cli' --data '" +
+                     data.string() + "' export --format csv --output '" + output + "' 2>/dev/null");
 }
 
 class CliOutputTest : public ::testing::Test {

@@ -230,6 +230,8 @@ TEST(AndroidImport, RefusesFilesThatAreNotMessagesWithAClearError) {
         {backup(sms("1", "1", "x")).substr(0, 120), "damaged at line"},
         {"\xFF\xFE<\0s\0", "UTF-16"},
         {"", "no XML element"},
+        // Elements, damaged before the first message: said as damage.
+        {"<?xml version='1.0'?>\n<smses count=\"1\"\n  ==>", "damaged at line 3"},
     };
     // An external DTD is never loaded: its entity stays unknown.
     const auto dtd = written(temp.path() / "x.dtd", "<!ENTITY s \"" + secret + "\">");
