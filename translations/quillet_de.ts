@@ -502,6 +502,10 @@ Einzelheiten:
         <source>Contacts</source>
         <translation>Kontakte</translation>
     </message>
+    <message>
+        <source>Import&amp;s...</source>
+        <translation>Import&amp;e...</translation>
+    </message>
 </context>
 <context>
     <name>ImportCommand</name>
@@ -586,6 +590,14 @@ Einzelheiten:
             <numerusform>%n Anhang</numerusform>
             <numerusform>%n Anhänge</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>Another import or undo is running on Quillet&apos;s data folder (from the command line); try again when it has ended.</source>
+        <translation>Ein anderer Import oder dessen Rückgängigmachen läuft gerade auf Quillets Datenordner (von der Befehlszeile); versuchen Sie es erneut, wenn er beendet ist.</translation>
+    </message>
+    <message>
+        <source>Import %1: %2</source>
+        <translation>Import %1: %2</translation>
     </message>
 </context>
 <context>
@@ -1521,6 +1533,152 @@ Einzelheiten:
     </message>
 </context>
 <context>
+    <name>quillet::ImportHistoryWindow</name>
+    <message>
+        <source>running</source>
+        <translation>läuft</translation>
+    </message>
+    <message>
+        <source>undone (finished at the next start)</source>
+        <translation>rückgängig gemacht (beim nächsten Start abgeschlossen)</translation>
+    </message>
+    <message>
+        <source>undone</source>
+        <translation>rückgängig gemacht</translation>
+    </message>
+    <message>
+        <source>Import %1 of %2 (%3), %4:</source>
+        <translation>Import %1 von %2 (%3), %4:</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages added</source>
+        <translation>
+            <numerusform>%n Nachricht hinzugefügt</numerusform>
+            <numerusform>%n Nachrichten hinzugefügt</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n already kept</source>
+        <translation>
+            <numerusform>%n schon vorhanden</numerusform>
+            <numerusform>%n schon vorhanden</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n possible duplicates</source>
+        <translation>
+            <numerusform>%n mögliches Duplikat</numerusform>
+            <numerusform>%n mögliche Duplikate</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n attachments</source>
+        <translation>
+            <numerusform>%n Anhang</numerusform>
+            <numerusform>%n Anhänge</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 skipped: %2</source>
+        <translation>%1 übersprungen: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>Import %1 undone: %n messages removed</source>
+        <translation>
+            <numerusform>Import %1 rückgängig gemacht: %n Nachricht entfernt</numerusform>
+            <numerusform>Import %1 rückgängig gemacht: %n Nachrichten entfernt</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n kept (the phone holds them now)</source>
+        <translation>
+            <numerusform>, %n behalten (das Telefon hat sie jetzt)</numerusform>
+            <numerusform>, %n behalten (das Telefon hat sie jetzt)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>, %n not found (changed or deleted since)</source>
+        <translation>
+            <numerusform>, %n nicht gefunden (seitdem geändert oder gelöscht)</numerusform>
+            <numerusform>, %n nicht gefunden (seitdem geändert oder gelöscht)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Imports</source>
+        <translation>Importe</translation>
+    </message>
+    <message>
+        <source>No.</source>
+        <translation>Nr.</translation>
+    </message>
+    <message>
+        <source>When</source>
+        <translation>Wann</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>Datei</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>Art</translation>
+    </message>
+    <message>
+        <source>Added</source>
+        <translation>Hinzugefügt</translation>
+    </message>
+    <message>
+        <source>Already kept</source>
+        <translation>Schon vorhanden</translation>
+    </message>
+    <message>
+        <source>Possible duplicates</source>
+        <translation>Mögliche Duplikate</translation>
+    </message>
+    <message>
+        <source>Attachments</source>
+        <translation>Anhänge</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Stand</translation>
+    </message>
+    <message>
+        <source>&amp;Undo</source>
+        <translation>&amp;Rückgängig</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Nothing has been imported yet: File &gt; Import... brings in another phone&apos;s backup.</source>
+        <translation>Noch nichts importiert: Datei &gt; Import... übernimmt die Sicherung eines anderen Telefons.</translation>
+    </message>
+    <message numerus="yes">
+        <source>Undo import %1 of %2? Its %n messages are taken out of the boxes, except those the phone holds now.</source>
+        <translation>
+            <numerusform>Import %1 von %2 rückgängig machen? Seine %n Nachricht wird aus den Ordnern entfernt, außer das Telefon hat sie jetzt.</numerusform>
+            <numerusform>Import %1 von %2 rückgängig machen? Seine %n Nachrichten werden aus den Ordnern entfernt, außer denen, die das Telefon jetzt hat.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Import %1 could not be undone.
+Details:
+%2</source>
+        <translation>Import %1 konnte nicht rückgängig gemacht werden.
+Einzelheiten:
+%2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n of the messages import %1 added could not be found: they were changed or deleted since. Their attachments are kept.</source>
+        <translation>
+            <numerusform>%n der Nachrichten, die Import %1 hinzugefügt hat, wurde nicht gefunden: sie wurde seitdem geändert oder gelöscht. Ihre Anhänge bleiben erhalten.</numerusform>
+            <numerusform>%n der Nachrichten, die Import %1 hinzugefügt hat, wurden nicht gefunden: sie wurden seitdem geändert oder gelöscht. Ihre Anhänge bleiben erhalten.</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>quillet::ListPane</name>
     <message>
         <source>Search text, number or name (Ctrl+E)</source>
@@ -1567,10 +1725,6 @@ Einzelheiten:
     <message>
         <source>%1 messages you are writing have not been sent. Close Quillet and discard them?</source>
         <translation>%1 Nachrichten, die Sie schreiben, wurden nicht gesendet. Quillet schließen und sie verwerfen?</translation>
-    </message>
-    <message>
-        <source>An import is running from the command line (%1); import again when it has ended.</source>
-        <translation>Ein Import läuft auf der Kommandozeile (%1); importieren Sie erneut, wenn er beendet ist.</translation>
     </message>
     <message numerus="yes">
         <source> (%n new since you last looked)</source>

@@ -50,6 +50,7 @@ void FrameMenus::build_file_menu() {
     file->addSeparator();
     add(file, tr("&Import..."), "importAction");
     add(file, tr("Import &Folder..."), "importFolderAction");
+    add(file, tr("Import&s..."), "importsAction");
     add(file, tr("&Restore to Phone..."), "restoreAction");
     QMenu* export_menu = file->addMenu(tr("Export"));
     export_menu->setObjectName(QStringLiteral("exportMenu"));

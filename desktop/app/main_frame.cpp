@@ -20,6 +20,7 @@
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/help_window.h"
 #include "desktop/views/html_form_view.h"
+#include "desktop/views/import_history.h"
 #include "desktop/views/list_pane.h"
 #include "desktop/views/options_window.h"
 #include "desktop/views/pictures.h"
@@ -142,6 +143,7 @@ void MainFrame::wire_menus() {
         {"toolContacts", &MainFrame::show_contacts},
         {"importAction", [](MainFrame* frame) { frame->import_from(false); }},
         {"importFolderAction", [](MainFrame* frame) { frame->import_from(true); }},
+        {"importsAction", &MainFrame::show_imports},
         {"restoreAction", &MainFrame::restore_to_phone},
         {"exportCsvAction", &MainFrame::export_csv},
         {"exportXmlAction", &MainFrame::export_xml},

@@ -61,6 +61,7 @@ class ExportCommands;
 class FrameMenus;
 class HelpWindow;
 class HtmlFormView;
+class ImportHistoryWindow;
 class ListPane;
 class NewSmsWindow;
 class OptionsWindow;
@@ -132,6 +133,8 @@ class MainFrame : public QMainWindow {
     // Other phones' backups into the boxes (import_command.h): files, or
     // every backup in a folder. Refused while a command-line import runs.
     void import_from(bool folder);
+    // The imports' history, with Undo (import_history.h).
+    void show_imports();
     // Makes room on the phone: deletes there what the boxes are proven to
     // keep, after a question (move_command.h).
     void move_to_pc();
@@ -226,6 +229,7 @@ class MainFrame : public QMainWindow {
 
     std::unique_ptr<ContactsWindow> contacts_window_;
     std::unique_ptr<OptionsWindow> options_window_;
+    std::unique_ptr<ImportHistoryWindow> imports_window_;
     std::unique_ptr<HelpWindow> help_window_;
     std::vector<QPointer<NewSmsWindow>> composers_;
     QPointer<NewSmsWindow> composer_;

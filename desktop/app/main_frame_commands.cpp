@@ -6,7 +6,6 @@
 #include "desktop/app/main_frame.h"
 #include "desktop/app/tray_notice.h"
 #include "desktop/composer/new_sms_window.h"
-#include "desktop/link/link_lock.h"
 #include "desktop/store/log_file.h"
 #include "desktop/views/about_box.h"
 #include "desktop/views/box_files.h"
@@ -18,6 +17,7 @@
 #include "desktop/views/help_window.h"
 #include "desktop/views/html_form_view.h"
 #include "desktop/views/import_command.h"
+#include "desktop/views/import_history.h"
 #include "desktop/views/list_pane.h"
 #include "desktop/views/move_command.h"
 #include "desktop/views/options_window.h"
@@ -125,19 +125,27 @@ void MainFrame::restore_to_phone() {
 }
 
 void MainFrame::import_from(bool folder) {
-    const std::string holder = LinkLock().other_holder();
-    if (holder.find("import") != std::string::npos) {
-        show_message_box(this, tr("An import is running from the command line (%1); import "
-                                  "again when it has ended.")
-                                   .arg(QString::fromStdString(holder)));
-        return;
-    }
     const CommandScope command;
     const QString status = run_import_command(this, library_, contacts_window_.get(), folder);
     if (origins_)
         origins_->invalidate();
     if (!status.isEmpty())
         status_->show(status);
+}
+
+void MainFrame::show_imports() {
+    if (!imports_window_) {
+        imports_window_ = std::make_unique<ImportHistoryWindow>(
+            library_,
+            [this](const QString& status) {
+                if (origins_)
+                    origins_->invalidate();
+                if (!status.isEmpty())
+                    status_->show(status);
+            },
+            this);
+    }
+    imports_window_->show_history();
 }
 
 NewSmsWindow* MainFrame::new_sms() {

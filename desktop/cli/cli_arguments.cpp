@@ -271,9 +271,11 @@ Commands:
                   Quillet data or archive folder, vCards (contacts); a folder
                   of backups takes every one in it. Messages already kept are
                   not added twice. --dry-run reads and matches, changes
-                  nothing. Refused while Quillet runs
-  import --undo ID
-                  removes exactly what import ID added
+                  nothing. Runs beside Quillet's window, one import at a time
+  import --undo ID [--dry-run]
+                  removes exactly what import ID added (what the phone holds
+                  now is kept); --dry-run says what it would remove. Refused
+                  while Quillet runs: undo in its window (File > Imports...)
   imports         one line per import: id, time, file, format, added,
                   already kept, possible duplicates
   get [--contacts]

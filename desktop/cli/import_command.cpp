@@ -61,16 +61,31 @@ std::string utc_seconds(int64_t seconds) {
     return utc_time(filetime_from_unix(seconds));
 }
 
-// Takes the phone link's lock, as get does: the data folder has one writer
-// with a phone at a time.
-bool lock_or_say(LinkLock& lock, std::string_view holder, std::ostream& err) {
-    if (lock.try_acquire(holder))
+// An undo removes messages, and a program that holds the boxes (the
+// window, get, move, restore) would save them again: it waits until that
+// one has ended. An import only adds, which every writer takes in, so it
+// runs beside them.
+bool lock_for_undo(LinkLock& lock, std::ostream& err) {
+    if (lock.try_acquire("quillet-cli import --undo"))
         return true;
     const std::string other = lock.other_holder();
     err << "quillet-cli: " << (lock.error().empty() ? "" : lock.error() + "; ")
-        << "Quillet's data folder is in use by " << (other.empty() ? "Quillet" : other)
-        << "; import from Quillet's window, or close it first.\n";
+        << (other.empty() ? "Quillet" : other)
+        << " holds the messages and would save the undone ones again; undo the import in "
+           "Quillet's window (File > Imports...), or close it first.\n";
     return false;
+}
+
+void print_undo(std::ostream& out, int id, const UndoReport& undone, bool dry_run) {
+    out << "import " << id << (dry_run ? " would be undone: " : " undone: ") << undone.removed
+        << " messages " << (dry_run ? "to remove" : "removed");
+    if (undone.kept > 0)
+        out << ", " << undone.kept << " kept (the phone holds them now)";
+    if (undone.contacts_removed > 0)
+        out << ", " << undone.contacts_removed << " contacts removed";
+    if (undone.missing > 0)
+        out << ", " << undone.missing << " not found";
+    out << '\n';
 }
 
 bool load(MessageLibrary& library, std::ostream& err) {
@@ -94,7 +109,7 @@ int run_import(const Arguments& args, std::ostream& out, std::ostream& err) {
         return 2;
     }
     LinkLock lock;
-    if (!args.dry_run && !lock_or_say(lock, "quillet-cli import", err))
+    if (args.undo && !args.dry_run && !lock_for_undo(lock, err))
         return kFailed;
     MessageLibrary library;
     library.open_user_folder();
@@ -103,21 +118,32 @@ int run_import(const Arguments& args, std::ostream& out, std::ostream& err) {
     ContactList contacts;
     contacts.load_contacts_file(library.folder() / to_utf8(kContactsFileName));
     Importer importer(library, &contacts);
+    const std::optional<ImportRecord> to_undo =
+        args.undo ? importer.folder().record(*args.undo) : std::nullopt;
     if (!args.dry_run)
         importer.finish_interrupted();
 
     if (args.undo) {
-        const UndoReport undone = importer.undo(*args.undo);
+        const UndoReport undone = importer.undo(*args.undo, args.dry_run);
+        const std::optional<ImportRecord> now = importer.folder().record(*args.undo);
+        if (to_undo && to_undo->state == ImportRecord::State::Undoing && now &&
+            now->state == ImportRecord::State::Undone && !args.dry_run) {
+            out << "import " << *args.undo << " undone: its undo had been cut short and is "
+                << "finished now\n";
+            return kDone;
+        }
+        if (undone.outcome.ok() || undone.removed + undone.kept > 0)
+            print_undo(out, *args.undo, undone, args.dry_run);
         if (!undone.outcome) {
             err << "quillet-cli: " << undone.outcome.what() << '\n';
             return kFailed;
         }
-        out << "import " << *args.undo << " undone: " << undone.removed << " messages removed";
-        if (undone.kept > 0)
-            out << ", " << undone.kept << " kept (the phone holds them now)";
-        if (undone.contacts_removed > 0)
-            out << ", " << undone.contacts_removed << " contacts removed";
-        out << '\n';
+        if (undone.missing > 0) {
+            err << "quillet-cli: " << undone.missing << " of the messages import " << *args.undo
+                << " added could not be found (changed or deleted since); their attachments are "
+                   "kept\n";
+            return kFailed;
+        }
         return kDone;
     }
     std::vector<std::filesystem::path> paths(args.paths.begin(), args.paths.end());
@@ -167,7 +193,10 @@ int run_imports(const Arguments& args, std::ostream& out) {
         for (const ImportRecord& r : records) {
             out << r.id << '\t' << utc_seconds(r.time) << '\t' << field(r.file) << '\t' << r.format
                 << '\t' << r.added << '\t' << r.duplicates << '\t' << r.possible_duplicates
-                << (r.state == ImportRecord::State::Undone ? "\tundone" : "") << '\n';
+                << (r.state == ImportRecord::State::Undone    ? "\tundone"
+                    : r.state == ImportRecord::State::Undoing ? "\tundoing"
+                                                              : "")
+                << '\n';
         }
     }
     out.flush();

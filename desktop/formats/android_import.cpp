@@ -464,7 +464,7 @@ ReadReport read_android_backup(const std::filesystem::path& path, ImportSink& si
     const UniqueFd file = open_regular_file(path, report.outcome);
     if (!file.valid())
         return report;
-    PartSpool spool;
+    PartSpool spool(attachments.spool_folder());
     XmlInputFilter filter(spool);
     FilteredInput input;
     input.fd = file.get();

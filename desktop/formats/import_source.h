@@ -67,6 +67,12 @@ class AttachmentSink {
     virtual std::optional<std::string> begin(std::string_view suggested_name) = 0;
     virtual bool write(std::string_view bytes) = 0;
     virtual bool end(bool keep) = 0;
+    // Where a reader may keep bytes for a while (the Android reader's
+    // decoded parts), in files no one else sees: the import's own staging
+    // area, on the file system that is to hold the attachments.
+    virtual std::filesystem::path spool_folder() const {
+        return std::filesystem::temp_directory_path();
+    }
 };
 
 // What a reader reports as it goes.

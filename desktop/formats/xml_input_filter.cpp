@@ -107,13 +107,18 @@ uint64_t repair_references(std::string_view in, std::string& out) {
     return replaced;
 }
 
-PartSpool::PartSpool() {
-    std::error_code ec;
-    std::string pattern = (std::filesystem::temp_directory_path(ec) / "quillet-parts-XXXXXX");
-    fd_ = ::mkstemp(pattern.data());
+PartSpool::PartSpool(const std::filesystem::path& folder) {
+    fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd_ >= 0)
+        return;
+    // A file system without unnamed files: a named one, gone at once.
+    std::string pattern = folder / ".quillet-parts-XXXXXX";
+    fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd_ >= 0)
         ::unlink(pattern.c_str());
 }
+
+PartSpool::PartSpool() : PartSpool(std::filesystem::temp_directory_path()) {}
 
 PartSpool::~PartSpool() {
     if (fd_ >= 0)

@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -30,10 +31,13 @@
 
 namespace quillet::import {
 
-// The decoded bytes of <part> data, in a temporary file that is emptied
-// whenever the reader has taken all of it.
+// The decoded bytes of <part> data, in a temporary file in `folder` (no
+// name, or one removed at once) that is emptied whenever the reader has
+// taken all of it.
 class PartSpool {
   public:
+    explicit PartSpool(const std::filesystem::path& folder);
+    // In the temporary folder (for tests and tools).
     PartSpool();
     ~PartSpool();
     PartSpool(const PartSpool&) = delete;

@@ -21,4 +21,22 @@ DataFolderLock::~DataFolderLock() {
         ::flock(fd_.get(), LOCK_UN);
 }
 
+ImportLock::ImportLock(const std::filesystem::path& folder)
+    : fd_(::open((folder / kImportLockFileName).c_str(),
+                 O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600)) {
+    if (!fd_.valid()) {
+        held_ = true;
+        return;
+    }
+    int result = 0;
+    while ((result = ::flock(fd_.get(), LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+    }
+    held_ = result == 0;
+}
+
+ImportLock::~ImportLock() {
+    if (fd_.valid() && held_)
+        ::flock(fd_.get(), LOCK_UN);
+}
+
 }  // namespace quillet

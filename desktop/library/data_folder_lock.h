@@ -18,6 +18,7 @@
 namespace quillet {
 
 inline constexpr char kDataLockFileName[] = ".quillet-data.lock";
+inline constexpr char kImportLockFileName[] = ".quillet-import.lock";
 
 class DataFolderLock {
   public:
@@ -29,6 +30,28 @@ class DataFolderLock {
 
   private:
     UniqueFd fd_;
+};
+
+// One import, undo or clean-up of interrupted imports at a time on a data
+// folder, held for the whole run (reading the backups included), so that a
+// clean-up never takes a running import for the remains of a killed one.
+// flock() on ".quillet-import.lock" in the data folder, never waited for:
+// the system frees it when its holder ends. Where the file cannot be made
+// (a read-only folder) nothing could be imported there either, and the lock
+// is taken as held.
+class ImportLock {
+  public:
+    explicit ImportLock(const std::filesystem::path& folder);
+    ~ImportLock();
+    ImportLock(const ImportLock&) = delete;
+    ImportLock& operator=(const ImportLock&) = delete;
+
+    // False: another process (or another ImportLock of this one) holds it.
+    bool held() const { return held_; }
+
+  private:
+    UniqueFd fd_;
+    bool held_ = false;
 };
 
 }  // namespace quillet

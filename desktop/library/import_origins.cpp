@@ -25,11 +25,17 @@ void ImportOrigins::load() {
     origins_.clear();
     keys_.clear();
     for (const ImportRecord& r : imports_.records()) {
-        if (r.state != ImportRecord::State::Done || r.added == 0)
+        if (r.state == ImportRecord::State::Pending || r.added == 0)
+            continue;
+        // After an undo, only what it kept (the phone holds it now) is the
+        // import's still.
+        const std::vector<AddedMessage> messages =
+            r.state == ImportRecord::State::Done ? imports_.added(r.id) : imports_.kept(r.id);
+        if (messages.empty())
             continue;
         const auto at = static_cast<uint32_t>(origins_.size());
         origins_.push_back({r.file, r.format, r.time, imports_.attachments(r.id)});
-        for (const AddedMessage& a : imports_.added(r.id))
+        for (const AddedMessage& a : messages)
             keys_.emplace_back(key_of(a.time, a.number, a.text_hash), at);
     }
     std::sort(keys_.begin(), keys_.end());
@@ -37,8 +43,8 @@ void ImportOrigins::load() {
 }
 
 std::optional<MessageOrigin> ImportOrigins::origin_of(const SmsMessage& message) {
-    if (message.on_phone() != 0 || message.entry_id() != EntryId{})
-        return std::nullopt;
+    // A message the phone took over keeps its time, number and text: it is
+    // still the one the import added, with its attachments.
     if (!loaded_)
         load();
     const uint64_t key = key_of(message.time(), message.number(), text_hash(message.text_view()));

@@ -29,8 +29,9 @@ class ImportOrigins {
     // The records are read again at the next lookup: after an import or
     // an undo.
     void invalidate() { loaded_ = false; }
-    // The finished import that added `message`; none for a message from the
-    // phone (on it, or kept after it left) or one no import added.
+    // The finished import that added `message` (also when the phone has
+    // taken it over since, or an undo kept it for that); none for a message
+    // no import added.
     std::optional<MessageOrigin> origin_of(const SmsMessage& message);
 
   private:

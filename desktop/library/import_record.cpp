@@ -16,6 +16,8 @@ std::string_view state_name(ImportRecord::State s) {
             return "pending";
         case ImportRecord::State::Done:
             return "done";
+        case ImportRecord::State::Undoing:
+            return "undoing";
         case ImportRecord::State::Undone:
             break;
     }
@@ -88,9 +90,10 @@ std::optional<ImportRecord> parse_record(std::string_view text) {
         } else if (key == "format") {
             r.format = value;
         } else if (key == "state") {
-            r.state = value == "done"     ? ImportRecord::State::Done
-                      : value == "undone" ? ImportRecord::State::Undone
-                                          : ImportRecord::State::Pending;
+            r.state = value == "done"      ? ImportRecord::State::Done
+                      : value == "undoing" ? ImportRecord::State::Undoing
+                      : value == "undone"  ? ImportRecord::State::Undone
+                                           : ImportRecord::State::Pending;
         } else if (key == "added") {
             number_from(value, r.added);
         } else if (key == "duplicates") {
@@ -115,33 +118,45 @@ std::optional<ImportRecord> parse_record(std::string_view text) {
     return r;
 }
 
+std::string added_line(const AddedMessage& a) {
+    return std::to_string(a.box) + '\t' + std::to_string(a.time) + '\t' + hex(a.number) + '\t' +
+           std::to_string(a.text_hash);
+}
+
 std::string added_text(const std::vector<AddedMessage>& added) {
     std::string out;
-    for (const AddedMessage& a : added) {
-        out += std::to_string(a.box) + '\t' + std::to_string(a.time) + '\t' + hex(a.number) + '\t' +
-               std::to_string(a.text_hash) + '\n';
-    }
+    for (const AddedMessage& a : added)
+        out += added_line(a) + '\n';
     return out;
+}
+
+// One line of .added (four fields) or .targets (five); nothing when damaged.
+std::optional<MessageTarget> parse_line(std::string_view line, size_t fields_wanted) {
+    std::string_view fields[5];
+    size_t start = 0;
+    size_t n = 0;
+    for (; n < fields_wanted && start <= line.size(); ++n) {
+        const size_t end = std::min(line.find('\t', start), line.size());
+        fields[n] = line.substr(start, end - start);
+        start = end + 1;
+    }
+    MessageTarget t;
+    AddedMessage& a = t.message;
+    const std::optional<std::string> number = unhex(fields[2]);
+    if (n != fields_wanted || !number || !number_from(fields[0], a.box) ||
+        !number_from(fields[1], a.time) || !number_from(fields[3], a.text_hash))
+        return std::nullopt;
+    if (fields_wanted == 5 && !number_from(fields[4], t.copies))
+        return std::nullopt;
+    a.number = *number;
+    return t;
 }
 
 std::vector<AddedMessage> parse_added(std::string_view text) {
     std::vector<AddedMessage> out;
     for (const std::string_view line : lines_of(text)) {
-        std::string_view fields[4];
-        size_t start = 0;
-        size_t n = 0;
-        for (; n < 4 && start <= line.size(); ++n) {
-            const size_t end = std::min(line.find('\t', start), line.size());
-            fields[n] = line.substr(start, end - start);
-            start = end + 1;
-        }
-        AddedMessage a;
-        const std::optional<std::string> number = unhex(fields[2]);
-        if (n != 4 || !number || !number_from(fields[0], a.box) ||
-            !number_from(fields[1], a.time) || !number_from(fields[3], a.text_hash))
-            continue;
-        a.number = *number;
-        out.push_back(std::move(a));
+        if (std::optional<MessageTarget> t = parse_line(line, 4))
+            out.push_back(std::move(t->message));
     }
     return out;
 }
@@ -240,6 +255,19 @@ Outcome ImportFolder::save_possible(int id, const std::vector<AddedMessage>& pos
     return save_file_atomically(file(id, ".possible"), added_text(possible));
 }
 
+Outcome ImportFolder::save_kept(int id, const std::vector<AddedMessage>& kept) const {
+    return save_file_atomically(file(id, ".kept"), added_text(kept));
+}
+
+Outcome ImportFolder::save_targets(int id, const std::vector<MessageTarget>& targets) const {
+    std::error_code ec;
+    fs::create_directories(folder_, ec);
+    std::string out;
+    for (const MessageTarget& t : targets)
+        out += added_line(t.message) + '\t' + std::to_string(t.copies) + '\n';
+    return save_file_atomically(file(id, ".targets"), out);
+}
+
 std::vector<AddedMessage> ImportFolder::added(int id) const {
     std::string text;
     read_whole_file(file(id, ".added"), text, uintmax_t{1} << 30);
@@ -274,6 +302,30 @@ std::vector<Contact> ImportFolder::contacts(int id) const {
             out.push_back(make_contact(*name, *number));
     }
     return out;
+}
+
+std::vector<AddedMessage> ImportFolder::kept(int id) const {
+    std::string text;
+    read_whole_file(file(id, ".kept"), text, uintmax_t{1} << 30);
+    return parse_added(text);
+}
+
+std::vector<MessageTarget> ImportFolder::targets(int id) const {
+    std::string text;
+    read_whole_file(file(id, ".targets"), text, uintmax_t{1} << 30);
+    std::vector<MessageTarget> out;
+    for (const std::string_view line : lines_of(text)) {
+        if (std::optional<MessageTarget> t = parse_line(line, 5))
+            out.push_back(std::move(*t));
+    }
+    return out;
+}
+
+void ImportFolder::remove(int id) const {
+    std::error_code ec;
+    for (const char* suffix : {".record", ".added", ".possible", ".contacts", ".targets", ".kept"})
+        fs::remove(file(id, suffix), ec);
+    fs::remove_all(attachments(id), ec);
 }
 
 }  // namespace quillet

@@ -11,11 +11,20 @@
 //   imports/<id>.possible the possible duplicates, as .added
 //   imports/<id>.contacts one line per contact it added to contacts.sql:
 //                         the name field and the number field in hex
+//   imports/<id>.targets  one line per message of .added (box, FileTime,
+//                         number, text hash, count): how many copies of it
+//                         the boxes are to hold when an interrupted import
+//                         or undo is finished (as many as there were before
+//                         the import; as many as the undo leaves)
+//   imports/<id>.kept     after an undo, the messages it kept (the phone
+//                         holds them now), as .added
 //   imports/<id>/         the attachment files it saved
 //
 // Every file is written atomically. The state is "pending" from before the
-// boxes are saved until they are: a start that finds a pending import
-// removes what it added, so an import is all or nothing across a kill.
+// boxes are saved until they are, "undoing" from before an undo saves them
+// until it has: a start that finds either finishes it by bringing each
+// message's copies down to its target, never below, so that only what the
+// interrupted run saved goes, however often it is run.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +39,7 @@
 namespace quillet {
 
 struct ImportRecord {
-    enum class State { Pending, Done, Undone };
+    enum class State { Pending, Done, Undoing, Undone };
     int id = 0;
     int64_t time = 0;  // seconds since 1970, when it ran
     std::string file;
@@ -58,6 +67,12 @@ struct AddedMessage {
 uint64_t text_hash(std::u16string_view text);
 AddedMessage added_message(int box, const SmsMessage& m);
 
+// How many copies of a message the boxes are to hold.
+struct MessageTarget {
+    AddedMessage message;
+    size_t copies = 0;
+};
+
 class ImportFolder {
   public:
     explicit ImportFolder(std::filesystem::path data_folder);
@@ -71,11 +86,18 @@ class ImportFolder {
     Outcome save_record(const ImportRecord& record) const;
     Outcome save_added(int id, const std::vector<AddedMessage>& added) const;
     Outcome save_possible(int id, const std::vector<AddedMessage>& possible) const;
+    Outcome save_kept(int id, const std::vector<AddedMessage>& kept) const;
+    Outcome save_targets(int id, const std::vector<MessageTarget>& targets) const;
     std::vector<AddedMessage> added(int id) const;
     std::vector<AddedMessage> possible(int id) const;
     Outcome save_contacts(int id, const std::vector<Contact>& contacts) const;
     std::vector<Contact> contacts(int id) const;
+    std::vector<AddedMessage> kept(int id) const;
+    // Empty when the import wrote none (an earlier version's).
+    std::vector<MessageTarget> targets(int id) const;
     std::filesystem::path attachments(int id) const;
+    // Every file of import `id` (record, lists, attachments) removed.
+    void remove(int id) const;
 
   private:
     std::filesystem::path file(int id, std::string_view suffix) const;

@@ -7,10 +7,15 @@
 #include <ctime>
 #include <map>
 #include <new>
+#include <optional>
+#include <set>
 #include <system_error>
+#include <tuple>
 #include <unordered_set>
 
 #include "desktop/formats/import_text.h"
+#include "desktop/library/data_folder_lock.h"
+#include "desktop/library/import_origins.h"
 #include "desktop/library/message_matcher.h"
 #include "desktop/store/box_file.h"
 #include "desktop/store/unique_fd.h"
@@ -21,6 +26,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr uint8_t kImportedClass = 1;
+constexpr const char* kAnotherImport =
+    "another import or undo is running on this data folder; try again when it has ended";
 constexpr size_t kMaxAttachmentName = 120;
 
 std::string_view trimmed(std::string_view s) {
@@ -79,29 +86,34 @@ std::string safe_attachment_name(std::string_view suggested) {
     return name;
 }
 
-// Attachments written into one folder, each under a name of its own.
+// Attachments written into one folder (the run's staging folder), each
+// under a name of its own. A name once given stays taken, so that dropping
+// the files of a message already kept does not change the names later
+// messages get: the same file read again names the same files.
 class FolderAttachments : public AttachmentSink {
   public:
-    explicit FolderAttachments(fs::path folder, bool dry_run)
-        : folder_(std::move(folder)), dry_run_(dry_run) {}
+    FolderAttachments(fs::path folder, fs::path spool, bool dry_run)
+        : folder_(std::move(folder)), spool_(std::move(spool)), dry_run_(dry_run) {}
     ~FolderAttachments() override { end(false); }
 
     std::optional<std::string> begin(std::string_view suggested) override {
         end(false);
-        std::string name = safe_attachment_name(suggested);
-        if (dry_run_) {
-            ++saved_;
-            return name;
-        }
-        std::error_code ec;
-        fs::create_directories(folder_, ec);
+        const std::string name = safe_attachment_name(suggested);
         for (int n = 1; n < 10'000; ++n) {
-            const std::string candidate = n == 1 ? name : std::to_string(n) + "-" + name;
+            std::string candidate = n == 1 ? name : std::to_string(n) + "-" + name;
+            if (!taken_.insert(candidate).second)
+                continue;
+            if (dry_run_) {
+                ++saved_;
+                return candidate;
+            }
+            std::error_code ec;
+            fs::create_directories(folder_, ec);
             fd_ = UniqueFd(::open((folder_ / candidate).c_str(),
                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
             if (fd_.valid()) {
-                current_ = candidate;
-                return candidate;
+                current_ = std::move(candidate);
+                return current_;
             }
             if (errno != EEXIST)
                 return std::nullopt;
@@ -134,15 +146,85 @@ class FolderAttachments : public AttachmentSink {
         ++saved_;
         return true;
     }
+    fs::path spool_folder() const override {
+        if (dry_run_)
+            return spool_;  // a dry run leaves nothing behind: its spool has no name
+        std::error_code ec;
+        fs::create_directories(folder_, ec);
+        return folder_;
+    }
+    // The files of a message that is not added go again.
+    void drop(const std::vector<ImportedAttachment>& attachments) {
+        for (const ImportedAttachment& a : attachments) {
+            if (!dry_run_)
+                ::unlink((folder_ / a.name).c_str());
+            --saved_;
+        }
+    }
     size_t saved() const { return saved_; }
 
   private:
     fs::path folder_;
+    fs::path spool_;
     bool dry_run_;
     UniqueFd fd_;
     std::string current_;
+    std::set<std::string> taken_;
     size_t saved_ = 0;
 };
+
+// Staging folders not moved into place by the end of a run are removed at
+// once, whatever ended it (a full disk, a failed save, a cancel).
+struct StagingFolders {
+    ~StagingFolders() {
+        std::error_code ec;
+        for (const fs::path& stage : paths)
+            fs::remove_all(stage, ec);
+    }
+    std::vector<fs::path> paths;
+};
+
+// A message as undo and the clean-up find it: box, time, number, text.
+using MessageKey = std::tuple<FileTime, std::string, uint64_t>;
+
+MessageKey key_of(const AddedMessage& a) {
+    return {a.time, a.number, a.text_hash};
+}
+
+// Where the copies of each wanted message are in `box`, in order. Only
+// messages of a wanted time are hashed: a lifetime's box costs a pass.
+std::map<MessageKey, std::vector<size_t>> copies_in(const SmsBox& box,
+                                                    const std::map<MessageKey, size_t>& wanted) {
+    std::map<MessageKey, std::vector<size_t>> out;
+    std::set<FileTime> times;
+    for (const auto& [key, n] : wanted)
+        times.insert(std::get<0>(key));
+    for (size_t i = 0; i < box.count(); ++i) {
+        const SmsMessage& m = box.message_ref(i);
+        if (!times.contains(m.time()))
+            continue;
+        MessageKey key{m.time(), std::string(m.number()), text_hash(m.text_view())};
+        if (wanted.contains(key))
+            out[std::move(key)].push_back(i);
+    }
+    return out;
+}
+
+// How many entries of `added` name each message, per box.
+std::array<std::map<MessageKey, size_t>, 3> count_by_box(const std::vector<AddedMessage>& added) {
+    std::array<std::map<MessageKey, size_t>, 3> out;
+    for (const AddedMessage& a : added) {
+        if (a.box >= 0 && a.box < 3)
+            ++out[static_cast<size_t>(a.box)][key_of(a)];
+    }
+    return out;
+}
+
+bool held_by_phone(const SmsMessage& m) {
+    return m.on_phone() != 0 || m.entry_id() != EntryId{};
+}
+
+constexpr std::array<BoxKind, 3> kBoxes{BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems};
 
 // Everything written to the file system that holds `folder`, in one call.
 void flush_to_disk(const fs::path& folder) {
@@ -177,13 +259,23 @@ BoxKind box_for(bool received) {
     return received ? BoxKind::Inbox : BoxKind::SentItems;
 }
 
+// The run's staging folder becomes the import's attachment folder.
+Outcome rename_into_place(const fs::path& stage, const fs::path& folder) {
+    std::error_code ec;
+    fs::rename(stage, folder, ec);
+    if (ec)
+        return Outcome::unwritable("the attachments could not be moved to " + folder.string() +
+                                   ": " + ec.message());
+    return {};
+}
+
 }  // namespace
 
 // One file being read: matches each message as it comes and keeps those
 // to add until the run commits.
 struct Importer::Source : ImportSink {
-    Source(MessageMatcher& m, ImportRecord& r, ImportProgress* p, bool dry)
-        : matcher(m), record(r), progress_to(p), dry_run(dry) {}
+    Source(MessageMatcher& m, ImportRecord& r, ImportProgress* p, FolderAttachments* a)
+        : matcher(m), record(r), progress_to(p), attachments(a) {}
 
     void message(ImportedMessage&& in) override {
         const int64_t utc_ms = in.zoneless ? local_wall_to_utc_ms(in.time_ms) : in.time_ms;
@@ -194,14 +286,18 @@ struct Importer::Source : ImportSink {
         m.set_read(in.read ? 1 : 0);
         m.set_message_class(kImportedClass);
         m.set_on_phone(0);
-        take(box_for(in.received), std::move(m), in.zoneless ? in.time_ms : utc_ms, in.zoneless);
+        if (!take(box_for(in.received), std::move(m), in.zoneless ? in.time_ms : utc_ms,
+                  in.zoneless) &&
+            attachments != nullptr)
+            attachments->drop(in.attachments);
     }
-    void take(BoxKind kind, SmsMessage&& m, int64_t match_ms, bool zoneless) {
+    // False when the message is kept already (not added).
+    bool take(BoxKind kind, SmsMessage&& m, int64_t match_ms, bool zoneless) {
         const MessageMatcher::Result r =
             matcher.match(kind, m.number(), m.text_view(), match_ms, zoneless);
         if (r.verdict == MessageMatcher::Verdict::Kept) {
             ++record.duplicates;
-            return;
+            return false;
         }
         if (r.verdict == MessageMatcher::Verdict::PossibleDuplicate) {
             ++record.possible_duplicates;
@@ -210,6 +306,7 @@ struct Importer::Source : ImportSink {
         matcher.add(kind, m, {kind, SIZE_MAX}, true);
         ++record.added;
         to_add.emplace_back(kind, std::move(m));
+        return true;
     }
     void skipped(std::string_view why) override { note_skip(record, why); }
     bool progress(uint64_t done, uint64_t total) override {
@@ -219,7 +316,7 @@ struct Importer::Source : ImportSink {
     MessageMatcher& matcher;
     ImportRecord& record;
     ImportProgress* progress_to;
-    bool dry_run;
+    FolderAttachments* attachments;
     std::vector<std::pair<BoxKind, SmsMessage>> to_add;
     std::vector<AddedMessage> possible;
     std::vector<ImportedContact> contacts;
@@ -327,17 +424,29 @@ ReadReport read_quillet_folder(const fs::path& folder, std::vector<ImportedConta
 ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
                         ImportProgress* progress) {
     ImportRun run;
+    std::optional<ImportLock> lock;
+    if (!dry_run) {
+        lock.emplace(library_.folder());
+        if (!lock->held()) {
+            run.outcome = Outcome::refused(kAnotherImport);
+            return run;
+        }
+        if (const BoxSaveReport taken = library_.take_in_changes(); !taken.ok()) {
+            run.outcome = taken.outcome();
+            return run;
+        }
+    }
     const std::vector<fs::path> files = expand(paths, run.failures);
     static const PhoneNumbers kNoContactsNumbers;
     MessageMatcher matcher(contacts_ ? contacts_->phone_numbers() : kNoContactsNumbers,
                            MessageMatcher::GroupCopies::AreTheGroup);
-    for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems})
+    for (const BoxKind kind : kBoxes)
         matcher.add_box(library_.box(kind));
 
     int next_id = dry_run ? 0 : folder_.next_id();
     std::vector<std::unique_ptr<Source>> sources;
     std::vector<ImportRecord> records(files.size());
-    std::vector<fs::path> staging;
+    StagingFolders staging;
     for (size_t i = 0; i < files.size(); ++i) {
         const fs::path& file = files[i];
         ImportRecord& record = records[i];
@@ -348,9 +457,10 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
         const ImportFormat format = detect_format(file);
         record.format = std::string(format_name(format));
         matcher.begin_source();
-        auto source = std::make_unique<Source>(matcher, record, progress, dry_run);
         const fs::path stage = folder_.path() / (".staging-" + std::to_string(record.id));
-        FolderAttachments attachments(stage, dry_run);
+        staging.paths.push_back(stage);
+        FolderAttachments attachments(stage, library_.folder(), dry_run);
+        auto source = std::make_unique<Source>(matcher, record, progress, &attachments);
         ReadReport got;
         try {
             switch (format) {
@@ -378,29 +488,26 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
         } catch (const std::bad_alloc&) {
             got = {.outcome = Outcome::unreadable("not enough memory to read it")};
         }
+        attachments.end(false);
+        source->attachments = nullptr;
         record.attachments = attachments.saved();
         if (got.outcome.kind() == Outcome::Kind::Cancelled) {
             run.outcome = got.outcome;
-            std::filesystem::remove_all(stage, ec);
             break;
         }
         if (!got.outcome) {
             matcher.discard_source();
-            std::filesystem::remove_all(stage, ec);
+            fs::remove_all(stage, ec);
             run.failures.push_back(file.string() + ": " + got.outcome.what());
             continue;
         }
         add_reading_notes(record, got);
         if (!dry_run)
             ++next_id;
-        staging.push_back(stage);
         run.imports.push_back(record);
         sources.push_back(std::move(source));
     }
-    std::error_code ec;
     if (run.outcome.kind() == Outcome::Kind::Cancelled) {
-        for (const fs::path& stage : staging)
-            fs::remove_all(stage, ec);
         run.imports.clear();
         return run;
     }
@@ -412,58 +519,13 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
         }
         return run;
     }
-
-    // Commit: the attachments on disk, each import pending, the messages in,
-    // the boxes saved, done.
-    flush_to_disk(folder_.path());
-    std::array<size_t, 3> before{};
-    for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems})
-        before[static_cast<size_t>(kind)] = library_.box(kind).count();
-    for (size_t i = 0; i < sources.size(); ++i) {
-        ImportRecord& record = run.imports[i];
-        std::vector<AddedMessage> added;
-        added.reserve(sources[i]->to_add.size());
-        for (const auto& [kind, m] : sources[i]->to_add)
-            added.push_back(added_message(static_cast<int>(kind), m));
-        Outcome saved = folder_.save_added(record.id, added);
-        if (saved)
-            saved = folder_.save_possible(record.id, sources[i]->possible);
-        if (saved)
-            saved = folder_.save_record(record);
-        if (!saved) {
-            run.outcome = std::move(saved);
-            break;
-        }
-        if (record.attachments > 0)
-            fs::rename(staging[i], folder_.attachments(record.id), ec);
-    }
-    if (run.outcome) {
-        for (auto& source : sources) {
-            for (auto& [kind, m] : source->to_add)
-                library_.box(kind).append(m);
-        }
-        run.outcome = library_.save_changed().outcome();
-    }
+    std::vector<fs::path> stages;
+    for (const ImportRecord& record : run.imports)
+        stages.push_back(folder_.path() / (".staging-" + std::to_string(record.id)));
+    commit(run, sources, stages);
     if (!run.outcome) {
-        // Nothing kept: the boxes as before, the records gone.
-        for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems}) {
-            SmsBox& box = library_.box(kind);
-            std::vector<size_t> extra;
-            for (size_t i = before[static_cast<size_t>(kind)]; i < box.count(); ++i)
-                extra.push_back(i);
-            box.remove_here(extra);
-        }
-        for (const ImportRecord& record : run.imports) {
-            for (const char* suffix : {".record", ".added", ".possible"})
-                fs::remove(folder_.path() / (std::to_string(record.id) + suffix), ec);
-            fs::remove_all(folder_.attachments(record.id), ec);
-        }
         run.imports.clear();
         return run;
-    }
-    for (ImportRecord& record : run.imports) {
-        record.state = ImportRecord::State::Done;
-        folder_.save_record(record);
     }
     // Contacts: each import's list of what it added is on disk before the
     // contacts file holds them, so that undo finds them.
@@ -491,53 +553,253 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
     return run;
 }
 
-size_t Importer::remove_added(const std::vector<AddedMessage>& added, size_t& kept) {
-    size_t removed = 0;
-    for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems}) {
-        std::map<std::tuple<FileTime, std::string, uint64_t>, size_t> wanted;
-        for (const AddedMessage& a : added) {
-            if (a.box == static_cast<int>(kind))
-                ++wanted[{a.time, a.number, a.text_hash}];
+// The attachments on disk, each import pending with its targets, the
+// messages in, the boxes saved, done. Any step that fails leaves the boxes
+// and the records as before the run (or, when even that cannot be saved,
+// pending, for the next start to finish).
+void Importer::commit(ImportRun& run, std::vector<std::unique_ptr<Source>>& sources,
+                      const std::vector<fs::path>& staging) {
+    flush_to_disk(folder_.path());
+    std::vector<int> recorded;
+    const auto forget_records = [&] {
+        for (const int id : recorded)
+            folder_.remove(id);
+    };
+    for (size_t i = 0; i < sources.size(); ++i) {
+        ImportRecord& record = run.imports[i];
+        std::vector<AddedMessage> added;
+        added.reserve(sources[i]->to_add.size());
+        for (const auto& [kind, m] : sources[i]->to_add)
+            added.push_back(added_message(static_cast<int>(kind), m));
+        // Written before the record: a pending record always has them.
+        Outcome saved = folder_.save_targets(record.id, copies_before(added));
+        if (saved)
+            saved = folder_.save_added(record.id, added);
+        if (saved)
+            saved = folder_.save_possible(record.id, sources[i]->possible);
+        if (saved)
+            saved = folder_.save_record(record);
+        recorded.push_back(record.id);
+        if (saved && record.attachments > 0)
+            saved = rename_into_place(staging[i], folder_.attachments(record.id));
+        if (!saved) {
+            run.outcome = std::move(saved);
+            forget_records();
+            return;
         }
-        if (wanted.empty())
+    }
+    // Where each box's new messages are: another writer's, taken in by the
+    // save, come after them.
+    std::array<std::pair<size_t, size_t>, 3> appended{};
+    for (const BoxKind kind : kBoxes)
+        appended[static_cast<size_t>(kind)].first = library_.box(kind).count();
+    for (auto& source : sources) {
+        for (auto& [kind, m] : source->to_add) {
+            library_.box(kind).append(m);
+            ++appended[static_cast<size_t>(kind)].second;
+        }
+    }
+    const auto take_out = [&] {
+        for (const BoxKind kind : kBoxes) {
+            const auto [from, count] = appended[static_cast<size_t>(kind)];
+            std::vector<size_t> ours(count);
+            for (size_t k = 0; k < count; ++k)
+                ours[k] = from + k;
+            library_.box(kind).remove_here(ours);
+        }
+        // Saved as before the run; when even that fails, the records stay
+        // pending and the next start takes the messages out.
+        if (library_.save_changed().ok())
+            forget_records();
+    };
+    run.outcome = library_.save_changed().outcome();
+    if (!run.outcome) {
+        take_out();
+        return;
+    }
+    for (ImportRecord& record : run.imports) {
+        record.state = ImportRecord::State::Done;
+        if (Outcome done = folder_.save_record(record); !done) {
+            // Told done while its record says pending, the next start would
+            // undo it: it is taken out now, and the failure said.
+            run.outcome =
+                Outcome::unwritable("the import's record could not be written: " + done.what());
+            for (ImportRecord& r : run.imports) {
+                r.state = ImportRecord::State::Pending;
+                folder_.save_record(r);
+            }
+            take_out();
+            return;
+        }
+    }
+}
+
+// Per message added, how many copies the boxes held before: what the
+// clean-up of a killed run brings them back to.
+std::vector<MessageTarget> Importer::copies_before(const std::vector<AddedMessage>& added) const {
+    std::vector<MessageTarget> targets;
+    const auto wanted = count_by_box(added);
+    for (const BoxKind kind : kBoxes) {
+        const auto& keys = wanted[static_cast<size_t>(kind)];
+        const auto copies = copies_in(library_.box(kind), keys);
+        for (const auto& [key, n] : keys) {
+            const auto found = copies.find(key);
+            targets.push_back(
+                {{static_cast<int>(kind), std::get<0>(key), std::get<1>(key), std::get<2>(key)},
+                 found == copies.end() ? 0 : found->second.size()});
+        }
+    }
+    return targets;
+}
+
+size_t Importer::bring_down(const std::vector<AddedMessage>& added,
+                            const std::vector<MessageTarget>& targets) {
+    std::map<std::pair<int, MessageKey>, size_t> target_of;
+    for (const MessageTarget& t : targets)
+        target_of[{t.message.box, key_of(t.message)}] = t.copies;
+    const auto wanted = count_by_box(added);
+    size_t removed = 0;
+    for (const BoxKind kind : kBoxes) {
+        const auto& keys = wanted[static_cast<size_t>(kind)];
+        if (keys.empty())
             continue;
         SmsBox& box = library_.box(kind);
         std::vector<size_t> gone;
-        for (size_t i = 0; i < box.count(); ++i) {
-            const SmsMessage& m = box.message_ref(i);
-            const auto found =
-                wanted.find({m.time(), std::string(m.number()), text_hash(m.text_view())});
-            if (found == wanted.end() || found->second == 0)
-                continue;
-            --found->second;
-            // A phone message took it over since: it is the phone's now.
-            if (m.on_phone() != 0 || m.entry_id() != EntryId{}) {
-                ++kept;
-                continue;
+        for (const auto& [key, positions] : copies_in(box, keys)) {
+            const auto target = target_of.find({static_cast<int>(kind), key});
+            const size_t keep = target == target_of.end() ? 0 : target->second;
+            size_t excess = positions.size() > keep ? positions.size() - keep : 0;
+            excess = std::min(excess, keys.at(key));
+            // The newest copies first: a run appends at the end.
+            for (auto at = positions.rbegin(); at != positions.rend() && excess > 0; ++at) {
+                if (held_by_phone(box.message_ref(*at)))
+                    continue;
+                gone.push_back(*at);
+                --excess;
             }
-            gone.push_back(i);
         }
+        std::sort(gone.begin(), gone.end());
         box.remove_here(gone);
         removed += gone.size();
     }
     return removed;
 }
 
-UndoReport Importer::undo(int id) {
+struct Importer::UndoPlan {
+    std::array<std::vector<size_t>, 3> remove;  // per box, ascending
+    std::vector<AddedMessage> kept;
+    std::vector<MessageTarget> targets;
+    size_t removed = 0;
+    size_t missing = 0;
+};
+
+Importer::UndoPlan Importer::plan_undo(const std::vector<AddedMessage>& added) const {
+    UndoPlan plan;
+    const auto wanted = count_by_box(added);
+    for (const BoxKind kind : kBoxes) {
+        const auto& keys = wanted[static_cast<size_t>(kind)];
+        const SmsBox& box = library_.box(kind);
+        const auto copies = copies_in(box, keys);
+        auto& remove = plan.remove[static_cast<size_t>(kind)];
+        for (const auto& [key, n] : keys) {
+            const auto found = copies.find(key);
+            const std::vector<size_t> none;
+            const std::vector<size_t>& positions = found == copies.end() ? none : found->second;
+            size_t removing = 0;
+            size_t phone = 0;
+            for (auto at = positions.rbegin(); at != positions.rend(); ++at) {
+                if (held_by_phone(box.message_ref(*at))) {
+                    ++phone;
+                } else if (removing < n) {
+                    remove.push_back(*at);
+                    ++removing;
+                }
+            }
+            const size_t kept = std::min(n - removing, phone);
+            const AddedMessage message{static_cast<int>(kind), std::get<0>(key), std::get<1>(key),
+                                       std::get<2>(key)};
+            plan.kept.insert(plan.kept.end(), kept, message);
+            plan.targets.push_back({message, positions.size() - removing});
+            plan.removed += removing;
+            plan.missing += n - removing - kept;
+        }
+        std::sort(remove.begin(), remove.end());
+    }
+    return plan;
+}
+
+UndoReport Importer::undo(int id, bool dry_run) {
     UndoReport result;
+    const std::string name = "import " + std::to_string(id);
+    std::optional<ImportLock> lock;
+    if (!dry_run) {
+        lock.emplace(library_.folder());
+        if (!lock->held()) {
+            result.outcome = Outcome::refused(kAnotherImport);
+            return result;
+        }
+        if (const BoxSaveReport taken = library_.take_in_changes(); !taken.ok()) {
+            result.outcome = taken.outcome();
+            return result;
+        }
+    }
     std::optional<ImportRecord> record = folder_.record(id);
     if (!record) {
         result.outcome = Outcome::missing("there is no import " + std::to_string(id));
         return result;
     }
     if (record->state == ImportRecord::State::Undone) {
-        result.outcome = Outcome::refused("import " + std::to_string(id) + " was undone already");
+        result.outcome = Outcome::refused(name + " was undone already");
         return result;
     }
-    result.removed = remove_added(folder_.added(id), result.kept);
-    result.outcome = library_.save_changed().outcome();
-    if (!result.outcome)
+    if (record->state == ImportRecord::State::Pending) {
+        result.outcome = Outcome::refused(
+            name + " did not finish; what it saved is taken out at the next start");
         return result;
+    }
+    if (record->state == ImportRecord::State::Undoing) {
+        // Killed half-way before: finished as the next start would.
+        if (!dry_run)
+            finish_undo(*record, result);
+        return result;
+    }
+    const std::vector<AddedMessage> added = folder_.added(id);
+    UndoPlan plan = plan_undo(added);
+    result.removed = plan.removed;
+    result.kept = plan.kept.size();
+    result.missing = plan.missing;
+    if (!added.empty() && plan.missing == added.size()) {
+        result.outcome = Outcome::missing(
+            "none of the " + std::to_string(added.size()) + " messages " + name +
+            " added is in the boxes as it added them (changed or deleted since); nothing was "
+            "undone");
+        return result;
+    }
+    if (dry_run)
+        return result;
+
+    record->state = ImportRecord::State::Undoing;
+    Outcome saved = folder_.save_targets(id, plan.targets);
+    if (saved)
+        saved = folder_.save_kept(id, plan.kept);
+    if (saved)
+        saved = folder_.save_record(*record);
+    if (!saved) {
+        result.outcome = Outcome::unwritable(name +
+                                             " was not undone: its record could not be "
+                                             "written: " +
+                                             saved.what());
+        record->state = ImportRecord::State::Done;
+        folder_.save_record(*record);
+        return result;
+    }
+    for (const BoxKind kind : kBoxes)
+        library_.box(kind).remove_here(plan.remove[static_cast<size_t>(kind)]);
+    if (const Outcome boxes = library_.save_changed().outcome(); !boxes) {
+        result.outcome = Outcome::unwritable(boxes.what() + "; the undo of " + name +
+                                             " is finished when Quillet next starts");
+        return result;
+    }
     if (contacts_ != nullptr && record->contacts > 0) {
         result.contacts_removed = contacts_->remove(folder_.contacts(id));
         result.outcome =
@@ -545,34 +807,87 @@ UndoReport Importer::undo(int id) {
         if (!result.outcome)
             return result;
     }
-    record->state = ImportRecord::State::Undone;
-    folder_.save_record(*record);
-    std::error_code ec;
-    fs::remove_all(folder_.attachments(id), ec);
+    mark_undone(*record, plan.missing == 0, result);
     return result;
 }
 
+// The record marked undone, and the attachments no kept message names
+// removed (all kept when a message could not be found: it may name them).
+void Importer::mark_undone(ImportRecord& record, bool attachments_known, UndoReport& result) {
+    record.state = ImportRecord::State::Undone;
+    if (const Outcome marked = folder_.save_record(record); !marked) {
+        result.outcome = Outcome::unwritable("import " + std::to_string(record.id) +
+                                             " was undone, but its record could not be marked "
+                                             "so: " +
+                                             marked.what());
+        return;
+    }
+    if (!attachments_known)
+        return;
+    const fs::path folder = folder_.attachments(record.id);
+    std::set<fs::path> named;
+    const auto kept = count_by_box(folder_.kept(record.id));
+    for (const BoxKind kind : kBoxes) {
+        const SmsBox& box = library_.box(kind);
+        for (const auto& [key, positions] : copies_in(box, kept[static_cast<size_t>(kind)])) {
+            for (const size_t at : positions) {
+                for (const auto& [text_name, file] :
+                     named_attachments(box.message_ref(at).text_view(), folder))
+                    named.insert(file.filename());
+            }
+        }
+    }
+    std::error_code ec;
+    if (named.empty()) {
+        fs::remove_all(folder, ec);
+        return;
+    }
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        if (!named.contains(entry.path().filename()))
+            fs::remove(entry.path(), ec);
+    }
+}
+
+// An undo killed half-way, finished: each message down to the copies the
+// undo meant to leave, whatever it had saved already.
+void Importer::finish_undo(ImportRecord& record, UndoReport& result) {
+    const std::vector<AddedMessage> added = folder_.added(record.id);
+    const std::vector<MessageTarget> targets = folder_.targets(record.id);
+    result.removed = bring_down(added, targets);
+    result.kept = folder_.kept(record.id).size();
+    if (const Outcome boxes = library_.save_changed().outcome(); !boxes) {
+        result.outcome = boxes;
+        return;
+    }
+    // Whether each message is accounted for is no longer known: its
+    // attachments stay.
+    mark_undone(record, false, result);
+}
+
 size_t Importer::finish_interrupted() {
-    size_t undone = 0;
+    const ImportLock lock(library_.folder());
+    if (!lock.held())
+        return 0;  // a living import or undo: what is pending is its own
+    size_t finished = 0;
     for (ImportRecord& record : folder_.records()) {
-        if (record.state != ImportRecord::State::Pending)
-            continue;
-        size_t kept = 0;
-        remove_added(folder_.added(record.id), kept);
-        if (!library_.save_changed().ok())
-            continue;
-        std::error_code ec;
-        for (const char* suffix : {".record", ".added", ".possible"})
-            fs::remove(folder_.path() / (std::to_string(record.id) + suffix), ec);
-        fs::remove_all(folder_.attachments(record.id), ec);
-        ++undone;
+        if (record.state == ImportRecord::State::Pending) {
+            bring_down(folder_.added(record.id), folder_.targets(record.id));
+            if (!library_.save_changed().ok())
+                continue;
+            folder_.remove(record.id);
+            ++finished;
+        } else if (record.state == ImportRecord::State::Undoing) {
+            UndoReport report;
+            finish_undo(record, report);
+            finished += report.outcome.ok();
+        }
     }
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder_.path(), ec)) {
         if (entry.path().filename().string().starts_with(".staging-"))
             fs::remove_all(entry.path(), ec);
     }
-    return undone;
+    return finished;
 }
 
 }  // namespace quillet

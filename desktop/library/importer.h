@@ -3,17 +3,27 @@
 // (import_record.h) and undoable. Received messages go to the Inbox, sent
 // ones to Sent Items, marked as not on the phone; a message already kept
 // (message_matcher.h) is counted, not added; a possible duplicate is added,
-// counted and listed.
+// counted and listed. Attachments are saved only for the messages added.
 //
 // All or nothing: a run reads and matches every file first and changes
 // nothing until all are read; then it records each import as pending,
 // appends the messages, saves the boxes and marks the imports done. A
-// cancelled run or one whose boxes cannot be saved keeps nothing; a kill
-// before "done" is undone at the next start (finish_interrupted).
+// cancelled run, or one whose boxes or records cannot be saved, keeps
+// nothing; a kill before "done" is undone at the next start
+// (finish_interrupted), which takes out only what the killed run saved.
+//
+// One run, undo or clean-up at a time on a data folder (ImportLock, held
+// throughout): a clean-up that finds the lock held leaves every pending
+// import alone, as a living process is still at it. An import only adds,
+// so it may run beside another writer (the window); an undo removes, and
+// a writer that still holds the removed messages would save them again:
+// its callers keep it to the one program that holds the boxes
+// (import_command.h of quillet-cli).
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,13 +55,20 @@ struct ImportRun {
 };
 
 struct UndoReport {
-    // Missing: no such import; Refused: undone already; else the saving
-    // failure.
+    // Missing: no such import, or none of its messages can be found (then
+    // nothing was changed); Refused: undone already, or another import
+    // runs; else the saving failure (the undo is then finished at the next
+    // start, as one killed half-way).
     Outcome outcome;
     size_t removed = 0;
-    // Added by the import but matched by a phone message since: kept.
+    // Added by the import but taken over by a phone message since: kept,
+    // with the attachments they name.
     size_t kept = 0;
     size_t contacts_removed = 0;
+    // Added by the import but no longer in the boxes as it added them
+    // (deleted or changed since): removed + kept + missing is what it added.
+    size_t missing = 0;
+    bool ok() const { return outcome.ok() && missing == 0; }
 };
 
 class Importer {
@@ -65,18 +82,30 @@ class Importer {
     ImportRun run(const std::vector<std::filesystem::path>& paths, bool dry_run,
                   ImportProgress* progress = nullptr);
     // Removes exactly the messages import `id` added that no phone message
-    // has matched since, its attachments, and the contacts it added.
-    UndoReport undo(int id);
-    // Undoes every import a kill left pending; returns how many.
+    // has taken over since, the attachments no kept message names and the contacts it added. A
+    // dry run says what it would do and changes nothing.
+    UndoReport undo(int id, bool dry_run = false);
+    // Finishes every import or undo a kill left half-done, unless another
+    // process holds the import lock (it is still at it); returns how many.
     size_t finish_interrupted();
 
     ImportFolder& folder() { return folder_; }
 
   private:
     struct Source;
+    struct UndoPlan;
     std::vector<std::filesystem::path> expand(const std::vector<std::filesystem::path>& paths,
                                               std::vector<std::string>& failures) const;
-    size_t remove_added(const std::vector<AddedMessage>& added, size_t& kept);
+    void commit(ImportRun& run, std::vector<std::unique_ptr<Source>>& sources,
+                const std::vector<std::filesystem::path>& staging);
+    std::vector<MessageTarget> copies_before(const std::vector<AddedMessage>& added) const;
+    UndoPlan plan_undo(const std::vector<AddedMessage>& added) const;
+    // Removes copies of `added` until each is down to its target (none
+    // given: 0), never more copies than `added` lists; returns how many.
+    size_t bring_down(const std::vector<AddedMessage>& added,
+                      const std::vector<MessageTarget>& targets);
+    void finish_undo(ImportRecord& record, UndoReport& result);
+    void mark_undone(ImportRecord& record, bool attachments_known, UndoReport& result);
     // The contacts whose numbers the list does not know yet (compared as
     // the conversations compare numbers); added to it unless `dry_run`.
     // Numbers it knows already are counted in `record`'s skips.

@@ -73,6 +73,22 @@ std::optional<MessageLibrary::FileIdentity> MessageLibrary::take_in_if_changed(
     return now;
 }
 
+BoxSaveReport MessageLibrary::take_in_changes() {
+    BoxSaveReport report = finish_background_save();
+    const DataFolderLock lock(folder_);
+    for (const SmsBox& b : boxes_) {
+        const BoxKind kind = b.kind();
+        if (!saved_revision_[index(kind)])
+            continue;  // not loaded: nothing to take in
+        try {
+            known_file_[index(kind)] = take_in_if_changed(kind, report);
+        } catch (const std::bad_alloc&) {
+            report.failures.push_back(of_box(kind, kNoRoomToTakeIn));
+        }
+    }
+    return report;
+}
+
 BoxSaveReport MessageLibrary::save_changed() {
     BoxSaveReport report = finish_background_save();
     const bool any_behind = std::any_of(boxes_.begin(), boxes_.end(),

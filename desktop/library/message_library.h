@@ -93,6 +93,10 @@ class MessageLibrary {
 
     // Reads one box file into its box, under the folder's lock.
     LoadBoxResult load_box(BoxKind kind);
+    // Takes in what other writers saved in the loaded boxes' files since
+    // this library read or wrote them, as a save does first, without
+    // writing: an import or an undo starts from what is on disk.
+    BoxSaveReport take_in_changes();
     // Whether the box's file is older than the box (it will be written by
     // the next save_changed).
     bool file_behind(BoxKind kind) const;

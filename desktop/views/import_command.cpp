@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <chrono>
 
+#include "desktop/library/data_folder_lock.h"
 #include "desktop/library/importer.h"
 #include "desktop/store/shown_time.h"
 #include "desktop/views/contacts_window.h"
@@ -102,8 +103,18 @@ QString possible_lines(const ImportFolder& folder, const ImportRun& run) {
 
 }  // namespace
 
+QString another_import_text() {
+    return ImportCommand::tr(
+        "Another import or undo is running on Quillet's data folder (from the command line); "
+        "try again when it has ended.");
+}
+
 QString run_import_command(QWidget* parent, MessageLibrary& library, ContactsWindow* contacts,
                            bool folder) {
+    if (!ImportLock(library.folder()).held()) {
+        show_message_box(parent, another_import_text());
+        return {};
+    }
     const QStringList chosen = ask_open_file_names(
         parent,
         folder ? ImportCommand::tr("Import a folder of backups")
@@ -123,11 +134,15 @@ QString run_import_command(QWidget* parent, MessageLibrary& library, ContactsWin
     }
     if (run.outcome.kind() == Outcome::Kind::Cancelled)
         return ImportCommand::tr("Import cancelled: nothing was kept.");
+    if (run.outcome.kind() == Outcome::Kind::Refused) {
+        show_message_box(parent, another_import_text());
+        return {};
+    }
     if (contacts != nullptr && run.contacts_added > 0)
         contacts->contacts_added();
     QStringList text;
     for (const ImportRecord& r : run.imports)
-        text << file_line(r);
+        text << ImportCommand::tr("Import %1: %2").arg(r.id).arg(file_line(r));
     if (run.contacts_added > 0)
         text << ImportCommand::tr("%n contacts added", nullptr,
                                   static_cast<int>(run.contacts_added));

@@ -19,5 +19,7 @@ class MessageLibrary;
 // choice. `contacts` takes the contacts read (may be null).
 QString run_import_command(QWidget* parent, MessageLibrary& library, ContactsWindow* contacts,
                            bool folder);
+// What the window says when another program is importing or undoing.
+QString another_import_text();
 
 }  // namespace quillet

@@ -11,8 +11,11 @@
 #include "desktop/library/import_origins.h"
 #include "desktop/library/importer.h"
 #include "desktop/library/message_matcher.h"
+#include "desktop/library/restore_to_phone.h"
+#include "desktop/link/smartphone_sms_connect.h"
 #include "desktop/store/box_file.h"
 #include "protocol/text_codec.h"
+#include "tests/link/link_test_support.h"
 #include "tests/store/store_test_support.h"
 
 namespace quillet {
@@ -263,6 +266,52 @@ TEST_F(ImportFolders, WhatCannotBeReadIsRefusedAndNothingIsKept) {
     ASSERT_EQ(run.failures.size(), 1u);
     EXPECT_NE(run.failures[0].find("not a backup Quillet can read"), std::string::npos);
     EXPECT_EQ(run.added(), 6u);  // the readable one is imported
+}
+
+// Imported, restored onto a phone and got again: the phone's copies take
+// the imported messages over, which keep where they came from and their
+// picture; an undo then keeps them, and the picture, and accounts for each.
+TEST(ImportThenPhone, MessagesThePhoneTookOverKeepTheirOriginAndPictures) {
+    test::LinkWorld world;
+    const fs::path folder = world.folder() / "library";
+    fs::create_directories(folder);
+    MessageLibrary library(folder);
+    for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems})
+        library.load_box(kind);
+    test::write_file(world.folder() / "old.xml",
+                     "<smses count=\"2\"><mms date=\"1500000000123\" msg_box=\"1\" read=\"1\" "
+                     "address=\"+4930777\"><parts><part seq=\"0\" ct=\"image/png\" "
+                     "name=\"IMG.png\" data=\"iVBORw0K\"/><part seq=\"1\" ct=\"text/plain\" "
+                     "text=\"Look\"/></parts></mms><sms address=\"0170 1234567\" "
+                     "date=\"1500000001456\" type=\"2\" body=\"hi there\" read=\"1\"/></smses>");
+    Importer importer(library, nullptr);
+    const ImportRun run = importer.run({world.folder() / "old.xml"}, false);
+    ASSERT_TRUE(run.ok());
+    const int id = run.imports[0].id;
+
+    world.phone_ok({"init"});
+    SmartphoneSmsConnect link(test::quick_settings());
+    ASSERT_EQ(link.init(), 0);
+    ASSERT_TRUE(PhoneRestore(library, link, RestoreChoice{}).run(nullptr).outcome.ok());
+    ASSERT_TRUE(library.get_sms(link, Options{}, nullptr).ok());
+    ASSERT_TRUE(library.save_changed().ok());
+    const SmsMessage& mms = library.box(BoxKind::Inbox).message_ref(0);
+    ASSERT_EQ(mms.on_phone(), 1);
+    const auto picture_of = [&] {
+        ImportOrigins origins(folder);
+        const std::optional<MessageOrigin> origin = origins.origin_of(mms);
+        return origin ? named_attachments(mms.text_view(), origin->attachments)
+                      : decltype(named_attachments(u"", {})){};
+    };
+    ASSERT_EQ(picture_of().size(), 1u);
+
+    const UndoReport undone = importer.undo(id);
+    EXPECT_TRUE(undone.ok()) << undone.outcome.what();
+    EXPECT_EQ(undone.removed, 0u);
+    EXPECT_EQ(undone.kept, 2u);
+    EXPECT_EQ(library.box(BoxKind::Inbox).count(), 1u);
+    ASSERT_EQ(picture_of().size(), 1u);
+    EXPECT_EQ(test::file_contents(picture_of()[0].second), std::string("\x89PNG\r\n", 6));
 }
 
 }  // namespace

@@ -7,18 +7,22 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTreeWidget>
 
 #include "desktop/formats/android_backup.h"
 #include "desktop/formats/vcard.h"
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/html_form_view.h"
+#include "desktop/views/import_history.h"
 #include "desktop/views/sms_list_view.h"
 #include "main_test_env.h"
 
@@ -283,6 +287,57 @@ class MainExportTest : public QObject {
         QFile opened_file(opened);
         QVERIFY2(opened_file.open(QIODevice::ReadOnly), qPrintable(opened));
         QCOMPARE(opened_file.readAll(), picture);
+    }
+
+    // File > Imports...: the import's number, file and figures, what it
+    // brought; Undo asks, takes its messages out of the list and marks it
+    // undone. The import's summary names its number too.
+    void theImportsWindowShowsEachImportAndUndoesIt() {
+        const auto f = imported_frame();
+        QVERIFY(f != nullptr);
+        const int before = (*f)->list_view().list_model().rowCount();
+        const QString backup = env_->temp_path(QStringLiteral("old-phone.xml"));
+        QFile file(backup);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            "<smses count=\"2\"><sms address=\"+4930777\" date=\"1500000000000\" type=\"1\" "
+            "body=\"from the old phone\" read=\"1\"/><sms address=\"+4930777\" "
+            "date=\"1500000060000\" type=\"1\" body=\"and more\" read=\"1\"/></smses>");
+        file.close();
+        env_->answer_file_dialogs({backup});
+        trigger(*f->frame, "importAction");
+        const std::vector<MessageBoxRequest> summary = env_->take_message_boxes();
+        QCOMPARE(summary.size(), size_t{1});
+        QVERIFY2(summary[0].text.startsWith(QStringLiteral("Import 1: ")),
+                 qPrintable(summary[0].text));
+        QCOMPARE((*f)->list_view().list_model().rowCount(), before + 2);
+
+        trigger(*f->frame, "importsAction");
+        auto* history = f->frame->findChild<ImportHistoryWindow*>(QStringLiteral("importHistory"));
+        QVERIFY(history != nullptr && history->isVisible());
+        QTreeWidget& list = history->list();
+        QCOMPARE(list.topLevelItemCount(), 1);
+        const QTreeWidgetItem* row = list.topLevelItem(0);
+        QCOMPARE(row->text(0), QStringLiteral("1"));
+        QCOMPARE(row->text(2), QStringLiteral("old-phone.xml"));
+        QCOMPARE(row->text(3), QStringLiteral("Android backup"));
+        QCOMPARE(row->text(4), QStringLiteral("2"));
+        QCOMPARE(row->text(8), QString());
+        const auto* details = history->findChild<QLabel*>(QStringLiteral("importDetails"));
+        QVERIFY2(details->text().contains(QStringLiteral("2 messages added, 0 already kept")),
+                 qPrintable(details->text()));
+
+        auto* undo = history->findChild<QPushButton*>(QStringLiteral("undoImportButton"));
+        QVERIFY(undo->isEnabled());
+        QTest::mouseClick(undo, Qt::LeftButton);
+        QCOMPARE(env_->questions().size(), 1);
+        QVERIFY2(env_->questions()[0].startsWith(QStringLiteral("Undo import 1 of old-phone.xml?")),
+                 qPrintable(env_->questions()[0]));
+        QCOMPARE((*f)->list_view().list_model().rowCount(), before);
+        QCOMPARE(list.topLevelItem(0)->text(8), QStringLiteral("undone"));
+        QVERIFY(!undo->isEnabled());
+        QCOMPARE((*f)->status_text(), QStringLiteral("Import 1 undone: 2 messages removed"));
+        QVERIFY(env_->take_message_boxes().empty());
     }
 
     // Sms > Move to PC...: the question tells what leaves the phone, then
