@@ -1677,6 +1677,10 @@ Einzelheiten:
             <numerusform>%n der Nachrichten, die Import %1 hinzugefügt hat, wurden nicht gefunden: sie wurden seitdem geändert oder gelöscht. Ihre Anhänge bleiben erhalten.</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Came with import %1, which brought in the Quillet folder that held it; undoing that one undoes this one too.</source>
+        <translation>Kam mit Import %1, der den Quillet-Ordner übernahm, in dem er lag; macht man jenen rückgängig, wird auch dieser rückgängig gemacht.</translation>
+    </message>
 </context>
 <context>
     <name>quillet::ListPane</name>

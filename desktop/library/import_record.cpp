@@ -104,6 +104,8 @@ std::optional<ImportRecord> parse_record(std::string_view text) {
             number_from(value, r.attachments);
         } else if (key == "contacts") {
             number_from(value, r.contacts);
+        } else if (key == "part_of") {
+            number_from(value, r.part_of);
         } else if (key == "skip") {
             const size_t tab = value.find('\t');
             size_t n = 0;
@@ -236,6 +238,8 @@ Outcome ImportFolder::save_record(const ImportRecord& r) const {
                        "\nattachments=" + std::to_string(r.attachments) +
                        (r.contacts > 0 ? "\ncontacts=" + std::to_string(r.contacts) : "") +
                        "\nskipped=" + std::to_string(r.skipped_count()) + "\n";
+    if (r.part_of != 0)
+        text += "part_of=" + std::to_string(r.part_of) + "\n";
     for (const auto& [why, count] : r.skipped)
         text += "skip=" + std::to_string(count) + "\t" + one_line(why) + "\n";
     for (const std::string& p : r.problems)

@@ -3,7 +3,8 @@
 //
 //   imports/<id>.record   "key=value" lines: id, time, file, format, state,
 //                         added, duplicates, possible_duplicates,
-//                         attachments, skipped; then "skip=<n>\t<why>"
+//                         attachments, skipped, part_of (when carried by
+//                         a folder's import); then "skip=<n>\t<why>"
 //                         lines and "problem=<text>" lines
 //   imports/<id>.added    one line per message the import added:
 //                         box, FileTime, the number field in hex, a hash of
@@ -53,6 +54,9 @@ struct ImportRecord {
     // Elements not taken, by reason, with how many of each.
     std::vector<std::pair<std::string, size_t>> skipped;
     std::vector<std::string> problems;
+    // Carried by import `part_of` (a Quillet folder, whose messages came
+    // from this import there); undone with it. 0: an import of its own.
+    int part_of = 0;
     size_t skipped_count() const;
 };
 

@@ -1,10 +1,14 @@
 #include "desktop/library/importer.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
+#include <deque>
+#include <fstream>
 #include <map>
 #include <new>
 #include <optional>
@@ -259,6 +263,77 @@ BoxKind box_for(bool received) {
     return received ? BoxKind::Inbox : BoxKind::SentItems;
 }
 
+// Whether two files hold the same bytes (their sizes are known equal).
+bool same_bytes(const fs::path& a, const fs::path& b) {
+    const UniqueFd fa(::open(a.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const UniqueFd fb(::open(b.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fa.valid() || !fb.valid())
+        return false;
+    std::string pa(64 * 1024, '\0'), pb(64 * 1024, '\0');
+    for (;;) {
+        const ssize_t na = ::read(fa.get(), pa.data(), pa.size());
+        if (na < 0)
+            return false;
+        size_t got = 0;
+        while (got < static_cast<size_t>(na)) {
+            const ssize_t nb = ::read(fb.get(), pb.data() + got, static_cast<size_t>(na) - got);
+            if (nb <= 0)
+                return false;
+            got += static_cast<size_t>(nb);
+        }
+        if (na == 0)
+            return ::read(fb.get(), pb.data(), 1) == 0;
+        if (std::memcmp(pa.data(), pb.data(), got) != 0)
+            return false;
+    }
+}
+
+// The attachment files kept so far (every import's folder), by size, so
+// that a picture kept already is not kept twice: an equal new file becomes
+// another name of the kept one (a hard link). Where the file system has no
+// hard links, the copy stays. Only files of equal size are compared.
+class KeptAttachments {
+  public:
+    explicit KeptAttachments(const fs::path& imports) {
+        std::error_code ec;
+        for (const auto& folder : fs::directory_iterator(imports, ec)) {
+            const std::string name = folder.path().filename().string();
+            if (name.empty() ||
+                !std::all_of(name.begin(), name.end(),
+                             [](unsigned char c) { return c >= '0' && c <= '9'; }) ||
+                !folder.is_directory(ec))
+                continue;
+            for (const auto& file : fs::directory_iterator(folder.path(), ec))
+                add(file.path());
+        }
+    }
+    // `file` as another name of an equal kept file, when there is one.
+    void share(const fs::path& file) {
+        struct stat st {};
+        if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            return;
+        for (const auto& [kept, inode] : by_size_[static_cast<uintmax_t>(st.st_size)]) {
+            if (inode == st.st_ino || !same_bytes(file, kept))
+                continue;
+            const fs::path link = file.string() + ".quillet-link";
+            if (::link(kept.c_str(), link.c_str()) != 0)
+                break;
+            if (::rename(link.c_str(), file.c_str()) != 0)
+                ::unlink(link.c_str());
+            return;
+        }
+        add(file);
+    }
+
+  private:
+    void add(const fs::path& file) {
+        struct stat st {};
+        if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            by_size_[static_cast<uintmax_t>(st.st_size)].emplace_back(file, st.st_ino);
+    }
+    std::map<uintmax_t, std::vector<std::pair<fs::path, ino_t>>> by_size_;
+};
+
 // The run's staging folder becomes the import's attachment folder.
 Outcome rename_into_place(const fs::path& stage, const fs::path& folder) {
     std::error_code ec;
@@ -320,6 +395,41 @@ struct Importer::Source : ImportSink {
     std::vector<std::pair<BoxKind, SmsMessage>> to_add;
     std::vector<AddedMessage> possible;
     std::vector<ImportedContact> contacts;
+};
+
+// An import a Quillet folder's messages came from there, carried here as
+// an import of its own: its file, format and time, the messages of it that
+// are added, and the attachments they name, under the names they name.
+struct Importer::Part {
+    Part(MessageMatcher& matcher, ImportRecord& r, const fs::path& stage, const fs::path& spool,
+         bool dry_run)
+        : record(r),
+          attachments(std::make_unique<FolderAttachments>(stage, spool, dry_run)),
+          source(std::make_unique<Source>(matcher, r, nullptr, nullptr)) {}
+
+    // Copies the files `text` names in `from` (once each).
+    void carry(std::u16string_view text, const fs::path& from) {
+        for (const auto& [name, file] : named_attachments(text, from)) {
+            const std::string wanted = to_utf8(name);
+            if (!copied.insert(wanted).second || !attachments->begin(wanted))
+                continue;
+            std::ifstream in(file, std::ios::binary);
+            std::string piece(64 * 1024, '\0');
+            bool written = static_cast<bool>(in);
+            while (written && in) {
+                in.read(piece.data(), static_cast<std::streamsize>(piece.size()));
+                if (const auto got = in.gcount(); got > 0)
+                    written = attachments->write(
+                        std::string_view(piece.data(), static_cast<size_t>(got)));
+            }
+            attachments->end(written && in.eof());
+        }
+    }
+
+    ImportRecord& record;
+    std::unique_ptr<FolderAttachments> attachments;
+    std::unique_ptr<Source> source;
+    std::set<std::string> copied;
 };
 
 size_t ImportRun::added() const {
@@ -387,10 +497,13 @@ std::vector<Contact> Importer::add_contacts(const std::vector<ImportedContact>& 
 
 namespace {
 
-// Reads a Quillet data or archive folder's boxes and contacts.
-ReadReport read_quillet_folder(const fs::path& folder, std::vector<ImportedContact>& contacts,
-                               const std::function<void(BoxKind, SmsMessage&&)>& take) {
+// Reads a Quillet data or archive folder's boxes and contacts; each
+// message comes with where it came from there, when an import brought it.
+ReadReport read_quillet_folder(
+    const fs::path& folder, std::vector<ImportedContact>& contacts,
+    const std::function<void(BoxKind, SmsMessage&&, const MessageOrigin*)>& take) {
     ReadReport report;
+    ImportOrigins origins(folder);
     for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems}) {
         const fs::path path = folder / to_utf8(box_file_name(kind));
         std::error_code ec;
@@ -407,9 +520,10 @@ ReadReport read_quillet_folder(const fs::path& folder, std::vector<ImportedConta
             return report;
         }
         for (SmsMessage& m : box->messages) {
+            const std::optional<MessageOrigin> origin = origins.origin_of(m);
             m.set_on_phone(0);
             m.set_entry_id({});
-            take(kind, std::move(m));
+            take(kind, std::move(m), origin ? &*origin : nullptr);
         }
     }
     ContactList theirs;
@@ -445,11 +559,29 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
 
     int next_id = dry_run ? 0 : folder_.next_id();
     std::vector<std::unique_ptr<Source>> sources;
-    std::vector<ImportRecord> records(files.size());
+    std::deque<ImportRecord> records;  // stable: each Source refers to its own
     StagingFolders staging;
+    // The import a Quillet folder's message came from there, as a part of
+    // the folder's import here.
+    const auto part_for = [&](const MessageOrigin& origin, const ImportRecord& folder,
+                              std::map<fs::path, std::unique_ptr<Part>>& parts) -> Part& {
+        std::unique_ptr<Part>& part = parts[origin.attachments];
+        if (part)
+            return *part;
+        ImportRecord& record = records.emplace_back();
+        record.id = dry_run ? 0 : folder.id + static_cast<int>(parts.size());
+        record.time = origin.time;
+        record.file = origin.file;
+        record.format = origin.format;
+        record.part_of = folder.id;
+        const fs::path stage = folder_.path() / (".staging-" + std::to_string(record.id));
+        staging.paths.push_back(stage);
+        part = std::make_unique<Part>(matcher, record, stage, library_.folder(), dry_run);
+        return *part;
+    };
     for (size_t i = 0; i < files.size(); ++i) {
         const fs::path& file = files[i];
-        ImportRecord& record = records[i];
+        ImportRecord& record = records.emplace_back();
         record.id = dry_run ? 0 : next_id;
         record.time = static_cast<int64_t>(std::time(nullptr));
         std::error_code ec;
@@ -459,6 +591,7 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
         matcher.begin_source();
         const fs::path stage = folder_.path() / (".staging-" + std::to_string(record.id));
         staging.paths.push_back(stage);
+        std::map<fs::path, std::unique_ptr<Part>> parts;
         FolderAttachments attachments(stage, library_.folder(), dry_run);
         auto source = std::make_unique<Source>(matcher, record, progress, &attachments);
         ReadReport got;
@@ -475,11 +608,19 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
                     got = read_vcards(file, source->contacts, *source);
                     break;
                 case ImportFormat::QuilletFolder:
-                    got = read_quillet_folder(file, source->contacts,
-                                              [&](BoxKind kind, SmsMessage&& m) {
-                                                  const int64_t ms = unix_ms(m.time());
-                                                  source->take(kind, std::move(m), ms, false);
-                                              });
+                    got = read_quillet_folder(
+                        file, source->contacts,
+                        [&](BoxKind kind, SmsMessage&& m, const MessageOrigin* origin) {
+                            const int64_t ms = unix_ms(m.time());
+                            if (origin == nullptr) {
+                                source->take(kind, std::move(m), ms, false);
+                                return;
+                            }
+                            Part& part = part_for(*origin, record, parts);
+                            const std::u16string text(m.text_view());
+                            if (part.source->take(kind, std::move(m), ms, false))
+                                part.carry(text, origin->attachments);
+                        });
                     break;
                 default:
                     got = read_messages(file, format, *source, attachments);
@@ -501,11 +642,25 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
             run.failures.push_back(file.string() + ": " + got.outcome.what());
             continue;
         }
+        if (!dry_run)
+            next_id += static_cast<int>(parts.size());
         add_reading_notes(record, got);
         if (!dry_run)
             ++next_id;
         run.imports.push_back(record);
         sources.push_back(std::move(source));
+        // The imports it carried, in the order they were met.
+        std::vector<Part*> carried;
+        for (auto& [from, part] : parts)
+            carried.push_back(part.get());
+        std::sort(carried.begin(), carried.end(),
+                  [](const Part* a, const Part* b) { return a->record.id < b->record.id; });
+        for (Part* part : carried) {
+            part->attachments->end(false);
+            part->record.attachments = part->attachments->saved();
+            run.imports.push_back(part->record);
+            sources.push_back(std::move(part->source));
+        }
     }
     if (run.outcome.kind() == Outcome::Kind::Cancelled) {
         run.imports.clear();
@@ -559,6 +714,20 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
 // pending, for the next start to finish).
 void Importer::commit(ImportRun& run, std::vector<std::unique_ptr<Source>>& sources,
                       const std::vector<fs::path>& staging) {
+    std::optional<KeptAttachments> kept;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        if (run.imports[i].attachments == 0)
+            continue;
+        if (!kept)
+            kept.emplace(folder_.path());
+        std::error_code ec;
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(staging[i], ec))
+            files.push_back(entry.path());
+        std::sort(files.begin(), files.end());
+        for (const fs::path& file : files)
+            kept->share(file);
+    }
     flush_to_disk(folder_.path());
     std::vector<int> recorded;
     const auto forget_records = [&] {
@@ -730,7 +899,6 @@ Importer::UndoPlan Importer::plan_undo(const std::vector<AddedMessage>& added) c
 
 UndoReport Importer::undo(int id, bool dry_run) {
     UndoReport result;
-    const std::string name = "import " + std::to_string(id);
     std::optional<ImportLock> lock;
     if (!dry_run) {
         lock.emplace(library_.folder());
@@ -748,19 +916,45 @@ UndoReport Importer::undo(int id, bool dry_run) {
         result.outcome = Outcome::missing("there is no import " + std::to_string(id));
         return result;
     }
-    if (record->state == ImportRecord::State::Undone) {
+    // The imports a Quillet folder brought along go with it.
+    for (ImportRecord& part : folder_.records()) {
+        if (part.part_of != id || part.state != ImportRecord::State::Done)
+            continue;
+        const UndoReport undone = undo_one(part, dry_run);
+        result.removed += undone.removed;
+        result.kept += undone.kept;
+        result.missing += undone.missing;
+        if (!undone.outcome && undone.outcome.kind() != Outcome::Kind::Missing) {
+            result.outcome = undone.outcome;
+            return result;
+        }
+    }
+    const UndoReport undone = undo_one(*record, dry_run);
+    result.removed += undone.removed;
+    result.kept += undone.kept;
+    result.missing += undone.missing;
+    result.contacts_removed = undone.contacts_removed;
+    result.outcome = undone.outcome;
+    return result;
+}
+
+UndoReport Importer::undo_one(ImportRecord& record, bool dry_run) {
+    UndoReport result;
+    const int id = record.id;
+    const std::string name = "import " + std::to_string(id);
+    if (record.state == ImportRecord::State::Undone) {
         result.outcome = Outcome::refused(name + " was undone already");
         return result;
     }
-    if (record->state == ImportRecord::State::Pending) {
+    if (record.state == ImportRecord::State::Pending) {
         result.outcome = Outcome::refused(
             name + " did not finish; what it saved is taken out at the next start");
         return result;
     }
-    if (record->state == ImportRecord::State::Undoing) {
+    if (record.state == ImportRecord::State::Undoing) {
         // Killed half-way before: finished as the next start would.
         if (!dry_run)
-            finish_undo(*record, result);
+            finish_undo(record, result);
         return result;
     }
     const std::vector<AddedMessage> added = folder_.added(id);
@@ -778,19 +972,19 @@ UndoReport Importer::undo(int id, bool dry_run) {
     if (dry_run)
         return result;
 
-    record->state = ImportRecord::State::Undoing;
+    record.state = ImportRecord::State::Undoing;
     Outcome saved = folder_.save_targets(id, plan.targets);
     if (saved)
         saved = folder_.save_kept(id, plan.kept);
     if (saved)
-        saved = folder_.save_record(*record);
+        saved = folder_.save_record(record);
     if (!saved) {
         result.outcome = Outcome::unwritable(name +
                                              " was not undone: its record could not be "
                                              "written: " +
                                              saved.what());
-        record->state = ImportRecord::State::Done;
-        folder_.save_record(*record);
+        record.state = ImportRecord::State::Done;
+        folder_.save_record(record);
         return result;
     }
     for (const BoxKind kind : kBoxes)
@@ -800,14 +994,14 @@ UndoReport Importer::undo(int id, bool dry_run) {
                                              " is finished when Quillet next starts");
         return result;
     }
-    if (contacts_ != nullptr && record->contacts > 0) {
+    if (contacts_ != nullptr && record.contacts > 0) {
         result.contacts_removed = contacts_->remove(folder_.contacts(id));
         result.outcome =
             contacts_->save_contacts(from_utf8((library_.folder() / "contacts.sql").string()));
         if (!result.outcome)
             return result;
     }
-    mark_undone(*record, plan.missing == 0, result);
+    mark_undone(record, plan.missing == 0, result);
     return result;
 }
 

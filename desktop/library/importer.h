@@ -93,6 +93,7 @@ class Importer {
 
   private:
     struct Source;
+    struct Part;
     struct UndoPlan;
     std::vector<std::filesystem::path> expand(const std::vector<std::filesystem::path>& paths,
                                               std::vector<std::string>& failures) const;
@@ -104,6 +105,7 @@ class Importer {
     // given: 0), never more copies than `added` lists; returns how many.
     size_t bring_down(const std::vector<AddedMessage>& added,
                       const std::vector<MessageTarget>& targets);
+    UndoReport undo_one(ImportRecord& record, bool dry_run);
     void finish_undo(ImportRecord& record, UndoReport& result);
     void mark_undone(ImportRecord& record, bool attachments_known, UndoReport& result);
     // The contacts whose numbers the list does not know yet (compared as

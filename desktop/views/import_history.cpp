@@ -60,6 +60,11 @@ QString details(const ImportRecord& r) {
                  QStringLiteral(", ") +
                  ImportHistoryWindow::tr("%n attachments", nullptr,
                                          static_cast<int>(r.attachments));
+    if (r.part_of != 0)
+        lines << ImportHistoryWindow::tr(
+                     "Came with import %1, which brought in the Quillet folder that held it; "
+                     "undoing that one undoes this one too.")
+                     .arg(r.part_of);
     for (const auto& [why, count] : r.skipped)
         lines << ImportHistoryWindow::tr("%1 skipped: %2")
                      .arg(count)

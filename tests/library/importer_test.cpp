@@ -259,6 +259,90 @@ TEST_F(ImportFolders, OurOwnAndroidBackupImportsBackToTheSameMessages) {
     EXPECT_EQ(importer_.run({backup}, false).added(), 0u);
 }
 
+// Read again, a backup keeps no picture twice: a message kept already
+// saves none, and the same picture in another message is the kept file.
+TEST_F(ImportFolders, PicturesAreSavedOnlyForAddedMessagesAndNeverTwice) {
+    const auto mms = [&](const char* name, const char* text, const char* date) {
+        const fs::path file = temp_.path() / (std::string(text) + ".xml");
+        test::write_file(file, std::string("<smses count=\"1\"><mms date=\"") + date +
+                                   "\" msg_box=\"1\" read=\"1\" address=\"+4930777\"><parts>"
+                                   "<part seq=\"0\" ct=\"image/png\" name=\"" +
+                                   name +
+                                   "\" data=\"iVBORw0KGgo=\"/><part seq=\"1\" ct=\"text/plain\" "
+                                   "text=\"" +
+                                   text + "\"/></parts></mms></smses>");
+        return file;
+    };
+    const fs::path look = mms("IMG.png", "Look", "1500000000000");
+    const ImportRun first = importer_.run({look}, false);
+    ASSERT_TRUE(first.ok());
+    EXPECT_EQ(first.imports[0].attachments, 1u);
+    const ImportRun again = importer_.run({look}, false);
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(again.imports[0].added, 0u);
+    EXPECT_EQ(again.imports[0].attachments, 0u);
+    EXPECT_FALSE(fs::exists(importer_.folder().attachments(again.imports[0].id)));
+
+    const ImportRun other = importer_.run({mms("same.png", "Again", "1600000000000")}, false);
+    ASSERT_TRUE(other.ok());
+    EXPECT_EQ(other.imports[0].attachments, 1u);
+    const fs::path kept = importer_.folder().attachments(first.imports[0].id) / "IMG.png";
+    const fs::path shared = importer_.folder().attachments(other.imports[0].id) / "same.png";
+    EXPECT_TRUE(fs::equivalent(kept, shared));
+    EXPECT_EQ(fs::hard_link_count(kept), 2u);
+    // Undone, the other import's name of the picture stays whole.
+    ASSERT_TRUE(importer_.undo(first.imports[0].id).ok());
+    EXPECT_EQ(test::file_contents(shared), std::string("\x89PNG\r\n\x1a\n", 8));
+}
+
+// An older PC's data folder whose messages came there by an import: that
+// import comes along as one of its own here, with its file, kind and time
+// and the picture its message names, and goes with the folder's undo.
+TEST_F(ImportFolders, AnOlderFolderBringsItsImportsAndTheirPictures) {
+    MessageLibrary older(theirs());
+    for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems})
+        older.load_box(kind);
+    const fs::path backup = temp_.path() / "phone.xml";
+    test::write_file(backup,
+                     "<smses count=\"1\"><mms date=\"1500000000000\" msg_box=\"1\" read=\"1\" "
+                     "address=\"+4930777\"><parts><part seq=\"0\" ct=\"image/png\" "
+                     "name=\"IMG.png\" data=\"iVBORw0KGgo=\"/><part seq=\"1\" ct=\"text/plain\" "
+                     "text=\"Look\"/></parts></mms></smses>");
+    ASSERT_TRUE(Importer(older, nullptr).run({backup}, false).ok());
+
+    const ImportRun run = importer_.run({theirs()}, false);
+    ASSERT_TRUE(run.ok());
+    ASSERT_EQ(run.imports.size(), 2u);
+    EXPECT_EQ(run.imports[0].format, "Quillet folder");
+    EXPECT_EQ(run.imports[0].added, 6u);
+    const ImportRecord& carried = run.imports[1];
+    EXPECT_EQ(carried.file, backup.string());
+    EXPECT_EQ(carried.format, "Android backup");
+    EXPECT_EQ(carried.part_of, run.imports[0].id);
+    EXPECT_EQ(carried.added, 1u);
+    EXPECT_EQ(carried.attachments, 1u);
+    EXPECT_EQ(importer_.folder().record(carried.id)->part_of, run.imports[0].id);
+
+    const SmsBox& inbox = library_.box(BoxKind::Inbox);
+    const auto look =
+        std::find_if(inbox.messages().begin(), inbox.messages().end(),
+                     [](const SmsMessage& m) { return m.text_view().starts_with(u"Look"); });
+    ASSERT_NE(look, inbox.messages().end());
+    ImportOrigins origins(ours());
+    const std::optional<MessageOrigin> origin = origins.origin_of(*look);
+    ASSERT_TRUE(origin);
+    EXPECT_EQ(origin->file, backup.string());
+    const auto pictures = named_attachments(look->text_view(), origin->attachments);
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_EQ(test::file_contents(pictures[0].second), std::string("\x89PNG\r\n\x1a\n", 8));
+
+    const UndoReport undone = importer_.undo(run.imports[0].id);
+    EXPECT_TRUE(undone.ok()) << undone.outcome.what();
+    EXPECT_EQ(undone.removed, 7u);
+    EXPECT_EQ(importer_.folder().record(carried.id)->state, ImportRecord::State::Undone);
+    EXPECT_EQ(on_disk(BoxKind::Inbox), 0u);
+}
+
 TEST_F(ImportFolders, WhatCannotBeReadIsRefusedAndNothingIsKept) {
     test::write_file(temp_.path() / "notes.txt", "not a backup");
     const ImportRun run = importer_.run({temp_.path() / "notes.txt", theirs()}, false);
