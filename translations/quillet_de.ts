@@ -316,8 +316,8 @@ Einzelheiten:
 %1</translation>
     </message>
     <message>
-        <source>Archive written: %1 messages, %2 contacts, %3 conversations%4</source>
-        <translation>Archiv geschrieben: %1 Nachrichten, %2 Kontakte, %3 Unterhaltungen%4</translation>
+        <source>Archive written: %1 messages, %2 contacts, %3 conversations, %4 attachments%5</source>
+        <translation>Archiv geschrieben: %1 Nachrichten, %2 Kontakte, %3 Unterhaltungen, %4 Anhänge%5</translation>
     </message>
 </context>
 <context>
@@ -936,6 +936,27 @@ deleted.csv      Text in UTF-8 mit CR-LF-Zeilenenden.
 conversations/   Ein PDF je Gesprächspartner: jede ausgetauschte Nachricht, die
                  älteste zuerst, empfangene links und gesendete rechts.
 </translation>
+    </message>
+    <message>
+        <source>attachments/     Pictures, sounds and other files of imported messages (%n),
+                 a folder per import, named by its number in imports.txt. A
+                 message names its file on a line such as &quot;[picture: NAME]&quot;.
+imports.txt      The imports the messages came from, one line each: number,
+                 time (UTC), file, kind, messages added, already kept,
+                 possible duplicates, attachments, and &quot;undone&quot; where it was.
+</source>
+        <translation>attachments/     Bilder, Töne und andere Dateien importierter Nachrichten (%n),
+                 ein Ordner je Import, benannt nach seiner Nummer in imports.txt.
+                 Eine Nachricht nennt ihre Datei in einer Zeile wie &quot;[picture: NAME]&quot;.
+imports.txt      Die Importe, aus denen die Nachrichten stammen, je eine Zeile:
+                 Nummer, Zeit (UTC), Datei, Art, hinzugefügte Nachrichten, schon
+                 vorhandene, mögliche Duplikate, Anhänge und &quot;undone&quot;, wo er
+                 rückgängig gemacht wurde.
+</translation>
+    </message>
+    <message>
+        <source>%1 could not be copied</source>
+        <translation>%1 konnte nicht kopiert werden</translation>
     </message>
 </context>
 <context>

@@ -9,6 +9,7 @@
 #include "desktop/formats/android_backup.h"
 #include "desktop/formats/csv_xml_export.h"
 #include "desktop/formats/vcard.h"
+#include "desktop/library/import_origins.h"
 #include "desktop/library/message_library.h"
 #include "desktop/print/archive.h"
 #include "desktop/print/conversation_print.h"
@@ -166,22 +167,27 @@ void ExportCommands::archive() {
     if (path.isEmpty())
         return;
     run([&] {
+        const ImportedFiles imported = imported_files(library_.folder());
         const ArchiveReport r = write_archive(
             path,
             {library_.box(BoxKind::Inbox), library_.box(BoxKind::SentItems),
              &library_.box(BoxKind::DeletedItems)},
-            contacts(), QLocale::system(), [this](size_t done, size_t total) {
+            contacts(), QLocale::system(),
+            [this](size_t done, size_t total) {
                 status_.set_progress(total == 0 ? 0 : static_cast<int>(100 * done / total));
-            });
+            },
+            {imported.attachments, imported.listing});
         status_.set_progress(-1);
         if (!r.outcome)
             return tr("Unable to write the archive.\nDetails:\n%1")
                 .arg(QString::fromStdString(r.outcome.what()));
-        status_.show(tr("Archive written: %1 messages, %2 contacts, %3 conversations%4")
-                         .arg(r.messages)
-                         .arg(r.cards)
-                         .arg(r.conversations)
-                         .arg(replaced_note(r.replaced)));
+        status_.show(
+            tr("Archive written: %1 messages, %2 contacts, %3 conversations, %4 attachments%5")
+                .arg(r.messages)
+                .arg(r.cards)
+                .arg(r.conversations)
+                .arg(r.attachments)
+                .arg(replaced_note(r.replaced)));
         return QString();
     });
 }

@@ -66,6 +66,7 @@ std::optional<DataFolder> read_data_folder(const fs::path& folder, std::string& 
         return std::nullopt;
     }
     std::optional<DataFolder> data(std::in_place);
+    data->folder = folder;
     for (SmsBox* box : {&data->inbox, &data->sent, &data->deleted}) {
         if (!read_box(folder, *box, data->warnings, error))
             return std::nullopt;

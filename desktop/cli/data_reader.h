@@ -13,6 +13,7 @@
 namespace quillet::cli {
 
 struct DataFolder {
+    std::filesystem::path folder;  // where it was read
     SmsBox inbox{BoxKind::Inbox};
     SmsBox sent{BoxKind::SentItems};
     SmsBox deleted{BoxKind::DeletedItems};

@@ -12,6 +12,7 @@
 #include "desktop/formats/android_backup.h"
 #include "desktop/formats/csv_xml_export.h"
 #include "desktop/formats/vcard.h"
+#include "desktop/library/import_origins.h"
 #include "desktop/print/archive.h"
 #include "desktop/print/conversation_print.h"
 #include "desktop/store/scratch_folder.h"
@@ -109,15 +110,18 @@ int write_pdf(const DataFolder& data, const ExportArguments& a, std::ostream& ou
 int write_whole_archive(const DataFolder& data, const ExportArguments& a, std::ostream& out,
                         std::ostream& err) {
     const auto app = gui_for_pages();
+    const ImportedFiles imported = imported_files(data.folder);
     const ArchiveReport r =
         write_archive(QFile::decodeName(QByteArray::fromStdString(a.output)),
-                      {data.inbox, data.sent, &data.deleted}, data.contacts, QLocale::system());
+                      {data.inbox, data.sent, &data.deleted}, data.contacts, QLocale::system(), {},
+                      {imported.attachments, imported.listing});
     if (!r.outcome) {
         err << "quillet-cli: Unable to write the archive: " << r.outcome.what() << '\n';
         return kFailed;
     }
     out << "Archive written: " << r.messages << " messages, " << r.cards << " contacts, "
-        << r.conversations << " conversations" << replaced_note(r.replaced) << '\n';
+        << r.conversations << " conversations, " << r.attachments << " attachments"
+        << replaced_note(r.replaced) << '\n';
     return kDone;
 }
 

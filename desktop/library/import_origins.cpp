@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <ctime>
 
 #include "protocol/text_codec.h"
 
@@ -52,6 +53,41 @@ std::optional<MessageOrigin> ImportOrigins::origin_of(const SmsMessage& message)
     if (found == keys_.end() || found->first != key)
         return std::nullopt;
     return origins_[found->second];
+}
+
+ImportedFiles imported_files(const fs::path& data_folder) {
+    ImportedFiles out;
+    const ImportFolder imports(data_folder);
+    for (const ImportRecord& r : imports.records()) {
+        if (r.state == ImportRecord::State::Pending)
+            continue;
+        const auto when = static_cast<time_t>(r.time);
+        std::tm utc{};
+        char time_text[32] = "";
+        if (::gmtime_r(&when, &utc) != nullptr)
+            std::strftime(time_text, sizeof time_text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+        std::string file = r.file;
+        std::replace_if(
+            file.begin(), file.end(), [](char c) { return c == '\t' || c == '\n'; }, ' ');
+        out.listing += std::to_string(r.id) + '\t' + time_text + '\t' + file + '\t' + r.format +
+                       '\t' + std::to_string(r.added) + '\t' + std::to_string(r.duplicates) + '\t' +
+                       std::to_string(r.possible_duplicates) + '\t' +
+                       std::to_string(r.attachments) +
+                       (r.state == ImportRecord::State::Done ? "" : "\tundone") + '\n';
+        std::vector<fs::path> files;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(imports.attachments(r.id), ec)) {
+            struct stat st {};
+            if (::lstat(entry.path().c_str(), &st) == 0 && S_ISREG(st.st_mode))
+                files.push_back(entry.path());
+        }
+        std::sort(files.begin(), files.end());
+        for (const fs::path& file_path : files)
+            out.attachments.emplace_back(
+                "attachments/" + std::to_string(r.id) + "/" + file_path.filename().string(),
+                file_path);
+    }
+    return out;
 }
 
 std::vector<std::pair<std::u16string, fs::path>> named_attachments(std::u16string_view text,

@@ -45,6 +45,18 @@ class ImportOrigins {
     std::vector<std::pair<uint64_t, uint32_t>> keys_;
 };
 
+// What an archive carries of the imports: every attachment file the
+// imports keep (a finished import's, and those an undo kept for the
+// messages the phone holds), as "attachments/<id>/<name>" beside the file
+// where it is, and imports.txt: one line per import, tab-separated: its
+// number, when it ran (UTC), the file, its kind, messages added, already
+// kept, possible duplicates, attachments, and "undone" where it was.
+struct ImportedFiles {
+    std::vector<std::pair<std::string, std::filesystem::path>> attachments;
+    std::string listing;
+};
+ImportedFiles imported_files(const std::filesystem::path& data_folder);
+
 // The attachments that `text` names on its "[kind: name]" lines and that
 // are files in `folder`: each line's name and the file's path, in order.
 std::vector<std::pair<std::u16string, std::filesystem::path>> named_attachments(

@@ -35,6 +35,15 @@ constexpr const char* kReadme = QT_TRANSLATE_NOOP(
     "conversations/   One PDF per correspondent: every message exchanged, oldest\n"
     "                 first, received on the left and sent on the right.\n");
 
+constexpr const char* kReadmeImports = QT_TRANSLATE_NOOP(
+    "quillet::Archive",
+    "attachments/     Pictures, sounds and other files of imported messages (%n),\n"
+    "                 a folder per import, named by its number in imports.txt. A\n"
+    "                 message names its file on a line such as \"[picture: NAME]\".\n"
+    "imports.txt      The imports the messages came from, one line each: number,\n"
+    "                 time (UTC), file, kind, messages added, already kept,\n"
+    "                 possible duplicates, attachments, and \"undone\" where it was.\n");
+
 std::filesystem::path local(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
@@ -47,9 +56,26 @@ Outcome unwritable(const char* text, const QString& arg = {}) {
     return Outcome::unwritable(line.toStdString());
 }
 
+// The imports' files and listing, copied in.
+Outcome carry_imports(const QDir& dir, const ArchiveImports& imports, ArchiveReport& result) {
+    for (const auto& [where, from] : imports.attachments) {
+        const std::filesystem::path to = local(dir.filePath(QString::fromStdString(where)));
+        std::error_code ec;
+        std::filesystem::create_directories(to.parent_path(), ec);
+        if (!std::filesystem::copy_file(from, to, ec))
+            return unwritable(QT_TRANSLATE_NOOP("quillet::Archive", "%1 could not be copied"),
+                              QFile::decodeName(from.c_str()))
+                .about(where);
+        ++result.attachments;
+    }
+    return save_file_atomically(local(dir.filePath(QStringLiteral("imports.txt"))), imports.listing)
+        .about("imports.txt");
+}
+
 // Writes every file into `dir`; the first failure.
 Outcome fill(const QDir& dir, const BoxSet& boxes, const ContactList& contacts,
-             const QLocale& locale, const ArchiveProgress& progress, ArchiveReport& result) {
+             const QLocale& locale, const ArchiveProgress& progress, const ArchiveImports& imports,
+             ArchiveReport& result) {
     const AndroidBackupReport android = export_android_backup(
         local(dir.filePath(QStringLiteral("sms-backup.xml"))), {boxes.inbox, boxes.sent}, contacts);
     if (!android.outcome)
@@ -92,7 +118,14 @@ Outcome fill(const QDir& dir, const BoxSet& boxes, const ContactList& contacts,
     }
     result.conversations = all.size();
 
-    const QByteArray text = QCoreApplication::translate("quillet::Archive", kReadme).toUtf8();
+    QString readme = QCoreApplication::translate("quillet::Archive", kReadme);
+    if (!imports.listing.empty()) {
+        if (const Outcome carried = carry_imports(dir, imports, result); !carried)
+            return carried;
+        readme += QCoreApplication::translate("quillet::Archive", kReadmeImports, nullptr,
+                                              static_cast<int>(result.attachments));
+    }
+    const QByteArray text = readme.toUtf8();
     return save_file_atomically(
                local(dir.filePath(QStringLiteral("README.txt"))),
                std::string_view(text.constData(), static_cast<size_t>(text.size())))
@@ -126,7 +159,8 @@ QString conversation_file_name(const QString& title) {
 }
 
 ArchiveReport write_archive(const QString& folder, const BoxSet& boxes, const ContactList& contacts,
-                            const QLocale& locale, const ArchiveProgress& progress) {
+                            const QLocale& locale, const ArchiveProgress& progress,
+                            const ArchiveImports& imports) {
     ArchiveReport result;
     const QFileInfo target(folder);
     if (target.exists()) {
@@ -155,7 +189,7 @@ ArchiveReport write_archive(const QString& folder, const BoxSet& boxes, const Co
         return result;
     }
     result.outcome = fill(QDir(QFile::decodeName(partial->path().c_str())), boxes, contacts, locale,
-                          progress, result);
+                          progress, imports, result);
     if (result.outcome && !move_into_place(*partial, local(target.absoluteFilePath())))
         result.outcome = unwritable(
             QT_TRANSLATE_NOOP("quillet::Archive", "Could not move the archive into place as %1"),

@@ -249,6 +249,28 @@ TEST_F(CliImport, ADryUndoChangesNothingAndAnUndoThatFindsNothingFails) {
     EXPECT_EQ(inbox().size(), 3u);
 }
 
+// The archive carries the imported pictures, in a folder per import, and
+// the imports' listing, and its README says so; its message count is the
+// boxes'.
+TEST_F(CliImport, TheArchiveCarriesImportedPicturesAndSaysSo) {
+    ASSERT_EQ(cli("import '" + file("a.xml", backup(0, 3, 1)).string() + "'").exit_code, 0);
+    const fs::path archive = temp_.path() / "archive";
+    const test::ProgramResult written =
+        cli("export --format archive --output '" + archive.string() + "'");
+    ASSERT_EQ(written.exit_code, 0) << written.output;
+    EXPECT_NE(written.output.find("Archive written: 4 messages, 0 contacts, 4 conversations, "
+                                  "1 attachments"),
+              std::string::npos)
+        << written.output;
+    EXPECT_EQ(test::file_contents(archive / "attachments" / "1" / "IMG_0.png"),
+              test::file_contents(imports().attachments(1) / "IMG_0.png"));
+    EXPECT_TRUE(test::file_contents(archive / "imports.txt").starts_with("1\t"));
+    EXPECT_NE(
+        test::file_contents(archive / "README.txt")
+            .find("attachments/     Pictures, sounds and other files of imported messages (1)"),
+        std::string::npos);
+}
+
 // A small tmpfs (as root) holding `where`, unmounted at the end.
 class Tmpfs {
   public:
