@@ -78,7 +78,7 @@ class CliImport : public ::testing::Test {
         const fs::path saved = temp_.path() / "saved";
         fs::copy(data(), saved, fs::copy_options::recursive);
         const fs::path trace = temp_.path() / "trace";
-        cli(args, "strace -f -qq -e trace=renameat -o '" + trace.string() + "'");
+        cli(args, "strace -f -qq -e trace=rename,renameat -o '" + trace.string() + "'");
         fs::remove_all(data());
         fs::rename(saved, data());
         std::vector<std::string> names;
@@ -93,13 +93,13 @@ class CliImport : public ::testing::Test {
     }
     // strace making the `n`th rename (from 1) do `what` instead.
     static std::string at_rename(size_t n, const std::string& what) {
-        return "strace -f -qq -o /dev/null -e trace=renameat -e inject=renameat:" + what +
-               ":when=" + std::to_string(n);
+        return "strace -f -qq -o /dev/null -e trace=rename,renameat -e inject=rename,renameat:" +
+               what + ":when=" + std::to_string(n);
     }
     static size_t index_of(const std::vector<std::string>& names, const std::string& name,
                            size_t nth = 1) {
         for (size_t i = 0; i < names.size(); ++i) {
-            if (names[i] == name && --nth == 0)
+            if ((names[i] == name || names[i].ends_with("/" + name)) && --nth == 0)
                 return i + 1;
         }
         ADD_FAILURE() << name << " is not renamed";
@@ -139,10 +139,11 @@ class CliImport : public ::testing::Test {
 // ends with every message, its record and its picture.
 TEST_F(CliImport, ACleanUpDuringARunningImportLeavesItAlone) {
     const std::string import_many = "import '" + file("many.xml", backup(0, 200, 1)).string() + "'";
-    // The box save held back by 3 s: the import is pending meanwhile.
-    const size_t inbox_save = index_of(renames_of(import_many), "inbox1.sms");
+    // Held back by 3 s as its picture goes into place: the import is
+    // pending meanwhile, before it saves the boxes.
+    const size_t into_place = index_of(renames_of(import_many), "imports/1");
     auto running = std::async(std::launch::async, [&] {
-        return cli(import_many, at_rename(inbox_save, "delay_enter=3s"));
+        return cli(import_many, at_rename(into_place, "delay_enter=3s"));
     });
     const auto until = std::chrono::steady_clock::now() + 20s;
     while (std::chrono::steady_clock::now() < until &&
