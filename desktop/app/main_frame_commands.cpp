@@ -134,6 +134,15 @@ void MainFrame::import_from(bool folder) {
 }
 
 void MainFrame::show_imports() {
+    if (CommandScope::running())
+        return;
+    {
+        // What quillet-cli imported meanwhile shows in the lists too.
+        const CommandScope command;
+        box_files_->take_in();
+        if (origins_)
+            origins_->invalidate();
+    }
     if (!imports_window_) {
         imports_window_ = std::make_unique<ImportHistoryWindow>(
             library_,

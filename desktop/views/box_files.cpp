@@ -75,6 +75,10 @@ QStringList BoxFiles::save_behind() {
     return told(library_.save_changed());
 }
 
+void BoxFiles::take_in() {
+    report(told(library_.take_in_changes()));
+}
+
 QStringList BoxFiles::told(const BoxSaveReport& report) {
     if (report.taken_in > 0) {
         status_.show(tr("%n messages that another program kept in the box files were taken in.",

@@ -39,6 +39,9 @@ class BoxFiles {
     // At shut-down: the boxes saved unless the user let them go; what
     // failed, with `failures` of other files, is said even if said before.
     void save_last(QStringList failures);
+    // Takes in what another program (quillet-cli import, get) saved in the
+    // box files meanwhile, and says so in the status bar.
+    void take_in();
 
   private:
     QStringList save_behind();
