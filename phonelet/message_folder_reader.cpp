@@ -206,8 +206,8 @@ void MessageFolderReader::read_row(const ce::SRow& row) {
     if (text.empty()) {
         VOMAPIMessage message(*session_, row[kEntryId].bin);
         text = message.body();
-        if (auto recipient = message.first_recipient())
-            address = *recipient;
+        if (auto recipients = message.recipients())
+            address = *recipients;
     }
     const ce::SBinary& id = row[kEntryId].bin;
     std::copy_n(id.begin(), std::min(id.size(), kEntryIdSize), record.entry_id.begin());
@@ -264,10 +264,18 @@ std::optional<EntryId> MessageFolderReader::add_message(const SmsWireRecord& rec
     if (ce::FAILED(message->SetProps(props)))
         return std::nullopt;
     if (!received) {
-        props.clear();
-        text_prop(ce::PR_DISPLAY_NAME, address);
-        text_prop(ce::PR_EMAIL_ADDRESS, address);
-        if (ce::FAILED(message->ModifyRecipients(ce::MODRECIP_ADD, {props})))
+        // "a;b": a message sent to several people, one recipient each.
+        ce::ADRLIST recipients;
+        for (size_t from = 0; from <= address.size();) {
+            const size_t end = std::min(address.find(u';', from), address.size());
+            const std::u16string one = address.substr(from, end - from);
+            props.clear();
+            text_prop(ce::PR_DISPLAY_NAME, one);
+            text_prop(ce::PR_EMAIL_ADDRESS, one);
+            recipients.push_back(props);
+            from = end + 1;
+        }
+        if (ce::FAILED(message->ModifyRecipients(ce::MODRECIP_ADD, recipients)))
             return std::nullopt;
     }
     if (ce::FAILED(message->SaveChanges(0)))

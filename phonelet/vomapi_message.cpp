@@ -60,7 +60,7 @@ std::u16string VOMAPIMessage::body() {
     return text;
 }
 
-std::optional<std::string> VOMAPIMessage::first_recipient() {
+std::optional<std::string> VOMAPIMessage::recipients() {
     if (!message_)
         return std::nullopt;
     std::unique_ptr<ce::IMAPITable> table;
@@ -72,18 +72,26 @@ std::optional<std::string> VOMAPIMessage::first_recipient() {
     hr = table->SetColumns({ce::PR_ENTRYID, ce::PR_DISPLAY_TO, ce::PR_EMAIL_ADDRESS}, 0);
     if (ce::SUCCEEDED(hr))
         hr = table->SeekRow(ce::BOOKMARK_BEGINNING, 0, nullptr);
+    // A field holds a few numbers at most: no more rows are read.
+    constexpr ce::LONG kMostRows = kTextFieldSize / 2;
     ce::SRowSet rows;
     if (ce::SUCCEEDED(hr))
-        hr = table->QueryRows(1, 0, rows);
+        hr = table->QueryRows(kMostRows, 0, rows);
     if (ce::FAILED(hr)) {
         trace(hr);
         return std::nullopt;
     }
     if (rows.empty())
         return std::nullopt;
-    const ce::SRow& row = rows.front();
-    const std::u16string& email = row[2].lpszW;
-    return to_ansi_field(email == u"SMS" ? row[1].lpszW : email);
+    std::string joined;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const std::u16string& email = rows[i][2].lpszW;
+        const std::string address = to_ansi_field(email == u"SMS" ? rows[i][1].lpszW : email);
+        if (i > 0 && joined.size() + 1 + address.size() > kTextFieldSize - 1)
+            break;
+        joined += (i > 0 ? ";" : "") + address;
+    }
+    return joined;
 }
 
 void VOMAPIMessage::trace(ce::HRESULT hr, std::source_location where) {

@@ -1,5 +1,5 @@
 // One message of the phone's store, opened by its entry id for what the
-// folder's table does not show: the body and the first recipient.
+// folder's table does not show: the body and the recipients.
 #pragma once
 
 #include <memory>
@@ -30,10 +30,13 @@ class VOMAPIMessage {
     // The Unicode body, read in 255-byte chunks, at most kMaxBodyUnits
     // units, up to its first NUL. Empty (and traced) when it cannot be read.
     std::u16string body();
-    // The first recipient's address as 8-bit text of at most 31 bytes: its
-    // e-mail address, or its display-to text when the address is "SMS".
-    // None when the message has no recipient.
-    std::optional<std::string> first_recipient();
+    // The recipients' addresses as 8-bit text of at most 31 bytes, in
+    // recipient order and joined by ";" as far as whole ones fit (the first
+    // cut when it alone is longer): each its e-mail address, or its
+    // display-to text when the address is "SMS". A message sent to several
+    // people names them all, as the desktop keeps such a message. None
+    // when the message has no recipient.
+    std::optional<std::string> recipients();
 
   private:
     // "CEMAPI: FAILED(%x) at VOMAPIMessage:%d" on the phone's debug output.

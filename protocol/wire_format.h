@@ -87,6 +87,8 @@ inline constexpr size_t kRecordHeadSize = 68;
 inline constexpr size_t kMinSmsRecordSize = 70;
 // No honest record comes near this; anything larger means the stream is broken.
 inline constexpr size_t kMaxSmsRecordSize = 1024 * 1024;
+// The longest text such a record carries, in UTF-16 units (524,253).
+inline constexpr size_t kMaxSmsTextUnits = (kMaxSmsRecordSize - kMinSmsRecordSize) / 2;
 // The most records a folder reply may announce.
 inline constexpr int32_t kMaxFolderCount = 1'000'000;
 inline constexpr size_t kWriteSmsPrefixSize = 12;

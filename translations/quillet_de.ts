@@ -811,10 +811,6 @@ Details:
 %1</translation>
     </message>
     <message>
-        <source>The next Get SMS shows them as the messages kept here.</source>
-        <translation>Das nächste SMS abrufen zeigt sie als die hier aufbewahrten Nachrichten.</translation>
-    </message>
-    <message>
         <source>Please Check your ActiveSync connection.
 Details:
 </source>
@@ -859,6 +855,28 @@ Einzelheiten:
         <translation>
             <numerusform>%n Nachricht auf dem Telefon wiederhergestellt</numerusform>
             <numerusform>%n Nachrichten auf dem Telefon wiederhergestellt</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages are longer than the phone takes and are left out:</source>
+        <translation>
+            <numerusform>%n Nachricht ist länger, als das Telefon aufnimmt, und wird ausgelassen:</numerusform>
+            <numerusform>%n Nachrichten sind länger, als das Telefon aufnimmt, und werden ausgelassen:</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Nothing was written.
+Details:
+%1</source>
+        <translation>Nichts wurde geschrieben.
+Einzelheiten:
+%1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n contacts restored to the phone</source>
+        <translation>
+            <numerusform>%n Kontakt auf dem Telefon wiederhergestellt</numerusform>
+            <numerusform>%n Kontakte auf dem Telefon wiederhergestellt</numerusform>
         </translation>
     </message>
 </context>

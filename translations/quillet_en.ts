@@ -186,6 +186,20 @@
             <numerusform>%n messages restored to the phone</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%n messages are longer than the phone takes and are left out:</source>
+        <translation>
+            <numerusform>%n message is longer than the phone takes and is left out:</numerusform>
+            <numerusform>%n messages are longer than the phone takes and are left out:</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n contacts restored to the phone</source>
+        <translation>
+            <numerusform>%n contact restored to the phone</numerusform>
+            <numerusform>%n contacts restored to the phone</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>quillet::ConversationPage</name>

@@ -120,6 +120,8 @@ void MainFrame::restore_to_phone() {
     if (contacts_window_)
         offer.contacts = contacts_window_->contacts().contacts();
     const QString status = run_restore_command(this, library_, link_, offer, status_.get());
+    // The written messages are on the phone now.
+    list_view_->fill_from_box(*current_box_);
     if (!status.isEmpty())
         status_->show(status);
 }

@@ -1,5 +1,6 @@
 #include "desktop/cli/restore_command.h"
 
+#include "desktop/cli/listing.h"
 #include "desktop/cli/phone_session.h"
 #include "desktop/library/restore_to_phone.h"
 #include "desktop/link/smartphone_sms_connect.h"
@@ -46,10 +47,25 @@ void print_plan(std::ostream& out, const RestorePlan& plan) {
     out << '\n';
 }
 
+// Each message left out, as "left out, longer than the phone takes: sent,
+// 2026-01-02T03:04:05Z, +4917..., 600000 characters".
+void print_too_long(std::ostream& out, const MessageLibrary& library,
+                    const std::vector<MessageRef>& refs) {
+    for (const MessageRef& ref : refs) {
+        const SmsMessage& m = library.box(ref.box).message_ref(ref.index);
+        out << "left out, longer than the phone takes (" << kMaxSmsTextUnits
+            << " characters): " << (ref.box == BoxKind::Inbox ? "inbox" : "sent") << ", "
+            << utc_time(m.time()) << ", " << field(m.number()) << ", " << m.text_view().size()
+            << " characters\n";
+    }
+}
+
 void print_report(std::ostream& out, const RestoreReport& r) {
     out << "restored " << r.written << " messages, " << r.already_on_phone << " already there";
     if (r.refused != 0)
         out << ", " << r.refused << " refused by the phone";
+    if (!r.too_long.empty())
+        out << ", " << r.too_long.size() << " left out (too long)";
     if (r.contacts_written + r.contacts_on_phone + r.contacts_refused != 0) {
         out << "; " << r.contacts_written << " contacts, " << r.contacts_on_phone
             << " already there";
@@ -88,6 +104,7 @@ int run_restore(const Arguments& args, std::ostream& out, std::ostream& err) {
             return kFailed;
         }
         const RestorePlan plan = restore.plan(nullptr);
+        print_too_long(out, library, plan.too_long);
         if (args.dry_run) {
             print_plan(out, plan);
             return kDone;
@@ -99,13 +116,24 @@ int run_restore(const Arguments& args, std::ostream& out, std::ostream& err) {
         return kFailed;
     }
     print_report(out, report);
+    // The written messages' kept copies stand for their phone messages now.
+    if (const Outcome saved = library.save_changed().outcome(); !saved) {
+        err << "quillet-cli: the boxes could not be saved (the next get takes the written "
+               "messages in): "
+            << saved.what() << '\n';
+        return kFailed;
+    }
+    if (report.outcome.kind() == Outcome::Kind::Unwritable) {
+        err << "quillet-cli: " << report.outcome.what() << '\n';
+        return kFailed;
+    }
     if (report.link_failed()) {
         err << "quillet-cli: the link failed after " << report.written
             << " messages were written (run restore again for the rest): " << report.outcome.what()
             << '\n';
         return kFailed;
     }
-    return report.refused + report.contacts_refused == 0 ? kDone : kFailed;
+    return report.refused + report.contacts_refused + report.too_long.size() == 0 ? kDone : kFailed;
 }
 
 }  // namespace quillet::cli

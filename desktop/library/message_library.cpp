@@ -231,14 +231,16 @@ void MessageLibrary::adopt_imported(SmsBox& b, size_t before, GetSmsReport& repo
 void MessageLibrary::adopt_matches(SmsBox& b, size_t before, GetSmsReport& report) {
     // What needs memory comes before anything in the box changes.
     std::vector<std::pair<size_t, size_t>> adopted;
-    // Only messages kept but no longer on a phone (imported, moved to the
-    // PC, restored onto a new phone) can be a new phone message's other copy.
+    // Only a kept message that stands for no phone message yet (imported,
+    // or on its way onto a phone by a restore) can be a new phone message's
+    // other copy. One that has an entry id stood for that phone message
+    // alone: moved to the PC, it is never a later twin.
     static const PhoneNumbers numbers;
     MessageMatcher matcher(numbers);
     bool any = false;
     for (size_t i = 0; i < before && b.count() > before; ++i) {
         const SmsMessage& m = b.message_ref(i);
-        if (m.on_phone() == 0) {
+        if (m.on_phone() == 0 && m.entry_id() == EntryId{}) {
             matcher.add(b.kind(), m, {b.kind(), i}, false);
             any = true;
         }

@@ -126,9 +126,10 @@ class MessageLibrary {
     // data folder and what this library knows of it stay as they were.
     BoxSaveReport save_copy_to(const std::filesystem::path& folder);
 
-    // Fetches the boxes `options` selects from the phone and merges them.
-    // A fetched message that a kept message no longer on the phone is (an
-    // imported one, one moved to the PC, one restored onto this phone) is
+    // Fetches the boxes `options` selects from the phone and merges them
+    // (message_merge.h: one kept message stands for one phone message). A
+    // fetched message that a kept message without an entry id is (an
+    // imported one, one a restore wrote) by MessageMatcher's looser rule is
     // not added again: the kept one takes the phone's entry id and on-phone
     // state. `sink` hears the fetch's texts and progress. Nothing
     // is saved here.

@@ -192,6 +192,11 @@ void PhoneMove::delete_in(BoxKind kind, const std::vector<SmsWireRecord>& fetche
         times.push_back(r.time);
     const std::vector<bool> take = chosen(times);
     const ById proven = by_id(proven_[at(kind)]);
+    // A phone message is named by its entry id alone: none, or one two
+    // records share, names no message that may go.
+    std::map<EntryId, size_t> named;
+    for (const SmsWireRecord& r : fetched)
+        ++named[r.entry_id];
     SmsBox& box = library_.box(kind);
     std::map<EntryId, size_t> index;
     for (size_t i = 0; i < box.count(); ++i)
@@ -208,7 +213,7 @@ void PhoneMove::delete_in(BoxKind kind, const std::vector<SmsWireRecord>& fetche
             count(report, KeptReason::NotProvenKept);
             continue;
         }
-        if (!same_fields(*kept, now)) {
+        if (!same_fields(*kept, now) || now.entry_id() == EntryId{} || named[now.entry_id()] != 1) {
             count(report, KeptReason::ChangedOnPhone);
             continue;
         }

@@ -9,7 +9,10 @@
 //     or a full disk up to here leaves every message on the phone.
 //  3. delete_proven(): the phone's folders are fetched again and a message is
 //     deleted there only when it is proven kept, within the user's choice,
-//     and the fetched record with its entry id still is that message. One
+//     and the fetched record with its entry id still is that message: a
+//     kept message stands for the one phone message of its entry id alone
+//     (message_merge.h), so one of two alike phone messages never goes for
+//     the other. One
 //     that arrived after step 1 is not proven, so it stays. The boxes keep
 //     every moved message, marked as no longer on the phone. When a box file
 //     changed on disk since step 2, nothing is deleted.

@@ -1,6 +1,8 @@
 #include "desktop/library/restore_to_phone.h"
 
 #include <algorithm>
+#include <map>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "desktop/library/message_matcher.h"
@@ -46,6 +48,32 @@ std::string contact_key(const MessageMatcher& matcher, const Contact& c) {
     return "@" + name;
 }
 
+// How full a stored name ("first,last") is: both parts first, then the
+// letters it holds. The SIM keeps a short name beside the phone's contact.
+std::pair<bool, size_t> fullness(const Contact& c) {
+    const std::string_view name = text_field(c.name);
+    const size_t comma = name.find(',');
+    const auto filled = [](std::string_view part) {
+        return part.find_first_not_of(' ') != std::string_view::npos;
+    };
+    const bool both = comma != std::string_view::npos && filled(name.substr(0, comma)) &&
+                      filled(name.substr(comma + 1));
+    return {both,
+            static_cast<size_t>(std::ranges::count_if(name, [](char ch) { return ch != ' '; }))};
+}
+
+// A SIM entry has one name: "first last".
+Contact as_sim_entry(Contact c) {
+    std::string name(text_field(c.name));
+    if (const size_t comma = name.find(','); comma != std::string::npos) {
+        std::string first = name.substr(0, comma);
+        std::string last = name.substr(comma + 1);
+        name = first.empty() || last.empty() ? first + last : first + " " + last;
+    }
+    set_text_field(c.name, name);
+    return c;
+}
+
 class Progress {
   public:
     Progress(StatusSink* sink, size_t total) : sink_(sink), total_(std::max<size_t>(total, 1)) {}
@@ -73,8 +101,7 @@ class Progress {
 
 }  // namespace
 
-PhoneRestore::PhoneRestore(const MessageLibrary& library, DeviceOperations& device,
-                           RestoreChoice choice)
+PhoneRestore::PhoneRestore(MessageLibrary& library, DeviceOperations& device, RestoreChoice choice)
     : library_(library), device_(device), choice_(std::move(choice)) {}
 
 bool PhoneRestore::supported() {
@@ -83,8 +110,8 @@ bool PhoneRestore::supported() {
     return (device_.known_commands() & kNeeded) == kNeeded;
 }
 
-std::vector<const SmsMessage*> PhoneRestore::chosen(BoxKind kind) const {
-    std::vector<const SmsMessage*> out;
+std::vector<size_t> PhoneRestore::chosen(BoxKind kind) const {
+    std::vector<size_t> out;
     if (!choice_.messages || !choice_.boxes[static_cast<size_t>(kind)])
         return out;
     const SmsBox& box = library_.box(kind);
@@ -102,42 +129,66 @@ std::vector<const SmsMessage*> PhoneRestore::chosen(BoxKind kind) const {
     for (size_t i = 0; i < box.count(); ++i) {
         if (!selected.empty() && !selected[i])
             continue;
-        const SmsMessage& m = box.message_ref(i);
         // A message to several people is in each one's conversation.
         if (choice_.conversation &&
-            !std::ranges::binary_search(numbers.correspondent_keys(m.number()), key))
+            !std::ranges::binary_search(numbers.correspondent_keys(box.message_ref(i).number()),
+                                        key))
             continue;
-        out.push_back(&m);
+        out.push_back(i);
     }
-    std::ranges::stable_sort(out, {}, &SmsMessage::time);
+    std::ranges::stable_sort(out, {}, [&](size_t i) { return box.message_ref(i).time(); });
     return out;
 }
 
 void PhoneRestore::plan_messages(RestorePlan& plan, StatusSink* sink) {
-    std::array<std::vector<const SmsMessage*>, 2> wanted;
+    std::array<std::vector<size_t>, 2> wanted;
     for (size_t b = 0; b < kMessageBoxes.size(); ++b)
         wanted[b] = chosen(kMessageBoxes[b]);
+    // What the phone holds: first by entry id (a kept message that stands for
+    // a phone message is that one), the rest for the matcher.
     MessageMatcher matcher(home_numbers());
+    std::array<std::vector<bool>, 2> by_entry;  // per wanted message
     for (size_t b = 0; b < kMessageBoxes.size(); ++b) {
         if (wanted[b].empty())
             continue;
+        const SmsBox& box = library_.box(kMessageBoxes[b]);
         std::vector<SmsWireRecord> on_phone;
         device_.fetch_folder(kMessageBoxes[b], on_phone, sink);
+        std::map<EntryId, size_t> entries;
+        for (size_t i = 0; i < on_phone.size(); ++i)
+            entries.emplace(on_phone[i].entry_id, i);
+        std::vector<bool> taken(on_phone.size());
+        by_entry[b].resize(wanted[b].size());
+        for (size_t w = 0; w < wanted[b].size(); ++w) {
+            const EntryId& id = box.message_ref(wanted[b][w]).entry_id();
+            const auto found = id == EntryId{} ? entries.end() : entries.find(id);
+            if (found == entries.end() || taken[found->second])
+                continue;
+            taken[found->second] = true;
+            by_entry[b][w] = true;
+        }
         for (size_t i = 0; i < on_phone.size(); ++i) {
-            matcher.add(kMessageBoxes[b], SmsMessage::from_wire(std::move(on_phone[i])),
-                        {kMessageBoxes[b], i}, false);
+            if (!taken[i])
+                matcher.add(kMessageBoxes[b], SmsMessage::from_wire(std::move(on_phone[i])),
+                            {kMessageBoxes[b], i}, false);
         }
     }
     matcher.begin_source();
     for (size_t b = 0; b < kMessageBoxes.size(); ++b) {
-        for (const SmsMessage* m : wanted[b]) {
-            const MessageMatcher::Result r = matcher.match(
-                kMessageBoxes[b], m->number(), m->text_view(), unix_ms(m->time()), false);
-            if (r.verdict == MessageMatcher::Verdict::Kept) {
+        const BoxKind kind = kMessageBoxes[b];
+        for (size_t w = 0; w < wanted[b].size(); ++w) {
+            const SmsMessage& m = library_.box(kind).message_ref(wanted[b][w]);
+            const MessageRef ref{kind, wanted[b][w]};
+            if (by_entry[b][w] ||
+                matcher.match(kind, m.number(), m.text_view(), unix_ms(m.time()), false).verdict ==
+                    MessageMatcher::Verdict::Kept) {
                 ++plan.already_on_phone;
-                continue;
+            } else if (m.text_view().size() > kMaxSmsTextUnits) {
+                plan.too_long.push_back(ref);
+            } else {
+                plan.messages[b].push_back(record_of(m));
+                plan.kept[b].push_back(ref);
             }
-            plan.messages[b].push_back(record_of(*m));
         }
     }
 }
@@ -145,21 +196,31 @@ void PhoneRestore::plan_messages(RestorePlan& plan, StatusSink* sink) {
 void PhoneRestore::plan_contacts(RestorePlan& plan, StatusSink* sink) {
     if (choice_.contacts.empty())
         return;
-    std::vector<Contact> on_phone;
-    device_.fetch_contacts(on_phone, sink);
     const MessageMatcher keys(home_numbers());
-    std::unordered_set<std::string> there;
-    for (const Contact& c : on_phone)
-        there.insert(contact_key(keys, c));
+    // The list's doubles (a SIM entry beside the phone's contact) are one
+    // person: the fullest name goes, once.
+    std::vector<std::pair<std::string, Contact>> people;
+    std::unordered_map<std::string, size_t> person_of;
     for (const Contact& c : choice_.contacts) {
         if (c.is_blank())
             continue;
-        // Inserted as planned too: the list's own doubles go once.
-        if (!there.insert(contact_key(keys, c)).second) {
+        std::string key = contact_key(keys, c);
+        const auto [at, added] = person_of.try_emplace(key, people.size());
+        if (added)
+            people.emplace_back(std::move(key), c);
+        else if (fullness(c) > fullness(people[at->second].second))
+            people[at->second].second = c;
+    }
+    std::vector<Contact> on_phone;
+    device_.fetch_contacts(on_phone, sink);
+    std::unordered_set<std::string> there;
+    for (const Contact& c : on_phone)
+        there.insert(contact_key(keys, c));
+    for (auto& [key, c] : people) {
+        if (there.contains(key))
             ++plan.contacts_on_phone;
-            continue;
-        }
-        plan.contacts.push_back(c);
+        else
+            plan.contacts.push_back(choice_.sim ? as_sim_entry(c) : c);
     }
 }
 
@@ -170,11 +231,36 @@ RestorePlan PhoneRestore::plan(StatusSink* sink) {
     return plan;
 }
 
+bool PhoneRestore::forget_entries(const RestorePlan& plan, RestoreReport& report) {
+    for (size_t b = 0; b < kMessageBoxes.size(); ++b) {
+        SmsBox& box = library_.box(kMessageBoxes[b]);
+        for (const MessageRef& ref : plan.kept[b])
+            box.set_phone_entry(ref.index, std::nullopt);
+    }
+    const Outcome saved = library_.save_changed().outcome();
+    if (!saved)
+        report.outcome = saved.about("the boxes could not be saved, nothing was written");
+    return saved.ok();
+}
+
+void PhoneRestore::take_entry(BoxKind kind, const SmsWireRecord& record, MessageRef ref,
+                              const std::optional<EntryId>& id) {
+    SmsBox& box = library_.box(kind);
+    if (!id || ref.index >= box.count())
+        return;
+    const SmsMessage& m = box.message_ref(ref.index);
+    if (m.time() == record.time && m.text_view() == record.text)
+        box.set_phone_entry(ref.index, id);
+}
+
 RestoreReport PhoneRestore::write(const RestorePlan& plan, StatusSink* sink,
                                   const std::function<bool(size_t done)>& cancelled) {
     RestoreReport report;
     report.already_on_phone = plan.already_on_phone;
+    report.too_long = plan.too_long;
     report.contacts_on_phone = plan.contacts_on_phone;
+    if (plan.message_count() > 0 && !forget_entries(plan, report))
+        return report;
     Progress progress(sink, plan.message_count() + plan.contacts.size());
     const auto stop = [&] {
         if (!cancelled || !cancelled(progress.done()))
@@ -189,8 +275,12 @@ RestoreReport PhoneRestore::write(const RestorePlan& plan, StatusSink* sink,
                 if (stop())
                     return report;
                 const auto batch = records.subspan(from, std::min(kBatch, records.size() - from));
-                for (const auto& id : device_.write_messages(kMessageBoxes[b], batch))
-                    ++(id ? report.written : report.refused);
+                const std::vector<std::optional<EntryId>> ids =
+                    device_.write_messages(kMessageBoxes[b], batch);
+                for (size_t i = 0; i < ids.size() && i < batch.size(); ++i) {
+                    take_entry(kMessageBoxes[b], batch[i], plan.kept[b][from + i], ids[i]);
+                    ++(ids[i] ? report.written : report.refused);
+                }
                 progress.done(batch.size());
             }
         }

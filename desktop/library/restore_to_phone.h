@@ -4,11 +4,22 @@
 //
 // Nothing the phone already holds is written again: before writing, the
 // phone's folders (and contacts) are read, and a kept message that one of
-// them is (MessageMatcher: direction, correspondent, text, time within 2 s)
-// is left out. A restore that was cut short and runs again therefore writes
-// only what is still missing. A restore never deletes anything, and it
-// never writes the data folder: the next Get SMS brings the written
-// messages back as the ones the boxes keep (MessageLibrary::get_sms).
+// them is (its entry id, or MessageMatcher: direction, correspondent, text,
+// time within 2 s) is left out. A restore that was cut short and runs again
+// therefore writes only what is still missing. A restore never deletes
+// anything.
+//
+// Each written message's kept copy stands for its new phone message at once
+// (the entry id the phone gave it, on the phone), so the next Get SMS finds
+// it by that id, and twins stay two. Before the first write, the copies to
+// be written are saved as standing for no phone message: when the program
+// ends before the boxes are saved again, the next Get SMS still takes each
+// written message as its kept copy (MessageLibrary::get_sms).
+//
+// A message to several people ("a;b") goes to Sent Items as one message
+// with a recipient list, as the phone keeps one it sent to several; the
+// agent reads such a message back with its recipients joined the same way.
+// A text longer than a message record carries is not written, and named.
 //
 // Only an agent that knows the restore commands is asked to write; with an
 // older one, supported() is false and nothing is sent.
@@ -44,11 +55,18 @@ struct RestoreChoice {
 
 // What the restore would write.
 struct RestorePlan {
-    // Inbox and Sent Items: the records to write, oldest first.
+    // Inbox and Sent Items: the records to write, oldest first, and the
+    // kept message each comes from.
     std::array<std::vector<SmsWireRecord>, 2> messages;
+    std::array<std::vector<MessageRef>, 2> kept;
     // Of the chosen messages, how many the phone holds already.
     size_t already_on_phone = 0;
+    // Chosen, but longer than a record to the phone carries: not written.
+    std::vector<MessageRef> too_long;
+    // One per person or name, with the fullest name the list holds for it.
     std::vector<Contact> contacts;
+    // Of the chosen contacts, how many the phone holds already (the list's
+    // own doubles are not counted: they are written once).
     size_t contacts_on_phone = 0;
     size_t message_count() const { return messages[0].size() + messages[1].size(); }
     bool empty() const { return message_count() == 0 && contacts.empty(); }
@@ -57,13 +75,15 @@ struct RestorePlan {
 struct RestoreReport {
     size_t written = 0;
     size_t already_on_phone = 0;
-    size_t refused = 0;  // the phone's store did not take them
+    size_t refused = 0;                // the phone's store did not take them
+    std::vector<MessageRef> too_long;  // as the plan names them
     size_t contacts_written = 0;
     size_t contacts_on_phone = 0;
     size_t contacts_refused = 0;  // a full SIM, or the store refused
     // Cancelled: stopped between two batches. Refused: the phone's agent
     // knows no restore commands, nothing was written. Unreachable: the link
-    // failed; what `written` counts is on the phone.
+    // failed; what `written` counts is on the phone. Unwritable: the boxes
+    // could not be saved before the writes, nothing was written.
     Outcome outcome;
     bool cancelled() const { return outcome.kind() == Outcome::Kind::Cancelled; }
     bool link_failed() const { return outcome.kind() == Outcome::Kind::Unreachable; }
@@ -71,8 +91,10 @@ struct RestoreReport {
 
 class PhoneRestore {
   public:
-    // `library` with its boxes loaded; it is only read.
-    PhoneRestore(const MessageLibrary& library, DeviceOperations& device, RestoreChoice choice);
+    // `library` with its boxes loaded. write() changes the entry ids and
+    // on-phone flags of the messages it writes, and saves the boxes once
+    // before its first write; the caller saves them after it.
+    PhoneRestore(MessageLibrary& library, DeviceOperations& device, RestoreChoice choice);
 
     // Whether the phone's agent knows the restore commands.
     bool supported();
@@ -83,19 +105,26 @@ class PhoneRestore {
     // Writes the plan in batches, reporting progress to `sink`; `cancelled`
     // is asked before each batch, with how many messages and contacts were
     // written so far. Never throws for the link: the report says how far it
-    // got.
+    // got. The plan must come from this object's plan(), with the boxes
+    // unchanged since.
     RestoreReport write(const RestorePlan& plan, StatusSink* sink,
                         const std::function<bool(size_t done)>& cancelled = {});
     // supported(), plan() and write() in turn.
     RestoreReport run(StatusSink* sink);
 
   private:
-    // The chosen messages of one box, as records to write.
-    std::vector<const SmsMessage*> chosen(BoxKind kind) const;
+    // The chosen messages of one box, oldest first.
+    std::vector<size_t> chosen(BoxKind kind) const;
     void plan_messages(RestorePlan& plan, StatusSink* sink);
     void plan_contacts(RestorePlan& plan, StatusSink* sink);
+    // Saves the messages about to be written as standing for no phone
+    // message; false with the report's outcome set when that fails.
+    bool forget_entries(const RestorePlan& plan, RestoreReport& report);
+    // The kept message of a written record stands for the phone's `id`.
+    void take_entry(BoxKind kind, const SmsWireRecord& record, MessageRef ref,
+                    const std::optional<EntryId>& id);
 
-    const MessageLibrary& library_;
+    MessageLibrary& library_;
     DeviceOperations& device_;
     RestoreChoice choice_;
 };

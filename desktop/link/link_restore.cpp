@@ -65,6 +65,12 @@ std::vector<std::optional<EntryId>> SmartphoneSmsConnect::write_messages(
             send_piece(request.block);
             send_piece(request.records);
             receive_piece(reply);
+            // What this program wrote into the Inbox has not arrived: the
+            // sentinel's next tick must not take it for a new message.
+            for (size_t i = 0; kind == BoxKind::Inbox && i < end - from; ++i) {
+                if (reply[i * kWrittenMessageReplySize] == kReplySent)
+                    raise_newest_seen(records[from + i].time);
+            }
         }
         for (size_t i = 0; i < end - from; ++i) {
             const size_t at = i * kWrittenMessageReplySize;

@@ -87,6 +87,16 @@ void SmartphoneSmsConnect::sleep_unless_stopping(std::chrono::milliseconds d) {
     wake_.wait_for(guard, d, [this] { return stop_.load(); });
 }
 
+bool SmartphoneSmsConnect::raise_newest_seen(FileTime t) {
+    // A restore raises it too, from the thread that writes.
+    FileTime seen = newest_seen_;
+    while (t > seen) {
+        if (newest_seen_.compare_exchange_weak(seen, t))
+            return true;
+    }
+    return false;
+}
+
 void SmartphoneSmsConnect::notify_new_message() {
     if (!callback_)
         return;
@@ -113,12 +123,10 @@ bool SmartphoneSmsConnect::SentinelTick(bool first) {
             newest = receive_record().time;
     }
     if (newest) {
-        if (first) {
+        if (first)
             newest_seen_ = *newest;
-        } else if (*newest > newest_seen_) {
-            newest_seen_ = *newest;
+        else if (raise_newest_seen(*newest))
             notify_new_message();
-        }
     }
     ++ticks_;
     log("SENTINEL: SentinelTick() end");

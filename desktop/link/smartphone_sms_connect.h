@@ -193,6 +193,8 @@ class SmartphoneSmsConnect : public DeviceOperations {
     void note_setup_problem(const ORX_Exception& problem);
 
     void sentinel_main();
+    // newest_seen_ becomes `t` when `t` is later; true when it did.
+    bool raise_newest_seen(FileTime t);
     int run();
     void pause_after_loss();
     void notify_new_message();

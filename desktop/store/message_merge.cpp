@@ -15,8 +15,9 @@ namespace quillet {
 namespace {
 
 // Messages are grouped by text and number; a group lists its members in
-// box order. Within a group the first member in the same second is the
-// match (see SmsMessage::same_message).
+// box order. Within a group, of the members in the same second (see
+// SmsMessage::same_message) that no record took yet, the one with the
+// record's entry id is the match, else the first without an entry id.
 constexpr uint64_t kMix = 0x9e3779b97f4a7c15ULL;
 constexpr uint32_t kNone = UINT32_MAX;
 
@@ -79,6 +80,7 @@ struct Incoming {
     TextField number_field;
     std::string_view number;  // in number_field
     FileTime time;
+    EntryId entry_id;
     uint64_t hash;
 
     Incoming(const SmsWireRecord& w, uint64_t record_hash)
@@ -86,6 +88,7 @@ struct Incoming {
           number_field(normalised_number_field(text_field(w.address))),
           number(text_field(number_field)),
           time(w.time),
+          entry_id(w.entry_id),
           hash(record_hash) {}
     Incoming(const Incoming&) = delete;  // `number` points into the object
     Incoming& operator=(const Incoming&) = delete;
@@ -123,12 +126,17 @@ void prefetch_text(std::u16string_view text) {
         __builtin_prefetch(bytes + at);
 }
 
+bool has_entry(const EntryId& id) {
+    return id != EntryId{};
+}
+
 class FirstMatchIndex {
   public:
     // `groups` bounds how many messages will be added.
     FirstMatchIndex(const std::vector<SmsMessage>& messages, size_t largest_index, size_t groups)
         : messages_(messages),
           next_(largest_index, kNone),
+          taken_(largest_index, false),
           slots_(std::bit_ceil(2 * groups + 2)),
           mask_(slots_.size() - 1) {}
 
@@ -145,19 +153,30 @@ class FirstMatchIndex {
         slot.tail = i;
     }
 
-    // The first message that is the same message as `in`, or npos.
-    size_t find(const Incoming& in) const { return find(in.text, in.number, in.hash, in.time); }
-    // The first message of that text and number (hashed to `h`) in the
-    // second of `time`, or npos.
-    size_t find(std::u16string_view text, std::string_view number, uint64_t h,
-                FileTime time) const {
-        const Slot& slot = slots_[probe(text, number, h)];
-        for (uint32_t i = slot.head; i != kNone; i = next_[i]) {
-            if (same_second_of(messages_[i].time(), time))
-                return i;
-        }
-        return npos;
+    // The message that `in` is, or npos.
+    size_t find(const Incoming& in) const {
+        return find(in.text, in.number, in.hash, in.time, in.entry_id);
     }
+    // Of the messages of that text and number (hashed to `h`) in the second
+    // of `time` that no record of this merge took: the one with entry `id`,
+    // else the first that has no entry yet; npos when none.
+    size_t find(std::u16string_view text, std::string_view number, uint64_t h, FileTime time,
+                const EntryId& id) const {
+        const Slot& slot = slots_[probe(text, number, h)];
+        size_t unnamed = npos;
+        for (uint32_t i = slot.head; i != kNone; i = next_[i]) {
+            if (taken_[i] || !same_second_of(messages_[i].time(), time))
+                continue;
+            const EntryId& kept = messages_[i].entry_id();
+            if (has_entry(id) && kept == id)
+                return i;
+            if (unnamed == npos && !has_entry(kept))
+                unnamed = i;
+        }
+        return unnamed;
+    }
+    // Message `index` stands for a record of this merge now.
+    void take(size_t index) { taken_[index] = true; }
 
     static constexpr size_t npos = static_cast<size_t>(-1);
 
@@ -202,6 +221,7 @@ class FirstMatchIndex {
 
     const std::vector<SmsMessage>& messages_;
     std::vector<uint32_t> next_;  // next member of the same group
+    std::vector<bool> taken_;     // by a record of this merge
     std::vector<Slot> slots_;
     size_t mask_;
 };
@@ -320,6 +340,7 @@ size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_mes
                 if (found != FirstMatchIndex::npos) {
                     replaced.emplace_back(found, messages[found]);
                     fields_changed |= replace_with(messages[found], fetched[j]);
+                    index.take(found);
                     continue;
                 }
                 if (former_hashes[j] != 0) {
@@ -328,10 +349,12 @@ size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_mes
                     // no longer looks it up under the number it is indexed by.
                     const std::string former =
                         former_normalised_number(text_field(fetched[j].address));
-                    const size_t stored = index.find(in.text, former, former_hashes[j], in.time);
+                    const size_t stored =
+                        index.find(in.text, former, former_hashes[j], in.time, in.entry_id);
                     if (stored != FirstMatchIndex::npos) {
                         replaced.emplace_back(stored, messages[stored]);
                         fields_changed |= replace_with(messages[stored], fetched[j]);
+                        index.take(stored);
                         renamed.push_back({stored, messages[stored].number_field()});
                         messages[stored].set_number_raw(former);
                         continue;
@@ -343,6 +366,7 @@ size_t merge(std::vector<SmsMessage>& messages, std::vector<SmsMessage>& new_mes
             m.set_on_phone(1);
             messages.push_back(std::move(m));
             index.add(messages.size() - 1, hash);
+            index.take(messages.size() - 1);
             new_messages.push_back(messages.back());
             ++appended;
         }

@@ -1,15 +1,21 @@
 // Merging the messages fetched from a phone folder into a box.
 //
-// The rule is the first-match scan: for each fetched record in order, the
-// first message of the box (counting those appended by this merge) that is
-// the same message (same text, same number, same second) is replaced by
-// the fetched one (keeping the stored read flag when it is set: a message
-// read in either place stays read); a record that matches none is appended
-// and a copy queued as new. A message stored before sender names were kept
+// One kept message stands for at most one phone message, named by its entry
+// id once it has one. For each fetched record in order, of the messages of
+// the box (counting those appended by this merge) that are the same message
+// (same text, same number, same second) and stand for no other record of
+// this merge, the one with the record's entry id is replaced by the fetched
+// one, else the first that has no entry id yet (an imported or restored
+// one). A message that has another entry id is another phone message, even
+// when it is no longer on the phone: two alike messages on the phone stay
+// two, and a message moved off the phone never takes on its twin. The
+// stored read flag is kept when it is set (a message read in either place
+// stays read); a record that matches none is appended and a copy queued as
+// new. A message stored before sender names were kept
 // (its number what the name's digits made, mostly "") is the same message
 // as a record from that name with its text and second, and takes the name. Every merged message is
 // marked on the phone. The merge keeps a hash index, so its cost grows with the sizes, not with
-// their product, and its result is exactly the scan's.
+// their product.
 #pragma once
 
 #include <cstddef>

@@ -237,6 +237,17 @@ void SmsBox::remove_here(std::span<const size_t> indices) {
     advance_revision();
 }
 
+void SmsBox::set_phone_entry(size_t index, const std::optional<EntryId>& id) {
+    SmsMessage& m = messages_.at(index);
+    const EntryId entry = id.value_or(EntryId{});
+    const uint8_t on_phone = id ? 1 : 0;
+    if (m.entry_id() == entry && m.on_phone() == on_phone)
+        return;
+    m.set_entry_id(entry);
+    m.set_on_phone(on_phone);
+    advance_revision();
+}
+
 void SmsBox::append(const SmsMessage& message) {
     messages_.push_back(message);
     advance_revision();

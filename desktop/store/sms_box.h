@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -117,6 +118,10 @@ class SmsBox {
     // Removes the messages at `indices` (ascending, each once) from this box
     // only, in one pass; the phone is not told.
     void remove_here(std::span<const size_t> indices);
+
+    // Message `index` stands for the phone's entry `id` (on the phone), or,
+    // with no id, for no phone message (not on the phone, no entry id).
+    void set_phone_entry(size_t index, const std::optional<EntryId>& id);
 
     // Appends a copy; the queue of new messages is not touched.
     void append(const SmsMessage& message);

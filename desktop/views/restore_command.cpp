@@ -6,8 +6,10 @@
 
 #include "desktop/library/restore_to_phone.h"
 #include "desktop/store/orx_exception.h"
+#include "desktop/store/shown_time.h"
 #include "desktop/views/engine_texts.h"
 #include "desktop/views/gui_seams.h"
+#include "desktop/views/window_parts.h"
 #include "protocol/text_codec.h"
 
 namespace quillet {
@@ -59,7 +61,24 @@ Offered offered(const RestoreOffer& offer) {
     return o;
 }
 
-QString question(const RestorePlan& plan) {
+// "01.02.26 10:00 +447700900123", one per line.
+QString named(const MessageLibrary& library, const std::vector<MessageRef>& refs) {
+    QStringList lines;
+    for (const MessageRef& ref : refs) {
+        const SmsMessage& m = library.box(ref.box).message_ref(ref.index);
+        lines << QStringLiteral("  %1 %2").arg(to_qstring(shown_date_time(m.time())),
+                                               QString::fromLatin1(m.number()));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString too_long_lines(const MessageLibrary& library, const std::vector<MessageRef>& refs) {
+    return RestoreCommand::tr("%n messages are longer than the phone takes and are left out:",
+                              nullptr, as_int(refs.size())) +
+           QLatin1Char('\n') + named(library, refs);
+}
+
+QString question(const MessageLibrary& library, const RestorePlan& plan) {
     QStringList lines;
     if (plan.message_count() > 0) {
         lines << RestoreCommand::tr("Write %n messages to the phone?", nullptr,
@@ -77,14 +96,21 @@ QString question(const RestorePlan& plan) {
         lines << RestoreCommand::tr("%n are on the phone already and are not written again.",
                                     nullptr, as_int(there));
     }
+    if (!plan.too_long.empty())
+        lines << too_long_lines(library, plan.too_long);
     lines << RestoreCommand::tr("Nothing on the phone is deleted.");
     return lines.join(QLatin1Char('\n'));
 }
 
-QString report_text(const RestoreReport& r) {
+// Says only what the restore was asked to do: a contacts-only restore
+// speaks of contacts alone.
+QString report_text(const MessageLibrary& library, const RestorePlan& plan,
+                    const RestoreReport& r) {
     QStringList lines;
-    lines << RestoreCommand::tr("%n messages written to the phone.", nullptr, as_int(r.written));
-    if (r.contacts_written > 0 || r.contacts_refused > 0)
+    if (plan.message_count() > 0)
+        lines << RestoreCommand::tr("%n messages written to the phone.", nullptr,
+                                    as_int(r.written));
+    if (!plan.contacts.empty())
         lines << RestoreCommand::tr("%n contacts written to the phone.", nullptr,
                                     as_int(r.contacts_written));
     if (r.refused > 0)
@@ -93,6 +119,8 @@ QString report_text(const RestoreReport& r) {
     if (r.contacts_refused > 0)
         lines << RestoreCommand::tr("%n contacts were not taken (the SIM is full).", nullptr,
                                     as_int(r.contacts_refused));
+    if (!r.too_long.empty())
+        lines << too_long_lines(library, r.too_long);
     if (r.cancelled())
         lines << RestoreCommand::tr("Stopped: restore again to write the rest.");
     if (r.link_failed()) {
@@ -100,8 +128,10 @@ QString report_text(const RestoreReport& r) {
                      "The link failed: restore again to write the rest.\n"
                      "Details:\n%1")
                      .arg(QString::fromStdString(r.outcome.what()));
+    } else if (!r.outcome && !r.cancelled()) {
+        lines << RestoreCommand::tr("Nothing was written.\nDetails:\n%1")
+                     .arg(QString::fromStdString(r.outcome.what()));
     }
-    lines << RestoreCommand::tr("The next Get SMS shows them as the messages kept here.");
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -114,8 +144,8 @@ QString link_failed(QWidget* parent, const ORX_Exception& e) {
 
 }  // namespace
 
-QString run_restore_command(QWidget* parent, const MessageLibrary& library,
-                            DeviceOperations& device, const RestoreOffer& offer, StatusSink* sink) {
+QString run_restore_command(QWidget* parent, MessageLibrary& library, DeviceOperations& device,
+                            const RestoreOffer& offer, StatusSink* sink) {
     Offered o = offered(offer);
     const int index = ask_choice(parent, RestoreCommand::tr("What should go back onto the phone?"),
                                  o.labels, QMessageBox::Question);
@@ -136,9 +166,13 @@ QString run_restore_command(QWidget* parent, const MessageLibrary& library,
     }
     if (sink != nullptr)
         sink->set_status_text(u"");
-    if (plan.empty())
+    if (plan.empty()) {
+        if (!plan.too_long.empty())
+            show_message_box(parent, too_long_lines(library, plan.too_long),
+                             QMessageBox::Information);
         return RestoreCommand::tr("Nothing to restore: the phone holds all of it already.");
-    if (!ask_yes_no(parent, question(plan)))
+    }
+    if (!ask_yes_no(parent, question(library, plan)))
         return RestoreCommand::tr("Restore to phone cancelled: nothing was written.");
 
     QProgressDialog progress(RestoreCommand::tr("Writing to the phone..."),
@@ -156,8 +190,12 @@ QString run_restore_command(QWidget* parent, const MessageLibrary& library,
     // The report, not the last progress text, stands behind the box.
     if (sink != nullptr)
         sink->set_status_text(u"");
-    show_message_box(parent, report_text(report),
-                     report.link_failed() ? QMessageBox::Warning : QMessageBox::Information);
+    show_message_box(
+        parent, report_text(library, plan, report),
+        report.outcome || report.cancelled() ? QMessageBox::Information : QMessageBox::Warning);
+    if (plan.message_count() == 0)
+        return RestoreCommand::tr("%n contacts restored to the phone", nullptr,
+                                  as_int(report.contacts_written));
     return RestoreCommand::tr("%n messages restored to the phone", nullptr, as_int(report.written));
 }
 

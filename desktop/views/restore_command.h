@@ -5,7 +5,8 @@
 // whether it can restore (an older one cannot: then nothing changes), and
 // the phone what it holds already; a question shows what would be written;
 // on Yes the writes run under a progress dialog whose Cancel stops before
-// the next batch; the report comes in a message box.
+// the next batch; the report, which speaks only of what was chosen, comes in
+// a message box.
 #pragma once
 
 #include <QString>
@@ -31,8 +32,10 @@ struct RestoreOffer {
     std::vector<Contact> contacts;
 };
 
-// Runs the command; returns the text for the status bar.
-QString run_restore_command(QWidget* parent, const MessageLibrary& library,
-                            DeviceOperations& device, const RestoreOffer& offer, StatusSink* sink);
+// Runs the command; returns the text for the status bar. The written
+// messages' kept copies stand for their phone messages afterwards; the
+// caller saves the boxes and shows them again.
+QString run_restore_command(QWidget* parent, MessageLibrary& library, DeviceOperations& device,
+                            const RestoreOffer& offer, StatusSink* sink);
 
 }  // namespace quillet

@@ -133,6 +133,56 @@ TEST_F(RestoreToPhone, OneConversationTakesEverySpellingAndTheGroupMessages) {
     EXPECT_EQ(plan.messages[1][1].text, u"to both");
 }
 
+// A message to two people goes to Sent Items as one message with both as
+// its recipients, as the phone keeps one it sent to several, and the next
+// Get SMS takes it as the kept message: no copy, on the phone.
+TEST_F(RestoreToPhone, AGroupMessageGoesBackAsOneMessageToBoth) {
+    world_.phone_ok({"init"});
+    ASSERT_EQ(link_->init(), 0);
+    const char* both = "+447700900123;+33612345678";
+    library_.box(BoxKind::SentItems)
+        .append(test::raw_message(u"see you both", both, filetime_from_unix(1'767'261'600)));
+    const RestoreReport report = PhoneRestore(library_, *link_, RestoreChoice{}).run(nullptr);
+    ASSERT_TRUE(report.outcome.ok()) << report.outcome.what();
+    EXPECT_EQ(report.written, 1u);
+    const std::string sent = world_.phone_ok({"list", "sent"});
+    EXPECT_EQ(lines_with(sent, "to: +447700900123\n    to: +33612345678\n"), 1u) << sent;
+    EXPECT_EQ(lines_with(sent, "1 rows"), 1u) << sent;
+
+    const GetSmsReport got = library_.get_sms(*link_, Options{}, nullptr);
+    EXPECT_EQ(got.new_messages, 0u);
+    ASSERT_EQ(library_.box(BoxKind::SentItems).count(), 1u);
+    EXPECT_EQ(library_.box(BoxKind::SentItems).message_ref(0).number(), both);
+    EXPECT_EQ(on_phone_in(BoxKind::SentItems), 1u);
+}
+
+// Quillet's list holds a person twice (the SIM's short name and the phone's
+// contact): onto an empty phone nothing is "there already", and the person
+// goes once, with the full name, into the contacts or onto the SIM.
+TEST_F(RestoreToPhone, EachPersonGoesOnceWithTheFullestName) {
+    const struct {
+        bool sim;
+        const char* listing;
+        const char* shows;
+    } cases[] = {{false, "contact", "Anna Schmidt  +49 170 1234567"},
+                 {true, "sim", "1  Anna Schmidt  +49 170 1234567"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.listing);
+        plug_in_new_phone();
+        RestoreChoice contacts;
+        contacts.messages = false;
+        contacts.sim = c.sim;
+        contacts.contacts = {make_contact("Anna", "+491701234567"),
+                             make_contact("Anna,Schmidt", "+49 170 1234567")};
+        const RestoreReport report = PhoneRestore(library_, *link_, contacts).run(nullptr);
+        EXPECT_EQ(report.contacts_written, 1u);
+        EXPECT_EQ(report.contacts_on_phone, 0u);
+        const std::string listed = world_.phone_ok({c.listing, "list"});
+        EXPECT_EQ(lines_with(listed, c.shows), 1u) << listed;
+        EXPECT_EQ(lines_with(listed, "Anna"), 1u) << listed;
+    }
+}
+
 // The agent plays one from before restoring: READCOMMANDS gets no reply,
 // the next command its answer; no write may ever reach it.
 TEST(RestoreToOlderAgent, SaysItCannotAndSendsNoWrite) {

@@ -75,7 +75,7 @@ TEST_F(FolderTest, RecordCarriesFlagsEntryIdAndExactLayout) {
     EXPECT_EQ(get_u16le(r, 72), 0);
 }
 
-TEST_F(FolderTest, EmptySubjectTravelsAsBodyAndFirstRecipient) {
+TEST_F(FolderTest, EmptySubjectTravelsAsBodyAndRecipients) {
     phone::Message m = text_message(u"", kT0, u"+490000000");
     m.body = u"body text";
     m.recipients = {{u"+33612345678", u"+33612345678"}, {u"+1999", u"+1999"}};
@@ -87,7 +87,7 @@ TEST_F(FolderTest, EmptySubjectTravelsAsBodyAndFirstRecipient) {
     ASSERT_TRUE(desktop.start_agent());
     const auto records = folder_read(CommandCode::READSENT);
     ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0], record_bytes("+33612345678", kT0, id, 0, u"body text"));
+    EXPECT_EQ(records[0], record_bytes("+33612345678;+1999", kT0, id, 0, u"body text"));
     EXPECT_EQ(records[1], record_bytes("+4911", kT0 + kSecond, id2, 0, u"subject wins"));
 }
 
