@@ -14,10 +14,14 @@ namespace {
 using namespace quillet::test;
 using namespace std::chrono_literals;
 
-// Standard output and error together.
-CliRun import(const std::string& path) {
-    return run_shell("timeout 30 '" + std::string(QUILLET_PROGRAM_DIR) + "/quillet-cli' import '" +
-                     path + "' 2>&1 </dev/null");
+// Standard output and error together, from a copy of the program in the
+// test's own program folder: the build's program folder may hold an earlier
+// version's boxes, which a run from there would move.
+CliRun import(const AppFolders& folders, const std::string& path) {
+    const fs::path cli = folders.program() / "quillet-cli";
+    if (!fs::exists(cli))
+        fs::copy_file(fs::path(QUILLET_PROGRAM_DIR) / "quillet-cli", cli);
+    return run_shell("timeout 30 '" + cli.string() + "' import '" + path + "' 2>&1 </dev/null");
 }
 
 const std::string kGammu =
@@ -45,7 +49,7 @@ TEST(CliImport, AFifoIsNamedAndSkippedAtOnce) {
         // would go on then, too late.
         FifoWatchdog watchdog(c.fifo, 5000ms, 100ms);
         const auto start = std::chrono::steady_clock::now();
-        const CliRun run = import(c.path);
+        const CliRun run = import(folders, c.path);
         EXPECT_LT(std::chrono::steady_clock::now() - start, 4s);
         EXPECT_TRUE(watchdog.finish()) << "the import blocked on the FIFO";
         EXPECT_EQ(run.status, c.status) << run.out;
@@ -58,7 +62,7 @@ TEST(CliImport, AFifoIsNamedAndSkippedAtOnce) {
         fs::remove(c.fifo);
     }
     // A path that is not there is said to be missing, not "not a backup".
-    const CliRun missing = import((backups / "gone.xml").string());
+    const CliRun missing = import(folders, (backups / "gone.xml").string());
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.out.find("gone.xml: there is no such file or folder"), std::string::npos)
         << missing.out;
@@ -68,7 +72,7 @@ TEST(CliImport, AFileNameReachesTheTerminalEscaped) {
     AppFolders folders;
     const fs::path file = folders.program().parent_path() / "x\x1b]0;owned\x07\x1b[2J.smsbackup";
     write_file(file, kGammu);
-    const CliRun run = import(file.string());
+    const CliRun run = import(folders, file.string());
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
     EXPECT_EQ(run.out.find('\x07'), std::string::npos);
