@@ -277,12 +277,11 @@ void SmsBox::set_sort_order(int32_t order) {
 
 void SmsBox::delete_message_on_phone(size_t index, DeviceOperations& device) {
     SmsMessage& m = messages_.at(index);
+    device.delete_on_device(kind_, m.to_wire());
     if (m.on_phone() != 0) {
         m.set_on_phone(0);
         advance_revision();
     }
-    const SmsWireRecord record = m.to_wire();
-    device.delete_on_device(kind_, record);
 }
 
 void SmsBox::delete_message(size_t index, DeviceOperations& device) {

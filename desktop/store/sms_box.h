@@ -128,9 +128,10 @@ class SmsBox {
     // Setting the value a message already has is no change.
     void set_read(uint8_t value, size_t index);
 
-    // Clears on_phone of message `index`, then asks the phone to delete it
-    // (the phone's answer is not examined). ORX_Exception from the link passes
-    // to the caller, with on_phone already cleared.
+    // Asks the phone to delete message `index` (the phone's answer is not
+    // examined), then clears its on_phone. ORX_Exception from the link passes
+    // to the caller with the message as it was: a deletion the phone never
+    // heard of leaves it marked on the phone.
     void delete_message_on_phone(size_t index, DeviceOperations& device);
     // delete_message_on_phone, then removes the message; later messages move
     // up by one. When the link throws, the message stays in the box.
