@@ -5,13 +5,7 @@
 #include <QKeyEvent>
 
 namespace quillet {
-namespace {
-
-constexpr quint32 kRightShiftCodes[] = {62, 54};
-
-}  // namespace
-
-FrameKey frame_key(int key, bool ctrl, bool left_shift) {
+FrameKey frame_key(int key, bool ctrl, bool shift) {
     if (ctrl) {
         switch (key) {
             case Qt::Key_A:
@@ -36,7 +30,7 @@ FrameKey frame_key(int key, bool ctrl, bool left_shift) {
                 return FrameKey::None;
         }
     }
-    if (left_shift)
+    if (shift)
         return key == Qt::Key_Delete ? FrameKey::DeleteOnDevice : FrameKey::None;
     switch (key) {
         case Qt::Key_Delete:
@@ -91,37 +85,6 @@ void show_frame_key(QAction& action, FrameKey command) {
     action.setShortcutContext(Qt::WidgetShortcut);
 }
 
-bool ShiftTracker::is_right_shift(quint32 native_scan_code) {
-    for (const quint32 code : kRightShiftCodes) {
-        if (native_scan_code == code)
-            return true;
-    }
-    return false;
-}
-
-void ShiftTracker::key_event(const QKeyEvent& event) {
-    if (event.key() != Qt::Key_Shift) {
-        // No Shift held: forget a release that happened elsewhere.
-        if (!(event.modifiers() & Qt::ShiftModifier))
-            left_down_ = right_down_ = false;
-        return;
-    }
-    const bool down = event.type() == QEvent::KeyPress;
-    if (is_right_shift(event.nativeScanCode())) {
-        right_down_ = down;
-    } else {
-        left_down_ = down;
-    }
-}
-
-bool ShiftTracker::left_shift_held(const QKeyEvent& event) const {
-    if (!(event.modifiers() & Qt::ShiftModifier))
-        return false;
-    // Shift is held; a Shift pressed before the window had the keyboard was
-    // never seen, and counts as the left one unless the right one was.
-    return left_down_ || !right_down_;
-}
-
 FrameKeys::FrameKeys(QWidget& window, const QWidget& search_field,
                      std::function<void(FrameKey)> run)
     : QObject(&window), window_(window), search_field_(search_field), run_(std::move(run)) {
@@ -147,7 +110,6 @@ bool FrameKeys::eventFilter(QObject* watched, QEvent* event) {
     if (widget == nullptr || widget->window() != &window_)
         return false;
     if (type == QEvent::KeyRelease) {
-        shift_.key_event(*key);
         last_key_ = {};
         return false;
     }
@@ -155,9 +117,9 @@ bool FrameKeys::eventFilter(QObject* watched, QEvent* event) {
     if (seen_before(*key, widget))
         return false;
     last_key_ = {key, key->timestamp(), key->key(), widget};
-    shift_.key_event(*key);
-    const bool ctrl = key->modifiers().testFlag(Qt::ControlModifier);
-    FrameKey command = frame_key(key->key(), ctrl, shift_.left_shift_held(*key));
+    const Qt::KeyboardModifiers modifiers = key->modifiers();
+    FrameKey command = frame_key(key->key(), modifiers.testFlag(Qt::ControlModifier),
+                                 modifiers.testFlag(Qt::ShiftModifier));
     if (widget == &search_field_ &&
         (command == FrameKey::Delete || command == FrameKey::DeleteOnDevice ||
          command == FrameKey::SelectAll))

@@ -6,18 +6,18 @@
 //   Ctrl+M mark read       Ctrl+N new SMS     Ctrl+R reply
 //   Ctrl+P print the conversation                Ctrl+U mark unread
 //   Ctrl+Q quit            (Ctrl+E is the search field's)
-//   left Shift+Delete      delete on the phone only (not Ctrl)
-//   Delete                 delete (neither Ctrl nor left Shift held)
-//   F1 help, F4 contacts   (neither Ctrl nor left Shift held)
+//   Shift+Delete           delete on the phone only (not Ctrl); either
+//                          Shift key: the copy here, which the archive
+//                          keeps, is never lost to the wrong one
+//   Delete                 delete (neither Ctrl nor Shift held)
+//   F1 help, F4 contacts   (neither Ctrl nor Shift held)
 //
-// Only the LEFT Shift key selects deleting on the phone only; Delete with the
-// right Shift deletes everywhere, Ctrl+Delete does nothing.
+// Ctrl+Delete does nothing.
 //
 // The menus show these keys as their actions' shortcuts (show_frame_key), in
 // the shortcut column as the desktop writes them. Those shortcuts are shown
-// only, never matched by Qt: Qt's shortcuts would take the key from the pane
-// and cannot tell the left Shift from the right, so this table stays the one
-// that runs them.
+// only, never matched by Qt: Qt's shortcuts would take the key from the pane,
+// so this table stays the one that runs them.
 #pragma once
 
 #include <QKeySequence>
@@ -50,7 +50,7 @@ enum class FrameKey {
 };
 
 // The command of a key press; `key` is a Qt::Key.
-FrameKey frame_key(int key, bool ctrl, bool left_shift);
+FrameKey frame_key(int key, bool ctrl, bool shift);
 
 // The key of `command` as a shortcut ("Ctrl+G", "Shift+Del", "F1"); empty
 // for None.
@@ -60,24 +60,6 @@ QKeySequence frame_key_sequence(FrameKey command);
 // shortcut column, in a context Qt never matches while the window has the
 // keyboard (the frame's key filter runs the command).
 void show_frame_key(QAction& action, FrameKey command);
-
-// Which Shift key is down, learnt from the Shift keys' own presses and
-// releases by their native scan codes (X11/xkb 50 left, 62 right; evdev 42
-// and 54). A Shift press whose side the platform does not tell (scan code 0)
-// counts as the left one, the key nearly everyone uses.
-class ShiftTracker {
-  public:
-    // Feed every key press and release seen.
-    void key_event(const QKeyEvent& event);
-    // Whether the left Shift is held at the moment of `event` (a key press).
-    bool left_shift_held(const QKeyEvent& event) const;
-
-    static bool is_right_shift(quint32 native_scan_code);
-
-  private:
-    bool left_down_ = false;
-    bool right_down_ = false;
-};
 
 // Sees every key of `window`'s widgets before the focused one handles it
 // and hands the command of a press to `run`; never consumes a key. In
@@ -102,7 +84,6 @@ class FrameKeys : public QObject {
     QWidget& window_;
     const QWidget& search_field_;
     std::function<void(FrameKey)> run_;
-    ShiftTracker shift_;
     struct SeenKey {
         const void* event = nullptr;
         quint64 timestamp = 0;

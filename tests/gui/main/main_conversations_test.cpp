@@ -111,19 +111,6 @@ void click_header(FlatListView& view, int column) {
                       QPoint(x, header->height() / 2));
 }
 
-// Delete with the left Shift key held, as the platform reports it (its
-// native scan code, 50, tells the side; QTest would press a Shift of its own).
-void left_shift_delete(QWidget* widget) {
-    QKeyEvent shift(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier, 50, 0, 0);
-    QApplication::sendEvent(widget, &shift);
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::ShiftModifier);
-    QApplication::sendEvent(widget, &press);
-    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Delete, Qt::ShiftModifier);
-    QApplication::sendEvent(widget, &release);
-    QKeyEvent shift_up(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier, 50, 0, 0);
-    QApplication::sendEvent(widget, &shift_up);
-}
-
 // A click on `text` in the view, scrolled into view first, as a user
 // clicks a link.
 void click_text(QTextBrowser& browser, const QString& text) {
@@ -564,7 +551,7 @@ class MainConversationsTest : public QObject {
         const QString bens = list.index(row, ConversationListModel::kMessages).data().toString();
         click_row(view, row);
         view.setFocus();
-        left_shift_delete(&view);
+        QTest::keyClick(&view, Qt::Key_Delete, Qt::ShiftModifier);
         QCOMPARE(env.questions().back(),
                  QStringLiteral("Delete the %1 messages exchanged with %2 on the phone? Quillet "
                                 "keeps its copies, marked as no longer on the phone.")

@@ -329,7 +329,7 @@ class MainPiecesTest : public QObject {
         set_message_box_handler({});
     }
 
-    void keyTableFollowsCtrlAndLeftShift() {
+    void keyTableFollowsCtrlAndShift() {
         QCOMPARE(frame_key(Qt::Key_A, true, false), FrameKey::SelectAll);
         QCOMPARE(frame_key(Qt::Key_G, true, true), FrameKey::GetSms);
         QCOMPARE(frame_key(Qt::Key_Delete, true, false), FrameKey::None);
@@ -356,24 +356,6 @@ class MainPiecesTest : public QObject {
                      command);
         }
         QVERIFY(frame_key_sequence(FrameKey::None).isEmpty());
-    }
-
-    void shiftTrackerTellsTheLeftShiftFromTheRight() {
-        ShiftTracker tracker;
-        const QKeyEvent delete_with_shift(QEvent::KeyPress, Qt::Key_Delete, Qt::ShiftModifier);
-        const QKeyEvent right_down(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier, 62, 0, 0);
-        const QKeyEvent right_up(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier, 62, 0, 0);
-        const QKeyEvent left_down(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier, 50, 0, 0);
-        tracker.key_event(right_down);
-        QVERIFY(!tracker.left_shift_held(delete_with_shift));
-        tracker.key_event(left_down);
-        QVERIFY(tracker.left_shift_held(delete_with_shift));
-        tracker.key_event(right_up);
-        const QKeyEvent plain(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier);
-        tracker.key_event(plain);  // every Shift was let go meanwhile
-        QVERIFY(!tracker.left_shift_held(plain));
-        tracker.key_event(right_down);
-        QVERIFY(!tracker.left_shift_held(delete_with_shift));
     }
 
     // --- Lock keys and pictures -------------------------------------------
