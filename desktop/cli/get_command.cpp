@@ -4,6 +4,7 @@
 
 #include <ostream>
 
+#include "desktop/cli/phone_session.h"
 #include "desktop/library/message_library.h"
 #include "desktop/link/link_lock.h"
 #include "desktop/link/smartphone_sms_connect.h"
@@ -110,7 +111,7 @@ int run_get(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
 
     MessageLibrary library;
-    library.open_user_folder();
+    open_user_folder(library, false, err);
     Options options;
     load_options(options);
     for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems}) {

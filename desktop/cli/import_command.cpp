@@ -112,7 +112,7 @@ int run_import(const Arguments& args, std::ostream& out, std::ostream& err) {
     if (args.undo && !args.dry_run && !lock_for_undo(lock, err))
         return kFailed;
     MessageLibrary library;
-    library.open_user_folder();
+    open_user_folder(library, args.dry_run, err);
     if (!load(library, err))
         return kFailed;
     ContactList contacts;
@@ -170,10 +170,10 @@ int run_import(const Arguments& args, std::ostream& out, std::ostream& err) {
     return run.failures.empty() ? kDone : kFailed;
 }
 
-int run_imports(const Arguments& args, std::ostream& out) {
+int run_imports(const Arguments& args, std::ostream& out, std::ostream& err) {
     MessageLibrary library(args.data ? *args.data : std::filesystem::path());
     if (!args.data)
-        library.open_user_folder();
+        open_user_folder(library, false, err);
     const std::vector<ImportRecord> records = ImportFolder(library.folder()).records();
     if (args.json) {
         out << '[';

@@ -16,6 +16,6 @@
 namespace quillet::cli {
 
 int run_import(const Arguments& args, std::ostream& out, std::ostream& err);
-int run_imports(const Arguments& args, std::ostream& out);
+int run_imports(const Arguments& args, std::ostream& out, std::ostream& err);
 
 }  // namespace quillet::cli

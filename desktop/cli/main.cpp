@@ -11,6 +11,7 @@
 #include "desktop/cli/import_command.h"
 #include "desktop/cli/listing.h"
 #include "desktop/cli/move_command.h"
+#include "desktop/cli/phone_session.h"
 #include "desktop/cli/restore_command.h"
 #include "desktop/library/message_library.h"
 #include "desktop/search/conversation_index.h"
@@ -39,7 +40,7 @@ int run(const Arguments& args) {
     if (args.command == Arguments::Command::Import)
         return run_import(args, std::cout, std::cerr);
     if (args.command == Arguments::Command::Imports)
-        return run_imports(args, std::cout);
+        return run_imports(args, std::cout, std::cerr);
     if (args.command == Arguments::Command::Move)
         return run_move(args, std::cout, std::cerr);
     if (args.command == Arguments::Command::Restore)
@@ -48,7 +49,7 @@ int run(const Arguments& args) {
     // run's boxes may still wait in the program folder.
     MessageLibrary library(args.data ? *args.data : std::filesystem::path());
     if (!args.data)
-        library.open_user_folder();
+        open_user_folder(library, false, std::cerr);
     const std::filesystem::path folder = library.folder();
     if (args.command == Arguments::Command::Export)
         return run_export(args, folder, std::cout, std::cerr);

@@ -61,7 +61,7 @@ int run_move(const Arguments& args, std::ostream& out, std::ostream& err) {
     if (!lock_or_say(lock, "quillet-cli move", "Move to PC", err))
         return kFailed;
     MessageLibrary library;
-    library.open_user_folder();
+    open_user_folder(library, args.dry_run, err);
     if (!load_whole(library, "nothing was deleted", err))
         return kFailed;
     Options options;

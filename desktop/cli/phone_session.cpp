@@ -1,8 +1,15 @@
 #include "desktop/cli/phone_session.h"
 
+#include "desktop/cli/listing.h"
 #include "protocol/text_codec.h"
 
 namespace quillet::cli {
+
+void open_user_folder(MessageLibrary& library, bool dry_run, std::ostream& err) {
+    const std::u16string notice = data_move_notice(library.open_user_folder(dry_run));
+    if (!notice.empty())
+        err << "quillet-cli: " << field(to_utf8(notice)) << '\n';
+}
 
 bool lock_or_say(LinkLock& lock, std::string_view holder, std::string_view window_command,
                  std::ostream& err) {

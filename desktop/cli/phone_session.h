@@ -1,6 +1,6 @@
-// What the commands that work on the phone and Quillet's own data folder
-// (move, restore) do first: take the link lock, open the data folder and
-// load its boxes whole.
+// What the commands that work on Quillet's own data folder do first: open
+// it (settling an earlier run's files), and for those that reach the phone
+// (move, restore) take the link lock and load the boxes whole.
 #pragma once
 
 #include <ostream>
@@ -11,6 +11,11 @@
 #include "desktop/link/link_lock.h"
 
 namespace quillet::cli {
+
+// Opens the user's data folder (MessageLibrary::open_user_folder; a dry
+// run moves nothing) and says on `err` what became of an earlier run's
+// files, when anything did.
+void open_user_folder(MessageLibrary& library, bool dry_run, std::ostream& err);
 
 // Takes the lock as `holder` ("quillet-cli move"); when another program has
 // the phone, says so (naming the window's command to use instead) and

@@ -88,7 +88,7 @@ int run_restore(const Arguments& args, std::ostream& out, std::ostream& err) {
     if (!lock_or_say(lock, "quillet-cli restore", "File > Restore to phone", err))
         return kFailed;
     MessageLibrary library;
-    library.open_user_folder();
+    open_user_folder(library, args.dry_run, err);
     if (!load_whole(library, "nothing was written", err))
         return kFailed;
     std::optional<RestoreChoice> choice = choice_of(args, library, err);

@@ -7,9 +7,9 @@
 
 namespace quillet {
 
-DataFolderLock::DataFolderLock(const std::filesystem::path& folder)
+DataFolderLock::DataFolderLock(const std::filesystem::path& folder, bool create)
     : fd_(::open((folder / kDataLockFileName).c_str(),
-                 O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600)) {
+                 O_RDWR | (create ? O_CREAT : 0) | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600)) {
     if (!fd_.valid())
         return;
     while (::flock(fd_.get(), LOCK_EX) != 0 && errno == EINTR) {

@@ -23,7 +23,10 @@ inline constexpr char kImportLockFileName[] = ".quillet-import.lock";
 class DataFolderLock {
   public:
     // Blocks until the folder's lock is held (or cannot be had, see above).
-    explicit DataFolderLock(const std::filesystem::path& folder);
+    // Without `create`, a folder without the lock file is left without one
+    // (a dry run changes nothing) and the lock is taken as held: only a
+    // writer, which makes the file, could change what is read.
+    explicit DataFolderLock(const std::filesystem::path& folder, bool create = true);
     ~DataFolderLock();
     DataFolderLock(const DataFolderLock&) = delete;
     DataFolderLock& operator=(const DataFolderLock&) = delete;

@@ -24,8 +24,9 @@ Outcome of_box(BoxKind kind, const Outcome& outcome) {
 
 MessageLibrary::MessageLibrary(fs::path folder) : folder_(std::move(folder)) {}
 
-DataMoveReport MessageLibrary::open_user_folder() {
-    DataMoveReport report = settle_data_folder();
+DataMoveReport MessageLibrary::open_user_folder(bool dry_run) {
+    DataMoveReport report = settle_data_folder(dry_run);
+    dry_run_ = dry_run;
     folder_ = data_folder();
     return report;
 }
@@ -40,7 +41,7 @@ std::optional<MessageLibrary::FileIdentity> MessageLibrary::identity_of(BoxKind 
 
 LoadBoxResult MessageLibrary::load_box(BoxKind kind) {
     finish_background_save();
-    const DataFolderLock lock(folder_);
+    const DataFolderLock lock(folder_, !dry_run_);
     SmsBox& b = box(kind);
     const std::optional<FileIdentity> before = identity_of(kind);
     const LoadBoxResult result = b.load_box_file(box_path(kind));

@@ -83,7 +83,9 @@ class MessageLibrary {
     // Every program that works on the user's own data folder calls this
     // first, before anything there is read: the one-time move of an earlier
     // run's files (data_move.h), then the folder it left is this library's.
-    DataMoveReport open_user_folder();
+    // A dry run leaves a move still to be done (Pending) and reads the files
+    // where they are, and this library makes no lock file there.
+    DataMoveReport open_user_folder(bool dry_run = false);
 
     const std::filesystem::path& folder() const { return folder_; }
     std::filesystem::path box_path(BoxKind kind) const;
@@ -159,6 +161,7 @@ class MessageLibrary {
 
     static constexpr uint64_t kFileBehind = UINT64_MAX;
     std::filesystem::path folder_;
+    bool dry_run_ = false;
     std::array<SmsBox, 3> boxes_{SmsBox(BoxKind::Inbox), SmsBox(BoxKind::SentItems),
                                  SmsBox(BoxKind::DeletedItems)};
     // Per box: the revision its file holds; unset until the box was loaded.

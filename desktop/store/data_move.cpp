@@ -279,12 +279,43 @@ DataMoveReport move_earlier_data(const fs::path& program, const fs::path& data) 
     return report;
 }
 
-DataMoveReport settle_data_folder() {
+namespace {
+
+// Where the files of a move still to be done are whole: the program folder
+// until a killed move began to remove its originals, the data folder after.
+std::optional<fs::path> pending_move_source(const fs::path& program, const fs::path& data) {
+    if (same_folder(program, data))
+        return std::nullopt;
+    if (const std::optional<std::vector<std::string>> journal = read_journal(data)) {
+        const bool originals_whole = std::ranges::all_of(
+            *journal, [&](const std::string& name) { return is_plain_file(program / name); });
+        return originals_whole ? program : data;
+    }
+    if (!holds_boxes(program) || holds_boxes(data))
+        return std::nullopt;
+    return program;
+}
+
+}  // namespace
+
+DataMoveReport settle_data_folder(bool dry_run) {
     if (data_folder_fixed_for_testing() || is_portable()) {
         keep_data_in_program_folder(false);
         return {};
     }
-    DataMoveReport report = move_earlier_data(program_folder(), user_data_folder());
+    const fs::path program = program_folder();
+    const fs::path data = user_data_folder();
+    if (dry_run) {
+        DataMoveReport report;
+        report.from = program;
+        report.to = data;
+        const std::optional<fs::path> source = pending_move_source(program, data);
+        if (source)
+            report.outcome = DataMoveReport::Outcome::Pending;
+        keep_data_in_program_folder(source == program);
+        return report;
+    }
+    DataMoveReport report = move_earlier_data(program, data);
     keep_data_in_program_folder(report.outcome == DataMoveReport::Outcome::Failed);
     return report;
 }
@@ -301,6 +332,10 @@ std::u16string data_move_notice(const DataMoveReport& report) {
         case DataMoveReport::Outcome::Failed:
             return u"Your messages could not be moved from " + from + u" to " + to + u" (" +
                    from_utf8(report.failure) + u"); they are used where they are for now.";
+        case DataMoveReport::Outcome::Pending:
+            return u"Your messages are still to be moved from " + from + u" to " + to +
+                   u"; a dry run moves nothing, so they were read where they are, and the first "
+                   u"command that is not a dry run moves them.";
         case DataMoveReport::Outcome::Moved:
             break;
     }

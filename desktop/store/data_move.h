@@ -31,6 +31,8 @@ struct DataMoveReport {
         Moved,       // the files are in the data folder now
         LeftBehind,  // the data folder has boxes of its own: nothing moved
         Failed,      // a file could not be placed: nothing moved
+        Pending,     // a dry run found the move to do and left it: the files
+                     // are read where they are
     };
     Outcome outcome = Outcome::Nothing;
     std::filesystem::path from;
@@ -48,7 +50,10 @@ DataMoveReport move_earlier_data(const std::filesystem::path& program,
 // At start, before any data file is read: the move for this process's
 // folders, unless the install is portable or a test has fixed the data
 // folder. After a failed move, this run keeps its data in the program folder.
-DataMoveReport settle_data_folder();
+// A dry run (which changes nothing) moves nothing: when the move is still to
+// be done it reports Pending and this run reads the files where they are,
+// leaving the move to the first command that is not a dry run.
+DataMoveReport settle_data_folder(bool dry_run = false);
 
 // What happened, in English, as the log keeps it; empty for Nothing.
 std::u16string data_move_notice(const DataMoveReport& report);

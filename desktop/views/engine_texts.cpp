@@ -95,6 +95,7 @@ QString shown_data_move(const DataMoveReport& report) {
     const QString to = from_path(report.to);
     switch (report.outcome) {
         case Kind::Nothing:
+        case Kind::Pending:  // only a dry run leaves the move, and the window runs none
             return {};
         case Kind::LeftBehind:
             return translated(QT_TRANSLATE_NOOP("quillet::EngineText",

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <map>
 
 #include "desktop/store/sms_box.h"
 #include "protocol/text_codec.h"
@@ -54,9 +55,24 @@ class EarlierRun : public ::testing::Test {
 
     fs::path program() const { return temp_.path() / "program"; }
     fs::path data() const { return temp_.path() / "xdg/quillet"; }
-    std::string run(const std::string& prefix, const std::string& args) const {
-        return "XDG_DATA_HOME='" + (temp_.path() / "xdg").string() + "' " + prefix + " '" +
-               (program() / "quillet-cli").string() + "' " + args + " 2>/dev/null";
+    // No phone anywhere: a command that reaches for one finds none.
+    std::string run(const std::string& prefix, const std::string& args,
+                    const std::string& errors = "2>/dev/null") const {
+        return "XDG_DATA_HOME='" + (temp_.path() / "xdg").string() + "' HOME='" +
+               temp_.path().string() + "' XDG_RUNTIME_DIR= QUILLET_PLATFORM_ROOT='" +
+               (temp_.path() / "no-phone").string() + "' " + prefix + " '" +
+               (program() / "quillet-cli").string() + "' " + args + " " + errors;
+    }
+    // Every file under `folder` with a hash of its bytes.
+    static std::map<std::string, size_t> files_in(const fs::path& folder) {
+        std::map<std::string, size_t> files;
+        std::error_code ec;
+        for (const auto& entry : fs::recursive_directory_iterator(folder, ec)) {
+            if (entry.is_regular_file())
+                files[fs::relative(entry.path(), folder).string()] =
+                    std::hash<std::string>()(file_contents(entry.path()));
+        }
+        return files;
     }
     // How many earlier messages a plain search finds.
     size_t found() const {
@@ -73,6 +89,39 @@ TEST_F(EarlierRun, TheCommandLineMovesTheEarlierBoxesBeforeReading) {
     EXPECT_TRUE(fs::exists(data() / "inbox1.sms"));
     EXPECT_FALSE(fs::exists(program() / "inbox1.sms"));
     EXPECT_EQ(file_contents(data() / "options.cfg"), "contacts_sort = 1\r\n");
+}
+
+// A dry run changes nothing: the earlier boxes are read where they are, the
+// run says the move is still to be done, and the first real command does it.
+TEST_F(EarlierRun, ADryRunLeavesTheMoveToTheFirstRealCommand) {
+    const fs::path backup = temp_.path() / "backup.xml";
+    write_file(backup,
+               "<smses count=\"2\"><sms address=\"+491701000\" date=\"1767323045000\" "
+               "type=\"1\" body=\"earlier 0\" read=\"1\"/><sms address=\"+4930555\" "
+               "date=\"1767329999000\" type=\"1\" body=\"new\" read=\"1\"/></smses>");
+    const std::map<std::string, size_t> program_before = files_in(program());
+    struct DryRun {
+        std::string args;
+        std::string says;  // besides the pending move
+    };
+    const DryRun runs[] = {
+        {"import '" + backup.string() + "' --dry-run", "added 1, already kept 1"},
+        {"import --undo 1 --dry-run", ""},
+        {"move --dry-run", "could not be reached"},
+        {"restore --dry-run", "could not be reached"},
+    };
+    for (const DryRun& dry : runs) {
+        std::string said;
+        shell(run("", dry.args, "2>&1"), &said);
+        EXPECT_NE(said.find("still to be moved from " + program().string()), std::string::npos)
+            << dry.args << ": " << said;
+        EXPECT_NE(said.find(dry.says), std::string::npos) << dry.args << ": " << said;
+        EXPECT_EQ(files_in(program()), program_before) << dry.args;
+        EXPECT_FALSE(fs::exists(data())) << dry.args;
+    }
+    EXPECT_EQ(found(), 12u);
+    EXPECT_TRUE(fs::exists(data() / "inbox1.sms"));
+    EXPECT_FALSE(fs::exists(program() / "inbox1.sms"));
 }
 
 // Killed at each placement, each removal and the journal's own saving: the
