@@ -134,15 +134,15 @@ TEST_F(StoreOverLink, LinkFailuresLeaveTheBoxAsItWas) {
     EXPECT_EQ(away.message_ref(0).on_phone(), 1);  // not reset by a failed import
     EXPECT_FALSE(away.has_new());
 
-    // A delete that cannot reach the phone keeps the message, flag cleared.
+    // A delete that cannot reach the phone keeps the message as it was.
     EXPECT_THROW(away.delete_message(0, link_), ORX_Exception);
     ASSERT_EQ(away.count(), 1u);
-    EXPECT_EQ(away.message_ref(0).on_phone(), 0);
+    EXPECT_EQ(away.message_ref(0).on_phone(), 1);
 }
 
 // The phone's side of the box's changes: an import that changes the box (not
 // one that finds everything as it was), a delete on the phone, a delete; a
-// failed import leaves the revision as it was.
+// failed import or delete leaves the revision as it was.
 TEST_F(StoreOverLink, ImportsAndDeletionsAdvanceTheRevision) {
     deliver("+4930111", "a", 1);
     deliver("+4930111", "b", 2);
@@ -170,13 +170,14 @@ TEST_F(StoreOverLink, ImportsAndDeletionsAdvanceTheRevision) {
     EXPECT_THROW(inbox.import_new_smses(link_), ORX_Exception);
     EXPECT_FALSE(advanced());
     ASSERT_EQ(inbox.count(), 1u);
-    // Cleared before the phone is asked: a change even when the link fails.
+    // Cleared only once the phone was told: nothing to save when it was not.
     SmsMessage on_phone = inbox.message_at(0);
     on_phone.set_on_phone(1);
     inbox.append(on_phone);
     EXPECT_TRUE(advanced());
     EXPECT_THROW(inbox.delete_message_on_phone(1, link_), ORX_Exception);
-    EXPECT_TRUE(advanced());
+    EXPECT_FALSE(advanced());
+    EXPECT_EQ(inbox.message_ref(1).on_phone(), 1);
 }
 
 TEST_F(StoreOverLink, ContactsImportReplacesTheListSorted) {
