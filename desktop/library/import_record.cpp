@@ -228,7 +228,7 @@ int ImportFolder::next_id() const {
 
 Outcome ImportFolder::save_record(const ImportRecord& r) const {
     std::error_code ec;
-    fs::create_directories(folder_, ec);
+    make_folders(folder_, ec);
     std::string text = "id=" + std::to_string(r.id) + "\ntime=" + std::to_string(r.time) +
                        "\nfile=" + one_line(r.file) + "\nformat=" + one_line(r.format) +
                        "\nstate=" + std::string(state_name(r.state)) +
@@ -249,13 +249,13 @@ Outcome ImportFolder::save_record(const ImportRecord& r) const {
 
 Outcome ImportFolder::save_added(int id, const std::vector<AddedMessage>& added) const {
     std::error_code ec;
-    fs::create_directories(folder_, ec);
+    make_folders(folder_, ec);
     return save_file_atomically(file(id, ".added"), added_text(added));
 }
 
 Outcome ImportFolder::save_possible(int id, const std::vector<AddedMessage>& possible) const {
     std::error_code ec;
-    fs::create_directories(folder_, ec);
+    make_folders(folder_, ec);
     return save_file_atomically(file(id, ".possible"), added_text(possible));
 }
 
@@ -265,7 +265,7 @@ Outcome ImportFolder::save_kept(int id, const std::vector<AddedMessage>& kept) c
 
 Outcome ImportFolder::save_targets(int id, const std::vector<MessageTarget>& targets) const {
     std::error_code ec;
-    fs::create_directories(folder_, ec);
+    make_folders(folder_, ec);
     std::string out;
     for (const MessageTarget& t : targets)
         out += added_line(t.message) + '\t' + std::to_string(t.copies) + '\n';
@@ -286,7 +286,7 @@ std::vector<AddedMessage> ImportFolder::possible(int id) const {
 
 Outcome ImportFolder::save_contacts(int id, const std::vector<Contact>& contacts) const {
     std::error_code ec;
-    fs::create_directories(folder_, ec);
+    make_folders(folder_, ec);
     std::string text;
     for (const Contact& c : contacts)
         text += hex(text_field(c.name)) + '\t' + hex(text_field(c.number)) + '\n';

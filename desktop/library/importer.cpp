@@ -22,6 +22,7 @@
 #include "desktop/library/import_origins.h"
 #include "desktop/library/message_matcher.h"
 #include "desktop/store/box_file.h"
+#include "desktop/store/safe_file.h"
 #include "desktop/store/unique_fd.h"
 #include "protocol/text_codec.h"
 
@@ -112,9 +113,11 @@ class FolderAttachments : public AttachmentSink {
                 return candidate;
             }
             std::error_code ec;
-            fs::create_directories(folder_, ec);
-            fd_ = UniqueFd(::open((folder_ / candidate).c_str(),
-                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+            make_folders(folder_, ec);
+            const fs::path file = folder_ / candidate;
+            fd_ =
+                UniqueFd(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                new_mode_at(file, 0666)));
             if (fd_.valid()) {
                 current_ = std::move(candidate);
                 return current_;
@@ -154,7 +157,7 @@ class FolderAttachments : public AttachmentSink {
         if (dry_run_)
             return spool_;  // a dry run leaves nothing behind: its spool has no name
         std::error_code ec;
-        fs::create_directories(folder_, ec);
+        make_folders(folder_, ec);
         return folder_;
     }
     // The files of a message that is not added go again.

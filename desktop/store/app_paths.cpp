@@ -1,9 +1,13 @@
 #include "app_paths.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
 
+#include "desktop/store/safe_file.h"
 #include "protocol/text_codec.h"
 
 namespace quillet {
@@ -86,8 +90,21 @@ fs::path data_folder() {
         return program_folder();
     const fs::path data = user_data_folder();
     std::error_code ec;
-    fs::create_directories(data, ec);
+    make_data_folder(data, ec);
     return data;
+}
+
+bool make_data_folder(const fs::path& folder, std::error_code& ec) {
+    ec.clear();
+    if (fs::is_directory(folder, ec))
+        return true;
+    fs::create_directories(folder.parent_path(), ec);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        ec.assign(errno, std::generic_category());
+        return false;
+    }
+    ec.clear();
+    return true;
 }
 
 fs::path app_file_path(std::u16string_view name) {

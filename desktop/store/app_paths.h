@@ -8,7 +8,7 @@
 //
 // The data folder holds what the program writes (box files, settings,
 // contacts, log, the message page): $XDG_DATA_HOME/quillet (default
-// ~/.local/share/quillet, created on use), unless a file named "portable"
+// ~/.local/share/quillet, created on use for its owner alone, 0700), unless a file named "portable"
 // stands in the program folder: then the program folder is the data folder.
 // Backslashes in relative names are folder separators. Every call returns a
 // value of its own, so both threads may use them.
@@ -28,6 +28,11 @@ bool is_portable();
 // ~/.local/share/quillet; not created.
 std::filesystem::path user_data_folder();
 std::filesystem::path data_folder();
+// Makes the data folder `folder` where it is missing: only its owner may
+// enter it (0700), as it holds every message; the folders above it are made
+// as usual. A folder that is there already keeps the rights its owner gave
+// it (the manual says how to close one).
+bool make_data_folder(const std::filesystem::path& folder, std::error_code& ec);
 
 // A data file: `name` resolved against the data folder. A name beginning with
 // "/" or "\" is returned as given.

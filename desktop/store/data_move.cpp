@@ -136,7 +136,7 @@ std::string place_copy(const fs::path& from, const fs::path& to) {
 // Puts `from` at `to` too, never over an existing `to`: empty, or why not.
 std::string place(const fs::path& from, const fs::path& to) {
     std::error_code ec;
-    fs::create_directories(to.parent_path(), ec);
+    make_folders(to.parent_path(), ec);
     if (ec)
         return "cannot create " + to.parent_path().string() + ": " + ec.message();
     if (::link(from.c_str(), to.c_str()) == 0)
@@ -159,7 +159,7 @@ constexpr std::string_view kJournal = ".quillet-move-journal";
 
 bool write_journal(const fs::path& data, const std::vector<std::string>& names, std::string& why) {
     std::error_code ec;
-    fs::create_directories(data, ec);
+    make_data_folder(data, ec);
     std::string text;
     for (const std::string& name : names)
         text += name + '\n';

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "desktop/store/app_paths.h"
+#include "desktop/store/safe_file.h"
 #include "desktop/store/text_file.h"
 #include "desktop/store/unique_fd.h"
 
@@ -20,8 +21,10 @@ bool LogFile::open(std::string_view file_name) {
     std::lock_guard lock(mutex_);
     // Opened without waiting (a FIFO in its place would block the start) and
     // kept only when it is a regular file.
-    UniqueFd fd(::open(app_relative_path(file_name).c_str(),
-                       O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW, 0666));
+    const std::filesystem::path path = app_relative_path(file_name);
+    UniqueFd fd(::open(path.c_str(),
+                       O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW,
+                       new_mode_at(path, 0666)));
     struct stat st {};
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;

@@ -104,7 +104,8 @@ Outcome follow_link(const fs::path& path, SaveSpot& spot) {
     UniqueFd target(::openat(spot.folder.get(), spot.name.c_str(), O_PATH | O_CLOEXEC));
     if (!target.valid() && errno == ENOENT) {
         target = UniqueFd(::openat(spot.folder.get(), spot.name.c_str(),
-                                   O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
+                                   O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK,
+                                   new_mode_in(spot.folder.get(), 0666)));
         spot.made_for_link = target.valid();
     }
     struct stat st {};
@@ -165,13 +166,13 @@ Outcome locate(const fs::path& path, SaveSpot& spot) {
 
 // A new temporary file in the spot's folder, locked for this save. A file
 // that replaces another takes its mode (set before anything is written); a
-// new one is created as the umask allows.
+// new one is created as the umask and its folder allow.
 UniqueFd create_temp(const SaveSpot& spot, std::string& name) {
+    const mode_t mode = spot.replaces ? 0600 : new_mode_in(spot.folder.get(), 0666);
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = spot.name + std::string(kTempMarker) + random_suffix();
         UniqueFd fd(::openat(spot.folder.get(), name.c_str(),
-                             O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                             spot.replaces ? 0600 : 0666));
+                             O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode));
         if (!fd.valid()) {
             if (errno == EEXIST)
                 continue;
@@ -239,6 +240,37 @@ Outcome save_file_atomically(const fs::path& path, std::string_view bytes) {
         path, std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
 }
 
+mode_t new_mode_in(int folder, mode_t mode) {
+    struct stat st {};
+    if (::fstat(folder, &st) != 0)
+        return mode & 0700;  // a folder that cannot be asked: the owner alone
+    if ((st.st_mode & S_IXGRP) == 0)
+        mode &= ~static_cast<mode_t>(0070);
+    if ((st.st_mode & S_IXOTH) == 0)
+        mode &= ~static_cast<mode_t>(0007);
+    return mode;
+}
+
+mode_t new_mode_at(const fs::path& path, mode_t mode) {
+    const UniqueFd folder = open_folder(path.parent_path());
+    return folder.valid() ? new_mode_in(folder.get(), mode) : mode;
+}
+
+bool make_folders(const fs::path& folder, std::error_code& ec) {
+    ec.clear();
+    if (fs::is_directory(folder, ec))
+        return true;
+    const fs::path parent = folder.parent_path();
+    if (!parent.empty() && parent != folder && !make_folders(parent, ec))
+        return false;
+    if (::mkdir(folder.c_str(), new_mode_at(folder, 0777)) != 0 && errno != EEXIST) {
+        ec.assign(errno, std::generic_category());
+        return false;
+    }
+    ec.clear();
+    return true;
+}
+
 bool write_scratch_file(const fs::path& path, std::span<const uint8_t> bytes) {
     // The file in place is rewritten when it is a plain file of its own;
     // anything else there (a link, a FIFO) is removed, never followed or
@@ -250,8 +282,8 @@ bool write_scratch_file(const fs::path& path, std::span<const uint8_t> bytes) {
     if (!fd.valid()) {
         ::unlink(path.c_str());  // removes a link itself, never its target
         // O_EXCL also refuses a link planted again since the unlink.
-        fd = UniqueFd(
-            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+        fd = UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                             new_mode_at(path, 0666)));
     }
     return fd.valid() && ::ftruncate(fd.get(), 0) == 0 &&
            write_all(fd.get(), bytes.data(), bytes.size());

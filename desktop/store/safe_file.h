@@ -14,10 +14,16 @@
 // write the folder (the rule of fs.protected_symlinks, kept whether the
 // system turns it on or not): another user's link in /tmp is refused.
 //
+// A new file is no more open than its folder: what the group or others
+// cannot enter the folder for, they get no rights to in the file either
+// (new_mode_in), so the files of a private data folder stay private.
+//
 // Temporary files are named "<file>.quillet-save-XXXXXX" (six letters or
 // digits) and are locked while a save writes them, so that the leftovers of
 // a save that was killed can be told apart and removed at the next start.
 #pragma once
+
+#include <sys/types.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -42,6 +48,19 @@ using ChunkWriter = std::function<bool(std::span<const uint8_t>)>;
 // writer it is given, and returns false when a write failed.
 Outcome save_file_atomically(const std::filesystem::path& path,
                              const std::function<bool(const ChunkWriter&)>& produce);
+
+// The mode for a new file or folder in the open folder `folder`: `mode`
+// (0666 for a file, 0777 for a folder; the umask applies as always) less
+// the group's rights when the group may not enter the folder, and less the
+// others' when they may not: a folder only its owner enters (the data
+// folder, 0700) gets new files and folders only its owner reads.
+mode_t new_mode_in(int folder, mode_t mode);
+// The same for a new file or folder at `path`, in the folder it names.
+mode_t new_mode_at(const std::filesystem::path& path, mode_t mode);
+// Makes `folder` and the folders above it that are missing, each with the
+// mode new_mode_in gives in the folder it is made in. False, with `ec` set,
+// when one cannot be made.
+bool make_folders(const std::filesystem::path& folder, std::error_code& ec);
 
 // Writes a scratch file the program alone reads back (such as the message
 // page): a regular file of its own at `path` is rewritten in place; anything

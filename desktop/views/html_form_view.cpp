@@ -33,7 +33,7 @@ fs::path program_templates() {
 
 bool write_page(const fs::path& path, std::u16string_view page) {
     std::error_code ec;
-    fs::create_directories(path.parent_path(), ec);
+    make_folders(path.parent_path(), ec);
     // Never written through a link or into a FIFO planted in its place.
     return write_scratch_file(path, page_file_bytes(page));
 }

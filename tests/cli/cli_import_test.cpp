@@ -1,7 +1,10 @@
 // "quillet-cli import" run as a program on odd paths: a FIFO given as a
 // backup or lying in a folder of backups is named and skipped at once, and
-// a file name holding escape sequences reaches the terminal escaped.
+// a file name holding escape sequences reaches the terminal escaped; what it
+// keeps, under the usual umask, only its owner may read.
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <chrono>
 
@@ -17,11 +20,15 @@ using namespace std::chrono_literals;
 // Standard output and error together, from a copy of the program in the
 // test's own program folder: the build's program folder may hold an earlier
 // version's boxes, which a run from there would move.
-CliRun import(const AppFolders& folders, const std::string& path) {
+std::string cli_copy(const AppFolders& folders) {
     const fs::path cli = folders.program() / "quillet-cli";
     if (!fs::exists(cli))
         fs::copy_file(fs::path(QUILLET_PROGRAM_DIR) / "quillet-cli", cli);
-    return run_shell("timeout 30 '" + cli.string() + "' import '" + path + "' 2>&1 </dev/null");
+    return "'" + cli.string() + "'";
+}
+
+CliRun import(const AppFolders& folders, const std::string& path) {
+    return run_shell("timeout 30 " + cli_copy(folders) + " import '" + path + "' 2>&1 </dev/null");
 }
 
 const std::string kGammu =
@@ -78,6 +85,47 @@ TEST(CliImport, AFileNameReachesTheTerminalEscaped) {
     EXPECT_EQ(run.out.find('\x07'), std::string::npos);
     EXPECT_NE(run.out.find("x\\u001b]0;owned\\u0007\\u001b[2J.smsbackup"), std::string::npos)
         << run.out;
+}
+
+mode_t mode_of(const fs::path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// Other local users read no message: the data folder is made 0700 and what
+// is kept in it (boxes, contacts, import records, pictures) opens to its
+// owner alone, whatever the umask lets files be. A folder the user opened
+// wider is left as it is.
+TEST(CliImport, WhatIsKeptIsTheOwnersAlone) {
+    AppFolders folders;
+    const fs::path from = folders.program().parent_path();
+    write_file(from / "a.smsbackup", kGammu);
+    write_file(from / "b.xml",
+               "<smses count=\"1\"><mms date=\"1704067200000\" msg_box=\"1\" read=\"1\" "
+               "address=\"+4930777\"><parts><part seq=\"0\" ct=\"image/png\" name=\"a.png\" "
+               "data=\"QUJD\"/></parts></mms></smses>");
+    write_file(from / "c.vcf", "BEGIN:VCARD\nVERSION:3.0\nFN:Ann\nTEL:+4930111\nEND:VCARD\n");
+    const fs::path data = from / "xdg/quillet";
+    const std::string cli = "umask 022; XDG_DATA_HOME='" + (from / "xdg").string() + "' " +
+                            cli_copy(folders) + " import ";
+    const CliRun run =
+        run_shell(cli + "'" + (from / "a.smsbackup").string() + "' '" + (from / "b.xml").string() +
+                  "' '" + (from / "c.vcf").string() + "' 2>&1");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(mode_of(data), 0700u);
+    size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(data)) {
+        EXPECT_EQ(mode_of(entry.path()) & 077, 0u) << entry.path();
+        files += entry.is_regular_file() ? 1 : 0;
+    }
+    EXPECT_GT(files, 8u);  // three boxes, contacts, records, the picture
+    EXPECT_TRUE(fs::exists(data / "contacts.sql"));
+
+    fs::remove_all(data);
+    fs::create_directories(data);
+    fs::permissions(data, fs::perms(0755));
+    ASSERT_EQ(run_shell(cli + "'" + (from / "a.smsbackup").string() + "' 2>&1").status, 0);
+    EXPECT_EQ(mode_of(data), 0755u);
 }
 
 }  // namespace
