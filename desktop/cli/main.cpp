@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <clocale>
 #include <iostream>
+#include <new>
 
 #include "desktop/cli/cli_arguments.h"
 #include "desktop/cli/data_reader.h"
@@ -128,5 +129,14 @@ int main(int argc, char** argv) {
         std::cout << help_text();
         return 0;
     }
-    return run(*args);
+    // Out of memory anywhere a command has not caught it itself: every
+    // command writes nothing before it holds what it needs (an import takes
+    // out what it had put in), so the data is as it was.
+    try {
+        return run(*args);
+    } catch (const std::bad_alloc&) {
+        std::cout.flush();
+        std::cerr << "quillet-cli: there is not enough memory for this; nothing was changed\n";
+        return kUnreadable;
+    }
 }

@@ -11,8 +11,10 @@
 #include <fstream>
 #include <map>
 #include <new>
+#include <numeric>
 #include <optional>
 #include <set>
+#include <span>
 #include <system_error>
 #include <tuple>
 #include <unordered_set>
@@ -761,29 +763,45 @@ void Importer::commit(ImportRun& run, std::vector<std::unique_ptr<Source>>& sour
         }
     }
     // Where each box's new messages are: another writer's, taken in by the
-    // save, come after them.
-    std::array<std::pair<size_t, size_t>, 3> appended{};
-    for (const BoxKind kind : kBoxes)
-        appended[static_cast<size_t>(kind)].first = library_.box(kind).count();
-    for (auto& source : sources) {
-        for (auto& [kind, m] : source->to_add) {
-            library_.box(kind).append(m);
-            ++appended[static_cast<size_t>(kind)].second;
-        }
+    // save, come after them. Their places are listed before any goes in, so
+    // that taking them out again needs no memory.
+    std::array<std::vector<size_t>, 3> places;
+    for (const auto& source : sources) {
+        for (const auto& [kind, m] : source->to_add)
+            places[static_cast<size_t>(kind)].push_back(0);
     }
-    const auto take_out = [&] {
+    std::array<size_t, 3> appended{};
+    for (const BoxKind kind : kBoxes) {
+        std::vector<size_t>& ours = places[static_cast<size_t>(kind)];
+        std::iota(ours.begin(), ours.end(), library_.box(kind).count());
+    }
+    const auto take_back = [&] {
         for (const BoxKind kind : kBoxes) {
-            const auto [from, count] = appended[static_cast<size_t>(kind)];
-            std::vector<size_t> ours(count);
-            for (size_t k = 0; k < count; ++k)
-                ours[k] = from + k;
-            library_.box(kind).remove_here(ours);
+            const size_t k = static_cast<size_t>(kind);
+            library_.box(kind).remove_here(std::span(places[k]).first(appended[k]));
         }
+    };
+    const auto take_out = [&] {
+        take_back();
         // Saved as before the run; when even that fails, the records stay
         // pending and the next start takes the messages out.
         if (library_.save_changed().ok())
             forget_records();
     };
+    try {
+        for (auto& source : sources) {
+            for (auto& [kind, m] : source->to_add) {
+                library_.box(kind).append(m);
+                ++appended[static_cast<size_t>(kind)];
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        // Nothing was saved yet: the boxes on disk are as they were.
+        take_back();
+        forget_records();
+        run.outcome = Outcome::unreadable("there is not enough memory to take the messages in");
+        return;
+    }
     run.outcome = library_.save_changed().outcome();
     if (!run.outcome) {
         take_out();
