@@ -247,6 +247,17 @@ std::u16string ContactList::find_stored_name_by_number(std::string_view number) 
 }
 
 std::u16string ContactList::find_name_by_number(std::string_view number) const {
+    if (number.find(';') != std::string_view::npos) {
+        std::u16string names;
+        for (size_t from = 0; from <= number.size();) {
+            const size_t end = std::min(number.find(';', from), number.size());
+            if (end > from)  // "a;;b" and a trailing ';' name no one more
+                names += (names.empty() ? u"" : u"; ") +
+                         find_name_by_number(number.substr(from, end - from));
+            from = end + 1;
+        }
+        return names;
+    }
     std::optional<std::u16string> name = name_for_number(number);
     return name ? std::move(*name) : from_ansi(number);
 }

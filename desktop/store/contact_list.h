@@ -115,7 +115,8 @@ class ContactList {
     // The shown name (UTF-16, as the contacts window shows it) of the contact
     // `number` belongs to (see ContactNumberIndex); without one, `number`
     // itself. Answers from an index kept current by every change of the
-    // list, so a call costs no scan.
+    // list, so a call costs no scan. A field naming several people ("a;b",
+    // a message to a group) names each: "Ben; Chloé Martin".
     std::u16string find_name_by_number(std::string_view number) const;
     // The same, without a contact nullopt.
     std::optional<std::u16string> name_for_number(std::string_view number) const;

@@ -216,6 +216,14 @@ TEST(ContactLookupTest, NamesAreShownAsTheContactsWindowShowsThem) {
     EXPECT_EQ(list.find_stored_name_by_number("+4930999"), u"+4930999");
 }
 
+TEST(ContactLookupTest, AMessageToSeveralPeopleNamesEachOfThem) {
+    const ContactList list = list_of(
+        {make_contact("Ben", "+447700900123"), make_contact("Chlo\xe9,Martin", "+33612345678")});
+    EXPECT_EQ(list.find_name_by_number("+447700900123;+33612345678"), u"Ben; Chlo\u00e9 Martin");
+    EXPECT_EQ(list.find_name_by_number("+4930999;+447700900123;"), u"+4930999; Ben");
+    EXPECT_EQ(list.find_name_by_number(";;+33612345678"), u"Chlo\u00e9 Martin");
+}
+
 TEST(ContactLookupTest, APlusInsideAContactNumberIsKept) {
     const ContactList list = list_of({make_contact("Odd", "12+34")});
     EXPECT_EQ(list.find_name_by_number("12+34"), u"Odd");
