@@ -560,13 +560,6 @@ Einzelheiten:
 %1</translation>
     </message>
     <message numerus="yes">
-        <source>About %n seconds left</source>
-        <translation>
-            <numerusform>Noch etwa %n Sekunde</numerusform>
-            <numerusform>Noch etwa %n Sekunden</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
         <source>%n contacts added</source>
         <translation>
             <numerusform>%n Kontakt hinzugefügt</numerusform>
@@ -609,13 +602,6 @@ Einzelheiten:
 </context>
 <context>
     <name>MoveCommand</name>
-    <message numerus="yes">
-        <source>Delete %n messages on the phone? The boxes keep them, marked as no longer on the phone.</source>
-        <translation>
-            <numerusform>%n Nachricht auf dem Telefon löschen? Die Ordner behalten sie, als nicht mehr auf dem Telefon markiert.</numerusform>
-            <numerusform>%n Nachrichten auf dem Telefon löschen? Die Ordner behalten sie, als nicht mehr auf dem Telefon markiert.</numerusform>
-        </translation>
-    </message>
     <message>
         <source>Inbox: %1, Sent Items: %2, Deleted Items: %3</source>
         <translation>Posteingang: %1, Gesendete Objekte: %2, Gelöschte Objekte: %3</translation>
@@ -714,6 +700,86 @@ Einzelheiten:
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>With these choices no message leaves the phone.</source>
+        <translation>Mit dieser Auswahl verlässt keine Nachricht das Telefon.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages will be deleted on the phone.</source>
+        <translation>
+            <numerusform>%n Nachricht wird auf dem Telefon gelöscht.</numerusform>
+            <numerusform>%n Nachrichten werden auf dem Telefon gelöscht.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Move to PC</source>
+        <translation>Auf den PC verschieben</translation>
+    </message>
+    <message>
+        <source>Deletes on the phone what the boxes keep, to make room there. The boxes keep every message, marked as no longer on the phone.</source>
+        <translation>Löscht auf dem Telefon, was die Ordner aufbewahren, um dort Platz zu schaffen. Die Ordner behalten jede Nachricht, als nicht mehr auf dem Telefon gekennzeichnet.</translation>
+    </message>
+    <message>
+        <source>From</source>
+        <translation>Aus</translation>
+    </message>
+    <message numerus="yes">
+        <source>Inbox (%n on the phone)</source>
+        <translation>
+            <numerusform>Posteingang (%n auf dem Telefon)</numerusform>
+            <numerusform>Posteingang (%n auf dem Telefon)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Sent Items (%n on the phone)</source>
+        <translation>
+            <numerusform>Gesendete Objekte (%n auf dem Telefon)</numerusform>
+            <numerusform>Gesendete Objekte (%n auf dem Telefon)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Deleted Items (%n on the phone)</source>
+        <translation>
+            <numerusform>Gelöschte Objekte (%n auf dem Telefon)</numerusform>
+            <numerusform>Gelöschte Objekte (%n auf dem Telefon)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Only messages older than</source>
+        <translation>Nur Nachrichten älter als</translation>
+    </message>
+    <message numerus="yes">
+        <source> days</source>
+        <translation>
+            <numerusform> Tag</numerusform>
+            <numerusform> Tage</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Keep on the phone the newest</source>
+        <translation>Auf dem Telefon behalten: die neuesten</translation>
+    </message>
+    <message>
+        <source> of each box</source>
+        <translation> jedes Ordners</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressTexts</name>
+    <message numerus="yes">
+        <source>About %n seconds left</source>
+        <translation>
+            <numerusform>Noch etwa %n Sekunde</numerusform>
+            <numerusform>Noch etwa %n Sekunden</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>About %n minutes left</source>
+        <translation>
+            <numerusform>Noch etwa %n Minute</numerusform>
+            <numerusform>Noch etwa %n Minuten</numerusform>
+        </translation>
     </message>
 </context>
 <context>

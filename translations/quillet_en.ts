@@ -62,13 +62,6 @@
 <context>
     <name>ImportCommand</name>
     <message numerus="yes">
-        <source>About %n seconds left</source>
-        <translation>
-            <numerusform>About %n second left</numerusform>
-            <numerusform>About %n seconds left</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
         <source>%n contacts added</source>
         <translation>
             <numerusform>%n contact added</numerusform>
@@ -93,13 +86,6 @@
 <context>
     <name>MoveCommand</name>
     <message numerus="yes">
-        <source>Delete %n messages on the phone? The boxes keep them, marked as no longer on the phone.</source>
-        <translation>
-            <numerusform>Delete %n message on the phone? The boxes keep it, marked as no longer on the phone.</numerusform>
-            <numerusform>Delete %n messages on the phone? The boxes keep them, marked as no longer on the phone.</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
         <source>%n messages moved to the PC.</source>
         <translation>
             <numerusform>%n message moved to the PC.</numerusform>
@@ -118,6 +104,58 @@
         <translation>
             <numerusform>%n message moved to the PC</numerusform>
             <numerusform>%n messages moved to the PC</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n messages will be deleted on the phone.</source>
+        <translation>
+            <numerusform>%n message will be deleted on the phone.</numerusform>
+            <numerusform>%n messages will be deleted on the phone.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Inbox (%n on the phone)</source>
+        <translation>
+            <numerusform>Inbox (%n on the phone)</numerusform>
+            <numerusform>Inbox (%n on the phone)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Sent Items (%n on the phone)</source>
+        <translation>
+            <numerusform>Sent Items (%n on the phone)</numerusform>
+            <numerusform>Sent Items (%n on the phone)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Deleted Items (%n on the phone)</source>
+        <translation>
+            <numerusform>Deleted Items (%n on the phone)</numerusform>
+            <numerusform>Deleted Items (%n on the phone)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source> days</source>
+        <translation>
+            <numerusform> day</numerusform>
+            <numerusform> days</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>ProgressTexts</name>
+    <message numerus="yes">
+        <source>About %n seconds left</source>
+        <translation>
+            <numerusform>About %n second left</numerusform>
+            <numerusform>About %n seconds left</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>About %n minutes left</source>
+        <translation>
+            <numerusform>About %n minute left</numerusform>
+            <numerusform>About %n minutes left</numerusform>
         </translation>
     </message>
 </context>

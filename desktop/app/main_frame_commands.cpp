@@ -106,9 +106,7 @@ void MainFrame::move_to_pc() {
         return;
     const CommandScope command;
     const auto refill = [this] { list_view_->fill_from_box(*current_box_); };
-    const QString status = run_move_command(this, library_, link_, options_, status_.get(), refill);
-    refill();
-    status_->show(status);
+    status_->show(run_move_command(this, library_, link_, options_, status_.get(), refill));
 }
 
 void MainFrame::restore_to_phone() {

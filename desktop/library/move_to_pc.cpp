@@ -83,37 +83,38 @@ GetSmsReport PhoneMove::get(const Options& options, StatusSink* sink) {
     return library_.get_sms(device_, all, sink);
 }
 
-std::vector<bool> PhoneMove::chosen(const std::vector<FileTime>& times) const {
+std::vector<bool> PhoneMove::chosen(const std::vector<FileTime>& times,
+                                    const MoveChoice& choice) const {
     std::vector<bool> out(times.size(), true);
-    if (choice_.older_than_days) {
-        const uint64_t span = uint64_t{*choice_.older_than_days} * 86'400 * kTicksPerSecond;
+    if (choice.older_than_days) {
+        const uint64_t span = uint64_t{*choice.older_than_days} * 86'400 * kTicksPerSecond;
         const FileTime limit = now_ > span ? now_ - span : 0;
         for (size_t i = 0; i < times.size(); ++i)
             out[i] = times[i] <= limit;
     }
-    if (choice_.keep_newest && *choice_.keep_newest > 0) {
+    if (choice.keep_newest && *choice.keep_newest > 0) {
         std::vector<size_t> order(times.size());
         std::iota(order.begin(), order.end(), size_t{0});
         // Newest first; of equal times the later one counts as newer.
         std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
             return std::pair(times[a], a) > std::pair(times[b], b);
         });
-        for (size_t i = 0; i < order.size() && i < *choice_.keep_newest; ++i)
+        for (size_t i = 0; i < order.size() && i < *choice.keep_newest; ++i)
             out[order[i]] = false;
     }
     return out;
 }
 
-MovePlan PhoneMove::plan() const {
+MovePlan PhoneMove::plan(const MoveChoice& choice) const {
     MovePlan plan;
     for (const BoxKind kind : kKinds) {
-        if (!chosen_box(kind))
+        if (!choice.boxes[at(kind)])
             continue;
         std::vector<FileTime> times;
         for (const SmsMessage& m : library_.box(kind).messages())
             if (m.on_phone() != 0)
                 times.push_back(m.time());
-        const std::vector<bool> take = chosen(times);
+        const std::vector<bool> take = chosen(times, choice);
         for (size_t i = 0; i < times.size(); ++i) {
             if (!take[i])
                 continue;
@@ -190,7 +191,7 @@ void PhoneMove::delete_in(BoxKind kind, const std::vector<SmsWireRecord>& fetche
     std::vector<FileTime> times;
     for (const SmsWireRecord& r : fetched)
         times.push_back(r.time);
-    const std::vector<bool> take = chosen(times);
+    const std::vector<bool> take = chosen(times, choice_);
     const ById proven = by_id(proven_[at(kind)]);
     // A phone message is named by its entry id alone: none, or one two
     // records share, names no message that may go.

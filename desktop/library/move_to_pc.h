@@ -85,8 +85,13 @@ class PhoneMove {
 
     // Step 1, with every box fetched whatever the options' boxes say.
     GetSmsReport get(const Options& options, StatusSink* sink);
-    // What step 3 would delete of what the boxes now hold on the phone.
-    MovePlan plan() const;
+    // What step 3 would delete of what the boxes now hold on the phone, with
+    // the choice given (a window offers others before it asks).
+    MovePlan plan() const { return plan(choice_); }
+    MovePlan plan(const MoveChoice& choice) const;
+    // What the user chose after all; before prove().
+    void choose(const MoveChoice& choice) { choice_ = choice; }
+    const MoveChoice& choice() const { return choice_; }
     // Step 2; false with the report's outcome set when nothing may be
     // deleted.
     bool prove(MoveReport& report);
@@ -106,9 +111,8 @@ class PhoneMove {
     };
     std::optional<Identity> identity_of(BoxKind kind) const;
     bool chosen_box(BoxKind kind) const { return choice_.boxes[static_cast<size_t>(kind)]; }
-    // Of these times (one box's messages on the phone), which the choice
-    // takes.
-    std::vector<bool> chosen(const std::vector<FileTime>& times) const;
+    // Of these times (one box's messages on the phone), which `choice` takes.
+    std::vector<bool> chosen(const std::vector<FileTime>& times, const MoveChoice& choice) const;
     // Deletes the chosen, proven records of one box's fresh fetch and says
     // why the others stay. Once `lost` (the link failed), none is deleted.
     void delete_in(BoxKind kind, const std::vector<SmsWireRecord>& fetched, MoveReport& report,

@@ -53,6 +53,11 @@ std::function<int(const QString&, const QStringList&)>& choice_handler() {
     return h;
 }
 
+std::function<bool(QDialog&)>& dialog_handler() {
+    static std::function<bool(QDialog&)> h;
+    return h;
+}
+
 std::function<bool()>& tray_handler() {
     static std::function<bool()> h;
     return h;
@@ -145,6 +150,15 @@ int ask_choice(QWidget* parent, const QString& text, const QStringList& choices,
     box.exec();
     const auto chosen = std::find(buttons.begin(), buttons.end(), box.clickedButton());
     return chosen == buttons.end() ? -1 : static_cast<int>(chosen - buttons.begin());
+}
+
+bool ask_dialog(QDialog& dialog) {
+    if (asking_stopped)
+        return false;
+    if (dialog_handler())
+        return dialog_handler()(dialog);
+    const WaitCursorLifted arrow;
+    return dialog.exec() == QDialog::Accepted;
 }
 
 QString ask_save_file_name(QWidget* parent, const QString& caption, const QString& filter,
@@ -254,6 +268,10 @@ void set_printer_handler(std::function<bool(QPrinter&)> handler) {
 
 void set_question_handler(std::function<bool(const QString&)> handler) {
     question_handler() = std::move(handler);
+}
+
+void set_dialog_handler(std::function<bool(QDialog&)> handler) {
+    dialog_handler() = std::move(handler);
 }
 
 void set_choice_handler(std::function<int(const QString&, const QStringList&)> handler) {

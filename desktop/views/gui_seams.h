@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <functional>
 
+class QDialog;
 class QFileDialog;
 class QPrinter;
 class QWidget;
@@ -36,6 +37,11 @@ void stop_asking();
 // and Esc). The index of the choice taken, -1 for Cancel.
 int ask_choice(QWidget* parent, const QString& text, const QStringList& choices,
                QMessageBox::Icon icon = QMessageBox::Warning);
+
+// Runs a dialog the caller has set up (its choices, its texts) modally;
+// true when the user accepted it. A test handler sees the dialog itself: it
+// may change its choices and read what it shows before it answers.
+bool ask_dialog(QDialog& dialog);
 
 // A save-file dialog offering `suggested` as the name; an empty string when
 // the user cancelled.
@@ -85,6 +91,8 @@ void set_file_dialog_handler(
 void set_printer_handler(std::function<bool(QPrinter&)> handler);
 // Answers the next questions; it sees each question's text.
 void set_question_handler(std::function<bool(const QString& text)> handler);
+// Answers ask_dialog: it sees the dialog, returns whether it was accepted.
+void set_dialog_handler(std::function<bool(QDialog&)> handler);
 // Answers ask_choice: it sees the text and the choices, returns the index.
 void set_choice_handler(
     std::function<int(const QString& text, const QStringList& choices)> handler);

@@ -51,13 +51,9 @@ class ProgressDialog : public ImportProgress {
 
   private:
     QString time_left(uint64_t done, uint64_t total) const {
-        const double spent =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-        if (done == 0 || spent < 1.0)
-            return QString();
-        const int left =
-            static_cast<int>(spent * static_cast<double>(total - done) / static_cast<double>(done));
-        return ImportCommand::tr("About %n seconds left", nullptr, left);
+        return quillet::time_left(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count(),
+            done, total);
     }
 
     QProgressDialog dialog_;

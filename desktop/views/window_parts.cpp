@@ -11,12 +11,32 @@
 #include <QStatusBar>
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "desktop/store/shown_time.h"
 #include "desktop/views/flat_list_view.h"
 #include "desktop/views/lock_keys.h"
 
 namespace quillet {
+
+namespace {
+// The texts' context for the translations.
+class ProgressTexts {
+    Q_DECLARE_TR_FUNCTIONS(ProgressTexts)
+};
+}  // namespace
+
+QString time_left(double spent, uint64_t done, uint64_t total) {
+    if (done == 0 || done >= total || spent < 1.0)
+        return {};
+    const double left = spent * static_cast<double>(total - done) / static_cast<double>(done);
+    if (left < 90.0)
+        return ProgressTexts::tr("About %n seconds left", nullptr,
+                                 static_cast<int>(std::max(1.0, std::ceil(left))));
+    return ProgressTexts::tr("About %n minutes left", nullptr,
+                             static_cast<int>(std::min(1e6, std::ceil(left / 60.0))));
+}
+
 namespace {
 
 // A sunken status-bar pane for a keyboard indicator ("CAP", "NUM", "SCRL").

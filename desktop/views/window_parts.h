@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string_view>
@@ -26,6 +27,12 @@ inline QString to_qstring(std::u16string_view text) {
 // characters and ends with "...".
 inline constexpr qsizetype kMaxTooltipText = 600;
 QString plain_tooltip(QString text);
+
+// What a progress dialog says is left of a task that did `done` of `total`
+// in `spent` seconds: "About 5 seconds left", from 90 seconds on "About 3
+// minutes left", rounded up, so that it never says 0. Empty before a second
+// has passed, before anything was done, and once all is done.
+QString time_left(double spent, uint64_t done, uint64_t total);
 
 // Fills the status bar of `window` as every window but the main one has it:
 // a text pane (object name "statusPane"), then the sunken CAP, NUM and SCRL

@@ -71,6 +71,8 @@ GuiTestEnv::GuiTestEnv() {
         boxes_.push_back(request);
         if (QGuiApplication::overrideCursor() != nullptr)
             ++boxes_under_wait_cursor_;
+        if (box_seen_)
+            box_seen_();
     });
     set_sound_handler([this](const QString& path) { sounds_.push_back(path); });
     set_tray_availability_handler([this] { return tray_available_; });
@@ -97,6 +99,7 @@ GuiTestEnv::~GuiTestEnv() {
     set_question_handler({});
     set_tray_availability_handler({});
     set_file_dialog_handler({});
+    set_dialog_handler({});
 }
 
 std::vector<pid_t> GuiTestEnv::running_agents() const {

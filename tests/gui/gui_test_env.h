@@ -35,6 +35,8 @@ class GuiTestEnv {
     // XDG_DATA_HOME while the test runs (not created).
     QString xdg_data_home() const;
 
+    // Called as each message box is shown, while it is open (none: nothing).
+    void when_box_shown(std::function<void()> seen) { box_seen_ = std::move(seen); }
     // Message boxes shown since the last take_message_boxes().
     std::vector<MessageBoxRequest> take_message_boxes();
     const std::vector<MessageBoxRequest>& message_boxes() const { return boxes_; }
@@ -71,6 +73,7 @@ class GuiTestEnv {
   private:
     QTemporaryDir dir_;
     std::vector<MessageBoxRequest> boxes_;
+    std::function<void()> box_seen_;
     int boxes_under_wait_cursor_ = 0;
     QStringList sounds_;
     QStringList questions_;

@@ -3,6 +3,7 @@
 // status bar says, the files read back, and the conversation of the message
 // shown as PDF and on a (PDF) printer, also by Ctrl+P.
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -13,6 +14,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTreeWidget>
@@ -340,8 +342,9 @@ class MainExportTest : public QObject {
         QVERIFY(env_->take_message_boxes().empty());
     }
 
-    // Sms > Move to PC...: the question tells what leaves the phone, then
-    // the phone's folders are empty and the list keeps every message.
+    // Sms > Move to PC...: the choices show at every change what would
+    // leave the phone; the status says how the move ended while its report
+    // is read, and the phone keeps what the choices left there.
     void moveToPcFromTheMenu() {
         const auto f = imported_frame();
         QVERIFY(f != nullptr);
@@ -355,78 +358,150 @@ class MainExportTest : public QObject {
         };
         const qsizetype inbox = texts("inbox");
         const qsizetype sent = texts("sent");
-        const qsizetype deleted = texts("deleted");
         const int rows = (*f)->list_view().list_model().rowCount();
-        QVERIFY(inbox > 1 && rows == inbox);
-        const qsizetype questions = env_->questions().size();
+        QVERIFY(inbox > 3 && rows == inbox);
 
+        QStringList shown;  // the summary after each change
+        set_dialog_handler([&](QDialog& dialog) {
+            const auto* summary = dialog.findChild<QLabel*>(QStringLiteral("moveSummary"));
+            const auto* move = dialog.findChild<QPushButton*>(QStringLiteral("moveButton"));
+            const auto check = [&](const char* name, bool on) {
+                dialog.findChild<QCheckBox*>(QLatin1String(name))->setChecked(on);
+                shown << summary->text();
+            };
+            const auto spin = [&](const char* name, int value) {
+                dialog.findChild<QSpinBox*>(QLatin1String(name))->setValue(value);
+                shown << summary->text();
+            };
+            shown << summary->text();
+            check("moveBox1", false);
+            check("moveBox2", false);
+            check("moveOlderThan", true);  // 30 days: none
+            const bool none_enabled = move->isEnabled();
+            check("moveOlderThan", false);
+            check("moveKeepNewest", true);
+            spin("moveKeepCount", 3);
+            return !none_enabled;
+        });
+        QString status_under_report;
+        env_->when_box_shown([&] { status_under_report = (*f)->status_text(); });
         trigger(*f->frame, "moveToPcAction");
-        QCOMPARE(env_->questions().size(), questions + 1);
-        const QString asked = env_->questions().back();
-        QVERIFY2(
-            asked.startsWith(
-                QStringLiteral("Delete %1 messages on the phone?").arg(inbox + sent + deleted)),
-            qPrintable(asked));
-        QVERIFY2(asked.contains(QStringLiteral("Inbox: %1, Sent Items: %2, Deleted Items: %3")
-                                    .arg(inbox)
-                                    .arg(sent)
-                                    .arg(deleted)),
-                 qPrintable(asked));
-        QCOMPARE((*f)->status_text(),
-                 QStringLiteral("%1 messages moved to the PC").arg(inbox + sent + deleted));
+        set_dialog_handler({});
+        env_->when_box_shown({});
+
+        QCOMPARE(shown.size(), 7);
+        QVERIFY2(shown[0].startsWith(QStringLiteral("%1 messages will be deleted on the phone.\n"
+                                                    "Inbox: %2, Sent Items: %3, Deleted Items: ")
+                                         .arg(inbox + sent + texts("deleted"))
+                                         .arg(inbox)
+                                         .arg(sent)),
+                 qPrintable(shown[0]));
+        QVERIFY2(shown[2].startsWith(QStringLiteral("%1 messages will be deleted on the phone.\n"
+                                                    "Inbox: %1, Sent Items: 0, Deleted Items: 0\n"
+                                                    "Oldest: ")
+                                         .arg(inbox)),
+                 qPrintable(shown[2]));
+        QCOMPARE(shown[3], QStringLiteral("With these choices no message leaves the phone."));
+        QCOMPARE(shown[4], shown[2]);
+        QVERIFY2(shown[6].startsWith(QStringLiteral("%1 messages will be deleted on the phone.\n"
+                                                    "Inbox: %1, Sent Items: 0, Deleted Items: 0")
+                                         .arg(inbox - 3)),
+                 qPrintable(shown[6]));
+        // Keeping the newest three moves the newest date back.
+        QVERIFY(shown[6].section(QStringLiteral("newest: "), 1) !=
+                shown[2].section(QStringLiteral("newest: "), 1));
+
+        const QString moved = QStringLiteral("%1 messages moved to the PC").arg(inbox - 3);
+        QCOMPARE(status_under_report, moved);
+        QCOMPARE((*f)->status_text(), moved);
         const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
         QCOMPARE(boxes.size(), size_t{1});
-        QVERIFY2(boxes[0].text.startsWith(
-                     QStringLiteral("%1 messages moved to the PC.").arg(inbox + sent + deleted)),
-                 qPrintable(boxes[0].text));
-        QCOMPARE(texts("inbox") + texts("sent") + texts("deleted"), qsizetype{0});
+        QVERIFY2(boxes[0].text.startsWith(moved + QLatin1Char('.')), qPrintable(boxes[0].text));
+        QCOMPARE(texts("inbox"), qsizetype{3});
+        QCOMPARE(texts("sent"), sent);
         QCOMPARE((*f)->list_view().list_model().rowCount(), rows);
     }
 
-    // File > Restore to Phone... onto a new, empty phone: the choices, the
-    // question and the report; the phone's folders then hold the boxes'
-    // messages, and the next Get SMS brings none twice.
+    // File > Restore to Phone... onto a new, empty phone, with the program
+    // started on it: the contacts alone, said alone; then the messages,
+    // a message to two people among them, which the next Get SMS brings
+    // back as the one kept and names as the contacts list knows them. The
+    // program's own writes are no arrival: no notice, no sound.
     void restoreToPhoneFromTheMenu() {
-        const auto f = imported_frame();
-        QVERIFY(f != nullptr);
-        const int rows = (*f)->list_view().list_model().rowCount();
+        {
+            const auto old_phone = imported_frame();
+            QVERIFY(old_phone != nullptr);
+            (*old_phone)
+                ->sent_items()
+                .append(scene_message("+447700900123;+33612345678", u"See you both at eight",
+                                      1'767'261'600));
+        }
         QVERIFY(env_->phone({QStringLiteral("init"), QStringLiteral("--force")}));
-        // The link finds the new phone's agent once the old one's is gone.
+        RunningFrame f;
         QVERIFY(QTest::qWaitFor(
             [&] {
                 try {
-                    return f->link->known_commands() != kCommandsBeforeRestore;
+                    return f.link->known_commands() != kCommandsBeforeRestore;
                 } catch (const ORX_Exception&) {
                     return false;
                 }
             },
             30'000));
-        QStringList offered;
-        set_choice_handler([&](const QString&, const QStringList& choices) {
-            offered = choices;
-            return 0;
-        });
+        const auto restore = [&](const QString& choice) {
+            QStringList offered;
+            set_choice_handler([&](const QString&, const QStringList& choices) {
+                offered = choices;
+                return static_cast<int>(choices.indexOf(choice));
+            });
+            trigger(*f.frame, "restoreAction");
+            set_choice_handler({});
+            QVERIFY2(offered.contains(choice), qPrintable(offered.join(QLatin1Char('|'))));
+        };
         const qsizetype questions = env_->questions().size();
-        trigger(*f->frame, "restoreAction");
-        set_choice_handler({});
-        QVERIFY2(offered.startsWith(QStringLiteral("Inbox and Sent Items")) &&
-                     offered.contains(QStringLiteral("Contacts onto the SIM")),
-                 qPrintable(offered.join(QLatin1Char('|'))));
+        restore(QStringLiteral("Contacts"));
         QCOMPARE(env_->questions().size(), questions + 1);
-        const QString asked = env_->questions().back();
-        QVERIFY2(asked.startsWith(QStringLiteral("Write 29 messages to the phone?\nInbox: 18, "
-                                                 "Sent Items: 11")),
-                 qPrintable(asked));
-        QCOMPARE((*f)->status_text(), QStringLiteral("29 messages restored to the phone"));
-        const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QCOMPARE(
+            env_->questions().back(),
+            QStringLiteral("Write 8 contacts to the phone?\nNothing on the phone is deleted."));
+        std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
         QCOMPARE(boxes.size(), size_t{1});
-        QVERIFY2(boxes[0].text.startsWith(QStringLiteral("29 messages written to the phone.")),
-                 qPrintable(boxes[0].text));
-        QCOMPARE(env_->phone_folder(QStringLiteral("inbox")).size(), qsizetype{18});
-        QCOMPARE(env_->phone_folder(QStringLiteral("sent")).size(), qsizetype{11});
+        QCOMPARE(boxes[0].text, QStringLiteral("8 contacts written to the phone."));
+        QVERIFY(env_->phone_output({QStringLiteral("contact"), QStringLiteral("list")})
+                    .contains("Anna Schmidt  +491701234567"));
 
-        QCOMPARE(f->get_sms(), 0);
-        QCOMPARE((*f)->list_view().list_model().rowCount(), rows);
+        restore(QStringLiteral("Inbox and Sent Items"));
+        const QString asked = env_->questions().back();
+        QVERIFY2(asked.startsWith(QStringLiteral("Write 30 messages to the phone?\nInbox: 18, "
+                                                 "Sent Items: 12")),
+                 qPrintable(asked));
+        QCOMPARE(f->status_text(), QStringLiteral("30 messages restored to the phone"));
+        boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QCOMPARE(boxes[0].text, QStringLiteral("30 messages written to the phone."));
+        QCOMPARE(env_->phone_folder(QStringLiteral("inbox")).size(), qsizetype{18});
+        const QJsonArray sent = env_->phone_folder(QStringLiteral("sent"));
+        QCOMPARE(sent.size(), qsizetype{12});
+        QVERIFY(std::any_of(sent.begin(), sent.end(), [](const QJsonValue& row) {
+            return row[QLatin1String("recipients")].toArray().size() == 2;
+        }));
+
+        // The keep-alive thread looks at the Inbox a few times meanwhile.
+        const uint64_t ticks = f.link->tick_count();
+        QVERIFY(QTest::qWaitFor([&] { return f.link->tick_count() >= ticks + 3; }, 10'000));
+        QTest::qWait(300);
+        QCOMPARE(f.get_sms(), 0);
+        QCOMPARE(f->status_text(), QStringLiteral("0 new imported messages"));
+        QVERIFY(env_->take_message_boxes().empty());
+        QVERIFY(env_->sounds().isEmpty());
+
+        f->show_box(BoxKind::SentItems);
+        const MessageListModel& list = f->list_view().list_model();
+        QCOMPARE(list.rowCount(), 12);
+        QStringList recipients;
+        for (int row = 0; row < list.rowCount(); ++row)
+            recipients << list.index(row, MessageListModel::kSender).data().toString();
+        QVERIFY2(recipients.contains(QStringLiteral("Ben; Chlo\u00e9 Martin")),
+                 qPrintable(recipients.join(QLatin1Char('|'))));
     }
 };
 

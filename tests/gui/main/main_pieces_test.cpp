@@ -170,6 +170,27 @@ class MainPiecesTest : public QObject {
         QVERIFY(!model.data(model.index(0, 0), Qt::FontRole).isValid());
     }
 
+    // A progress dialog's estimate is rounded up and never says 0; from 90
+    // seconds on it speaks in minutes; with nothing to go on it says nothing.
+    void timeLeftIsRoundedUpAndNeverZero() {
+        const struct {
+            double spent;
+            uint64_t done, total;
+            const char* shown;
+        } rows[] = {
+            {0.5, 10, 100, ""},   // too early to tell
+            {5.0, 0, 100, ""},    // nothing done yet
+            {5.0, 100, 100, ""},  // all done
+            {20.0, 999, 1000, "About 1 seconds left"},
+            {10.0, 50, 100, "About 10 seconds left"},
+            {10.0, 30, 100, "About 24 seconds left"},
+            {60.0, 40, 100, "About 2 minutes left"},
+            {100.0, 1, 1000, "About 1665 minutes left"},
+        };
+        for (const auto& r : rows)
+            QCOMPARE(time_left(r.spent, r.done, r.total), QString::fromLatin1(r.shown));
+    }
+
     void senderColumnShowsContactNames() {
         SmsBox box(BoxKind::SentItems);
         box.append(message(u"hi", "+491701234567", 1000));
