@@ -182,18 +182,18 @@ void SmsListView::redisplay() {
     display_->show_message(&message, template_for(shown_.box->kind()));
 }
 
-void SmsListView::on_selection_changed(const QItemSelection& selected, const QItemSelection&) {
+void SmsListView::on_selection_changed(const QItemSelection&, const QItemSelection&) {
     if (quiet_)
         return;
-    int last = -1;
-    for (const QItemSelectionRange& range : selected)
-        last = std::max(last, range.bottom());
-    if (last < 0)
+    // The view follows the highlighted row: the current one, once it is
+    // selected. Only the message shown is read; a selection alone (Ctrl+A,
+    // Shift and a click) marks nothing, so a deletion answered No leaves
+    // every message as it was.
+    const QModelIndex current = selectionModel()->currentIndex();
+    if (!current.isValid() || !selectionModel()->isSelected(current))
         return;
-    // Every newly selected message is read; the last one is shown.
     const CommandScope command;
-    set_read_of(selected, 1, last);
-    show_row(last);
+    show_row(current.row());
 }
 
 void SmsListView::on_current_changed(const QModelIndex& current, const QModelIndex&) {
@@ -213,7 +213,7 @@ std::vector<int> SmsListView::selected_rows() const {
     return rows;
 }
 
-void SmsListView::set_read_of(const QItemSelection& rows, uint8_t value, int except) {
+void SmsListView::set_read_of(const QItemSelection& rows, uint8_t value) {
     // Range by range: a selection of every row needs no list of them.
     SmsBox* box = model_.box();
     if (box == nullptr)
@@ -222,7 +222,7 @@ void SmsListView::set_read_of(const QItemSelection& rows, uint8_t value, int exc
     int last = -1;
     for (const QItemSelectionRange& range : rows) {
         for (int row = range.top(); row <= range.bottom(); ++row) {
-            const int index = row == except ? -1 : model_.message_index(row);
+            const int index = model_.message_index(row);
             if (index < 0 || box->message_ref(static_cast<size_t>(index)).read() == value)
                 continue;
             box->set_read(value, static_cast<size_t>(index));

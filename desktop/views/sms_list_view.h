@@ -1,11 +1,11 @@
 // The message list of the main window (objectName "messageList"): the
 // messages of the current box in five columns, one row each, over a
-// MessageListModel. It shows the message of a row that becomes selected or
-// current in the message view and marks it read, marks selections read or
-// unread, deletes selections, and sorts on a header click (the sort state is
-// kept in the box). What it changes it changes in the box, whose revision
-// tells the main window what to save; a header click and a selection run as
-// commands (command_scope.h), so their changes are saved when they end.
+// MessageListModel. The message view follows the highlighted row: the
+// current row, once selected, is shown and marked read (the other rows of a
+// selection stay as they are); it marks selections read or unread, deletes selections, and sorts on
+// a header click (the sort state is kept in the box). What it changes it changes in the box, whose
+// revision tells the main window what to save; a header click and a selection run as commands
+// (command_scope.h), so their changes are saved when they end.
 //
 // The context menu (objectName "messageListMenu") holds "Forward", "Reply",
 // "Mark read", "Mark unread", "Delete" and "Delete on device"; each entry
@@ -63,7 +63,7 @@ class SmsListView : public FlatListView {
     // Sets or clears the read flag of every selected row's message.
     void mark_selected_read();
     void mark_selected_unread();
-    // Selects every row (so every message is read) and takes the focus.
+    // Selects every row and takes the focus; only the message shown is read.
     void select_all();
 
     // The selected rows' messages, for a deletion.
@@ -102,8 +102,8 @@ class SmsListView : public FlatListView {
     void on_selection_changed(const QItemSelection& selected, const QItemSelection& deselected);
     void on_current_changed(const QModelIndex& current, const QModelIndex& previous);
     void on_header_clicked(int column);
-    // Sets the read flag of the messages of `rows`, but for row `except`.
-    void set_read_of(const QItemSelection& rows, uint8_t value, int except = -1);
+    // Sets the read flag of the messages of `rows`.
+    void set_read_of(const QItemSelection& rows, uint8_t value);
     bool mark_read_quietly(int row);
     void select_row(int row);
     void scroll_to_newest();

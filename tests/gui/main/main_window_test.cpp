@@ -627,18 +627,69 @@ class MainWindowTest : public QObject {
         QVERIFY(QTest::qWaitFor([&] { return !(*f)->library().saving_in_background(); }, kSaved));
     }
 
-    void selectAllReadsEveryMessage() {
+    // Click a message, Ctrl+A, Delete answered No, click the first row
+    // again: nothing changed, and the view and Reply follow the row.
+    void selectAllThenNoLeavesTheMarksAndTheViewFollowsTheRow() {
         auto f = imported_frame();
         QVERIFY(f);
+        env_->answer_questions(false);
         SmsListView& list = (*f)->list_view();
+        const MessageListModel& model = list.list_model();
+        const auto unread_rows = [&] {
+            std::vector<int> rows;
+            for (int row = 0; row < model.rowCount(); ++row) {
+                if (model.data(model.index(row, MessageListModel::kUnread)).toString() ==
+                    QStringLiteral("*"))
+                    rows.push_back(row);
+            }
+            return rows;
+        };
+        const auto message_of = [&](int row) {
+            return list.current_box()->message_at(model.message_index(row));
+        };
+        // A row from another sender than the last row's, which a selection
+        // of every row ends with.
+        const int last = model.rowCount() - 1;
+        const SmsMessage last_message = message_of(last);
+        int first = 0;
+        while (first < last && text_field(message_of(first).number_field()) ==
+                                   text_field(last_message.number_field()))
+            ++first;
+        QVERIFY(first < last);
+        const SmsMessage first_message = message_of(first);
+        click_row(list, first);
+        const std::vector<int> unread = unread_rows();
+        QVERIFY(unread.size() >= 2);
         list.setFocus();
         QTest::keyClick(&list, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(list.selected_rows().size(), (*f)->inbox().count());
-        for (const SmsMessage& m : (*f)->inbox().messages())
-            QCOMPARE(m.read(), uint8_t{1});
+        QCOMPARE(unread_rows(), unread);
+        QTest::keyClick(&list, Qt::Key_Delete);
+        QCOMPARE(env_->questions().size(), 1);
+        QCOMPARE(model.rowCount(), last + 1);
+        QCOMPARE(unread_rows(), unread);
+
+        click_row(list, first);
+        QCOMPARE(list.selected_rows(), std::vector<int>{first});
+        const QString first_line =
+            qstring(first_message.text_view()).section(QLatin1Char('\n'), 0, 0);
+        const QString last_line =
+            qstring(last_message.text_view()).section(QLatin1Char('\n'), 0, 0);
+        const QString shown = (*f)->html_view().browser().toPlainText();
+        QVERIFY(shown.contains(first_line));
+        QVERIFY(!shown.contains(last_line));
+        QTest::keyClick(&list, Qt::Key_R, Qt::ControlModifier);
+        NewSmsWindow* reply = (*f)->composer();
+        QVERIFY(reply != nullptr);
+        QCOMPARE(reply->form().recipient_count(), size_t{1});
+        QCOMPARE(text_field(reply->form().recipient_at(0).number),
+                 text_field(first_message.number_field()));
+        QCOMPARE(unread_rows(), unread);
+        size_t unread_saved = 0;
         const SmsBox saved = reload(BoxKind::Inbox);
         for (const SmsMessage& m : saved.messages())
-            QCOMPARE(m.read(), uint8_t{1});
+            unread_saved += m.read() == 0 ? 1 : 0;
+        QCOMPARE(unread_saved, unread.size());
     }
 
     void listKeysMoveByWholeRowsAndTabLeaves() {
