@@ -204,8 +204,7 @@ void MainFrame::restore_layout() {
         set_default_pane_sizes();
     restore_splitter(list, layout_key::kMainSplitter, *main_splitter_);
     restore_splitter(list, layout_key::kRightSplitter, *right_splitter_);
-    if (restore_columns(list, layout_key::kListColumns, *list_view_))
-        sender_width_ = list_view_->columnWidth(MessageListModel::kSender);
+    restore_columns(list, layout_key::kListColumns, *list_view_);
     restore_columns(list, layout_key::kConversationColumns, list_pane_->conversation_view());
     restore_sort(list, layout_key::kConversationSort, list_pane_->conversation_view());
     composer_size_ = kept_size(list, layout_key::kComposerSize).value_or(composer_size_);

@@ -235,9 +235,6 @@ class MainFrame : public QMainWindow {
     QPointer<NewSmsWindow> composer_;
     // The size of the composer closed last: the next one opens at it.
     QSize composer_size_{400, 400};
-    // Each box shown starts with the sender column this wide: as the last
-    // run left it, or the classic width.
-    int sender_width_ = 150;
 
     QSplitter* main_splitter_ = nullptr;
     QSplitter* right_splitter_ = nullptr;

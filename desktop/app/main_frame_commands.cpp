@@ -53,7 +53,6 @@ void MainFrame::show_box(BoxKind kind) {
     current_box_ = &box(kind);
     tree_view_->select_quietly(kind);
     list_pane_->show_box(*current_box_);
-    list_view_->setColumnWidth(MessageListModel::kSender, sender_width_);
 }
 
 void MainFrame::show_arrived_message(const SmsMessage& message) {

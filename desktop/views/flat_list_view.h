@@ -24,6 +24,8 @@ class FlatListView : public QTableView {
     QHeaderView* header() const { return horizontalHeader(); }
     // The height every row has in the list's font and style.
     int row_height() const;
+    // The width of `column` the layout keeps across runs.
+    virtual int kept_width(int column) const { return columnWidth(column); }
 
   protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;

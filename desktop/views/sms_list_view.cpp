@@ -3,6 +3,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
+#include <QResizeEvent>
 #include <algorithm>
 #include <climits>
 
@@ -31,6 +32,7 @@ SmsListView::SmsListView(QWidget* parent) : FlatListView(parent) {
     header()->setSortIndicatorShown(false);
     header()->setStretchLastSection(false);
     connect(header(), &QHeaderView::sectionClicked, this, &SmsListView::on_header_clicked);
+    connect(header(), &QHeaderView::sectionResized, this, &SmsListView::on_section_resized);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &SmsListView::on_selection_changed);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
@@ -71,6 +73,33 @@ void SmsListView::setup_columns() {
             width = std::max(width, date_width);
         setColumnWidth(column, width);
     }
+}
+
+int SmsListView::kept_width(int column) const {
+    return column == MessageListModel::kMessage ? message_width_ : columnWidth(column);
+}
+
+void SmsListView::resizeEvent(QResizeEvent* event) {
+    FlatListView::resizeEvent(event);
+    fit_message_column();
+}
+
+void SmsListView::on_section_resized(int column, int, int new_size) {
+    if (fitting_)
+        return;
+    if (column == MessageListModel::kMessage)
+        message_width_ = new_size;
+    fit_message_column();
+}
+
+void SmsListView::fit_message_column() {
+    const int message = columnWidth(MessageListModel::kMessage);
+    const int room = viewport()->width() - (header()->length() - message);
+    const int wanted = std::max(message_width_, room);
+    if (wanted == message)
+        return;
+    const QuietScope fitting(fitting_);
+    setColumnWidth(MessageListModel::kMessage, wanted);
 }
 
 void SmsListView::on_header_clicked(int column) {

@@ -43,6 +43,11 @@ class SmsListView : public FlatListView {
     // The five columns' classic widths, or what a header or a bold date
     // needs in the screen's font when that is more.
     void setup_columns();
+    // The message column takes the room the list has beyond the other
+    // columns, but is never narrower than the width last given to it (the
+    // classic one, the one kept from the last run, or one the user dragged);
+    // that width is what the layout keeps. The other columns keep theirs.
+    int kept_width(int column) const override;
     // Makes `box` current, rebuilds every row from it and sorts. A refill of
     // the box shown keeps the message shown selected and in view; otherwise
     // the view shows the idle page and the list its newest message. When
@@ -96,12 +101,15 @@ class SmsListView : public FlatListView {
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
     void build_menu();
     void on_selection_changed(const QItemSelection& selected, const QItemSelection& deselected);
     void on_current_changed(const QModelIndex& current, const QModelIndex& previous);
     void on_header_clicked(int column);
+    void on_section_resized(int column, int old_size, int new_size);
+    void fit_message_column();
     // Sets the read flag of the messages of `rows`.
     void set_read_of(const QItemSelection& rows, uint8_t value);
     bool mark_read_quietly(int row);
@@ -124,6 +132,10 @@ class SmsListView : public FlatListView {
     uint64_t generation_ = 1;
     // Set while a deletion rearranges rows: selection changes then show nothing.
     bool quiet_ = false;
+    // The least width of the message column, and whether the list is
+    // widening it to the room itself.
+    int message_width_ = 300;
+    bool fitting_ = false;
 };
 
 }  // namespace quillet

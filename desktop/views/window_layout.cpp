@@ -147,7 +147,7 @@ bool restore_sort(const ConfigList& list, std::string_view key, FlatListView& vi
 void keep_columns(ConfigList& list, std::string_view key, const FlatListView& view) {
     QList<int> widths;
     for (int column = 0; column < view.header()->count(); ++column)
-        widths.append(view.columnWidth(column));
+        widths.append(view.kept_width(column));
     keep_numbers(list, key, widths);
 }
 

@@ -32,6 +32,15 @@ QList<int> column_widths(SmsListView& list) {
     return widths;
 }
 
+// The columns end where the list does, or go beyond when the message
+// column is at its own width: never an empty band.
+bool columns_fill(SmsListView& list) {
+    const int length = list.header()->length();
+    return length == list.viewport()->width() ||
+           (length > list.viewport()->width() && list.columnWidth(MessageListModel::kMessage) ==
+                                                     list.kept_width(MessageListModel::kMessage));
+}
+
 ConfigList saved_options(const MainTestEnv& env) {
     ConfigList list;
     list.parse(MainTestEnv::read_file(env.data_path(QStringLiteral("options.cfg"))).toStdString());
@@ -123,7 +132,61 @@ class MainLayoutTest : public QObject {
         }
         RunningFrame f;
         QTRY_VERIFY(f->isMaximized());
-        QCOMPARE(column_widths(f->list_view()), columns);
+        // Maximised, the message column takes the room; the others are as kept.
+        const QList<int> widths = column_widths(f->list_view());
+        QCOMPARE(widths.mid(1), columns.mid(1));
+        QCOMPARE(f->list_view().kept_width(MessageListModel::kMessage), columns[0]);
+        QTRY_VERIFY(columns_fill(f->list_view()));
+    }
+
+    // The message column takes what the window gives and gives it back down
+    // to its own width; a column the user dragged keeps its width, across
+    // the boxes and a restart.
+    void theMessageColumnTakesTheRoomAndDraggedWidthsStay() {
+        int sender = 0;
+        {
+            RunningFrame f;
+            SmsListView& list = f->list_view();
+            f->resize(560, 500);
+            QTest::qWait(20);
+            QCOMPARE(list.columnWidth(0), 300);  // too narrow: the list scrolls
+            QVERIFY(list.header()->length() > list.viewport()->width());
+            const QList<int> narrow = column_widths(list);
+            struct Size {
+                int width;
+                int height;
+            };
+            for (const Size size : {Size{1200, 600}, Size{1400, 640}, Size{1100, 600}}) {
+                f->resize(size.width, size.height);
+                QTest::qWait(20);
+                QCOMPARE(list.header()->length(), list.viewport()->width());
+                QCOMPARE(column_widths(list).mid(1), narrow.mid(1));
+            }
+            // The user widens the sender column: the message column gives
+            // the room, the date stays in sight.
+            const int message = list.columnWidth(MessageListModel::kMessage);
+            list.header()->resizeSection(MessageListModel::kSender, narrow[1] + 40);
+            QCOMPARE(list.columnWidth(MessageListModel::kMessage), std::max(300, message - 40));
+            f->show_box(BoxKind::SentItems);
+            f->show_box(BoxKind::Inbox);
+            sender = narrow[1] + 40;
+            QCOMPARE(list.columnWidth(MessageListModel::kSender), sender);
+            // A message column dragged wider stays so when the window shrinks.
+            list.header()->resizeSection(MessageListModel::kMessage, 420);
+            f->resize(620, 600);
+            QTest::qWait(20);
+            QCOMPARE(list.columnWidth(MessageListModel::kMessage), 420);
+            QVERIFY(columns_fill(list));
+            f->close();
+        }
+        const ConfigList saved = saved_options(*env_);
+        const std::string_view columns = saved.find("list_columns").value_or("");
+        const QString kept =
+            QString::fromUtf8(columns.data(), static_cast<qsizetype>(columns.size()));
+        QCOMPARE(kept.section(QLatin1Char(','), 0, 1), QStringLiteral("420,%1").arg(sender));
+        RunningFrame f;
+        QCOMPARE(f->list_view().columnWidth(MessageListModel::kMessage), 420);
+        QCOMPARE(f->list_view().columnWidth(MessageListModel::kSender), sender);
     }
 
     void damagedLayoutValuesLeaveTheDefaults() {
@@ -146,7 +209,9 @@ class MainLayoutTest : public QObject {
         fresh.setup_columns();
         RunningFrame f;
         QCOMPARE(f->size(), QSize(980, 700));
-        QCOMPARE(column_widths(f->list_view()), column_widths(fresh));
+        QCOMPARE(column_widths(f->list_view()).mid(1), column_widths(fresh).mid(1));
+        QCOMPARE(f->list_view().kept_width(MessageListModel::kMessage), fresh.columnWidth(0));
+        QTRY_VERIFY(columns_fill(f->list_view()));
         QVERIFY(splitter(f, "rightSplitter")->sizes()[0] > 0);
         QVERIFY(splitter(f, "mainSplitter")->sizes()[0] > 0);
         QCOMPARE(f->contacts_window()->size(), QSize(400, 400));

@@ -188,7 +188,9 @@ class MainWindowTest : public QObject {
         // the list a dozen rows high (main_layout_test), the view the rest.
         QVERIFY(qAbs(across[1] - 4 * across[0]) < 20);
         QVERIFY(down[1] > down[0]);
-        QCOMPARE(f->list_view().columnWidth(0), 300);
+        // The message column takes the room the others leave.
+        QVERIFY(f->list_view().columnWidth(0) >= 300);
+        QTRY_COMPARE(f->list_view().header()->length(), f->list_view().viewport()->width());
         const int least[] = {300, 150, 100, 50, 70};
         for (int column = 0; column < 5; ++column)
             QVERIFY(f->list_view().columnWidth(column) >= least[column]);
