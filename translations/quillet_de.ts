@@ -592,6 +592,23 @@ Einzelheiten:
         <source>Import %1: %2</source>
         <translation>Import %1: %2</translation>
     </message>
+    <message>
+        <source>Quillet&apos;s data folder %1 lies in a folder that %2 keeps in step with other computers. When Quillet changes the boxes on two computers before they were synced, %2 keeps the boxes of one and puts the other&apos;s beside them as conflict copies. Quillet looks for such copies each time it starts and offers to take their messages in. Let the folder sync before you start Quillet on another computer.</source>
+        <translation>Quillets Datenordner %1 liegt in einem Ordner, den %2 mit anderen Computern abgleicht. Ändert Quillet die Postfächer auf zwei Computern, bevor sie abgeglichen wurden, behält %2 die Postfächer des einen und legt die des anderen als Konfliktkopien daneben. Quillet sucht bei jedem Start nach solchen Kopien und bietet an, ihre Nachrichten zu übernehmen. Lassen Sie den Ordner abgleichen, bevor Sie Quillet auf einem anderen Computer starten.</translation>
+    </message>
+    <message numerus="yes">
+        <source>The data folder holds %n copies of the boxes that a file-sync program kept when two computers changed them:
+%1
+Messages kept on the other computer may be only there. Take them in now? Each copy becomes one import, which File &gt; Imports... can undo.</source>
+        <translation>
+            <numerusform>Der Datenordner enthält %n Kopie der Postfächer, die ein Synchronisationsprogramm angelegt hat, als zwei Computer sie änderten:
+%1
+Nachrichten, die auf dem anderen Computer gespeichert sind, stehen vielleicht nur dort. Jetzt übernehmen? Jede Kopie wird ein Import, den Datei &gt; Importe... rückgängig machen kann.</numerusform>
+            <numerusform>Der Datenordner enthält %n Kopien der Postfächer, die ein Synchronisationsprogramm angelegt hat, als zwei Computer sie änderten:
+%1
+Nachrichten, die auf dem anderen Computer gespeichert sind, stehen vielleicht nur dort. Jetzt übernehmen? Jede Kopie wird ein Import, den Datei &gt; Importe... rückgängig machen kann.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>MessageRows</name>

@@ -82,6 +82,19 @@
             <numerusform>%n attachments</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>The data folder holds %n copies of the boxes that a file-sync program kept when two computers changed them:
+%1
+Messages kept on the other computer may be only there. Take them in now? Each copy becomes one import, which File &gt; Imports... can undo.</source>
+        <translation>
+            <numerusform>The data folder holds a copy of a box that a file-sync program kept when two computers changed it:
+%1
+Messages kept on the other computer may be only there. Take them in now? The copy becomes one import, which File &gt; Imports... can undo.</numerusform>
+            <numerusform>The data folder holds %n copies of the boxes that a file-sync program kept when two computers changed them:
+%1
+Messages kept on the other computer may be only there. Take them in now? Each copy becomes one import, which File &gt; Imports... can undo.</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>MoveCommand</name>

@@ -20,6 +20,7 @@
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/help_window.h"
 #include "desktop/views/html_form_view.h"
+#include "desktop/views/import_command.h"
 #include "desktop/views/import_history.h"
 #include "desktop/views/list_pane.h"
 #include "desktop/views/options_window.h"
@@ -36,6 +37,8 @@ namespace {
 
 constexpr int kDefaultWidth = 980;
 constexpr int kDefaultHeight = 700;
+// Set once the window said the data folder lies in a sync folder.
+constexpr std::string_view kSyncToldKey = "sync_folder_told";
 
 }  // namespace
 
@@ -208,6 +211,7 @@ void MainFrame::restore_layout() {
     restore_columns(list, layout_key::kConversationColumns, list_pane_->conversation_view());
     restore_sort(list, layout_key::kConversationSort, list_pane_->conversation_view());
     composer_size_ = kept_size(list, layout_key::kComposerSize).value_or(composer_size_);
+    sync_told_ = list.get_int(kSyncToldKey) == 1;
 }
 
 void MainFrame::keep_layout(ConfigList& list) const {
@@ -217,6 +221,8 @@ void MainFrame::keep_layout(ConfigList& list) const {
     keep_columns(list, layout_key::kListColumns, *list_view_);
     keep_columns(list, layout_key::kConversationColumns, list_pane_->conversation_view());
     keep_sort(list, layout_key::kConversationSort, list_pane_->conversation_view());
+    if (sync_told_)
+        list.set_bool(kSyncToldKey, true);
     keep_size(list, layout_key::kComposerSize, composer_ ? composer_->size() : composer_size_);
     if (contacts_window_)
         keep_size(list, layout_key::kContactsSize, contacts_window_->size());
@@ -251,6 +257,7 @@ void MainFrame::start_up() {
     create_side_windows();
     show_box(BoxKind::Inbox);
     reserve.reset();
+    offer_sync_copies();
     list_pane_->index_ahead();
     link_.start_sentinel(tray_->arrival_callback());
     if (options_.minimize_on_open) {
@@ -262,6 +269,19 @@ void MainFrame::start_up() {
     }
     if (options_.sync_on_open)
         on_button_get_sms();
+}
+
+void MainFrame::offer_sync_copies() {
+    // Told once per data folder (its options file travels with it).
+    if (!sync_told_)
+        sync_told_ = tell_sync_folder(this, library_.folder());
+    const CommandScope command;
+    const QString taken = offer_conflict_copies(this, library_, contacts_window_.get());
+    if (taken.isEmpty())
+        return;
+    if (origins_)
+        origins_->invalidate();
+    status_->show(taken);
 }
 
 void MainFrame::create_side_windows() {

@@ -189,6 +189,9 @@ class MainFrame : public QMainWindow {
     // tall enough for a dozen rows.
     void set_default_pane_sizes();
     void create_side_windows();
+    // At start: a data folder in a sync folder is explained once, and
+    // conflict copies of the boxes are offered for import.
+    void offer_sync_copies();
     void run_frame_key(FrameKey key);
     void show_arrived_message(const SmsMessage& message);
     bool drafts_may_go();
@@ -235,6 +238,7 @@ class MainFrame : public QMainWindow {
     QPointer<NewSmsWindow> composer_;
     // The size of the composer closed last: the next one opens at it.
     QSize composer_size_{400, 400};
+    bool sync_told_ = false;
 
     QSplitter* main_splitter_ = nullptr;
     QSplitter* right_splitter_ = nullptr;

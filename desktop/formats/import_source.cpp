@@ -11,6 +11,7 @@
 #include "desktop/formats/android_import.h"
 #include "desktop/formats/gammu_import.h"
 #include "desktop/formats/smsie_import.h"
+#include "desktop/store/box_file.h"
 
 namespace quillet {
 namespace {
@@ -155,6 +156,8 @@ std::string_view format_name(ImportFormat format) {
             return "Gammu backup";
         case ImportFormat::QuilletFolder:
             return "Quillet folder";
+        case ImportFormat::QuilletBox:
+            return "Quillet box file";
         case ImportFormat::Vcard:
             return "vCard";
         case ImportFormat::Unknown:
@@ -175,6 +178,8 @@ ImportFormat detect_format(const std::filesystem::path& path) {
         return ImportFormat::Unknown;
     }
     std::string text = head_of(path);
+    if (text.starts_with(kBoxHeader100) || text.starts_with(kBoxHeader110))
+        return ImportFormat::QuilletBox;
     if (text.starts_with("PK\x03\x04") || text.starts_with("PK\x05\x06"))
         return is_smsie_zip(path) ? ImportFormat::SmsIeZip : ImportFormat::Unknown;
     if (text.starts_with("\xFE\xFF") || text.starts_with("\xFF\xFE"))
@@ -214,6 +219,7 @@ ReadReport read_messages(const std::filesystem::path& path, ImportFormat format,
             why = "an Android call log: it holds calls, not messages";
             break;
         case ImportFormat::QuilletFolder:
+        case ImportFormat::QuilletBox:
             why = "not handled here";
             break;
         case ImportFormat::Vcard:

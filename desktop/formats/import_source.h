@@ -26,6 +26,7 @@ enum class ImportFormat {
     SmsIeZip,       // an sms-ie ZIP (messages.ndjson and data/)
     GammuBackup,    // a Gammu .smsbackup (INI)
     QuilletFolder,  // a Quillet data folder or archive folder
+    QuilletBox,     // one Quillet box file, such as a file-sync program's copy of one
     Vcard,          // contacts, vCard 2.1 or 3.0
 };
 

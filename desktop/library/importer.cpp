@@ -502,11 +502,31 @@ std::vector<Contact> Importer::add_contacts(const std::vector<ImportedContact>& 
 
 namespace {
 
+using TakeKept = std::function<void(BoxKind, SmsMessage&&, const MessageOrigin*)>;
+
+// Reads the box file at `path` as box `kind`: every message off the phone.
+Outcome read_box_into(const fs::path& path, BoxKind kind, ImportOrigins* origins,
+                      const TakeKept& take) {
+    std::string error;
+    std::optional<DecodedBox> box = read_box_file(path, error);
+    if (!box)
+        return Outcome::unreadable(path.string() + ": " + error);
+    if (box->version == BoxFileVersion::Unknown)
+        return Outcome::bad_input(path.string() + ": not a box file");
+    for (SmsMessage& m : box->messages) {
+        const std::optional<MessageOrigin> origin =
+            origins != nullptr ? origins->origin_of(m) : std::nullopt;
+        m.set_on_phone(0);
+        m.set_entry_id({});
+        take(kind, std::move(m), origin ? &*origin : nullptr);
+    }
+    return {};
+}
+
 // Reads a Quillet data or archive folder's boxes and contacts; each
 // message comes with where it came from there, when an import brought it.
-ReadReport read_quillet_folder(
-    const fs::path& folder, std::vector<ImportedContact>& contacts,
-    const std::function<void(BoxKind, SmsMessage&&, const MessageOrigin*)>& take) {
+ReadReport read_quillet_folder(const fs::path& folder, std::vector<ImportedContact>& contacts,
+                               const TakeKept& take) {
     ReadReport report;
     ImportOrigins origins(folder);
     for (const BoxKind kind : {BoxKind::Inbox, BoxKind::SentItems, BoxKind::DeletedItems}) {
@@ -514,28 +534,29 @@ ReadReport read_quillet_folder(
         std::error_code ec;
         if (!fs::exists(path, ec))
             continue;
-        std::string error;
-        std::optional<DecodedBox> box = read_box_file(path, error);
-        if (!box) {
-            report.outcome = Outcome::unreadable(path.string() + ": " + error);
+        report.outcome = read_box_into(path, kind, &origins, take);
+        if (!report.outcome)
             return report;
-        }
-        if (box->version == BoxFileVersion::Unknown) {
-            report.outcome = Outcome::bad_input(path.string() + ": not a box file");
-            return report;
-        }
-        for (SmsMessage& m : box->messages) {
-            const std::optional<MessageOrigin> origin = origins.origin_of(m);
-            m.set_on_phone(0);
-            m.set_entry_id({});
-            take(kind, std::move(m), origin ? &*origin : nullptr);
-        }
     }
     ContactList theirs;
     theirs.load_contacts_file(folder / to_utf8(kContactsFileName));
     for (const Contact& c : theirs.contacts())
         contacts.push_back({to_utf8(theirs.full_name(c)), {std::string(text_field(c.number))}});
     return report;
+}
+
+// Reads one box file (a copy of one, under any name): its box is told by
+// the name's start, as the boxes are named ("sent1…", "deleted1…"), else
+// the Inbox. Where its messages came from is not known apart from their
+// folder, so each is a message of its own.
+ReadReport read_quillet_box(const fs::path& path, const TakeKept& take) {
+    const std::string name = path.filename().string();
+    BoxKind kind = BoxKind::Inbox;
+    if (name.starts_with("sent"))
+        kind = BoxKind::SentItems;
+    else if (name.starts_with("deleted"))
+        kind = BoxKind::DeletedItems;
+    return {.outcome = read_box_into(path, kind, nullptr, take)};
 }
 
 }  // namespace
@@ -600,6 +621,17 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
         FolderAttachments attachments(stage, library_.folder(), dry_run);
         auto source = std::make_unique<Source>(matcher, record, progress, &attachments);
         ReadReport got;
+        const TakeKept take_kept = [&](BoxKind kind, SmsMessage&& m, const MessageOrigin* origin) {
+            const int64_t ms = unix_ms(m.time());
+            if (origin == nullptr) {
+                source->take(kind, std::move(m), ms, false);
+                return;
+            }
+            Part& part = part_for(*origin, record, parts);
+            const std::u16string text(m.text_view());
+            if (part.source->take(kind, std::move(m), ms, false))
+                part.carry(text, origin->attachments);
+        };
         try {
             switch (format) {
                 case ImportFormat::Unknown:
@@ -613,19 +645,10 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
                     got = read_vcards(file, source->contacts, *source);
                     break;
                 case ImportFormat::QuilletFolder:
-                    got = read_quillet_folder(
-                        file, source->contacts,
-                        [&](BoxKind kind, SmsMessage&& m, const MessageOrigin* origin) {
-                            const int64_t ms = unix_ms(m.time());
-                            if (origin == nullptr) {
-                                source->take(kind, std::move(m), ms, false);
-                                return;
-                            }
-                            Part& part = part_for(*origin, record, parts);
-                            const std::u16string text(m.text_view());
-                            if (part.source->take(kind, std::move(m), ms, false))
-                                part.carry(text, origin->attachments);
-                        });
+                    got = read_quillet_folder(file, source->contacts, take_kept);
+                    break;
+                case ImportFormat::QuilletBox:
+                    got = read_quillet_box(file, take_kept);
                     break;
                 default:
                     got = read_messages(file, format, *source, attachments);

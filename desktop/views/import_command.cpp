@@ -10,6 +10,7 @@
 
 #include "desktop/library/data_folder_lock.h"
 #include "desktop/library/importer.h"
+#include "desktop/library/sync_copies.h"
 #include "desktop/store/shown_time.h"
 #include "desktop/views/contacts_window.h"
 #include "desktop/views/gui_seams.h"
@@ -121,6 +122,54 @@ QString run_import_command(QWidget* parent, MessageLibrary& library, ContactsWin
     std::vector<std::filesystem::path> paths;
     for (const QString& path : chosen)
         paths.emplace_back(QFile::encodeName(path).toStdString());
+    return import_paths(parent, library, contacts, paths);
+}
+
+bool tell_sync_folder(QWidget* parent, const std::filesystem::path& folder) {
+    const SyncService service = sync_service_of(folder);
+    if (service == SyncService::None)
+        return false;
+    show_message_box(
+        parent,
+        ImportCommand::tr(
+            "Quillet's data folder %1 lies in a folder that %2 keeps in step with other "
+            "computers. When Quillet changes the boxes on two computers before they were synced, "
+            "%2 keeps the boxes of one and puts the other's beside them as conflict copies. "
+            "Quillet looks for such copies each time it starts and offers to take their "
+            "messages in. Let the folder sync before you start Quillet on another computer.")
+            .arg(QFile::decodeName(folder.string().c_str()),
+                 QString::fromUtf8(sync_service_name(service))),
+        QMessageBox::Information);
+    return true;
+}
+
+QString offer_conflict_copies(QWidget* parent, MessageLibrary& library, ContactsWindow* contacts) {
+    const std::vector<std::filesystem::path> copies =
+        not_imported(box_conflict_copies(library.folder()), ImportFolder(library.folder()));
+    if (copies.empty())
+        return {};
+    QStringList names;
+    for (const std::filesystem::path& copy : copies)
+        names << QFile::decodeName(copy.filename().string().c_str());
+    const QString question =
+        ImportCommand::tr(
+            "The data folder holds %n copies of the boxes that a file-sync program kept when "
+            "two computers changed them:\n%1\nMessages kept on the other computer may be only "
+            "there. Take them in now? Each copy becomes one import, which File > Imports... "
+            "can undo.",
+            nullptr, static_cast<int>(copies.size()))
+            .arg(names.join(QLatin1Char('\n')));
+    if (!ask_yes_no(parent, question))
+        return {};
+    if (!ImportLock(library.folder()).held()) {
+        show_message_box(parent, another_import_text());
+        return {};
+    }
+    return import_paths(parent, library, contacts, copies);
+}
+
+QString import_paths(QWidget* parent, MessageLibrary& library, ContactsWindow* contacts,
+                     const std::vector<std::filesystem::path>& paths) {
     Importer importer(library, contacts ? &contacts->contacts_to_extend() : nullptr);
     importer.finish_interrupted();
     ImportRun run;

@@ -2,12 +2,14 @@
 // folder: a group message round trip and other tools' per-recipient
 // copies, texts with a NUL undone exactly, contacts matched by number,
 // recorded and undone with their names whole, and the notes a summary
-// gives about the file itself.
+// gives about the file itself, and the conflict copies of box files a
+// file-sync program leaves.
 #include <gtest/gtest.h>
 
 #include "desktop/formats/android_backup.h"
 #include "desktop/library/importer.h"
 #include "desktop/library/message_matcher.h"
+#include "desktop/library/sync_copies.h"
 #include "desktop/store/box_file.h"
 #include "protocol/text_codec.h"
 #include "tests/store/store_test_support.h"
@@ -117,6 +119,69 @@ TEST_F(ImportSources, ATextWithANulIsKeptMatchedAndUndoneAsOne) {
     const UndoReport undone = again.undo(first.imports[0].id);
     EXPECT_EQ(undone.removed, 1u);
     EXPECT_TRUE(texts(BoxKind::Inbox).empty());
+}
+
+// A sync program's copy of a box, read as the box its name starts with:
+// found by its name, imported once, undone as any import.
+TEST_F(ImportSources, ConflictCopiesOfTheBoxesAreFoundImportedAndUndone) {
+    const std::vector<SmsMessage> there{test::message(u"only there", "+492", 134'000'000'000)};
+    const std::vector<uint8_t> bytes = encode_box_file(-1, -1, there);
+    const std::string box(bytes.begin(), bytes.end());
+    struct Name {
+        const char* name;
+        bool copy;
+    };
+    for (const Name n :
+         {Name{"sent1.sync-conflict-20261210-101010-ABCDEFG.sms", true},
+          Name{"inbox1 (conflicted copy 2026-12-10 101010).sms", true},
+          Name{"deleted1_conflict-20261210-101010.sms", true},
+          Name{"Inbox1 (Ben's conflicted copy).SMS", true}, Name{"inbox1.sms", false},
+          Name{"inbox1.sms.bak", false}, Name{"notes (conflicted copy).txt", false}}) {
+        test::write_file(data() / n.name, box);
+    }
+    const std::vector<fs::path> copies = box_conflict_copies(data());
+    std::vector<std::string> names;
+    for (const fs::path& p : copies)
+        names.push_back(p.filename().string());
+    EXPECT_EQ(names, (std::vector<std::string>{"Inbox1 (Ben's conflicted copy).SMS",
+                                               "deleted1_conflict-20261210-101010.sms",
+                                               "inbox1 (conflicted copy 2026-12-10 101010).sms",
+                                               "sent1.sync-conflict-20261210-101010-ABCDEFG.sms"}));
+
+    const fs::path sent_copy = data() / "sent1.sync-conflict-20261210-101010-ABCDEFG.sms";
+    EXPECT_EQ(detect_format(sent_copy), ImportFormat::QuilletBox);
+    const ImportRun run = importer_.run({sent_copy}, false);
+    ASSERT_TRUE(run.ok());
+    EXPECT_EQ(texts(BoxKind::SentItems), std::vector<std::u16string>{u"only there"});
+    EXPECT_EQ(not_imported(copies, importer_.folder()).size(), 3u);
+    EXPECT_EQ(importer_.undo(run.imports[0].id).removed, 1u);
+    EXPECT_TRUE(texts(BoxKind::SentItems).empty());
+    EXPECT_EQ(not_imported(copies, importer_.folder()).size(), 3u);  // undone on purpose
+}
+
+TEST_F(ImportSources, ASyncFolderIsToldByTheMarksItsProgramLeaves) {
+    const fs::path inner = temp_.path() / "synced" / "a" / "quillet";
+    fs::create_directories(inner);
+    EXPECT_EQ(sync_service_of(inner), SyncService::None);
+    struct Mark {
+        const char* path;  // under "synced"
+        bool folder;
+        SyncService service;
+    };
+    for (const Mark m : {Mark{".stfolder", true, SyncService::Syncthing},
+                         Mark{"._sync_0a1b2c.db", false, SyncService::Nextcloud},
+                         Mark{".sync_0a1b2c.db", false, SyncService::Nextcloud},
+                         Mark{".dropbox", false, SyncService::Dropbox},
+                         Mark{"a/.dropbox.cache", true, SyncService::Dropbox}}) {
+        SCOPED_TRACE(m.path);
+        const fs::path mark = temp_.path() / "synced" / m.path;
+        if (m.folder)
+            fs::create_directory(mark);
+        else
+            test::write_file(mark, "");
+        EXPECT_EQ(sync_service_of(inner), m.service);
+        fs::remove_all(mark);
+    }
 }
 
 // A vCard import adds only numbers the list does not know in any spelling,

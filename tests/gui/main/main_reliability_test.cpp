@@ -1,7 +1,8 @@
 // The real main window started over damaged and hostile data files: every
 // file it cannot use whole is reported with the place it was kept, nothing a
 // file held is lost, a FIFO never blocks the start, the leftovers of killed
-// saves are cleared, and a text's direction marks stay inside its cell.
+// saves are cleared, a text's direction marks stay inside its cell, and the
+// conflict copies a file-sync program left are offered and taken in.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <thread>
 
+#include "desktop/library/import_record.h"
 #include "desktop/store/box_file.h"
 #include "desktop/views/sms_list_view.h"
 #include "main_test_env.h"
@@ -164,6 +166,59 @@ class MainReliabilityTest : public QObject {
             QCOMPARE(cell(1 - plain_row, column), cell(plain_row, column));
         }
         QVERIFY(cell(0, MessageListModel::kMessage) != cell(1, MessageListModel::kMessage));
+    }
+
+    // Two computers changed the boxes between two syncs: Syncthing kept this
+    // one's and put the other's beside them.
+    void conflictCopiesOfASyncedFolderAreTakenInOnce() {
+        QVERIFY(QDir(env_->data_path()).mkpath(QStringLiteral(".stfolder")));
+        const QString inbox_copy = QStringLiteral("inbox1.sync-conflict-20261210-101010-ABC.sms");
+        const QString sent_copy = QStringLiteral("sent1 (conflicted copy 2026-12-10).sms");
+        write(env_->data_path(QStringLiteral("inbox1.sms")),
+              box_file(1, {record(QStringLiteral("kept here"), "+491", kTime)}));
+        write(env_->data_path(inbox_copy),
+              box_file(2, {record(QStringLiteral("kept here"), "+491", kTime),
+                           record(QStringLiteral("only there"), "+492", kTime + 600'000'000)}));
+        write(env_->data_path(sent_copy),
+              box_file(1, {record(QStringLiteral("sent there"), "+493", kTime)}));
+        const auto texts = [](RunningFrame& f) {
+            QStringList rows;
+            const MessageListModel& model = f->list_view().list_model();
+            for (int row = 0; row < model.rowCount(); ++row)
+                rows << model.index(row, MessageListModel::kMessage).data().toString();
+            rows.sort();
+            return rows;
+        };
+        {
+            RunningFrame f;
+            QCOMPARE(env_->questions().size(), 1);
+            QVERIFY(env_->questions()[0].contains(inbox_copy));
+            QVERIFY(env_->questions()[0].contains(sent_copy));
+            const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+            QCOMPARE(boxes.size(), size_t{2});  // what a sync folder means, the summary
+            QVERIFY(boxes[0].text.contains(QStringLiteral("Syncthing")));
+            QVERIFY(boxes[1].text.contains(inbox_copy) && boxes[1].text.contains(sent_copy));
+            QCOMPARE(texts(f),
+                     QStringList({QStringLiteral("kept here"), QStringLiteral("only there")}));
+            f->show_box(BoxKind::SentItems);
+            QCOMPARE(texts(f), QStringList({QStringLiteral("sent there")}));
+            QCOMPARE(f->status_text(), QStringLiteral("2 messages imported"));
+            f->close();
+        }
+        // Each copy is one import, to be undone as any other.
+        const std::vector<ImportRecord> imports =
+            ImportFolder(env_->data_path().toStdString()).records();
+        QCOMPARE(imports.size(), size_t{2});
+        for (const ImportRecord& r : imports) {
+            QCOMPARE(r.state, ImportRecord::State::Done);
+            QCOMPARE(r.added, size_t{1});
+        }
+        // Taken in, and told: the next start asks and says nothing.
+        RunningFrame f;
+        QCOMPARE(env_->questions().size(), 1);
+        QVERIFY(env_->message_boxes().empty());
+        QCOMPARE(texts(f),
+                 QStringList({QStringLiteral("kept here"), QStringLiteral("only there")}));
     }
 };
 
