@@ -267,8 +267,9 @@ Commands:
                   writes csv, xml, android or vcard to standard output
   import FILE|FOLDER... [--dry-run]
                   brings other phones' backups into Quillet's data folder:
-                  Android backup XML, sms-ie ZIP, Gammu .smsbackup, another
-                  Quillet data or archive folder, vCards (contacts); a folder
+                  Android backup XML, sms-ie ZIP, Gammu .smsbackup, an iPhone
+                  backup folder, another Quillet data or archive folder,
+                  vCards (contacts); a folder
                   of backups takes every one in it. Messages already kept are
                   not added twice. --dry-run reads and matches, changes
                   nothing. Runs beside Quillet's window, one import at a time

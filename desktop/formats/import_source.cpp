@@ -10,6 +10,7 @@
 
 #include "desktop/formats/android_import.h"
 #include "desktop/formats/gammu_import.h"
+#include "desktop/formats/iphone_import.h"
 #include "desktop/formats/smsie_import.h"
 #include "desktop/store/box_file.h"
 
@@ -160,6 +161,8 @@ std::string_view format_name(ImportFormat format) {
             return "Quillet box file";
         case ImportFormat::Vcard:
             return "vCard";
+        case ImportFormat::IphoneBackup:
+            return "iPhone backup";
         case ImportFormat::Unknown:
             break;
     }
@@ -175,7 +178,7 @@ ImportFormat detect_format(const std::filesystem::path& path) {
             if (std::filesystem::is_regular_file(path / box, ec))
                 return ImportFormat::QuilletFolder;
         }
-        return ImportFormat::Unknown;
+        return looks_like_iphone_backup(path) ? ImportFormat::IphoneBackup : ImportFormat::Unknown;
     }
     std::string text = head_of(path);
     if (text.starts_with(kBoxHeader100) || text.starts_with(kBoxHeader110))
@@ -215,6 +218,10 @@ ReadReport read_messages(const std::filesystem::path& path, ImportFormat format,
             return read_smsie_zip(path, sink, attachments);
         case ImportFormat::GammuBackup:
             return read_gammu_backup(path, sink);
+        case ImportFormat::IphoneBackup: {
+            std::vector<ImportedContact> contacts;  // the importer asks for them itself
+            return read_iphone_backup(path, sink, attachments, contacts);
+        }
         case ImportFormat::AndroidCalls:
             why = "an Android call log: it holds calls, not messages";
             break;

@@ -28,6 +28,7 @@ enum class ImportFormat {
     QuilletFolder,  // a Quillet data folder or archive folder
     QuilletBox,     // one Quillet box file, such as a file-sync program's copy of one
     Vcard,          // contacts, vCard 2.1 or 3.0
+    IphoneBackup,   // an iPhone backup folder (Manifest.db, sms.db)
 };
 
 // "Android backup", "sms-ie", ...: for summaries and the imports list.
@@ -122,7 +123,9 @@ UniqueFd open_regular_file(const std::filesystem::path& path, Outcome& why);
 
 // The format of `path`, told from its content (never its name). A folder is
 // a Quillet data or archive folder when it holds box files; what is neither
-// a folder nor a regular file is Unknown, and is not opened.
+// a folder nor a regular file is Unknown, and is not opened. A folder with
+// an iPhone backup's manifest is an IphoneBackup, even one the reader will
+// refuse (encrypted, too old), so that the refusal says why.
 ImportFormat detect_format(const std::filesystem::path& path);
 
 // Reads the messages of a file of `format` (AndroidXml, SmsIeZip or

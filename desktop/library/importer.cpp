@@ -20,6 +20,7 @@
 #include <unordered_set>
 
 #include "desktop/formats/import_text.h"
+#include "desktop/formats/iphone_import.h"
 #include "desktop/library/data_folder_lock.h"
 #include "desktop/library/import_origins.h"
 #include "desktop/library/message_matcher.h"
@@ -452,7 +453,7 @@ std::vector<fs::path> Importer::expand(const std::vector<fs::path>& paths,
     std::vector<fs::path> files;
     for (const fs::path& path : paths) {
         std::error_code ec;
-        if (!fs::is_directory(path, ec) || detect_format(path) == ImportFormat::QuilletFolder) {
+        if (!fs::is_directory(path, ec) || detect_format(path) != ImportFormat::Unknown) {
             files.push_back(path);
             continue;
         }
@@ -643,6 +644,9 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
                     break;
                 case ImportFormat::Vcard:
                     got = read_vcards(file, source->contacts, *source);
+                    break;
+                case ImportFormat::IphoneBackup:
+                    got = read_iphone_backup(file, *source, attachments, source->contacts);
                     break;
                 case ImportFormat::QuilletFolder:
                     got = read_quillet_folder(file, source->contacts, take_kept);

@@ -12,6 +12,7 @@
 #include "desktop/library/sync_copies.h"
 #include "desktop/store/box_file.h"
 #include "protocol/text_codec.h"
+#include "tests/formats/iphone_backup_builder.h"
 #include "tests/store/store_test_support.h"
 
 namespace quillet {
@@ -252,6 +253,77 @@ TEST_F(ImportSources, TheSummaryTellsWhatTheFileHeld) {
         ASSERT_TRUE(run.ok());
         EXPECT_EQ(run.imports[0].problems, c.problems);
     }
+}
+
+// An iPhone backup and the Android backup of the same conversation after a
+// phone change merge to one copy each; the Android copy of an iPhone
+// reaction stays, as the iPhone's own backup has no text for it. The
+// backup's attachment and names come along, and undo takes them back.
+TEST_F(ImportSources, AnIphoneBackupMergesWithTheAndroidCopyAndIsUndone) {
+    constexpr int64_t kApple = kT0 / 1000 - 978'307'200;
+    test::BackupFolder iphone(temp_.path() / "iphone");
+    {
+        test::TestDb db(temp_.path() / "sms.db");
+        db.exec(std::string(test::kSmsEras[2].message_table) + ";" + test::kSmsTables);
+        db.exec(
+            "INSERT INTO handle (id) VALUES ('+491701111111');"
+            "INSERT INTO message (guid, text, handle_id, is_from_me, is_read, date) VALUES "
+            "('a', 'See you', 1, 0, 1, " +
+            std::to_string(kApple * 1'000'000'000) +
+            "), "
+            "('b', NULL, 1, 1, 1, " +
+            std::to_string(kApple + 60) +
+            "), "
+            "('c', NULL, 1, 0, 1, " +
+            std::to_string(kApple + 90) +
+            ");"
+            "UPDATE message SET associated_message_type = 2000 WHERE guid = 'c';"
+            "INSERT INTO attachment (filename, mime_type) VALUES "
+            "('~/Library/SMS/Attachments/x/IMG_7.heic', 'image/heic');"
+            "INSERT INTO message_attachment_join (message_id, attachment_id) VALUES (2, 1)");
+        db.exec_with_blob("UPDATE message SET attributedBody = ?1 WHERE guid = 'b'",
+                          test::typedstream("On my way \xF0\x9F\x9A\x97\xEF\xBF\xBC"));
+    }
+    iphone.add_file("HomeDomain", "Library/SMS/sms.db", test::read_file(temp_.path() / "sms.db"));
+    iphone.add_file("MediaDomain", "Library/SMS/Attachments/x/IMG_7.heic", "HEIC");
+    {
+        test::TestDb db(temp_.path() / "ab.db");
+        db.exec(
+            "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY, First TEXT, Last TEXT);"
+            "CREATE TABLE ABMultiValue (record_id INTEGER, property INTEGER, value TEXT);"
+            "INSERT INTO ABPerson VALUES (1, 'Ann', 'Lee');"
+            "INSERT INTO ABMultiValue VALUES (1, 3, '0170 1111111')");
+    }
+    iphone.add_file("HomeDomain", "Library/AddressBook/AddressBook.sqlitedb",
+                    test::read_file(temp_.path() / "ab.db"));
+    const fs::path android =
+        file("android.xml",
+             backup(sms("+491701111111", kT0, "1", "See you") +
+                    sms("+491701111111", kT0 + 90'000, "1", "Liked &#8220;See you&#8221;")));
+
+    const ImportRun run = importer_.run({iphone.path()}, false);
+    ASSERT_TRUE(run.ok()) << (run.failures.empty() ? run.outcome.what() : run.failures[0]);
+    EXPECT_EQ(run.imports[0].format, "iPhone backup");
+    EXPECT_EQ(run.imports[0].added, 2u);
+    EXPECT_EQ(run.imports[0].skipped,
+              (std::vector<std::pair<std::string, size_t>>{{"a reaction", 1}}));
+    EXPECT_EQ(run.contacts_added, 1u);
+    EXPECT_EQ(contacts_.name_for_number("+491701111111"), u"Ann Lee");
+    EXPECT_EQ(texts(BoxKind::SentItems),
+              (std::vector<std::u16string>{u"On my way \U0001F697\n[picture: IMG_7.heic]"}));
+    EXPECT_EQ(importer_.run({iphone.path()}, false).imports[0].duplicates, 2u);
+
+    const ImportRun other = importer_.run({android}, false);
+    ASSERT_TRUE(other.ok());
+    EXPECT_EQ(other.imports[0].added, 1u);
+    EXPECT_EQ(other.imports[0].duplicates, 1u);
+
+    const UndoReport undone = importer_.undo(run.imports[0].id);
+    ASSERT_TRUE(undone.ok()) << undone.outcome.what();
+    EXPECT_EQ(undone.removed, 2u);
+    EXPECT_EQ(undone.contacts_removed, 1u);
+    EXPECT_TRUE(texts(BoxKind::SentItems).empty());
+    EXPECT_EQ(texts(BoxKind::Inbox), (std::vector<std::u16string>{u"Liked \u201CSee you\u201D"}));
 }
 
 }  // namespace
