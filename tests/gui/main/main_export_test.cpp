@@ -27,6 +27,7 @@
 #include "desktop/views/import_history.h"
 #include "desktop/views/sms_list_view.h"
 #include "main_test_env.h"
+#include "tests/formats/iphone_backup_builder.h"
 
 using namespace quillet;
 using namespace quillet::testing;
@@ -234,6 +235,56 @@ class MainExportTest : public QObject {
         boxes = env_->take_message_boxes();
         QCOMPARE(boxes.size(), size_t{1});
         QVERIFY2(boxes[0].text.contains(QStringLiteral("0 added")), qPrintable(boxes[0].text));
+    }
+
+    // File > Import Folder... with an iPhone backup folder: its message
+    // shows in the list, the summary names the reaction skipped, and the
+    // name from its address book is a contact.
+    void importAnIphoneBackupFolderFromTheMenu() {
+        const auto f = imported_frame();
+        QVERIFY(f != nullptr);
+        const std::filesystem::path folder =
+            env_->temp_path(QStringLiteral("iphone")).toStdString();
+        test::BackupFolder backup(folder);
+        {
+            test::TestDb db(folder.parent_path() / "sms.db");
+            db.exec(std::string(test::kSmsEras[2].message_table) + ";" + test::kSmsTables);
+            db.exec(
+                "INSERT INTO handle (id) VALUES ('+4930888');"
+                "INSERT INTO message (guid, handle_id, is_from_me, is_read, date, "
+                "associated_message_type) VALUES ('a', 1, 0, 1, 600000000000000000, 0), "
+                "('b', 1, 0, 1, 600000001000000000, 2000)");
+            db.exec_with_blob("UPDATE message SET attributedBody = ?1 WHERE guid = 'a'",
+                              test::typedstream("from the iPhone \xF0\x9F\x93\xB1"));
+        }
+        backup.add_file("HomeDomain", "Library/SMS/sms.db",
+                        test::read_file(folder.parent_path() / "sms.db"));
+        {
+            test::TestDb db(folder.parent_path() / "ab.db");
+            db.exec(
+                "CREATE TABLE ABPerson (ROWID INTEGER PRIMARY KEY, First TEXT, Last TEXT);"
+                "CREATE TABLE ABMultiValue (record_id INTEGER, property INTEGER, value TEXT);"
+                "INSERT INTO ABPerson VALUES (1, 'Iris', 'Apfel');"
+                "INSERT INTO ABMultiValue VALUES (1, 3, '+49 30 888')");
+        }
+        backup.add_file("HomeDomain", "Library/AddressBook/AddressBook.sqlitedb",
+                        test::read_file(folder.parent_path() / "ab.db"));
+        const int before = (*f)->list_view().list_model().rowCount();
+
+        env_->answer_file_dialogs({QString::fromStdString(folder.string())});
+        trigger(*f->frame, "importFolderAction");
+        QCOMPARE((*f)->list_view().list_model().rowCount(), before + 1);
+        QStringList texts;
+        for (int row = 0; row < before + 1; ++row)
+            texts << (*f)->list_view().list_model().index(row, 0).data().toString();
+        QVERIFY(texts.contains(QStringLiteral("from the iPhone \U0001F4F1")));
+        const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QVERIFY2(boxes[0].text.contains(QStringLiteral("1 added")) &&
+                     boxes[0].text.contains(QStringLiteral("a reaction")),
+                 qPrintable(boxes[0].text));
+        QCOMPARE(f->frame->contacts_window()->contacts().name_for_number("+4930888"),
+                 std::optional<std::u16string>(u"Iris Apfel"));
     }
 
     // An MMS imported from an Android backup: the message view says where
