@@ -122,13 +122,23 @@ class TypedStream {
             out = std::move(s);
             return true;
         }
+        size_t index = 0;
+        if (!reference(tag, strings_.size(), index))
+            return false;
+        out = strings_[index];
+        return true;
+    }
+
+    // A reference to the `count` strings or objects met so far, whose first
+    // byte was `tag`: its place among them, false when it names none.
+    bool reference(uint8_t tag, size_t count, size_t& index) {
         int64_t ref = 0;
         if (!integer_after(tag, ref))
             return false;
-        const int64_t index = (tag == kInt16 || tag == kInt32 ? ref : tag) - kFirstReference;
-        if (index < 0 || static_cast<size_t>(index) >= strings_.size())
+        const int64_t place = (tag == kInt16 || tag == kInt32 ? ref : tag) - kFirstReference;
+        if (place < 0 || static_cast<size_t>(place) >= count)
             return false;
-        out = strings_[static_cast<size_t>(index)];
+        index = static_cast<size_t>(place);
         return true;
     }
 
@@ -140,13 +150,10 @@ class TypedStream {
         if (tag == kNil)
             return true;
         if (tag != kNew) {
-            int64_t ref = 0;
-            if (!integer_after(tag, ref))
+            size_t index = 0;
+            if (!reference(tag, objects_.size(), index))
                 return false;
-            const int64_t index = (tag == kInt16 || tag == kInt32 ? ref : tag) - kFirstReference;
-            if (index < 0 || static_cast<size_t>(index) >= objects_.size())
-                return false;
-            is_string = is_string || objects_[static_cast<size_t>(index)];
+            is_string = is_string || objects_[index];
             return true;
         }
         std::optional<std::string> name;
