@@ -86,13 +86,6 @@ void NoticeCourier::send(const QString& summary, const QString& body, uint repla
         Q_EMIT refused();
         return;
     }
-    if (!listening_) {
-        listening_ =
-            bus.connect(service(), path(), kInterface, QStringLiteral("ActionInvoked"), this,
-                        SLOT(on_action_invoked(uint, QString))) &&
-            bus.connect(service(), path(), kInterface, QStringLiteral("NotificationClosed"), this,
-                        SLOT(on_closed(uint, uint)));
-    }
     if (markup_ == Markup::Unknown) {
         // Once: whether the service reads markup in bodies, and so needs "<"
         // and "&" of a message escaped.
@@ -106,6 +99,16 @@ void NoticeCourier::send(const QString& summary, const QString& body, uint repla
         }
         markup_ =
             caps.value().contains(QStringLiteral("body-markup")) ? Markup::Read : Markup::Plain;
+    }
+    if (!listening_) {
+        // Only once the service has answered within the limit: subscribing
+        // waits on the bus without one (the bus's own 25 s), and would hold
+        // the bus's thread that long on a stalled daemon.
+        listening_ =
+            bus.connect(service(), path(), kInterface, QStringLiteral("ActionInvoked"), this,
+                        SLOT(on_action_invoked(uint, QString))) &&
+            bus.connect(service(), path(), kInterface, QStringLiteral("NotificationClosed"), this,
+                        SLOT(on_closed(uint, uint)));
     }
     QDBusMessage call =
         QDBusMessage::createMethodCall(service(), path(), kInterface, QStringLiteral("Notify"));

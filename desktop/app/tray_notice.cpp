@@ -9,6 +9,7 @@
 
 #include "desktop/app/desktop_notifier.h"
 #include "desktop/app/notification_relay.h"
+#include "desktop/store/log_file.h"
 #include "desktop/views/engine_texts.h"
 #include "desktop/views/gui_seams.h"
 #include "desktop/views/pictures.h"
@@ -77,7 +78,10 @@ void TrayNotice::build_notifier() {
     notifier_ = new DesktopNotifier(this);
     connect(notifier_, &DesktopNotifier::showRequested, this, &TrayNotice::show_arrived_message);
     connect(notifier_, &DesktopNotifier::dismissed, this, [this] { count_ = 0; });
-    connect(notifier_, &DesktopNotifier::failed, this, &TrayNotice::show_notice_box);
+    connect(notifier_, &DesktopNotifier::failed, this, [this] {
+        program_log().log_line("the desktop did not take the notice: shown in a window");
+        show_notice_box();
+    });
 }
 
 bool TrayNotice::tray_wanted() const {
@@ -200,6 +204,7 @@ void TrayNotice::fetched(int arrived, const std::optional<SmsMessage>& newest) {
     }
     const QString body = arrived > 0 ? first_line(newest_.text_view())
                                      : shown_popup_text(options_.popup_message_text);
+    program_log().log_line("new message notice sent to the desktop");
     notifier_->notify(summary, body);
 }
 
