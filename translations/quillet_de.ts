@@ -540,10 +540,6 @@ Einzelheiten:
         <translation>Sicherungen importieren</translation>
     </message>
     <message>
-        <source>Backups (*.xml *.zip *.smsbackup *.vcf);;All files (*)</source>
-        <translation>Sicherungen (*.xml *.zip *.smsbackup *.vcf);;Alle Dateien (*)</translation>
-    </message>
-    <message>
         <source>Import cancelled: nothing was kept.</source>
         <translation>Import abgebrochen: nichts wurde behalten.</translation>
     </message>
@@ -608,6 +604,10 @@ Nachrichten, die auf dem anderen Computer gespeichert sind, stehen vielleicht nu
 %1
 Nachrichten, die auf dem anderen Computer gespeichert sind, stehen vielleicht nur dort. Jetzt übernehmen? Jede Kopie wird ein Import, den Datei &gt; Importe... rückgängig machen kann.</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>Backups (*.xml *.zip *.smsbackup *.pib *.vcf);;All files (*)</source>
+        <translation>Sicherungen (*.xml *.zip *.smsbackup *.pib *.vcf);;Alle Dateien (*)</translation>
     </message>
 </context>
 <context>

@@ -71,28 +71,8 @@ std::u16string from_ucs2_be(std::string_view bytes, uint64_t& replaced) {
     for (size_t i = 0; i + 1 < bytes.size(); i += 2)
         out += static_cast<char16_t>((static_cast<uint8_t>(bytes[i]) << 8) |
                                      static_cast<uint8_t>(bytes[i + 1]));
-    for (size_t i = 0; i < out.size(); ++i) {
-        const char16_t c = out[i];
-        const bool high = c >= 0xD800 && c <= 0xDBFF;
-        const bool low = c >= 0xDC00 && c <= 0xDFFF;
-        if (high && i + 1 < out.size() && out[i + 1] >= 0xDC00 && out[i + 1] <= 0xDFFF) {
-            ++i;
-        } else if (high || low) {
-            out[i] = 0xFFFD;
-            ++replaced;
-        }
-    }
     import::mend_text(out, replaced);
     return out;
-}
-
-int64_t days_from_civil(int64_t y, int64_t m, int64_t d) {
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
 }
 
 // "YYYYMMDDTHHMMSS" with an optional "Z": milliseconds as if UTC.
@@ -105,11 +85,9 @@ std::optional<int64_t> parse_time(std::string_view s, bool& zoneless) {
     const auto field = [&](size_t at, size_t n) { return import::parse_int(s.substr(at, n)); };
     const auto y = field(0, 4), mo = field(4, 2), d = field(6, 2);
     const auto h = field(9, 2), mi = field(11, 2), se = field(13, 2);
-    if (!y || !mo || !d || !h || !mi || !se || *mo < 1 || *mo > 12 || *d < 1 || *d > 31 ||
-        *h > 23 || *mi > 59 || *se > 60)
+    if (!y || !mo || !d || !h || !mi || !se)
         return std::nullopt;
-    const int64_t days = days_from_civil(*y, *mo, *d);
-    return ((days * 24 + *h) * 60 + *mi) * 60'000 + *se * 1000;
+    return import::wall_clock_ms(*y, *mo, *d, *h, *mi, *se);
 }
 
 // One [SMSBackup…] section, as its keys came.

@@ -11,6 +11,7 @@
 #include "desktop/formats/android_import.h"
 #include "desktop/formats/gammu_import.h"
 #include "desktop/formats/iphone_import.h"
+#include "desktop/formats/pim_import.h"
 #include "desktop/formats/smsie_import.h"
 #include "desktop/store/box_file.h"
 
@@ -163,6 +164,8 @@ std::string_view format_name(ImportFormat format) {
             return "vCard";
         case ImportFormat::IphoneBackup:
             return "iPhone backup";
+        case ImportFormat::PimBackup:
+            return "PIM Backup";
         case ImportFormat::Unknown:
             break;
     }
@@ -184,7 +187,9 @@ ImportFormat detect_format(const std::filesystem::path& path) {
     if (text.starts_with(kBoxHeader100) || text.starts_with(kBoxHeader110))
         return ImportFormat::QuilletBox;
     if (text.starts_with("PK\x03\x04") || text.starts_with("PK\x05\x06"))
-        return is_smsie_zip(path) ? ImportFormat::SmsIeZip : ImportFormat::Unknown;
+        return is_smsie_zip(path)    ? ImportFormat::SmsIeZip
+               : is_pim_backup(path) ? ImportFormat::PimBackup
+                                     : ImportFormat::Unknown;
     if (text.starts_with("\xFE\xFF") || text.starts_with("\xFF\xFE"))
         text = narrow_utf16(text);
     else if (text.starts_with("\xEF\xBB\xBF"))
@@ -222,6 +227,8 @@ ReadReport read_messages(const std::filesystem::path& path, ImportFormat format,
             std::vector<ImportedContact> contacts;  // the importer asks for them itself
             return read_iphone_backup(path, sink, attachments, contacts);
         }
+        case ImportFormat::PimBackup:
+            return read_pim_backup(path, sink);
         case ImportFormat::AndroidCalls:
             why = "an Android call log: it holds calls, not messages";
             break;

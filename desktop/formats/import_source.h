@@ -29,6 +29,7 @@ enum class ImportFormat {
     QuilletBox,     // one Quillet box file, such as a file-sync program's copy of one
     Vcard,          // contacts, vCard 2.1 or 3.0
     IphoneBackup,   // an iPhone backup folder (Manifest.db, sms.db)
+    PimBackup,      // a Windows Mobile PIM Backup .pib (a ZIP with msgs_*.csm)
 };
 
 // "Android backup", "sms-ie", ...: for summaries and the imports list.
@@ -128,8 +129,8 @@ UniqueFd open_regular_file(const std::filesystem::path& path, Outcome& why);
 // refuse (encrypted, too old), so that the refusal says why.
 ImportFormat detect_format(const std::filesystem::path& path);
 
-// Reads the messages of a file of `format` (AndroidXml, SmsIeZip or
-// GammuBackup) into `sink`, each attachment's bytes into `attachments`.
+// Reads the messages of a file of `format` (AndroidXml, SmsIeZip,
+// GammuBackup, IphoneBackup, PimBackup) into `sink`, each attachment's bytes into `attachments`.
 // Other formats give BadInput: a call log is refused, a Quillet folder and
 // contacts are read elsewhere.
 ReadReport read_messages(const std::filesystem::path& path, ImportFormat format, ImportSink& sink,

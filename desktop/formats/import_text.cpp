@@ -112,9 +112,13 @@ std::string without_controls(std::string_view text) {
 }
 
 void mend_text(std::u16string& text, uint64_t& replaced) {
-    for (char16_t& c : text) {
-        if (c == 0) {
-            c = kReplacement;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        const bool high = c >= 0xD800 && c <= 0xDBFF;
+        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            ++i;
+        } else if (c == 0 || high || (c >= 0xDC00 && c <= 0xDFFF)) {
+            text[i] = kReplacement;
             ++replaced;
         }
     }
@@ -237,6 +241,20 @@ std::optional<std::string_view> time_out_of_range(int64_t ms) {
     if (ms > kLatestMs)
         return "a date after 30828";
     return std::nullopt;
+}
+
+std::optional<int64_t> wall_clock_ms(int64_t year, int64_t month, int64_t day, int64_t hour,
+                                     int64_t minute, int64_t second) {
+    if (year < 0 || year > 99'999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 ||
+        hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 60)
+        return std::nullopt;
+    // Days from 1970-01-01 in the proleptic Gregorian calendar.
+    const int64_t y = year - (month <= 2);
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int64_t days = era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+    return ((days * 24 + hour) * 60 + minute) * 60'000 + second * 1000;
 }
 
 void append_attachment_line(std::u16string& text, const ImportedAttachment& attachment,

@@ -20,8 +20,8 @@ std::u16string utf16_from_utf8(std::string_view text, uint64_t& replaced);
 
 // A box keeps a text up to its first NUL, so a NUL in a text becomes
 // U+FFFD (added to `replaced`): what the box keeps, what the import matches
-// and what undo looks for are then one text. Other control characters are
-// kept as they are.
+// and what undo looks for are then one text. So does a UTF-16 half without
+// its partner. Other control characters are kept as they are.
 void mend_text(std::u16string& text, uint64_t& replaced);
 
 // UTF-8 `text` without control characters (C0, DEL, C1) and without the
@@ -65,6 +65,12 @@ constexpr int64_t kEarliestMs = -11'644'473'600'000;  // 1601-01-01
 constexpr int64_t kLatestMs = 910'692'730'085'477;    // 30828-09-14
 // Why a time is refused, or nothing when it can be kept.
 std::optional<std::string_view> time_out_of_range(int64_t ms);
+
+// A calendar date and time of day as milliseconds since 1970, counted as
+// if UTC; nothing when a field is out of its range (a month 13, an hour 24;
+// a second 60 is a leap second and kept).
+std::optional<int64_t> wall_clock_ms(int64_t year, int64_t month, int64_t day, int64_t hour,
+                                     int64_t minute, int64_t second);
 
 // Appends "[picture: IMG_0042.jpg]" on a line of its own; for a part the
 // backup names but does not hold (`missing`), "[picture: IMG_0042.jpg, not

@@ -21,8 +21,9 @@ constexpr uint64_t kRatioFloorBytes = 1u << 20;
 using Archive = std::unique_ptr<zip_t, decltype(&zip_discard)>;
 using Entry = std::unique_ptr<zip_file_t, decltype(&zip_fclose)>;
 
-// Why an entry must not be read, or nothing.
-std::optional<std::string> entry_refused(zip_t* archive, zip_uint64_t index, uint64_t& size) {
+}  // namespace
+
+std::optional<std::string> zip_entry_refused(zip_t* archive, zip_uint64_t index, uint64_t& size) {
     zip_stat_t st;
     zip_stat_init(&st);
     if (zip_stat_index(archive, index, 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE) ||
@@ -37,9 +38,8 @@ std::optional<std::string> entry_refused(zip_t* archive, zip_uint64_t index, uin
     return std::nullopt;
 }
 
-// Reads an entry in pieces, never more than it declared.
-bool read_entry(zip_t* archive, zip_uint64_t index, uint64_t size,
-                const std::function<bool(std::string_view)>& piece) {
+bool read_zip_entry(zip_t* archive, zip_uint64_t index, uint64_t size,
+                    const std::function<bool(std::string_view)>& piece) {
     Entry file(zip_fopen_index(archive, index, 0), &zip_fclose);
     if (!file)
         return false;
@@ -56,6 +56,8 @@ bool read_entry(zip_t* archive, zip_uint64_t index, uint64_t size,
             return false;
     }
 }
+
+namespace {
 
 // A value of Android's columns: a string, or a number some writers use.
 std::string text_of(const json& object, const char* key) {
@@ -206,14 +208,14 @@ void SmsIeReader::attachment(const json& part, std::string_view content_type, Im
         return;
     }
     uint64_t size = 0;
-    if (const auto why = entry_refused(archive_, static_cast<zip_uint64_t>(index), size)) {
+    if (const auto why = zip_entry_refused(archive_, static_cast<zip_uint64_t>(index), size)) {
         sink_.skipped(*why);
         return;
     }
     const std::optional<std::string> saved = attachments_.begin(name);
     const bool written =
-        saved && read_entry(archive_, static_cast<zip_uint64_t>(index), size,
-                            [&](std::string_view piece) { return attachments_.write(piece); });
+        saved && read_zip_entry(archive_, static_cast<zip_uint64_t>(index), size,
+                                [&](std::string_view piece) { return attachments_.write(piece); });
     if (!saved || !attachments_.end(written) || !written) {
         sink_.skipped("an attachment that could not be saved");
         return;
@@ -312,7 +314,7 @@ ReadReport read_smsie_zip(const std::filesystem::path& path, ImportSink& sink,
                            : "a ZIP without messages.ndjson: not an sms-ie export");
     }
     uint64_t size = 0;
-    if (const auto why = entry_refused(archive.get(), static_cast<zip_uint64_t>(index), size))
+    if (const auto why = zip_entry_refused(archive.get(), static_cast<zip_uint64_t>(index), size))
         return refused("messages.ndjson refused: " + *why);
 
     ReadReport outcome;
@@ -348,31 +350,31 @@ ReadReport read_smsie_zip(const std::filesystem::path& path, ImportSink& sink,
         reader.object(o);
         return true;
     };
-    const bool read = read_entry(archive.get(), static_cast<zip_uint64_t>(index), size,
-                                 [&](std::string_view piece) {
-                                     done += piece.size();
-                                     if (!sink.progress(done, size)) {
-                                         cancelled = true;
-                                         return false;
-                                     }
-                                     while (!piece.empty()) {
-                                         const size_t nl = piece.find('\n');
-                                         const std::string_view part = piece.substr(0, nl);
-                                         if (line.size() + part.size() > kMaxLineBytes)
-                                             line_cut = true;
-                                         else if (!line_cut)
-                                             line.append(part);
-                                         if (nl == std::string_view::npos)
-                                             break;
-                                         piece.remove_prefix(nl + 1);
-                                         const bool go_on = take_line();
-                                         line.clear();
-                                         line_cut = false;
-                                         if (!go_on)
+    const bool read = read_zip_entry(archive.get(), static_cast<zip_uint64_t>(index), size,
+                                     [&](std::string_view piece) {
+                                         done += piece.size();
+                                         if (!sink.progress(done, size)) {
+                                             cancelled = true;
                                              return false;
-                                     }
-                                     return true;
-                                 });
+                                         }
+                                         while (!piece.empty()) {
+                                             const size_t nl = piece.find('\n');
+                                             const std::string_view part = piece.substr(0, nl);
+                                             if (line.size() + part.size() > kMaxLineBytes)
+                                                 line_cut = true;
+                                             else if (!line_cut)
+                                                 line.append(part);
+                                             if (nl == std::string_view::npos)
+                                                 break;
+                                             piece.remove_prefix(nl + 1);
+                                             const bool go_on = take_line();
+                                             line.clear();
+                                             line_cut = false;
+                                             if (!go_on)
+                                                 return false;
+                                         }
+                                         return true;
+                                     });
     if (cancelled) {
         outcome.outcome = Outcome::cancelled();
     } else if (outcome.outcome && !read) {

@@ -49,6 +49,7 @@ TEST(DetectFormat, TellsEachSourceFromItsContent) {
     EXPECT_EQ(detect_format(zip_with("messages.ndjson")), ImportFormat::SmsIeZip);
     EXPECT_EQ(detect_format(zip_with("messages.json")), ImportFormat::SmsIeZip);
     EXPECT_EQ(detect_format(zip_with("photo.jpg")), ImportFormat::Unknown);
+    EXPECT_EQ(detect_format(zip_with("msgs_1.csm")), ImportFormat::PimBackup);
 
     const auto folder = temp.path() / "old-pc";
     std::filesystem::create_directory(folder);

@@ -4,6 +4,8 @@
 // recorded and undone with their names whole, and the notes a summary
 // gives about the file itself, and the conflict copies of box files a
 // file-sync program leaves.
+#include <zip.h>
+
 #include <gtest/gtest.h>
 
 #include "desktop/formats/android_backup.h"
@@ -13,6 +15,7 @@
 #include "desktop/store/box_file.h"
 #include "protocol/text_codec.h"
 #include "tests/formats/iphone_backup_builder.h"
+#include "tests/formats/pim_backup_builder.h"
 #include "tests/store/store_test_support.h"
 
 namespace quillet {
@@ -324,6 +327,52 @@ TEST_F(ImportSources, AnIphoneBackupMergesWithTheAndroidCopyAndIsUndone) {
     EXPECT_EQ(undone.contacts_removed, 1u);
     EXPECT_TRUE(texts(BoxKind::SentItems).empty());
     EXPECT_EQ(texts(BoxKind::Inbox), (std::vector<std::u16string>{u"Liked \u201CSee you\u201D"}));
+}
+
+// A PIM Backup's zoneless times match the Android copy of the same text
+// taken two hours ahead; its e-mails are counted; a dry run keeps nothing
+// and undo takes out exactly what it added.
+TEST_F(ImportSources, APimBackupMatchesAtItsZoneCountsMailsAndIsUndone) {
+    const fs::path android = file("android.xml", backup(sms("+491701111111", kT0, "1", "Hi")));
+    ASSERT_TRUE(importer_.run({android}, false).ok());
+    // 2026-01-02 05:04:05 on a phone two hours ahead of UTC.
+    const std::string lines =
+        test::pim_line(
+            test::pim_row("0170 1111111", "Hi").with(&test::PimRow::time, "2026,01,02,05,04,05")) +
+        "\r\n" +
+        test::pim_line(test::pim_row("", "Back soon")
+                           .with(&test::PimRow::folder, "\\\\%MDF3")
+                           .with(&test::PimRow::recipients_nbr, "1")
+                           .with(&test::PimRow::recipients, "\"0;Ann;+491701111111;1\"")) +
+        "\r\n" +
+        test::pim_line(
+            test::pim_row("ann@example.org", "Mail").with(&test::PimRow::kind, "IPM.Note"));
+    const std::string csm = test::pim_csm(lines);
+    const fs::path pib = temp_.path() / "backup.pib";
+    int error = 0;
+    zip_t* archive = zip_open(pib.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(archive, nullptr);
+    zip_file_add(archive, "msgs_0.csm", zip_source_buffer(archive, csm.data(), csm.size(), 0), 0);
+    ASSERT_EQ(zip_close(archive), 0);
+
+    const ImportRun dry = importer_.run({pib}, true);
+    ASSERT_TRUE(dry.ok()) << (dry.failures.empty() ? dry.outcome.what() : dry.failures[0]);
+    EXPECT_EQ(dry.imports[0].added, 1u);
+    EXPECT_TRUE(texts(BoxKind::SentItems).empty());
+
+    const ImportRun run = importer_.run({pib}, false);
+    ASSERT_TRUE(run.ok());
+    EXPECT_EQ(run.imports[0].format, "PIM Backup");
+    EXPECT_EQ(run.imports[0].added, 1u);
+    EXPECT_EQ(run.imports[0].duplicates, 1u);
+    EXPECT_EQ(run.imports[0].skipped,
+              (std::vector<std::pair<std::string, size_t>>{{"an e-mail", 1}}));
+    EXPECT_EQ(texts(BoxKind::SentItems), std::vector<std::u16string>{u"Back soon"});
+    EXPECT_EQ(texts(BoxKind::Inbox), std::vector<std::u16string>{u"Hi"});
+
+    ASSERT_TRUE(importer_.undo(run.imports[0].id).ok());
+    EXPECT_TRUE(texts(BoxKind::SentItems).empty());
+    EXPECT_EQ(texts(BoxKind::Inbox), std::vector<std::u16string>{u"Hi"});
 }
 
 }  // namespace
