@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <ctime>
 #include <deque>
@@ -294,10 +295,33 @@ bool same_bytes(const fs::path& a, const fs::path& b) {
     }
 }
 
+// A file's bytes hashed (FNV-1a); none when it cannot be read.
+std::optional<uint64_t> content_hash(const fs::path& file) {
+    const UniqueFd fd(::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid())
+        return std::nullopt;
+    uint64_t h = 0xcbf29ce484222325ULL;
+    std::array<unsigned char, 64 * 1024> buffer;
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            return h;
+        for (ssize_t i = 0; i < n; ++i)
+            h = (h ^ buffer[static_cast<size_t>(i)]) * 0x100000001b3ULL;
+    }
+}
+
 // The attachment files kept so far (every import's folder), by size, so
 // that a picture kept already is not kept twice: an equal new file becomes
 // another name of the kept one (a hard link). Where the file system has no
-// hard links, the copy stays. Only files of equal size are compared.
+// hard links, the copy stays. Files of equal size are told apart by a hash
+// of their bytes (made when first needed) before any are compared whole:
+// pictures of one camera often share a size, and comparing each new one
+// with every kept one would grow with the square of their number.
 class KeptAttachments {
   public:
     explicit KeptAttachments(const fs::path& imports) {
@@ -310,7 +334,7 @@ class KeptAttachments {
                 !folder.is_directory(ec))
                 continue;
             for (const auto& file : fs::directory_iterator(folder.path(), ec))
-                add(file.path());
+                add(file.path(), std::nullopt);
         }
     }
     // `file` as another name of an equal kept file, when there is one.
@@ -318,26 +342,43 @@ class KeptAttachments {
         struct stat st {};
         if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
             return;
-        for (const auto& [kept, inode] : by_size_[static_cast<uintmax_t>(st.st_size)]) {
-            if (inode == st.st_ino || !same_bytes(file, kept))
+        std::vector<Kept>& same_size = by_size_[static_cast<uintmax_t>(st.st_size)];
+        if (same_size.empty()) {
+            same_size.push_back({file, st.st_ino, std::nullopt});
+            return;
+        }
+        const std::optional<uint64_t> hash = content_hash(file);
+        if (!hash)
+            return;
+        for (Kept& kept : same_size) {
+            if (kept.inode == st.st_ino)
+                continue;
+            if (!kept.hash)
+                kept.hash = content_hash(kept.path);
+            if (kept.hash != hash || !same_bytes(file, kept.path))
                 continue;
             const fs::path link = file.string() + ".quillet-link";
-            if (::link(kept.c_str(), link.c_str()) != 0)
+            if (::link(kept.path.c_str(), link.c_str()) != 0)
                 break;
             if (::rename(link.c_str(), file.c_str()) != 0)
                 ::unlink(link.c_str());
             return;
         }
-        add(file);
+        same_size.push_back({file, st.st_ino, hash});
     }
 
   private:
-    void add(const fs::path& file) {
+    struct Kept {
+        fs::path path;
+        ino_t inode;
+        std::optional<uint64_t> hash;  // made when a file of its size comes
+    };
+    void add(const fs::path& file, std::optional<uint64_t> hash) {
         struct stat st {};
         if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            by_size_[static_cast<uintmax_t>(st.st_size)].emplace_back(file, st.st_ino);
+            by_size_[static_cast<uintmax_t>(st.st_size)].push_back({file, st.st_ino, hash});
     }
-    std::map<uintmax_t, std::vector<std::pair<fs::path, ino_t>>> by_size_;
+    std::map<uintmax_t, std::vector<Kept>> by_size_;
 };
 
 // The run's staging folder becomes the import's attachment folder.

@@ -295,6 +295,29 @@ TEST_F(ImportFolders, PicturesAreSavedOnlyForAddedMessagesAndNeverTwice) {
     EXPECT_EQ(test::file_contents(shared), std::string("\x89PNG\r\n\x1a\n", 8));
 }
 
+// Pictures of one size are told apart by their bytes: within one import,
+// equal ones are one file, and one that differs keeps its own bytes.
+TEST_F(ImportFolders, PicturesOfOneSizeAreSharedOnlyWhenTheirBytesAreEqual) {
+    std::string xml = "<smses count=\"3\">";
+    const std::pair<const char*, const char*> pictures[] = {
+        {"a.bin", "AAAAAAAAAAA="}, {"b.bin", "AAAAAAAAAAE="}, {"c.bin", "AAAAAAAAAAA="}};
+    for (size_t i = 0; i < std::size(pictures); ++i) {
+        xml += "<mms date=\"" + std::to_string(1500000000000 + 1000 * i) +
+               "\" msg_box=\"1\" read=\"1\" address=\"+4930777\"><parts><part seq=\"0\" "
+               "ct=\"application/octet-stream\" name=\"" +
+               pictures[i].first + "\" data=\"" + pictures[i].second + "\"/></parts></mms>";
+    }
+    const fs::path file = temp_.path() / "same-size.xml";
+    test::write_file(file, xml + "</smses>");
+    const ImportRun run = importer_.run({file}, false);
+    ASSERT_TRUE(run.ok());
+    const fs::path folder = importer_.folder().attachments(run.imports[0].id);
+    EXPECT_TRUE(fs::equivalent(folder / "a.bin", folder / "c.bin"));
+    EXPECT_EQ(fs::hard_link_count(folder / "b.bin"), 1u);
+    EXPECT_EQ(test::file_contents(folder / "b.bin"), std::string(7, '\0') + '\x01');
+    EXPECT_EQ(test::file_contents(folder / "a.bin"), std::string(8, '\0'));
+}
+
 // An older PC's data folder whose messages came there by an import: that
 // import comes along as one of its own here, with its file, kind and time
 // and the picture its message names, and goes with the folder's undo.
