@@ -11,6 +11,7 @@
 #include "desktop/formats/android_import.h"
 #include "desktop/formats/gammu_import.h"
 #include "desktop/formats/iphone_import.h"
+#include "desktop/formats/mail_import.h"
 #include "desktop/formats/pim_import.h"
 #include "desktop/formats/smsie_import.h"
 #include "desktop/store/box_file.h"
@@ -166,6 +167,8 @@ std::string_view format_name(ImportFormat format) {
             return "iPhone backup";
         case ImportFormat::PimBackup:
             return "PIM Backup";
+        case ImportFormat::SmsBackupMail:
+            return "SMS Backup+ mail";
         case ImportFormat::Unknown:
             break;
     }
@@ -181,6 +184,8 @@ ImportFormat detect_format(const std::filesystem::path& path) {
             if (std::filesystem::is_regular_file(path / box, ec))
                 return ImportFormat::QuilletFolder;
         }
+        if (is_maildir(path))
+            return ImportFormat::SmsBackupMail;
         return looks_like_iphone_backup(path) ? ImportFormat::IphoneBackup : ImportFormat::Unknown;
     }
     std::string text = head_of(path);
@@ -210,6 +215,8 @@ ImportFormat detect_format(const std::filesystem::path& path) {
         return ImportFormat::Vcard;
     if (is_gammu(body))
         return ImportFormat::GammuBackup;
+    if (looks_like_smssync_mail(text))
+        return ImportFormat::SmsBackupMail;
     return ImportFormat::Unknown;
 }
 
@@ -229,6 +236,8 @@ ReadReport read_messages(const std::filesystem::path& path, ImportFormat format,
         }
         case ImportFormat::PimBackup:
             return read_pim_backup(path, sink);
+        case ImportFormat::SmsBackupMail:
+            return read_smssync_mail(path, sink, attachments);
         case ImportFormat::AndroidCalls:
             why = "an Android call log: it holds calls, not messages";
             break;

@@ -30,6 +30,7 @@ enum class ImportFormat {
     Vcard,          // contacts, vCard 2.1 or 3.0
     IphoneBackup,   // an iPhone backup folder (Manifest.db, sms.db)
     PimBackup,      // a Windows Mobile PIM Backup .pib (a ZIP with msgs_*.csm)
+    SmsBackupMail,  // SMS Backup+ mails: an mbox, one mail, or a Maildir folder
 };
 
 // "Android backup", "sms-ie", ...: for summaries and the imports list.
@@ -125,14 +126,15 @@ UniqueFd open_regular_file(const std::filesystem::path& path, Outcome& why);
 // The format of `path`, told from its content (never its name). A folder is
 // a Quillet data or archive folder when it holds box files; what is neither
 // a folder nor a regular file is Unknown, and is not opened. A folder with
+// cur/ and new/ is a Maildir of SMS Backup+ mails. A folder with
 // an iPhone backup's manifest is an IphoneBackup, even one the reader will
 // refuse (encrypted, too old), so that the refusal says why.
 ImportFormat detect_format(const std::filesystem::path& path);
 
 // Reads the messages of a file of `format` (AndroidXml, SmsIeZip,
-// GammuBackup, IphoneBackup, PimBackup) into `sink`, each attachment's bytes into `attachments`.
-// Other formats give BadInput: a call log is refused, a Quillet folder and
-// contacts are read elsewhere.
+// GammuBackup, IphoneBackup, PimBackup, SmsBackupMail) into `sink`, each attachment's bytes into
+// `attachments`. Other formats give BadInput: a call log is refused, a Quillet folder and contacts
+// are read elsewhere.
 ReadReport read_messages(const std::filesystem::path& path, ImportFormat format, ImportSink& sink,
                          AttachmentSink& attachments);
 

@@ -116,7 +116,9 @@ QString run_import_command(QWidget* parent, MessageLibrary& library, ContactsWin
         parent,
         folder ? ImportCommand::tr("Import a folder of backups")
                : ImportCommand::tr("Import backups"),
-        ImportCommand::tr("Backups (*.xml *.zip *.smsbackup *.pib *.vcf);;All files (*)"), folder);
+        ImportCommand::tr(
+            "Backups (*.xml *.zip *.smsbackup *.pib *.mbox *.eml *.vcf);;All files (*)"),
+        folder);
     if (chosen.isEmpty())
         return {};
     std::vector<std::filesystem::path> paths;

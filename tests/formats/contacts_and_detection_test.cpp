@@ -31,6 +31,10 @@ TEST(DetectFormat, TellsEachSourceFromItsContent) {
         {"[Settings]\nx=1\n", ImportFormat::Unknown},
         {"\r\nbegin:vcard\r\nVERSION:2.1\r\n", ImportFormat::Vcard},
         {"PK\x03\x04 not really a zip", ImportFormat::Unknown},
+        {"From 1@xxx Mon Jan 01 00:00:00 2024\nSubject: x\n", ImportFormat::SmsBackupMail},
+        {"Received: by x\r\n\tfolded\r\nX-smssync-datatype: SMS\r\n\r\nHi",
+         ImportFormat::SmsBackupMail},
+        {"From: a@b.example\r\nSubject: hello\r\n\r\nX-smssync-id: 1", ImportFormat::Unknown},
         {"", ImportFormat::Unknown},
     };
     for (const auto& [bytes, format] : files) {
@@ -54,6 +58,10 @@ TEST(DetectFormat, TellsEachSourceFromItsContent) {
     const auto folder = temp.path() / "old-pc";
     std::filesystem::create_directory(folder);
     EXPECT_EQ(detect_format(folder), ImportFormat::Unknown);
+    std::filesystem::create_directory(folder / "cur");
+    EXPECT_EQ(detect_format(folder), ImportFormat::Unknown);
+    std::filesystem::create_directory(folder / "new");
+    EXPECT_EQ(detect_format(folder), ImportFormat::SmsBackupMail);
     written(folder / "sent1.sms", "");
     EXPECT_EQ(detect_format(folder), ImportFormat::QuilletFolder);
 }

@@ -375,5 +375,41 @@ TEST_F(ImportSources, APimBackupMatchesAtItsZoneCountsMailsAndIsUndone) {
     EXPECT_EQ(texts(BoxKind::Inbox), std::vector<std::u16string>{u"Hi"});
 }
 
+// SMS Backup+ mail of the same conversation as an Android backup: the
+// SMS (milliseconds) is kept already, the MMS (seconds) comes with its
+// picture; undo takes out the MMS and its picture.
+TEST_F(ImportSources, AnMboxMergesWithTheAndroidCopyAndIsUndone) {
+    ASSERT_TRUE(
+        importer_.run({file("android.xml", backup(sms("+491701111111", kT0, "1", "Hi")))}, false)
+            .ok());
+    const auto mail = [](std::string_view type, std::string_view direction, int64_t date,
+                         std::string_view rest) {
+        return "From 1@xxx Fri Jan 02 03:04:05 2026\nX-smssync-datatype: " + std::string(type) +
+               "\nX-smssync-address: 0170 1111111\nX-smssync-type: " + std::string(direction) +
+               "\nX-smssync-date: " + std::to_string(date) + "\n" + std::string(rest) + "\n";
+    };
+    const fs::path mbox = file(
+        "takeout.mbox",
+        mail("SMS", "1", kT0, "Content-Type: text/plain; charset=utf-8\n\nHi") +
+            mail("MMS", "128", kT0 / 1000 + 60,
+                 "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain\n\n"
+                 "Look\n--b\nContent-Type: image/png; name=\"dog.png\"\n"
+                 "Content-Transfer-Encoding: base64\n\nUE5H\n--b--"));
+
+    const ImportRun run = importer_.run({mbox}, false);
+    ASSERT_TRUE(run.ok()) << (run.failures.empty() ? run.outcome.what() : run.failures[0]);
+    EXPECT_EQ(run.imports[0].format, "SMS Backup+ mail");
+    EXPECT_EQ(run.imports[0].added, 1u);
+    EXPECT_EQ(run.imports[0].duplicates, 1u);
+    EXPECT_EQ(run.imports[0].attachments, 1u);
+    EXPECT_EQ(texts(BoxKind::SentItems), std::vector<std::u16string>{u"Look\n[picture: dog.png]"});
+    EXPECT_EQ(test::read_file(importer_.folder().attachments(run.imports[0].id) / "dog.png"),
+              "PNG");
+
+    ASSERT_TRUE(importer_.undo(run.imports[0].id).ok());
+    EXPECT_TRUE(texts(BoxKind::SentItems).empty());
+    EXPECT_FALSE(fs::exists(importer_.folder().attachments(run.imports[0].id) / "dog.png"));
+}
+
 }  // namespace
 }  // namespace quillet
