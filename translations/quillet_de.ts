@@ -606,8 +606,8 @@ Nachrichten, die auf dem anderen Computer gespeichert sind, stehen vielleicht nu
         </translation>
     </message>
     <message>
-        <source>Backups (*.xml *.zip *.smsbackup *.pib *.mbox *.eml *.vcf);;All files (*)</source>
-        <translation>Sicherungen (*.xml *.zip *.smsbackup *.pib *.mbox *.eml *.vcf);;Alle Dateien (*)</translation>
+        <source>Backups (*.xml *.zip *.smsbackup *.pib *.mbox *.eml *.msg *.vcf);;All files (*)</source>
+        <translation>Sicherungen (*.xml *.zip *.smsbackup *.pib *.mbox *.eml *.msg *.vcf);;Alle Dateien (*)</translation>
     </message>
 </context>
 <context>

@@ -269,9 +269,9 @@ Commands:
                   brings other phones' backups into Quillet's data folder:
                   Android backup XML, sms-ie ZIP, Gammu .smsbackup, an iPhone
                   backup folder, PIM Backup .pib, SMS Backup+ mail (.mbox,
-                  .eml, Maildir), another Quillet data or archive folder,
-                  vCards (contacts); a folder of backups takes every one in
-                  it. Messages already kept are
+                  .eml, Maildir), Windows Phone .msg, another Quillet data or
+                  archive folder, vCards (contacts); a folder of backups
+                  takes every one in it. Messages already kept are
                   not added twice. --dry-run reads and matches, changes
                   nothing. Runs beside Quillet's window, one import at a time
   import --undo ID [--dry-run]

@@ -11,106 +11,20 @@
 #include <string_view>
 #include <vector>
 
+#include "desktop/formats/filtered_xml.h"
 #include "desktop/formats/import_text.h"
 #include "desktop/formats/xml_input_filter.h"
 
 namespace quillet {
 namespace {
 
+using import::FilteredInput;
+using import::ParseError;
 using import::PartSpool;
+using import::ReaderDeleter;
 using import::XmlInputFilter;
 
-constexpr size_t kReadPiece = 64 * 1024;
 constexpr uint64_t kMaxTextPartBytes = import::XmlInputFilter::kMaxValueBytes;
-
-// The file as the parser reads it: through the filter, reporting progress.
-struct FilteredInput {
-    int fd = -1;
-    uint64_t done = 0;
-    uint64_t total = 0;
-    ImportSink* sink = nullptr;
-    XmlInputFilter* filter = nullptr;
-    std::string out;
-    size_t out_at = 0;
-    bool at_end = false;
-    bool cancelled = false;
-    bool read_failed = false;
-
-    static int read(void* context, char* buffer, int length) {
-        auto& self = *static_cast<FilteredInput*>(context);
-        return self.read_into(buffer, static_cast<size_t>(length));
-    }
-
-    int read_into(char* buffer, size_t length) {
-        while (out_at == out.size() && !at_end) {
-            out.clear();
-            out_at = 0;
-            char piece[kReadPiece];
-            const ssize_t n = ::read(fd, piece, sizeof piece);
-            if (n < 0) {
-                read_failed = true;
-                return -1;
-            }
-            done += static_cast<uint64_t>(n);
-            at_end = n == 0;
-            if (!sink->progress(done, total)) {
-                cancelled = true;
-                return -1;
-            }
-            if (!filter->feed(std::string_view(piece, static_cast<size_t>(n)), at_end, out))
-                return -1;
-        }
-        const size_t n = std::min(length, out.size() - out_at);
-        std::memcpy(buffer, out.data() + out_at, n);
-        out_at += n;
-        return static_cast<int>(n);
-    }
-};
-
-struct ReaderDeleter {
-    void operator()(xmlTextReader* r) const { xmlFreeTextReader(r); }
-};
-
-// The parser's first error, in the user's words where its own mean nothing
-// to them.
-struct ParseError {
-    std::string text;
-    int line = 0;
-    bool mapped = false;  // said in our words: no other reading of it
-};
-
-void remember_error(void* context, xmlError* error) {
-    auto& first = *static_cast<ParseError*>(context);
-    if (!first.text.empty() || error == nullptr || error->level < XML_ERR_ERROR)
-        return;
-    std::string message = error->message ? error->message : "unreadable XML";
-    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
-        message.pop_back();
-    // The parser's own advice ("use XML_PARSE_HUGE option") means nothing
-    // to the user.
-    if (message.starts_with("Excessive depth")) {
-        message = "elements nested more than 256 deep, which a backup never holds";
-        first.mapped = true;
-    }
-    first.line = error->line;
-    first.text = "the file is damaged at line " + std::to_string(error->line) + ": " + message;
-}
-
-// Feeds the rest of the file through the filter after the parser stopped,
-// so that the messages beyond the damage are counted.
-void drain(FilteredInput& input) {
-    char piece[kReadPiece];
-    std::string ignored;
-    while (!input.at_end && input.filter->error().empty()) {
-        const ssize_t n = ::read(input.fd, piece, sizeof piece);
-        if (n < 0)
-            return;
-        input.done += static_cast<uint64_t>(n);
-        input.at_end = n == 0;
-        ignored.clear();
-        input.filter->feed(std::string_view(piece, static_cast<size_t>(n)), input.at_end, ignored);
-    }
-}
 
 // The attributes of the reader's current element. One object is loaded
 // again for each element, so that its strings keep their capacity.
@@ -473,17 +387,12 @@ ReadReport read_android_backup(const std::filesystem::path& path, ImportSink& si
     input.sink = &sink;
     input.filter = &filter;
 
-    // No network, no DTD loading, no entity substitution: only what is in
-    // the file, and the filter refuses entity declarations before this.
-    std::unique_ptr<xmlTextReader, ReaderDeleter> reader(xmlReaderForIO(
-        &FilteredInput::read, nullptr, &input, nullptr, nullptr,
-        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES));
+    ParseError parse_error;
+    const auto reader = import::open_filtered_reader(input, parse_error);
     if (!reader) {
         report.outcome = Outcome::unreadable("the XML reader could not be started");
         return report;
     }
-    ParseError parse_error;
-    xmlTextReaderSetStructuredErrorHandler(reader.get(), &remember_error, &parse_error);
 
     AndroidReader android(sink, attachments, spool);
     int status = 0;
@@ -511,7 +420,7 @@ ReadReport read_android_backup(const std::filesystem::path& path, ImportSink& si
     } else if (status != 0 && android.messages() > 0) {
         // Damage after messages (a file cut short, a copy interrupted): keep
         // what came before it and count what follows.
-        drain(input);
+        import::drain(input);
         report.damage =
             parse_error.text.empty() ? "the file is not well-formed XML" : parse_error.text;
         // Damage at the file's end is where a file cut short stops, whatever

@@ -14,6 +14,7 @@
 #include "desktop/formats/mail_import.h"
 #include "desktop/formats/pim_import.h"
 #include "desktop/formats/smsie_import.h"
+#include "desktop/formats/windows_phone_import.h"
 #include "desktop/store/box_file.h"
 
 namespace quillet {
@@ -169,6 +170,8 @@ std::string_view format_name(ImportFormat format) {
             return "PIM Backup";
         case ImportFormat::SmsBackupMail:
             return "SMS Backup+ mail";
+        case ImportFormat::WindowsPhone:
+            return "Windows Phone backup";
         case ImportFormat::Unknown:
             break;
     }
@@ -209,6 +212,8 @@ ImportFormat detect_format(const std::filesystem::path& path) {
             return ImportFormat::AndroidXml;
         if (root == "calls")
             return ImportFormat::AndroidCalls;
+        if (root == "ArrayOfMessage")
+            return ImportFormat::WindowsPhone;
         return ImportFormat::Unknown;
     }
     if (starts_with_nocase(body, "BEGIN:VCARD"))
@@ -238,6 +243,8 @@ ReadReport read_messages(const std::filesystem::path& path, ImportFormat format,
             return read_pim_backup(path, sink);
         case ImportFormat::SmsBackupMail:
             return read_smssync_mail(path, sink, attachments);
+        case ImportFormat::WindowsPhone:
+            return read_windows_phone_backup(path, sink, attachments);
         case ImportFormat::AndroidCalls:
             why = "an Android call log: it holds calls, not messages";
             break;

@@ -31,6 +31,7 @@ enum class ImportFormat {
     IphoneBackup,   // an iPhone backup folder (Manifest.db, sms.db)
     PimBackup,      // a Windows Mobile PIM Backup .pib (a ZIP with msgs_*.csm)
     SmsBackupMail,  // SMS Backup+ mails: an mbox, one mail, or a Maildir folder
+    WindowsPhone,   // a Windows Phone message backup (.msg XML, <ArrayOfMessage>)
 };
 
 // "Android backup", "sms-ie", ...: for summaries and the imports list.
@@ -132,7 +133,8 @@ UniqueFd open_regular_file(const std::filesystem::path& path, Outcome& why);
 ImportFormat detect_format(const std::filesystem::path& path);
 
 // Reads the messages of a file of `format` (AndroidXml, SmsIeZip,
-// GammuBackup, IphoneBackup, PimBackup, SmsBackupMail) into `sink`, each attachment's bytes into
+// GammuBackup, IphoneBackup, PimBackup, SmsBackupMail, WindowsPhone) into
+// `sink`, each attachment's bytes into
 // `attachments`. Other formats give BadInput: a call log is refused, a Quillet folder and contacts
 // are read elsewhere.
 ReadReport read_messages(const std::filesystem::path& path, ImportFormat format, ImportSink& sink,

@@ -117,7 +117,7 @@ QString run_import_command(QWidget* parent, MessageLibrary& library, ContactsWin
         folder ? ImportCommand::tr("Import a folder of backups")
                : ImportCommand::tr("Import backups"),
         ImportCommand::tr(
-            "Backups (*.xml *.zip *.smsbackup *.pib *.mbox *.eml *.vcf);;All files (*)"),
+            "Backups (*.xml *.zip *.smsbackup *.pib *.mbox *.eml *.msg *.vcf);;All files (*)"),
         folder);
     if (chosen.isEmpty())
         return {};

@@ -25,6 +25,8 @@ TEST(DetectFormat, TellsEachSourceFromItsContent) {
         {android_head + "<smses count=\"0\"></smses>", ImportFormat::AndroidXml},
         {"\xEF\xBB\xBF<allsms/>", ImportFormat::AndroidXml},
         {android_head + "<calls count=\"1\"/>", ImportFormat::AndroidCalls},
+        {"\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<ArrayOfMessage xmlns:xsd=\"x\">",
+         ImportFormat::WindowsPhone},
         {"<html/>", ImportFormat::Unknown},
         {"; Saved 20240101T000000\n\n[SMSBackup000]\nNumber = \"1\"\n", ImportFormat::GammuBackup},
         {ucs2_be("; Saved\r\n[SMSBackup000]\r\n"), ImportFormat::GammuBackup},
