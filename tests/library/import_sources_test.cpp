@@ -411,5 +411,87 @@ TEST_F(ImportSources, AnMboxMergesWithTheAndroidCopyAndIsUndone) {
     EXPECT_FALSE(fs::exists(importer_.folder().attachments(run.imports[0].id) / "dog.png"));
 }
 
+// The same 3,000 messages of 30 people, written by hand as an Android
+// backup, an iPhone backup (a third of the texts only in attributedBody),
+// SMS Backup+ mail, a PIM Backup and a Windows Phone backup (both zoneless,
+// the PIM Backup in whole seconds), each number spelled differently: they
+// merge to exactly 3,000, whichever comes first.
+TEST_F(ImportSources, TheSameMessagesFromFiveSourcesMergeToOneEach) {
+    constexpr int kCount = 3000;
+    const auto when = [](int i) { return kT0 + int64_t{i} * 61'001; };
+    const auto text = [](int i) { return "Message " + std::to_string(i) + " \xE2\x9C\x93"; };
+    const auto number = [](int i) { return std::to_string(1'000'000 + i % 30); };
+    std::string android, mbox, pim, wp;
+    test::BackupFolder iphone(temp_.path() / "iphone");
+    {
+        test::TestDb db(iphone.add("HomeDomain", "Library/SMS/sms.db"));
+        db.exec(std::string(test::kSmsEras[2].message_table) + ";" + test::kSmsTables + ";BEGIN");
+        for (int p = 0; p < 30; ++p)
+            db.exec("INSERT INTO handle (id) VALUES ('+49170" + number(p) + "')");
+        for (int i = 0; i < kCount; ++i) {
+            const bool received = i % 2 == 0;
+            const std::string ns = std::to_string((when(i) - 978'307'200'000) * 1'000'000);
+            db.exec(
+                "INSERT INTO message (guid, text, handle_id, is_from_me, is_read, date) "
+                "VALUES ('g" +
+                std::to_string(i) + "', " + (i % 3 == 0 ? "NULL" : "'" + text(i) + "'") + ", " +
+                std::to_string(i % 30 + 1) + ", " + (received ? "0" : "1") + ", 1, " + ns + ")");
+            if (i % 3 == 0)
+                db.exec_with_blob("UPDATE message SET attributedBody = ?1 WHERE guid = 'g" +
+                                      std::to_string(i) + "'",
+                                  test::typedstream(text(i)));
+            android += sms("+49170" + number(i), when(i), received ? "1" : "2", text(i));
+            mbox +=
+                "From x@y Fri Jan 02 03:04:05 2026\nX-smssync-datatype: SMS\n"
+                "X-smssync-address: 0170" +
+                number(i) + "\nX-smssync-type: " + (received ? "1" : "2") +
+                "\nX-smssync-date: " + std::to_string(when(i)) +
+                "\nContent-Type: text/plain; charset=utf-8\n\n" + text(i) + "\n\n";
+            const std::time_t seconds = when(i) / 1000;
+            std::tm utc{};
+            gmtime_r(&seconds, &utc);
+            char wall[32];
+            std::strftime(wall, sizeof wall, "%Y,%m,%d,%H,%M,%S", &utc);
+            test::PimRow row = test::pim_row(received ? "0049170" + number(i) : "", text(i))
+                                   .with(&test::PimRow::time, wall);
+            if (!received) {
+                row = row.with(&test::PimRow::folder, "\\\\%MDF3")
+                          .with(&test::PimRow::recipients_nbr, "1")
+                          .with(&test::PimRow::recipients, "\"0;;0049170" + number(i) + ";1\"");
+            }
+            pim += test::pim_line(row) + "\r\n";
+            const std::string ticks = std::to_string((when(i) + 11'644'473'600'000) * 10'000);
+            wp += "<Message><Recepients>" +
+                  (received ? "" : "<string>+49 170 " + number(i) + "</string>") +
+                  "</Recepients><Body>" + text(i) + "</Body><IsIncoming>" +
+                  (received ? "true" : "false") + "</IsIncoming><Sender>" +
+                  (received ? "+49 170 " + number(i) : "") + "</Sender><LocalTimestamp>" + ticks +
+                  "</LocalTimestamp></Message>\n";
+        }
+        db.exec("COMMIT");
+    }
+    const std::string csm = test::pim_csm(pim);
+    const fs::path pib = temp_.path() / "backup.pib";
+    int error = 0;
+    zip_t* archive = zip_open(pib.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(archive, nullptr);
+    zip_file_add(archive, "msgs_0.csm", zip_source_buffer(archive, csm.data(), csm.size(), 0), 0);
+    ASSERT_EQ(zip_close(archive), 0);
+    const std::vector<fs::path> sources = {
+        file("backup.mbox", mbox), iphone.path(), file("android.xml", backup(android)), pib,
+        file("phone.msg",
+             "<?xml version=\"1.0\"?>\n<ArrayOfMessage>\n" + wp + "</ArrayOfMessage>")};
+
+    for (size_t n = 0; n < sources.size(); ++n) {
+        SCOPED_TRACE(sources[n].filename().string());
+        const ImportRun run = importer_.run({sources[n]}, false);
+        ASSERT_TRUE(run.ok()) << (run.failures.empty() ? run.outcome.what() : run.failures[0]);
+        EXPECT_EQ(run.imports[0].added, n == 0 ? size_t{kCount} : 0u);
+        EXPECT_EQ(run.imports[0].duplicates, n == 0 ? 0u : size_t{kCount});
+        EXPECT_EQ(run.imports[0].skipped_count(), 0u);
+    }
+    EXPECT_EQ(texts(BoxKind::Inbox).size() + texts(BoxKind::SentItems).size(), size_t{kCount});
+}
+
 }  // namespace
 }  // namespace quillet

@@ -287,6 +287,41 @@ class MainExportTest : public QObject {
                  std::optional<std::u16string>(u"Iris Apfel"));
     }
 
+    // File > Import... with an SMS Backup+ mbox: its MMS shows in the list,
+    // and the summary counts its picture and the call log skipped.
+    void importAnMboxFromTheMenu() {
+        const auto f = imported_frame();
+        QVERIFY(f != nullptr);
+        const QString mbox = env_->temp_path(QStringLiteral("takeout.mbox"));
+        QFile file(mbox);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            "From 1@xxx Mon Jan 01 00:00:00 2024\nX-smssync-datatype: CALLLOG\n\n12s\n\n"
+            "From 2@xxx Mon Jan 01 00:00:00 2024\nX-smssync-datatype: MMS\n"
+            "X-smssync-address: +4930777\nX-smssync-type: 132\nX-smssync-date: 1600000000\n"
+            "Content-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain; "
+            "charset=utf-8\nContent-Transfer-Encoding: quoted-printable\n\nfrom the mailbox "
+            "=E2=9C=89\n--b\nContent-Type: image/png\nContent-Disposition: attachment; "
+            "filename*=UTF-8''caf%C3%A9.png\nContent-Transfer-Encoding: base64\n\nUE5H\n--b--\n");
+        file.close();
+        const int before = (*f)->list_view().list_model().rowCount();
+
+        env_->answer_file_dialogs({mbox});
+        trigger(*f->frame, "importAction");
+        QCOMPARE((*f)->list_view().list_model().rowCount(), before + 1);
+        QStringList texts;
+        for (int row = 0; row < before + 1; ++row)
+            texts << (*f)->list_view().list_model().index(row, 0).data().toString();
+        QVERIFY2(texts.contains(QStringLiteral("from the mailbox \u2709")),
+                 qPrintable(texts.join(QLatin1Char('|'))));
+        const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        QCOMPARE(boxes.size(), size_t{1});
+        QVERIFY2(boxes[0].text.contains(QStringLiteral("1 added")) &&
+                     boxes[0].text.contains(QStringLiteral("a call log entry")) &&
+                     boxes[0].text.contains(QStringLiteral("1 attachment")),
+                 qPrintable(boxes[0].text));
+    }
+
     // An MMS imported from an Android backup: the message view says where
     // it came from and its picture opens from there.
     void anImportedMessageSaysWhereItCameFromAndOpensItsPicture() {
