@@ -26,38 +26,13 @@ constexpr size_t kMaxPendingUnits = 8u << 20;
 // is given on with what it has.
 constexpr size_t kMaxPendingSets = 1000;
 
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
-bool equal_nocase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto up = [](char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; };
-        if (up(a[i]) != up(b[i]))
-            return false;
-    }
-    return true;
-}
-
 // Hex digits as bytes; false at anything else.
 bool hex_bytes(std::string_view hex, std::string& out) {
-    const auto nibble = [](char c) {
-        return c >= '0' && c <= '9'   ? c - '0'
-               : c >= 'a' && c <= 'f' ? c - 'a' + 10
-               : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                      : -1;
-    };
     if (hex.size() % 2 != 0)
         return false;
     for (size_t i = 0; i < hex.size(); i += 2) {
-        const int hi = nibble(hex[i]);
-        const int lo = nibble(hex[i + 1]);
+        const int hi = import::hex_digit(hex[i]);
+        const int lo = import::hex_digit(hex[i + 1]);
         if (hi < 0 || lo < 0)
             return false;
         out += static_cast<char>(hi * 16 + lo);
@@ -161,23 +136,24 @@ class GammuReader {
 };
 
 void GammuReader::line(std::string_view text) {
-    text = trim(text);
+    text = import::trim(text);
     if (text.empty() || text.front() == ';' || text.front() == '#')
         return;
     if (text.front() == '[') {
         end_section();
         const std::string_view name = text.substr(1);
-        in_backup_section_ = name.size() >= 9 && equal_nocase(name.substr(0, 9), "SMSBackup");
+        in_backup_section_ =
+            name.size() >= 9 && import::equal_nocase(name.substr(0, 9), "SMSBackup");
         return;
     }
     const size_t eq = text.find('=');
     if (!in_backup_section_ || eq == std::string_view::npos)
         return;
-    const std::string_view key = trim(text.substr(0, eq));
-    std::string_view value = trim(text.substr(eq + 1));
+    const std::string_view key = import::trim(text.substr(0, eq));
+    std::string_view value = import::trim(text.substr(eq + 1));
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
         value = value.substr(1, value.size() - 2);
-    const auto is = [&](std::string_view k) { return equal_nocase(key, k); };
+    const auto is = [&](std::string_view k) { return import::equal_nocase(key, k); };
     Section& s = section_;
     if (is("Number"))
         s.number = value;
@@ -195,7 +171,7 @@ void GammuReader::line(std::string_view text) {
         s.coding = value;
     else if (is("UDH"))
         s.udh = value;
-    else if (key.size() == 6 && equal_nocase(key.substr(0, 4), "Text") &&
+    else if (key.size() == 6 && import::equal_nocase(key.substr(0, 4), "Text") &&
              s.texts.size() < kMaxTextKeys) {
         s.text_bytes += value.size();
         const auto index = import::parse_int(key.substr(4));
@@ -212,7 +188,7 @@ void GammuReader::end_section() {
 }
 
 void GammuReader::take(const Section& s) {
-    if (equal_nocase(s.pdu, "Status_Report")) {
+    if (import::equal_nocase(s.pdu, "Status_Report")) {
         sink_.skipped("a delivery report");
         return;
     }
@@ -221,9 +197,10 @@ void GammuReader::take(const Section& s) {
         return;
     }
     ImportedMessage m;
-    m.received = s.pdu.empty() ? !(equal_nocase(s.state, "Sent") || equal_nocase(s.state, "UnSent"))
-                               : !equal_nocase(s.pdu, "Submit");
-    m.read = !m.received || !equal_nocase(s.state, "UnRead");
+    m.received = s.pdu.empty() ? !(import::equal_nocase(s.state, "Sent") ||
+                                   import::equal_nocase(s.state, "UnSent"))
+                               : !import::equal_nocase(s.pdu, "Submit");
+    m.read = !m.received || !import::equal_nocase(s.state, "UnRead");
     std::string bytes;
     if (!s.number_unicode.empty() && hex_bytes(s.number_unicode, bytes))
         m.address = to_utf8(from_ucs2_be(bytes, replaced_));
@@ -255,7 +232,7 @@ void GammuReader::take(const Section& s) {
     std::string udh;
     const Header header = hex_bytes(s.udh, udh) ? header_of(udh) : Header();
     const std::optional<Concatenation>& c = header.concatenation;
-    const bool eight_bit = equal_nocase(s.coding, "8bit");
+    const bool eight_bit = import::equal_nocase(s.coding, "8bit");
     if (eight_bit && header.port) {
         // Counted once per message, however many parts it came in.
         const std::string key = m.address + '\n' + (c ? std::to_string(c->ref) : "-");

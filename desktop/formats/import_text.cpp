@@ -243,6 +243,40 @@ std::optional<std::string_view> time_out_of_range(int64_t ms) {
     return std::nullopt;
 }
 
+std::string_view trim(std::string_view text) {
+    constexpr std::string_view kBlanks = " \t\r\n";
+    while (!text.empty() && kBlanks.find(text.front()) != std::string_view::npos)
+        text.remove_prefix(1);
+    while (!text.empty() && kBlanks.find(text.back()) != std::string_view::npos)
+        text.remove_suffix(1);
+    return text;
+}
+
+std::string lowered(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+    return out;
+}
+
+bool equal_nocase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto low = [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+        if (low(a[i]) != low(b[i]))
+            return false;
+    }
+    return true;
+}
+
+int hex_digit(char c) {
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+}
+
 std::optional<int64_t> wall_clock_ms(int64_t year, int64_t month, int64_t day, int64_t hour,
                                      int64_t minute, int64_t second) {
     if (year < 0 || year > 99'999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 ||

@@ -39,6 +39,16 @@ size_t utf8_sequence(std::string_view text, size_t i, uint32_t& code_point);
 // Appends the UTF-8 of one code point; one outside Unicode becomes U+FFFD.
 void append_utf8(std::string& out, uint32_t code_point);
 
+// `text` without the blanks, tabs and line ends around it.
+std::string_view trim(std::string_view text);
+
+// ASCII letters compared without case; `lowered` gives them in lower case.
+bool equal_nocase(std::string_view a, std::string_view b);
+std::string lowered(std::string_view text);
+
+// The value of one hexadecimal digit; -1 for any other character.
+int hex_digit(char c);
+
 // A whole decimal number, optionally negative; nothing else around it.
 std::optional<int64_t> parse_int(std::string_view text);
 

@@ -21,39 +21,16 @@ constexpr size_t kReadPiece = 64 * 1024;
 // Above this a date is in milliseconds (1973 in ms, year 5138 in seconds).
 constexpr int64_t kMillisecondsFrom = 100'000'000'000;
 
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), lower);
-    return out;
-}
-
 bool starts_nocase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && lowered(text.substr(0, prefix.size())) == prefix;
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
-int hex_digit(char c) {
-    return c >= '0' && c <= '9'   ? c - '0'
-           : c >= 'a' && c <= 'f' ? c - 'a' + 10
-           : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                  : -1;
+    return text.size() >= prefix.size() && import::lowered(text.substr(0, prefix.size())) == prefix;
 }
 
 // One quoted-printable line decoded onto `out`; true when it ends in a
 // soft line break ("=" at its end), which joins it to the next.
 bool decode_qp_line(std::string_view line, std::string& out) {
-    line = trim(line);  // trailing blanks are not the text's (RFC 2045)
+    // Trailing blanks are not the text's (RFC 2045); leading ones are.
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\t'))
+        line.remove_suffix(1);
     for (size_t i = 0; i < line.size(); ++i) {
         if (line[i] != '=') {
             out += line[i];
@@ -61,8 +38,8 @@ bool decode_qp_line(std::string_view line, std::string& out) {
         }
         if (i + 1 == line.size())
             return true;
-        const int hi = i + 2 < line.size() ? hex_digit(line[i + 1]) : -1;
-        const int lo = i + 2 < line.size() ? hex_digit(line[i + 2]) : -1;
+        const int hi = i + 2 < line.size() ? import::hex_digit(line[i + 1]) : -1;
+        const int lo = i + 2 < line.size() ? import::hex_digit(line[i + 2]) : -1;
         if (hi < 0 || lo < 0) {
             out += '=';  // not an escape: kept as written
             continue;
@@ -77,8 +54,8 @@ bool decode_qp_line(std::string_view line, std::string& out) {
 std::string percent_decoded(std::string_view text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        const int hi = text[i] == '%' && i + 2 < text.size() ? hex_digit(text[i + 1]) : -1;
-        const int lo = hi >= 0 ? hex_digit(text[i + 2]) : -1;
+        const int hi = text[i] == '%' && i + 2 < text.size() ? import::hex_digit(text[i + 1]) : -1;
+        const int lo = hi >= 0 ? import::hex_digit(text[i + 2]) : -1;
         if (lo >= 0) {
             out += static_cast<char>(hi * 16 + lo);
             i += 2;
@@ -98,7 +75,7 @@ std::string utf8_from_latin1(std::string_view bytes) {
 }
 
 bool is_latin1(std::string_view charset) {
-    const std::string c = lowered(charset);
+    const std::string c = import::lowered(charset);
     return c == "iso-8859-1" || c == "latin1" || c == "iso8859-1" || c == "windows-1252" ||
            c == "cp1252";
 }
@@ -114,7 +91,7 @@ struct HeaderValue {
 HeaderValue parse_header_value(std::string_view text) {
     HeaderValue out;
     size_t i = text.find(';');
-    out.value = lowered(trim(text.substr(0, i)));
+    out.value = import::lowered(import::trim(text.substr(0, i)));
     // name -> pieces by their number; whether each was *-encoded
     std::map<std::string, std::map<int, std::pair<std::string, bool>>> pieces;
     while (i != std::string_view::npos && i < text.size()) {
@@ -122,7 +99,7 @@ HeaderValue parse_header_value(std::string_view text) {
         const size_t eq = text.find('=', i);
         if (eq == std::string_view::npos)
             break;
-        std::string name = lowered(trim(text.substr(i, eq - i)));
+        std::string name = import::lowered(import::trim(text.substr(i, eq - i)));
         size_t j = eq + 1;
         while (j < text.size() && (text[j] == ' ' || text[j] == '\t'))
             ++j;
@@ -136,7 +113,8 @@ HeaderValue parse_header_value(std::string_view text) {
             i = text.find(';', j);
         } else {
             i = text.find(';', j);
-            value = std::string(trim(text.substr(j, i == std::string_view::npos ? i : i - j)));
+            value =
+                std::string(import::trim(text.substr(j, i == std::string_view::npos ? i : i - j)));
         }
         const bool encoded = name.ends_with('*');
         if (encoded)
@@ -176,10 +154,10 @@ class Header {
     bool line(std::string_view line) {
         if ((line.starts_with(' ') || line.starts_with('\t')) && !fields_.empty()) {
             fields_.back().second += ' ';
-            fields_.back().second += trim(line);
+            fields_.back().second += import::trim(line);
         } else if (const size_t colon = line.find(':'); colon != std::string_view::npos) {
-            fields_.emplace_back(lowered(trim(line.substr(0, colon))),
-                                 std::string(trim(line.substr(colon + 1))));
+            fields_.emplace_back(import::lowered(import::trim(line.substr(0, colon))),
+                                 std::string(import::trim(line.substr(colon + 1))));
         }
         size_ += line.size();
         return size_ <= kMaxMailTextBytes;
@@ -207,7 +185,7 @@ class Header {
 // address.
 std::vector<std::string> unknown_email_numbers(std::string_view line) {
     std::vector<std::string> numbers;
-    const std::string low = lowered(line);
+    const std::string low = import::lowered(line);
     for (size_t at = low.find("@unknown.email"); at != std::string::npos;
          at = low.find("@unknown.email", at + 1)) {
         size_t start = at;
@@ -333,7 +311,7 @@ void MailReader::line(std::string_view line) {
 std::optional<std::string> MailReader::boundary_met(std::string_view line) {
     if (!line.starts_with("--") || mail_.boundaries.empty())
         return std::nullopt;
-    const std::string_view rest = trim(line.substr(2));
+    const std::string_view rest = import::trim(line.substr(2));
     for (size_t i = mail_.boundaries.size(); i-- > 0;) {
         const std::string& b = mail_.boundaries[i];
         if (rest == b) {
@@ -350,7 +328,7 @@ std::optional<std::string> MailReader::boundary_met(std::string_view line) {
 }
 
 void MailReader::mail_header_done() {
-    const std::string type = lowered(trim(mail_.header.get("x-smssync-datatype")));
+    const std::string type = import::lowered(import::trim(mail_.header.get("x-smssync-datatype")));
     if (type.empty()) {
         mail_.skip = "a mail that SMS Backup+ did not write (no X-smssync-datatype)";
     } else if (type == "calllog") {
@@ -365,7 +343,7 @@ void MailReader::mail_header_done() {
     }
     mail_.mms = type == "mms";
     const std::string kind = mail_.mms ? "an MMS" : "an SMS";
-    const std::string direction = std::string(trim(mail_.header.get("x-smssync-type")));
+    const std::string direction = std::string(import::trim(mail_.header.get("x-smssync-type")));
     // An SMS: 1 received, 2 sent; an MMS: Android's m_type (132 received,
     // 128 sent), or its box as some versions write it.
     if (direction == "1" || (mail_.mms && direction == "132")) {
@@ -378,7 +356,8 @@ void MailReader::mail_header_done() {
     }
     // Milliseconds for SMS, seconds for MMS, as the format says; some
     // versions wrote milliseconds for both: the value tells.
-    const std::optional<int64_t> date = import::parse_int(trim(mail_.header.get("x-smssync-date")));
+    const std::optional<int64_t> date =
+        import::parse_int(import::trim(mail_.header.get("x-smssync-date")));
     if (!date) {
         skip(kind + " without a readable date");
         return;
@@ -390,14 +369,15 @@ void MailReader::mail_header_done() {
         return;
     }
     mail_.message.time_ms = ms;
-    mail_.message.read = !mail_.message.received || trim(mail_.header.get("x-smssync-read")) != "0";
+    mail_.message.read =
+        !mail_.message.received || import::trim(mail_.header.get("x-smssync-read")) != "0";
 
     // The correspondents: the phone's number, then for an MMS the others
     // that To: and From: name by number.
     std::vector<std::string> addresses;
     std::vector<std::string> keys;
     const auto add = [&](std::string_view address) {
-        address = trim(address);
+        address = import::trim(address);
         const std::string key =
             digits_key(address).empty() ? std::string(address) : digits_key(address);
         if (!address.empty() && std::find(keys.begin(), keys.end(), key) == keys.end()) {
@@ -442,7 +422,7 @@ void MailReader::part_header_done(const Header& header) {
     }
     mail_.leaf = Leaf();
     mail_.leaf.content_type = type.value.empty() ? "text/plain" : type.value;
-    mail_.leaf.encoding = lowered(trim(header.get("content-transfer-encoding")));
+    mail_.leaf.encoding = import::lowered(import::trim(header.get("content-transfer-encoding")));
     mail_.leaf.charset = type.params.contains("charset") ? type.params.at("charset") : "utf-8";
     const HeaderValue disposition = parse_header_value(header.get("content-disposition"));
     std::string name = disposition.params.contains("filename") ? disposition.params.at("filename")
@@ -677,7 +657,7 @@ bool looks_like_smssync_mail(std::string_view head) {
     for (size_t i = 0; i < head.size();) {
         size_t end = head.find('\n', i);
         end = end == std::string_view::npos ? head.size() : end;
-        const std::string_view line = trim(head.substr(i, end - i));
+        const std::string_view line = import::trim(head.substr(i, end - i));
         if (line.empty())
             return false;
         if (starts_nocase(line, "x-smssync-"))

@@ -17,23 +17,12 @@ namespace {
 using Archive = std::unique_ptr<zip_t, decltype(&zip_discard)>;
 using Fields = std::vector<std::u16string>;
 
-bool equal_nocase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto low = [](char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-        if (low(a[i]) != low(b[i]))
-            return false;
-    }
-    return true;
-}
-
 // "msgs_…​.csm", in any folder of the ZIP, in any case.
 bool is_messages_entry(std::string_view name) {
     name.remove_prefix(
         name.find_last_of('/') == std::string_view::npos ? 0 : name.find_last_of('/') + 1);
-    return name.size() > 9 && equal_nocase(name.substr(0, 5), "msgs_") &&
-           equal_nocase(name.substr(name.size() - 4), ".csm");
+    return name.size() > 9 && import::equal_nocase(name.substr(0, 5), "msgs_") &&
+           import::equal_nocase(name.substr(name.size() - 4), ".csm");
 }
 
 std::vector<zip_uint64_t> messages_entries(zip_t* archive) {
@@ -162,13 +151,6 @@ class CsmLexer {
     bool too_long_ = false;
 };
 
-std::string trimmed(std::string text) {
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // "YYYY,MM,DD,hh,mm,ss": milliseconds as if UTC.
 std::optional<int64_t> parse_time(const std::string& text) {
     int64_t part[6] = {};
@@ -177,7 +159,7 @@ std::optional<int64_t> parse_time(const std::string& text) {
         const size_t comma = text.find(',', at);
         if (comma == std::string::npos && i < 5)
             return std::nullopt;
-        const auto value = import::parse_int(trimmed(text.substr(at, comma - at)));
+        const auto value = import::parse_int(import::trim(text.substr(at, comma - at)));
         if (!value)
             return std::nullopt;
         part[i] = *value;
@@ -188,7 +170,7 @@ std::optional<int64_t> parse_time(const std::string& text) {
 
 // The message's flags as a number: decimal, or hex with "0x".
 std::optional<int64_t> parse_flags(std::string text) {
-    text = trimmed(text);
+    text = std::string(import::trim(text));
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         try {
             return std::stoll(text.substr(2), nullptr, 16);
@@ -201,7 +183,7 @@ std::optional<int64_t> parse_flags(std::string text) {
 
 // "\%MDF1" and the like, whatever backslashes the writer put before it.
 std::string folder_key(const std::string& folder) {
-    std::string key = trimmed(folder);
+    std::string key(import::trim(folder));
     while (!key.empty() && key.front() == '\\')
         key.erase(0, 1);
     for (char& c : key)
@@ -264,13 +246,13 @@ std::string PimReader::recipients(const Fields& fields) const {
         const std::string value = to_utf8(fields[i]);
         for (size_t start = 0;;) {
             const size_t semicolon = value.find(';', start);
-            parts.push_back(trimmed(value.substr(start, semicolon - start)));
+            parts.emplace_back(import::trim(value.substr(start, semicolon - start)));
             if (semicolon == std::string::npos)
                 break;
             start = semicolon + 1;
         }
     }
-    const auto count = import::parse_int(trimmed(field(fields, "Recipient Nbr")));
+    const auto count = import::parse_int(import::trim(field(fields, "Recipient Nbr")));
     const size_t n = count && *count > 0 ? static_cast<size_t>(*count) : 1;
     const size_t each = parts.size() / n;
     std::string joined;
@@ -292,7 +274,7 @@ void PimReader::line(Fields& fields) {
         return;  // a blank line
     if (columns_.empty()) {
         for (size_t i = 0; i < fields.size(); ++i)
-            columns_.emplace(trimmed(to_utf8(fields[i])), i);
+            columns_.emplace(std::string(import::trim(to_utf8(fields[i]))), i);
         header_size_ = fields.size();
         if (!columns_.contains("Msg Class") || !columns_.contains("Folder")) {
             columns_.clear();
@@ -302,9 +284,9 @@ void PimReader::line(Fields& fields) {
         }
         return;
     }
-    const std::string kind = trimmed(field(fields, "Msg Class"));
-    if (!equal_nocase(kind.substr(0, 11), "IPM.SMStext")) {
-        sink_.skipped(equal_nocase(kind.substr(0, 8), "IPM.Note") || kind.empty()
+    const std::string kind(import::trim(field(fields, "Msg Class")));
+    if (!import::equal_nocase(kind.substr(0, 11), "IPM.SMStext")) {
+        sink_.skipped(import::equal_nocase(kind.substr(0, 8), "IPM.Note") || kind.empty()
                           ? "an e-mail"
                           : "a message of a kind other than a text (" +
                                 import::without_controls(kind.substr(0, 40)) + ")");
@@ -330,9 +312,9 @@ void PimReader::line(Fields& fields) {
         return;
     }
     m.time_ms = *ms;
-    m.address = trimmed(m.received ? field(fields, "Sender Address") : recipients(fields));
+    m.address = import::trim(m.received ? field(fields, "Sender Address") : recipients(fields));
     if (m.address.empty() && m.received)
-        m.address = trimmed(field(fields, "Sender Name"));
+        m.address = import::trim(field(fields, "Sender Name"));
     if (m.address.empty()) {
         sink_.skipped(m.received ? "a received text message without a sender"
                                  : "a sent text message without a recipient");

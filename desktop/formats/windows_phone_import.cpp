@@ -21,21 +21,6 @@ constexpr int64_t kDotNetTicksFrom = 500'000'000'000'000'000;
 constexpr int64_t kFiletimeToUnixMs = 11'644'473'600'000;
 constexpr int64_t kDotNetToUnixMs = 62'135'596'800'000;
 
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-    return out;
-}
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && std::string_view(" \t\r\n").find(s.front()) != std::string_view::npos)
-        s.remove_prefix(1);
-    while (!s.empty() && std::string_view(" \t\r\n").find(s.back()) != std::string_view::npos)
-        s.remove_suffix(1);
-    return s;
-}
-
 struct InlineAttachment {
     std::string content_type, name, base64;
 };
@@ -75,7 +60,7 @@ class WindowsPhoneReader {
 };
 
 void WindowsPhoneReader::start(std::string_view name, bool empty) {
-    const std::string low = lowered(name);
+    const std::string low = import::lowered(name);
     if (path_.empty())
         started_ = low == "arrayofmessage";
     if (low == "message" && path_.size() == 1)
@@ -113,25 +98,25 @@ void WindowsPhoneReader::end(std::string_view) {
         if (name == "body")
             m.body = text_;
         else if (name == "isincoming")
-            m.incoming = lowered(trim(text_));
+            m.incoming = import::lowered(import::trim(text_));
         else if (name == "isread")
-            m.read = lowered(trim(text_));
+            m.read = import::lowered(import::trim(text_));
         else if (name == "sender")
-            m.sender = trim(text_);
+            m.sender = import::trim(text_);
         else if (name == "localtimestamp")
-            m.timestamp = trim(text_);
+            m.timestamp = import::trim(text_);
     } else if (path_.size() == 3 && (path_[2] == "recepients" || path_[2] == "recipients")) {
-        if (!trim(text_).empty())
-            m.recipients.emplace_back(trim(text_));
+        if (!import::trim(text_).empty())
+            m.recipients.emplace_back(import::trim(text_));
     } else if (path_.size() == 4 && path_[2] == "attachments" && !m.attachments.empty() &&
                m.attachments_cut == 0) {
         InlineAttachment& a = m.attachments.back();
         if (name.find("contenttype") != std::string::npos)
-            a.content_type = trim(text_);
+            a.content_type = import::trim(text_);
         else if (name.find("base64") != std::string::npos || name == "data")
             a.base64 = text_;
         else if (name.find("name") != std::string::npos)
-            a.name = trim(text_);
+            a.name = import::trim(text_);
     }
     text_.clear();
 }
@@ -141,8 +126,9 @@ void WindowsPhoneReader::save(const InlineAttachment& a, ImportedMessage& m) {
     std::string name = a.name;
     if (name.empty()) {
         const size_t slash = a.content_type.find('/');
-        name = "attachment" +
-               (slash == std::string::npos ? "" : "." + lowered(a.content_type.substr(slash + 1)));
+        name = "attachment" + (slash == std::string::npos
+                                   ? ""
+                                   : "." + import::lowered(a.content_type.substr(slash + 1)));
     }
     if (a.base64.size() >= kMaxValue) {
         sink_.skipped("an attachment over 6 MB written into the file, which is not read");

@@ -60,8 +60,8 @@ TEST(SmsBackupMail, ReadsTheSmsAndMmsMails) {
          smssync("SMS", "1", std::to_string(kMs), "", "0") +
              "Content-Type: text/plain; charset=utf-8\r\n"
              "Content-Transfer-Encoding: quoted-printable\r\n\r\nCaf=C3=A9 and a long =\r\n"
-             "line=0D=0Asecond =3D line \r\n",
-         true, false, "+491701111111", "Café and a long line\nsecond = line"},
+             "line=0D=0A  second =3D line \r\n",
+         true, false, "+491701111111", "Café and a long line\n  second = line"},
         {"sent SMS, base64, LF lines",
          smssync("SMS", "2", std::to_string(kMs)) +
              "Content-Type: text/plain; charset=\"UTF-8\"\nContent-Transfer-Encoding: "

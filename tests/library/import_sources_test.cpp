@@ -39,6 +39,18 @@ class ImportSources : public ::testing::Test {
         test::write_file(temp_.path() / name, bytes);
         return temp_.path() / name;
     }
+    // A PIM Backup .pib whose messages list holds `lines`.
+    fs::path pim_backup(const std::string& lines) const {
+        const std::string csm = test::pim_csm(lines);
+        const fs::path pib = temp_.path() / "backup.pib";
+        int error = 0;
+        zip_t* archive = zip_open(pib.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+        EXPECT_NE(archive, nullptr);
+        zip_file_add(archive, "msgs_0.csm", zip_source_buffer(archive, csm.data(), csm.size(), 0),
+                     0);
+        EXPECT_EQ(zip_close(archive), 0);
+        return pib;
+    }
     std::vector<std::u16string> texts(BoxKind kind) const {
         std::string error;
         const std::optional<DecodedBox> box =
@@ -347,13 +359,7 @@ TEST_F(ImportSources, APimBackupMatchesAtItsZoneCountsMailsAndIsUndone) {
         "\r\n" +
         test::pim_line(
             test::pim_row("ann@example.org", "Mail").with(&test::PimRow::kind, "IPM.Note"));
-    const std::string csm = test::pim_csm(lines);
-    const fs::path pib = temp_.path() / "backup.pib";
-    int error = 0;
-    zip_t* archive = zip_open(pib.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    ASSERT_NE(archive, nullptr);
-    zip_file_add(archive, "msgs_0.csm", zip_source_buffer(archive, csm.data(), csm.size(), 0), 0);
-    ASSERT_EQ(zip_close(archive), 0);
+    const fs::path pib = pim_backup(lines);
 
     const ImportRun dry = importer_.run({pib}, true);
     ASSERT_TRUE(dry.ok()) << (dry.failures.empty() ? dry.outcome.what() : dry.failures[0]);
@@ -470,13 +476,7 @@ TEST_F(ImportSources, TheSameMessagesFromFiveSourcesMergeToOneEach) {
         }
         db.exec("COMMIT");
     }
-    const std::string csm = test::pim_csm(pim);
-    const fs::path pib = temp_.path() / "backup.pib";
-    int error = 0;
-    zip_t* archive = zip_open(pib.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    ASSERT_NE(archive, nullptr);
-    zip_file_add(archive, "msgs_0.csm", zip_source_buffer(archive, csm.data(), csm.size(), 0), 0);
-    ASSERT_EQ(zip_close(archive), 0);
+    const fs::path pib = pim_backup(pim);
     const std::vector<fs::path> sources = {
         file("backup.mbox", mbox), iphone.path(), file("android.xml", backup(android)), pib,
         file("phone.msg",
