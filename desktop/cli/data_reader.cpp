@@ -30,8 +30,7 @@ bool read_box(const fs::path& folder, SmsBox& box, std::vector<std::string>& war
     if (!decoded->damage.empty())
         warnings.push_back(path.string() + " breaks off (" + decoded->damage + "); " +
                            std::to_string(decoded->messages.size()) + " messages read");
-    for (const SmsMessage& m : decoded->messages)
-        box.append(m);
+    box.append_loaded(std::move(decoded->messages));
     return true;
 }
 

@@ -620,8 +620,13 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
     }
     const std::vector<fs::path> files = expand(paths, run.failures);
     static const PhoneNumbers kNoContactsNumbers;
-    MessageMatcher matcher(contacts_ ? contacts_->phone_numbers() : kNoContactsNumbers,
-                           MessageMatcher::GroupCopies::AreTheGroup);
+    // Freed once every file is read (the sources' references to it are
+    // not used after that): with the messages to add, it is most of a
+    // run's memory, and the commit needs room for the boxes.
+    std::optional<MessageMatcher> kept_messages(
+        std::in_place, contacts_ ? contacts_->phone_numbers() : kNoContactsNumbers,
+        MessageMatcher::GroupCopies::AreTheGroup);
+    MessageMatcher& matcher = *kept_messages;
     for (const BoxKind kind : kBoxes)
         matcher.add_box(library_.box(kind));
 
@@ -735,6 +740,7 @@ ImportRun Importer::run(const std::vector<fs::path>& paths, bool dry_run,
             sources.push_back(std::move(part->source));
         }
     }
+    kept_messages.reset();
     if (run.outcome.kind() == Outcome::Kind::Cancelled) {
         run.imports.clear();
         return run;
@@ -870,6 +876,10 @@ void Importer::commit(ImportRun& run, std::vector<std::unique_ptr<Source>>& sour
         run.outcome = Outcome::unreadable("there is not enough memory to take the messages in");
         return;
     }
+    // Every message is in its box: the run's own copies go before the save
+    // needs its memory (taking them out again needs only their places).
+    for (auto& source : sources)
+        std::vector<std::pair<BoxKind, SmsMessage>>().swap(source->to_add);
     run.outcome = library_.save_changed().outcome();
     if (!run.outcome) {
         take_out();

@@ -210,6 +210,14 @@ void ConversationIndex::update_box(size_t b, const SmsBox& box, size_t take) {
     const size_t old_count = entries.size();
     const size_t from = seen.compared_at == box.revision() ? std::min(old_count, take) : 0;
     seen.compared_at = box.revision();
+    // Likewise the folded texts, one string per box: a text folds to about
+    // a byte per UTF-16 unit, and growing it by doubling would copy a
+    // lifetime's texts again and again.
+    size_t folding = seen.folded.size();
+    for (size_t i = from; i < box.messages().size(); ++i)
+        folding += box.messages()[i].text_view().size() + 1;
+    if (folding > seen.folded.capacity())
+        seen.folded.reserve(folding);
     size_t j = from;
     size_t w = from;
     for (size_t i = from; i < take; ++i) {

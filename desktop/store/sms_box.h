@@ -125,6 +125,10 @@ class SmsBox {
 
     // Appends a copy; the queue of new messages is not touched.
     void append(const SmsMessage& message);
+    // Appends messages as a box file held them, moved in without a copy
+    // (what load_box does with what it read); the revision and the queue
+    // of new messages are not touched.
+    void append_loaded(std::vector<SmsMessage>&& loaded);
     // Setting the value a message already has is no change.
     void set_read(uint8_t value, size_t index);
 
@@ -169,7 +173,6 @@ class SmsBox {
     int32_t sort_order_ = -1;
     std::vector<SmsMessage> messages_;
     std::vector<SmsMessage> new_messages_;
-    void append_loaded(std::vector<SmsMessage>&& loaded);
 
     // A file load_box had to protect but could not yet move aside.
     std::filesystem::path pending_keep_aside_;
