@@ -10,6 +10,7 @@
 #include "desktop/app/tray_notice.h"
 #include "desktop/composer/new_sms_window.h"
 #include "desktop/library/importer.h"
+#include "desktop/library/sync_copies.h"
 #include "desktop/store/config_list.h"
 #include "desktop/store/data_move.h"
 #include "desktop/store/log_file.h"
@@ -275,6 +276,10 @@ void MainFrame::offer_sync_copies() {
     // Told once per data folder (its options file travels with it).
     if (!sync_told_)
         sync_told_ = tell_sync_folder(this, library_.folder());
+    // No copies, no command: a command's end saves, and a start that
+    // changed nothing writes nothing.
+    if (box_conflict_copies(library_.folder()).empty())
+        return;
     const CommandScope command;
     const QString taken = offer_conflict_copies(this, library_, contacts_window_.get());
     if (taken.isEmpty())
