@@ -28,12 +28,6 @@ std::string sms(std::string_view type, std::string_view date, std::string_view b
            std::string(read) + "\" />\n";
 }
 
-struct Read {
-    RecordingSink sink;
-    MemoryAttachments attachments;
-    ReadReport read;
-};
-
 void read_into(Read& r, const std::string& bytes) {
     TempFolder temp;
     r.read = read_android_backup(written(temp.path() / "any.name", bytes), r.sink, r.attachments);

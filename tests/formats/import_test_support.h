@@ -1,6 +1,6 @@
 // What the import readers' tests share: a sink that keeps what it is told,
-// attachments kept in memory, files written into a temp folder (`written`), and the
-// growth of the process's peak memory.
+// attachments kept in memory, a one-message check for table rows, files written into a temp folder
+// (`written`), and the growth of the process's peak memory.
 #pragma once
 
 #include <sys/resource.h>
@@ -64,6 +64,37 @@ struct MemoryAttachments : AttachmentSink {
         return true;
     }
 };
+
+// What a reader made of one file: its messages, their pictures, its report.
+struct Read {
+    RecordingSink sink;
+    MemoryAttachments attachments;
+    ReadReport read;
+};
+
+// A table row for a file holding one message, and the check every reader's
+// table makes of it: read whole, nothing skipped, the message as expected.
+struct OneMessage {
+    bool received = true;
+    bool read = true;
+    std::string address;
+    std::string text;
+    int64_t time_ms = 0;
+    bool zoneless = false;
+};
+
+inline void expect_one_message(const Read& r, const OneMessage& want) {
+    ASSERT_TRUE(r.read.outcome.ok()) << r.read.outcome.what();
+    ASSERT_EQ(r.sink.messages.size(), 1u) << (r.sink.skips.empty() ? "" : r.sink.skips[0]);
+    const ImportedMessage& m = r.sink.messages[0];
+    EXPECT_EQ(m.received, want.received);
+    EXPECT_EQ(m.read, want.read);
+    EXPECT_EQ(m.address, want.address);
+    EXPECT_EQ(r.sink.text(0), want.text);
+    EXPECT_EQ(m.time_ms, want.time_ms);
+    EXPECT_EQ(m.zoneless, want.zoneless);
+    EXPECT_TRUE(r.sink.skips.empty());
+}
 
 inline std::filesystem::path written(const std::filesystem::path& path, std::string_view bytes) {
     write_file(path, bytes);

@@ -14,12 +14,6 @@ using namespace quillet::test;
 
 constexpr int64_t kMs = 1'700'000'000'123;
 
-struct Read {
-    RecordingSink sink;
-    MemoryAttachments attachments;
-    ReadReport read;
-};
-
 Read read_mail(const fs::path& path) {
     Read r;
     r.read = read_smssync_mail(path, r.sink, r.attachments);
@@ -85,19 +79,12 @@ TEST(SmsBackupMail, ReadsTheSmsAndMmsMails) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Read r = read_mail(written(temp.path() / "one.eml", c.mail));
-        ASSERT_TRUE(r.read.outcome.ok()) << r.read.outcome.what();
-        ASSERT_EQ(r.sink.messages.size(), 1u) << (r.sink.skips.empty() ? "" : r.sink.skips[0]);
-        const ImportedMessage& m = r.sink.messages[0];
-        EXPECT_EQ(m.received, c.received);
-        EXPECT_EQ(m.read, c.read);
-        EXPECT_EQ(m.address, c.address);
-        EXPECT_EQ(r.sink.text(0), c.text);
-        EXPECT_EQ(m.time_ms, std::string_view(c.name).find("MMS") != std::string_view::npos
-                                 ? kMs / 1000 * 1000
-                                 : kMs);
-        EXPECT_FALSE(m.zoneless);
-        EXPECT_TRUE(r.sink.skips.empty());
-        if (!m.attachments.empty()) {
+        const bool mms = std::string_view(c.name).find("MMS") != std::string_view::npos;
+        expect_one_message(
+            r, {c.received, c.read, c.address, c.text, mms ? kMs / 1000 * 1000 : kMs, false});
+        if (HasFatalFailure())
+            return;
+        if (const ImportedMessage& m = r.sink.messages[0]; !m.attachments.empty()) {
             EXPECT_EQ(r.attachments.files.at("€ photo.jpg"), "JPEGBYTES");
             EXPECT_EQ(m.attachments[0].kind, "picture");
         }

@@ -13,11 +13,6 @@ using namespace quillet::test;
 
 constexpr int64_t kTime = 1'241'593'689'000;  // 2009-05-06T07:08:09 as if UTC
 
-struct Read {
-    RecordingSink sink;
-    ReadReport read;
-};
-
 Read read_pib(const Entries& entries, uint64_t cancel_after = UINT64_MAX) {
     TempFolder temp;
     Read r;
@@ -64,17 +59,8 @@ TEST(PimImport, ReadsTheTextsOfTheInboxAndSentItems) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Read r = read_lines(pim_line(c.row) + "\r\n");
-        ASSERT_TRUE(r.read.outcome.ok()) << r.read.outcome.what();
-        ASSERT_EQ(r.sink.messages.size(), 1u) << (r.sink.skips.empty() ? "" : r.sink.skips[0]);
-        const ImportedMessage& m = r.sink.messages[0];
-        EXPECT_EQ(m.received, c.received);
-        EXPECT_EQ(m.read, c.read);
-        EXPECT_EQ(m.address, c.address);
-        EXPECT_EQ(r.sink.text(0), c.text);
-        EXPECT_EQ(m.time_ms, kTime);
-        EXPECT_TRUE(m.zoneless);
-        EXPECT_TRUE(r.sink.skips.empty());
+        expect_one_message(read_lines(pim_line(c.row) + "\r\n"),
+                           {c.received, c.read, c.address, c.text, kTime, true});
     }
 }
 

@@ -10,12 +10,6 @@ namespace quillet {
 namespace {
 using namespace quillet::test;
 
-struct Read {
-    RecordingSink sink;
-    MemoryAttachments attachments;
-    ReadReport read;
-};
-
 Read read_zip(const Entries& entries) {
     // The ZIP one folder down in a folder of the test's own, so that an
     // entry "../x" written anywhere would land where the test looks.

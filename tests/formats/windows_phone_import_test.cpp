@@ -25,12 +25,6 @@ std::string message(std::string_view fields) {
     return "<Message>" + std::string(fields) + "</Message>\r\n";
 }
 
-struct Read {
-    RecordingSink sink;
-    MemoryAttachments attachments;
-    ReadReport read;
-};
-
 Read read_wp(std::string_view bytes) {
     TempFolder temp;
     Read r;
@@ -71,17 +65,10 @@ TEST(WindowsPhoneImport, ReadsReceivedAndSentMessages) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const Read r = read_wp(backup(message(c.fields)));
-        ASSERT_TRUE(r.read.outcome.ok()) << r.read.outcome.what();
-        ASSERT_EQ(r.sink.messages.size(), 1u) << (r.sink.skips.empty() ? "" : r.sink.skips[0]);
-        const ImportedMessage& m = r.sink.messages[0];
-        EXPECT_EQ(m.received, c.received);
-        EXPECT_EQ(m.read, c.read);
-        EXPECT_EQ(m.address, c.address);
-        EXPECT_EQ(r.sink.text(0), c.text);
-        EXPECT_EQ(m.time_ms, kMs);
-        EXPECT_TRUE(m.zoneless);
-        EXPECT_TRUE(r.sink.skips.empty());
-        if (!m.attachments.empty()) {
+        expect_one_message(r, {c.received, c.read, c.address, c.text, kMs, true});
+        if (HasFatalFailure())
+            return;
+        if (!r.sink.messages[0].attachments.empty()) {
             EXPECT_EQ(r.attachments.files.at("attachment.jpeg"), "JPEGBYTES");
         }
     }
