@@ -21,7 +21,6 @@ namespace {
 using import::FilteredInput;
 using import::ParseError;
 using import::PartSpool;
-using import::ReaderDeleter;
 using import::XmlInputFilter;
 
 constexpr uint64_t kMaxTextPartBytes = import::XmlInputFilter::kMaxValueBytes;
@@ -375,36 +374,25 @@ void AndroidReader::end_mms() {
 ReadReport read_android_backup(const std::filesystem::path& path, ImportSink& sink,
                                AttachmentSink& attachments) {
     ReadReport report;
-    const UniqueFd file = open_regular_file(path, report.outcome);
-    if (!file.valid())
+    import::FilteredXmlFile xml(path, sink, attachments, report.outcome);
+    xmlTextReader* const reader = xml.reader();
+    if (!reader)
         return report;
-    PartSpool spool(attachments.spool_folder());
-    XmlInputFilter filter(spool);
-    FilteredInput input;
-    input.fd = file.get();
-    std::error_code ec;
-    input.total = std::filesystem::file_size(path, ec);
-    input.sink = &sink;
-    input.filter = &filter;
+    FilteredInput& input = xml.input();
+    const XmlInputFilter& filter = xml.filter();
+    const ParseError& parse_error = xml.parse_error();
 
-    ParseError parse_error;
-    const auto reader = import::open_filtered_reader(input, parse_error);
-    if (!reader) {
-        report.outcome = Outcome::unreadable("the XML reader could not be started");
-        return report;
-    }
-
-    AndroidReader android(sink, attachments, spool);
+    AndroidReader android(sink, attachments, xml.spool());
     int status = 0;
-    while ((status = xmlTextReaderRead(reader.get())) == 1) {
-        const int type = xmlTextReaderNodeType(reader.get());
+    while ((status = xmlTextReaderRead(reader)) == 1) {
+        const int type = xmlTextReaderNodeType(reader);
         if (type != XML_READER_TYPE_ELEMENT && type != XML_READER_TYPE_END_ELEMENT)
             continue;
-        const auto* name = reinterpret_cast<const char*>(xmlTextReaderConstLocalName(reader.get()));
+        const auto* name = reinterpret_cast<const char*>(xmlTextReaderConstLocalName(reader));
         const std::string_view element = name ? name : "";
         if (type == XML_READER_TYPE_END_ELEMENT) {
             android.end_element(element);
-        } else if (!android.element(reader.get(), element)) {
+        } else if (!android.element(reader, element)) {
             status = -1;
             break;
         }

@@ -84,3 +84,22 @@ void drain(FilteredInput& input) {
 }
 
 }  // namespace quillet::import
+
+namespace quillet::import {
+
+FilteredXmlFile::FilteredXmlFile(const std::filesystem::path& path, ImportSink& sink,
+                                 AttachmentSink& attachments, Outcome& outcome)
+    : file_(open_regular_file(path, outcome)), spool_(attachments.spool_folder()), filter_(spool_) {
+    if (!file_.valid())
+        return;
+    input_.fd = file_.get();
+    std::error_code ec;
+    input_.total = std::filesystem::file_size(path, ec);
+    input_.sink = &sink;
+    input_.filter = &filter_;
+    reader_ = open_filtered_reader(input_, parse_error_);
+    if (!reader_)
+        outcome = Outcome::unreadable("the XML reader could not be started");
+}
+
+}  // namespace quillet::import

@@ -7,11 +7,13 @@
 #include <libxml/xmlreader.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "desktop/formats/import_source.h"
 #include "desktop/formats/xml_input_filter.h"
+#include "desktop/store/unique_fd.h"
 
 namespace quillet::import {
 
@@ -48,6 +50,32 @@ struct ParseError {
 // when libxml2 cannot start one.
 std::unique_ptr<xmlTextReader, ReaderDeleter> open_filtered_reader(FilteredInput& input,
                                                                    ParseError& error);
+
+// A backup file opened for the hardened reading: the regular file, the spool
+// for long values, the filter and the parser's reader over them. When any of
+// them cannot be had, reader() is null and `outcome` says why. Holds
+// pointers into itself, so it stays where it was made.
+class FilteredXmlFile {
+  public:
+    FilteredXmlFile(const std::filesystem::path& path, ImportSink& sink,
+                    AttachmentSink& attachments, Outcome& outcome);
+    FilteredXmlFile(const FilteredXmlFile&) = delete;
+    FilteredXmlFile& operator=(const FilteredXmlFile&) = delete;
+
+    xmlTextReader* reader() const { return reader_.get(); }
+    FilteredInput& input() { return input_; }
+    const XmlInputFilter& filter() const { return filter_; }
+    PartSpool& spool() { return spool_; }
+    const ParseError& parse_error() const { return parse_error_; }
+
+  private:
+    UniqueFd file_;
+    PartSpool spool_;
+    XmlInputFilter filter_;
+    FilteredInput input_;
+    ParseError parse_error_;
+    std::unique_ptr<xmlTextReader, ReaderDeleter> reader_;
+};
 
 // Feeds the rest of the file through the filter after the parser stopped,
 // so that the messages beyond the damage are counted.

@@ -206,42 +206,30 @@ void WindowsPhoneReader::message_done() {
 ReadReport read_windows_phone_backup(const std::filesystem::path& path, ImportSink& sink,
                                      AttachmentSink& attachments) {
     ReadReport report;
-    const UniqueFd file = open_regular_file(path, report.outcome);
-    if (!file.valid())
+    import::FilteredXmlFile xml(path, sink, attachments, report.outcome);
+    xmlTextReader* const reader = xml.reader();
+    if (!reader)
         return report;
-    import::PartSpool spool(attachments.spool_folder());
-    XmlInputFilter filter(spool);
-    import::FilteredInput input;
-    input.fd = file.get();
-    std::error_code ec;
-    input.total = std::filesystem::file_size(path, ec);
-    input.sink = &sink;
-    input.filter = &filter;
-    import::ParseError parse_error;
-    const auto reader = import::open_filtered_reader(input, parse_error);
-    if (!reader) {
-        report.outcome = Outcome::unreadable("the XML reader could not be started");
-        return report;
-    }
+    import::FilteredInput& input = xml.input();
+    const XmlInputFilter& filter = xml.filter();
+    const import::ParseError& parse_error = xml.parse_error();
     WindowsPhoneReader phone(sink, attachments);
     int status = 0;
-    while ((status = xmlTextReaderRead(reader.get())) == 1) {
-        const int type = xmlTextReaderNodeType(reader.get());
+    while ((status = xmlTextReaderRead(reader)) == 1) {
+        const int type = xmlTextReaderNodeType(reader);
         if (type == XML_READER_TYPE_ELEMENT || type == XML_READER_TYPE_END_ELEMENT) {
-            const auto* name =
-                reinterpret_cast<const char*>(xmlTextReaderConstLocalName(reader.get()));
+            const auto* name = reinterpret_cast<const char*>(xmlTextReaderConstLocalName(reader));
             if (type == XML_READER_TYPE_END_ELEMENT)
                 phone.end(name ? name : "");
             else
-                phone.start(name ? name : "", xmlTextReaderIsEmptyElement(reader.get()) == 1);
+                phone.start(name ? name : "", xmlTextReaderIsEmptyElement(reader) == 1);
             if (type == XML_READER_TYPE_ELEMENT && !phone.started()) {
                 status = -1;
                 break;
             }
         } else if (type == XML_READER_TYPE_TEXT || type == XML_READER_TYPE_CDATA ||
                    type == XML_READER_TYPE_SIGNIFICANT_WHITESPACE) {
-            const auto* value =
-                reinterpret_cast<const char*>(xmlTextReaderConstValue(reader.get()));
+            const auto* value = reinterpret_cast<const char*>(xmlTextReaderConstValue(reader));
             phone.text(value ? value : "");
         }
     }
