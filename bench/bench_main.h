@@ -4,11 +4,19 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstddef>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <vector>
 
 namespace quillet::bench {
+
+// QUILLET_BENCH_MESSAGES, or `fallback` when it is unset or not a count.
+inline size_t messages_wanted(size_t fallback) {
+    const char* n = std::getenv("QUILLET_BENCH_MESSAGES");
+    return n != nullptr && std::atol(n) > 0 ? static_cast<size_t>(std::atol(n)) : fallback;
+}
 
 // Frees what shared() made, newest first.
 inline std::vector<std::function<void()>>& shared_releases() {

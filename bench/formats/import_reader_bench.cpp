@@ -24,21 +24,20 @@
 
 #include "bench/bench_main.h"
 #include "bench/child_run.h"
+#include "bench/import_sinks.h"
 #include "bench/temp_folder.h"
 #include "desktop/formats/android_import.h"
 
 namespace quillet {
 namespace {
 namespace fs = std::filesystem;
+using bench::CountingSink;
+using bench::DiscardingAttachments;
+using bench::peak_mb;
 
 constexpr size_t kPictureBytes = 3000;
 
-size_t messages_wanted() {
-    const char* n = std::getenv("QUILLET_BENCH_MESSAGES");
-    return n != nullptr && std::atol(n) > 0 ? static_cast<size_t>(std::atol(n)) : 100'000;
-}
-
-const size_t kMessages = messages_wanted();
+const size_t kMessages = bench::messages_wanted(100'000);
 
 std::string base64(const std::string& bytes) {
     static const char* alphabet =
@@ -133,12 +132,6 @@ void summarise() {
     }
 }
 
-double peak_mb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
 void BM_BareStreamingParse(benchmark::State& state) {
     const BackupFile& f = backup(state);
     const auto start = std::chrono::steady_clock::now();
@@ -159,22 +152,6 @@ void BM_BareStreamingParse(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.bytes));
     state.counters["file_MB"] = static_cast<double>(f.bytes) / (1 << 20);
 }
-
-struct CountingSink : ImportSink {
-    size_t messages = 0, skips = 0;
-    void message(ImportedMessage&&) override { ++messages; }
-    void skipped(std::string_view) override { ++skips; }
-    bool progress(uint64_t, uint64_t) override { return true; }
-};
-
-struct DiscardingAttachments : AttachmentSink {
-    size_t count = 0;
-    std::optional<std::string> begin(std::string_view name) override {
-        return std::to_string(++count) + std::string(name);
-    }
-    bool write(std::string_view) override { return true; }
-    bool end(bool) override { return true; }
-};
 
 void BM_ReadAndroidBackup(benchmark::State& state) {
     const BackupFile& f = backup(state);

@@ -19,6 +19,7 @@
 #include <map>
 
 #include "bench/bench_main.h"
+#include "bench/import_sinks.h"
 #include "bench/temp_folder.h"
 #include "desktop/formats/iphone_import.h"
 #include "desktop/formats/mail_import.h"
@@ -28,13 +29,11 @@
 namespace quillet {
 namespace {
 namespace fs = std::filesystem;
+using bench::CountingSink;
+using bench::DiscardingAttachments;
+using bench::peak_mb;
 
-size_t messages_wanted() {
-    const char* n = std::getenv("QUILLET_BENCH_MESSAGES");
-    return n != nullptr && std::atol(n) > 0 ? static_cast<size_t>(std::atol(n)) : 100'000;
-}
-
-const size_t kMessages = messages_wanted();
+const size_t kMessages = bench::messages_wanted(100'000);
 
 std::string text_of(size_t i) {
     return "Message " + std::to_string(i) + ": see you at the station at " +
@@ -138,28 +137,6 @@ double seconds_since(std::chrono::steady_clock::time_point start, int64_t iterat
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() /
            static_cast<double>(iterations);
 }
-
-double peak_mb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
-struct CountingSink : ImportSink {
-    size_t messages = 0;
-    void message(ImportedMessage&&) override { ++messages; }
-    void skipped(std::string_view) override {}
-    bool progress(uint64_t, uint64_t) override { return true; }
-};
-
-struct DiscardingAttachments : AttachmentSink {
-    size_t count = 0;
-    std::optional<std::string> begin(std::string_view name) override {
-        return std::to_string(++count) + std::string(name);
-    }
-    bool write(std::string_view) override { return true; }
-    bool end(bool) override { return true; }
-};
 
 void BM_IphoneBareSqliteRead(benchmark::State& state) {
     const IphoneBackup& backup = bench::shared<IphoneBackup>();

@@ -25,11 +25,6 @@ namespace quillet {
 namespace {
 namespace fs = std::filesystem;
 
-size_t messages_wanted() {
-    const char* n = std::getenv("QUILLET_BENCH_MESSAGES");
-    return n != nullptr && std::atol(n) > 0 ? static_cast<size_t>(std::atol(n)) : 1'000'000;
-}
-
 // The data folder, written once: three boxes and the contacts.
 struct DataFolder {
     bench::TempFolder folder;
@@ -41,7 +36,7 @@ struct DataFolder {
         data = folder.path / "data";
         fs::create_directories(data);
         {
-            bench::Scene scene = bench::make_scene(messages_wanted());
+            bench::Scene scene = bench::make_scene(bench::messages_wanted(1'000'000));
             for (SmsBox* box : {&scene.inbox, &scene.sent, &scene.deleted}) {
                 const fs::path file = data / to_utf8(box_file_name(box->kind()));
                 if (!box->save_box_file(file))
@@ -145,8 +140,8 @@ void summarise() {
         std::printf(
             "%zu messages, %s: %.2f s = %.1f x the bare read (%.3f s; goal 3 x); "
             "peak %.0f MB for %.0f MB of box files (goal: at most them)\n",
-            messages_wanted(), name.c_str(), f.seconds, f.seconds / bare, bare, f.peak_mb,
-            boxes_mb);
+            bench::messages_wanted(1'000'000), name.c_str(), f.seconds, f.seconds / bare, bare,
+            f.peak_mb, boxes_mb);
     }
 }
 
