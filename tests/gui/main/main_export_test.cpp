@@ -75,6 +75,25 @@ class MainExportTest : public QObject {
         return frame;
     }
 
+    // What the window shows after `action` imported what its dialogs were
+    // answered with: the list's rows with their texts, and the boxes shown.
+    struct Shown {
+        int rows = 0;
+        QStringList texts;
+        std::vector<MessageBoxRequest> boxes;
+    };
+    Shown import_through(RunningFrame& f, const char* action, const QStringList& answers) {
+        env_->answer_file_dialogs(answers);
+        trigger(*f.frame, action);
+        Shown shown;
+        const auto& model = f->list_view().list_model();
+        shown.rows = model.rowCount();
+        for (int row = 0; row < shown.rows; ++row)
+            shown.texts << model.index(row, 0).data().toString();
+        shown.boxes = env_->take_message_boxes();
+        return shown;
+    }
+
   private Q_SLOTS:
     void init() { env_ = std::make_unique<MainTestEnv>(); }
     void cleanup() {
@@ -215,14 +234,10 @@ class MainExportTest : public QObject {
         QVERIFY(inbox.save_box_file(std::filesystem::path(older.toStdString()) / "inbox1.sms"));
         const int before = (*f)->list_view().list_model().rowCount();
 
-        env_->answer_file_dialogs({older, older});
-        trigger(*f->frame, "importFolderAction");
-        QCOMPARE((*f)->list_view().list_model().rowCount(), before + 1);
-        QStringList texts;
-        for (int row = 0; row < before + 1; ++row)
-            texts << (*f)->list_view().list_model().index(row, 0).data().toString();
-        QVERIFY(texts.contains(QStringLiteral("kept on the old phone")));
-        std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        const Shown shown = import_through(*f, "importFolderAction", {older, older});
+        QCOMPARE(shown.rows, before + 1);
+        QVERIFY(shown.texts.contains(QStringLiteral("kept on the old phone")));
+        std::vector<MessageBoxRequest> boxes = shown.boxes;
         QCOMPARE(boxes.size(), size_t{1});
         QVERIFY2(boxes[0].text.contains(QStringLiteral("1 added, %1 already kept").arg(before)),
                  qPrintable(boxes[0].text));
@@ -271,14 +286,11 @@ class MainExportTest : public QObject {
                         test::read_file(folder.parent_path() / "ab.db"));
         const int before = (*f)->list_view().list_model().rowCount();
 
-        env_->answer_file_dialogs({QString::fromStdString(folder.string())});
-        trigger(*f->frame, "importFolderAction");
-        QCOMPARE((*f)->list_view().list_model().rowCount(), before + 1);
-        QStringList texts;
-        for (int row = 0; row < before + 1; ++row)
-            texts << (*f)->list_view().list_model().index(row, 0).data().toString();
-        QVERIFY(texts.contains(QStringLiteral("from the iPhone \U0001F4F1")));
-        const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        const Shown shown =
+            import_through(*f, "importFolderAction", {QString::fromStdString(folder.string())});
+        QCOMPARE(shown.rows, before + 1);
+        QVERIFY(shown.texts.contains(QStringLiteral("from the iPhone \U0001F4F1")));
+        const std::vector<MessageBoxRequest>& boxes = shown.boxes;
         QCOMPARE(boxes.size(), size_t{1});
         QVERIFY2(boxes[0].text.contains(QStringLiteral("1 added")) &&
                      boxes[0].text.contains(QStringLiteral("a reaction")),
@@ -306,15 +318,11 @@ class MainExportTest : public QObject {
         file.close();
         const int before = (*f)->list_view().list_model().rowCount();
 
-        env_->answer_file_dialogs({mbox});
-        trigger(*f->frame, "importAction");
-        QCOMPARE((*f)->list_view().list_model().rowCount(), before + 1);
-        QStringList texts;
-        for (int row = 0; row < before + 1; ++row)
-            texts << (*f)->list_view().list_model().index(row, 0).data().toString();
-        QVERIFY2(texts.contains(QStringLiteral("from the mailbox \u2709")),
-                 qPrintable(texts.join(QLatin1Char('|'))));
-        const std::vector<MessageBoxRequest> boxes = env_->take_message_boxes();
+        const Shown shown = import_through(*f, "importAction", {mbox});
+        QCOMPARE(shown.rows, before + 1);
+        QVERIFY2(shown.texts.contains(QStringLiteral("from the mailbox \u2709")),
+                 qPrintable(shown.texts.join(QLatin1Char('|'))));
+        const std::vector<MessageBoxRequest>& boxes = shown.boxes;
         QCOMPARE(boxes.size(), size_t{1});
         QVERIFY2(boxes[0].text.contains(QStringLiteral("1 added")) &&
                      boxes[0].text.contains(QStringLiteral("a call log entry")) &&
